@@ -1,0 +1,27 @@
+# Helpers shared by the subsystem folders.
+
+# qb_test(NAME SOURCES... LIBS libs...): a GoogleTest program registered with CTest.
+function(qb_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} qb_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE QB_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+endfunction()
+
+# qb_fuzz(NAME SOURCE LIBS libs... CORPUS dir): a libFuzzer target.
+# With QB_FUZZ (clang) it builds the fuzzer itself; otherwise it builds a replay program
+# that feeds every file of the corpus folder to the same entry point and runs it as a test,
+# so the sanitizer build checks the corpus on every run.
+function(qb_fuzz name)
+  cmake_parse_arguments(F "" "SOURCE;CORPUS" "LIBS" ${ARGN})
+  if(QB_FUZZ)
+    add_executable(${name} ${F_SOURCE})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  elseif(QB_TESTS)
+    add_executable(${name}_replay ${F_SOURCE} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_link_libraries(${name}_replay PRIVATE ${F_LIBS})
+    add_test(NAME ${name}_corpus COMMAND ${name}_replay ${F_CORPUS})
+  endif()
+endfunction()

@@ -1,0 +1,108 @@
+#include "lib/error.h"
+
+#include <gtest/gtest.h>
+
+#include "lib/report.h"
+#include "support/capture_reports.h"
+
+namespace {
+
+TEST(ErrorException, FormatFillsBothRecordsAndReturnsOut) {
+    ExceptionHandle site(u"act.cpp", 224);
+    ExceptionHandle out;
+    ExceptionHandle& result = site.Format(out, 0, 0x1234, u"MakeACT: %s %d", u"Empty", 7);
+    EXPECT_EQ(&result, &out);
+    EXPECT_EQ(std::u16string(out.file), u"act.cpp");
+    EXPECT_EQ(out.line, 224u);
+    EXPECT_EQ(out.pointer, 0x1234u);
+    EXPECT_EQ(std::u16string(out.message), u"MakeACT: Empty 7");
+    EXPECT_EQ(std::u16string(site.message), u"MakeACT: Empty 7");
+    EXPECT_EQ(site.type, 0u);
+    EXPECT_EQ(site.pointer, 0x1234u);
+}
+
+TEST(ErrorException, ClearEmptiesOnlyTheTexts) {
+    ExceptionHandle site(u"x.cpp", 9);
+    ExceptionHandle out;
+    site.Format(out, 3, 77, u"m");
+    out.Clear();
+    EXPECT_EQ(out.file[0], 0);
+    EXPECT_EQ(out.message[0], 0);
+    EXPECT_EQ(out.line, 9u);
+    EXPECT_EQ(out.pointer, 77u);
+    EXPECT_EQ(out.type, 3u);
+}
+
+TEST(ErrorException, LongTextsAreCutAt255Units) {
+    std::u16string long_name(600, u'f');
+    std::u16string long_message(700, u'm');
+    ExceptionHandle site(long_name, 1);
+    ExceptionHandle out;
+    site.Format(out, 0, 0, u"%s", long_message);
+    EXPECT_EQ(StrLen16(out.file), 255u);
+    EXPECT_EQ(StrLen16(out.message), 255u);
+}
+
+TEST(ErrorException, PointerHoldsA64BitAddress) {
+    int local = 0;
+    try {
+        ThrowError(u"a.cpp", 1, 0, reinterpret_cast<std::uintptr_t>(&local), u"x");
+    } catch (const ExceptionHandle& e) {
+        EXPECT_EQ(e.pointer, reinterpret_cast<std::uintptr_t>(&local));
+        return;
+    }
+    FAIL() << "nothing thrown";
+}
+
+TEST(ErrorException, ThrowErrorCarriesTypeAndSite) {
+    try {
+        ThrowError(u"act.cpp", 224, 1, 0, u"MakeACT: Empty Memory!!");
+    } catch (const ExceptionHandle& e) {
+        EXPECT_EQ(e.type, 1u);
+        EXPECT_EQ(std::u16string(e.file), u"act.cpp");
+        EXPECT_EQ(std::u16string(e.message), u"MakeACT: Empty Memory!!");
+        return;
+    }
+    FAIL() << "nothing thrown";
+}
+
+TEST(Reports, MessageBoxAndDebugOutputGoThroughTheHook) {
+    testsupport::CaptureReports capture;
+    capture.AnswerNext(host::kIdNo);
+    EXPECT_EQ(MessageBoxPrintf(u"確認", u"slot %d?", 3), host::kIdNo);
+    ASSERT_EQ(capture.boxes.size(), 1u);
+    EXPECT_EQ(capture.boxes[0].caption, u"確認");
+    EXPECT_EQ(capture.boxes[0].text, u"slot 3?");
+    EXPECT_EQ(capture.boxes[0].style, host::kMbOk);
+
+    DebugPrintf(u"trace %hs\n", "one");
+    EXPECT_EQ(capture.debug, u"trace one\n");
+}
+
+TEST(Reports, DebugTextIsCutAt127Units) {
+    testsupport::CaptureReports capture;
+    DebugPrintf(u"%s", std::u16string(300, u'd'));
+    EXPECT_EQ(capture.debug.size(), 127u);
+}
+
+TEST(Reports, AssertionAnswers) {
+    testsupport::CaptureReports capture;
+    capture.AnswerNext(host::kIdIgnore);
+    EXPECT_EQ(AssertFail("x > 0", "misc.cpp", 12), 1);
+    ASSERT_EQ(capture.boxes.size(), 1u);
+    EXPECT_EQ(capture.boxes[0].caption, u"QUIBEL");
+    EXPECT_EQ(capture.boxes[0].text, u"Assert(x > 0);\nFile misc.cpp, line 12.");
+    EXPECT_EQ(capture.boxes[0].style & host::kMbButtonMask, host::kMbAbortRetryIgnore);
+
+    capture.AnswerNext(host::kIdAbort);
+    try {
+        AssertFail("p", "f.cpp", 5, "why");
+        FAIL() << "Abort must throw";
+    } catch (const ExceptionHandle& e) {
+        EXPECT_EQ(std::u16string(e.file), u"misc");
+        EXPECT_EQ(e.type, 0u);
+        EXPECT_EQ(std::u16string(e.message), u"Assert(p);\nFile f.cpp, line 5.  why");
+    }
+}
+
+}  // namespace
