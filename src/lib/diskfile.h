@@ -1,0 +1,59 @@
+// Whole-file reads, files for writing and path rebuilding.
+//
+// Paths are the program's UTF-16 text; on disk they are UTF-8. Handles are POSIX file
+// descriptors owned by FileHandle.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The whole file, or nothing when it cannot be opened or read to its end.
+std::optional<std::vector<std::uint8_t>> LoadDiskFile(std::u16string_view path);
+// Reads the whole file into the caller's buffer and returns its size; nothing when the file
+// cannot be opened, is larger than the buffer, or cannot be read to its end.
+std::optional<std::size_t> LoadDiskFile(std::u16string_view path, std::span<std::uint8_t> buffer);
+
+// An open file descriptor, closed when the handle goes.
+class FileHandle {
+public:
+    FileHandle() = default;
+    explicit FileHandle(int descriptor) : descriptor_(descriptor) {}
+    FileHandle(FileHandle&& other) noexcept : descriptor_(other.release()) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle();
+
+    bool valid() const { return descriptor_ >= 0; }
+    int get() const { return descriptor_; }
+    int release() {
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        return descriptor;
+    }
+
+    // Writes every byte; false when the file cannot take them all.
+    bool Write(const void* data, std::size_t size) const;
+
+private:
+    int descriptor_ = -1;
+};
+
+// Creates the file (or empties an existing one) for writing; invalid when that fails.
+FileHandle CreateFileForWrite(std::u16string_view path);
+
+enum SeekOrigin : int { kSeekBegin = 0, kSeekCurrent = 1, kSeekEnd = 2 };
+// Moves the file position; the new position, or -1 on failure.
+std::int64_t SeekFile64(const FileHandle& file, std::int64_t offset, SeekOrigin origin);
+
+// Splits `path` into drive, directory (with its final '/'), name and extension (with its '.'),
+// takes each given (non-null) part in place of the path's own and joins them again. A given
+// directory gains a final '/' and a given extension a leading '.' when it lacks one. Linux paths
+// have no drive, so the path's own drive is always empty; a given one is put in front as it is.
+std::u16string RebuildPath(std::u16string_view path, const char16_t* drive, const char16_t* directory,
+                           const char16_t* name, const char16_t* extension);

@@ -1,0 +1,201 @@
+#include "lib/act.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lib/error.h"
+
+namespace {
+
+// Every message a recording callback receives, as "name:message" (with ":child" for message 3).
+std::vector<std::string> g_log;
+
+std::string NameOf(ACT* act) { return act->value ? reinterpret_cast<const char*>(act->value) : "root"; }
+
+std::intptr_t Record(ACT* act, int message, std::intptr_t a, std::intptr_t) {
+    std::string entry = NameOf(act) + ":" + std::to_string(message);
+    if (message == kActChildDetached) entry += ":" + NameOf(reinterpret_cast<ACT*>(a));
+    g_log.push_back(entry);
+    return 7;
+}
+
+// Frees itself on its first walk, as finished tasks do.
+std::intptr_t FreeSelfOnWalk(ACT* act, int message, std::intptr_t a, std::intptr_t b) {
+    Record(act, message, a, b);
+    if (message == kActWalkEnter) FreeACT(act);
+    return 0;
+}
+
+// On its walk, frees the record kept in its user word.
+std::intptr_t FreeOtherOnWalk(ACT* act, int message, std::intptr_t a, std::intptr_t b) {
+    Record(act, message, a, b);
+    if (message == kActWalkEnter && act->user) FreeACT(reinterpret_cast<ACT*>(act->user));
+    return 0;
+}
+
+std::uintptr_t Name(const char* text) { return reinterpret_cast<std::uintptr_t>(text); }
+
+class ACTTest : public testing::Test {
+protected:
+    void SetUp() override {
+        InitACTPool();
+        g_log.clear();
+    }
+    void TearDown() override { FreeAllACTRoots(); }
+
+    // Makes records until the pool is empty and returns how many it gave.
+    static int DrainPool() {
+        int made = 0;
+        try {
+            for (;;) {
+                MakeACT(nullptr, 0);
+                ++made;
+            }
+        } catch (const ExceptionHandle&) {
+        }
+        return made;
+    }
+};
+
+TEST_F(ACTTest, PoolGives112RecordsThenRaises) {
+    for (int i = 0; i < 112; ++i) ASSERT_NE(MakeACT(nullptr, 0), nullptr);
+    try {
+        MakeACT(nullptr, 0);
+        FAIL() << "no error raised";
+    } catch (const ExceptionHandle& e) {
+        EXPECT_EQ(std::u16string(e.message), u"MakeACT: Empty Memory!!");
+        EXPECT_EQ(std::u16string(e.file), u"act.cpp");
+        EXPECT_EQ(e.line, 224u);
+        EXPECT_EQ(e.type, 0u);
+    }
+}
+
+TEST_F(ACTTest, MakeSetsFieldsAndAnnouncesCreation) {
+    ACT* act = MakeACT(Record, Name("a"));
+    EXPECT_EQ(act->flags, 1);
+    EXPECT_EQ(act->user, 0u);
+    EXPECT_EQ(act->parent, nullptr);
+    EXPECT_EQ(act->last_child, nullptr);
+    AttachACT(2, act);
+    EXPECT_EQ(act->parent, GetACTRoot(2));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"a:1", "a:4"}));
+    EXPECT_EQ(SendACT(act, 0x8000, 0, 0), 7);
+    EXPECT_EQ(SendACT(MakeACT(nullptr, 0), 0x8000, 0, 0), 0);
+}
+
+TEST_F(ACTTest, WalkVisitsChildrenOldestFirstBetweenTheRootsMessages) {
+    GetACTRoot(0)->callback = Record;
+    for (const char* name : {"a", "b", "c"}) AttachACT(0, MakeACT(Record, Name(name)));
+    g_log.clear();
+    WalkACTRoots(0, 0);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"root:5", "a:5", "a:6", "b:5", "b:6", "c:5", "c:6", "root:6"}));
+}
+
+TEST_F(ACTTest, ClearedFlagHidesARecordAndItsChildren) {
+    ACT* parent = MakeACT(Record, Name("p"));
+    AttachACT(0, parent);
+    ACT* child = MakeACT(Record, Name("c"));
+    // A child hung under a task rather than a root, as the ring rules allow.
+    child->parent = parent;
+    child->next = child;
+    parent->last_child = child;
+    g_log.clear();
+    WalkACT(GetACTRoot(0));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"p:5", "c:5", "c:6", "p:6"}));
+    g_log.clear();
+    parent->flags = 0;
+    WalkACT(GetACTRoot(0));
+    EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(ACTTest, WalkRootsRangeAndEmptyRange) {
+    for (int slot = 0; slot < kActRootSlots; ++slot) GetACTRoot(slot)->callback = Record;
+    WalkACTRoots(0, -1);
+    EXPECT_EQ(g_log.size(), 32u);
+    g_log.clear();
+    WalkACTRoots(3, 2);
+    EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(ACTTest, FreeTakesChildrenDownNewestFirst) {
+    GetACTRoot(1)->callback = Record;
+    ACT* task = MakeACT(Record, Name("t"));
+    AttachACT(1, task);
+    ACT* older = MakeACT(Record, Name("old"));
+    ACT* newer = MakeACT(Record, Name("new"));
+    older->parent = newer->parent = task;
+    older->next = newer;
+    newer->next = older;
+    task->last_child = newer;
+    g_log.clear();
+    EXPECT_EQ(FreeACT(task), 0);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"t:3:new", "new:2", "t:3:old", "old:2", "root:3:t", "t:2"}));
+    EXPECT_EQ(GetACTRoot(1)->last_child, nullptr);
+    EXPECT_EQ(DrainPool(), 112);
+}
+
+TEST_F(ACTTest, UnlinkChildHandlesRingsOfOneAndMany) {
+    ACT* a = MakeACT(nullptr, 0);
+    ACT* b = MakeACT(nullptr, 0);
+    ACT* c = MakeACT(nullptr, 0);
+    ACT* stranger = MakeACT(nullptr, 0);
+    for (ACT* act : {a, b, c}) AttachACT(0, act);
+    ACT* root = GetACTRoot(0);
+    UnlinkChildACT(root, stranger);
+    EXPECT_EQ(root->last_child, c);
+    UnlinkChildACT(root, c);  // the newest: its predecessor becomes the newest
+    EXPECT_EQ(root->last_child, b);
+    EXPECT_EQ(b->next, a);
+    EXPECT_EQ(a->next, b);
+    UnlinkChildACT(root, a);
+    EXPECT_EQ(root->last_child, b);
+    EXPECT_EQ(b->next, b);
+    UnlinkChildACT(root, stranger);
+    EXPECT_EQ(root->last_child, b);
+    UnlinkChildACT(root, b);
+    EXPECT_EQ(root->last_child, nullptr);
+}
+
+TEST_F(ACTTest, ATaskFreeingItselfDuringTheWalkLetsTheWalkGoOn) {
+    AttachACT(0, MakeACT(Record, Name("a")));
+    AttachACT(0, MakeACT(FreeSelfOnWalk, Name("b")));
+    AttachACT(0, MakeACT(Record, Name("c")));
+    g_log.clear();
+    WalkACTRoots(0, 0);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"a:5", "a:6", "b:5", "b:2", "c:5", "c:6"}));
+    g_log.clear();
+    WalkACTRoots(0, 0);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"a:5", "a:6", "c:5", "c:6"}));
+}
+
+TEST_F(ACTTest, FreeingTheNewestSiblingDuringTheWalkEndsTheWalkSafely) {
+    ACT* first = MakeACT(FreeOtherOnWalk, Name("a"));
+    AttachACT(0, first);
+    AttachACT(0, MakeACT(Record, Name("b")));
+    ACT* newest = MakeACT(Record, Name("c"));
+    AttachACT(0, newest);
+    first->user = reinterpret_cast<std::uintptr_t>(newest);
+    g_log.clear();
+    WalkACTRoots(0, 0);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"a:5", "c:2", "a:6", "b:5", "b:6"}));
+}
+
+TEST_F(ACTTest, FreeingARecordTwiceReturnsItOnce) {
+    ACT* act = MakeACT(nullptr, 0);
+    FreeACT(act);
+    FreeACT(act);
+    EXPECT_EQ(DrainPool(), 112);
+}
+
+TEST_F(ACTTest, FreeAllRootsEmptiesTheSlotsAndRefillsThePool) {
+    AttachACT(5, MakeACT(Record, Name("a")));
+    FreeAllACTRoots();
+    EXPECT_EQ(GetACTRoot(5), nullptr);
+    EXPECT_EQ(g_log.back(), "a:2");
+    EXPECT_EQ(DrainPool(), 128);
+    EXPECT_THROW(AttachACT(5, nullptr), ExceptionHandle);
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#include "lib/cmdline.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "lib/report.h"
+#include "lib/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::u16string> AllTokens(std::u16string_view line) {
+    CommandLineReader reader(line);
+    std::vector<std::u16string> tokens;
+    while (const char16_t* token = reader.NextToken()) tokens.emplace_back(token);
+    EXPECT_EQ(reader.NextToken(), nullptr);  // stays finished
+    return tokens;
+}
+
+using Tokens = std::vector<std::u16string>;
+
+class ResponseFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("cmdline_test_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Writes a response file and returns its path as the program's text.
+    std::u16string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+        return Utf8ToUtf16((dir_ / name).string());
+    }
+
+    fs::path dir_;
+};
+
+TEST(CommandLine, BlanksQuotesAndBackslashes) {
+    EXPECT_EQ(AllTokens(u"  a \t\"b c\"  d"), (Tokens{u"a", u"b c", u"d"}));
+    EXPECT_EQ(AllTokens(u"\\\"q\\\""), (Tokens{u"\"q\""}));
+    EXPECT_EQ(AllTokens(u"x\\y \\\\z"), (Tokens{u"x\\y", u"\\\\z"}));
+    EXPECT_EQ(AllTokens(u"pre\"mid dle\"post \"\"x"), (Tokens{u"premid dlepost", u"x"}));
+    EXPECT_EQ(AllTokens(u"\"\""), (Tokens{u""}));
+    EXPECT_EQ(AllTokens(u""), Tokens{});
+    EXPECT_EQ(AllTokens(u" \t "), Tokens{});
+}
+
+TEST(CommandLine, AQuotedRunEndsAtTheEndOfTheText) {
+    EXPECT_EQ(AllTokens(u"a \"open run"), (Tokens{u"a", u"open run"}));
+    std::u16string text = u"x \"";
+    text.push_back(0);
+    text += u"hidden";
+    EXPECT_EQ(AllTokens(text), (Tokens{u"x", u""}));
+}
+
+TEST(CommandLine, LongTokensAreCut) {
+    std::u16string line(300, u'z');
+    Tokens tokens = AllTokens(line + u" next");
+    ASSERT_EQ(tokens.size(), 2u);
+    EXPECT_EQ(tokens[0], std::u16string(255, u'z'));
+    EXPECT_EQ(tokens[1], u"next");
+}
+
+TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
+    const std::vector<const char*> args = {"game", "two words", "", "say \"hi\"", "tab\there",
+                                           "back\\slash", "end\\", "\\ before blank", "\\\"q",
+                                           "ゲーム データ", "-W"};
+    Tokens expected;
+    for (const char* arg : args) expected.push_back(Utf8ToUtf16(arg));
+    EXPECT_EQ(AllTokens(JoinCommandLine(args)), expected);
+}
+
+TEST_F(ResponseFiles, FileTokensTakeThePlaceOfTheAtToken) {
+    const std::u16string list = Write("list", "x\r\ny\n");
+    EXPECT_EQ(AllTokens(u"a \"b c\" @" + list + u" d"), (Tokens{u"a", u"b c", u"x", u"y", u"d"}));
+    EXPECT_EQ(AllTokens(u"@" + list), (Tokens{u"x", u"y"}));
+}
+
+TEST_F(ResponseFiles, FileRulesLineFeedsAndQuotes) {
+    const std::u16string file = Write("rules", "\n\n \"one\ntwo \\\"q \"\xE6\x97\xA5 \xE6\x9C\xAC\"\n@nested \"open");
+    EXPECT_EQ(AllTokens(u"@" + file), (Tokens{u"one", u"two", u"\"q", u"日 本", u"@nested", u"open"}));
+    const std::u16string empty = Write("empty", "");
+    EXPECT_EQ(AllTokens(u"a @" + empty + u" b"), (Tokens{u"a", u"b"}));
+}
+
+// Shows the box on stderr with its caption and style, so that the dying child's output carries them.
+class StderrSink : public host::ReportSink {
+public:
+    int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) override {
+        std::fprintf(stderr, "box %s|%s|%#x\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str(), style);
+        return host::kIdOk;
+    }
+    void DebugOutput(std::u16string_view) override {}
+};
+
+TEST(CommandLineDeathTest, MissingResponseFileEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            StderrSink sink;
+            host::ScopedReportSink scope(&sink);
+            AllTokens(u"a @/nonexistent/none b");
+        },
+        testing::ExitedWithCode(1), "box Error\\|File not found '/nonexistent/none'\\|0x30");
+}
+
+}  // namespace
