@@ -1,0 +1,202 @@
+// Packs built byte by byte: both index versions, scrambling, lookups, nesting, and every way a
+// broken index must be refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/archive.h"
+#include "support/capture_reports.h"
+#include "pack_fixtures.h"
+
+using namespace archive_test;
+
+namespace {
+
+std::string Load(IArchive& archive, std::u16string_view name) {
+    auto bytes = LoadArchiveEntry(archive, name);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<none>");
+}
+
+class PackFormat : public ::testing::TestWithParam<bool> {
+protected:
+    ComPtr<IArchive> OpenBytes(const std::vector<std::uint8_t>& bytes) {
+        WriteFile(dir / "pack.saf", bytes);
+        return OpenSafArchive(dir.U16("pack.saf"));
+    }
+    TempDir dir;
+};
+
+TEST_P(PackFormat, Version6LooksUpIgnoringCaseAndSeparators) {
+    auto archive = OpenBytes(Fixture6(GetParam()));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(Load(*archive, u"BG/Title.PNG"), "PNGDATA");
+    EXPECT_EQ(Load(*archive, u"bg\\title.png"), "PNGDATA");
+    EXPECT_EQ(Load(*archive, u"C:\\bg\\title.png"), "PNGDATA");
+    EXPECT_EQ(Load(*archive, u"readme.txt"), "hello world");
+    EXPECT_TRUE(archive->Exists(u"bg/sub"));
+    EXPECT_FALSE(archive->Exists(u"bg/sub/title.png"));  // an empty folder holds nothing
+    EXPECT_FALSE(archive->Exists(u"title.png"));      // not at the root
+    EXPECT_FALSE(archive->Exists(u"bg/title.pn"));
+    EXPECT_FALSE(archive->IsCompressed(u"readme.txt"));
+}
+
+TEST_P(PackFormat, NestedPackIsReadWithItsOwnVersionAtItsBase) {
+    auto outer = OpenBytes(Fixture6(GetParam(), !GetParam()));
+    ASSERT_TRUE(outer);
+    auto inner = outer->OpenArchive(u"NESTED.SAF");
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(Load(*inner, u"A.TXT"), "abc");
+    EXPECT_EQ(Load(*inner, u"abcdefghijklmnopqrst"), "full");  // all 20 bytes are the name
+    EXPECT_FALSE(inner->Exists(u"abcdefghijklmnopqrs"));
+    auto list = inner->Enumerate();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].path, u"a.txt");
+    EXPECT_EQ(list[0].offset, 2048u);
+    EXPECT_FALSE(outer->OpenArchive(u"bg"));  // a folder is no pack
+}
+
+TEST_P(PackFormat, EnumerateListsFilesDepthFirstWithoutEnteringNestedPacks) {
+    auto archive = OpenBytes(Fixture6(GetParam()));
+    ASSERT_TRUE(archive);
+    auto list = archive->Enumerate();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].path, u"bg/title.png");
+    EXPECT_EQ(list[0].size, 7u);
+    EXPECT_EQ(list[0].offset, 4096u);
+    EXPECT_EQ(list[1].path, u"ReadMe.TXT");
+    EXPECT_EQ(list[2].path, u"nested.saf");
+    EXPECT_EQ(list[2].size, 6144u);
+}
+
+TEST_P(PackFormat, Version5OnItsOwn) {
+    auto archive = OpenBytes(Fixture5(GetParam()));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(Load(*archive, u"a.txt"), "abc");
+    EXPECT_EQ(Load(*archive, u"ABCDEFGHIJKLMNOPQRST"), "full");
+    EXPECT_TRUE(OpenArchive5(dir.U16("pack.saf")));
+    EXPECT_FALSE(OpenArchive6(dir.U16("pack.saf")));
+}
+
+INSTANTIATE_TEST_SUITE_P(ScrambledOrNot, PackFormat, ::testing::Bool());
+
+class BrokenPack : public ::testing::Test {
+protected:
+    ComPtr<IArchive> OpenBytes(const std::vector<std::uint8_t>& bytes) {
+        WriteFile(dir / "pack.saf", bytes);
+        return OpenSafArchive(dir.U16("pack.saf"));
+    }
+    TempDir dir;
+    std::vector<std::uint8_t> pack = Fixture6(false);
+};
+
+TEST_F(BrokenPack, WalkingIntoAFileAsAFolderFindsNothing) {
+    auto archive = OpenBytes(pack);
+    ASSERT_TRUE(archive);
+    // "ReadMe.TXT" has first sector 1 and size 11; taken as a folder it would list entry 1 on.
+    EXPECT_FALSE(archive->Exists(u"readme.txt/bg"));
+    EXPECT_FALSE(archive->OpenFile(u"readme.txt/title.png"));
+    EXPECT_FALSE(archive->OpenFile(u"bg"));  // and a folder is not a file
+    EXPECT_FALSE(LoadArchiveEntry(*archive, u"bg"));
+}
+
+TEST_F(BrokenPack, IndexStructureIsChecked) {
+    struct Case {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+    } cases[] = {
+        {"children past the count", Entry6(1, 3), 9},
+        {"first child past the count", Entry6(1, 1), 0xFFFFFFFF},
+        {"name offset past the block", Entry6(2, 0), 40},
+        {"folder name offset past the block", Entry6(1, 0), 0x80000000u | 0x7FFFFFFF},
+        {"empty folder given a child past the end", Entry6(5, 3), 1},
+        {"name block larger than the file", 4, 0xFFFFFFF0},
+    };
+    for (const Case& c : cases) {
+        auto bytes = pack;
+        PatchU32(bytes, c.at, c.value);
+        EXPECT_FALSE(OpenBytes(bytes)) << c.what;
+    }
+}
+
+TEST_F(BrokenPack, LoopingFoldersAreRefused) {
+    auto bytes = pack;
+    PatchU32(bytes, Entry6(5, 1), 0);  // "sub" lists the root as its child
+    PatchU32(bytes, Entry6(5, 3), 1);
+    EXPECT_FALSE(OpenBytes(bytes));
+    bytes = pack;
+    PatchU32(bytes, Entry6(1, 1), 1);  // "bg" lists itself
+    PatchU32(bytes, Entry6(1, 3), 1);
+    EXPECT_FALSE(OpenBytes(bytes));
+}
+
+TEST_F(BrokenPack, UnterminatedNameBlockIsRefused) {
+    auto bytes = pack;
+    bytes[8 + kFixture6Count * 16 + kFixture6Names - 1] = 'x';
+    EXPECT_FALSE(OpenBytes(bytes));
+}
+
+TEST_F(BrokenPack, ShortFilesFailCleanly) {
+    for (std::size_t size : {0, 1, 2, 3, 7, 8, 50, 100, 143}) {
+        std::vector<std::uint8_t> bytes(pack.begin(), pack.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_FALSE(OpenBytes(bytes)) << size;
+    }
+    std::vector<std::uint8_t> v5 = Fixture5(false);
+    EXPECT_FALSE(OpenBytes({v5.begin(), v5.begin() + 3}));
+    EXPECT_FALSE(OpenBytes({v5.begin(), v5.begin() + 99}));
+    auto empty_index = pack;
+    empty_index[2] = empty_index[3] = 0;  // no root at all
+    EXPECT_FALSE(OpenBytes(empty_index));
+}
+
+TEST_F(BrokenPack, DataOutsideThePackIsNotOpened) {
+    auto bytes = pack;
+    PatchU32(bytes, Entry6(4, 1), 100);  // "title.png" starts far past the end of the file
+    auto archive = OpenBytes(bytes);
+    ASSERT_TRUE(archive);
+    EXPECT_TRUE(archive->Exists(u"bg/title.png"));
+    EXPECT_FALSE(archive->OpenFile(u"bg/title.png"));
+    EXPECT_FALSE(LoadArchiveEntry(*archive, u"bg/title.png"));
+    EXPECT_EQ(Load(*archive, u"readme.txt"), "hello world");
+
+    bytes = pack;
+    bytes.resize(6144 + 3000);  // the nested pack is cut short
+    archive = OpenBytes(bytes);
+    ASSERT_TRUE(archive);
+    EXPECT_FALSE(archive->OpenArchive(u"nested.saf"));
+}
+
+TEST_F(BrokenPack, NestedPackMayNotReachPastItsEntry) {
+    auto bytes = pack;
+    PatchU32(bytes, Entry6(3, 2), 2048);  // the entry holds only the nested index sector
+    auto archive = OpenBytes(bytes);
+    ASSERT_TRUE(archive);
+    auto inner = archive->OpenArchive(u"nested.saf");
+    ASSERT_TRUE(inner);
+    EXPECT_FALSE(inner->OpenFile(u"a.txt"));
+}
+
+TEST_F(BrokenPack, UnknownVersionReportsTheAssertion) {
+    testsupport::CaptureReports reports;
+    auto bytes = pack;
+    bytes[1] = 7;
+    EXPECT_FALSE(OpenBytes(bytes));
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_NE(reports.boxes[0].text.find(u"未対応のSAF形式"), std::u16string::npos);
+    EXPECT_NE(reports.boxes[0].text.find(u"archive, line 1787"), std::u16string::npos);
+    EXPECT_FALSE(OpenSafArchive(dir.U16("missing.saf")));
+    EXPECT_EQ(reports.boxes.size(), 1u);
+}
+
+TEST_F(BrokenPack, ShortReadAfterOpeningIsNotSuccess) {
+    auto archive = OpenBytes(pack);
+    ASSERT_TRUE(archive);
+    std::filesystem::resize_file(dir / "pack.saf", 2048 + 5);  // cut inside "hello world"
+    EXPECT_FALSE(LoadArchiveEntry(*archive, u"readme.txt"));
+    auto file = archive->OpenFile(u"readme.txt");
+    ASSERT_TRUE(file);
+    char buffer[11];
+    EXPECT_EQ(file->Read(buffer, sizeof buffer), 5u);
+}
+
+}  // namespace
