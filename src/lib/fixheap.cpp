@@ -38,7 +38,9 @@ public:
 
     void* Allocate() {
         if (free_ == 0) return nullptr;
-        for (std::size_t byte = 0; byte < bitmap_.size(); ++byte) {
+        // First fit; the scan starts at the first byte that may still hold a clear bit, since
+        // every byte before it is full (scanning from 0 each time dominated script compiles).
+        for (std::size_t byte = first_open_; byte < bitmap_.size(); ++byte) {
             if (bitmap_[byte] == 0xFF) continue;
             for (unsigned bit = 0; bit < 8; ++bit) {
                 const std::uint32_t index = static_cast<std::uint32_t>(byte * 8 + bit);
@@ -46,6 +48,7 @@ public:
                 if (index >= blocks_) break;
                 if (bitmap_[byte] & mask) continue;
                 bitmap_[byte] |= mask;
+                first_open_ = byte;
                 --free_;
                 return region_.get() + std::size_t{index} * block_size_;
             }
@@ -65,6 +68,7 @@ public:
         const std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (index % 8));
         if (!(bitmap_[index / 8] & mask)) return false;
         bitmap_[index / 8] &= static_cast<std::uint8_t>(~mask);
+        if (index / 8 < first_open_) first_open_ = index / 8;
         ++free_;
         return true;
     }
@@ -78,6 +82,7 @@ private:
     std::uint32_t block_size_;
     std::uint32_t blocks_;
     std::uint32_t free_;
+    std::size_t first_open_ = 0;  // no bitmap byte before it has a clear bit
     std::unique_ptr<std::byte, RegionDelete> region_;
     std::vector<std::uint8_t> bitmap_;
 };

@@ -1,0 +1,161 @@
+// The corpus of small scripts, checked through the script checker's output: each NAME.txt
+// (UTF-8, converted to cp932 here) has NAME.dump (its node list), NAME.ivdump (its tables, for
+// "iv_" files) or NAME.err (the one error line). Every file is also checked with CR LF and lone CR
+// line ends, which must not change the result.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "script_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+Outcome RunScriptc(const std::string& arguments) {
+    const std::string command = std::string(QB_SCRIPTC) + ' ' + arguments + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    Outcome outcome{-1, {}};
+    if (!pipe) return outcome;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, got);
+    const int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+std::string WithLineEnds(const std::string& text, const std::string& line_end) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += line_end;
+        else out += c;
+    }
+    return out;
+}
+
+class CorpusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work_ = fs::path(::testing::TempDir()) / ("scriptc_corpus_" + std::to_string(::getpid()));
+        fs::create_directories(work_);
+    }
+    void TearDown() override { fs::remove_all(work_); }
+
+    // The corpus files that have an expectation with this extension.
+    static std::vector<fs::path> Sources(const std::string& expectation) {
+        std::vector<fs::path> sources;
+        for (const auto& entry : fs::directory_iterator(QB_SCRIPT_CORPUS)) {
+            if (entry.path().extension() != ".txt") continue;
+            fs::path expected = entry.path();
+            expected.replace_extension(expectation);
+            if (fs::exists(expected)) sources.push_back(entry.path());
+        }
+        std::sort(sources.begin(), sources.end());
+        return sources;
+    }
+
+    // Runs scriptc with `option` on the source in each line-end form and checks its output.
+    void Check(const fs::path& source, const std::string& expectation, const std::string& option, int status) {
+        fs::path expected_file = source;
+        expected_file.replace_extension(expectation);
+        const std::string expected = ReadText(expected_file);
+        const std::string text = ReadText(source);
+        for (const char* line_end : {"\n", "\r\n", "\r"}) {
+            SCOPED_TRACE(source.filename().string() + (line_end[0] == '\n' ? " LF" : line_end[1] ? " CRLF" : " CR"));
+            const fs::path converted = work_ / source.filename();
+            WriteBytes(converted, scripttest::Cp932(WithLineEnds(text, line_end)));
+            const Outcome outcome = RunScriptc(option + ' ' + converted.string());
+            EXPECT_EQ(outcome.status, status);
+            EXPECT_EQ(outcome.out, expected);
+        }
+    }
+
+    fs::path work_;
+};
+
+TEST_F(CorpusTest, NodeListsMatchTheirDumps) {
+    const auto sources = Sources(".dump");
+    ASSERT_GE(sources.size(), 7u);
+    for (const fs::path& source : sources) Check(source, ".dump", "--dump", 0);
+}
+
+TEST_F(CorpusTest, FaultyScriptsReportOneLineWithTheirLine) {
+    auto sources = Sources(".err");
+    ASSERT_GE(sources.size(), 10u);
+    for (const fs::path& source : sources) {
+        const bool table = source.filename().string().starts_with("iv_");
+        Check(source, ".err", table ? "--iv" : "--dump", 1);
+    }
+}
+
+TEST_F(CorpusTest, TablesMatchTheirDumps) {
+    const auto sources = Sources(".ivdump");
+    ASSERT_GE(sources.size(), 1u);
+    for (const fs::path& source : sources) Check(source, ".ivdump", "--iv", 0);
+}
+
+TEST_F(CorpusTest, CheckingManyFilesPrintsOnlyTheErrors) {
+    const fs::path good = work_ / "good.txt";
+    const fs::path bad = work_ / "bad.txt";
+    WriteBytes(good, scripttest::Cp932(".GRP A\n「よし」\n"));
+    WriteBytes(bad, ".GRP A B C\n");
+
+    Outcome all_good = RunScriptc(good.string() + ' ' + good.string());
+    EXPECT_EQ(all_good.status, 0);
+    EXPECT_EQ(all_good.out, "");
+
+    Outcome mixed = RunScriptc(good.string() + ' ' + bad.string() + ' ' + good.string());
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_EQ(mixed.out, "bad.txt(1): Compile Error: syntax error\n");
+
+    Outcome missing = RunScriptc((work_ / "absent.txt").string());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+}
+
+TEST_F(CorpusTest, DumpReadsPastAHeaderOnlyWhenItIsThere) {
+    const fs::path with_header = work_ / "header.txt";
+    WriteBytes(with_header, std::string(128, '\0') + ".GRP A\n");
+    Outcome outcome = RunScriptc("--dump " + with_header.string());
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "2\t2\t-\t0\tA\n2\t0\t-\t0\n");
+
+    const fs::path short_zero = work_ / "short.txt";
+    WriteBytes(short_zero, std::string("\0.GRP A\n", 9));
+    outcome = RunScriptc("--dump " + short_zero.string());
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "1\t0\t-\t0\n");
+}
+
+TEST_F(CorpusTest, DumpEscapesBackslashTabAndLineFeed) {
+    const fs::path source = work_ / "escapes.txt";
+    // 0x81 0x5F is the full-width backslash; a raw backslash byte can only follow a lead byte.
+    WriteBytes(source, scripttest::Cp932("「一」\t\\x\n「二」\n"));
+    Outcome outcome = RunScriptc("--dump " + source.string());
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "3\t1\t-\t0\t「一」\\t\\\\x\\n「二」\n3\t0\t-\t0\n");
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// scriptc: the script checker for script authors and tests.
+//
+//   scriptc --dump FILE   compile FILE and print its node list, one node a line
+//   scriptc --iv FILE     read FILE as "iv.txt" and print its jump entries and judge tables
+//   scriptc FILE...       compile each file and print only the errors
+//
+// A failure prints the system's trace "NAME(LINE): Compile Error: MESSAGE" on stdout and exits 1.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lib/diskfile.h"
+#include "lib/error.h"
+#include "lib/text.h"
+#include "script/script_node.h"
+
+namespace {
+
+using TextScript::ScriptStateGroup;
+
+void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+std::string Escaped(std::u16string_view text) {
+    std::string out;
+    for (char c : Utf16ToUtf8(text)) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string OperatorText(std::uint8_t op) { return op == 0 ? std::string("-") : std::string(1, static_cast<char>(op)); }
+
+std::string BaseName(std::string_view path) {
+    const std::size_t slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+void PrintError(const ExceptionHandle& error) {
+    Print(Utf16ToUtf8(FormatString(u"%s(%d): Compile Error: %s\n", error.file, error.line, error.message)));
+}
+
+std::optional<std::string> ReadSource(std::string_view path) {
+    std::optional<std::vector<std::uint8_t>> bytes = LoadDiskFile(Utf8ToUtf16(path));
+    if (!bytes) {
+        std::fprintf(stderr, "scriptc: cannot read %.*s\n", static_cast<int>(path.size()), path.data());
+        return std::nullopt;
+    }
+    return std::string(bytes->begin(), bytes->end());
+}
+
+// Runs `work` on the file's bytes and its base name; false (with the error printed) on failure.
+template <class Work>
+bool WithSource(std::string_view path, Work work) {
+    std::optional<std::string> source = ReadSource(path);
+    if (!source) return false;
+    try {
+        work(*source, Utf8ToUtf16(BaseName(path)));
+        return true;
+    } catch (const ExceptionHandle& error) {
+        PrintError(error);
+        return false;
+    }
+}
+
+void DumpNodes(const ScriptStateGroup& group) {
+    for (const TextScript::ScriptStateNode* node = group.head(); node; node = node->next()) {
+        std::string line = std::to_string(node->line) + '\t' + std::to_string(node->code) + '\t' +
+                           OperatorText(node->op) + '\t' + std::to_string(node->number);
+        for (std::int32_t i = 0; i < node->ArgCount(); ++i) line += '\t' + Escaped(node->Arg(i));
+        Print(line + '\n');
+    }
+}
+
+void DumpTables(const ScriptStateGroup& group) {
+    std::int32_t index = 0;
+    for (const auto* entry = group.jump_tables().head(); entry; entry = entry->next())
+        Print("J\t" + std::to_string(index++) + '\t' + Escaped(entry->label) + '\n');
+    for (const auto* table = group.judge_tables().head(); table; table = table->next()) {
+        Print("T\t" + std::to_string(table->number) + '\t' + Escaped(table->label) + '\n');
+        for (std::int32_t i = 0; i < table->count; ++i) {
+            const TextScript::JudgeEntry& entry = table->entries[i];
+            Print("E\t" + Escaped(entry.a) + '\t' + OperatorText(entry.op) + '\t' + Escaped(entry.b) + '\n');
+        }
+    }
+}
+
+int Usage() {
+    std::fputs("usage: scriptc --dump FILE | scriptc --iv FILE | scriptc FILE...\n", stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage();
+    if (args[0] == "--dump" || args[0] == "--iv") {
+        if (args.size() != 2) return Usage();
+        const bool dump = args[0] == "--dump";
+        ScriptStateGroup group;
+        const bool ok = WithSource(args[1], [&](const std::string& source, const std::u16string& name) {
+            if (dump) {
+                group.Compile(source, name);
+                DumpNodes(group);
+            } else {
+                TextScript::ParseJumpTable(group, source, name);
+                DumpTables(group);
+            }
+        });
+        return ok ? 0 : 1;
+    }
+    bool all_ok = true;
+    for (std::string_view path : args) {
+        ScriptStateGroup group;
+        all_ok &= WithSource(path, [&](const std::string& source, const std::u16string& name) {
+            group.Compile(source, name);
+        });
+    }
+    return all_ok ? 0 : 1;
+}
