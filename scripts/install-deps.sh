@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libimgui-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libsqlite3-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev
-  libogg-dev libvorbis-dev
+  libogg-dev libvorbis-dev sound-theme-freedesktop
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   clang libclang-rt-14-dev

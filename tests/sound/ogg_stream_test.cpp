@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "sound/sound_fixture.h"
+#include "sound/stream_control.h"
+
+namespace {
+
+using namespace soundtest;
+
+class OggStreamTest : public ::testing::Test {
+protected:
+    ComPtr<IStreamControl> OpenControl(const std::vector<std::uint8_t>& bytes) {
+        auto control = CreateOggStreamControl(new CStreamFileReader());
+        const auto file = folder_.Write("stream" + std::to_string(count_++) + ".ogg", bytes);
+        if (!control->Open(Utf8ToUtf16(file.string()))) return nullptr;
+        return control;
+    }
+    // A channel record as a stream's start leaves it.
+    static void Prepare(StreamChannel& channel, IStreamControl& control, bool loop) {
+        channel.total_bytes = channel.remaining_in_pass = control.GetTotalBytes();
+        channel.flags = kStreamPlaying | (loop ? static_cast<std::uint32_t>(kStreamLoop) : 0u);
+    }
+    // The whole stream as decoded in one pass.
+    std::vector<std::uint8_t> DecodeAll(const std::vector<std::uint8_t>& bytes) {
+        auto control = OpenControl(bytes);
+        StreamChannel channel;
+        Prepare(channel, *control, false);
+        std::vector<std::uint8_t> pcm(control->GetTotalBytes());
+        EXPECT_EQ(control->ReadPCM(&channel, pcm.data(), static_cast<std::uint32_t>(pcm.size())), pcm.size());
+        return pcm;
+    }
+
+    TempFolder folder_;
+    int count_ = 0;
+};
+
+const std::vector<std::uint8_t>& Stereo(double seconds) {
+    static std::map<double, std::vector<std::uint8_t>> cache;
+    auto& bytes = cache[seconds];
+    if (bytes.empty()) bytes = EncodeOggVorbis(Sine(kToneHz, seconds, kRate, 2, kAmplitude), kRate, 2);
+    return bytes;
+}
+
+TEST_F(OggStreamTest, OpenTakesTheFormatAndLengthFromTheStream) {
+    auto stereo = OpenControl(Stereo(0.5));
+    ASSERT_TRUE(stereo);
+    const host::WaveFormat* f = stereo->GetFormat();
+    EXPECT_EQ(f->format_tag, host::kWaveFormatPcm);
+    EXPECT_EQ(f->channels, 2);
+    EXPECT_EQ(f->samples_per_sec, 44100u);
+    EXPECT_EQ(f->block_align, 4);
+    EXPECT_EQ(f->avg_bytes_per_sec, 176400u);
+    EXPECT_EQ(stereo->GetTotalBytes(), 22050u * 4);
+
+    auto mono = OpenControl(EncodeOggVorbis(Sine(kToneHz, 0.2, 22050, 1, kAmplitude), 22050, 1));
+    ASSERT_TRUE(mono);
+    EXPECT_EQ(mono->GetFormat()->block_align, 2);
+    EXPECT_EQ(mono->GetFormat()->avg_bytes_per_sec, 44100u);
+    EXPECT_EQ(mono->GetTotalBytes(), 4410u * 2);
+}
+
+TEST_F(OggStreamTest, DataThatIsNotOggVorbisDoesNotOpen) {
+    EXPECT_FALSE(OpenControl(std::vector<std::uint8_t>(100, 0)));
+    EXPECT_FALSE(OpenControl({}));
+    auto wave = MakeWave(std::vector<std::uint8_t>(400, 0), 44100, 2, 16);
+    EXPECT_FALSE(OpenControl(wave));
+    // Only the headers: the decoder cannot find where the stream ends.
+    auto cut = Stereo(0.5);
+    cut.resize(200);
+    EXPECT_FALSE(OpenControl(cut));
+}
+
+TEST_F(OggStreamTest, ReadingPastTheEndPadsWithSilenceAndThenGivesNothing) {
+    const auto& bytes = Stereo(0.5);
+    const auto whole = DecodeAll(bytes);
+    auto control = OpenControl(bytes);
+    StreamChannel channel;
+    Prepare(channel, *control, false);
+    channel.remaining_in_pass = 600;
+    std::vector<std::uint8_t> buffer(1000, 0xAA);
+    EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 600u);
+    EXPECT_EQ(0, std::memcmp(buffer.data(), whole.data(), 600));
+    EXPECT_EQ(std::count(buffer.begin() + 600, buffer.end(), 0), 400);
+    EXPECT_TRUE(channel.flags & kStreamSourceEnded);
+    EXPECT_EQ(channel.remaining_in_pass, 0u);
+    EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 0u);
+}
+
+TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
+    const auto& bytes = Stereo(0.5);
+    const auto whole = DecodeAll(bytes);
+    auto control = OpenControl(bytes);
+    StreamChannel channel;
+    Prepare(channel, *control, true);
+    channel.remaining_in_pass = 600;
+    std::vector<std::uint8_t> buffer(1000);
+    EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 1000u);
+    EXPECT_EQ(0, std::memcmp(buffer.data(), whole.data(), 600));
+    EXPECT_EQ(0, std::memcmp(buffer.data() + 600, whole.data(), 400));
+    EXPECT_EQ(channel.remaining_in_pass, whole.size() - 400);
+    EXPECT_FALSE(channel.flags & kStreamSourceEnded);
+
+    // A request several times the stream's length rewinds as often as needed.
+    Prepare(channel, *control, true);
+    control->Rewind();
+    std::vector<std::uint8_t> big(whole.size() * 3 + 1000);
+    EXPECT_EQ(control->ReadPCM(&channel, big.data(), static_cast<std::uint32_t>(big.size())), big.size());
+    for (int pass = 0; pass < 3; ++pass)
+        ASSERT_EQ(0, std::memcmp(big.data() + pass * whole.size(), whole.data(), whole.size())) << pass;
+    EXPECT_EQ(0, std::memcmp(big.data() + 3 * whole.size(), whole.data(), 1000));
+    EXPECT_EQ(channel.remaining_in_pass, whole.size() - 1000);
+
+    // Ending exactly at the end of a pass starts the next read from the beginning.
+    Prepare(channel, *control, true);
+    control->Rewind();
+    EXPECT_EQ(control->ReadPCM(&channel, big.data(), static_cast<std::uint32_t>(whole.size())), whole.size());
+    EXPECT_TRUE(channel.flags & kStreamSourceEnded);
+    EXPECT_EQ(control->ReadPCM(&channel, big.data(), 1000), 1000u);
+    EXPECT_EQ(0, std::memcmp(big.data(), whole.data(), 1000));
+}
+
+// Damage anywhere in the audio pages ends or shortens the stream; reading never hangs, never
+// reads or writes outside the buffer, and a looping read still fills every byte asked for.
+TEST_F(OggStreamTest, DamagedStreamsEndInsteadOfHanging) {
+    const auto& good = Stereo(1.0);
+    for (std::size_t at : {good.size() / 3, good.size() / 2, good.size() - 300}) {
+        for (bool loop : {false, true}) {
+            auto damaged = good;
+            for (std::size_t k = 0; k < 64; ++k) damaged[at + k] ^= static_cast<std::uint8_t>(0x5A + k);
+            auto control = OpenControl(damaged);
+            if (!control) continue;  // damage that hides the stream's end fails at Open
+            StreamChannel channel;
+            Prepare(channel, *control, loop);
+            std::vector<std::uint8_t> buffer(control->GetTotalBytes() * 2 + 4);
+            const std::uint32_t got = control->ReadPCM(&channel, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+            EXPECT_LE(got, buffer.size());
+            if (!loop) {
+                EXPECT_LE(got, control->GetTotalBytes());
+            }
+        }
+    }
+    // A cut stream ends at its last whole page.
+    auto truncated = Stereo(4.0);
+    truncated.resize(truncated.size() / 2);
+    auto control = OpenControl(truncated);
+    ASSERT_TRUE(control);
+    EXPECT_LT(control->GetTotalBytes(), 3u * 4 * kRate);
+    EXPECT_GT(control->GetTotalBytes(), 4u * kRate / 2);
+    EXPECT_EQ(DecodeAll(truncated).size(), control->GetTotalBytes());
+}
+
+}  // namespace

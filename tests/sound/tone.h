@@ -1,0 +1,49 @@
+// Test sounds: generated tones, Ogg Vorbis encoding through libvorbisenc, WAVE images, and
+// measurements of captured output.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "lib/text.h"
+
+namespace soundtest {
+
+// Interleaved 16-bit samples of a sine of `hz` at `amplitude` (0..1), the same on every channel.
+std::vector<std::int16_t> Sine(double hz, double seconds, int rate, int channels, double amplitude);
+// Encodes interleaved 16-bit PCM as an Ogg Vorbis stream; the default quality is high, so that
+// levels and waveforms survive for the tests to measure.
+std::vector<std::uint8_t> EncodeOggVorbis(std::span<const std::int16_t> pcm, int rate, int channels,
+                                          float quality = 0.9f);
+// A RIFF WAVE image of the PCM bytes with an optional extra chunk before "data".
+std::vector<std::uint8_t> MakeWave(std::span<const std::uint8_t> pcm, int rate, int channels, int bits,
+                                   std::span<const std::uint8_t> extra_chunk = {});
+
+// Writes bytes to a file in a fresh temporary folder that goes with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::filesystem::path Write(const std::string& name, std::span<const std::uint8_t> bytes) const;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// One channel (0 left, 1 right) of interleaved stereo.
+std::vector<double> Channel(std::span<const std::int16_t> stereo, int channel);
+double Rms(std::span<const double> samples);
+// Largest jump between neighbouring samples.
+double LargestStep(std::span<const double> samples);
+// Frames from the first to the last sample whose magnitude exceeds `threshold`, or 0.
+std::size_t SoundingLength(std::span<const double> samples, double threshold);
+// Longest run of samples whose magnitude stays below `threshold`.
+std::size_t LongestQuietRun(std::span<const double> samples, double threshold);
+
+}  // namespace soundtest

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "sound/sound_effects.h"
+#include "sound/sound_fixture.h"
+
+namespace {
+
+using namespace soundtest;
+
+std::vector<std::uint8_t> Pcm(std::size_t n, std::uint8_t first = 1) {
+    std::vector<std::uint8_t> bytes(n);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
+    return bytes;
+}
+
+void SetU32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value) {
+    std::memcpy(image.data() + at, &value, 4);
+}
+
+// Offset of a chunk's header in an image made by MakeWave.
+std::size_t FindChunk(const std::vector<std::uint8_t>& image, const char* id) {
+    for (std::size_t at = 12; at + 4 <= image.size(); ++at)
+        if (std::memcmp(image.data() + at, id, 4) == 0) return at;
+    return 0;
+}
+
+class WaveParseTest : public ::testing::Test {
+protected:
+    int Parse(const std::vector<std::uint8_t>& image) {
+        data_ = nullptr;
+        data_size_ = 0;
+        return ParseWaveImage(image, &format_, &data_, &data_size_);
+    }
+    host::WaveFormat format_;
+    const std::uint8_t* data_ = nullptr;
+    std::uint32_t data_size_ = 0;
+    testsupport::CaptureReports reports_;
+};
+
+TEST_F(WaveParseTest, FindsTheFormatAndTheDataPastOtherChunks) {
+    const auto pcm = Pcm(400);
+    // An odd-sized chunk before "data" is skipped with its padding byte.
+    const std::uint8_t extra[5] = {'I', 'N', 'F', 'O', 'x'};
+    const auto image = MakeWave(pcm, 22050, 2, 16, extra);
+    ASSERT_EQ(Parse(image), 1);
+    EXPECT_EQ(format_.format_tag, 1);
+    EXPECT_EQ(format_.channels, 2);
+    EXPECT_EQ(format_.samples_per_sec, 22050u);
+    EXPECT_EQ(format_.avg_bytes_per_sec, 88200u);
+    EXPECT_EQ(format_.block_align, 4);
+    EXPECT_EQ(format_.bits_per_sample, 16);
+    ASSERT_EQ(data_size_, 400u);
+    EXPECT_EQ(0, std::memcmp(data_, pcm.data(), 400));
+    EXPECT_TRUE(reports_.debug.empty());
+
+    // Asking for less stops as soon as that is found.
+    auto no_data = image;
+    no_data.resize(FindChunk(image, "data"));
+    EXPECT_EQ(ParseWaveImage(no_data, &format_, nullptr, nullptr), 1);
+    EXPECT_EQ(ParseWaveImage(no_data, nullptr, &data_, nullptr), 0);
+}
+
+TEST_F(WaveParseTest, RejectsHeadersAndShortFormats) {
+    const auto good = MakeWave(Pcm(40), 44100, 1, 16);
+    auto not_riff = good;
+    not_riff[0] = 'X';
+    EXPECT_EQ(Parse(not_riff), 0);
+    auto not_wave = good;
+    not_wave[8] = 'X';
+    EXPECT_EQ(Parse(not_wave), 0);
+    EXPECT_EQ(Parse(std::vector<std::uint8_t>(good.begin(), good.begin() + 11)), 0);
+    EXPECT_EQ(Parse({}), 0);
+
+    // A "fmt " chunk of 12 bytes cannot hold a format.
+    auto short_format = good;
+    SetU32(short_format, FindChunk(good, "fmt ") + 4, 12);
+    EXPECT_EQ(Parse(short_format), 0);
+    EXPECT_EQ(reports_.debug, std::u16string(u"Could not parse wave resource!\n").append(
+                                  u"Could not parse wave resource!\n").append(u"Could not parse wave resource!\n")
+                                  .append(u"Could not parse wave resource!\n").append(u"Could not parse wave resource!\n"));
+}
+
+TEST_F(WaveParseTest, EveryChunkMustFitInsideTheImageAndTheRiffSize) {
+    const auto good = MakeWave(Pcm(40), 44100, 1, 16);
+    const std::size_t data_at = FindChunk(good, "data");
+
+    // A RIFF size larger than the image does not let the scan leave the image.
+    auto big_riff = good;
+    SetU32(big_riff, 4, 0xFFFFFFF0u);
+    EXPECT_EQ(Parse(big_riff), 1);
+    big_riff.resize(data_at + 4);  // the data chunk's header is cut
+    EXPECT_EQ(Parse(big_riff), 0);
+
+    // A data chunk claiming more than the image holds.
+    auto long_data = good;
+    SetU32(long_data, data_at + 4, 41);
+    EXPECT_EQ(Parse(long_data), 0);
+    SetU32(long_data, data_at + 4, 0xFFFFFFFFu);
+    EXPECT_EQ(Parse(long_data), 0);
+
+    // A chunk that ends past the RIFF size, even though the image goes on.
+    auto short_riff = good;
+    SetU32(short_riff, 4, static_cast<std::uint32_t>(data_at + 8 + 20 - 8));
+    EXPECT_EQ(Parse(short_riff), 0);
+
+    // A format chunk whose size runs past the end.
+    auto long_format = good;
+    SetU32(long_format, FindChunk(good, "fmt ") + 4, 0x7FFFFFFFu);
+    EXPECT_EQ(Parse(long_format), 0);
+
+    // A chunk of size 0xFFFFFFFF before the data must not wrap the scan around.
+    std::vector<std::uint8_t> junk(8, 0);
+    auto wrapped = MakeWave(Pcm(40), 44100, 1, 16, junk);
+    SetU32(wrapped, FindChunk(wrapped, "LIST") + 4, 0xFFFFFFFFu);
+    EXPECT_EQ(Parse(wrapped), 0);
+}
+
+TEST_F(SoundFixture, LoadingASlotTwiceReplacesItsBufferAndImage) {
+    const auto first = MakeWave(Pcm(400), 44100, 2, 16);
+    const auto second = MakeWave(Pcm(800, 7), 22050, 1, 8);
+    LoadSoundEffect(5, first.data(), static_cast<std::uint32_t>(first.size()));
+    const SoundEffectSlot& slot = GetSoundEffectSlot(5);
+    ASSERT_TRUE(slot.buffer);
+    EXPECT_EQ(slot.buffer->size(), 400u);
+    EXPECT_EQ(slot.image, first);
+    EXPECT_EQ(device_->GetMixer().buffer_count(), 1u);
+
+    LoadSoundEffect(5, second.data(), static_cast<std::uint32_t>(second.size()));
+    ASSERT_TRUE(slot.buffer);
+    EXPECT_EQ(slot.buffer->size(), 800u);
+    EXPECT_EQ(slot.buffer->format().bits_per_sample, 8);
+    EXPECT_EQ(slot.image, second);
+    EXPECT_EQ(slot.image_size, second.size());
+    EXPECT_EQ(device_->GetMixer().buffer_count(), 1u);
+
+    // A bad image leaves the slot without a buffer; slot numbers out of range are ignored.
+    const std::vector<std::uint8_t> bad(30, 0);
+    LoadSoundEffect(5, bad.data(), static_cast<std::uint32_t>(bad.size()));
+    EXPECT_FALSE(slot.buffer);
+    EXPECT_EQ(device_->GetMixer().buffer_count(), 0u);
+    LoadSoundEffect(128, first.data(), static_cast<std::uint32_t>(first.size()));
+    LoadSoundEffect(-1, first.data(), static_cast<std::uint32_t>(first.size()));
+    EXPECT_EQ(device_->GetMixer().buffer_count(), 0u);
+    // A format the device cannot play makes no buffer either.
+    auto odd = MakeWave(Pcm(300), 44100, 3, 16);
+    LoadSoundEffect(6, odd.data(), static_cast<std::uint32_t>(odd.size()));
+    EXPECT_FALSE(GetSoundEffectSlot(6).buffer);
+}
+
+TEST_F(SoundFixture, ALostSlotBufferIsRestoredAndRefilledOnTheNextTick) {
+    const auto pcm = Pcm(400);
+    const auto image = MakeWave(pcm, 44100, 2, 16);
+    LoadSoundEffect(0, image.data(), static_cast<std::uint32_t>(image.size()));
+    const SoundEffectSlot& slot = GetSoundEffectSlot(0);
+    ASSERT_TRUE(slot.buffer);
+    device_->GetMixer().LoseAllBuffers();
+    std::uint32_t status = 0;
+    slot.buffer->GetStatus(&status);
+    EXPECT_EQ(status, host::kBufferLost);
+    device_->Advance(10);
+    slot.buffer->GetStatus(&status);
+    EXPECT_EQ(status, 0u);
+    host::SoundBuffer::Region region;
+    ASSERT_EQ(slot.buffer->Lock(0, 400, &region), host::kAudioOk);
+    EXPECT_EQ(0, std::memcmp(region.first, pcm.data(), 400));
+    slot.buffer->Unlock(region);
+}
+
+TEST_F(SoundFixture, TermSoundFreesTheSlots) {
+    const auto image = MakeWave(Pcm(400), 44100, 2, 16);
+    LoadSoundEffect(1, image.data(), static_cast<std::uint32_t>(image.size()));
+    ASSERT_GE(StartStream(nullptr, ToneFile(0.5), -1, 1, 4096, 0, 0), 0);
+    TermSound();
+    EXPECT_FALSE(GetSoundEffectSlot(1).buffer);
+    EXPECT_TRUE(GetSoundEffectSlot(1).image.empty());
+    EXPECT_EQ(GetChannelStreamId(0), -1);
+    EXPECT_EQ(IsSoundAvailable(), 0);
+}
+
+}  // namespace
