@@ -1,0 +1,427 @@
+// The sample game's checker: the built data holds every picture, sound and label that the
+// start script and config.xml name, found the way the engine names and finds them, with the
+// sizes the screens cut their parts from.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+
+#include "demo/demo_data.h"
+#include "lib/text.h"
+#include "lib/utility.h"
+
+namespace demo_check {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+    return s;
+}
+
+std::string ToUtf8(const std::string& cp932) { return Utf16ToUtf8(Cp932ToUtf16(cp932)); }
+
+enum Code {
+    kMessage = 1, kGrp = 2, kChr = 3, kChl = 4, kLab = 5, kWav = 8, kPst = 9, kSel = 10, kVoi = 14, kJmp = 15, kRjp = 16,
+    kPjp = 17, kRsp = 18, kRst = 19, kRsx = 20, kSfs = 21, kTof = 24, kIvg = 25, kSsl = 26, kEnd = 27, kEnd1 = 28, kEnd2 = 29,
+    kSed = 30, kPage = 34, kFls = 35, kS1a = 36, kS1b = 37, kS1m = 38, kS2a = 39, kS2b = 40, kS2m = 41
+};
+
+// The built data, read once for all the checks.
+struct Data {
+    std::unique_ptr<Archive> system, script, sound, scriptFolder, soundFolder;
+    std::string startScript;  // CP932 bytes
+    std::vector<Node> nodes;
+    JumpTables tables;
+    Element config;
+    std::string compileErrors;
+};
+
+Data& Demo() {
+    static Data* data = [] {
+        auto* d = new Data;
+        fs::path root = DEMO_DATA_DIR;
+        d->system = std::make_unique<Archive>((root / "system.saf").string());
+        d->script = std::make_unique<Archive>((root / "script.saf").string());
+        d->sound = std::make_unique<Archive>((root / "sound.saf").string());
+        d->scriptFolder = std::make_unique<Archive>((root / "script" / "data").string());
+        d->soundFolder = std::make_unique<Archive>((root / "script" / "sound").string());
+        // The scripts are compiled as the packed archive hands them out.
+        fs::path work = fs::temp_directory_path() / ("demo_check_" + std::to_string(::getpid()));
+        fs::create_directories(work);
+        for (const char* name : {"_start.txt", "iv.txt"}) {
+            std::ofstream(work / name, std::ios::binary) << d->script->Read(name).value_or("");
+        }
+        d->startScript = d->script->Read("_start.txt").value_or("");
+        CommandResult check = RunCommand(std::string(SCRIPTC) + " " + Quoted((work / "_start.txt").string()));
+        if (check.exitCode != 0) d->compileErrors = check.output.empty() ? "scriptc failed" : check.output;
+        d->nodes = ParseDump(RunCommand(std::string(SCRIPTC) + " --dump " + Quoted((work / "_start.txt").string())).output);
+        CommandResult iv = RunCommand(std::string(SCRIPTC) + " --iv " + Quoted((work / "iv.txt").string()));
+        if (iv.exitCode != 0) d->compileErrors += iv.output.empty() ? "scriptc --iv failed" : iv.output;
+        d->tables = ParseIvDump(iv.output);
+        fs::remove_all(work);
+        d->config = ParseXmlDocument(ToUtf8(d->script->Read("config.xml").value_or("<missing/>")));
+        return d;
+    }();
+    return *data;
+}
+
+std::vector<const Node*> NodesOf(int code) {
+    std::vector<const Node*> out;
+    for (const Node& n : Demo().nodes) if (n.code == code) out.push_back(&n);
+    return out;
+}
+
+// The engine's label search: the first label of that name, which must follow a page break.
+bool LabelLandsOnPage(const std::string& label) {
+    const std::vector<Node>& nodes = Demo().nodes;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].code == kLab && !nodes[i].args.empty() && Upper(nodes[i].args[0]) == Upper(label)) {
+            return i > 0 && nodes[i - 1].code == kPage;
+        }
+    }
+    return false;
+}
+
+// The pictures a GRP name composes: the base, then one layer per non-zero digit.
+std::vector<std::string> GrpLayers(const std::string& name) {
+    std::vector<std::string> out;
+    if (name.size() != 7 && name.size() != 9) return out;
+    std::string prefix = name.substr(0, 3), digits = name.substr(3);
+    out.push_back(prefix + std::string(digits.size(), '0'));
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (digits[i] == '0') continue;
+        std::string layer(digits.size(), '0');
+        layer[i] = digits[i];
+        out.push_back(prefix + layer);
+    }
+    return out;
+}
+
+void ExpectPicture(const std::string& base, int width, int height, bool exact, bool alpha = false) {
+    std::optional<PictureInfo> info = FindPicture(*Demo().script, base);
+    ASSERT_TRUE(info) << base << " is not in the script archive";
+    if (exact) {
+        EXPECT_EQ(info->width, width) << info->file;
+        EXPECT_EQ(info->height, height) << info->file;
+    } else {
+        EXPECT_GE(info->width, width) << info->file;
+        EXPECT_GE(info->height, height) << info->file;
+    }
+    if (alpha) {
+        EXPECT_TRUE(info->hasAlpha) << info->file << " needs transparency";
+    }
+}
+
+void ExpectOgg(const std::string& name) {
+    const std::optional<std::string>& bytes = Demo().sound->Read(name);
+    ASSERT_TRUE(bytes) << name << " is not in the sound archive";
+    EXPECT_EQ(bytes->substr(0, 4), "OggS") << name;
+}
+
+TEST(DemoData, ScriptAndTablesCompile) {
+    EXPECT_EQ(Demo().compileErrors, "");
+    ASSERT_FALSE(Demo().nodes.empty());
+    EXPECT_EQ(Demo().nodes.back().code, 0);
+    EXPECT_EQ(Demo().tables.jumps.size(), 20u);
+}
+
+TEST(DemoData, EveryStoryCommandIsUsed) {
+    std::set<int> used;
+    for (const Node& n : Demo().nodes) used.insert(n.code);
+    for (int code : {kMessage, kGrp, kChr, kChl, kLab, kWav, kPst, kSel, kVoi, kJmp, kRjp, kPjp, kRsp, kRst, kRsx, kSfs, kTof, kIvg,
+                     kSsl, kEnd, kEnd1, kEnd2, kSed, kPage, kFls, kS1a, kS1b, kS1m, kS2a, kS2b, kS2m}) {
+        EXPECT_TRUE(used.count(code)) << "command code " << code << " is never used";
+    }
+    std::set<std::string> grp, wav, voi;
+    std::set<char> pstOps, pjpOps;
+    for (const Node* n : NodesOf(kGrp)) grp.insert(Upper(n->args[0]));
+    for (const Node* n : NodesOf(kWav)) wav.insert(n->args[0]);
+    for (const Node* n : NodesOf(kVoi)) voi.insert(n->args[0]);
+    for (const Node* n : NodesOf(kPst)) pstOps.insert(n->op);
+    for (const Node* n : NodesOf(kPjp)) pjpOps.insert(n->op);
+    EXPECT_TRUE(grp.count("BLACK") && grp.count("WHITE"));
+    EXPECT_TRUE(std::any_of(grp.begin(), grp.end(), [](const std::string& g) { return GrpLayers(g).size() > 2; }))
+        << "no GRP composes two layers over its base";
+    EXPECT_TRUE(std::any_of(grp.begin(), grp.end(), [](const std::string& g) { return g.size() == 9; })) << "no six-digit GRP";
+    EXPECT_TRUE(wav.count("00") && voi.count("00"));
+    EXPECT_EQ(pstOps, (std::set<char>{'=', '+', '-'}));
+    EXPECT_EQ(pjpOps, (std::set<char>{'<', '=', '>'}));
+    // The voice shorthand, the hero's names, and a flash counted by a variable.
+    std::string script = ToUtf8(Demo().startScript);
+    EXPECT_NE(script.find("\n@"), std::string::npos);
+    EXPECT_NE(script.find("#1"), std::string::npos);
+    EXPECT_NE(script.find("#2"), std::string::npos);
+    std::vector<const Node*> flashes = NodesOf(kFls);
+    EXPECT_TRUE(std::any_of(flashes.begin(), flashes.end(), [](const Node* n) { return !std::isdigit(n->args[0][0]); }));
+    // Menus of one, two and three items.
+    std::set<int> menuSizes;
+    const std::vector<Node>& nodes = Demo().nodes;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].code != kSel || (i > 0 && nodes[i - 1].code == kSel)) continue;
+        int size = 0;
+        while (i + size < nodes.size() && nodes[i + size].code == kSel) ++size;
+        menuSizes.insert(size);
+    }
+    EXPECT_EQ(menuSizes, (std::set<int>{1, 2, 3}));
+    // The prologue skip: the label PRSK, and REPR set once the prologue is read.
+    EXPECT_TRUE(LabelLandsOnPage("PRSK"));
+    std::vector<const Node*> assignments = NodesOf(kPst);
+    EXPECT_TRUE(std::any_of(assignments.begin(), assignments.end(), [](const Node* n) { return Upper(n->args[0]) == "REPR"; }));
+    // The turn selection's variables.
+    std::set<std::string> names;
+    for (const Node* n : NodesOf(kPst)) names.insert(Upper(n->args[0]));
+    for (const char* v : {"A010", "B010", "C010", "D010", "TURN"}) EXPECT_TRUE(names.count(v)) << v;
+}
+
+TEST(DemoData, EveryJumpLandsOnALabel) {
+    const std::vector<Node>& nodes = Demo().nodes;
+    for (const Node* n : NodesOf(kJmp)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "JMP " << n->args[0] << " line " << n->line;
+    for (const Node* n : NodesOf(kPjp)) EXPECT_TRUE(LabelLandsOnPage(n->args[2])) << "PJP " << n->args[2] << " line " << n->line;
+    for (const Node* n : NodesOf(kSel)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "SEL " << n->args[0] << " line " << n->line;
+    for (const Node* n : NodesOf(kRjp)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "RJP " << n->args[0] << " line " << n->line;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].code != kRjp || (i > 0 && nodes[i - 1].code == kRjp)) continue;
+        int run = 0;
+        while (i + run < nodes.size() && nodes[i + run].code == kRjp) ++run;
+        EXPECT_EQ(run, 3) << "RJP run at line " << nodes[i].line;
+    }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].code != kSel || (i > 0 && nodes[i - 1].code == kSel)) continue;
+        int run = 0;
+        while (i + run < nodes.size() && nodes[i + run].code == kSel) ++run;
+        EXPECT_LE(run, 3) << "SEL menu at line " << nodes[i].line;
+    }
+    // Every jump entry that SSL or IVG can reach, and every judge table's target.
+    const JumpTables& tables = Demo().tables;
+    for (std::size_t i = 0; i < tables.jumps.size(); ++i) EXPECT_TRUE(LabelLandsOnPage(tables.jumps[i])) << "iv.txt entry " << i;
+    for (const JudgeTable& t : tables.judges) EXPECT_TRUE(LabelLandsOnPage(t.label)) << "iv.txt table " << t.number;
+    // Scene names: each replay starts at the label of its name.
+    for (const Node* n : NodesOf(kSfs)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "SFS " << n->args[0];
+}
+
+TEST(DemoData, NoFlashWhitensAPictureBeforeItIsShown) {
+    // A picture composed by GRP, CHR or CHL waits for the next message or menu; a flash in between
+    // fills the waiting picture white, so the composition would never be seen.
+    std::string waiting;
+    for (const Node& n : Demo().nodes) {
+        if (n.code == kMessage || n.code == kSel) waiting.clear();
+        bool composes = n.code == kChr || n.code == kChl || (n.code == kGrp && Upper(n.args[0]) != "BLACK" && Upper(n.args[0]) != "WHITE");
+        if (composes) waiting = n.args[0];
+        if (n.code == kFls) {
+            EXPECT_EQ(waiting, "") << "the flash at line " << n.line << " whitens " << waiting;
+        }
+    }
+}
+
+TEST(DemoData, StoryPicturesExist) {
+    std::set<std::string> prefixes;
+    for (const Node* n : NodesOf(kGrp)) {
+        std::string name = Upper(n->args[0]);
+        if (name == "BLACK" || name == "WHITE") continue;
+        std::vector<std::string> layers = GrpLayers(name);
+        ASSERT_FALSE(layers.empty()) << "GRP " << name << " has neither 4 nor 6 digits";
+        ExpectPicture(layers[0], 800, 600, true);
+        for (std::size_t i = 1; i < layers.size(); ++i) ExpectPicture(layers[i], 800, 600, true);
+        prefixes.insert(name.substr(0, 3));
+    }
+    // The save dialog's thumbnail of a background: "thumb/" and its prefix, as TIFF or PNG.
+    for (const std::string& prefix : prefixes) {
+        EXPECT_TRUE(Demo().script->Has("thumb/" + prefix + ".tif") || Demo().script->Has("thumb/" + prefix + ".png")) << prefix;
+    }
+    std::vector<const Node*> characters = NodesOf(kChr);
+    for (const Node* n : NodesOf(kChl)) characters.push_back(n);
+    for (const Node* n : characters) {
+        std::string name = Upper(n->args[0]);
+        ASSERT_EQ(name.size(), 7u) << name;
+        std::string who = name.substr(0, 1), p1 = name.substr(1, 2), p2 = name.substr(3, 2), p3 = name.substr(5, 2);
+        if (p1 != "00") ExpectPicture("H" + p1 + "0000", 800, 600, true);
+        if (p2 != "00") ExpectPicture(who + "00" + p2 + "00", 1, 600, false, true);
+        if (p3 != "00") ExpectPicture(who + "0000" + p3, 1, 600, false, true);
+    }
+}
+
+TEST(DemoData, StorySoundsExist) {
+    for (const Node* n : NodesOf(kWav)) if (n->args[0] != "00") ExpectOgg("bgm/" + n->args[0] + ".ogg");
+    for (const Node* n : NodesOf(kVoi)) if (n->args[0] != "00") ExpectOgg("voice/" + n->args[0] + ".ogg");
+    for (int code : {kS1a, kS1b, kS2a, kS2b}) for (const Node* n : NodesOf(code)) ExpectOgg("se/" + n->args[0] + ".ogg");
+    // The sound settings' two test buttons.
+    ExpectOgg("voice/V_TEST.ogg");
+    ExpectOgg("se/INS02.ogg");
+    for (const char* name : {"SUBMIT.WAV", "CANCEL.WAV"}) {
+        const std::optional<std::string>& bytes = Demo().system->Read(name);
+        ASSERT_TRUE(bytes) << name;
+        EXPECT_EQ(bytes->substr(0, 4), "RIFF");
+        EXPECT_EQ(bytes->substr(8, 4), "WAVE");
+    }
+}
+
+TEST(DemoData, MessagesFitTheWindow) {
+    // The window shows 24 full-width characters a line, four lines; a speaker's name has a line of
+    // its own and narration starts on the second line.
+    const Element* names = Demo().config.Child("system") ? Demo().config.Child("system")->Child("name") : nullptr;
+    ASSERT_TRUE(names);
+    for (const Node* n : NodesOf(kMessage)) {
+        std::string text = n->args[0];
+        for (auto [tag, value] : {std::pair{"#1", names->attributes.at("first")}, std::pair{"#2", names->attributes.at("last")}}) {
+            for (std::size_t at; (at = text.find(tag)) != std::string::npos;) text.replace(at, 2, value);
+        }
+        std::u16string wide = Utf8ToUtf16(text);
+        int lines = 1;
+        std::size_t start = 0;
+        for (std::size_t end = 0; end <= wide.size(); ++end) {
+            if (end < wide.size() && wide[end] != u'\n') continue;
+            EXPECT_LE(CountTextColumns(std::u16string_view(wide).substr(start, end - start)), 48) << "line " << n->line;
+            start = end + 1;
+            if (end < wide.size()) ++lines;
+        }
+        bool speaker = wide[0] == u'\u3010';
+        EXPECT_LE(lines, speaker ? 4 : 3) << "line " << n->line;
+        if (speaker) {
+            EXPECT_EQ(wide.find(u'\u3011'), wide.find(u'\n') - 1) << "the speaker's name stands alone, line " << n->line;
+        }
+    }
+}
+
+TEST(DemoData, ScreenPicturesHaveTheirSizes) {
+    // The parts sheet: pointers, page cursors, window background, menu panel, scroll track and knob,
+    // window buttons and the page-wait cursor reach to (800, 808).
+    std::optional<PictureInfo> parts = FindPicture(*Demo().system, "SYSTEM");
+    ASSERT_TRUE(parts);
+    EXPECT_GE(parts->width, 800);
+    EXPECT_GE(parts->height, 808);
+    EXPECT_TRUE(parts->hasAlpha);
+    ExpectPicture("title/title", 800, 1176, false);
+    ExpectPicture("brand", 800, 600, true);
+    for (int page = 1; page <= 4; ++page) ExpectPicture("title/rm_base" + std::to_string(page), 800, 600, true);
+    ExpectPicture("title/rm_parts", 106, 162, false, true);
+    ExpectPicture("select/selbg", 800, 600, true);
+    ExpectPicture("turnbg", 800, 600, true);
+    for (const char* place : {"A", "B", "C", "D"}) {
+        for (const char* state : {"_0", "_1"}) ExpectPicture(std::string("select/SEL_") + place + state, 170, 300, true);
+    }
+    for (const char* place : {"AB", "CD"}) {
+        for (const char* state : {"_0", "_1"}) ExpectPicture(std::string("select/SEL_") + place + state, 356, 300, true);
+    }
+    const Element* system = Demo().config.Child("system");
+    ASSERT_TRUE(system);
+    int slides = std::atoi(system->Child("ending")->attributes.at("credit").c_str());
+    EXPECT_GT(slides, 0);
+    for (int n = 1; n <= slides; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "ed%02d", n);
+        ExpectPicture(name, 800, 600, true);
+    }
+    std::vector<int> menu = Numbers(system->Child("title")->attributes.at("menu"));
+    ASSERT_EQ(menu.size(), 2u);
+    EXPECT_GE(menu[0], 0);
+    EXPECT_LE(menu[0] + 248, 800);
+    EXPECT_LE(menu[1] + 5 * 48 + 40, 600) << "the sixth title button leaves the screen";
+}
+
+TEST(DemoData, LayoutDocumentNamesExist) {
+    const Element* system = Demo().config.Child("system");
+    ASSERT_TRUE(system);
+    std::set<std::string> modes;
+    for (const Element* bgm : system->Children("bgm")) {
+        modes.insert(bgm->attributes.at("mode"));
+        ExpectOgg("bgm/" + bgm->attributes.at("name") + ".ogg");
+    }
+    EXPECT_EQ(modes, (std::set<std::string>{"title", "cgmode"}));
+    // Backlog faces: one for the first letter of every voice, cut from a 48-pixel strip.
+    std::map<char, int> faces;
+    int largest = -1;
+    for (const Element* face : system->Child("backlog")->Children("face")) {
+        int number = std::atoi(face->attributes.at("number").c_str());
+        faces[char(std::toupper(static_cast<unsigned char>(face->attributes.at("chr")[0])))] = number;
+        largest = std::max(largest, number);
+    }
+    ExpectPicture("title/backlogface", 48 * (largest + 1), 48, false, true);
+    for (const Node* n : NodesOf(kVoi)) {
+        if (n->args[0] != "00") {
+            EXPECT_TRUE(faces.count(char(std::toupper(static_cast<unsigned char>(n->args[0][0]))))) << n->args[0];
+        }
+    }
+    std::set<std::string> seenPrefixes, sceneNames;
+    for (const Node* n : NodesOf(kGrp)) seenPrefixes.insert(Upper(n->args[0]).substr(0, 3));
+    for (const Node* n : NodesOf(kSfs)) sceneNames.insert(Upper(n->args[0]));
+    // The album and the replay: pages, their buttons below or on the page, thumbnail rows.
+    for (const char* screen : {"cgalbum", "sceneplay"}) {
+        SCOPED_TRACE(screen);
+        bool album = std::string(screen) == "cgalbum";
+        const Element* layout = Demo().config.Child(screen);
+        ASSERT_TRUE(layout);
+        int w = std::atoi(layout->attributes.at("width").c_str()), h = std::atoi(layout->attributes.at("height").c_str());
+        std::vector<int> thumb = Numbers(layout->attributes.at("thumbsize"));
+        ASSERT_EQ(thumb.size(), 2u);
+        std::vector<const Element*> pages = layout->Children("page");
+        ASSERT_FALSE(pages.empty());
+        int rows = 0;
+        for (std::size_t p = 0; p < pages.size(); ++p) {
+            std::string page = std::string(album ? "title/cg_p" : "title/s_p") + std::to_string(p + 1);
+            std::optional<PictureInfo> picture = FindPicture(*Demo().script, page);
+            ASSERT_TRUE(picture) << page;
+            EXPECT_EQ(picture->width, 800);
+            EXPECT_GE(picture->height, 600);
+            for (const char* button : {"exit", "prev", "next"}) {
+                std::vector<int> b = Numbers(layout->attributes.at(button));
+                ASSERT_EQ(b.size(), 8u) << button;
+                EXPECT_LE(b[0] + b[2], 800) << button;
+                EXPECT_LE(b[1] + b[3], 600) << button;
+                EXPECT_LE(b[4] + b[2], picture->width) << button;
+                EXPECT_LE(b[5] + b[3], picture->height) << button;
+                EXPECT_LE(b[6] + b[2], picture->width) << button;
+                EXPECT_LE(b[7] + b[3], picture->height) << button;
+            }
+            for (const Element* cg : pages[p]->Children("cg")) {
+                ++rows;
+                std::vector<int> pos = Numbers(cg->attributes.at("pos"));
+                ASSERT_EQ(pos.size(), 2u);
+                EXPECT_LE(pos[0] + w, 800);
+                EXPECT_LE(pos[1] + h, 600);
+                std::string flag = Upper(cg->attributes.at("flag"));
+                if (album) {
+                    // A CG unlocks when a GRP of its prefix is shown; its full view composes like GRP.
+                    EXPECT_TRUE(seenPrefixes.count(flag)) << flag << " is never shown, so it never unlocks";
+                    std::string list = cg->text;
+                    std::size_t start = 0;
+                    for (std::size_t end = 0; end <= list.size(); ++end) {
+                        if (end < list.size() && list[end] != ',') continue;
+                        std::vector<std::string> layers = GrpLayers(list.substr(start, end - start));
+                        EXPECT_FALSE(layers.empty()) << list.substr(start, end - start);
+                        for (const std::string& layer : layers) ExpectPicture(layer, 800, 600, true);
+                        start = end + 1;
+                    }
+                } else {
+                    EXPECT_TRUE(sceneNames.count(flag)) << flag << " is never reached, so it never unlocks";
+                    EXPECT_TRUE(LabelLandsOnPage(flag)) << flag;
+                }
+            }
+        }
+        // Rows 0 .. rows-1 hold the thumbnails and row `rows` the locked picture.
+        ExpectPicture(album ? "title/cg_thumb1" : "title/s_thumb1", thumb[0] + w, rows * thumb[1] + h, false);
+    }
+}
+
+TEST(DemoData, LooseFoldersHoldTheArchivesFiles) {
+    for (auto [packed, folder] : {std::pair{Demo().script.get(), Demo().scriptFolder.get()}, std::pair{Demo().sound.get(), Demo().soundFolder.get()}}) {
+        std::vector<std::string> names = packed->List();
+        EXPECT_FALSE(names.empty());
+        for (const std::string& name : names) {
+            const std::optional<std::string>& loose = folder->Read(name);
+            ASSERT_TRUE(loose) << name << " is missing from " << folder->path();
+            EXPECT_TRUE(*loose == packed->Read(name).value_or("")) << name << " differs";
+        }
+        std::size_t files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(folder->path())) files += entry.is_regular_file();
+        EXPECT_EQ(files, names.size()) << folder->path();
+    }
+}
+
+}  // namespace
+}  // namespace demo_check
