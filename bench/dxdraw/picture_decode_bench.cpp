@@ -1,0 +1,195 @@
+// Decoding an 800 x 600 PNG and JPEG through the picture glue, side by side with the bare
+// library decode of the same bytes (the least a program must do: a new buffer for the
+// pixels, the rows decoded into it). The glue should add no more than 20 %.
+#include <benchmark/benchmark.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "dxdraw/dib.h"
+#include "dxdraw/dximage.h"
+#include "dxdraw/picture_decoders.h"
+
+namespace {
+
+constexpr int kWidth = 800, kHeight = 600;
+
+// A photo-like picture: smooth gradients with a little noise.
+std::vector<std::uint8_t> Picture() {
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const int noise = static_cast<int>((seed >> 16) & 7);
+            std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
+            p[0] = static_cast<std::uint8_t>((x * 255 / kWidth + noise) & 255);
+            p[1] = static_cast<std::uint8_t>((y * 255 / kHeight + noise) & 255);
+            p[2] = static_cast<std::uint8_t>(((x + y) * 127 / (kWidth + kHeight) + 64 + noise) & 255);
+        }
+    return rgb;
+}
+
+void PngWrite(png_structp png, png_bytep data, png_size_t size) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + size);
+}
+
+std::vector<std::uint8_t> EncodePng(const std::vector<std::uint8_t>& rgb) {
+    std::vector<std::uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, PngWrite, nullptr);
+    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < kHeight; ++y)
+        png_write_row(png, const_cast<std::uint8_t*>(&rgb[static_cast<std::size_t>(y) * kWidth * 3]));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const std::vector<std::uint8_t>& rgb) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = kWidth;
+    c.image_height = kHeight;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<std::uint8_t*>(&rgb[c.next_scanline * kWidth * 3]);
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<std::uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&c);
+    std::free(buffer);
+    return out;
+}
+
+const std::vector<std::uint8_t>& PngFile() {
+    static const std::vector<std::uint8_t> file = EncodePng(Picture());
+    return file;
+}
+
+const std::vector<std::uint8_t>& JpegFile() {
+    static const std::vector<std::uint8_t> file = EncodeJpeg(Picture());
+    return file;
+}
+
+struct MemoryReader {
+    const std::uint8_t* data;
+    std::size_t size, position;
+};
+
+void PngRead(png_structp png, png_bytep out, png_size_t count) {
+    auto* r = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (count > r->size - r->position) png_error(png, "short");
+    std::memcpy(out, r->data + r->position, count);
+    r->position += count;
+}
+
+// The bare library: RGB rows into one buffer.
+bool BarePngDecode(const std::vector<std::uint8_t>& file, std::uint8_t* pixels, png_bytep* rows) {
+    MemoryReader reader{file.data(), file.size(), 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &reader, PngRead);
+    png_read_info(png, info);
+    for (int y = 0; y < kHeight; ++y) rows[y] = pixels + static_cast<std::size_t>(y) * kWidth * 3;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+std::unique_ptr<std::uint8_t[]> NewPixels() {
+    return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[static_cast<std::size_t>(kWidth) * kHeight * 3]);
+}
+
+void BM_PngBare(benchmark::State& state) {
+    std::vector<png_bytep> rows(kHeight);
+    for (auto _ : state) {
+        auto pixels = NewPixels();
+        benchmark::DoNotOptimize(BarePngDecode(PngFile(), pixels.get(), rows.data()));
+    }
+}
+
+void BM_PngGlue(benchmark::State& state) {
+    for (auto _ : state) {
+        DxDraw::DibBuffer dib = DecodePngToDib(PngFile());
+        benchmark::DoNotOptimize(dib.data());
+    }
+}
+
+void BM_PngGlueInto32BitImage(benchmark::State& state) {
+    DxDraw::DxImage image(32);
+    for (auto _ : state) {
+        DxDraw::DibBuffer dib = DecodePngToDib(PngFile());
+        benchmark::DoNotOptimize(image.LoadFromDib(dib.bytes()));
+    }
+}
+
+void BM_JpegBare(benchmark::State& state) {
+    for (auto _ : state) {
+        auto pixels = NewPixels();
+        jpeg_decompress_struct d{};
+        jpeg_error_mgr err{};
+        d.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&d);
+        jpeg_mem_src(&d, JpegFile().data(), JpegFile().size());
+        jpeg_read_header(&d, TRUE);
+        d.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&d);
+        while (d.output_scanline < d.output_height) {
+            JSAMPROW row = pixels.get() + static_cast<std::size_t>(d.output_scanline) * kWidth * 3;
+            jpeg_read_scanlines(&d, &row, 1);
+        }
+        jpeg_finish_decompress(&d);
+        jpeg_destroy_decompress(&d);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+void BM_JpegGlue(benchmark::State& state) {
+    for (auto _ : state) {
+        DxDraw::DibBuffer dib = DecodeJpegToDib(JpegFile());
+        benchmark::DoNotOptimize(dib.data());
+    }
+}
+
+void BM_JpegGlueInto32BitImage(benchmark::State& state) {
+    DxDraw::DxImage image(32);
+    for (auto _ : state) {
+        DxDraw::DibBuffer dib = DecodeJpegToDib(JpegFile());
+        benchmark::DoNotOptimize(image.LoadFromDib(dib.bytes()));
+    }
+}
+
+BENCHMARK(BM_PngBare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngGlue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngGlueInto32BitImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegBare)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegGlue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegGlueInto32BitImage)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,13 @@
+// Loading a picture file straight into a new 32-bit surface.
+#pragma once
+
+#include <string_view>
+
+#include "dxdraw/dxsurface.h"
+
+class IArchive;
+
+// A new 32-bit surface holding the picture (BMP, PNG; see DxImage::Load) read from the archive,
+// or from disk when archive is null. A picture that is missing or cannot be read raises the
+// error exception "LoadSurfaceArchive_Dx: file not found '%s'.\n".
+ComPtr<DxDraw::DxSurface> LoadSurfaceArchive_Dx(IArchive* archive, std::u16string_view name);

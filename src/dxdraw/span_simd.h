@@ -1,0 +1,457 @@
+// The fast span path, written once over a small vector interface and compiled twice: for SSE2
+// (span_sse2.cpp) and for AVX2 (span_avx2.cpp). Everything here has internal linkage, so the
+// two instruction sets never meet in one symbol.
+//
+// Each pixel is widened to four 16-bit values and computed from its own source and destination
+// alone, which is why 4, 8 or 2 pixels per step all give the two-pixel formulas of the fast path:
+//   weight u(i) = 0 for i = 0, else i + 1;  mix Q(x, y, w) = floor((x u(w) + y (256 - u(w))) / 256).
+// Every product and sum stays at or below 255 x 256, so 16-bit lanes never overflow.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "dxdraw/blend_params.h"
+#include "dxdraw/span_engine.h"
+#include "dxdraw/span_pixels.h"
+
+namespace DxDraw {
+namespace {
+
+struct V128 {
+    using R = __m128i;
+    static constexpr int kPixels = 4;
+    static R Load(const void* p) { return _mm_loadu_si128(static_cast<const R*>(p)); }
+    static void Store(void* p, R v) { _mm_storeu_si128(static_cast<R*>(p), v); }
+    static R Set32(std::uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+    static R Set16(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
+    static R Lo(R v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+    static R Hi(R v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
+    static R Pack(R lo, R hi) { return _mm_packus_epi16(lo, hi); }
+    static R Mul(R a, R b) { return _mm_mullo_epi16(a, b); }
+    static R Add(R a, R b) { return _mm_add_epi16(a, b); }
+    static R Sub(R a, R b) { return _mm_sub_epi16(a, b); }
+    static R SubSat(R a, R b) { return _mm_subs_epu16(a, b); }
+    static R Shr8(R a) { return _mm_srli_epi16(a, 8); }
+    static R Shl8(R a) { return _mm_slli_epi16(a, 8); }
+    static R Min(R a, R b) { return _mm_min_epi16(a, b); }
+    static R Max(R a, R b) { return _mm_max_epi16(a, b); }
+    static R And(R a, R b) { return _mm_and_si128(a, b); }
+    static R Or(R a, R b) { return _mm_or_si128(a, b); }
+    static R Xor(R a, R b) { return _mm_xor_si128(a, b); }
+    static R SubSat8(R a, R b) { return _mm_subs_epu8(a, b); }
+    static R AddSat8(R a, R b) { return _mm_adds_epu8(a, b); }
+    static R AlphaToLanes(R v) { return _mm_srli_epi32(v, 24); }
+    static R Shl16In32(R v) { return _mm_slli_epi32(v, 16); }
+    static R UnpackLo32(R a, R b) { return _mm_unpacklo_epi32(a, b); }
+    static R UnpackHi32(R a, R b) { return _mm_unpackhi_epi32(a, b); }
+};
+
+// The last two pixels of a row.
+struct V128Pair : V128 {
+    static constexpr int kPixels = 2;
+    static R Load(const void* p) { return _mm_loadl_epi64(static_cast<const R*>(p)); }
+    static void Store(void* p, R v) { _mm_storel_epi64(static_cast<R*>(p), v); }
+};
+
+// Arithmetic shared by the operations. Pixels are widened to four 16-bit values each; per-pixel
+// weights are worked out once per register in "lanes" (one 16-bit value in the low half of each
+// pixel's 32 bits, the high half kept 0) and then spread over the pixel's colour values.
+template <class V>
+struct Widened {
+    using R = typename V::R;
+    static R U(R w) { return V::Add(w, V::Min(w, V::Set16(1))); }
+    // x u + y (256 - u) = 256 y + (x - y) u lies in 0..65280, so it can be formed with one
+    // multiplication in wrapping 16-bit arithmetic: Q(x, y, w) = Mix(x, y, u(w)).
+    static R Mix(R x, R y, R u) { return V::Shr8(V::Add(V::Shl8(y), V::Mul(V::Sub(x, y), u))); }
+    static R Scale(R x, R level) { return V::Shr8(V::Mul(x, level)); }  // floor(x * level / 256)
+
+    static R Lanes(int v) { return V::Set32(static_cast<std::uint16_t>(v)); }
+    static R AlphaLanes(R packed) { return V::AlphaToLanes(packed); }
+    static R OpacityLanes(R packed) { return V::Sub(Lanes(255), AlphaLanes(packed)); }
+    static R BlueLanes(R packed) { return V::And(packed, Lanes(255)); }
+
+    // Runs f on the low and the high half of the pixels, widened, and packs the results.
+    template <class F>
+    static R Halves(R s, R d, F f) {
+        return V::Pack(f(V::Lo(s), V::Lo(d)), f(V::Hi(s), V::Hi(d)));
+    }
+    // The same with each pixel's lane value spread over its four 16-bit values.
+    template <class F>
+    static R Halves(R s, R d, R lanes, F f) {
+        const R both = V::Or(lanes, V::Shl16In32(lanes));
+        return V::Pack(f(V::Lo(s), V::Lo(d), V::UnpackLo32(both, both)), f(V::Hi(s), V::Hi(d), V::UnpackHi32(both, both)));
+    }
+};
+
+// Operations: constructed once per call with the clamped level; Colours gives the colour
+// bytes of packed pixels (the alpha bytes are replaced afterwards).
+template <class V>
+struct CopyK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    explicit CopyK(std::int32_t) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const {
+        if constexpr (!Blend) return s;
+        return W::Halves(s, d, W::U(W::AlphaLanes(s)), [](R s16, R d16, R u) { return W::Mix(d16, s16, u); });
+    }
+};
+
+template <class V>
+struct DarkenK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    R level;
+    explicit DarkenK(std::int32_t l) : level(V::Set16(l)) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const {
+        if constexpr (!Blend) return W::Halves(s, d, [this](R s16, R) { return W::Scale(s16, level); });
+        return W::Halves(s, d, W::U(W::AlphaLanes(s)),
+                         [this](R s16, R d16, R u) { return W::Mix(d16, W::Scale(s16, level), u); });
+    }
+};
+
+template <class V>
+struct LightenK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    R keep, white;
+    explicit LightenK(std::int32_t l) : keep(V::Set16(512 - l)), white(V::Set16(255 * (l - 256))) {}
+    R Lit(R s16) const { return V::Shr8(V::Add(V::Mul(s16, keep), white)); }
+    template <bool Blend>
+    R Colours(R s, R d, R) const {
+        if constexpr (!Blend) return W::Halves(s, d, [this](R s16, R) { return Lit(s16); });
+        return W::Halves(s, d, W::U(W::AlphaLanes(s)), [this](R s16, R d16, R u) { return W::Mix(d16, Lit(s16), u); });
+    }
+};
+
+template <class V>
+struct FadeK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    R level;
+    explicit FadeK(std::int32_t l) : level(V::Set16(l)) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const {
+        if constexpr (!Blend) return W::Halves(s, d, [this](R s16, R d16) { return W::Mix(s16, d16, level); });
+        return W::Halves(s, d, W::U(W::Scale(W::OpacityLanes(s), level)),
+                         [](R s16, R d16, R u) { return W::Mix(s16, d16, u); });
+    }
+};
+
+// Add, subtract and xor: the source scaled by the level, or blended by u(S(opacity, level)),
+// then combined with the destination byte by Combine (on 16-bit values; the pack saturates).
+template <class V, class Combine>
+struct ScaledSourceK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    R level;
+    explicit ScaledSourceK(std::int32_t l) : level(V::Set16(l)) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const {
+        if constexpr (!Blend) return W::Halves(s, d, [this](R s16, R d16) { return Combine::Apply(d16, s16, level); });
+        return W::Halves(s, d, W::U(W::Scale(W::OpacityLanes(s), level)),
+                         [](R s16, R d16, R u) { return Combine::Apply(d16, s16, u); });
+    }
+};
+
+// d + floor(s w / 256): at most 510, saturated to 255 by the pack.
+template <class V>
+struct AddCombine {
+    static typename V::R Apply(typename V::R d16, typename V::R s16, typename V::R w) {
+        return V::Add(d16, V::Shr8(V::Mul(s16, w)));
+    }
+};
+// d - ceil(s w / 256), formed as floor((256 d - s w) / 256) saturated at 0.
+template <class V>
+struct SubtractCombine {
+    static typename V::R Apply(typename V::R d16, typename V::R s16, typename V::R w) {
+        return V::Shr8(V::SubSat(V::Shl8(d16), V::Mul(s16, w)));
+    }
+};
+template <class V>
+struct XorCombine {
+    static typename V::R Apply(typename V::R d16, typename V::R s16, typename V::R w) {
+        return V::Xor(d16, V::Shr8(V::Mul(s16, w)));
+    }
+};
+template <class V>
+using AddK = ScaledSourceK<V, AddCombine<V>>;
+template <class V>
+using SubtractK = ScaledSourceK<V, SubtractCombine<V>>;
+template <class V>
+using XorK = ScaledSourceK<V, XorCombine<V>>;
+
+// Add, subtract and xor unblended at the neutral level: the source byte itself, so the
+// formulas reduce to saturating byte arithmetic on the packed pixels.
+template <class V>
+struct AddWholeK {
+    using R = typename V::R;
+    explicit AddWholeK(std::int32_t) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const { return V::AddSat8(d, s); }
+};
+template <class V>
+struct SubtractWholeK {
+    using R = typename V::R;
+    explicit SubtractWholeK(std::int32_t) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const { return V::SubSat8(d, s); }
+};
+template <class V>
+struct XorWholeK {
+    using R = typename V::R;
+    explicit XorWholeK(std::int32_t) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const { return V::Xor(d, s); }
+};
+
+template <class V>
+struct RuleK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    static constexpr bool kReadsRule = true;
+    R offset;  // L - 256, in lanes
+    explicit RuleK(std::int32_t l) : offset(W::Lanes(l - 256)) {}
+    template <bool Blend>
+    R Colours(R s, R d, R aux) const {
+        // t = clamp(r + L - 256, 0, 255), signed in 16 bits.
+        R t = V::Min(V::Max(V::Add(W::BlueLanes(aux), offset), V::Set16(0)), V::Set16(255));
+        if constexpr (Blend) t = V::Shr8(V::Mul(t, W::U(W::OpacityLanes(s))));
+        return W::Halves(s, d, W::U(t), [](R s16, R d16, R u) { return W::Mix(s16, d16, u); });
+    }
+};
+
+template <class V>
+struct OntoOpaqueK : Widened<V> {
+    using R = typename V::R;
+    using W = Widened<V>;
+    static constexpr bool kKeepsAlpha = true;
+    R level;
+    explicit OntoOpaqueK(std::int32_t l) : level(V::Set16(l)) {}
+    template <bool Blend>
+    R Colours(R s, R d, R) const {
+        R w;
+        if constexpr (Blend)
+            w = V::Shr8(V::Mul(W::Scale(W::OpacityLanes(s), level), V::Sub(W::Lanes(256), W::U(W::AlphaLanes(d)))));
+        else
+            w = W::Scale(W::OpacityLanes(d), level);
+        return W::Halves(s, d, W::U(w), [](R s16, R d16, R u) { return W::Mix(s16, d16, u); });
+    }
+};
+
+template <class Op>
+constexpr bool KernelReadsRule() {
+    if constexpr (requires { Op::kReadsRule; }) return Op::kReadsRule;
+    return false;
+}
+template <class Op>
+constexpr bool KernelKeepsAlpha() {
+    if constexpr (requires { Op::kKeepsAlpha; }) return Op::kKeepsAlpha;
+    return false;
+}
+
+// The destination-alpha rule on packed pixels, byte-wise with saturation.
+template <class V, std::uint32_t Row>
+typename V::R AlphaRow(typename V::R s, typename V::R d) {
+    const auto ones = V::Set32(0xFFFFFFFF);
+    if constexpr (Row == kAlphaFromSource) return s;
+    if constexpr (Row == kAlphaUnion) return V::SubSat8(s, V::Xor(d, ones));  // sA - (255 - dA)
+    if constexpr (Row == kAlphaErase) return V::Xor(V::SubSat8(s, d), ones);  // 255 - (sA - dA)
+    if constexpr (Row == kAlphaKeep) return d;
+}
+
+template <class V, std::uint32_t Row, bool Blend, class Op>
+void Step(const Op& op, typename V::R mask, std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* aux) {
+    using R = typename V::R;
+    const R s = V::And(V::Load(src), mask);
+    const R d = V::Load(dst);
+    R a = V::Set32(0);
+    if constexpr (KernelReadsRule<Op>()) a = V::Load(aux);
+    const R colours = op.template Colours<Blend>(s, d, a);
+    const R alpha = KernelKeepsAlpha<Op>() ? d : AlphaRow<V, Row>(s, d);
+    V::Store(dst, V::Or(V::And(colours, V::Set32(kColourBytes)), V::And(alpha, V::Set32(kAlphaByte))));
+}
+
+struct FastArgs {
+    std::uint8_t* dst;
+    const std::uint8_t* src;
+    const std::uint8_t* aux;
+    std::int32_t width, height, dstPitch, srcPitch, auxPitch;
+    std::uint32_t mask;
+    std::int32_t level;
+};
+
+template <class Main, template <class> class Op, std::uint32_t Row, bool Blend>
+void FastRows(const FastArgs& a) {
+    const Op<Main> op(a.level);
+    const Op<V128> op4(a.level);
+    const auto mask = Main::Set32(a.mask);
+    const auto mask4 = V128::Set32(a.mask);
+    std::uint8_t* dst = a.dst;
+    const std::uint8_t* src = a.src;
+    const std::uint8_t* aux = a.aux;
+    constexpr bool kRule = KernelReadsRule<Op<Main>>();
+    for (std::int32_t y = 0; y < a.height; ++y) {
+        std::int32_t x = 0;
+        // Without a rule image `aux` may be null and is never offset.
+        const auto at = [&](std::int32_t i) { return kRule ? aux + 4 * i : nullptr; };
+        for (; x + Main::kPixels <= a.width; x += Main::kPixels)
+            Step<Main, Row, Blend>(op, mask, dst + 4 * x, src + 4 * x, at(x));
+        if constexpr (Main::kPixels > 4) {
+            if (x + 4 <= a.width) {
+                Step<V128, Row, Blend>(op4, mask4, dst + 4 * x, src + 4 * x, at(x));
+                x += 4;
+            }
+        }
+        if (x < a.width) Step<V128Pair, Row, Blend>(op4, mask4, dst + 4 * x, src + 4 * x, at(x));
+        dst += a.dstPitch;
+        src += a.srcPitch;
+        if constexpr (kRule) aux += a.auxPitch;
+    }
+}
+
+template <class Main, template <class> class Op, std::uint32_t Row>
+void RunFast(const FastArgs& a, std::uint32_t flags) {
+    if (flags & BLEND_SOURCE_ALPHA)
+        FastRows<Main, Op, Row, true>(a);
+    else
+        FastRows<Main, Op, Row, false>(a);
+}
+
+// One cell of the fast table. Widths are even (an odd last pixel belongs to the plain path
+// and is left alone here); the source is always ANDed with the channel mask, whose alpha byte
+// is kept.
+template <class Main, std::uint32_t Column, std::uint32_t Row>
+void FastSpan(void* dst, const void* src, const void* aux, std::int32_t width, const BlendParams* params,
+              std::int32_t dstPitch, std::int32_t srcPitch, std::int32_t auxPitch, std::int32_t height) {
+    width &= ~1;
+    if (width < 2 || height < 1) return;
+    const BlendParams& p = *params;
+    const std::int32_t level = ClampLevel(Column, RawLevel(p));
+    const FastArgs a{static_cast<std::uint8_t*>(dst), static_cast<const std::uint8_t*>(src),
+                     static_cast<const std::uint8_t*>(aux), width, height, dstPitch, srcPitch, auxPitch,
+                     p.channelMask | kAlphaByte, level};
+    if constexpr (Column == kColumnCopy) {
+        if (Row == kAlphaFromSource && a.mask == 0xFFFFFFFF && !(p.flags & BLEND_SOURCE_ALPHA)) {
+            // Nothing masked, nothing blended: whole pixels, at the speed of a block copy.
+            for (std::int32_t y = 0; y < height; ++y)
+                std::memmove(a.dst + static_cast<std::ptrdiff_t>(y) * dstPitch,
+                             a.src + static_cast<std::ptrdiff_t>(y) * srcPitch, 4 * static_cast<std::size_t>(width));
+            return;
+        }
+        RunFast<Main, CopyK, Row>(a, p.flags);
+    }
+    if constexpr (Column == kColumnBrightness) {
+        if (level <= 256)
+            RunFast<Main, DarkenK, Row>(a, p.flags);
+        else
+            RunFast<Main, LightenK, Row>(a, p.flags);
+    }
+    if constexpr (Column == kColumnFade) {
+        if (level <= 256)
+            RunFast<Main, FadeK, Row>(a, p.flags);
+        else
+            RunFast<Main, LightenK, Row>(a, p.flags);
+    }
+    const bool whole = level == kLevelNeutral && !(p.flags & BLEND_SOURCE_ALPHA);
+    if constexpr (Column == kColumnAdd) {
+        if (whole)
+            FastRows<Main, AddWholeK, Row, false>(a);
+        else
+            RunFast<Main, AddK, Row>(a, p.flags);
+    }
+    if constexpr (Column == kColumnSubtract) {
+        if (whole)
+            FastRows<Main, SubtractWholeK, Row, false>(a);
+        else
+            RunFast<Main, SubtractK, Row>(a, p.flags);
+    }
+    if constexpr (Column == kColumnRule) RunFast<Main, RuleK, Row>(a, p.flags);
+    if constexpr (Column == kColumnXor) {
+        if (whole)
+            FastRows<Main, XorWholeK, Row, false>(a);
+        else
+            RunFast<Main, XorK, Row>(a, p.flags);
+    }
+    if constexpr (Column == kColumnOntoOpaque) RunFast<Main, OntoOpaqueK, Row>(a, p.flags);
+}
+
+template <class Main, std::uint32_t Column>
+constexpr void PlaceFastColumn(BlendSpanTable& table) {
+    table[BlendIndex(Column, 0)] = &FastSpan<Main, Column, 0>;
+    table[BlendIndex(Column, 1)] = &FastSpan<Main, Column, 1>;
+    table[BlendIndex(Column, 2)] = &FastSpan<Main, Column, 2>;
+    table[BlendIndex(Column, 3)] = &FastSpan<Main, Column, 3>;
+}
+
+template <class Main>
+constexpr BlendSpanTable MakeFastTable() {
+    BlendSpanTable table{};
+    PlaceFastColumn<Main, kColumnCopy>(table);
+    PlaceFastColumn<Main, kColumnBrightness>(table);
+    PlaceFastColumn<Main, kColumnFade>(table);
+    PlaceFastColumn<Main, kColumnAdd>(table);
+    PlaceFastColumn<Main, kColumnSubtract>(table);
+    PlaceFastColumn<Main, kColumnRule>(table);
+    PlaceFastColumn<Main, kColumnXor>(table);
+    for (std::uint32_t row = 0; row < 4; ++row)
+        table[BlendIndex(kColumnOntoOpaque, row)] = &FastSpan<Main, kColumnOntoOpaque, kAlphaKeep>;
+    return table;
+}
+
+// Fills of even widths. Every pixel gets the same treatment, so single pixels may lead until
+// the stores are aligned to the vector size.
+template <class Main, class Pixel>
+void FastFillRows(void* dst, std::int32_t width, std::int32_t pitch, std::int32_t height, Pixel pixel) {
+    width &= ~1;
+    auto* row = static_cast<std::uint8_t*>(dst);
+    constexpr std::uintptr_t kAlign = 4 * Main::kPixels;
+    for (std::int32_t y = 0; y < height; ++y, row += pitch) {
+        std::int32_t x = 0;
+        for (; x < width && reinterpret_cast<std::uintptr_t>(row + 4 * x) % kAlign != 0; ++x) pixel.Single(row + 4 * x);
+        for (; x + 4 * Main::kPixels <= width; x += 4 * Main::kPixels) {
+            std::uint8_t* p = row + 4 * x;
+            pixel.template Apply<Main>(p);
+            pixel.template Apply<Main>(p + kAlign);
+            pixel.template Apply<Main>(p + 2 * kAlign);
+            pixel.template Apply<Main>(p + 3 * kAlign);
+        }
+        for (; x + Main::kPixels <= width; x += Main::kPixels) pixel.template Apply<Main>(row + 4 * x);
+        if constexpr (Main::kPixels > 4) {
+            if (x + 4 <= width) {
+                pixel.template Apply<V128>(row + 4 * x);
+                x += 4;
+            }
+        }
+        if (x + 2 <= width) {
+            pixel.template Apply<V128Pair>(row + 4 * x);
+            x += 2;
+        }
+        if (x < width) pixel.Single(row + 4 * x);  // after an odd lead
+    }
+}
+
+struct StoreValue {
+    std::uint32_t value;
+    template <class V>
+    void Apply(std::uint8_t* p) const {
+        V::Store(p, V::Set32(value));
+    }
+    void Single(std::uint8_t* p) const { StorePixel(p, value); }
+};
+
+struct ReplaceAlpha {
+    std::uint32_t bits;
+    template <class V>
+    void Apply(std::uint8_t* p) const {
+        V::Store(p, V::Or(V::And(V::Load(p), V::Set32(kColourBytes)), V::Set32(bits)));
+    }
+    void Single(std::uint8_t* p) const { StorePixel(p, (LoadPixel(p) & kColourBytes) | bits); }
+};
+
+}  // namespace
+}  // namespace DxDraw

@@ -1,0 +1,341 @@
+// 32-bit surfaces: creation and counting, blits clipped against source, rule image, clip and
+// surface (checked pixel by pixel against the reference model), fills, alpha fills, stretched
+// copies, clones, dirty rectangles and the drawing origin.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "dxdraw/dxsurface.h"
+#include "dxdraw/span_engine.h"
+#include "span_reference.h"
+#include "support/capture_reports.h"
+
+namespace {
+
+using namespace DxDraw;
+using reference::Path;
+
+std::uint32_t PixelAt(const DxImage& image, int x, int y) {
+    const std::uint8_t* p = image.GetPixelAddress(x, y);
+    return static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void SetPixel(DxImage& image, int x, int y, std::uint32_t v) {
+    std::uint8_t* p = image.GetPixelAddress(x, y);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+ComPtr<DxSurface> MakeSurface(int w, int h, std::mt19937* rng = nullptr) {
+    ComPtr<DxSurface> s = CreateSurface(32);
+    EXPECT_EQ(s->SetSize(w, h), 1);
+    const RECT r = ImageRect(*s);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) SetPixel(*s, x, y, rng ? (*rng)() : 0);
+    return s;
+}
+
+std::vector<std::uint32_t> Pixels(const DxImage& image) {
+    std::vector<std::uint32_t> out;
+    const RECT r = ImageRect(image);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) out.push_back(PixelAt(image, x, y));
+    return out;
+}
+
+class Surfaces : public testing::Test {
+protected:
+    void SetUp() override { SetupSpanEngine(); }
+    void TearDown() override { EnableMmx(1); }
+};
+
+TEST_F(Surfaces, CreationCountsAndSizes) {
+    const std::int32_t live = DxSurface32::LiveCount();
+    {
+        ComPtr<DxSurface> s = CreateSurface(32);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(DxSurface32::LiveCount(), live + 1);
+        EXPECT_EQ(s->ReferenceCount(), 1u);
+        EXPECT_FALSE(s->HasPixels());
+        EXPECT_TRUE(IsRectEmpty(s->GetSurfaceRect()));
+        EXPECT_EQ(s->SetSize(30, -20), 1);
+        EXPECT_EQ(s->GetSurfaceRect(), (RECT{0, 0, 30, 20}));
+        EXPECT_EQ(s->GetPitch(), 120);
+        // A size that cannot be made is reported, and leaves nothing to draw on.
+        EXPECT_EQ(s->SetSize(0, 10), 0);
+        EXPECT_TRUE(IsRectEmpty(s->GetSurfaceRect()));
+        EXPECT_EQ(s->SetSize(1 << 20, 1 << 20), 0);
+        EXPECT_EQ(s->AddRef(), 2u);
+        EXPECT_EQ(s->Release(), 1u);
+    }
+    EXPECT_EQ(DxSurface32::LiveCount(), live);
+    EXPECT_FALSE(CreateSurface(24));
+    testsupport::CaptureReports reports;
+    EXPECT_FALSE(CreateSurface(16));
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_NE(reports.boxes[0].text.find(u"bpp != 16"), std::u16string::npos);
+}
+
+TEST_F(Surfaces, ClonesByMode) {
+    std::mt19937 rng(1);
+    ComPtr<DxSurface> s = MakeSurface(6, 5, &rng);
+    ComPtr<DxSurface> same = s->Clone(0, nullptr);
+    EXPECT_EQ(same.Get(), s.Get());
+    EXPECT_EQ(s->ReferenceCount(), 2u);
+    ComPtr<DxSurface> empty = s->Clone(1, nullptr);
+    EXPECT_EQ(empty->GetSurfaceRect(), s->GetSurfaceRect());
+    EXPECT_EQ(Pixels(*empty), std::vector<std::uint32_t>(30, 0));
+    const RECT part{1, 2, 4, 5};
+    ComPtr<DxSurface> copy = s->Clone(2, &part);
+    ASSERT_EQ(copy->GetSurfaceRect(), (RECT{0, 0, 3, 3}));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(*copy, x, y), PixelAt(*s, x + 1, y + 2));
+    EXPECT_EQ(Pixels(*s->Clone(2, nullptr)), Pixels(*s));
+    EXPECT_FALSE(s->Clone(3, nullptr));
+}
+
+// The rectangle a blit may touch, worked out from the rules, not from the surface code.
+RECT ExpectedBlitRect(int x, int y, const RECT& from, const RECT& srcFull, const RECT* clip, const RECT& surface,
+                      POINT origin) {
+    RECT d{x, y, x + from.Width(), y + from.Height()};
+    d = IntersectRect(d, OffsetRect(srcFull, x - from.left, y - from.top));
+    d = IntersectRect(d, clip ? *clip : surface);
+    d = IntersectRect(d, surface);
+    return IntersectRect(d, OffsetRect(surface, -origin.x, -origin.y));
+}
+
+TEST_F(Surfaces, RandomBlitsMatchTheModelInsideTheirClippedRectangle) {
+    std::mt19937 rng(77);
+    constexpr std::uint32_t kColumns[] = {0, 1, 2, 3, 4, 10, 11};
+    int drawnRounds = 0;
+    for (int round = 0; round < 2000; ++round) {
+        const bool fast = rng() % 2;
+        EnableMmx(fast);
+        const int dw = 1 + rng() % 23, dh = 1 + rng() % 9, sw = 1 + rng() % 19, sh = 1 + rng() % 9;
+        ComPtr<DxSurface> dst = MakeSurface(dw, rng() % 2 ? dh : -dh, &rng);
+        ComPtr<DxSurface> src = MakeSurface(sw, rng() % 2 ? sh : -sh, &rng);
+        const auto coord = [&](int span) { return static_cast<int>(rng() % (span + 4)) - 3; };
+        const RECT from{coord(sw), coord(sh), 0, 0};
+        const RECT fromRect{from.left, from.top, from.left + 1 + static_cast<int>(rng() % 25),
+                            from.top + 1 + static_cast<int>(rng() % 12)};
+        const RECT clipRect{coord(dw), coord(dh), coord(dw) + 20, coord(dh) + 10};
+        const RECT* clip = rng() % 2 ? &clipRect : nullptr;
+        const POINT origin{static_cast<int>(rng() % 5) - 2, static_cast<int>(rng() % 5) - 2};
+        dst->SetOrigin(origin.x, origin.y);
+        dst->ClearDirtyRect();
+        const int x = coord(dw), y = coord(dh);
+        BlendParams p;
+        const std::uint32_t column = kColumns[rng() % 7];
+        p.flags = BlendIndex(column, rng() % 4) | (rng() % 2 ? BLEND_SOURCE_ALPHA : 0) | (rng() % 2 ? BLEND_CHANNEL_MASK : 0) |
+                  BLEND_EXACT_FADE;
+        p.level = rng() % 257;
+        p.channelMask = rng();
+        const std::vector<std::uint32_t> before = Pixels(*dst);
+        const int result = dst->Blit(x, y, src.Get(), &fromRect, clip, &p);
+
+        const RECT srcFull = ImageRect(*src);
+        if (IsRectEmpty(IntersectRect(fromRect, srcFull))) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(Pixels(*dst), before);
+            continue;
+        }
+        EXPECT_EQ(result, 1);
+        const RECT d = ExpectedBlitRect(x, y, fromRect, srcFull, clip, dst->GetSurfaceRect(), origin);
+        const RECT drawn = IsRectEmpty(d) ? RECT{} : OffsetRect(d, origin.x, origin.y);
+        EXPECT_EQ(dst->GetDirtyRect(), drawn) << "round " << round;
+        drawnRounds += !IsRectEmpty(d);
+        const int even = fast ? d.Width() / 2 * 2 : 0;
+        const std::uint32_t mask = (p.flags & BLEND_CHANNEL_MASK) ? p.channelMask | 0xFF000000 : 0xFFFFFFFF;
+        const std::vector<std::uint32_t> after = Pixels(*dst);
+        for (int py = 0; py < dh; ++py)
+            for (int px = 0; px < dw; ++px) {
+                const std::uint32_t old = before[py * dw + px];
+                std::uint32_t expected = old;
+                if (PtInRect(drawn, px, py)) {
+                    const int sx = px - origin.x - x + fromRect.left, sy = py - origin.y - y + fromRect.top;
+                    const reference::Operation op{px - drawn.left < even ? Path::kFast : Path::kPlain, p.flags,
+                                                  static_cast<int>(p.level), mask};
+                    expected = reference::Pixel(op, PixelAt(*src, sx, sy), old, 0);
+                }
+                ASSERT_EQ(after[py * dw + px], expected) << "round " << round << " at " << px << "," << py;
+            }
+    }
+    EXPECT_GT(drawnRounds, 400);  // the rectangles must mostly overlap to test anything
+}
+
+TEST_F(Surfaces, BlitOutcomes) {
+    std::mt19937 rng(5);
+    ComPtr<DxSurface> dst = MakeSurface(8, 8, &rng);
+    ComPtr<DxSurface> src = MakeSurface(4, 4, &rng);
+    const std::vector<std::uint32_t> before = Pixels(*dst);
+    BlendParams p;
+    // A row-0 fade at level 0 draws nothing and leaves the dirty rectangle alone.
+    p.flags = 2;
+    p.level = 0;
+    dst->ClearDirtyRect();
+    EXPECT_EQ(dst->Blit(1, 1, src.Get(), nullptr, nullptr, &p), 1);
+    EXPECT_EQ(Pixels(*dst), before);
+    EXPECT_TRUE(IsRectEmpty(dst->GetDirtyRect()));
+    // ... and at level 256 copies exactly.
+    p.level = 256;
+    EXPECT_EQ(dst->Blit(1, 1, src.Get(), nullptr, nullptr, &p), 1);
+    EXPECT_EQ(PixelAt(*dst, 2, 3), PixelAt(*src, 1, 2));
+    EXPECT_EQ(dst->GetDirtyRect(), (RECT{1, 1, 5, 5}));
+    // Empty cells draw nothing and report it.
+    const std::vector<std::uint32_t> copied = Pixels(*dst);
+    for (std::uint32_t index : {6u, 7u, 22u, 12u, 0x40u}) {
+        p.flags = index;
+        EXPECT_EQ(dst->Blit(0, 0, src.Get(), nullptr, nullptr, &p), 0) << index;
+    }
+    EXPECT_EQ(Pixels(*dst), copied);
+    // No source, a source rectangle beside the source, a 16-bit source.
+    EXPECT_EQ(dst->Blit(0, 0, nullptr, nullptr, nullptr, nullptr), 0);
+    const RECT beside{4, 0, 8, 4};
+    EXPECT_EQ(dst->Blit(0, 0, src.Get(), &beside, nullptr, nullptr), 0);
+    DxImage sixteen(16);
+    ASSERT_TRUE(sixteen.Create(4, 4));
+    EXPECT_EQ(dst->Blit(0, 0, &sixteen, nullptr, nullptr, nullptr), 0);
+    // Far outside the destination: nothing to draw, still a success.
+    EXPECT_EQ(dst->Blit(100, 100, src.Get(), nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Pixels(*dst), copied);
+}
+
+TEST_F(Surfaces, OddWidthsEndWithAPlainColumn) {
+    ComPtr<DxSurface> dst = MakeSurface(3, 2);
+    ComPtr<DxSurface> src = MakeSurface(3, 2);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) SetPixel(*src, x, y, 0x010000FF);  // s = 255 at alpha 1 over black
+    BlendParams p;
+    p.flags = BLEND_SOURCE_ALPHA;
+    EXPECT_EQ(dst->Blit(0, 0, src.Get(), nullptr, nullptr, &p), 1);
+    for (int y = 0; y < 2; ++y) {
+        EXPECT_EQ(PixelAt(*dst, 0, y) & 255, 253u);
+        EXPECT_EQ(PixelAt(*dst, 1, y) & 255, 253u);
+        EXPECT_EQ(PixelAt(*dst, 2, y) & 255, 254u);
+    }
+    EnableMmx(0);
+    dst->FillRect(nullptr, 0, 255);
+    EXPECT_EQ(dst->Blit(0, 0, src.Get(), nullptr, nullptr, &p), 1);
+    EXPECT_EQ(PixelAt(*dst, 0, 0) & 255, 254u);
+}
+
+TEST_F(Surfaces, RuleBlitsReadTheirImageOnlyWhereItExists) {
+    std::mt19937 rng(8);
+    ComPtr<DxSurface> dst = MakeSurface(10, 10, &rng);
+    ComPtr<DxSurface> src = MakeSurface(10, 10, &rng);
+    ComPtr<DxSurface> rule = MakeSurface(4, 6, &rng);
+    BlendParams p;
+    p.flags = 5;
+    p.level = 300;
+    EXPECT_EQ(dst->Blit(0, 0, src.Get(), nullptr, nullptr, &p), 0);  // no rule image: nothing to draw with
+    p.maskImage = rule.Get();
+    const std::vector<std::uint32_t> before = Pixels(*dst);
+    dst->ClearDirtyRect();
+    EXPECT_EQ(dst->Blit(1, 1, src.Get(), nullptr, nullptr, &p), 1);
+    EXPECT_EQ(dst->GetDirtyRect(), (RECT{1, 1, 5, 7}));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) {
+            std::uint32_t expected = before[y * 10 + x];
+            if (x >= 1 && x < 5 && y >= 1 && y < 7) {
+                const Path path = UseMmx() ? Path::kFast : Path::kPlain;
+                expected = reference::Pixel({path, 5, 300, 0xFFFFFFFF}, PixelAt(*src, x - 1, y - 1), expected,
+                                            static_cast<int>(PixelAt(*rule, x - 1, y - 1) & 255));
+            }
+            EXPECT_EQ(PixelAt(*dst, x, y), expected) << x << "," << y;
+        }
+}
+
+TEST_F(Surfaces, SpriteBlitsPlaceTheHotSpot) {
+    std::mt19937 rng(3);
+    ComPtr<DxSurface> dst = MakeSurface(20, 20);
+    ComPtr<DxSurface> src = MakeSurface(8, 8, &rng);
+    TEXANIM t;
+    t.width = 3;
+    t.height = 2;
+    t.hotX = 2;
+    t.hotY = 1;
+    t.source = RECT{4, 5, 7, 7};
+    EXPECT_EQ(dst->BlitSprite(10, 10, src.Get(), &t, nullptr, nullptr), 1);
+    EXPECT_EQ(dst->GetDirtyRect(), (RECT{8, 9, 11, 11}));
+    EXPECT_EQ(PixelAt(*dst, 8, 9), PixelAt(*src, 4, 5));
+    EXPECT_EQ(PixelAt(*dst, 10, 10), PixelAt(*src, 6, 6));
+}
+
+TEST_F(Surfaces, FillsStayInsideAndFillAlphaSetsTheByte) {
+    for (int on : {0, 1}) {
+        EnableMmx(on);
+        std::mt19937 rng(4);
+        ComPtr<DxSurface> s = MakeSurface(7, 5, &rng);
+        s->FillRect(nullptr, 0x000000, 0);
+        EXPECT_EQ(Pixels(*s), std::vector<std::uint32_t>(35, 0xFF000000));
+        EXPECT_EQ(s->GetDirtyRect(), (RECT{0, 0, 7, 5}));
+        s->ClearDirtyRect();
+        const RECT stray{-3, 2, 40, 4};
+        s->FillRect(&stray, 0xAB123456, 0x180);  // only the low bytes count
+        EXPECT_EQ(s->GetDirtyRect(), (RECT{0, 2, 7, 4}));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) EXPECT_EQ(PixelAt(*s, x, y), y == 2 || y == 3 ? 0x7F123456u : 0xFF000000u);
+        s->FillRectXYWH(5, 0, 10, 1, 0xFFFFFF, 255);
+        EXPECT_EQ(PixelAt(*s, 6, 0), 0x00FFFFFFu);
+        EXPECT_EQ(PixelAt(*s, 4, 0), 0xFF000000u);
+
+        // Opacity 200 everywhere in the rectangle, whatever the alpha was before; colours stay.
+        const std::vector<std::uint32_t> before = Pixels(*s);
+        const RECT area{1, 0, 6, 9};
+        s->ClearDirtyRect();
+        s->FillAlpha(&area, 200);
+        EXPECT_EQ(s->GetDirtyRect(), (RECT{1, 0, 6, 5}));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const std::uint32_t old = before[y * 7 + x];
+                EXPECT_EQ(PixelAt(*s, x, y), x >= 1 && x < 6 ? (old & 0xFFFFFF) | 55u << 24 : old);
+            }
+        s->FillAlpha(nullptr, 255);
+        for (std::uint32_t v : Pixels(*s)) EXPECT_EQ(v >> 24, 0u);
+    }
+}
+
+TEST_F(Surfaces, StretchCopyAveragesWhenShrinkingAndRepeatsWhenEnlarging) {
+    ComPtr<DxSurface> src = MakeSurface(4, 2);
+    const std::uint32_t row[4] = {0x10203040, 0x30405060, 0x00000001, 0x00000004};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) SetPixel(*src, x, y, row[x] + static_cast<std::uint32_t>(y));
+    ComPtr<DxSurface> dst = MakeSurface(8, 8);
+    const RECT narrow{1, 1, 3, 3};
+    dst->StretchCopy(&narrow, src.Get(), nullptr);
+    EXPECT_EQ(PixelAt(*dst, 1, 1), 0x20304050u);
+    EXPECT_EQ(PixelAt(*dst, 2, 1), 0x00000002u);  // (1 + 4) / 2
+    EXPECT_EQ(PixelAt(*dst, 2, 2), 0x00000003u);  // (2 + 5) / 2
+    EXPECT_EQ(PixelAt(*dst, 0, 1), 0u);
+
+    const RECT two{0, 0, 2, 1};
+    const RECT wide{0, 4, 4, 8};  // 2 x 1 -> 4 x 4
+    dst->StretchCopy(&wide, src.Get(), &two);
+    for (int y = 4; y < 8; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelAt(*dst, x, y), row[x / 2]) << x << "," << y;
+
+    // Rows averaged: 2 rows into 1.
+    const RECT flat{4, 0, 8, 1};
+    dst->StretchCopy(&flat, src.Get(), nullptr);
+    EXPECT_EQ(PixelAt(*dst, 7, 0), 0x00000004u);  // (4 + 5) / 2
+
+    // A source rectangle reaching outside the source uses only what is there.
+    const RECT stray{2, -5, 9, 2};
+    const RECT place{0, 0, 2, 2};
+    dst->StretchCopy(&place, src.Get(), &stray);
+    EXPECT_EQ(PixelAt(*dst, 0, 0), 0x00000001u);
+    EXPECT_EQ(PixelAt(*dst, 1, 1), 0x00000005u);
+}
+
+TEST_F(Surfaces, DirtyRectanglesGrowInsideTheSurface) {
+    ComPtr<DxSurface> s = MakeSurface(10, 10);
+    s->ClearDirtyRect();
+    const RECT a{2, 2, 4, 4}, b{8, 8, 20, 20};
+    s->AddDirtyRect(&a);
+    s->AddDirtyRect(&b);
+    EXPECT_EQ(s->GetDirtyRect(), (RECT{2, 2, 10, 10}));
+    s->ClearDirtyRect();
+    s->AddDirtyRect(nullptr);
+    EXPECT_EQ(s->GetDirtyRect(), (RECT{0, 0, 10, 10}));
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// Text layout and glyph blending with a fake glyph source: every glyph is one solid square of
+// cell-height / 16 pixels at its cell's top-left corner (one pixel in the normal font, a 4 x 4
+// block in the anti-aliasing font), so each drawn copy shows up as exactly one surface pixel.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dxdraw/dxfont.h"
+#include "dxdraw/dxsurface.h"
+
+namespace {
+
+using DxDraw::DxFont;
+using DxDraw::TextData;
+
+class SquareFont : public host::GlyphFont {
+public:
+    explicit SquareFont(int height) : height_(height) {}
+    int CellHeight() const override { return height_; }
+    int Ascent() const override { return height_; }
+    std::string FamilyName() const override { return "Square"; }
+    int TextExtent(std::span<const char32_t> text) override {
+        int total = 0;
+        for (char32_t ch : text) total += ch == U'W' ? height_ * 40 : ch == U'i' ? height_ / 4 : height_ / 2;
+        return total;
+    }
+    void DrawChar(char32_t, const host::GlyphCanvas& canvas, std::uint8_t level) override {
+        const int side = std::max(1, height_ / 16);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) canvas.pixels[y * canvas.pitch + x] = level;
+        ++*draws_;
+    }
+    int* draws_ = nullptr;
+
+private:
+    int height_;
+};
+
+class SquareGlyphs : public host::GlyphSource {
+public:
+    std::unique_ptr<host::GlyphFont> OpenFont(const host::FontRequest& request) override {
+        faces.push_back(request.face);
+        auto font = std::make_unique<SquareFont>(request.height);
+        font->draws_ = &draws;
+        return font;
+    }
+    std::vector<std::string> faces;
+    int draws = 0;
+};
+
+struct Pixel {
+    int b, g, r, opacity;
+    friend bool operator==(const Pixel&, const Pixel&) = default;
+};
+
+class TextLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        font = new DxFont(glyphs);
+        font->Setup(u"ＭＳ 明朝", 16);
+        surface = DxDraw::CreateSurface(32);
+        surface->SetSize(64, 48);
+        surface->FillRect(nullptr, 0, 0);
+        surface->ClearDirtyRect();
+        text.pFont = font;
+        text.m_Box = RECT{0, 0, 40, 32};
+        text.m_Callback = [this](TextData*, DxDraw::DxSurface*, std::uint32_t event, char32_t ch) -> std::uint32_t {
+            events.push_back({event, ch});
+            if (event == DxDraw::kTextBeforeChar && ch == skipped) return 1;
+            if (event == DxDraw::kTextScroll) return scrollAnswer;
+            return 0;
+        };
+    }
+    void TearDown() override { EXPECT_EQ(font->Release(), 0u); }
+
+    void Put(std::u32string_view s) {
+        for (char32_t ch : s) EXPECT_EQ(DxDraw::PutChar(*surface, text, ch), 1);
+    }
+    Pixel At(int x, int y) const {
+        const std::uint8_t* p = surface->GetPixelAddress(x, y);
+        return Pixel{p[0], p[1], p[2], 255 - p[3]};
+    }
+    bool Inked(int x, int y) const { return At(x, y).opacity != 0; }
+
+    struct Event {
+        std::uint32_t kind;
+        char32_t ch;
+        friend bool operator==(const Event&, const Event&) = default;
+    };
+
+    SquareGlyphs glyphs;
+    DxFont* font = nullptr;
+    ComPtr<DxDraw::DxSurface> surface;
+    TextData text;
+    std::vector<Event> events;
+    char32_t skipped = 0;
+    std::uint32_t scrollAnswer = 0;
+};
+
+TEST_F(TextLayoutTest, FixedPitchAndProportionalMeasures) {
+    EXPECT_EQ(glyphs.faces.front(), "ＭＳ 明朝");
+    EXPECT_EQ(text.MeasureChar(0xFF21).advance, 16);
+    EXPECT_EQ(text.MeasureChar(0xFF71).advance, 8);
+    EXPECT_EQ(text.MeasureChar(U'A').advance, 8);
+    EXPECT_EQ(text.MeasureChar(U'A').height, 16);
+    EXPECT_EQ(text.MeasureChar(0x20000).advance, 16);
+
+    text.m_Style = DxDraw::kTextProportional;
+    EXPECT_EQ(text.MeasureChar(U'i').advance, 4);
+    text.m_Style = DxDraw::kTextProportional | DxDraw::kTextAntiAliased;
+    EXPECT_EQ(text.MeasureChar(U'i').advance, 4) << "the large font's extent, divided by 4";
+
+    text.m_Style = 0;
+    text.m_CharSpacing = 2;
+    EXPECT_EQ(text.MeasureText(u"Aア\U00020000"), 10 + 18 + 18);
+}
+
+TEST_F(TextLayoutTest, WrapsBeforeACharacterThatDoesNotFit) {
+    Put(U"AAAAAB");
+    EXPECT_TRUE(Inked(32, 0));
+    EXPECT_FALSE(Inked(40, 0));
+    EXPECT_TRUE(Inked(0, 16)) << "the sixth character starts the second line";
+    EXPECT_EQ(text.m_Pen, (POINT{8, 16}));
+    EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextWrapped, U'B'}), events.end());
+}
+
+TEST_F(TextLayoutTest, LineFeedOnlyMovesThePen) {
+    Put(U"AAAAA\nB");
+    EXPECT_EQ(std::count(events.begin(), events.end(), Event{DxDraw::kTextNewline, 10}), 1);
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const Event& e) { return e.kind == DxDraw::kTextWrapped; }), 0)
+        << "a full line ended by a line feed does not wrap as well";
+    EXPECT_TRUE(Inked(0, 16));
+    EXPECT_EQ(At(8, 16).opacity, 0);
+}
+
+TEST_F(TextLayoutTest, SpacingIsTheSameForDrawingAndMeasuring) {
+    text.m_CharSpacing = 2;
+    text.m_LineSpacing = 3;
+    text.m_Box = RECT{0, 0, 64, 48};
+    Put(U"AAA");
+    EXPECT_EQ(text.m_Pen.x, text.MeasureText(u"AAA"));
+    EXPECT_TRUE(Inked(20, 0));
+    Put(U"\nA");
+    EXPECT_TRUE(Inked(0, 19)) << "a line feed steps height + line spacing";
+    Put(U"AAAAAA");  // the seventh character on this line no longer fits
+    EXPECT_TRUE(Inked(0, 38)) << "a wrap steps the same";
+}
+
+TEST_F(TextLayoutTest, FullBoxScrollsUpOneLine) {
+    Put(U"X\nY\n");
+    EXPECT_TRUE(Inked(0, 0));
+    EXPECT_TRUE(Inked(0, 16));
+    surface->ClearDirtyRect();
+    Put(U"Z");
+    EXPECT_TRUE(Inked(0, 0)) << "the second line moved to the top";
+    EXPECT_TRUE(Inked(0, 16)) << "the new character on the cleared last line";
+    EXPECT_EQ(text.m_Pen, (POINT{8, 16}));
+    EXPECT_EQ(surface->GetDirtyRect(), (RECT{0, 0, 40, 32}));
+    EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextScroll, 0}), events.end());
+
+    // A callback that scrolls by itself: the contents stay, the last line is still cleared.
+    const RECT mark{30, 0, 31, 1};
+    surface->FillRect(&mark, 0xFFFFFF, 255);
+    scrollAnswer = 1;
+    Put(U"\nQ");
+    EXPECT_TRUE(Inked(30, 0));
+}
+
+TEST_F(TextLayoutTest, CallbackCanSkipACharacter) {
+    skipped = U'S';
+    Put(U"ASA");
+    EXPECT_EQ(text.m_Pen.x, 16);
+    EXPECT_FALSE(Inked(16, 0));
+    EXPECT_EQ(events.front(), (Event{DxDraw::kTextBeforeChar, U'A'}));
+    EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextAfterChar, U'A'}), events.end());
+}
+
+struct StyleCase {
+    std::uint32_t style;
+    std::vector<POINT> face, shadow, outline;
+};
+
+class TextStyleTest : public TextLayoutTest, public ::testing::WithParamInterface<StyleCase> {};
+
+TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
+    const StyleCase& c = GetParam();
+    text.m_Box = RECT{10, 10, 60, 40};
+    text.m_Style = c.style;
+    text.m_FaceColor = 0x0000FF;     // red
+    text.m_ShadowColor = 0x00FF00;   // green
+    text.m_OutlineColor = 0xFF0000;  // blue
+    text.m_Callback = nullptr;
+    Put(U"A");
+    EXPECT_EQ(glyphs.draws, 1) << "all copies share one canvas rendering";
+
+    // Later copies draw over earlier ones: face over outline over shadow.
+    std::vector<std::vector<int>> expected(64, std::vector<int>(48, 0));
+    for (const POINT& p : c.shadow) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 2;
+    for (const POINT& p : c.outline) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 3;
+    for (const POINT& p : c.face) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 1;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const Pixel p = At(x, y);
+            // The copy drawn last dominates (what shows through is 15/255 of the one below).
+            const int colour = p.opacity == 0 ? 0 : (p.r > p.g && p.r > p.b) ? 1 : p.g > p.b ? 2 : 3;
+            ASSERT_EQ(colour, expected[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) << x << "," << y;
+        }
+}
+
+std::vector<POINT> Ring(int cx, int cy) {
+    std::vector<POINT> r;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (dx || dy) r.push_back(POINT{cx + dx, cy + dy});
+    return r;
+}
+
+std::vector<POINT> Join(std::vector<POINT> a, const std::vector<POINT>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, TextStyleTest,
+    ::testing::Values(StyleCase{0, {{0, 0}}, {}, {}}, StyleCase{DxDraw::kTextBold, {{0, 0}, {1, 0}}, {}, {}},
+                      StyleCase{DxDraw::kTextShadow, {{0, 0}}, {{1, 1}}, {}},
+                      StyleCase{DxDraw::kTextShadow | DxDraw::kTextBold, {{0, 0}, {1, 0}}, {{1, 1}, {2, 1}}, {}},
+                      StyleCase{DxDraw::kTextOutline, {{0, 0}}, {}, Ring(0, 0)},
+                      StyleCase{DxDraw::kTextOutlineOnly, {}, {}, Ring(0, 0)},
+                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextBold, {{0, 0}, {1, 0}}, {},
+                                Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})},
+                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow, {{0, 0}}, Ring(1, 1), Ring(0, 0)},
+                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow | DxDraw::kTextBold, {{0, 0}, {1, 0}},
+                                Join(Ring(1, 1), {{3, 0}, {3, 1}, {3, 2}}), Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})}));
+
+TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
+    text.m_FaceColor = 0x00C08040;  // red 0x40, green 0x80, blue 0xC0
+    Put(U"A");
+    // Plain: coverage 240 over transparent black.
+    EXPECT_EQ(At(0, 0), (Pixel{0xC0 * 240 / 255, 0x80 * 240 / 255, 0x40 * 240 / 255, 240}));
+
+    // Anti-aliased onto a transparent surface: the exact colour, coverage only in the alpha.
+    text.m_Style = DxDraw::kTextAntiAliased;
+    Put(U"A");
+    EXPECT_EQ(At(8, 0), (Pixel{0xC0, 0x80, 0x40, 240}));
+
+    // Plain over an opaque pixel mixes by the coverage.
+    const RECT cell{16, 0, 17, 1};
+    surface->FillRect(&cell, 0xFFFFFF, 255);
+    text.m_Style = 0;
+    Put(U"A");
+    EXPECT_EQ(At(16, 0), (Pixel{(255 * 15 + 240 * 0xC0) / 255, (255 * 15 + 240 * 0x80) / 255, (255 * 15 + 240 * 0x40) / 255, 255}));
+}
+
+TEST_F(TextLayoutTest, RepeatedCharactersRenderOnceAndDirtyOnlyTheirCells) {
+    text.BeginDraw(surface.Get());
+    Put(U"AAB");
+    text.EndDraw();
+    EXPECT_EQ(glyphs.draws, 2) << "within one drawing scope";
+    Put(U"B");
+    EXPECT_EQ(glyphs.draws, 3) << "a new scope starts with an empty canvas";
+    surface->ClearDirtyRect();
+    Put(U"A");
+    EXPECT_EQ(surface->GetDirtyRect(), (RECT{32, 0, 40, 16}));
+}
+
+TEST_F(TextLayoutTest, WideAdvancesNeverReadPastTheCanvas) {
+    text.m_Style = DxDraw::kTextProportional | DxDraw::kTextAntiAliased;
+    text.m_Box = RECT{0, 0, 100000, 48};
+    Put(U"W");
+    EXPECT_EQ(text.m_Pen.x, 16 * 40);
+}
+
+TEST(CopyWideBoundedTest, BoundsAndResults) {
+    char16_t out[4] = {u'x', u'x', u'x', u'x'};
+    EXPECT_EQ(CopyWideBounded(out, 1, u"ab"), static_cast<HRESULT>(0x80070057u));
+    EXPECT_EQ(out[0], u'x');
+    EXPECT_EQ(CopyWideBounded(out, sizeof out, u"abc"), S_OK);
+    EXPECT_EQ(std::u16string(out), u"abc");
+    EXPECT_EQ(CopyWideBounded(out, sizeof out, u"abcd"), static_cast<HRESULT>(0x8007007Au));
+    EXPECT_EQ(std::u16string(out), u"abc");
+}
+
+}  // namespace

@@ -1,0 +1,346 @@
+// The view tree: child rings, focus, dispatch, transforms, dirty rectangles and commit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dxdraw/button_tracker.h"
+#include "lib/utility.h"
+#include "dxdraw/dirty_rect_list.h"
+#include "dxdraw/dxdraw_view.h"
+#include "dxdraw/matrix.h"
+
+namespace {
+
+using DxDraw::DxDrawGroup;
+using DxDraw::DxDrawView;
+
+// Records the messages it handles; answers hit tests (and nothing else) with 0.
+class RecordingView : public DrawView {
+public:
+    RecordingView(std::string name, std::vector<std::string>* log, bool* destroyed = nullptr)
+        : name_(std::move(name)), log_(log), destroyed_(destroyed) {}
+    ~RecordingView() override {
+        if (destroyed_) *destroyed_ = true;
+    }
+    std::uint32_t HandleMessage(std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) override {
+        if (msg == 77) {
+            log_->push_back(name_);
+            return 0;
+        }
+        return DrawView::HandleMessage(msg, a, b);
+    }
+
+private:
+    std::string name_;
+    std::vector<std::string>* log_;
+    bool* destroyed_;
+};
+
+// A drawable covering 10 x 10 pixels from its screen position.
+class Box : public DxDrawView {
+public:
+    void GetBounds(std::uintptr_t, RECT* out) override {
+        if (!IsVisible()) return;
+        const DxDraw::ScreenPoint p = DxDraw::TransformPoint(*m_pMatrix, GetPosition());
+        *out = RECT{p.x, p.y, p.x + 10, p.y + 10};
+    }
+};
+
+// The top of a test tree: collects the rectangles detached views report.
+class TopGroup : public DxDrawGroup {
+public:
+    std::uint32_t HandleMessage(std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) override {
+        if (msg == kMsgUncovered) {
+            uncovered.push_back(*reinterpret_cast<const RECT*>(a));
+            return 1;
+        }
+        return DxDrawGroup::HandleMessage(msg, a, b);
+    }
+    std::vector<RECT> uncovered;
+};
+
+class ViewTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override { DxDraw::CreateMatrixStack(128); }
+    void TearDown() override {
+        EXPECT_EQ(DxDraw::MatrixStackDepth(), 0u);
+        DxDraw::FreeMatrixStack();
+    }
+
+    std::vector<RECT> DirtyPass(DxDrawGroup& top) {
+        DirtyRectList list(500);
+        list.Reset(DirtyRectList::kSeparateMode);
+        top.HandleMessage(kMsgDirtyPass, 0, reinterpret_cast<std::uintptr_t>(&list));
+        top.HandleMessage(kMsgCommit, 0, 0);
+        std::vector<RECT> rects;
+        for (int i = 0; i < list.Count(); ++i) rects.push_back(list[i]);
+        return rects;
+    }
+
+    std::vector<std::string> log;
+};
+
+std::vector<ssView*> Children(const ssGroup& group) {
+    std::vector<ssView*> out;
+    for (ssView* v = group.GetFirstChild(); v; v = v->GetNextSibling()) out.push_back(v);
+    return out;
+}
+
+TEST_F(ViewTreeTest, RingsKeepOrderThroughAddAndRemove) {
+    DrawGroup group;
+    RecordingView a("a", &log), b("b", &log), c("c", &log);
+    group.Add(&a);
+    EXPECT_EQ(group.GetFirstChild(), &a);
+    EXPECT_EQ(group.GetLastChild(), &a);
+    EXPECT_EQ(a.GetNextSibling(), nullptr);
+    EXPECT_EQ(a.GetPrevSibling(), nullptr);
+    group.Add(&b);
+    group.Add(&c);
+    EXPECT_EQ(Children(group), (std::vector<ssView*>{&a, &b, &c}));
+    EXPECT_EQ(c.GetPrevSibling(), &b);
+
+    group.Remove(&c);  // the last: its predecessor becomes the last
+    EXPECT_EQ(group.GetLastChild(), &b);
+    EXPECT_EQ(c.GetParent(), nullptr);
+    group.Remove(&a);
+    group.Remove(&b);
+    EXPECT_EQ(group.GetFirstChild(), nullptr);
+}
+
+TEST_F(ViewTreeTest, AddingAViewThatIsInAGroupMovesIt) {
+    DrawGroup first, second;
+    RecordingView a("a", &log), b("b", &log), c("c", &log);
+    first.Add(&a);
+    first.Add(&b);
+    second.Add(&c);
+    EXPECT_TRUE(second.Add(&a));
+    EXPECT_EQ(Children(first), (std::vector<ssView*>{&b}));
+    EXPECT_EQ(Children(second), (std::vector<ssView*>{&c, &a}));
+    EXPECT_TRUE(a.IsVisible());
+
+    EXPECT_TRUE(second.Add(&c));  // to the end of its own group
+    EXPECT_EQ(Children(second), (std::vector<ssView*>{&a, &c}));
+
+    second.Add(&first);
+    EXPECT_FALSE(first.Add(&second)) << "a group cannot go below itself";
+    EXPECT_FALSE(first.Add(&first));
+    second.Remove(&first);
+}
+
+TEST_F(ViewTreeTest, DeletingAnAttachedViewLeavesTheRingWhole) {
+    DrawGroup group;
+    RecordingView a("a", &log), c("c", &log);
+    group.Add(&a);
+    {
+        RecordingView b("b", &log);
+        group.Add(&b);
+        group.Add(&c);
+        group.SetFocus(&b);
+    }
+    EXPECT_EQ(Children(group), (std::vector<ssView*>{&a, &c}));
+    EXPECT_EQ(group.GetFocus(), &c);
+    group.Remove(&a);
+    group.Remove(&c);
+}
+
+TEST_F(ViewTreeTest, FocusMovesOnDetachAndSetsTheFlag) {
+    DrawGroup group;
+    auto* a = new RecordingView("a", &log);
+    auto* b = new RecordingView("b", &log);
+    group.Add(a);
+    group.Add(b);
+    group.SetFocus(a);
+    EXPECT_TRUE(a->GetFlags() & ssView::kFlagFocused);
+    group.SetFocus(b);
+    EXPECT_FALSE(a->GetFlags() & ssView::kFlagFocused);
+    EXPECT_TRUE(b->GetFlags() & ssView::kFlagFocused);
+
+    b->Detach();  // focused: focus goes to the next sibling (the ring wraps to a)
+    EXPECT_EQ(group.GetFocus(), a);
+    EXPECT_FALSE(b->IsVisible());
+    delete b;
+    a->Detach();  // the only child: focus cleared
+    EXPECT_EQ(group.GetFocus(), nullptr);
+    delete a;
+}
+
+TEST_F(ViewTreeTest, GroupDetachDestroysItsChildren) {
+    DrawGroup root;
+    auto* group = new DrawGroup;
+    bool aGone = false, bGone = false;
+    group->Add(new RecordingView("a", &log, &aGone));
+    group->Add(new RecordingView("b", &log, &bGone));
+    root.Add(group);
+    group->Destroy();
+    EXPECT_TRUE(aGone);
+    EXPECT_TRUE(bGone);
+    EXPECT_EQ(root.GetFirstChild(), nullptr);
+}
+
+TEST_F(ViewTreeTest, DispatchKinds) {
+    DrawGroup root, inner;
+    RecordingView a("a", &log), b("b", &log), c("c", &log);
+    root.Add(&a);
+    root.Add(&inner);
+    inner.Add(&b);
+    inner.Add(&c);
+
+    std::uint32_t count = 0;
+    root.HandleMessage(kMsgCount, reinterpret_cast<std::uintptr_t>(&count), 0);
+    EXPECT_EQ(count, 5u);
+
+    EXPECT_EQ(root.Dispatch(kDispatchFocusChain, 77, 0, 0), 1u);
+    EXPECT_TRUE(log.empty()) << "no focused child: nobody is reached";
+    root.SetFocus(&inner);
+    inner.SetFocus(&c);
+    EXPECT_EQ(root.Dispatch(kDispatchFocusChain, 77, 0, 0), 0u);
+    EXPECT_EQ(log, (std::vector<std::string>{"c"}));
+
+    log.clear();
+    root.Dispatch(kDispatchFirstChildChain, 77, 0, 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"a"}));
+
+    log.clear();
+    EXPECT_EQ(root.Dispatch(kDispatchBroadcast, 77, 0, 0), 1u);
+    EXPECT_EQ(log, (std::vector<std::string>{"a", "b", "c"}));
+
+    log.clear();
+    EXPECT_EQ(root.Dispatch(kDispatchHitSearch, 77, 0, 0), reinterpret_cast<std::uintptr_t>(static_cast<ssView*>(&a)));
+    EXPECT_EQ(root.Dispatch(9, 77, 0, 0), 1u);
+
+    inner.Remove(&b);
+    inner.Remove(&c);
+    root.Remove(&a);
+    root.Remove(&inner);
+}
+
+TEST_F(ViewTreeTest, TransformsComposeDownTheTree) {
+    DrawGroup outer, inner;
+    RecordingView leaf("leaf", &log);
+    outer.Add(&inner);
+    inner.Add(&leaf);
+    outer.SetPosition(100, 100);
+    inner.SetPosition(10, 20);
+    leaf.SetPosition(3, 4);
+
+    POINT p{1, 1};
+    leaf.LocalToScreen(&p, 1);
+    EXPECT_EQ(p, (POINT{114, 125}));
+    leaf.ScreenToLocal(&p, 1);
+    EXPECT_EQ(p, (POINT{1, 1}));
+
+    // Scale about the origin: the child lands at (position - origin) x scale.
+    inner.SetOrigin({5, 5, 0});
+    inner.SetScale({2, 2, 1});
+    leaf.SetPosition(10, 0);
+    POINT q{};
+    leaf.LocalToScreen(&q, 1);
+    EXPECT_EQ(q, (POINT{110 + 10, 120 - 10}));
+
+    inner.SetSize(30, 40);
+    RECT screen{};
+    inner.GetScreenRect(&screen);
+    EXPECT_EQ(screen, (RECT{110, 120, 110 + 60, 120 + 80}));
+
+    RECT untouched{1, 2, 3, 4};
+    leaf.GetScreenRect(&untouched);
+    EXPECT_EQ(untouched, (RECT{1, 2, 3, 4}));
+
+    // A quarter turn of the group swaps the axes of its children.
+    inner.SetScale({1, 1, 1});
+    inner.SetOrigin({});
+    inner.SetRotation({0, 0, 16384});
+    inner.SetTransformFlags(DrawView::kApplyRotation);
+    leaf.SetPosition(10, 0);
+    POINT r{};
+    leaf.LocalToScreen(&r, 1);
+    EXPECT_EQ(r, (POINT{110, 130}));
+
+    inner.Remove(&leaf);
+    outer.Remove(&inner);
+}
+
+TEST_F(ViewTreeTest, DirtyRectanglesFollowMovesAndVisibility) {
+    TopGroup top;
+    DxDrawGroup group;
+    Box box;
+    top.Add(&group);
+    group.SetPosition(100, 0);
+    group.Add(&box);
+    box.SetPosition(5, 5);
+
+    EXPECT_EQ(DirtyPass(top), (std::vector<RECT>{{105, 5, 115, 15}}));  // attached: dirty 16
+    EXPECT_EQ(box.GetDirtyFlags(), 0u);
+    EXPECT_TRUE(DirtyPass(top).empty()) << "nothing changed";
+
+    box.SetPosition(20, 5);
+    EXPECT_EQ(DirtyPass(top), (std::vector<RECT>{{105, 5, 115, 15}, {120, 5, 130, 15}}));
+
+    group.SetPosition(0, 0);  // a group move reaches every child
+    EXPECT_EQ(DirtyPass(top), (std::vector<RECT>{{120, 5, 130, 15}, {20, 5, 30, 15}}));
+
+    box.SetFlags(ssView::kFlagFocused, true);
+    EXPECT_TRUE(DirtyPass(top).empty()) << "other flag bits do not invalidate";
+    box.Hide();
+    EXPECT_EQ(DirtyPass(top), (std::vector<RECT>{{20, 5, 30, 15}}));
+    box.Show();
+    EXPECT_EQ(DirtyPass(top), (std::vector<RECT>{{20, 5, 30, 15}}));
+
+    group.Hide();  // a hidden group makes its children dirty; they still report their areas
+    EXPECT_EQ(box.GetDirtyFlags(), DxDraw::kDirtyContents);
+    DirtyPass(top);
+    group.Show();
+
+    box.Detach();
+    EXPECT_EQ(top.uncovered, (std::vector<RECT>{{20, 5, 30, 15}}));
+    top.Remove(&group);
+}
+
+TEST_F(ViewTreeTest, PlainDrawablesNeverAddANewRectangle) {
+    TopGroup top;
+    DxDrawView view;
+    top.Add(&view);
+    view.SetPosition(7, 8);
+    EXPECT_TRUE(DirtyPass(top).empty());
+    RECT at{};
+    view.GetPositionRect(&at);
+    EXPECT_EQ(at, (RECT{7, 8, 7, 8}));
+    top.Remove(&view);
+}
+
+TEST(DirtyRectListTest, UnionSeparateAndCapacity) {
+    DirtyRectList list(500);
+    list.Reset(DirtyRectList::kUnionMode);
+    list.Add(RECT{0, 0, 10, 10});
+    EXPECT_EQ(list.Add(RECT{790, 590, 800, 600}), 1);
+    EXPECT_EQ(list[0], (RECT{0, 0, 800, 600}));
+
+    list.Reset(DirtyRectList::kSeparateMode);
+    list.Add(RECT{10, 10, 20, 20});
+    EXPECT_EQ(list.Add(RECT{12, 12, 15, 15}), 1) << "inside an entry: nothing added";
+    EXPECT_EQ(list.Add(RECT{0, 0, 50, 50}), 2);
+    EXPECT_EQ(list[0], RECT{}) << "an entry inside the new one is emptied but stays";
+    for (int i = 0; i < 600; ++i) list.Add(RECT{i * 100, 0, i * 100 + 1, 1});
+    EXPECT_EQ(list.Count(), 500);
+}
+
+TEST(ButtonTrackerTest, SelectionFollowsThePointer) {
+    const RECT buttons[] = {{0, 0, 10, 10}, {20, 0, 30, 10}};
+    ButtonTracker t;
+    t.Reset();
+    EXPECT_EQ(t.Update(buttons, 2, 5, 5, nullptr), 0);
+    EXPECT_EQ(t.changed, 1);
+    EXPECT_EQ(t.Update(buttons, 2, 5, 5, nullptr), 0);
+    EXPECT_EQ(t.changed, 0);
+    EXPECT_EQ(t.Update(buttons, 2, 25, 5, nullptr), 1);
+    EXPECT_EQ(t.changed, 1);
+    EXPECT_EQ(t.Update(buttons, 2, 15, 5, nullptr), -1);
+    EXPECT_EQ(t.changed, 1);
+    EXPECT_EQ(t.Update(buttons, 2, 16, 5, nullptr), -1);
+    EXPECT_EQ(t.changed, 0) << "leaving every button changes the selection once";
+
+    EXPECT_EQ(FindRectAtPoint(buttons, 2, 10, 5), -1) << "right edges are outside";
+}
+
+}  // namespace
