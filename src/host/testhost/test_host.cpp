@@ -1,0 +1,107 @@
+#include "host/testhost/test_host.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "host/report.h"
+
+namespace testhost {
+
+TestWindow::TestWindow(TestClock& clock)
+    : clock_(clock), frame_(static_cast<std::size_t>(host::kGameWidth) * host::kGameHeight, 0xFF000000u) {}
+
+void TestWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const host::Rect> rects) {
+    const host::Rect screen{0, 0, host::kGameWidth, host::kGameHeight};
+    std::vector<host::Rect> shown;
+    for (const host::Rect& rect : rects) {
+        host::Rect r = host::Intersect(rect, screen);
+        if (r.empty()) continue;
+        for (int y = r.top; y < r.bottom; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(pixels) +
+                                                                     static_cast<std::ptrdiff_t>(y) * pitch);
+            std::copy(row + r.left, row + r.right, frame_.begin() + static_cast<std::ptrdiff_t>(y) * host::kGameWidth + r.left);
+        }
+        shown.push_back(r);
+    }
+    presents_.push_back(std::move(shown));
+}
+
+bool TestWindow::SetFullScreen(bool on) {
+    if (on && !full_screen_works) return false;
+    full_screen_ = on;
+    return true;
+}
+
+bool TestWindow::PeekMessage(host::WindowMessage& out) {
+    if (queue_.empty()) return false;
+    out = queue_.front();
+    queue_.pop_front();
+    return true;
+}
+
+void TestWindow::WaitMessage() {
+    ++waits_;
+    if (!queue_.empty()) return;
+    if (!on_wait) throw std::logic_error("test window: waiting for a message that nothing will send");
+    on_wait();
+}
+
+bool TestWindow::ReadKeyboard(std::uint8_t (&keys)[256]) {
+    if (keyboard_fails) return false;
+    std::copy(std::begin(keys_), std::end(keys_), std::begin(keys));
+    return true;
+}
+
+bool TestWindow::ReadMouse(host::MouseReading& out) {
+    if (mouse_fails) return false;
+    std::copy(std::begin(buttons_), std::end(buttons_), std::begin(out.buttons));
+    out.dx = dx_;
+    out.dy = dy_;
+    out.dz = wheel_;
+    dx_ = dy_ = wheel_ = 0;
+    return true;
+}
+
+void TestWindow::CursorPosition(int& x, int& y) const {
+    x = cursor_x_;
+    y = cursor_y_;
+}
+
+void TestWindow::PaceFrame() {
+    // Exactly 60 frames a second: 16,666.67 microseconds, the remainder carried.
+    frame_remainder_ += 1'000'000;
+    clock_.AdvanceMicros(frame_remainder_ / 60);
+    frame_remainder_ %= 60;
+    ++frames_;
+    if (on_frame) on_frame(frames_);
+}
+
+int ScriptedModal::MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) {
+    boxes.push_back({std::u16string(caption), std::u16string(text), style});
+    if (!answers_.empty()) {
+        int answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+    switch (style & host::kMbButtonMask) {
+        case host::kMbAbortRetryIgnore: return host::kIdAbort;
+        case host::kMbYesNo:
+        case host::kMbYesNoCancel: return host::kIdYes;
+        default: return host::kIdOk;
+    }
+}
+
+std::intptr_t ScriptedModal::RunDialog(host::Dialog& dialog) {
+    dialogs_run.push_back(dialog.caption());
+    dialog.OnInit();
+    if (!dialogs_.empty()) {
+        auto script = std::move(dialogs_.front());
+        dialogs_.pop_front();
+        if (!dialog.ended()) script(dialog);
+    }
+    if (!dialog.ended()) dialog.Cancel();
+    if (!dialog.ended()) dialog.End(host::kIdCancel);
+    return dialog.result();
+}
+
+}  // namespace testhost

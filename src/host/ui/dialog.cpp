@@ -1,0 +1,147 @@
+#include "host/ui/dialog.h"
+
+#include <algorithm>
+
+namespace host {
+
+void Dialog::OnCommand(int id, int /*notify*/) {
+    // The default dialog procedure: OK and Cancel end the dialog with their id.
+    if (id == 1 || id == 2) End(id);
+}
+
+Control& Dialog::Add(Control control) {
+    controls_.push_back(std::move(control));
+    return controls_.back();
+}
+
+Control* Dialog::Find(int id) {
+    for (Control& c : controls_)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+void Dialog::SetText(int id, std::u16string text) {
+    if (Control* c = Find(id)) {
+        if (c->kind == ControlKind::Edit && text.size() > c->max_length) text.resize(c->max_length);
+        c->text = std::move(text);
+        Touch(*c);
+    }
+}
+
+std::u16string Dialog::Text(int id) {
+    Control* c = Find(id);
+    return c ? c->text : std::u16string();
+}
+
+void Dialog::SetCheck(int id, int check) {
+    if (Control* c = Find(id)) {
+        c->check = check;
+        Touch(*c);
+    }
+}
+
+int Dialog::Check(int id) {
+    Control* c = Find(id);
+    return c ? c->check : 0;
+}
+
+void Dialog::Enable(int id, bool enabled) {
+    if (Control* c = Find(id)) {
+        c->enabled = enabled;
+        Touch(*c);
+    }
+}
+
+void Dialog::SetItems(int id, std::vector<std::u16string> items) {
+    if (Control* c = Find(id)) {
+        c->items = std::move(items);
+        c->selection = -1;
+        Touch(*c);
+    }
+}
+
+void Dialog::SetSelection(int id, int index) {
+    if (Control* c = Find(id)) {
+        c->selection = (index >= 0 && index < static_cast<int>(c->items.size())) ? index : -1;
+        Touch(*c);
+    }
+}
+
+int Dialog::Selection(int id) {
+    Control* c = Find(id);
+    return c ? c->selection : -1;
+}
+
+void Dialog::SetSliderRange(int id, int minimum, int maximum) {
+    if (Control* c = Find(id)) {
+        c->minimum = std::min(minimum, maximum);
+        c->maximum = std::max(minimum, maximum);
+        c->position = std::clamp(c->position, c->minimum, c->maximum);
+        Touch(*c);
+    }
+}
+
+void Dialog::SetSliderPosition(int id, int position) {
+    if (Control* c = Find(id)) {
+        c->position = std::clamp(position, c->minimum, c->maximum);
+        Touch(*c);
+    }
+}
+
+int Dialog::SliderPosition(int id) {
+    Control* c = Find(id);
+    return c ? c->position : 0;
+}
+
+void Dialog::Click(int id) {
+    Control* c = Find(id);
+    if (!c || !c->enabled || !c->visible) return;
+    if (c->kind == ControlKind::CheckBox) {
+        c->check = c->check ? 0 : 1;
+        Touch(*c);
+    } else if (c->kind == ControlKind::RadioButton) {
+        for (Control& other : controls_)
+            if (other.kind == ControlKind::RadioButton && other.group == c->group && other.check) {
+                other.check = 0;
+                Touch(other);
+            }
+        c->check = 1;
+        Touch(*c);
+    } else if (c->kind != ControlKind::Button && c->kind != ControlKind::DefaultButton) {
+        return;
+    }
+    OnCommand(id, kNotifyClicked);
+}
+
+void Dialog::Choose(int id, int index, bool double_click) {
+    Control* c = Find(id);
+    if (!c || !c->enabled || (c->kind != ControlKind::ListBox && c->kind != ControlKind::ComboBox)) return;
+    if (index < 0 || index >= static_cast<int>(c->items.size())) return;
+    bool changed = c->selection != index;
+    c->selection = index;
+    Touch(*c);
+    if (changed) OnCommand(id, kNotifySelChange);
+    if (double_click && c->kind == ControlKind::ListBox) OnCommand(id, kNotifyDoubleClick);
+}
+
+void Dialog::Type(int id, std::u16string text) {
+    Control* c = Find(id);
+    if (!c || !c->enabled || c->kind != ControlKind::Edit) return;
+    if (text.size() > c->max_length) text.resize(c->max_length);
+    if (text == c->text) return;
+    c->text = std::move(text);
+    Touch(*c);
+    OnCommand(id, kNotifyEditChange);
+}
+
+void Dialog::Slide(int id, int position) {
+    Control* c = Find(id);
+    if (!c || !c->enabled || c->kind != ControlKind::Slider) return;
+    position = std::clamp(position, c->minimum, c->maximum);
+    if (position == c->position) return;
+    c->position = position;
+    Touch(*c);
+    OnScroll(id, position);
+}
+
+}  // namespace host

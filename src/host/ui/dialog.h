@@ -1,0 +1,115 @@
+// Modal dialogs as plain C++: a dialog class owns its controls (keyed by control id) and reacts
+// to init, command and scroll calls until it ends itself with a result. The UI layer only draws
+// the controls and turns what the player does into these calls, after its frame, never inside
+// the drawing; tests drive the same calls directly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/video/window.h"
+
+namespace host {
+
+// Notification codes handed to OnCommand with the control id.
+enum : int {
+    kNotifyClicked = 0,       // button, check box, radio button
+    kNotifySelChange = 1,     // list box or combo box selection changed
+    kNotifyDoubleClick = 2,   // list box item double-clicked
+    kNotifyEditChange = 0x300,
+};
+
+enum class ControlKind { Static, Picture, Button, DefaultButton, CheckBox, RadioButton, Edit, ListBox, ComboBox, Slider };
+
+struct Control {
+    Control() = default;
+    Control(int control_id, ControlKind control_kind, Rect area = {}, std::u16string label = {})
+        : id(control_id), kind(control_kind), rect(area), text(std::move(label)) {}
+
+    int id = 0;
+    ControlKind kind = ControlKind::Static;
+    Rect rect;              // in dialog pixels
+    std::u16string text;
+    int group = 0;          // radio buttons of one group exclude each other
+    bool enabled = true;
+    bool visible = true;
+    int check = 0;          // check box and radio button: 0 clear, 1 checked
+    std::vector<std::u16string> items;  // list and combo boxes
+    int selection = -1;
+    int minimum = 0, maximum = 100, position = 0;  // slider
+    std::size_t max_length = 255;                    // edit box, in UTF-16 units
+    // Picture: 32-bit 0xAARRGGBB words (alpha ignored), width x height.
+    std::vector<std::uint32_t> pixels;
+    int picture_width = 0, picture_height = 0;
+    std::uint64_t version = 0;  // bumped by every change the drawing must notice
+};
+
+class Dialog {
+public:
+    Dialog(std::u16string caption, int width, int height) : caption_(std::move(caption)), width_(width), height_(height) {}
+    virtual ~Dialog() = default;
+
+    // The dialog class: called once before the first frame, for every command (buttons, kIdOk 1
+    // on Return, kIdCancel 2 on Escape or the close box) and for slider moves.
+    virtual void OnInit() {}
+    virtual void OnCommand(int id, int notify);
+    virtual void OnScroll(int /*id*/, int /*position*/) {}
+
+    void End(std::intptr_t result) {
+        ended_ = true;
+        result_ = result;
+    }
+    bool ended() const { return ended_; }
+    std::intptr_t result() const { return result_; }
+    const std::u16string& caption() const { return caption_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    Control& Add(Control control);
+    Control* Find(int id);
+    std::vector<Control>& controls() { return controls_; }
+
+    // What the dialog class uses on its controls (unknown ids do nothing / give empty values).
+    void SetText(int id, std::u16string text);
+    std::u16string Text(int id);
+    void SetCheck(int id, int check);
+    int Check(int id);
+    void Enable(int id, bool enabled);
+    void SetItems(int id, std::vector<std::u16string> items);
+    void SetSelection(int id, int index);
+    int Selection(int id);
+    void SetSliderRange(int id, int minimum, int maximum);
+    void SetSliderPosition(int id, int position);
+    int SliderPosition(int id);
+
+    // What the player does; each runs the dialog class as the platform would.
+    void Click(int id);                       // buttons, check and radio buttons
+    void Choose(int id, int index, bool double_click = false);  // list and combo boxes
+    void Type(int id, std::u16string text);   // edit box contents replaced
+    void Slide(int id, int position);
+    void Cancel() { OnCommand(2, kNotifyClicked); }
+    void Accept() { OnCommand(1, kNotifyClicked); }
+
+private:
+    static void Touch(Control& c) { ++c.version; }
+
+    std::u16string caption_;
+    int width_, height_;
+    std::vector<Control> controls_;
+    bool ended_ = false;
+    std::intptr_t result_ = 0;
+};
+
+// Where modal message boxes and dialogs run: over the frozen game picture in the real window,
+// or answered from a script in the test host. Usable from inside a frame step.
+class ModalUi {
+public:
+    virtual ~ModalUi() = default;
+    // Styles and answers of host/report.h (kMbYesNo, kIdYes, ...).
+    virtual int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) = 0;
+    // Runs the dialog's OnInit, then its loop until it ends; returns its result.
+    virtual std::intptr_t RunDialog(Dialog& dialog) = 0;
+};
+
+}  // namespace host

@@ -1,0 +1,356 @@
+#include "host/video/sdl_window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "host/video/scancodes.h"
+
+namespace host {
+namespace {
+
+constexpr auto kFramePeriod = std::chrono::microseconds(16667);
+
+// Windows delivers these keys as characters too; the game's text input relies on that.
+std::uint16_t ControlCharacter(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return 0x0D;
+        case SDLK_BACKSPACE: return 0x08;
+        case SDLK_ESCAPE: return 0x1B;
+        case SDLK_TAB: return 0x09;
+        default: return 0;
+    }
+}
+
+// Floor division, so that positions left of or above the picture stay negative.
+int FloorDiv(long long a, long long b) {
+    long long q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return static_cast<int>(q);
+}
+
+}  // namespace
+
+SdlWindow::SdlWindow(const std::string& title_utf8, bool hidden) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+        throw std::runtime_error(std::string("SDL video: ") + SDL_GetError());
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+    window_ = SDL_CreateWindow(title_utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kGameWidth,
+                               kGameHeight, flags);
+    if (window_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+    if (window_ && !renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer_)
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kGameWidth,
+                                     kGameHeight);
+    if (!texture_) {
+        std::string error = SDL_GetError();
+        Close();
+        throw std::runtime_error("SDL window: " + error);
+    }
+    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    // The picture starts black, as the cleared back buffer of the original did.
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+        for (int y = 0; y < kGameHeight; ++y)
+            std::fill_n(static_cast<std::uint32_t*>(pixels) + y * (pitch / 4), kGameWidth, 0xFF000000u);
+        SDL_UnlockTexture(texture_);
+    }
+    SDL_StartTextInput();
+    deadline_ = std::chrono::steady_clock::now();
+}
+
+SdlWindow::~SdlWindow() { Close(); }
+
+void SdlWindow::Close() {
+    if (closed_) return;
+    closed_ = true;
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+void SdlWindow::SetOverlay(Overlay* overlay) {
+    overlay_ = overlay;
+    FitWindowToPicture();
+}
+
+int SdlWindow::TopInset() const {
+    // In full screen the menu bar lies over the picture's top edge instead of above it.
+    if (full_screen_ || !menu_bar_shown_ || !overlay_) return 0;
+    return overlay_->MenuBarHeight();
+}
+
+void SdlWindow::FitWindowToPicture() {
+    if (!full_screen_) SDL_SetWindowSize(window_, kGameWidth, kGameHeight + TopInset());
+    needs_show_ = true;
+}
+
+SDL_Rect SdlWindow::PictureRect() const {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    int top = TopInset();
+    int area_h = std::max(1, h - top);
+    w = std::max(1, w);
+    // Largest 4:3 rectangle that fits, centred.
+    int pw = w, ph = static_cast<int>(static_cast<long long>(w) * kGameHeight / kGameWidth);
+    if (ph > area_h) {
+        ph = area_h;
+        pw = static_cast<int>(static_cast<long long>(area_h) * kGameWidth / kGameHeight);
+    }
+    return SDL_Rect{(w - pw) / 2, top + (area_h - ph) / 2, pw, ph};
+}
+
+void SdlWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const Rect> rects) {
+    const Rect screen{0, 0, kGameWidth, kGameHeight};
+    for (const Rect& rect : rects) {
+        Rect r = Intersect(rect, screen);
+        if (r.empty()) continue;
+        SDL_Rect area{r.left, r.top, r.width(), r.height()};
+        void* locked = nullptr;
+        int locked_pitch = 0;
+        if (SDL_LockTexture(texture_, &area, &locked, &locked_pitch) != 0) continue;
+        // Row by row: the game's picture may be stored bottom row first (a negative pitch).
+        const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
+        for (int y = 0; y < area.h; ++y) {
+            const std::uint8_t* row = source + static_cast<std::ptrdiff_t>(r.top + y) * pitch +
+                                      static_cast<std::ptrdiff_t>(r.left) * 4;
+            std::memcpy(static_cast<std::uint8_t*>(locked) + static_cast<std::ptrdiff_t>(y) * locked_pitch, row,
+                        static_cast<std::size_t>(area.w) * 4);
+        }
+        SDL_UnlockTexture(texture_);
+        needs_show_ = true;
+    }
+}
+
+void SdlWindow::Redraw() {
+    int out_w = 0, out_h = 0, win_w = 1, win_h = 1;
+    SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
+    SDL_GetWindowSize(window_, &win_w, &win_h);
+    SDL_Rect r = PictureRect();
+    // Window pixels to renderer pixels (they differ on high-density displays).
+    SDL_Rect dst{r.x * out_w / std::max(1, win_w), r.y * out_h / std::max(1, win_h), r.w * out_w / std::max(1, win_w),
+                 r.h * out_h / std::max(1, win_h)};
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    if (overlay_) overlay_->Draw();
+    SDL_RenderPresent(renderer_);
+    needs_show_ = false;
+}
+
+bool SdlWindow::SetFullScreen(bool on) {
+    if (on == full_screen_) return true;
+    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
+    full_screen_ = on;
+    if (!on) {
+        FitWindowToPicture();
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    needs_show_ = true;
+    return true;
+}
+
+std::vector<DisplayMode> SdlWindow::DisplayModes() const {
+    std::vector<DisplayMode> modes;
+    int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+    int count = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
+        modes.push_back({mode.w, mode.h, static_cast<int>(SDL_BITSPERPIXEL(mode.format)), mode.refresh_rate});
+    }
+    // Full screen is the desktop with the picture scaled to fit, so the game size can always be
+    // shown at the desktop's depth and rate, whether or not the display lists such a mode.
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(display, &desktop) == 0) {
+        DisplayMode game{kGameWidth, kGameHeight, static_cast<int>(SDL_BITSPERPIXEL(desktop.format)), desktop.refresh_rate};
+        if (std::find(modes.begin(), modes.end(), game) == modes.end()) modes.push_back(game);
+    }
+    return modes;
+}
+
+int SdlWindow::RefreshRate() const {
+    SDL_DisplayMode mode;
+    int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+    if (SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+    return mode.refresh_rate;
+}
+
+void SdlWindow::ShowMenuBar(bool shown) {
+    if (shown == menu_bar_shown_) return;
+    menu_bar_shown_ = shown;
+    FitWindowToPicture();
+}
+
+void SdlWindow::PumpEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) HandleEvent(event);
+}
+
+void SdlWindow::HandleEvent(const SDL_Event& event) {
+    // Tracked state follows every event, whoever it belongs to, so no key is left stuck down.
+    switch (event.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (std::uint8_t code = ScanCodeFromSdl(event.key.keysym.scancode))
+                keys_[code] = event.type == SDL_KEYDOWN ? 0x80 : 0;
+            break;
+        case SDL_MOUSEMOTION:
+            mouse_x_ = event.motion.x;
+            mouse_y_ = event.motion.y;
+            dx_ += event.motion.xrel;
+            dy_ += event.motion.yrel;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            int index = event.button.button == SDL_BUTTON_LEFT    ? 0
+                        : event.button.button == SDL_BUTTON_RIGHT ? 1
+                        : event.button.button == SDL_BUTTON_MIDDLE ? 2
+                                                                   : -1;
+            if (index >= 0) buttons_[index] = event.type == SDL_MOUSEBUTTONDOWN;
+            mouse_x_ = event.button.x;
+            mouse_y_ = event.button.y;
+            break;
+        }
+        default: break;
+    }
+    bool overlay_only = overlay_ && overlay_->HandleEvent(event);
+    if (overlay_) needs_show_ |= event.type != SDL_WINDOWEVENT || overlay_->Animating();
+
+    switch (event.type) {
+        case SDL_WINDOWEVENT:
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    focused_ = true;
+                    queue_.push_back({kMsgActivateApp, 1, 0, {}});
+                    queue_.push_back({kMsgActivate, 1, 0, {}});
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    focused_ = false;
+                    std::fill(std::begin(keys_), std::end(keys_), 0);
+                    std::fill(std::begin(buttons_), std::end(buttons_), false);
+                    queue_.push_back({kMsgActivate, 0, 0, {}});
+                    queue_.push_back({kMsgActivateApp, 0, 0, {}});
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    needs_show_ = true;
+                    queue_.push_back({kMsgPaint, 0, 0, Rect{0, 0, kGameWidth, kGameHeight}});
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    if (!overlay_only) queue_.push_back({kMsgClose, 0, 0, {}});
+                    break;
+                default: break;
+            }
+            break;
+        case SDL_QUIT:
+            // A signal or the session asking the program to end: treated as the close box.
+            if (!overlay_only && (queue_.empty() || queue_.back().message != kMsgClose))
+                queue_.push_back({kMsgClose, 0, 0, {}});
+            break;
+        case SDL_TEXTINPUT: {
+            if (overlay_only) break;
+            char* converted = SDL_iconv_string("UTF-16LE", "UTF-8", event.text.text, SDL_strlen(event.text.text) + 1);
+            if (!converted) break;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(converted);
+            for (std::size_t i = 0;; i += 2) {
+                std::uint16_t unit = static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8));
+                if (unit == 0) break;
+                queue_.push_back({kMsgChar, unit, 1, {}});
+            }
+            SDL_free(converted);
+            break;
+        }
+        case SDL_KEYDOWN:
+            if (!overlay_only) {
+                if (std::uint16_t c = ControlCharacter(event.key.keysym.sym))
+                    if (!(event.key.keysym.mod & (KMOD_ALT | KMOD_CTRL))) queue_.push_back({kMsgChar, c, 1, {}});
+            }
+            break;
+        case SDL_MOUSEMOTION: {
+            // Over the menu bar shown at the top of the full screen the pointer is off the
+            // picture, as over a window's menu bar: the game hears nothing of it.
+            bool over_menu = full_screen_ && menu_bar_shown_ && overlay_ &&
+                             (event.motion.y < overlay_->MenuBarHeight() || overlay_->CapturesMouse());
+            if (!overlay_only && !over_menu)
+                queue_.push_back({kMsgMouseMove, 0,
+                                  static_cast<std::intptr_t>((event.motion.x & 0xFFFF) |
+                                                             ((event.motion.y & 0xFFFF) << 16)),
+                                  {}});
+            break;
+        }
+        case SDL_MOUSEWHEEL:
+            if (!overlay_only) {
+                int delta = event.wheel.y * 120;
+                if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
+                dz_ += delta;
+                queue_.push_back({kMsgMouseWheel, static_cast<std::uintptr_t>((delta & 0xFFFF) << 16), 0, {}});
+            }
+            break;
+        default: break;
+    }
+}
+
+bool SdlWindow::PeekMessage(WindowMessage& out) {
+    if (queue_.empty()) PumpEvents();
+    if (queue_.empty()) return false;
+    out = queue_.front();
+    queue_.pop_front();
+    return true;
+}
+
+void SdlWindow::WaitMessage() {
+    if (!queue_.empty()) return;
+    // Shows what is pending first, so the inactive window still looks right while it sleeps.
+    if (needs_show_) Redraw();
+    SDL_WaitEventTimeout(nullptr, 500);
+}
+
+bool SdlWindow::ReadKeyboard(std::uint8_t (&keys)[256]) {
+    if (!focused_) return false;
+    if (overlay_ && overlay_->CapturesKeyboard())
+        std::fill(std::begin(keys), std::end(keys), 0);
+    else
+        std::copy(std::begin(keys_), std::end(keys_), std::begin(keys));
+    return true;
+}
+
+bool SdlWindow::ReadMouse(MouseReading& out) {
+    if (!focused_) return false;
+    bool captured = overlay_ && overlay_->CapturesMouse();
+    for (int i = 0; i < 3; ++i) out.buttons[i] = buttons_[i] && !captured;
+    out.dx = dx_;
+    out.dy = dy_;
+    out.dz = captured ? 0 : dz_;
+    dx_ = dy_ = dz_ = 0;
+    return true;
+}
+
+void SdlWindow::CursorPosition(int& x, int& y) const {
+    SDL_Rect r = PictureRect();
+    x = FloorDiv(static_cast<long long>(mouse_x_ - r.x) * kGameWidth, std::max(1, r.w));
+    y = FloorDiv(static_cast<long long>(mouse_y_ - r.y) * kGameHeight, std::max(1, r.h));
+}
+
+void SdlWindow::SleepToDeadline() {
+    auto now = std::chrono::steady_clock::now();
+    deadline_ += kFramePeriod;
+    // After a long stall (a modal dialog, a slow load) start afresh instead of racing to catch up.
+    if (deadline_ < now - kFramePeriod) deadline_ = now;
+    if (deadline_ > now) std::this_thread::sleep_until(deadline_);
+}
+
+void SdlWindow::PaceFrame() {
+    if (needs_show_ || (overlay_ && overlay_->Animating())) Redraw();
+    SleepToDeadline();
+}
+
+}  // namespace host

@@ -1,0 +1,98 @@
+// The real game window on SDL2: a renderer with one 800x600 streaming texture that receives the
+// changed rectangles of the game picture, desktop full screen with the picture scaled to fit
+// (aspect kept), SDL events turned into window messages queued for the engine's own loop, and
+// keyboard and mouse state tracked from those events.
+//
+// Host-internal: includes SDL. The UI layer (host/ui) draws over the picture through Overlay.
+#pragma once
+
+#include <SDL.h>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "host/video/window.h"
+
+namespace host {
+
+class SdlWindow final : public Window {
+public:
+    // Drawn over the picture after it (menu bar, modal dialogs). Sees every SDL event first.
+    class Overlay {
+    public:
+        virtual ~Overlay() = default;
+        // Returns true when the event belongs to the overlay alone (the game sees no message for it).
+        virtual bool HandleEvent(const SDL_Event& event) = 0;
+        // Draws one frame of the overlay on the renderer (after the picture).
+        virtual void Draw() = 0;
+        // True while the overlay needs frames although the picture did not change.
+        virtual bool Animating() const = 0;
+        // True while the overlay takes the keyboard from the game (open menu, modal box).
+        virtual bool CapturesKeyboard() const = 0;
+        // True while it takes the mouse too (also while the pointer is over the menu bar).
+        virtual bool CapturesMouse() const = 0;
+        virtual int MenuBarHeight() const = 0;
+    };
+
+    // Opens the window (hidden windows serve tests); throws std::runtime_error on failure.
+    SdlWindow(const std::string& title_utf8, bool hidden = false);
+    ~SdlWindow() override;
+    SdlWindow(const SdlWindow&) = delete;
+    SdlWindow& operator=(const SdlWindow&) = delete;
+
+    void Present(const std::uint32_t* pixels, int pitch, std::span<const Rect> rects) override;
+    bool SetFullScreen(bool on) override;
+    bool IsFullScreen() const override { return full_screen_; }
+    std::vector<DisplayMode> DisplayModes() const override;
+    int RefreshRate() const override;
+    void ShowMenuBar(bool shown) override;
+    bool MenuBarShown() const override { return menu_bar_shown_; }
+    bool PeekMessage(WindowMessage& out) override;
+    void WaitMessage() override;
+    void PostMessage(const WindowMessage& message) override { queue_.push_back(message); }
+    bool ReadKeyboard(std::uint8_t (&keys)[256]) override;
+    bool ReadMouse(MouseReading& out) override;
+    void CursorPosition(int& x, int& y) const override;
+    void PaceFrame() override;
+
+    // For the UI layer and the modal loops.
+    void SetOverlay(Overlay* overlay);
+    SDL_Window* sdl_window() const { return window_; }
+    SDL_Renderer* renderer() const { return renderer_; }
+    // Reads every pending SDL event (into messages and the tracked input state).
+    void PumpEvents();
+    // Draws the picture and the overlay and shows them now.
+    void Redraw();
+    // Sleeps to the next 60 Hz deadline.
+    void SleepToDeadline();
+    // Where the picture lies, in window pixels.
+    SDL_Rect PictureRect() const;
+    bool HasFocus() const { return focused_; }
+
+private:
+    void Close();
+    void HandleEvent(const SDL_Event& event);
+    void FitWindowToPicture();
+    int TopInset() const;
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    Overlay* overlay_ = nullptr;
+    std::deque<WindowMessage> queue_;
+    bool full_screen_ = false;
+    bool menu_bar_shown_ = true;
+    bool focused_ = true;
+    bool needs_show_ = true;
+    bool closed_ = false;
+    // Input tracked from events, so that synthesised events count like real ones.
+    std::uint8_t keys_[256] = {};
+    bool buttons_[3] = {};
+    int mouse_x_ = -1, mouse_y_ = -1;  // window pixels
+    int dx_ = 0, dy_ = 0, dz_ = 0;
+    std::chrono::steady_clock::time_point deadline_{};
+};
+
+}  // namespace host

@@ -1,0 +1,120 @@
+// Keyboard and mouse bit sets and the auto-repeat clock, over the test host's scripted window.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dxdraw/dxinput.h"
+#include "host/testhost/test_host.h"
+#include "support/capture_reports.h"
+
+namespace {
+
+class InputDevicesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(InitDirectInput({&window(), &host.clock, 0.016666668f}), 1); }
+    void TearDown() override { ReleaseDirectInput(); }
+
+    testhost::TestWindow& window() { return host.test_window(); }
+    // One poll a (steady) 60th of a second later, a little over the interval.
+    void Step() {
+        host.clock.AdvanceMicros(16700);
+        UpdateInput();
+    }
+
+    testhost::TestHost host;
+};
+
+TEST_F(InputDevicesTest, HeldPressedAndReleasedFollowTheKeyAcrossPolls) {
+    window().Press(0x1C);
+    Step();
+    EXPECT_TRUE(IsInputHeld(0x1C));
+    EXPECT_TRUE(IsInputPressed(0x1C));
+    EXPECT_FALSE(IsInputReleased(0x1C));
+    Step();
+    EXPECT_TRUE(IsInputHeld(0x1C));
+    EXPECT_FALSE(IsInputPressed(0x1C)) << "pressed only in the first poll";
+    window().Release(0x1C);
+    Step();
+    EXPECT_FALSE(IsInputHeld(0x1C));
+    EXPECT_TRUE(IsInputReleased(0x1C));
+    Step();
+    EXPECT_FALSE(IsInputReleased(0x1C)) << "released only in the poll after it went up";
+    EXPECT_FALSE(IsInputHeld(-1));
+    EXPECT_FALSE(IsInputHeld(264));
+}
+
+TEST_F(InputDevicesTest, MouseButtonsAreCodes256To258) {
+    window().PressButton(1);
+    Step();
+    EXPECT_TRUE(IsInputHeld(257)) << "the right button";
+    EXPECT_FALSE(IsInputHeld(256));
+    EXPECT_FALSE(IsInputHeld(258));
+    window().ReleaseButton(1);
+    window().PressButton(2);
+    Step();
+    EXPECT_TRUE(IsInputReleased(257));
+    EXPECT_TRUE(IsInputPressed(258));
+}
+
+TEST_F(InputDevicesTest, AutoRepeatPulsesAtSteps1_17_21_25AndRestartsOnANewPress) {
+    window().Press(0xC8);
+    std::vector<int> pulses;
+    for (int step = 1; step <= 30; ++step) {
+        Step();
+        if (IsInputRepeat(0xC8)) pulses.push_back(step);
+    }
+    EXPECT_EQ(pulses, (std::vector<int>{1, 17, 21, 25, 29}));
+    window().Release(0xC8);
+    Step();
+    EXPECT_FALSE(IsInputRepeat(0xC8));
+    window().Press(0xC8);
+    Step();
+    EXPECT_TRUE(IsInputRepeat(0xC8)) << "a new press pulses at once";
+}
+
+TEST_F(InputDevicesTest, PollsCloserThanTheIntervalClearRepeatWithoutAdvancing) {
+    window().Press(0xD0);
+    std::vector<int> pulses;
+    for (int step = 1; step <= 17; ++step) {
+        Step();
+        if (IsInputRepeat(0xD0)) pulses.push_back(step);
+        // A second poll within the same 60th: no repeat step is taken.
+        host.clock.AdvanceMicros(2000);
+        UpdateInput();
+        EXPECT_FALSE(IsInputRepeat(0xD0));
+        host.clock.AdvanceMicros(14666);
+    }
+    EXPECT_EQ(pulses, (std::vector<int>{1, 17})) << "the fast polls did not count as steps";
+}
+
+TEST_F(InputDevicesTest, FailedReadsReleaseEverythingAndMoveNothing) {
+    window().Press(0x2A);
+    window().PressButton(0);
+    window().TurnWheel(120);
+    Step();
+    MouseDelta delta;
+    GetMouseDelta(delta);
+    EXPECT_EQ(delta.dz, 120);
+    window().keyboard_fails = true;
+    window().mouse_fails = true;
+    Step();
+    EXPECT_TRUE(IsInputReleased(0x2A));
+    EXPECT_TRUE(IsInputReleased(256));
+    GetMouseDelta(delta);
+    EXPECT_EQ(delta.dz, 0) << "the wheel turn of the last good read must not repeat";
+    window().mouse_fails = false;
+    Step();
+    GetMouseDelta(delta);
+    EXPECT_EQ(delta.dz, 0);
+}
+
+TEST(InputDevicesInit, WithoutAWindowTheStartUpIsToldWhy) {
+    testsupport::CaptureReports reports;
+    testhost::TestClock clock;
+    EXPECT_EQ(InitDirectInput({nullptr, &clock, 0.016666668f}), 0);
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_EQ(reports.boxes[0].caption, u"DirectInput Initialize");
+    EXPECT_EQ(reports.boxes[0].text, u"パラメータが不正です。");
+}
+
+}  // namespace

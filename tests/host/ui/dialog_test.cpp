@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/report.h"
+#include "host/testhost/test_host.h"
+#include "host/ui/dialog.h"
+
+namespace {
+
+enum { kList = 1000, kEdit = 1001, kCheck = 1002, kRadioA = 1003, kRadioB = 1004, kSlider = 1005, kCombo = 1006 };
+
+// A small dialog class as the game's dialogs are written: state in controls, logic in handlers.
+class SampleDialog : public host::Dialog {
+public:
+    SampleDialog() : Dialog(u"設定", 300, 200) {
+        Add({kList, host::ControlKind::ListBox});
+        Add({kEdit, host::ControlKind::Edit}).max_length = 4;
+        Add({kCheck, host::ControlKind::CheckBox});
+        Add({kRadioA, host::ControlKind::RadioButton}).group = 1;
+        Add({kRadioB, host::ControlKind::RadioButton}).group = 1;
+        Add({kSlider, host::ControlKind::Slider});
+        Add({kCombo, host::ControlKind::ComboBox});
+        Add({1, host::ControlKind::DefaultButton, {}, u"OK"});
+    }
+    void OnInit() override {
+        SetItems(kList, {u"一", u"二", u"三"});
+        SetItems(kCombo, {u"a", u"b"});
+        SetSelection(kList, 0);
+        SetCheck(kRadioA, 1);
+        SetSliderRange(kSlider, 0, 10);
+        ++inits;
+    }
+    void OnCommand(int id, int notify) override {
+        commands.push_back({id, notify});
+        if (id == kList && notify == host::kNotifyDoubleClick) End(100 + Selection(kList));
+        if (id == 1) End(Check(kCheck) ? 2000 + SliderPosition(kSlider) : 1);
+        if (id == 2) End(-1);
+    }
+    void OnScroll(int id, int position) override { scrolls.push_back({id, position}); }
+
+    int inits = 0;
+    std::vector<std::pair<int, int>> commands;
+    std::vector<std::pair<int, int>> scrolls;
+};
+
+TEST(Dialog, ControlsNotifyTheDialogClassAsThePlatformWould) {
+    SampleDialog d;
+    d.OnInit();
+    d.Click(kCheck);
+    EXPECT_EQ(d.Check(kCheck), 1);
+    d.Click(kRadioB);
+    EXPECT_EQ(d.Check(kRadioA), 0) << "radio buttons of a group exclude each other";
+    EXPECT_EQ(d.Check(kRadioB), 1);
+    d.Choose(kList, 0);  // already selected: no change notice
+    d.Choose(kList, 2);
+    d.Choose(kList, 7);  // out of range: ignored
+    d.Type(kEdit, u"あいうえお");
+    EXPECT_EQ(d.Text(kEdit), u"あいうえ") << "an edit box keeps its length limit";
+    d.Slide(kSlider, 99);
+    EXPECT_EQ(d.SliderPosition(kSlider), 10);
+    d.Slide(kSlider, 10);  // no move, no notice
+    const std::vector<std::pair<int, int>> expected{
+        {kCheck, host::kNotifyClicked}, {kRadioB, host::kNotifyClicked},
+        {kList, host::kNotifySelChange}, {kEdit, host::kNotifyEditChange}};
+    EXPECT_EQ(d.commands, expected);
+    ASSERT_EQ(d.scrolls.size(), 1u);
+    EXPECT_EQ(d.scrolls[0], std::make_pair(int{kSlider}, 10));
+}
+
+TEST(Dialog, DisabledControlsIgnoreThePlayer) {
+    SampleDialog d;
+    d.OnInit();
+    d.Enable(kCheck, false);
+    d.Click(kCheck);
+    EXPECT_EQ(d.Check(kCheck), 0);
+    EXPECT_TRUE(d.commands.empty());
+}
+
+TEST(Dialog, ScriptedModalRunsInitThenTheScriptAndReturnsTheResult) {
+    testhost::ScriptedModal modal;
+    SampleDialog d;
+    modal.OnNextDialog([](host::Dialog& dialog) {
+        dialog.Click(kCheck);
+        dialog.Slide(kSlider, 7);
+        dialog.Accept();
+    });
+    EXPECT_EQ(modal.RunDialog(d), 2007);
+    EXPECT_EQ(d.inits, 1);
+
+    SampleDialog second;
+    modal.OnNextDialog([](host::Dialog& dialog) { dialog.Choose(kList, 1, true); });
+    EXPECT_EQ(modal.RunDialog(second), 101);
+
+    SampleDialog unscripted;  // left open: cancelled as by the close box
+    EXPECT_EQ(modal.RunDialog(unscripted), -1);
+    EXPECT_EQ(modal.dialogs_run.size(), 3u);
+}
+
+TEST(ScriptedModal, AnswersInOrderThenTheFirstButton) {
+    testhost::ScriptedModal modal;
+    modal.AnswerNext(host::kIdNo);
+    EXPECT_EQ(modal.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo), host::kIdNo);
+    EXPECT_EQ(modal.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo), host::kIdYes);
+    EXPECT_EQ(modal.MessageBox(u"x", u"y", host::kMbAbortRetryIgnore), host::kIdAbort);
+    ASSERT_EQ(modal.boxes.size(), 3u);
+    EXPECT_EQ(modal.boxes[0].caption, u"終了");
+}
+
+}  // namespace

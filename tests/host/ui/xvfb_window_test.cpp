@@ -1,0 +1,211 @@
+// The real window on a (virtual) X server: what is presented must reach the server's pixels,
+// full screen must come and go, the menu bar must turn a click into a command message, and a
+// message box must take its answer. Run under xvfb-run.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "host/report.h"
+#include "host/ui/imgui_layer.h"
+#include "host/ui/report_sink.h"
+#include "host/video/scancodes.h"
+#include "lib/report.h"
+#include "x11_pixels.h"
+
+namespace {
+
+class XvfbWindowTest : public ::testing::Test {
+protected:
+    XvfbWindowTest() {
+        host::MenuItem& system = menu.AddPopup(u"システム");
+        host::MenuModel::AddItem(system, 40000, u"終了(&X)");
+        host::MenuItem& scenario = menu.AddPopup(u"シナリオ");
+        host::MenuModel::AddItem(scenario, 40003, u"タイトルに戻る(&X)");
+        host::MenuModel::AddSeparator(scenario);
+        host::MenuModel::AddItem(scenario, 40010, u"セーブする(&S)");
+        menu.AddAccelerator({host::kKeyReturn, false, true, false, 40001});
+    }
+
+    // Lets the window system and the layer settle: events read, frames drawn.
+    void Frames(int n) {
+        for (int i = 0; i < n; ++i) {
+            window.PumpEvents();
+            window.Redraw();
+            SDL_Delay(10);
+        }
+    }
+
+    std::uint32_t ServerPixel(int x, int y) { return ReadServerPixel(window.sdl_window(), x, y); }
+
+    void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); }
+    void Click(int x, int y) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.x = x;
+        e.motion.y = y;
+        Push(e);
+        Frames(3);
+        e = SDL_Event{};
+        e.type = SDL_MOUSEBUTTONDOWN;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = x;
+        e.button.y = y;
+        Push(e);
+        Frames(2);
+        e.type = SDL_MOUSEBUTTONUP;
+        Push(e);
+        Frames(3);
+    }
+    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = code;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
+        e.key.keysym.mod = mod;
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        Push(e);
+    }
+
+    host::MenuModel menu;
+    host::SdlWindow window{"xvfb test"};
+    host::ImGuiLayer layer{window, menu};
+};
+
+TEST_F(XvfbWindowTest, PresentedRectanglesReachTheServerBelowTheMenuBar) {
+    std::vector<std::uint32_t> picture(800 * 600, 0x00102030u);
+    for (int y = 100; y < 200; ++y)
+        for (int x = 300; x < 400; ++x) picture[static_cast<std::size_t>(y) * 800 + x] = 0xFF00C000u;  // alpha ignored
+    const host::Rect whole{0, 0, 800, 600};
+    window.Present(picture.data(), 800 * 4, std::span(&whole, 1));
+    Frames(5);
+    const int top = layer.MenuBarHeight();
+    ASSERT_GT(top, 10);
+    SDL_Rect r = window.PictureRect();
+    EXPECT_EQ(r.y, top);
+    EXPECT_EQ(r.w, 800);
+    EXPECT_EQ(ServerPixel(350, top + 150), 0x00C000u);
+    EXPECT_EQ(ServerPixel(10, top + 10), 0x102030u);
+
+    // Only the changed rectangle is copied; the rest of the picture stays as it was shown.
+    for (auto& p : picture) p = 0xFFFFFFu;
+    const host::Rect part{0, 0, 50, 50};
+    window.Present(picture.data(), 800 * 4, std::span(&part, 1));
+    Frames(3);
+    EXPECT_EQ(ServerPixel(10, top + 10), 0xFFFFFFu);
+    EXPECT_EQ(ServerPixel(350, top + 150), 0x00C000u);
+
+    int x = 0, y = 0;
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 400;
+    motion.motion.y = top + 300;
+    Push(motion);
+    Frames(1);
+    window.CursorPosition(x, y);
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(y, 300) << "the pointer is in game pixels below the menu bar";
+}
+
+TEST_F(XvfbWindowTest, FullScreenScalesThePictureAndComesBack) {
+    ASSERT_TRUE(window.SetFullScreen(true));
+    Frames(10);
+    EXPECT_TRUE(window.IsFullScreen());
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window.sdl_window(), &w, &h);
+    SDL_Rect r = window.PictureRect();
+    EXPECT_EQ(r.w * 600, r.h * 800) << "aspect kept";
+    EXPECT_LE(r.w, w);
+    EXPECT_LE(r.h, h);
+    EXPECT_EQ(r.y, (h - r.h) / 2) << "no menu bar above the picture in full screen";
+
+    ASSERT_TRUE(window.SetFullScreen(false));
+    Frames(10);
+    EXPECT_FALSE(window.IsFullScreen());
+    SDL_GetWindowSize(window.sdl_window(), &w, &h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600 + layer.MenuBarHeight());
+}
+
+TEST_F(XvfbWindowTest, MenuPickAndAcceleratorBecomeCommandMessages) {
+    Frames(3);
+    ASSERT_EQ(layer.PopupLabelRects().size(), 2u);
+    SDL_Rect label = layer.PopupLabelRects()[1];
+    Click(label.x + label.w / 2, label.y + label.h / 2);
+    ASSERT_TRUE(layer.OpenItemRects().count(40003)) << "the popup opened";
+    SDL_Rect item = layer.OpenItemRects().at(40003);
+    Click(item.x + item.w / 2, item.y + item.h / 2);
+
+    std::vector<int> commands;
+    host::WindowMessage m;
+    while (window.PeekMessage(m))
+        if (m.message == host::kMsgCommand) commands.push_back(static_cast<int>(m.w));
+    EXPECT_EQ(commands, std::vector<int>{40003});
+
+    PushKey(SDL_SCANCODE_RETURN, true, KMOD_LALT);
+    PushKey(SDL_SCANCODE_RETURN, false, KMOD_LALT);
+    commands.clear();
+    bool character = false;
+    while (window.PeekMessage(m)) {
+        if (m.message == host::kMsgCommand) commands.push_back(static_cast<int>(m.w));
+        character |= m.message == host::kMsgChar;
+    }
+    EXPECT_EQ(commands, std::vector<int>{40001});
+    EXPECT_FALSE(character) << "an accelerator is not also typed";
+}
+
+TEST_F(XvfbWindowTest, MessageBoxTakesItsAnswerFromTheKeyboard) {
+    Frames(2);
+    // The key is down when the box appears: its first frame sees the press.
+    PushKey(SDL_SCANCODE_RETURN, true);
+    EXPECT_EQ(layer.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo | host::kMbIconQuestion | 0x100),
+              host::kIdNo)
+        << "Return answers the default button, the second one here";
+    PushKey(SDL_SCANCODE_RETURN, false);
+    Frames(2);
+
+    host::ModalReportSink sink(layer);
+    host::ScopedReportSink scope(&sink);
+    PushKey(SDL_SCANCODE_ESCAPE, true);
+    EXPECT_EQ(ShowMessage(u"エラー", u"ディスプレイの初期化に失敗しました。", host::kMbOk), host::kIdOk);
+    PushKey(SDL_SCANCODE_ESCAPE, false);
+    Frames(2);
+
+    host::WindowMessage m;
+    while (window.PeekMessage(m)) EXPECT_NE(m.message, host::kMsgChar) << "keys of a modal box do not reach the game";
+}
+
+// A dialog class drawn for real: Return accepts it through its own command handler.
+class NameDialog : public host::Dialog {
+public:
+    NameDialog() : Dialog(u"名前変更", 320, 120) {
+        Add({1000, host::ControlKind::Static, {10, 10, 300, 30}, u"名前を入力してください。"});
+        Add({1001, host::ControlKind::Edit, {10, 40, 200, 64}, u"ユウ"});
+        Add({1002, host::ControlKind::CheckBox, {220, 40, 300, 64}, u"既定"});
+        Add({1003, host::ControlKind::ListBox, {10, 70, 150, 110}});
+        Add({1, host::ControlKind::DefaultButton, {220, 80, 300, 110}, u"OK"});
+    }
+    void OnInit() override { SetItems(1003, {u"一", u"二"}); }
+    void OnCommand(int id, int notify) override {
+        if (id == 1)
+            End(Text(1001) == u"ユウ" ? 42 : 0);
+        else
+            Dialog::OnCommand(id, notify);
+    }
+};
+
+TEST_F(XvfbWindowTest, DialogRunsOverThePictureAndEndsThroughItsClass) {
+    Frames(2);
+    NameDialog dialog;
+    PushKey(SDL_SCANCODE_RETURN, true);
+    EXPECT_EQ(layer.RunDialog(dialog), 42);
+    PushKey(SDL_SCANCODE_RETURN, false);
+    Frames(2);
+    NameDialog cancelled;
+    PushKey(SDL_SCANCODE_ESCAPE, true);
+    EXPECT_EQ(layer.RunDialog(cancelled), 2);
+    PushKey(SDL_SCANCODE_ESCAPE, false);
+    Frames(2);
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+// The SDL window under SDL's dummy video driver: events pushed into SDL's queue must come out as
+// the window messages and input snapshots the engine reads.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "host/video/scancodes.h"
+#include "host/video/sdl_window.h"
+
+namespace {
+
+class SdlWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
+
+    void Push(SDL_Event event) {
+        event.common.timestamp = SDL_GetTicks();
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    }
+    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = code;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
+        e.key.keysym.mod = mod;
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        Push(e);
+    }
+    void PushWindowEvent(Uint8 which) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = which;
+        e.window.windowID = SDL_GetWindowID(window.sdl_window());
+        Push(e);
+    }
+    std::vector<host::WindowMessage> Drain() {
+        std::vector<host::WindowMessage> out;
+        host::WindowMessage m;
+        while (window.PeekMessage(m)) out.push_back(m);
+        return out;
+    }
+
+    host::SdlWindow window{"test", true};
+};
+
+TEST(ScanCodes, MapPhysicalKeysToTheClassicNumbering) {
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_ESCAPE), 0x01);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_RETURN), 0x1C);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_KP_ENTER), 0x9C);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_LSHIFT), 0x2A);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_RSHIFT), 0x36);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_RCTRL), 0x9D);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_F12), 0x58);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_UP), 0xC8);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_KP_7), 0x47);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_Z), 0x2C);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_INTERNATIONAL3), 0x7D);  // yen
+    EXPECT_EQ(host::ScanCodeFromSdl(-1), 0);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_NUM_SCANCODES), 0);
+    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_MUTE), 0);
+}
+
+TEST_F(SdlWindowTest, KeysAreHeldByScanCodeAndTypedAsCharacters) {
+    Drain();
+    PushKey(SDL_SCANCODE_RETURN, true);
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    SDL_strlcpy(text.text.text, "あ", sizeof(text.text.text));
+    Push(text);
+    auto messages = Drain();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].message, host::kMsgChar);
+    EXPECT_EQ(messages[0].w, 0x0Du);
+    EXPECT_EQ(messages[1].message, host::kMsgChar);
+    EXPECT_EQ(messages[1].w, 0x3042u);
+
+    std::uint8_t keys[256];
+    ASSERT_TRUE(window.ReadKeyboard(keys));
+    EXPECT_EQ(keys[0x1C], 0x80);
+    EXPECT_EQ(keys[0x01], 0);
+    PushKey(SDL_SCANCODE_RETURN, false);
+    Drain();
+    ASSERT_TRUE(window.ReadKeyboard(keys));
+    EXPECT_EQ(keys[0x1C], 0);
+}
+
+TEST_F(SdlWindowTest, FocusChangesBecomeActivationAndReadsFailWithoutFocus) {
+    Drain();
+    PushKey(SDL_SCANCODE_LSHIFT, true);
+    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    auto messages = Drain();
+    bool deactivated = false;
+    for (auto& m : messages) deactivated |= m.message == host::kMsgActivateApp && m.w == 0;
+    EXPECT_TRUE(deactivated);
+    std::uint8_t keys[256];
+    EXPECT_FALSE(window.ReadKeyboard(keys));
+    host::MouseReading mouse;
+    EXPECT_FALSE(window.ReadMouse(mouse));
+
+    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    messages = Drain();
+    bool activated = false;
+    for (auto& m : messages) activated |= m.message == host::kMsgActivateApp && m.w == 1;
+    EXPECT_TRUE(activated);
+    ASSERT_TRUE(window.ReadKeyboard(keys));
+    EXPECT_EQ(keys[0x2A], 0) << "a key held when the focus went must not stay down";
+}
+
+TEST_F(SdlWindowTest, CloseExposeAndWheelBecomeMessages) {
+    Drain();
+    PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = -1;
+    Push(wheel);
+    auto messages = Drain();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].message, host::kMsgClose);
+    EXPECT_EQ(messages[1].message, host::kMsgPaint);
+    EXPECT_EQ(messages[1].rect, (host::Rect{0, 0, 800, 600}));
+    EXPECT_EQ(messages[2].message, host::kMsgMouseWheel);
+    EXPECT_EQ(static_cast<std::int16_t>(messages[2].w >> 16), -120);
+
+    host::MouseReading mouse;
+    ASSERT_TRUE(window.ReadMouse(mouse));
+    EXPECT_EQ(mouse.dz, -120);
+    ASSERT_TRUE(window.ReadMouse(mouse));
+    EXPECT_EQ(mouse.dz, 0) << "the wheel turn is reported once";
+}
+
+TEST_F(SdlWindowTest, PointerIsInGameCoordinatesAndButtonsAreTracked) {
+    // No overlay: the picture fills the 800x600 window.
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 123;
+    motion.motion.y = 456;
+    Push(motion);
+    SDL_Event button{};
+    button.type = SDL_MOUSEBUTTONDOWN;
+    button.button.button = SDL_BUTTON_RIGHT;
+    button.button.x = 123;
+    button.button.y = 456;
+    Push(button);
+    Drain();
+    int x = 0, y = 0;
+    window.CursorPosition(x, y);
+    EXPECT_EQ(x, 123);
+    EXPECT_EQ(y, 456);
+    host::MouseReading mouse;
+    ASSERT_TRUE(window.ReadMouse(mouse));
+    EXPECT_FALSE(mouse.buttons[0]);
+    EXPECT_TRUE(mouse.buttons[1]);
+}
+
+TEST_F(SdlWindowTest, PresentClipsRectanglesToThePicture) {
+    std::vector<std::uint32_t> picture(800 * 600, 0xFF336699u);
+    const host::Rect rects[] = {{-10, -10, 20, 20}, {790, 590, 900, 700}, {900, 0, 1000, 10}};
+    window.Present(picture.data(), 800 * 4, rects);  // must not read outside the picture
+    window.Redraw();
+    SDL_Rect r = window.PictureRect();
+    EXPECT_EQ(r.w, 800);
+    EXPECT_EQ(r.h, 600);
+    // Desktop full screen scales the picture: the game size is always among the modes.
+    bool game_size = false;
+    for (const host::DisplayMode& m : window.DisplayModes()) game_size |= m.width == 800 && m.height == 600;
+    EXPECT_TRUE(game_size);
+}
+
+}  // namespace
