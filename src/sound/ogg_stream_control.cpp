@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "sound/pcm16.h"
 #include "sound/sound.h"
 #include "sound/stream_channel.h"
 #include "sound/stream_control.h"
@@ -112,11 +113,16 @@ void CStreamControl_Ogg::GetBufferSizes(StreamChannel* channel) {
 
 std::uint32_t CStreamControl_Ogg::Decode(std::uint8_t* buffer, std::uint32_t bytes) {
     if (!state_->open || state_->broken) return 0;
+    // The library hands out its decoded floats, and they are interleaved straight into the
+    // buffer: one pass, where its own 16-bit read converts one sample at a time.
+    const std::uint32_t frame_bytes = format_.block_align;
     std::uint32_t done = 0;
     while (done < bytes) {
+        const std::uint32_t frames = std::min<std::uint32_t>((bytes - done) / frame_bytes, INT_MAX);
+        if (frames == 0) break;  // not room for a whole frame
         int link = 0;
-        const int request = static_cast<int>(std::min<std::uint32_t>(bytes - done, INT_MAX));
-        const long got = ov_read(&state_->file, reinterpret_cast<char*>(buffer + done), request, 0, 2, 1, &link);
+        float** pcm = nullptr;
+        const long got = ov_read_float(&state_->file, &pcm, static_cast<int>(frames), &link);
         if (got == OV_HOLE) continue;  // a gap in the data: decoding goes on after it
         if (got == 0) break;           // the end
         if (got < 0) {  // damage the decoder cannot get past: the stream ends here, for good
@@ -126,7 +132,8 @@ std::uint32_t CStreamControl_Ogg::Decode(std::uint8_t* buffer, std::uint32_t byt
         // A chained stream whose later part has another layout cannot be played as this one.
         const vorbis_info* info = ov_info(&state_->file, link);
         if (!info || info->channels != format_.channels) break;
-        done += static_cast<std::uint32_t>(got);
+        InterleavePcm16(pcm, format_.channels, static_cast<std::size_t>(got), buffer + done);
+        done += static_cast<std::uint32_t>(got) * frame_bytes;
     }
     return done;
 }
@@ -135,7 +142,7 @@ std::uint32_t CStreamControl_Ogg::ReadPCM(StreamChannel* channel, std::uint8_t* 
     const std::uint32_t total = channel->total_bytes;
     // An empty stream cannot be looped: it only ever gives silence.
     const bool loops = (channel->flags & kStreamLoop) && total > 0;
-    const std::uint8_t silence = format_.bits_per_sample == 8 ? 0x80 : 0;
+    const std::uint8_t silence = host::SilenceByte(format_);
     auto decode_exactly = [&](std::uint8_t* at, std::uint32_t count) {
         const std::uint32_t got = Decode(at, count);
         std::memset(at + got, silence, count - got);

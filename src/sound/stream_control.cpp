@@ -19,7 +19,7 @@ std::uint32_t StreamSegmentBytes(const host::WaveFormat& format, std::uint32_t u
 namespace {
 
 void WriteSilence(const host::WaveFormat& format, std::uint8_t* data, std::uint32_t bytes) {
-    std::memset(data, format.bits_per_sample == 8 ? 0x80 : 0, bytes);
+    std::memset(data, host::SilenceByte(format), bytes);
 }
 
 }  // namespace

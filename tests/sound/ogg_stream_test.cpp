@@ -63,6 +63,33 @@ TEST_F(OggStreamTest, OpenTakesTheFormatAndLengthFromTheStream) {
     EXPECT_EQ(mono->GetTotalBytes(), 4410u * 2);
 }
 
+// The decoder's floats are turned into 16-bit samples by our own code; every sample must come
+// out as the library's own 16-bit read makes it, clipped ones included.
+TEST_F(OggStreamTest, SamplesAreExactlyThoseOfTheLibrarysOwn16BitRead) {
+    // A full-scale square wave overshoots after lossy coding, so that many samples clip.
+    std::vector<std::int16_t> square(2 * 11025);
+    for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 2 / 50) % 2 ? 32767 : -32767;
+    const std::vector<std::vector<std::uint8_t>> streams = {
+        Stereo(0.5),
+        EncodeOggVorbis(Sine(kToneHz, 0.3, 22050, 1, kAmplitude), 22050, 1),
+        EncodeOggVorbis(square, 11025, 2, 0.1f),
+        EncodeOggVorbis(std::vector<std::int16_t>(square.begin(), square.begin() + 11025), 11025, 1, 0.1f),
+    };
+    for (std::size_t n = 0; n < streams.size(); ++n) {
+        SCOPED_TRACE(n);
+        const auto file = folder_.Write("exact" + std::to_string(n) + ".ogg", streams[n]);
+        const auto expected = DecodeWithLibrary(file);
+        const auto pcm = DecodeAll(streams[n]);
+        EXPECT_TRUE(pcm == expected);
+        if (n >= 2) {
+            std::vector<std::int16_t> samples(pcm.size() / 2);
+            std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
+            EXPECT_GT(std::count(samples.begin(), samples.end(), 32767), 10);
+            EXPECT_GT(std::count(samples.begin(), samples.end(), -32768), 10);
+        }
+    }
+}
+
 TEST_F(OggStreamTest, DataThatIsNotOggVorbisDoesNotOpen) {
     EXPECT_FALSE(OpenControl(std::vector<std::uint8_t>(100, 0)));
     EXPECT_FALSE(OpenControl({}));

@@ -35,6 +35,7 @@ TEST_F(SoundFixture, SoundThemeFilesDecodeWholeAndPlay) {
         std::vector<std::uint8_t> pcm(channel.total_bytes);
         const std::uint32_t got = control->ReadPCM(&channel, pcm.data(), channel.total_bytes);
         EXPECT_EQ(got, channel.total_bytes);
+        EXPECT_TRUE(pcm == DecodeWithLibrary(file)) << "differs from the library's own 16-bit read";
 
         const int id = StartStream(nullptr, Utf8ToUtf16(file.string()), -1, 0, 4096, 0, 0);
         ASSERT_GE(id, 0);

@@ -1,6 +1,7 @@
 #include "sound/tone.h"
 
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -138,6 +139,21 @@ std::filesystem::path TempFolder::Write(const std::string& name, std::span<const
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return file;
+}
+
+std::vector<std::uint8_t> DecodeWithLibrary(const std::filesystem::path& file) {
+    OggVorbis_File vf;
+    if (ov_fopen(file.c_str(), &vf) != 0) throw std::runtime_error("not Ogg Vorbis: " + file.string());
+    std::vector<std::uint8_t> pcm;
+    char chunk[4096];
+    int link = 0;
+    long got;
+    while ((got = ov_read(&vf, chunk, sizeof chunk, 0, 2, 1, &link)) != 0) {
+        if (got > 0) pcm.insert(pcm.end(), chunk, chunk + got);
+        else if (got != OV_HOLE) break;
+    }
+    ov_clear(&vf);
+    return pcm;
 }
 
 std::vector<double> Channel(std::span<const std::int16_t> stereo, int channel) {

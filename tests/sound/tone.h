@@ -18,6 +18,8 @@ std::vector<std::int16_t> Sine(double hz, double seconds, int rate, int channels
 // levels and waveforms survive for the tests to measure.
 std::vector<std::uint8_t> EncodeOggVorbis(std::span<const std::int16_t> pcm, int rate, int channels,
                                           float quality = 0.9f);
+// The whole stream in a file as the library's own 16-bit little-endian read gives it.
+std::vector<std::uint8_t> DecodeWithLibrary(const std::filesystem::path& file);
 // A RIFF WAVE image of the PCM bytes with an optional extra chunk before "data".
 std::vector<std::uint8_t> MakeWave(std::span<const std::uint8_t> pcm, int rate, int channels, int bits,
                                    std::span<const std::uint8_t> extra_chunk = {});

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/audio/mix_kernels.h"
+
 namespace host {
 
 float AttenuationToGain(std::int32_t hundredths_db) {
@@ -17,8 +19,7 @@ float AttenuationToGain(std::int32_t hundredths_db) {
 SoundBuffer::SoundBuffer(Mixer& mixer, const WaveFormat& format, std::uint32_t bytes)
     : mixer_(mixer),
       format_(format),
-      data_(bytes, format.bits_per_sample == 8 ? 0x80 : 0),
-      staging_(bytes),
+      data_(bytes, SilenceByte(format)),
       frame_count_(bytes / format.block_align),
       frequency_(format.samples_per_sec) {}
 
@@ -38,28 +39,35 @@ AudioResult SoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, Region*
     if (lost_) return kAudioBufferLost;
     if (locked_) return kAudioInvalidCall;
     const std::uint32_t first = std::min(bytes, total - offset);
-    std::memcpy(staging_.data() + offset, data_.data() + offset, first);
-    std::memcpy(staging_.data(), data_.data(), bytes - first);
-    region->first = staging_.data() + offset;
+    region->first = data_.data() + offset;
     region->first_bytes = first;
     if (bytes > first) {
-        region->second = staging_.data();
+        region->second = data_.data();
         region->second_bytes = bytes - first;
     }
     locked_ = true;
     lock_offset_ = offset;
     lock_bytes_ = bytes;
+    // Every frame the range touches, partly locked ones included.
+    const std::uint32_t align = format_.block_align;
+    locked_first_frame_ = offset / align;
+    locked_frames_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((std::uint64_t{offset % align} + bytes + align - 1) / align, frame_count_));
     return kAudioOk;
 }
 
 AudioResult SoundBuffer::Unlock(const Region& region) {
     std::lock_guard hold(mixer_.mutex_);
-    if (!locked_ || region.first != staging_.data() + lock_offset_) return kAudioInvalidParam;
+    if (!locked_ || region.first != data_.data() + lock_offset_) return kAudioInvalidParam;
     locked_ = false;
-    if (lost_) return kAudioBufferLost;
-    const std::uint32_t first = std::min(lock_bytes_, size() - lock_offset_);
-    std::memcpy(data_.data() + lock_offset_, staging_.data() + lock_offset_, first);
-    std::memcpy(data_.data(), staging_.data(), lock_bytes_ - first);
+    locked_frames_ = 0;
+    if (lost_) {
+        // Lost while locked: what was written does not count, the buffer forgot its contents.
+        const std::uint32_t first = std::min(lock_bytes_, size() - lock_offset_);
+        std::memset(data_.data() + lock_offset_, SilenceByte(format_), first);
+        std::memset(data_.data(), SilenceByte(format_), lock_bytes_ - first);
+        return kAudioBufferLost;
+    }
     return kAudioOk;
 }
 
@@ -178,6 +186,42 @@ inline void ReadFrame(const std::uint8_t* data, std::uint32_t frame, float& left
     }
 }
 
+// Adds `count` frames from `frame` on, at the output rate, into stereo pairs.
+template <int Bits, int Channels>
+void AddFrames(const std::uint8_t* data, std::uint32_t frame, std::size_t count, float* out, float left_gain,
+               float right_gain) {
+    if constexpr (Bits == 16 && Channels == 2) {
+        mix::AddStereo16(data + static_cast<std::size_t>(frame) * 4, count, out, left_gain, right_gain);
+    } else {
+        for (std::size_t k = 0; k < count; ++k) {
+            float l, r;
+            ReadFrame<Bits, Channels>(data, frame + static_cast<std::uint32_t>(k), l, r);
+            out[2 * k] += l * left_gain;
+            out[2 * k + 1] += r * right_gain;
+        }
+    }
+}
+
+// The frames of the ring that a lock holder may be writing: `count` frames from `first`,
+// wrapping at the end of the ring. The mixer never reads them; they sound as silence.
+struct LockedFrames {
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    std::uint32_t frame_count = 1;
+
+    bool Contains(std::uint32_t frame) const { return count != 0 && Into(frame) < count; }
+    // Frames from `frame` on that are all locked or all unlocked, as `frame` is.
+    std::uint32_t RunFrom(std::uint32_t frame) const {
+        if (count == 0) return frame_count;
+        const std::uint32_t into = Into(frame);
+        return into < count ? count - into : frame_count - into;
+    }
+    // How far `frame` lies past the first locked frame, going round the ring.
+    std::uint32_t Into(std::uint32_t frame) const {
+        return static_cast<std::uint32_t>((std::uint64_t{frame} + frame_count - first) % frame_count);
+    }
+};
+
 struct Cursor {
     std::uint32_t position;
     std::uint32_t fraction;
@@ -186,21 +230,21 @@ struct Cursor {
 
 // Mixes one buffer; returns the cursor after the last frame taken.
 template <int Bits, int Channels>
-Cursor MixFrames(const std::uint8_t* data, std::uint32_t frame_count, bool looping, Cursor cursor,
-                 std::uint64_t step, float* out, std::size_t frames, float left_gain, float right_gain) {
+Cursor MixFrames(const std::uint8_t* data, std::uint32_t frame_count, bool looping, const LockedFrames& locked,
+                 Cursor cursor, std::uint64_t step, float* out, std::size_t frames, float left_gain,
+                 float right_gain) {
     const std::uint32_t whole = static_cast<std::uint32_t>(step >> 32);
     const std::uint32_t part = static_cast<std::uint32_t>(step);
     std::size_t i = 0;
-    // Played at the output rate: frames map one to one up to the end of the ring.
+    // Played at the output rate: frames map one to one, in runs up to the end of the ring or
+    // to the edge of a locked range.
     if (step == (std::uint64_t{1} << 32) && cursor.fraction == 0) {
         while (i < frames) {
-            const std::size_t run = std::min<std::size_t>(frames - i, frame_count - cursor.position);
-            for (std::size_t k = 0; k < run; ++k, ++i) {
-                float l, r;
-                ReadFrame<Bits, Channels>(data, cursor.position + static_cast<std::uint32_t>(k), l, r);
-                out[2 * i] += l * left_gain;
-                out[2 * i + 1] += r * right_gain;
-            }
+            const std::size_t run = std::min<std::size_t>(
+                {frames - i, frame_count - cursor.position, locked.RunFrom(cursor.position)});
+            if (!locked.Contains(cursor.position))
+                AddFrames<Bits, Channels>(data, cursor.position, run, out + 2 * i, left_gain, right_gain);
+            i += run;
             cursor.position += static_cast<std::uint32_t>(run);
             if (cursor.position == frame_count) {
                 if (!looping) return {0, 0, false};
@@ -209,16 +253,23 @@ Cursor MixFrames(const std::uint8_t* data, std::uint32_t frame_count, bool loopi
         }
         return cursor;
     }
+    auto read = [&](std::uint32_t frame, float& l, float& r) {
+        if (locked.Contains(frame)) {
+            l = r = 0.0f;
+        } else {
+            ReadFrame<Bits, Channels>(data, frame, l, r);
+        }
+    };
     for (; i < frames; ++i) {
         float l, r;
-        ReadFrame<Bits, Channels>(data, cursor.position, l, r);
+        read(cursor.position, l, r);
         if (cursor.fraction != 0) {
             std::uint32_t next = cursor.position + 1;
             float nl = 0.0f, nr = 0.0f;
             if (next < frame_count) {
-                ReadFrame<Bits, Channels>(data, next, nl, nr);
+                read(next, nl, nr);
             } else if (looping) {
-                ReadFrame<Bits, Channels>(data, 0, nl, nr);
+                read(0, nl, nr);
             }
             const float t = static_cast<float>(cursor.fraction) * (1.0f / 4294967296.0f);
             l += (nl - l) * t;
@@ -246,14 +297,15 @@ void SoundBuffer::MixInto(float* accumulator, std::size_t frames, float master_g
     const std::uint64_t step = (static_cast<std::uint64_t>(frequency_) << 32) / mixer_.output_rate_;
     const float left = left_gain_ * master_gain;
     const float right = right_gain_ * master_gain;
+    const LockedFrames locked{locked_first_frame_, locked_frames_, frame_count_};
     Cursor cursor{position_, fraction_, true};
     const std::uint8_t* data = data_.data();
     const int kind = format_.bits_per_sample * 10 + format_.channels;
     switch (kind) {
-        case 161: cursor = MixFrames<16, 1>(data, frame_count_, looping_, cursor, step, accumulator, frames, left, right); break;
-        case 162: cursor = MixFrames<16, 2>(data, frame_count_, looping_, cursor, step, accumulator, frames, left, right); break;
-        case 81: cursor = MixFrames<8, 1>(data, frame_count_, looping_, cursor, step, accumulator, frames, left, right); break;
-        case 82: cursor = MixFrames<8, 2>(data, frame_count_, looping_, cursor, step, accumulator, frames, left, right); break;
+        case 161: cursor = MixFrames<16, 1>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
+        case 162: cursor = MixFrames<16, 2>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
+        case 81: cursor = MixFrames<8, 1>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
+        case 82: cursor = MixFrames<8, 2>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
         default: cursor.playing = false; break;
     }
     position_ = cursor.position;
@@ -309,9 +361,7 @@ void Mixer::Mix(std::int16_t* out, std::size_t frames) {
         float* acc = accumulator_.data();
         std::fill(acc, acc + 2 * block, 0.0f);
         for (SoundBuffer* buffer : buffers_) buffer->MixInto(acc, block, master_gain_);
-        for (std::size_t i = 0; i < 2 * block; ++i) {
-            out[i] = static_cast<std::int16_t>(std::lrint(std::clamp(acc[i], -32768.0f, 32767.0f)));
-        }
+        mix::ToSamples(acc, 2 * block, out);
         out += 2 * block;
         frames -= block;
     }
@@ -322,7 +372,18 @@ void Mixer::LoseAllBuffers() {
     for (SoundBuffer* buffer : buffers_) {
         buffer->lost_ = true;
         buffer->playing_ = false;
-        std::fill(buffer->data_.begin(), buffer->data_.end(), buffer->format_.bits_per_sample == 8 ? 0x80 : 0);
+        // A locked range belongs to its holder until Unlock, which then silences it.
+        const std::size_t size = buffer->size();
+        const std::size_t kept_from = buffer->locked_ ? buffer->lock_offset_ : size;
+        const std::size_t kept_end = kept_from + (buffer->locked_ ? buffer->lock_bytes_ : 0);
+        const std::uint8_t silence = SilenceByte(buffer->format_);
+        std::uint8_t* data = buffer->data_.data();
+        if (kept_end <= size) {
+            std::memset(data, silence, kept_from);
+            std::memset(data + kept_end, silence, size - kept_end);
+        } else {  // the lock wraps round the ring's end
+            std::memset(data + (kept_end - size), silence, kept_from - (kept_end - size));
+        }
     }
 }
 

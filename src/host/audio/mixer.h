@@ -6,9 +6,10 @@
 // master volume.
 //
 // Threads: Mix runs on the audio thread; every buffer call may come from any other thread. One
-// short mutex guards the buffers' state; it is held only to copy bytes and to mix, never while
-// a caller decodes. Locked regions are a private copy of the ring that Unlock writes back, so
-// filling a buffer never races with the mixer reading it.
+// short mutex guards the buffers' state; it is held only to mix and for the buffer calls
+// themselves, never while a caller fills a locked region. A locked region is the ring's own
+// memory, written in place with no copy; until Unlock the mixer never reads it and plays
+// silence there, so filling a buffer never races with the mixer reading it.
 #pragma once
 
 #include <cstddef>
@@ -40,8 +41,8 @@ public:
     const WaveFormat& format() const { return format_; }
     std::uint32_t size() const { return static_cast<std::uint32_t>(data_.size()); }
 
-    // Lock gives a copy of `bytes` bytes from `offset` (wrapping at the end; 0 means the whole
-    // buffer) that Unlock writes back. One lock at a time.
+    // Lock gives the ring's `bytes` bytes from `offset` (wrapping at the end; 0 means the whole
+    // buffer) to read and write until Unlock; meanwhile they play as silence. One lock at a time.
     AudioResult Lock(std::uint32_t offset, std::uint32_t bytes, Region* region);
     AudioResult Unlock(const Region& region);
 
@@ -67,17 +68,17 @@ private:
 
     // Adds this buffer's sound to `accumulator` (stereo float pairs); called with the mutex held.
     void MixInto(float* accumulator, std::size_t frames, float master_gain);
-    float SampleAt(std::uint32_t frame, int channel) const;
     void UpdateGains();
 
     Mixer& mixer_;
     WaveFormat format_;
     std::vector<std::uint8_t> data_;
-    std::vector<std::uint8_t> staging_;
     std::uint32_t frame_count_;
     bool locked_ = false;
     std::uint32_t lock_offset_ = 0;
     std::uint32_t lock_bytes_ = 0;
+    std::uint32_t locked_first_frame_ = 0;  // the frames the lock touches; 0 frames when unlocked
+    std::uint32_t locked_frames_ = 0;
 
     bool playing_ = false;
     bool looping_ = false;

@@ -53,4 +53,7 @@ inline bool IsPlayableFormat(const WaveFormat& f) {
            f.samples_per_sec <= kFrequencyMax;
 }
 
+// The byte that silent samples are made of: 8-bit samples are centred on 128.
+inline std::uint8_t SilenceByte(const WaveFormat& f) { return f.bits_per_sample == 8 ? 0x80 : 0; }
+
 }  // namespace host

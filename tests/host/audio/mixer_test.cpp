@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -113,6 +114,42 @@ TEST(MixerTest, BuffersAddUpAndClipInsteadOfWrapping) {
     EXPECT_EQ(out[0], -1000);
 }
 
+// Long mixes go through the vector path eight samples at a time, short ones through the plain
+// one: both must round halves to even and clip.
+TEST(MixerTest, OutputRoundsHalvesToEvenAndClipsAtEveryLength) {
+    Mixer mixer(44100);
+    // At half the output rate every second output frame lies halfway between two samples.
+    auto buffer = Make(mixer, Pcm(22050, 1, 16), 200);
+    SoundBuffer::Region region;
+    ASSERT_EQ(buffer->Lock(0, 0, &region), host::kAudioOk);
+    const std::int16_t ramp[9] = {0, 1, 2, 3, -1, -2, -3, -4, 0};
+    std::memcpy(region.first, ramp, sizeof ramp);
+    buffer->Unlock(region);
+    const std::vector<std::int16_t> expected = {0, 0, 1, 2, 2, 2, 3, 1, -1, -2, -2, -2, -3, -4, -4, -2};
+    buffer->Play(false);
+    auto out = MixFrames(mixer, 16);
+    std::vector<std::int16_t> left;
+    for (std::size_t i = 0; i < out.size(); i += 2) left.push_back(out[i]);
+    EXPECT_EQ(left, expected);
+    buffer->SetCurrentPosition(0);
+    left.clear();
+    for (int i = 0; i < 16; ++i) left.push_back(MixFrames(mixer, 1)[0]);
+    EXPECT_EQ(left, expected);
+    buffer.reset();
+
+    auto a = Make(mixer, Pcm(44100, 2, 16), 400);
+    auto b = Make(mixer, Pcm(44100, 2, 16), 400);
+    FillConstant(*a, 30000, -30000);
+    FillConstant(*b, 30000, -30000);
+    a->Play(true);
+    b->Play(true);
+    out = MixFrames(mixer, 9);
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        EXPECT_EQ(out[i], 32767) << i;
+        EXPECT_EQ(out[i + 1], -32768) << i;
+    }
+}
+
 TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
     Mixer mixer(44100);
     auto once = Make(mixer, Pcm(44100, 2, 16), 40);  // 10 frames
@@ -191,7 +228,7 @@ TEST(MixerTest, EightBitSamplesAreCentredOn128) {
     EXPECT_EQ(out[3], 127 * 256);
 }
 
-TEST(MixerTest, LockWrapsAroundTheRingAndIsWrittenBackOnUnlock) {
+TEST(MixerTest, LockWrapsAroundTheRingAndIsHeardAfterUnlock) {
     Mixer mixer(44100);
     auto buffer = Make(mixer, Pcm(44100, 1, 16), 20);
     SoundBuffer::Region region;
@@ -203,7 +240,7 @@ TEST(MixerTest, LockWrapsAroundTheRingAndIsWrittenBackOnUnlock) {
     const std::int16_t a[2] = {111, 222}, b[2] = {333, 444};
     std::memcpy(region.first, a, 4);
     std::memcpy(region.second, b, 4);
-    // Until Unlock the mixer still plays the old (silent) contents.
+    // Until Unlock the mixer plays silence there.
     buffer->Play(true);
     auto out = MixFrames(mixer, 1);
     EXPECT_EQ(out[0], 0);
@@ -217,6 +254,61 @@ TEST(MixerTest, LockWrapsAroundTheRingAndIsWrittenBackOnUnlock) {
     EXPECT_EQ(buffer->Lock(20, 2, &region), host::kAudioInvalidParam);
     EXPECT_EQ(buffer->Lock(0, 22, &region), host::kAudioInvalidParam);
     EXPECT_EQ(buffer->SetCurrentPosition(20), host::kAudioInvalidParam);
+}
+
+TEST(MixerTest, ALockedRangeIsTheRingItselfAndPlaysAsSilenceUntilUnlocked) {
+    Mixer mixer(44100);
+    auto buffer = Make(mixer, Pcm(44100, 2, 16), 16 * 4);  // 16 frames
+    FillConstant(*buffer, 1000, -1000);
+    buffer->Play(true);
+    SoundBuffer::Region region;
+    ASSERT_EQ(buffer->Lock(4 * 4, 4 * 4, &region), host::kAudioOk);  // frames 4 to 7
+    std::int16_t old[2];
+    std::memcpy(old, region.first, sizeof old);
+    EXPECT_EQ(old[0], 1000);  // the lock shows what the buffer holds
+    const std::int16_t loud[2] = {5000, -5000};
+    for (int i = 0; i < 4; ++i) std::memcpy(region.first + 4 * i, loud, sizeof loud);
+
+    // More frames than the ring holds: the run stops and starts again at both edges of the lock.
+    auto out = MixFrames(mixer, 20);
+    for (int frame : {0, 3, 8, 15, 16, 19}) EXPECT_EQ(out[2 * frame], 1000) << frame;
+    for (int frame : {4, 7}) {
+        EXPECT_EQ(out[2 * frame], 0) << frame;
+        EXPECT_EQ(out[2 * frame + 1], 0) << frame;
+    }
+    ASSERT_EQ(buffer->Unlock(region), host::kAudioOk);
+    buffer->SetCurrentPosition(0);
+    out = MixFrames(mixer, 8);
+    EXPECT_EQ(out[2 * 3], 1000);
+    EXPECT_EQ(out[2 * 4], 5000);
+    EXPECT_EQ(out[2 * 7 + 1], -5000);
+
+    // Resampled: a lock that wraps around the ring's end is silent there too, and the frame
+    // after it is reached by interpolating from silence.
+    FillConstant(*buffer, 1000, 1000);
+    ASSERT_EQ(buffer->Lock(14 * 4, 4 * 4, &region), host::kAudioOk);  // frames 14, 15, 0, 1
+    ASSERT_EQ(region.second_bytes, 8u);
+    ASSERT_EQ(buffer->SetFrequency(22050), host::kAudioOk);
+    buffer->SetCurrentPosition(0);
+    out = MixFrames(mixer, 5);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(out[2 * 3], 500);
+    EXPECT_EQ(out[2 * 4], 1000);
+    ASSERT_EQ(buffer->Unlock(region), host::kAudioOk);
+
+    // Lost while locked: what the holder wrote is forgotten with the rest.
+    ASSERT_EQ(buffer->Lock(14 * 4, 4 * 4, &region), host::kAudioOk);
+    std::memcpy(region.first, loud, sizeof loud);
+    std::memcpy(region.second, loud, sizeof loud);
+    mixer.LoseAllBuffers();
+    EXPECT_EQ(buffer->Unlock(region), host::kAudioBufferLost);
+    ASSERT_EQ(buffer->Restore(), host::kAudioOk);
+    ASSERT_EQ(buffer->SetFrequency(0), host::kAudioOk);
+    buffer->SetCurrentPosition(0);
+    buffer->Play(true);
+    out = MixFrames(mixer, 16);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 0), 32);
 }
 
 TEST(MixerTest, LostBuffersRefuseUseUntilRestoredAndComeBackSilent) {
