@@ -168,7 +168,7 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
     // Thumbnail sheets follow the layout document, row by row.
     std::string layout = ReadTextFile(f.demo / "config.xml");
     for (auto [element, sheet] : {std::pair{"cgalbum", "cg_thumb1.png"}, std::pair{"sceneplay", "s_thumb1.png"}}) {
-        jobs.push_back([d, thumbnails = ThumbnailsOf(layout, element), sheet](Fonts& fonts) {
+        jobs.push_back([d, thumbnails = ThumbnailsOf(layout, element), sheet = sheet](Fonts& fonts) {
             std::vector<Canvas> pictures;
             std::vector<std::string> titles;
             for (const Thumbnail& t : thumbnails) pictures.push_back(PictureByName(t.picture)), titles.push_back(t.title);
@@ -194,7 +194,7 @@ void AddSoundJobs(const Folders& f, std::vector<Job>& jobs) {
     jobs.push_back([f](Fonts&) { WriteOgg(f.sound / "voice" / "V_TEST.ogg", VoiceFor("V_TEST", 20), 0.1f); });
     std::string script = JoinScenario(f.demo / "scenario");
     for (const auto& [name, length] : VoicesOf(script)) {
-        jobs.push_back([f, name, length](Fonts&) { WriteOgg(f.sound / "voice" / (name + ".ogg"), VoiceFor(name, length), 0.1f); });
+        jobs.push_back([f, name = name, length = length](Fonts&) { WriteOgg(f.sound / "voice" / (name + ".ogg"), VoiceFor(name, length), 0.1f); });
     }
 }
 
