@@ -2,10 +2,16 @@
 // tables (an odd width ends with a plain column, as the dispatch draws it), side by side with
 // pixman on the comparable operations and with memcpy of the same bytes.
 //
-// Names: <operation>/<engine>/<width>x<height>; counters report pixels per second.
+// Names: <operation>/<engine>/<width>x<height>; counters report pixels per second. Every
+// benchmark of one size runs the same pinned number of iterations on the same buffers, so the
+// engines and the references do the same work; run with repetitions and compare medians:
+//   span_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
+//              --benchmark_report_aggregates_only=true --benchmark_format=json > spans.json
+//   span_compare.py spans.json
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -44,6 +50,18 @@ void Finish(benchmark::State& state, Size s) {
     state.SetItemsProcessed(state.iterations() * s.width * s.height);
 }
 
+// About 20 million pixels per repetition whatever the size: some tens of milliseconds for the
+// plain path, long enough for the fast ones to dwarf the timer.
+benchmark::IterationCount IterationsFor(Size s) {
+    constexpr std::int64_t kPixelsPerRun = 20'000'000;
+    return std::max<std::int64_t>(1, kPixelsPerRun / (static_cast<std::int64_t>(s.width) * s.height));
+}
+
+template <class F>
+void Register(const std::string& name, Size s, F body) {
+    benchmark::RegisterBenchmark(name.c_str(), body)->Iterations(IterationsFor(s));
+}
+
 struct Engine {
     const char* name;
     const BlendSpanTable* fast;  // null: the plain table alone
@@ -64,7 +82,7 @@ void RegisterSpans(const Engine& e) {
                 for (Size s : kSizes) {
                     const std::string name = std::string(kOperationNames[column]) + (blend ? "Blended" : "") + "_row" +
                                              std::to_string(row) + "/" + e.name + "/" + SizeName(s);
-                    benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+                    Register(name, s, [=](benchmark::State& state) {
                         Frame f(s);
                         BlendParams p;
                         p.flags = BlendIndex(column, row) | (blend ? BLEND_SOURCE_ALPHA : 0) | BLEND_EXACT_FADE;
@@ -81,7 +99,7 @@ void RegisterSpans(const Engine& e) {
         }
     for (Size s : kSizes) {
         const std::string name = std::string("Fill/") + e.name + "/" + SizeName(s);
-        benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+        Register(name, s, [=](benchmark::State& state) {
             Frame f(s);
             for (auto _ : state) {
                 FillRectSpansWith(&FillSpan, e.fill, f.dst.data(), s.width, f.Pitch(), 0x80112233, s.height);
@@ -121,7 +139,7 @@ void RegisterReferences() {
                               Composite{"Rule_row0", PIXMAN_OP_OVER, 2}})
         for (Size s : kSizes) {
             const std::string name = std::string(c.name) + "/pixman/" + SizeName(s);
-            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+            Register(name, s, [=](benchmark::State& state) {
                 // pixman wants rows of whole 32-bit words, so the a8 mask's stride is rounded up.
                 PixmanFrame f(s);
                 pixman_image_t* mask = c.mask == 1 ? f.solidImage : nullptr;
@@ -141,7 +159,7 @@ void RegisterReferences() {
             });
         }
     for (Size s : kSizes) {
-        benchmark::RegisterBenchmark(("Fill/pixman/" + SizeName(s)).c_str(), [=](benchmark::State& state) {
+        Register("Fill/pixman/" + SizeName(s), s, [=](benchmark::State& state) {
             Frame f(s);
             for (auto _ : state) {
                 pixman_fill(f.dst.data(), s.width, 32, 0, 0, s.width, s.height, 0x80112233);
@@ -149,7 +167,7 @@ void RegisterReferences() {
             }
             Finish(state, s);
         });
-        benchmark::RegisterBenchmark(("Memcpy/libc/" + SizeName(s)).c_str(), [=](benchmark::State& state) {
+        Register("Memcpy/libc/" + SizeName(s), s, [=](benchmark::State& state) {
             Frame f(s);
             for (auto _ : state) {
                 for (int y = 0; y < s.height; ++y)

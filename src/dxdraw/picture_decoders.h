@@ -18,6 +18,10 @@
 DxDraw::DibBuffer DecodePngToDib(std::span<const std::uint8_t> data);
 // JPEG (colour or greyscale) into a 24-bit DIB; CMYK pictures are refused.
 DxDraw::DibBuffer DecodeJpegToDib(std::span<const std::uint8_t> data);
+// The same picture straight into an image (what LoadFromDib of the DIB above gives): a 32-bit
+// image is decoded into directly, without the DIB; a 16-bit one goes through the DIB. False
+// for other depths and undecodable data; a picture that fails part-way leaves no pixels.
+bool DecodeJpegToImage(DxDraw::DxImage& image, std::span<const std::uint8_t> data);
 // TIFF into a DIB: palette and grey pictures of 1, 4 and 8 bits keep their depth, 8-bit RGB
 // and RGBA give 24 and 32 bits; every other layout is converted to 32 bits by the library.
 DxDraw::DibBuffer LoadTiffAsDib(std::span<const std::uint8_t> data);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include <zlib.h>
@@ -245,6 +246,42 @@ TEST(JpegDecode, TruncatedDataEndsAtAFakeEndMarker) {
     EXPECT_EQ(DxDraw::ParsePackedDib(dib.bytes())->height, 64);
     EXPECT_NE(reports.debug.find(u"libjpeg warning"), std::u16string::npos);
     EXPECT_TRUE(reports.boxes.empty());
+}
+
+// The straight decode into an image must give exactly what the DIB and its conversion give.
+TEST(JpegDecode, StraightIntoAnImageMatchesTheDibConversion) {
+    for (int components : {3, 1})
+        for (std::uint32_t depth : {32u, 16u}) {
+            SCOPED_TRACE(testing::Message() << components << " components, depth " << depth);
+            const std::vector<std::uint8_t> jpeg = EncodeJpeg(37, 21, components, Gradient(37, 21, components));
+            DxDraw::DxImage viaDib(depth), straight(depth);
+            ASSERT_TRUE(viaDib.LoadFromDib(DecodeJpegToDib(jpeg).bytes()));
+            ASSERT_TRUE(DecodeJpegToImage(straight, jpeg));
+            ASSERT_EQ(straight.GetWidth(), viaDib.GetWidth());
+            ASSERT_EQ(straight.GetHeight(), viaDib.GetHeight());
+            ASSERT_EQ(straight.GetImageSize(), viaDib.GetImageSize());
+            EXPECT_EQ(std::memcmp(straight.GetBits(), viaDib.GetBits(), viaDib.GetImageSize()), 0);
+        }
+}
+
+TEST(JpegDecode, StraightDecodeRefusesWhatTheDibDecodeRefuses) {
+    testsupport::CaptureReports reports;
+    const std::vector<std::uint8_t> good = EncodeJpeg(16, 8, 3, Gradient(16, 8, 3));
+    DxDraw::DxImage image(32);
+    ASSERT_TRUE(DecodeJpegToImage(image, good));
+    // A picture refused at its header leaves the image as it was.
+    EXPECT_FALSE(DecodeJpegToImage(image, EncodeJpeg(8, 8, 4, Gradient(8, 8, 4))));
+    EXPECT_FALSE(DecodeJpegToImage(image, std::vector<std::uint8_t>(100, 0x42)));
+    EXPECT_FALSE(DecodeJpegToImage(image, {}));
+    EXPECT_EQ(image.GetWidth(), 16);
+    DxDraw::DxImage image8(8);
+    EXPECT_FALSE(DecodeJpegToImage(image8, good));
+
+    const std::vector<std::uint8_t> jpeg = EncodeJpeg(64, 64, 3, Gradient(64, 64, 3));
+    const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() * 2 / 3));
+    ASSERT_TRUE(DecodeJpegToImage(image, cut));
+    EXPECT_EQ(image.GetHeight(), 64);
+    EXPECT_EQ(PixelAt(image, 63, 63).a, 255);  // the rows past the cut are opaque too
 }
 
 // ---- TIFF --------------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 // every level, for every alpha row and alpha mode.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "dxdraw/span_engine.h"
@@ -194,6 +196,66 @@ TEST(SpanTables, LevelsAreClampedToTheColumnRange) {
                 EXPECT_EQ(a, b) << e.name << " column " << column << " level " << given;
             }
         }
+    }
+}
+
+// The fast tables split rows into a lead up to an aligned store, whole vectors and a tail, and
+// take shortcuts when nothing is masked: every cell, unmasked, starting at every pixel of a
+// vector, over widths that end on each kind of tail, leaves the pixels around it alone.
+TEST(SpanCells, UnmaskedRowsAtEveryAlignmentMatchTheModel) {
+    constexpr int kStride = 64, kRows = 3;
+    std::mt19937 rng(99);
+    std::vector<std::uint32_t> src(kStride * kRows), dst(kStride * kRows), aux(kStride * kRows);
+    for (std::size_t i = 0; i < src.size(); ++i) {
+        src[i] = rng();
+        dst[i] = rng();
+        aux[i] = rng();
+    }
+    for (const Engine& e : kEngines) {
+        if (!EngineRuns(e)) continue;
+        for (std::uint32_t column : kColumns)
+            for (std::uint32_t row = 0; row < 4; ++row)
+                for (std::uint32_t mode : {0x00u, 0x01u})
+                    for (int level : {256, 77})
+                        for (int offset = 0; offset < 8; ++offset)
+                            for (int width : {2, 4, 6, 8, 14, 22, 38, 46}) {
+                                const std::uint32_t flags = BlendIndex(column, row) | mode << 16;
+                                std::vector<std::uint32_t> out = dst;
+                                BlendParams params;
+                                params.flags = flags;
+                                params.level = static_cast<std::uint32_t>(level);
+                                params.channelMask = 0xFFFFFFFF;
+                                (*e.table)[flags & 63](out.data() + offset, src.data() + offset, aux.data() + offset, width,
+                                                       &params, kStride * 4, kStride * 4, kStride * 4, kRows);
+                                const reference::Operation op{e.path, flags, level, 0xFFFFFFFF};
+                                for (std::size_t i = 0; i < out.size(); ++i) {
+                                    const int x = static_cast<int>(i % kStride) - offset;
+                                    const std::uint32_t expected =
+                                        x >= 0 && x < width ? reference::Pixel(op, src[i], dst[i], static_cast<int>(aux[i] & 255))
+                                                            : dst[i];
+                                    ASSERT_EQ(out[i], expected) << e.name << " " << reference::Describe(op) << " offset "
+                                                                << offset << " width " << width << " at " << i;
+                                }
+                            }
+    }
+}
+
+// A plain copy within one row, a few pixels to either side, gives what memmove gives.
+TEST(SpanCells, OverlappingCopiesWithinARowActAsMemmove) {
+    std::vector<std::uint32_t> start(64);
+    for (std::size_t i = 0; i < start.size(); ++i) start[i] = static_cast<std::uint32_t>(i * 0x01010101u + 7);
+    for (const Engine& e : kEngines) {
+        if (!EngineRuns(e)) continue;
+        for (int shift : {-9, -3, -1, 1, 2, 5, 8, 13})
+            for (int width : {2, 10, 40}) {
+                std::vector<std::uint32_t> expected = start, got = start;
+                const int from = 12, to = from + shift;
+                std::memmove(expected.data() + to, expected.data() + from, 4 * static_cast<std::size_t>(width));
+                BlendParams params;
+                params.flags = BlendIndex(kColumnCopy, kAlphaFromSource);
+                (*e.table)[params.flags](got.data() + to, got.data() + from, nullptr, width, &params, 256, 256, 0, 1);
+                EXPECT_EQ(got, expected) << e.name << " shift " << shift << " width " << width;
+            }
     }
 }
 
