@@ -203,7 +203,7 @@ TEST(SpanTables, LevelsAreClampedToTheColumnRange) {
 // take shortcuts when nothing is masked: every cell, unmasked, starting at every pixel of a
 // vector, over widths that end on each kind of tail, leaves the pixels around it alone.
 TEST(SpanCells, UnmaskedRowsAtEveryAlignmentMatchTheModel) {
-    constexpr int kStride = 64, kRows = 3;
+    constexpr int kStride = 128, kRows = 3;
     std::mt19937 rng(99);
     std::vector<std::uint32_t> src(kStride * kRows), dst(kStride * kRows), aux(kStride * kRows);
     for (std::size_t i = 0; i < src.size(); ++i) {
@@ -218,7 +218,7 @@ TEST(SpanCells, UnmaskedRowsAtEveryAlignmentMatchTheModel) {
                 for (std::uint32_t mode : {0x00u, 0x01u})
                     for (int level : {256, 77})
                         for (int offset = 0; offset < 8; ++offset)
-                            for (int width : {2, 4, 6, 8, 14, 22, 38, 46}) {
+                            for (int width : {2, 4, 6, 8, 14, 22, 38, 46, 64, 70, 78, 102, 118}) {
                                 const std::uint32_t flags = BlendIndex(column, row) | mode << 16;
                                 std::vector<std::uint32_t> out = dst;
                                 BlendParams params;
@@ -240,14 +240,46 @@ TEST(SpanCells, UnmaskedRowsAtEveryAlignmentMatchTheModel) {
     }
 }
 
+// The fast fills walk rows as the spans do: every start and width fills its pixels only.
+TEST(SpanCells, FastFillsAtEveryAlignmentKeepToTheirPixels) {
+    struct Fill {
+        const char* name;
+        FillFunc fill;
+        bool setsAlpha;
+        bool avx2;
+    };
+    const Fill kFills[] = {{"fill sse2", &FillSpanSse2, false, false},
+                           {"alpha sse2", &SetAlphaSpanSse2, true, false},
+                           {"fill avx2", &FillSpanAvx2, false, true},
+                           {"alpha avx2", &SetAlphaSpanAvx2, true, true}};
+    constexpr int kStride = 64, kRows = 3;
+    std::vector<std::uint32_t> start(kStride * kRows);
+    std::mt19937 rng(7);
+    for (auto& p : start) p = rng();
+    for (const Fill& f : kFills) {
+        if (f.avx2 && !__builtin_cpu_supports("avx2")) continue;
+        for (int offset = 0; offset < 8; ++offset)
+            for (int width : {2, 4, 6, 8, 14, 22, 38, 46}) {
+                std::vector<std::uint32_t> out = start;
+                f.fill(out.data() + offset, width, kStride * 4, 0x80112233, kRows);
+                for (std::size_t i = 0; i < out.size(); ++i) {
+                    const int x = static_cast<int>(i % kStride) - offset;
+                    std::uint32_t expected = start[i];
+                    if (x >= 0 && x < width) expected = f.setsAlpha ? (start[i] & 0x00FFFFFF) | 0x33000000 : 0x80112233;
+                    ASSERT_EQ(out[i], expected) << f.name << " offset " << offset << " width " << width << " at " << i;
+                }
+            }
+    }
+}
+
 // A plain copy within one row, a few pixels to either side, gives what memmove gives.
 TEST(SpanCells, OverlappingCopiesWithinARowActAsMemmove) {
-    std::vector<std::uint32_t> start(64);
+    std::vector<std::uint32_t> start(112);  // room for the widest copy at the largest shift
     for (std::size_t i = 0; i < start.size(); ++i) start[i] = static_cast<std::uint32_t>(i * 0x01010101u + 7);
     for (const Engine& e : kEngines) {
         if (!EngineRuns(e)) continue;
         for (int shift : {-9, -3, -1, 1, 2, 5, 8, 13})
-            for (int width : {2, 10, 40}) {
+            for (int width : {2, 10, 40, 70}) {
                 std::vector<std::uint32_t> expected = start, got = start;
                 const int from = 12, to = from + shift;
                 std::memmove(expected.data() + to, expected.data() + from, 4 * static_cast<std::size_t>(width));
