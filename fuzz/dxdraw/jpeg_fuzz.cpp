@@ -1,4 +1,5 @@
-// The jpeg decoder on arbitrary bytes, and the image conversion of whatever it accepts.
+// The jpeg decoder on arbitrary bytes, the image conversion of whatever it accepts, and the
+// straight decode into a 32-bit image.
 #include <cstddef>
 #include <cstdint>
 
@@ -14,5 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         DxDraw::DxImage image(32);
         image.LoadFromDib(dib.bytes());
     }
+    DxDraw::DxImage direct(32);
+    DecodeJpegToImage(direct, {data, size});
     return 0;
 }
