@@ -15,6 +15,7 @@
 #include "dxdraw/dib.h"
 #include "dxdraw/dximage.h"
 #include "dxdraw/picture_decoders.h"
+#include "dxdraw/picture_encoders.h"
 
 namespace {
 
@@ -36,50 +37,19 @@ std::vector<std::uint8_t> Picture() {
     return rgb;
 }
 
-void PngWrite(png_structp png, png_bytep data, png_size_t size) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + size);
-}
-
 std::vector<std::uint8_t> EncodePng(const std::vector<std::uint8_t>& rgb) {
-    std::vector<std::uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, PngWrite, nullptr);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < kHeight; ++y)
-        png_write_row(png, const_cast<std::uint8_t*>(&rgb[static_cast<std::size_t>(y) * kWidth * 3]));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    picture_test::PngPicture picture;
+    picture.width = kWidth;
+    picture.height = kHeight;
+    for (int y = 0; y < kHeight; ++y) {
+        const auto row = rgb.begin() + static_cast<std::ptrdiff_t>(y) * kWidth * 3;
+        picture.rows.emplace_back(row, row + kWidth * 3);
+    }
+    return picture_test::EncodePng(picture);
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const std::vector<std::uint8_t>& rgb) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(&rgb[c.next_scanline * kWidth * 3]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<std::uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&c);
-    std::free(buffer);
-    return out;
+    return picture_test::EncodeJpeg(kWidth, kHeight, 3, rgb);
 }
 
 const std::vector<std::uint8_t>& PngFile() {

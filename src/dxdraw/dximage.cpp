@@ -1,16 +1,15 @@
 #include "dxdraw/dximage.h"
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
 #include "dxdraw/dib.h"
+#include "lib/diskfile.h"
 #include "lib/text.h"
 
 namespace DxDraw {
 namespace {
 
-using FileHandle = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
 void PutU16(std::uint8_t*& p, std::uint16_t v) {
     *p++ = static_cast<std::uint8_t>(v);
@@ -120,15 +119,12 @@ bool DxImage::SaveBmp32(std::u16string_view path) const {
 }
 
 bool DxImage::SaveBmp(std::u16string_view path, std::uint32_t outBits) const {
-    FileHandle file(std::fopen(Utf16ToUtf8(path).c_str(), "wb"), &std::fclose);
-    if (!file) return false;
-
     const int width = header_.biWidth;
     const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * (outBits / 8) + 3) & ~3u;
     const std::uint32_t rows = static_cast<std::uint32_t>(AbsHeight());
 
-    std::uint8_t head[54] = {};
-    std::uint8_t* p = head;
+    std::vector<std::uint8_t> bytes(54 + static_cast<std::size_t>(rows) * rowBytes, 0);
+    std::uint8_t* p = bytes.data();
     *p++ = 'B';
     *p++ = 'M';
     PutU32(p, rows * rowBytes + 54);
@@ -139,15 +135,14 @@ bool DxImage::SaveBmp(std::u16string_view path, std::uint32_t outBits) const {
     PutU32(p, static_cast<std::uint32_t>(header_.biHeight));
     PutU16(p, 1);
     PutU16(p, static_cast<std::uint16_t>(outBits));
-    bool ok = std::fwrite(head, sizeof head, 1, file.get()) == 1;
 
     // Rows go out in memory order, so the header's height keeps the image's own row order.
-    std::vector<std::uint8_t> row(rowBytes, 0);
-    for (std::uint32_t y = 0; ok && y < rows; ++y) {
-        EncodeBmpRow(row.data(), bits_.get() + y * static_cast<std::size_t>(stride_), width, depth_, outBits);
-        ok = std::fwrite(row.data(), rowBytes, 1, file.get()) == 1;
-    }
-    return std::fclose(file.release()) == 0 && ok;
+    for (std::uint32_t y = 0; y < rows; ++y)
+        EncodeBmpRow(bytes.data() + 54 + static_cast<std::size_t>(y) * rowBytes,
+                     bits_.get() + y * static_cast<std::size_t>(stride_), width, depth_, outBits);
+
+    const FileHandle file = CreateFileForWrite(path);
+    return file.valid() && file.Write(bytes.data(), bytes.size());
 }
 
 }  // namespace DxDraw

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "host/video/scancodes.h"
+#include "lib/text.h"
 
 namespace host {
 namespace {
@@ -258,15 +259,7 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
             break;
         case SDL_TEXTINPUT: {
             if (overlay_only) break;
-            char* converted = SDL_iconv_string("UTF-16LE", "UTF-8", event.text.text, SDL_strlen(event.text.text) + 1);
-            if (!converted) break;
-            const auto* bytes = reinterpret_cast<const unsigned char*>(converted);
-            for (std::size_t i = 0;; i += 2) {
-                std::uint16_t unit = static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8));
-                if (unit == 0) break;
-                queue_.push_back({kMsgChar, unit, 1, {}});
-            }
-            SDL_free(converted);
+            for (char16_t unit : Utf8ToUtf16(event.text.text)) queue_.push_back({kMsgChar, unit, 1, {}});
             break;
         }
         case SDL_KEYDOWN:
