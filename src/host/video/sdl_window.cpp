@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "host/video/picture_scaler.h"
 #include "host/video/scancodes.h"
 #include "lib/text.h"
 
@@ -32,34 +33,39 @@ int FloorDiv(long long a, long long b) {
     return static_cast<int>(q);
 }
 
+// Largest 4:3 rectangle that fits under `top` in a w x h window, centred.
+SDL_Rect FitPicture(int w, int h, int top) {
+    int area_h = std::max(1, h - top);
+    w = std::max(1, w);
+    int pw = w, ph = static_cast<int>(static_cast<long long>(w) * kGameHeight / kGameWidth);
+    if (ph > area_h) {
+        ph = area_h;
+        pw = static_cast<int>(static_cast<long long>(area_h) * kGameWidth / kGameHeight);
+    }
+    return SDL_Rect{(w - pw) / 2, top + (area_h - ph) / 2, pw, ph};
+}
+
 }  // namespace
 
 SdlWindow::SdlWindow(const std::string& title_utf8, bool hidden) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         throw std::runtime_error(std::string("SDL video: ") + SDL_GetError());
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+    // The window's pixels are our own buffer sent to the display server as they change, not a
+    // texture redrawn by a GPU renderer behind SDL's back.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    Uint32 flags = hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
     window_ = SDL_CreateWindow(title_utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kGameWidth,
                                kGameHeight, flags);
-    if (window_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-    if (window_ && !renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (renderer_)
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kGameWidth,
-                                     kGameHeight);
-    if (!texture_) {
+    if (window_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer_) picture_ = SDL_CreateRGBSurfaceWithFormat(0, kGameWidth, kGameHeight, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!picture_) {
         std::string error = SDL_GetError();
         Close();
         throw std::runtime_error("SDL window: " + error);
     }
-    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     // The picture starts black, as the cleared back buffer of the original did.
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
-        for (int y = 0; y < kGameHeight; ++y)
-            std::fill_n(static_cast<std::uint32_t*>(pixels) + y * (pitch / 4), kGameWidth, 0xFF000000u);
-        SDL_UnlockTexture(texture_);
-    }
+    SDL_FillRect(picture_, nullptr, 0xFF000000u);
     SDL_StartTextInput();
     deadline_ = std::chrono::steady_clock::now();
 }
@@ -69,10 +75,11 @@ SdlWindow::~SdlWindow() { Close(); }
 void SdlWindow::Close() {
     if (closed_) return;
     closed_ = true;
-    if (texture_) SDL_DestroyTexture(texture_);
+    if (staging_) SDL_FreeSurface(staging_);
+    if (picture_) SDL_FreeSurface(picture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
-    texture_ = nullptr;
+    staging_ = picture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -91,60 +98,103 @@ int SdlWindow::TopInset() const {
 
 void SdlWindow::FitWindowToPicture() {
     if (!full_screen_) SDL_SetWindowSize(window_, kGameWidth, kGameHeight + TopInset());
-    needs_show_ = true;
+    needs_redraw_ = true;
 }
 
 SDL_Rect SdlWindow::PictureRect() const {
     int w = 0, h = 0;
     SDL_GetWindowSize(window_, &w, &h);
-    int top = TopInset();
-    int area_h = std::max(1, h - top);
-    w = std::max(1, w);
-    // Largest 4:3 rectangle that fits, centred.
-    int pw = w, ph = static_cast<int>(static_cast<long long>(w) * kGameHeight / kGameWidth);
-    if (ph > area_h) {
-        ph = area_h;
-        pw = static_cast<int>(static_cast<long long>(area_h) * kGameWidth / kGameHeight);
-    }
-    return SDL_Rect{(w - pw) / 2, top + (area_h - ph) / 2, pw, ph};
+    return FitPicture(w, h, TopInset());
+}
+
+bool SdlWindow::OverlayOverPicture() const {
+    return overlay_ && (overlay_->Animating() || (full_screen_ && menu_bar_shown_));
 }
 
 void SdlWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const Rect> rects) {
+    // Beyond this many pending rectangles one covering them all is cheaper to show.
+    constexpr std::size_t kMostPending = 32;
     const Rect screen{0, 0, kGameWidth, kGameHeight};
     for (const Rect& rect : rects) {
         Rect r = Intersect(rect, screen);
         if (r.empty()) continue;
-        SDL_Rect area{r.left, r.top, r.width(), r.height()};
-        void* locked = nullptr;
-        int locked_pitch = 0;
-        if (SDL_LockTexture(texture_, &area, &locked, &locked_pitch) != 0) continue;
         // Row by row: the game's picture may be stored bottom row first (a negative pitch).
         const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
-        for (int y = 0; y < area.h; ++y) {
-            const std::uint8_t* row = source + static_cast<std::ptrdiff_t>(r.top + y) * pitch +
-                                      static_cast<std::ptrdiff_t>(r.left) * 4;
-            std::memcpy(static_cast<std::uint8_t*>(locked) + static_cast<std::ptrdiff_t>(y) * locked_pitch, row,
-                        static_cast<std::size_t>(area.w) * 4);
+        auto* target = static_cast<std::uint8_t*>(picture_->pixels);
+        for (int y = r.top; y < r.bottom; ++y)
+            std::memcpy(target + static_cast<std::ptrdiff_t>(y) * picture_->pitch + static_cast<std::ptrdiff_t>(r.left) * 4,
+                        source + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(r.left) * 4,
+                        static_cast<std::size_t>(r.width()) * 4);
+        if (changed_.size() >= kMostPending) {
+            Rect all = r;
+            for (const Rect& c : changed_)
+                all = Rect{std::min(all.left, c.left), std::min(all.top, c.top), std::max(all.right, c.right),
+                           std::max(all.bottom, c.bottom)};
+            changed_.assign(1, all);
+        } else {
+            changed_.push_back(r);
         }
-        SDL_UnlockTexture(texture_);
-        needs_show_ = true;
     }
 }
 
+Rect SdlWindow::DrawPicture(SDL_Surface* target, const Rect& changed) {
+    const SDL_Rect fit = FitPicture(target->w, target->h, TopInset());
+    const Rect area{fit.x, fit.y, fit.x + fit.w, fit.y + fit.h};
+    const auto* picture = static_cast<const std::uint32_t*>(picture_->pixels);
+    const Uint32 format = target->format->format;
+    if (format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888) {  // the usual window
+        if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return Rect{};
+        Rect written = ScalePicture(picture, picture_->pitch,
+                                    PixelPlane{static_cast<std::uint32_t*>(target->pixels), target->pitch, target->w, target->h},
+                                    area, changed);
+        if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+        return written;
+    }
+    // Any other window format: scaled into 32-bit pixels first, then converted by SDL.
+    if (!staging_ || staging_->w != target->w || staging_->h != target->h) {
+        if (staging_) SDL_FreeSurface(staging_);
+        staging_ = SDL_CreateRGBSurfaceWithFormat(0, target->w, target->h, 32, SDL_PIXELFORMAT_ARGB8888);
+        if (!staging_) return Rect{};
+        SDL_SetSurfaceBlendMode(staging_, SDL_BLENDMODE_NONE);
+    }
+    Rect written = ScalePicture(picture, picture_->pitch,
+                                PixelPlane{static_cast<std::uint32_t*>(staging_->pixels), staging_->pitch, staging_->w, staging_->h},
+                                area, changed);
+    SDL_Rect r{written.left, written.top, written.width(), written.height()};
+    if (!written.empty()) SDL_BlitSurface(staging_, &r, target, &r);
+    return written;
+}
+
 void SdlWindow::Redraw() {
-    int out_w = 0, out_h = 0, win_w = 1, win_h = 1;
-    SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
-    SDL_GetWindowSize(window_, &win_w, &win_h);
-    SDL_Rect r = PictureRect();
-    // Window pixels to renderer pixels (they differ on high-density displays).
-    SDL_Rect dst{r.x * out_w / std::max(1, win_w), r.y * out_h / std::max(1, win_h), r.w * out_w / std::max(1, win_w),
-                 r.h * out_h / std::max(1, win_h)};
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
-    if (overlay_) overlay_->Draw();
-    SDL_RenderPresent(renderer_);
-    needs_show_ = false;
+    SDL_Surface* target = SDL_GetWindowSurface(window_);
+    if (!target) return;
+    SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    DrawPicture(target, Rect{0, 0, kGameWidth, kGameHeight});
+    // Cleared before the overlay runs: what its actions present belongs to the next frame.
+    changed_.clear();
+    needs_redraw_ = false;
+    if (overlay_) {
+        overlay_->Draw();
+        SDL_RenderFlush(renderer_);
+    }
+    SDL_UpdateWindowSurface(window_);
+}
+
+void SdlWindow::ShowPending() {
+    if (needs_redraw_ || (OverlayOverPicture() && !changed_.empty()) || (overlay_ && overlay_->Animating())) {
+        Redraw();
+        return;
+    }
+    if (changed_.empty()) return;
+    SDL_Surface* target = SDL_GetWindowSurface(window_);
+    if (!target) return;
+    std::vector<SDL_Rect> shown;
+    for (const Rect& rect : changed_) {
+        Rect r = DrawPicture(target, rect);
+        if (!r.empty()) shown.push_back(SDL_Rect{r.left, r.top, r.width(), r.height()});
+    }
+    changed_.clear();
+    if (!shown.empty()) SDL_UpdateWindowSurfaceRects(window_, shown.data(), static_cast<int>(shown.size()));
 }
 
 bool SdlWindow::SetFullScreen(bool on) {
@@ -155,7 +205,7 @@ bool SdlWindow::SetFullScreen(bool on) {
         FitWindowToPicture();
         SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
-    needs_show_ = true;
+    needs_redraw_ = true;
     return true;
 }
 
@@ -224,7 +274,7 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
         default: break;
     }
     bool overlay_only = overlay_ && overlay_->HandleEvent(event);
-    if (overlay_) needs_show_ |= event.type != SDL_WINDOWEVENT || overlay_->Animating();
+    if (overlay_) needs_redraw_ |= event.type != SDL_WINDOWEVENT || overlay_->Animating();
 
     switch (event.type) {
         case SDL_WINDOWEVENT:
@@ -243,7 +293,7 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
                     break;
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    needs_show_ = true;
+                    needs_redraw_ = true;
                     queue_.push_back({kMsgPaint, 0, 0, Rect{0, 0, kGameWidth, kGameHeight}});
                     break;
                 case SDL_WINDOWEVENT_CLOSE:
@@ -303,7 +353,7 @@ bool SdlWindow::PeekMessage(WindowMessage& out) {
 void SdlWindow::WaitMessage() {
     if (!queue_.empty()) return;
     // Shows what is pending first, so the inactive window still looks right while it sleeps.
-    if (needs_show_) Redraw();
+    ShowPending();
     SDL_WaitEventTimeout(nullptr, 500);
 }
 
@@ -342,7 +392,7 @@ void SdlWindow::SleepToDeadline() {
 }
 
 void SdlWindow::PaceFrame() {
-    if (needs_show_ || (overlay_ && overlay_->Animating())) Redraw();
+    ShowPending();
     SleepToDeadline();
 }
 

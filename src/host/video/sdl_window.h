@@ -1,7 +1,14 @@
-// The real game window on SDL2: a renderer with one 800x600 streaming texture that receives the
-// changed rectangles of the game picture, desktop full screen with the picture scaled to fit
-// (aspect kept), SDL events turned into window messages queued for the engine's own loop, and
-// keyboard and mouse state tracked from those events.
+// The real game window on SDL2: the game picture kept in a surface of its own and written into
+// the window's pixels, desktop full screen with the picture scaled to fit (aspect kept), SDL
+// events turned into window messages queued for the engine's own loop, and keyboard and mouse
+// state tracked from those events.
+//
+// The window is drawn in software through its own pixel buffer: a page that waits with a blinking
+// cursor then costs only the cursor's few pixels a frame, where a GPU-style present redraws and
+// sends the whole window every time (and on machines without a GPU that is most of the work).
+// Changed rectangles of the picture go straight to the window; the menu bar and the modal layer
+// are drawn with a software renderer on the same pixels, and while they lie over the picture the
+// window is drawn whole.
 //
 // Host-internal: includes SDL. The UI layer (host/ui) draws over the picture through Overlay.
 #pragma once
@@ -63,8 +70,11 @@ public:
     SDL_Renderer* renderer() const { return renderer_; }
     // Reads every pending SDL event (into messages and the tracked input state).
     void PumpEvents();
-    // Draws the picture and the overlay and shows them now.
+    // Draws the whole window (picture, borders, overlay) and shows it now.
     void Redraw();
+    // Shows what changed since the last show: only the changed parts of the picture when nothing
+    // lies over it, else the whole window.
+    void ShowPending();
     // Sleeps to the next 60 Hz deadline.
     void SleepToDeadline();
     // Where the picture lies, in window pixels.
@@ -76,16 +86,22 @@ private:
     void HandleEvent(const SDL_Event& event);
     void FitWindowToPicture();
     int TopInset() const;
+    bool OverlayOverPicture() const;
+    // Writes the `changed` part of the picture into the window's pixels; returns the window
+    // pixels written.
+    Rect DrawPicture(SDL_Surface* target, const Rect& changed);
 
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;  // software, on the window's pixels (for the overlay)
+    SDL_Surface* picture_ = nullptr;    // the game picture as last presented
+    SDL_Surface* staging_ = nullptr;    // window-sized 32-bit pixels, for windows of another format
+    std::vector<Rect> changed_;         // parts of the picture not shown yet
     Overlay* overlay_ = nullptr;
     std::deque<WindowMessage> queue_;
     bool full_screen_ = false;
     bool menu_bar_shown_ = true;
     bool focused_ = true;
-    bool needs_show_ = true;
+    bool needs_redraw_ = true;  // the whole window must be drawn again
     bool closed_ = false;
     // Input tracked from events, so that synthesised events count like real ones.
     std::uint8_t keys_[256] = {};

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "host/video/scancodes.h"
@@ -167,6 +169,54 @@ TEST_F(SdlWindowTest, PresentClipsRectanglesToThePicture) {
     bool game_size = false;
     for (const host::DisplayMode& m : window.DisplayModes()) game_size |= m.width == 800 && m.height == 600;
     EXPECT_TRUE(game_size);
+}
+
+// The window's own pixels as 0xRRGGBB (the dummy driver keeps them in memory).
+std::vector<std::uint32_t> WindowPixels(SDL_Window* window) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    std::vector<std::uint32_t> out;
+    if (!surface) return out;
+    for (int y = 0; y < surface->h; ++y)
+        for (int x = 0; x < surface->w; ++x) {
+            Uint8 r = 0, g = 0, b = 0;
+            Uint32 pixel = 0;
+            std::memcpy(&pixel, static_cast<Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+                        surface->format->BytesPerPixel);
+            SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+            out.push_back(static_cast<std::uint32_t>(r) << 16 | g << 8 | b);
+        }
+    return out;
+}
+
+TEST_F(SdlWindowTest, ChangedPartsReachTheWindowExactlyAsAWholeRedrawWould) {
+    std::mt19937 random(99);
+    std::vector<std::uint32_t> picture(800 * 600);
+    for (auto& p : picture) p = random() & 0xFFFFFF;
+    const host::Rect whole{0, 0, 800, 600};
+    // The game size, then a larger window: the picture scaled and letterboxed.
+    for (auto [w, h] : {std::pair{800, 600}, std::pair{1000, 700}}) {
+        SDL_SetWindowSize(window.sdl_window(), w, h);
+        Drain();
+        window.Present(picture.data(), 800 * 4, std::span(&whole, 1));
+        window.Redraw();
+        const std::vector<std::uint32_t> before = WindowPixels(window.sdl_window());
+        ASSERT_EQ(before.size(), static_cast<std::size_t>(w) * h);
+
+        // A cursor-sized change and a few others, shown alone.
+        const host::Rect parts[] = {{700, 540, 716, 556}, {0, 0, 1, 1}, {333, 100, 500, 101}, {799, 599, 800, 600}};
+        for (const host::Rect& part : parts)
+            for (int y = part.top; y < part.bottom; ++y)
+                for (int x = part.left; x < part.right; ++x) picture[static_cast<std::size_t>(y) * 800 + x] ^= 0x808080;
+        window.Present(picture.data(), 800 * 4, parts);
+        window.ShowPending();
+        const std::vector<std::uint32_t> shown = WindowPixels(window.sdl_window());
+        SDL_Rect area = window.PictureRect();
+        const int cx = area.x + 708 * area.w / 800, cy = area.y + 548 * area.h / 600;
+        EXPECT_NE(shown[static_cast<std::size_t>(cy) * w + cx], before[static_cast<std::size_t>(cy) * w + cx]);
+
+        window.Redraw();
+        EXPECT_EQ(shown, WindowPixels(window.sdl_window())) << w << "x" << h;
+    }
 }
 
 }  // namespace
