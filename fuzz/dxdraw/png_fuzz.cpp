@@ -14,5 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         DxDraw::DxImage image(32);
         image.LoadFromDib(dib.bytes());
     }
+    DxDraw::DxImage direct(32);
+    DecodePngToImage(direct, {data, size});
     return 0;
 }

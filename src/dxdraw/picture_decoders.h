@@ -16,6 +16,8 @@
 // bits are widened), grey ones get a grey palette, RGB gives 24 bits, anything with alpha or
 // a transparency chunk 32 bits (B, G, R, A with ordinary alpha).
 DxDraw::DibBuffer DecodePngToDib(std::span<const std::uint8_t> data);
+// The same picture straight into an image, as DecodeJpegToImage below.
+bool DecodePngToImage(DxDraw::DxImage& image, std::span<const std::uint8_t> data);
 // JPEG (colour or greyscale) into a 24-bit DIB; CMYK pictures are refused.
 DxDraw::DibBuffer DecodeJpegToDib(std::span<const std::uint8_t> data);
 // The same picture straight into an image (what LoadFromDib of the DIB above gives): a 32-bit

@@ -25,11 +25,7 @@ bool DxImage::Load(IArchive* archive, std::u16string_view name) {
         return dib && ConvertDibToImage(*this, *dib);
     }
     // Byte 0 is not looked at: only "PNG" after it.
-    if (bytes.size() >= 4 && std::memcmp(bytes.data() + 1, "PNG", 3) == 0) {
-        if (depth_ != 16 && depth_ != 32) return false;
-        const DibBuffer dib = DecodePngToDib(bytes);
-        return dib && LoadFromDib(dib.bytes());
-    }
+    if (bytes.size() >= 4 && std::memcmp(bytes.data() + 1, "PNG", 3) == 0) return DecodePngToImage(*this, bytes);
     if (bytes.size() >= 3 && std::memcmp(bytes.data(), "HBM", 3) == 0 && depth_ == 16)
         return LoadRawImage16(*this, bytes);
     return false;

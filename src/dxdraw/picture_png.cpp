@@ -45,9 +45,13 @@ void PngWarningHandler(png_structp, png_const_charp message) {
     ShowLibraryMessage(message, u"\n\nOnMemory:\n", u"libpng warning", LibraryMessageKind::Warning);
 }
 
+// What the rows are decoded into: a DIB of the layout's depth, or a 32-bit image's pixels
+// (B, G, R and the image's inverted alpha: 0 opaque), the bytes the DIB's conversion would give.
+enum class PngTarget { Dib, Image32 };
+
 // Reads the header and chooses the transforms. Owns nothing: a library error lands on the
 // setjmp and returns 0.
-int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout) {
+int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout, PngTarget target) {
     if (setjmp(png_jmpbuf(png))) return 0;
     png_read_info(png, info);
 
@@ -104,11 +108,24 @@ int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout) {
         default:
             return 0;
     }
+    if (target == PngTarget::Image32) {
+        if (layout->bits == 8) {  // palette or grey levels, widened to 8 bits as their palette has them
+            png_set_expand(png);
+            if (colourType != PNG_COLOR_TYPE_PALETTE) png_set_gray_to_rgb(png);
+            layout->bits = 24;
+            layout->colours = 0;
+        }
+        if (layout->bits == 24)
+            png_set_filler(png, 0, PNG_FILLER_AFTER);
+        else
+            png_set_invert_alpha(png);
+        layout->bits = 32;
+    }
     if (layout->bits >= 24) png_set_bgr(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    // The library's own idea of a row must be the DIB's.
+    // The library's own idea of a row must be the target's.
     if (png_get_bit_depth(png, info) != 8 || png_get_channels(png, info) * 8u != layout->bits) return 0;
     layout->width = width;
     layout->height = height;
@@ -143,19 +160,23 @@ private:
     png_infop info_ = nullptr;
 };
 
-}  // namespace
-
-DibBuffer DecodePngToDib(std::span<const std::uint8_t> data) {
-    PngReader reader;
-    if (!reader.png() || !reader.info()) return {};
-    PngSource source{data.data(), data.size(), 0};
+// Starts a read of `data`; false when the library cannot be set up.
+bool StartPng(PngReader& reader, PngSource& source) {
+    if (!reader.png() || !reader.info()) return false;
     png_set_read_fn(reader.png(), &source, PngReadCallback);
     png_set_user_limits(reader.png(), DxDraw::kMaxImageDimension, DxDraw::kMaxImageDimension);
     // Profiles are not used here, so their checks would only add warnings.
     png_set_option(reader.png(), PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
+    return true;
+}
 
+}  // namespace
+
+DibBuffer DecodePngToDib(std::span<const std::uint8_t> data) {
+    PngReader reader;
+    PngSource source{data.data(), data.size(), 0};
     PngLayout layout;
-    if (!ReadPngHeader(reader.png(), reader.info(), &layout)) return {};
+    if (!StartPng(reader, source) || !ReadPngHeader(reader.png(), reader.info(), &layout, PngTarget::Dib)) return {};
     DibBuffer dib = DibBuffer::Create(static_cast<std::int32_t>(layout.width), static_cast<std::int32_t>(layout.height),
                                       layout.bits, layout.colours);
     if (!dib) return {};
@@ -167,4 +188,25 @@ DibBuffer DecodePngToDib(std::span<const std::uint8_t> data) {
     for (png_uint_32 i = 0; i < layout.height; ++i) rows[i] = dib.rows() + (layout.height - 1 - i) * stride;
     if (!ReadPngRows(reader.png(), rows.data())) return {};
     return dib;
+}
+
+bool DecodePngToImage(DxDraw::DxImage& image, std::span<const std::uint8_t> data) {
+    if (image.GetDepth() == 16) {
+        const DibBuffer dib = DecodePngToDib(data);
+        return dib && image.LoadFromDib(dib.bytes());
+    }
+    if (image.GetDepth() != 32) return false;
+    PngReader reader;
+    PngSource source{data.data(), data.size(), 0};
+    PngLayout layout;
+    if (!StartPng(reader, source) || !ReadPngHeader(reader.png(), reader.info(), &layout, PngTarget::Image32))
+        return false;
+    if (!image.Create(static_cast<int>(layout.width), static_cast<int>(layout.height)) || !image.HasPixels()) return false;
+    std::vector<png_bytep> rows(layout.height);
+    for (png_uint_32 i = 0; i < layout.height; ++i) rows[i] = image.GetPixelAddress(0, static_cast<int>(i));
+    if (!ReadPngRows(reader.png(), rows.data())) {
+        image.Create(0, 0);  // no half-decoded picture left behind
+        return false;
+    }
+    return true;
 }

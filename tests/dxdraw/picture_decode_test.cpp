@@ -95,7 +95,8 @@ TEST_P(PngDecodeTest, DecodesEveryPixel) {
         p.trns.blue = static_cast<png_uint_16>(Sample(0, 0, 2, c.depth));
     }
 
-    const DxDraw::DibBuffer dib = DecodePngToDib(EncodePng(p));
+    const std::vector<std::uint8_t> png = EncodePng(p);
+    const DxDraw::DibBuffer dib = DecodePngToDib(png);
     ASSERT_TRUE(dib);
     const bool wantsAlpha = c.transparency || c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ||
                             c.colourType == PNG_COLOR_TYPE_RGB_ALPHA;
@@ -136,6 +137,15 @@ TEST_P(PngDecodeTest, DecodesEveryPixel) {
             }
             ASSERT_EQ(PixelAt(image, x, y), want) << "at " << x << "," << y;
         }
+
+    // Straight into an image of either depth: exactly what the DIB and its conversion give.
+    for (std::uint32_t depth : {32u, 16u}) {
+        DxDraw::DxImage viaDib(depth), straight(depth);
+        ASSERT_TRUE(viaDib.LoadFromDib(dib.bytes()));
+        ASSERT_TRUE(DecodePngToImage(straight, png));
+        ASSERT_EQ(straight.GetImageSize(), viaDib.GetImageSize());
+        EXPECT_EQ(std::memcmp(straight.GetBits(), viaDib.GetBits(), viaDib.GetImageSize()), 0) << "depth " << depth;
+    }
     EXPECT_TRUE(reports.boxes.empty());
 }
 
@@ -174,6 +184,19 @@ TEST(PngDecode, TruncatedOrDamagedDataFailsWithTheLibraryBox) {
     damaged[20] ^= 0xFF;  // inside the header chunk: its checksum no longer matches
     EXPECT_FALSE(DecodePngToDib(damaged));
     EXPECT_FALSE(DecodePngToDib({}));
+
+    // Straight into an image: refused at the header, the image stays as it was; failing part-way,
+    // it is left without pixels rather than half a picture.
+    DxDraw::DxImage image(32);
+    ASSERT_TRUE(DecodePngToImage(image, good));
+    EXPECT_FALSE(DecodePngToImage(image, damaged));
+    EXPECT_FALSE(DecodePngToImage(image, {}));
+    EXPECT_EQ(image.GetWidth(), kW);
+    const std::vector<std::uint8_t> rowsCut(good.begin(), good.end() - 16);  // the pixel data's checksum and the end
+    EXPECT_FALSE(DecodePngToImage(image, rowsCut));
+    EXPECT_FALSE(image.HasPixels());
+    DxDraw::DxImage image8(8);
+    EXPECT_FALSE(DecodePngToImage(image8, good));
 }
 
 TEST(PngDecode, LoaderLooksOnlyAtBytesOneToThree) {
