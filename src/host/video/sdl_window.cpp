@@ -107,10 +107,6 @@ SDL_Rect SdlWindow::PictureRect() const {
     return FitPicture(w, h, TopInset());
 }
 
-bool SdlWindow::OverlayOverPicture() const {
-    return overlay_ && (overlay_->Animating() || (full_screen_ && menu_bar_shown_));
-}
-
 void SdlWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const Rect> rects) {
     // Beyond this many pending rectangles one covering them all is cheaper to show.
     constexpr std::size_t kMostPending = 32;
@@ -181,20 +177,28 @@ void SdlWindow::Redraw() {
 }
 
 void SdlWindow::ShowPending() {
-    if (needs_redraw_ || (OverlayOverPicture() && !changed_.empty()) || (overlay_ && overlay_->Animating())) {
+    if (needs_redraw_ || (overlay_ && overlay_->Animating())) {
         Redraw();
         return;
     }
     if (changed_.empty()) return;
     SDL_Surface* target = SDL_GetWindowSurface(window_);
     if (!target) return;
+    // The menu bar shown over the top of the full screen must stay above what changed under it.
+    const int covered_bottom = overlay_ && full_screen_ && menu_bar_shown_ ? overlay_->MenuBarHeight() : 0;
+    bool under_menu_bar = false;
     std::vector<SDL_Rect> shown;
     for (const Rect& rect : changed_) {
         Rect r = DrawPicture(target, rect);
-        if (!r.empty()) shown.push_back(SDL_Rect{r.left, r.top, r.width(), r.height()});
+        if (r.empty()) continue;
+        under_menu_bar |= r.top < covered_bottom;
+        shown.push_back(SDL_Rect{r.left, r.top, r.width(), r.height()});
     }
     changed_.clear();
-    if (!shown.empty()) SDL_UpdateWindowSurfaceRects(window_, shown.data(), static_cast<int>(shown.size()));
+    if (under_menu_bar)
+        Redraw();
+    else if (!shown.empty())
+        SDL_UpdateWindowSurfaceRects(window_, shown.data(), static_cast<int>(shown.size()));
 }
 
 bool SdlWindow::SetFullScreen(bool on) {

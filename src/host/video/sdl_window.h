@@ -72,8 +72,8 @@ public:
     void PumpEvents();
     // Draws the whole window (picture, borders, overlay) and shows it now.
     void Redraw();
-    // Shows what changed since the last show: only the changed parts of the picture when nothing
-    // lies over it, else the whole window.
+    // Shows what changed since the last show: only the changed parts of the picture, unless the
+    // overlay is changing or lies over them (then the whole window).
     void ShowPending();
     // Sleeps to the next 60 Hz deadline.
     void SleepToDeadline();
@@ -86,7 +86,6 @@ private:
     void HandleEvent(const SDL_Event& event);
     void FitWindowToPicture();
     int TopInset() const;
-    bool OverlayOverPicture() const;
     // Writes the `changed` part of the picture into the window's pixels; returns the window
     // pixels written.
     Rect DrawPicture(SDL_Surface* target, const Rect& changed);

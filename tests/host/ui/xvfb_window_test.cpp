@@ -151,6 +151,15 @@ TEST_F(XvfbWindowTest, FullScreenScalesThePictureAndComesBack) {
     EXPECT_EQ(at(590, 508), 0x204060u);
     EXPECT_EQ(at(100, 100), 0x204060u);
 
+    // The menu bar shown at the top edge stays above a change under it.
+    ASSERT_TRUE(window.MenuBarShown());
+    const int bar = layer.MenuBarHeight();
+    const host::Rect top_rows{0, 0, 800, 60};
+    window.Present(picture.data(), 800 * 4, std::span(&top_rows, 1));
+    Frames(2);
+    EXPECT_NE(ServerPixel(w / 2, bar / 2), 0xF0E0D0u) << "the menu bar, not the picture";
+    EXPECT_EQ(ServerPixel(w / 2, bar + 4), 0xF0E0D0u) << "the changed rows below it";
+
     ASSERT_TRUE(window.SetFullScreen(false));
     Frames(10);
     EXPECT_FALSE(window.IsFullScreen());
