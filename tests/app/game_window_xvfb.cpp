@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "../host/sdl_key_event.h"
 #include "../host/ui/x11_pixels.h"
 #include "app/frame_step.h"
 #include "dxdraw/display_device.h"
@@ -94,10 +95,7 @@ TEST(GameWindow, FramesReachTheScreenAndCloseAsksBeforeQuitting) {
         close.window.event = SDL_WINDOWEVENT_CLOSE;
         close.window.windowID = SDL_GetWindowID(sdl.sdl_window());
         SDL_PushEvent(&close);
-        SDL_Event key{};
-        key.type = SDL_KEYDOWN;
-        key.key.keysym.scancode = SDL_SCANCODE_RETURN;
-        key.key.keysym.sym = SDLK_RETURN;
+        SDL_Event key = KeyEvent(SDL_SCANCODE_RETURN, true);
         SDL_PushEvent(&key);
         try {
             WaitClick();

@@ -10,4 +10,8 @@ Rect Intersect(const Rect& a, const Rect& b) {
     return r;
 }
 
+Rect Bounds(const Rect& a, const Rect& b) {
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+
 }  // namespace host

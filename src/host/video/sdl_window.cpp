@@ -1,7 +1,6 @@
 #include "host/video/sdl_window.h"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -31,6 +30,11 @@ int FloorDiv(long long a, long long b) {
     long long q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return static_cast<int>(q);
+}
+
+// A surface's pixels for the scaler (32-bit surfaces only).
+PixelPlane PlaneOf(SDL_Surface* surface) {
+    return PixelPlane{static_cast<std::uint32_t*>(surface->pixels), surface->pitch, surface->w, surface->h};
 }
 
 // Largest 4:3 rectangle that fits under `top` in a w x h window, centred.
@@ -110,22 +114,14 @@ SDL_Rect SdlWindow::PictureRect() const {
 void SdlWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const Rect> rects) {
     // Beyond this many pending rectangles one covering them all is cheaper to show.
     constexpr std::size_t kMostPending = 32;
-    const Rect screen{0, 0, kGameWidth, kGameHeight};
+    const Rect whole{0, 0, kGameWidth, kGameHeight};
     for (const Rect& rect : rects) {
-        Rect r = Intersect(rect, screen);
+        // A one-to-one copy into our own picture (clipped to it; any row order).
+        const Rect r = ScalePicture(pixels, pitch, PlaneOf(picture_), whole, rect);
         if (r.empty()) continue;
-        // Row by row: the game's picture may be stored bottom row first (a negative pitch).
-        const auto* source = reinterpret_cast<const std::uint8_t*>(pixels);
-        auto* target = static_cast<std::uint8_t*>(picture_->pixels);
-        for (int y = r.top; y < r.bottom; ++y)
-            std::memcpy(target + static_cast<std::ptrdiff_t>(y) * picture_->pitch + static_cast<std::ptrdiff_t>(r.left) * 4,
-                        source + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(r.left) * 4,
-                        static_cast<std::size_t>(r.width()) * 4);
         if (changed_.size() >= kMostPending) {
             Rect all = r;
-            for (const Rect& c : changed_)
-                all = Rect{std::min(all.left, c.left), std::min(all.top, c.top), std::max(all.right, c.right),
-                           std::max(all.bottom, c.bottom)};
+            for (const Rect& c : changed_) all = Bounds(all, c);
             changed_.assign(1, all);
         } else {
             changed_.push_back(r);
@@ -140,9 +136,7 @@ Rect SdlWindow::DrawPicture(SDL_Surface* target, const Rect& changed) {
     const Uint32 format = target->format->format;
     if (format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888) {  // the usual window
         if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return Rect{};
-        Rect written = ScalePicture(picture, picture_->pitch,
-                                    PixelPlane{static_cast<std::uint32_t*>(target->pixels), target->pitch, target->w, target->h},
-                                    area, changed);
+        Rect written = ScalePicture(picture, picture_->pitch, PlaneOf(target), area, changed);
         if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
         return written;
     }
@@ -153,9 +147,7 @@ Rect SdlWindow::DrawPicture(SDL_Surface* target, const Rect& changed) {
         if (!staging_) return Rect{};
         SDL_SetSurfaceBlendMode(staging_, SDL_BLENDMODE_NONE);
     }
-    Rect written = ScalePicture(picture, picture_->pitch,
-                                PixelPlane{static_cast<std::uint32_t*>(staging_->pixels), staging_->pitch, staging_->w, staging_->h},
-                                area, changed);
+    Rect written = ScalePicture(picture, picture_->pitch, PlaneOf(staging_), area, changed);
     SDL_Rect r{written.left, written.top, written.width(), written.height()};
     if (!written.empty()) SDL_BlitSurface(staging_, &r, target, &r);
     return written;

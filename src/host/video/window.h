@@ -25,6 +25,8 @@ struct Rect {
 
 // Intersection; empty when the two do not overlap.
 Rect Intersect(const Rect& a, const Rect& b);
+// The smallest rectangle holding both (two non-empty rectangles).
+Rect Bounds(const Rect& a, const Rect& b);
 
 struct DisplayMode {
     int width = 0, height = 0, bits = 0, refresh = 0;

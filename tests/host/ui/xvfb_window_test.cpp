@@ -14,6 +14,7 @@
 #include "host/ui/report_sink.h"
 #include "host/video/scancodes.h"
 #include "lib/report.h"
+#include "../sdl_key_event.h"
 #include "x11_pixels.h"
 
 namespace {
@@ -60,15 +61,7 @@ protected:
         Push(e);
         Frames(3);
     }
-    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
-        SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.keysym.scancode = code;
-        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
-        e.key.keysym.mod = mod;
-        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        Push(e);
-    }
+    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) { Push(KeyEvent(code, down, mod)); }
 
     // Reconnecting to the server right after the previous test let go of it fails now and then
     // on a loaded machine; a few more tries tell that apart from a server that is not there.

@@ -10,6 +10,7 @@
 
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
+#include "../sdl_key_event.h"
 
 namespace {
 
@@ -21,15 +22,7 @@ protected:
         event.common.timestamp = SDL_GetTicks();
         ASSERT_EQ(SDL_PushEvent(&event), 1);
     }
-    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
-        SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.keysym.scancode = code;
-        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
-        e.key.keysym.mod = mod;
-        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        Push(e);
-    }
+    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) { Push(KeyEvent(code, down, mod)); }
     void PushWindowEvent(Uint8 which) {
         SDL_Event e{};
         e.type = SDL_WINDOWEVENT;
