@@ -25,8 +25,9 @@ constexpr std::size_t kSampleSize = 4 * 1024 * 1024;
 
 // Text-like bytes: words from a small vocabulary, so both coders find matches.
 std::vector<std::uint8_t> Sample(std::size_t size, unsigned seed) {
-    static const char* const words[] = {"the ", "quiet ", "river ", "runs ", "under ", "a ", "pale ", "moon ",
-                                        "\x82\xA0", "\x82\xA2", "\n", "and ", "night ", "falls ", "slowly "};
+    static const char* const words[] = {"the ", "quiet ", "river ", "runs ",    "under ",
+                                        "a ",   "pale ",  "moon ",  "\x82\xA0", "\x82\xA2",
+                                        "\n",   "and ",   "night ", "falls ",   "slowly "};
     std::mt19937 rng(seed);
     std::vector<std::uint8_t> out;
     out.reserve(size + 16);
@@ -40,8 +41,8 @@ std::vector<std::uint8_t> Sample(std::size_t size, unsigned seed) {
 
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The packs, built once in a temporary folder that is removed at exit.

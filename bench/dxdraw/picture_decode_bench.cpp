@@ -147,7 +147,8 @@ void BM_PngGlueViaDibInto32BitImage(benchmark::State& state) {
 void JpegBare(benchmark::State& state, int components) {
     const auto& file = JpegFile();
     for (auto _ : state) {
-        auto pixels = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[static_cast<std::size_t>(kWidth) * kHeight * components]);
+        auto pixels =
+            std::unique_ptr<std::uint8_t[]>(new std::uint8_t[static_cast<std::size_t>(kWidth) * kHeight * components]);
         jpeg_decompress_struct d{};
         jpeg_error_mgr err{};
         d.err = jpeg_std_error(&err);

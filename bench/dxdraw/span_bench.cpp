@@ -46,9 +46,7 @@ struct Frame {
     std::vector<std::uint32_t> src, dst, rule;
 };
 
-void Finish(benchmark::State& state, Size s) {
-    state.SetItemsProcessed(state.iterations() * s.width * s.height);
-}
+void Finish(benchmark::State& state, Size s) { state.SetItemsProcessed(state.iterations() * s.width * s.height); }
 
 // About 20 million pixels per repetition whatever the size: some tens of milliseconds for the
 // plain path, long enough for the fast ones to dwarf the timer.
@@ -68,7 +66,8 @@ struct Engine {
     FillFunc fill;
 };
 
-const char* kOperationNames[16] = {"Copy", "Brightness", "Fade", "Add", "Subtract", "Rule", "", "", "", "", "Xor", "OntoOpaque"};
+const char* kOperationNames[16] = {"Copy", "Brightness", "Fade", "Add", "Subtract", "Rule",
+                                   "",     "",           "",     "",    "Xor",      "OntoOpaque"};
 
 // Brightness lightens, fade mixes by half, the rule is part-way through its transition; add,
 // subtract and xor take the source as it is, the level pixman's ADD compares with.
@@ -88,7 +87,8 @@ void RegisterSpans(const Engine& e) {
                         p.flags = BlendIndex(column, row) | (blend ? BLEND_SOURCE_ALPHA : 0) | BLEND_EXACT_FADE;
                         p.level = static_cast<std::uint32_t>(LevelFor(column));
                         const BlendParams n = NormalizeBlendParams(&p);
-                        SpanRect r{f.dst.data(), f.src.data(), f.rule.data(), s.width, s.height, f.Pitch(), f.Pitch(), f.Pitch()};
+                        SpanRect r{f.dst.data(), f.src.data(), f.rule.data(), s.width,
+                                   s.height,     f.Pitch(),    f.Pitch(),     f.Pitch()};
                         for (auto _ : state) {
                             DispatchSpansWith(e.fast, r, n);
                             benchmark::ClobberMemory();
@@ -134,9 +134,10 @@ void RegisterReferences() {
         pixman_op_t op;
         int mask;  // 0 none, 1 solid, 2 a8
     };
-    for (const Composite c : {Composite{"Copy_row0", PIXMAN_OP_SRC, 0}, Composite{"CopyBlended_row0", PIXMAN_OP_OVER, 0},
-                              Composite{"FadeBlended_row0", PIXMAN_OP_OVER, 1}, Composite{"Add_row0", PIXMAN_OP_ADD, 0},
-                              Composite{"Rule_row0", PIXMAN_OP_OVER, 2}})
+    for (const Composite c :
+         {Composite{"Copy_row0", PIXMAN_OP_SRC, 0}, Composite{"CopyBlended_row0", PIXMAN_OP_OVER, 0},
+          Composite{"FadeBlended_row0", PIXMAN_OP_OVER, 1}, Composite{"Add_row0", PIXMAN_OP_ADD, 0},
+          Composite{"Rule_row0", PIXMAN_OP_OVER, 2}})
         for (Size s : kSizes) {
             const std::string name = std::string(c.name) + "/pixman/" + SizeName(s);
             Register(name, s, [=](benchmark::State& state) {
@@ -147,8 +148,8 @@ void RegisterReferences() {
                 if (c.mask == 2) {
                     const int stride = (s.width + 3) & ~3;
                     a8.assign(static_cast<std::size_t>(stride) * s.height, 0x80);
-                    mask = pixman_image_create_bits(PIXMAN_a8, s.width, s.height, reinterpret_cast<std::uint32_t*>(a8.data()),
-                                                    stride);
+                    mask = pixman_image_create_bits(PIXMAN_a8, s.width, s.height,
+                                                    reinterpret_cast<std::uint32_t*>(a8.data()), stride);
                 }
                 for (auto _ : state) {
                     pixman_image_composite32(c.op, f.srcImage, mask, f.dstImage, 0, 0, 0, 0, 0, 0, s.width, s.height);
@@ -172,7 +173,8 @@ void RegisterReferences() {
             for (auto _ : state) {
                 for (int y = 0; y < s.height; ++y)
                     std::memcpy(f.dst.data() + static_cast<std::size_t>(y) * s.width,
-                                f.src.data() + static_cast<std::size_t>(y) * s.width, static_cast<std::size_t>(s.width) * 4);
+                                f.src.data() + static_cast<std::size_t>(y) * s.width,
+                                static_cast<std::size_t>(s.width) * 4);
                 benchmark::ClobberMemory();
             }
             Finish(state, s);

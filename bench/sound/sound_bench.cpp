@@ -35,8 +35,8 @@ const std::vector<std::uint8_t>& Music() {
 }
 
 void SetRealtime(benchmark::State& state, double seconds_per_iteration) {
-    state.counters["realtime"] =
-        benchmark::Counter(seconds_per_iteration * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["realtime"] = benchmark::Counter(seconds_per_iteration * static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate);
 }
 
 // The reference: the library alone decoding four streams from memory, one second of each per
@@ -58,7 +58,9 @@ public:
             d->at_ = static_cast<size_t>(base + offset);
             return 0;
         };
-        callbacks.tell_func = [](void* self) -> long { return static_cast<long>(static_cast<MemoryDecoder*>(self)->at_); };
+        callbacks.tell_func = [](void* self) -> long {
+            return static_cast<long>(static_cast<MemoryDecoder*>(self)->at_);
+        };
         ok_ = ov_open_callbacks(this, &file_, nullptr, 0, callbacks) == 0;
     }
     ~MemoryDecoder() {

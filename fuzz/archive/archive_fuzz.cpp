@@ -25,8 +25,7 @@ void ReadEverything(IArchive& archive, int depth) {
         LoadArchiveEntry(archive, entry.path);
         if (auto file = archive.OpenFile(entry.path)) {
             std::uint8_t buffer[4096];
-            while (file->Read(buffer, sizeof buffer) == sizeof buffer) {
-            }
+            while (file->Read(buffer, sizeof buffer) == sizeof buffer) {}
             file->Seek(0, IArchiveFile::kSeekEnd);
             if (auto clone = file->Clone()) clone->Read(buffer, sizeof buffer);
         }

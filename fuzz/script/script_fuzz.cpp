@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::int32_t n = -22; n <= 22; ++n) {
                 try {
                     TextScript::JumpThroughTables(group, n);
-                } catch (const TextScript::ScriptError2&) {
-                }
+                } catch (const TextScript::ScriptError2&) {}
             }
         } catch (const ExceptionHandle& error) {
             Check(error);

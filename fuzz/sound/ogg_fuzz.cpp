@@ -54,7 +54,8 @@ void FixPageChecksums(std::vector<std::uint8_t>& bytes) {
         std::size_t body = 0;
         for (std::size_t k = 0; k < segments; ++k) body += bytes[at + 27 + k];
         if (at + header + body > bytes.size()) break;
-        ogg_page page{bytes.data() + at, static_cast<long>(header), bytes.data() + at + header, static_cast<long>(body)};
+        ogg_page page{bytes.data() + at, static_cast<long>(header), bytes.data() + at + header,
+                      static_cast<long>(body)};
         ogg_page_checksum_set(&page);
         at += header + body;
     }
@@ -76,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* raw, std::size_t raw_s
         channel.flags = kStreamPlaying | (loop ? static_cast<std::uint32_t>(kStreamLoop) : 0u);
         control->Rewind();
         for (int pass = 0; pass < 3; ++pass) {
-            const std::uint32_t got = control->ReadPCM(&channel, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+            const std::uint32_t got =
+                control->ReadPCM(&channel, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
             if (got > buffer.size()) __builtin_trap();
         }
     }

@@ -9,13 +9,12 @@
 #include "lib/error.h"
 
 const InputKey InputKeyTable[kInputKeyCount] = {
-    {0x100, kInputMouseLeft}, {0x101, kInputMouseRight}, {0x102, kInputMouseMiddle},
-    {0xC8, kInputUp}, {0xD0, kInputDown}, {0xCB, kInputLeft}, {0xCD, kInputRight},
-    {0x48, kInputUp}, {0x50, kInputDown}, {0x4B, kInputLeft}, {0x4D, kInputRight},
-    {0x9C, kInputReturn}, {0x1C, kInputReturn}, {0x01, kInputEscape}, {0x52, kInputEscape},
-    {0x4F, kInputPad1}, {0x51, kInputPad3}, {0x47, kInputLeftShift}, {0x2A, kInputLeftShift},
-    {0x49, kInputRightShift}, {0x36, kInputRightShift}, {0x58, kInputF12},
-    {0x1D, kInputLeftControl}, {0x9D, kInputRightControl},
+    {0x100, kInputMouseLeft}, {0x101, kInputMouseRight}, {0x102, kInputMouseMiddle}, {0xC8, kInputUp},
+    {0xD0, kInputDown},       {0xCB, kInputLeft},        {0xCD, kInputRight},        {0x48, kInputUp},
+    {0x50, kInputDown},       {0x4B, kInputLeft},        {0x4D, kInputRight},        {0x9C, kInputReturn},
+    {0x1C, kInputReturn},     {0x01, kInputEscape},      {0x52, kInputEscape},       {0x4F, kInputPad1},
+    {0x51, kInputPad3},       {0x47, kInputLeftShift},   {0x2A, kInputLeftShift},    {0x49, kInputRightShift},
+    {0x36, kInputRightShift}, {0x58, kInputF12},         {0x1D, kInputLeftControl},  {0x9D, kInputRightControl},
 };
 
 InputStateRecord InputState;
@@ -154,8 +153,7 @@ std::uint32_t WaitFrames(std::int32_t count, std::uint32_t flags) {
     PressAccumulator accumulated;
     std::uint32_t result = 0;
     if (count <= 0) {
-        while (!(result = StepWaitFrame(accumulated, flags == 0 || (flags & 1), flags & 2))) {
-        }
+        while (!(result = StepWaitFrame(accumulated, flags == 0 || (flags & 1), flags & 2))) {}
         if (flags & 1) {
             while (InputState.held & kDecideMask) {
                 StepFrame();
@@ -174,8 +172,7 @@ std::uint32_t WaitMs(std::uint32_t milliseconds, std::uint32_t flags) {
     PressAccumulator accumulated;
     std::uint32_t result = 0;
     const std::uint32_t t0 = Now();
-    while (!(result = StepWaitFrame(accumulated, flags & 1, flags & 2)) && Now() - t0 < milliseconds) {
-    }
+    while (!(result = StepWaitFrame(accumulated, flags & 1, flags & 2)) && Now() - t0 < milliseconds) {}
     accumulated.Finish();
     return result;
 }

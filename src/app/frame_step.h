@@ -27,12 +27,22 @@ struct InputStateRecord {
 
 // Input bits of the record.
 enum : std::uint32_t {
-    kInputUp = 0x1, kInputDown = 0x2, kInputLeft = 0x4, kInputRight = 0x8,
-    kInputReturn = 0x10, kInputEscape = 0x20, kInputPad1 = 0x40, kInputPad3 = 0x80,
-    kInputMouseLeft = 0x1000, kInputMouseRight = 0x2000, kInputMouseMiddle = 0x4000,
+    kInputUp = 0x1,
+    kInputDown = 0x2,
+    kInputLeft = 0x4,
+    kInputRight = 0x8,
+    kInputReturn = 0x10,
+    kInputEscape = 0x20,
+    kInputPad1 = 0x40,
+    kInputPad3 = 0x80,
+    kInputMouseLeft = 0x1000,
+    kInputMouseRight = 0x2000,
+    kInputMouseMiddle = 0x4000,
     kInputMouseButtons = 0x7000,
-    kInputLeftShift = 0x10000, kInputRightShift = 0x20000,
-    kInputLeftControl = 0x40000, kInputRightControl = 0x80000,
+    kInputLeftShift = 0x10000,
+    kInputRightShift = 0x20000,
+    kInputLeftControl = 0x40000,
+    kInputRightControl = 0x80000,
     kInputF12 = 0x10000000,
     kInputCharacter = 0x40000000,
     kDecideMask = 0x3030,  // Return or pad Enter, Escape or pad 0, left and right mouse button

@@ -17,7 +17,8 @@
 
 inline constexpr IID IID_IArchive = {0x7A6DA752, 0x6315, 0x11DB, {0x89, 0x0B, 0x00, 0x18, 0x71, 0x69, 0x2C, 0x11}};
 inline constexpr IID IID_IArchiveFile = {0x8F6DFE18, 0x6315, 0x11DB, {0x89, 0x0B, 0x00, 0x18, 0x71, 0x69, 0x2C, 0x11}};
-inline constexpr IID IID_ICompressedFile = {0xB255EBC0, 0x6315, 0x11DB, {0x89, 0x0B, 0x00, 0x18, 0x71, 0x69, 0x2C, 0x11}};
+inline constexpr IID IID_ICompressedFile = {
+    0xB255EBC0, 0x6315, 0x11DB, {0x89, 0x0B, 0x00, 0x18, 0x71, 0x69, 0x2C, 0x11}};
 inline constexpr IID IID_IMappingFile = {0xA46BF284, 0x6315, 0x11DB, {0x89, 0x0B, 0x00, 0x18, 0x71, 0x69, 0x2C, 0x11}};
 
 class IArchiveFile;
@@ -66,8 +67,8 @@ public:
     virtual std::uint64_t Read(void* buffer, std::uint64_t count) = 0;
     // A new entry file on the same entry at the same position.
     virtual ComPtr<IArchiveFile> Clone() = 0;
-    virtual int GetHandle() = 0;                  // the POSIX descriptor
-    virtual std::uint64_t GetFilePointer() = 0;   // absolute position in the disk file
+    virtual int GetHandle() = 0;                 // the POSIX descriptor
+    virtual std::uint64_t GetFilePointer() = 0;  // absolute position in the disk file
 
 protected:
     ~IArchiveFile() = default;

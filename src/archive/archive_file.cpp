@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-CArchiveFile::CArchiveFile(ComPtr<IArchive> owner, std::u16string name, archive_detail::UniqueFd fd,
-                           std::uint64_t base, std::uint64_t size)
+CArchiveFile::CArchiveFile(ComPtr<IArchive> owner, std::u16string name, archive_detail::UniqueFd fd, std::uint64_t base,
+                           std::uint64_t size)
     : owner_(std::move(owner)), name_(std::move(name)), fd_(std::move(fd)), base_(base), size_(size) {}
 
 HRESULT CArchiveFile::QueryInterface(const IID& iid, void** out) {
@@ -37,7 +37,8 @@ std::int64_t CArchiveFile::Seek(std::int64_t offset, std::uint32_t origin) {
 
 std::uint64_t CArchiveFile::Read(void* buffer, std::uint64_t count) {
     std::uint64_t wanted = std::min(count, size_ - position_);
-    std::size_t got = archive_detail::ReadFullyAt(fd_.get(), buffer, static_cast<std::size_t>(wanted), base_ + position_);
+    std::size_t got =
+        archive_detail::ReadFullyAt(fd_.get(), buffer, static_cast<std::size_t>(wanted), base_ + position_);
     position_ += got;
     return got;
 }

@@ -35,7 +35,8 @@ protected:
     bool ReadStored(std::vector<std::uint8_t>& stored) {
         stored.resize(file_->GetSize());
         if (stored.empty()) return true;
-        return file_->Seek(0, IArchiveFile::kSeekSet) == 0 && file_->Read(stored.data(), stored.size()) == stored.size();
+        return file_->Seek(0, IArchiveFile::kSeekSet) == 0 &&
+               file_->Read(stored.data(), stored.size()) == stored.size();
     }
 
     ComPtr<IArchiveFile> file_;

@@ -31,8 +31,9 @@ std::optional<std::string> MatchInFolder(const std::string& folder, const std::s
     while (const dirent* entry = ::readdir(dir.get())) {
         std::string_view candidate(entry->d_name);
         if (candidate.size() == name.size() &&
-            std::equal(candidate.begin(), candidate.end(), name.begin(),
-                       [&](char a, char b) { return fold(static_cast<unsigned char>(a)) == fold(static_cast<unsigned char>(b)); }))
+            std::equal(candidate.begin(), candidate.end(), name.begin(), [&](char a, char b) {
+                return fold(static_cast<unsigned char>(a)) == fold(static_cast<unsigned char>(b));
+            }))
             return std::string(candidate);
     }
     return std::nullopt;
@@ -97,7 +98,7 @@ private:
         return full;
     }
 
-    std::u16string root_;     // absolute, ends in '/'
+    std::u16string root_;  // absolute, ends in '/'
     std::string root_utf8_;
 };
 

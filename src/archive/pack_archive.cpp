@@ -27,7 +27,8 @@ std::optional<saf::Index> LoadIndex(int fd, std::uint64_t base, std::uint64_t re
     const std::uint64_t index_end = saf::HeaderSize(header->version) + body_size;
     if (index_end > region) return std::nullopt;
     std::vector<std::uint8_t> body(body_size);
-    if (archive_detail::ReadFullyAt(fd, body.data(), body.size(), base + saf::HeaderSize(header->version)) != body.size())
+    if (archive_detail::ReadFullyAt(fd, body.data(), body.size(), base + saf::HeaderSize(header->version)) !=
+        body.size())
         return std::nullopt;
     return saf::ParseIndex(*header, body);
 }

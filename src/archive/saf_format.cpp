@@ -197,8 +197,8 @@ std::optional<Index> ParseIndex(const Header& header, std::span<const std::uint8
 }
 
 bool NamesEqual(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 int FindEntry(const Index& index, std::u16string_view path) {

@@ -62,7 +62,8 @@ constexpr std::int32_t RawLevel(const BlendParams& p) { return static_cast<std::
 // The level limited to what the column's tables cover (0..512 for brightness, fade and rule,
 // 0..256 for the others): an out-of-range level from a caller can never index past a table.
 constexpr std::int32_t ClampLevel(std::uint32_t column, std::int32_t level) {
-    const std::int32_t high = (column == kColumnBrightness || column == kColumnFade || column == kColumnRule) ? 512 : 256;
+    const std::int32_t high =
+        (column == kColumnBrightness || column == kColumnFade || column == kColumnRule) ? 512 : 256;
     return level < 0 ? 0 : (level > high ? high : level);
 }
 

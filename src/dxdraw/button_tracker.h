@@ -10,12 +10,12 @@ class DrawView;
 // Index of the first rectangle holding the point (right and bottom edges outside), or -1.
 
 struct ButtonTracker {
-    std::int32_t hit = -2;        // hit index of this update
+    std::int32_t hit = -2;  // hit index of this update
     std::int32_t lastHit = -2;
-    std::int32_t previous = -1;   // previous selection
-    std::int32_t current = -1;    // current selection, -1 none
+    std::int32_t previous = -1;  // previous selection
+    std::int32_t current = -1;   // current selection, -1 none
     std::int32_t changed = 0;
-    std::int32_t lastX = -1;      // pointer position when it last left every button
+    std::int32_t lastX = -1;  // pointer position when it last left every button
     std::int32_t lastY = -1;
 
     void Reset() { *this = ButtonTracker{}; }

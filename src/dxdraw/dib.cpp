@@ -89,8 +89,7 @@ void RowTo32(std::uint32_t* dst, const std::uint8_t* src, int width, const DibVi
                 const unsigned p = static_cast<unsigned>(src[2 * x] | src[2 * x + 1] << 8);
                 dst[x] = static_cast<std::uint32_t>(Expand5(p & 31)) |
                          static_cast<std::uint32_t>(Expand5((p >> 5) & 31)) << 8 |
-                         static_cast<std::uint32_t>(Expand5((p >> 10) & 31)) << 16 |
-                         ((p & 0x8000) ? 0xFF000000u : 0u);
+                         static_cast<std::uint32_t>(Expand5((p >> 10) & 31)) << 16 | ((p & 0x8000) ? 0xFF000000u : 0u);
             }
             break;
         case 24: {

@@ -51,9 +51,9 @@ private:
 // A checked look at a DIB held elsewhere.
 struct DibView {
     std::int32_t width = 0;
-    std::int32_t height = 0;     // always positive
-    bool topDown = false;        // the header's height was negative
-    std::uint32_t bitCount = 0;  // 1, 4, 8, 16, 24 or 32
+    std::int32_t height = 0;                // always positive
+    bool topDown = false;                   // the header's height was negative
+    std::uint32_t bitCount = 0;             // 1, 4, 8, 16, 24 or 32
     std::span<const PaletteEntry> palette;  // depths 1 to 8 only
     const std::uint8_t* bits = nullptr;     // first stored row
     std::size_t stride = 0;

@@ -46,8 +46,8 @@ int MatchDisplayMode(const DirectDrawDevice& device, int width, int height, int 
     return size ? 2 : 3;
 }
 
-int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, int height, int depth,
-                   bool full_screen, DisplayDriverChooser chooser, int refresh) {
+int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, int height, int depth, bool full_screen,
+                   DisplayDriverChooser chooser, int refresh) {
     device.window = window;
     if (!window) {
         ReleaseDirectDraw(device);

@@ -26,13 +26,13 @@ inline constexpr int kDisplayFailed = static_cast<int>(0x80004005u);
 
 struct DirectDrawDevice {
     std::uint32_t reserved = 0;
-    std::uint32_t windowed = 0;       // 1 in window mode, 0 in full screen
-    host::Window* window = nullptr;   // null until InitDirectDraw, and after ReleaseDirectDraw
-    bool surfaces_ready = false;      // the window is set up for the current mode
-    std::uint32_t lost = 0;           // 1 while the application is inactive
+    std::uint32_t windowed = 0;                         // 1 in window mode, 0 in full screen
+    host::Window* window = nullptr;                     // null until InitDirectDraw, and after ReleaseDirectDraw
+    bool surfaces_ready = false;                        // the window is set up for the current mode
+    std::uint32_t lost = 0;                             // 1 while the application is inactive
     int width = 0, height = 0, depth = 0, refresh = 0;  // the mode in use (refresh 0: default)
-    std::uint32_t present_by_gdi = 1;  // the screen surface copies its rectangles itself
-    std::vector<host::DisplayMode> modes;  // at most kMaxDisplayModes, as the display offers them
+    std::uint32_t present_by_gdi = 1;                   // the screen surface copies its rectangles itself
+    std::vector<host::DisplayMode> modes;               // at most kMaxDisplayModes, as the display offers them
 };
 
 // The screen's bit depth after the surfaces were made, and whether a 16-bit screen is 5-5-5.
@@ -40,8 +40,8 @@ extern int ScreenBitDepth;
 extern int Screen555;
 
 // 0 on success, else a failure code (after a message box).
-int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, int height, int depth,
-                   bool full_screen, DisplayDriverChooser chooser, int refresh);
+int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, int height, int depth, bool full_screen,
+                   DisplayDriverChooser chooser, int refresh);
 int CreateDisplaySurfaces(DirectDrawDevice& device, bool full_screen);
 void SetScreenMode(DirectDrawDevice& device, bool full_screen);
 void ReleaseDirectDraw(DirectDrawDevice& device);

@@ -95,7 +95,8 @@ void DrawView::ParentWorldTransform(Matrix* m, TransformSums* sums) {
     *m = DxDraw::kIdentityMatrix;
     *sums = TransformSums{};
     if (ssGroup* parent = GetParent())
-        parent->HandleMessage(kMsgWorldTransform, reinterpret_cast<std::uintptr_t>(m), reinterpret_cast<std::uintptr_t>(sums));
+        parent->HandleMessage(kMsgWorldTransform, reinterpret_cast<std::uintptr_t>(m),
+                              reinterpret_cast<std::uintptr_t>(sums));
 }
 
 POINT DrawView::ScreenPosition() {
@@ -179,5 +180,6 @@ void DrawGroup::GetScreenRect(RECT* out) {
     const DxDraw::ScreenPoint p = DxDraw::TransformPoint(m, GetPosition());
     const float sx = GetScale().x * sums.scale.x;
     const float sy = GetScale().y * sums.scale.y;
-    *out = RECT{p.x, p.y, p.x + static_cast<std::int32_t>(m_Width * sx), p.y + static_cast<std::int32_t>(m_Height * sy)};
+    *out =
+        RECT{p.x, p.y, p.x + static_cast<std::int32_t>(m_Width * sx), p.y + static_cast<std::int32_t>(m_Height * sy)};
 }

@@ -72,12 +72,8 @@ std::uint32_t DxDrawGroup::HandleMessage(std::uint32_t msg, std::uintptr_t a, st
         case kMsgDirtyPass:
             WithChildTransform([&] { ForEachChild([&](ssView* child) { child->HandleMessage(msg, a, b); }); });
             return 1;
-        case kMsgCommit:
-            ForEachChild([&](ssView* child) { child->HandleMessage(msg, a, b); });
-            return 1;
-        case kMsgInvalidate:
-            ForEachChild([&](ssView* child) { child->HandleMessage(msg, a, 0); });
-            return 1;
+        case kMsgCommit: ForEachChild([&](ssView* child) { child->HandleMessage(msg, a, b); }); return 1;
+        case kMsgInvalidate: ForEachChild([&](ssView* child) { child->HandleMessage(msg, a, 0); }); return 1;
         case kMsgUncovered:
             if (ssGroup* parent = GetParent()) parent->HandleMessage(msg, a, b);
             return 1;

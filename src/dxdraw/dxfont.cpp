@@ -99,8 +99,8 @@ void DxFont::RenderChar(const TextDrawState& state, char32_t ch) {
     std::memset(m_pCanvas->GetBits(), 0, m_pCanvas->GetImageSize());
     host::GlyphFont* font = state.large ? m_pLarge.get() : m_pNormal.get();
     if (font) {
-        const host::GlyphCanvas canvas{m_pCanvas->GetPixelAddress(0, 0), m_pCanvas->GetWidth(),
-                                       m_pCanvas->GetHeight(), m_pCanvas->GetPitch()};
+        const host::GlyphCanvas canvas{m_pCanvas->GetPixelAddress(0, 0), m_pCanvas->GetWidth(), m_pCanvas->GetHeight(),
+                                       m_pCanvas->GetPitch()};
         font->DrawChar(ch, canvas, kInkLevel);
     }
     m_CanvasChar = ch;

@@ -82,8 +82,7 @@ public:
     // Puts the character on the canvas unless it is there already.
     void RenderChar(const TextDrawState& state, char32_t ch);
     // Blends the canvas glyph into the target at (px, py); returns the rectangle touched.
-    RECT BlendGlyph(const TextDrawState& state, std::int32_t px, std::int32_t py, std::uint32_t colour,
-                    GlyphSize size);
+    RECT BlendGlyph(const TextDrawState& state, std::int32_t px, std::int32_t py, std::uint32_t colour, GlyphSize size);
     // Advance of the character in the normal font (large: the large font's, divided by 4).
     std::int32_t ProportionalAdvance(char32_t ch, bool large);
 

@@ -10,7 +10,6 @@
 namespace DxDraw {
 namespace {
 
-
 void PutU16(std::uint8_t*& p, std::uint16_t v) {
     *p++ = static_cast<std::uint8_t>(v);
     *p++ = static_cast<std::uint8_t>(v >> 8);

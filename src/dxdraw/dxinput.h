@@ -17,8 +17,8 @@ inline constexpr int kInputMouseButton0 = 256;
 using InputBits = std::array<std::uint8_t, 33>;
 
 struct InputParams {
-    host::Window* window = nullptr;  // the window whose keyboard and mouse are read
-    host::Clock* clock = nullptr;    // the counter that paces auto-repeat
+    host::Window* window = nullptr;        // the window whose keyboard and mouse are read
+    host::Clock* clock = nullptr;          // the counter that paces auto-repeat
     float repeat_interval = 0.016666668f;  // seconds between repeat steps
 };
 

@@ -57,8 +57,7 @@ void DxSurface::AddDirtyRect(const RECT* rect) {
 
 ComPtr<DxSurface> DxSurface::Clone(int mode, const RECT* rect) {
     switch (mode) {
-        case 0:
-            return ComPtr<DxSurface>::Share(this);
+        case 0: return ComPtr<DxSurface>::Share(this);
         case 1: {
             ComPtr<DxSurface> copy = CreateSurface(static_cast<int>(GetDepth()));
             if (copy) copy->SetSize(GetWidth(), GetHeight());
@@ -70,8 +69,7 @@ ComPtr<DxSurface> DxSurface::Clone(int mode, const RECT* rect) {
             if (copy && copy->SetSize(area.Width(), area.Height())) copy->Blit(0, 0, this, &area, nullptr, nullptr);
             return copy;
         }
-        default:
-            return nullptr;
+        default: return nullptr;
     }
 }
 
@@ -128,12 +126,9 @@ int DxSurface32::Blit(int x, int y, const DxImage* src, const RECT* srcRect, con
         span.auxPitch = static_cast<std::int32_t>(rule->GetPitch());
     }
     switch (DispatchSpans(span, p)) {
-        case DispatchResult::kUnsupported:
-            return 0;
-        case DispatchResult::kSkipped:
-            return 1;
-        case DispatchResult::kDrawn:
-            break;
+        case DispatchResult::kUnsupported: return 0;
+        case DispatchResult::kSkipped: return 1;
+        case DispatchResult::kDrawn: break;
     }
     const RECT drawn = OffsetRect(d, o.x, o.y);
     AddDirtyRect(&drawn);
@@ -163,8 +158,8 @@ void DxSurface32::FillAlpha(const RECT* rect, std::uint8_t alpha) {
     if (!Is32Bit(this)) return;
     const RECT r = IntersectRect(rect ? *rect : GetSurfaceRect(), GetSurfaceRect());
     if (IsRectEmpty(r)) return;
-    SetAlphaRectSpans(GetPixelAddress(r.left, r.top), r.Width(), static_cast<std::int32_t>(GetPitch()),
-                      255u - alpha, r.Height());
+    SetAlphaRectSpans(GetPixelAddress(r.left, r.top), r.Width(), static_cast<std::int32_t>(GetPitch()), 255u - alpha,
+                      r.Height());
     AddDirtyRect(rect ? &r : nullptr);
 }
 

@@ -122,7 +122,8 @@ struct Preparation {
     RECT clip;
 };
 
-bool Prepare(const DxSurface32& dst, const DxImage* src, const RECT* clip, const BlendParams* params, Preparation& out) {
+bool Prepare(const DxSurface32& dst, const DxImage* src, const RECT* clip, const BlendParams* params,
+             Preparation& out) {
     if (!Is32Bit(src) || !Is32Bit(&dst)) return false;
     out.params = NormalizeBlendParams(params);
     const std::uint32_t index = out.params.flags & BLEND_INDEX_MASK;

@@ -10,7 +10,8 @@ void ShowLibraryMessage(const char* message, std::u16string_view suffix, std::u1
     try {
         std::u16string text = Cp932ToUtf16(message ? message : "");
         text += suffix;
-        ShowMessage(caption, text, host::kMbOk | (kind == LibraryMessageKind::Error ? host::kMbIconStop : host::kMbIconExclamation));
+        ShowMessage(caption, text,
+                    host::kMbOk | (kind == LibraryMessageKind::Error ? host::kMbIconStop : host::kMbIconExclamation));
     } catch (...) {
         // The library is in the middle of a call and cannot unwind; the message is lost.
     }
@@ -22,6 +23,5 @@ void TraceLibraryMessage(std::u16string_view prefix, const char* message) noexce
         text += Cp932ToUtf16(message ? message : "");
         text += u'\n';
         DebugOutput(text);
-    } catch (...) {
-    }
+    } catch (...) {}
 }

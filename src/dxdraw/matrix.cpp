@@ -29,7 +29,8 @@ void MixRows(Matrix& m, int a, int b, float c, float s, float signA, float signB
 std::int16_t ToScreen(float v) {
     const double t = std::trunc(static_cast<double>(v));
     if (!(t == t)) return 0;  // NaN
-    const double limited = std::fmin(std::fmax(t, std::numeric_limits<std::int32_t>::min()), std::numeric_limits<std::int32_t>::max());
+    const double limited =
+        std::fmin(std::fmax(t, std::numeric_limits<std::int32_t>::min()), std::numeric_limits<std::int32_t>::max());
     return static_cast<std::int16_t>(static_cast<std::int32_t>(limited));
 }
 
@@ -83,7 +84,8 @@ Matrix& ScaleMatrix(Matrix& m, float x, float y, float z) {
 Matrix& ScaleMatrixV(Matrix& m, const Vector3& v) { return ScaleMatrix(m, v.x, v.y, v.z); }
 
 ScreenPoint TransformPoint(const Matrix& m, const Vector3& p) {
-    return {ToScreen(m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12]), ToScreen(m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13])};
+    return {ToScreen(m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12]),
+            ToScreen(m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13])};
 }
 
 void CreateMatrixStack(std::uint32_t capacity) {
@@ -100,8 +102,8 @@ std::uint32_t MatrixStackDepth() { return g_stack.depth; }
 
 Matrix& PushMatrix(Matrix& m) {
     if (g_stack.depth >= g_stack.entries.size())
-        ThrowError(u"dxdraw/matrix", __LINE__, 0, g_stack.depth, u"PushMatrix: stack full (%u of %u).\n",
-                   g_stack.depth, static_cast<std::uint32_t>(g_stack.entries.size()));
+        ThrowError(u"dxdraw/matrix", __LINE__, 0, g_stack.depth, u"PushMatrix: stack full (%u of %u).\n", g_stack.depth,
+                   static_cast<std::uint32_t>(g_stack.entries.size()));
     g_stack.entries[g_stack.depth++] = m;
     return m;
 }

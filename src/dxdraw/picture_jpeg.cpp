@@ -122,7 +122,8 @@ int ReadJpegRows(j_decompress_ptr cinfo, JpegErrorManager* errors, const RowTarg
         if (read == 0) return 0;
         if (target.scratch)
             for (JDIMENSION i = 0; i < read; ++i)
-                CopyOpaque(target.top + static_cast<std::ptrdiff_t>(first + i) * target.pitch, rows[i], cinfo->output_width);
+                CopyOpaque(target.top + static_cast<std::ptrdiff_t>(first + i) * target.pitch, rows[i],
+                           cinfo->output_width);
     }
     jpeg_finish_decompress(cinfo);
     return 1;
@@ -191,7 +192,8 @@ bool DecodeJpegToImage(DxDraw::DxImage& image, std::span<const std::uint8_t> dat
     // and their X bytes set, instead of being read back from memory.
     std::vector<std::uint8_t> scratch(kBatch * ScratchPitch(reader.cinfo()->output_width) + 64);
     std::uint8_t* const rows = scratch.data() + (68 - reinterpret_cast<std::uintptr_t>(scratch.data()) % 64) % 64;
-    if (!ReadJpegRows(reader.cinfo(), reader.errors(), RowTarget{image.GetPixelAddress(0, 0), image.GetPitch(), rows})) {
+    if (!ReadJpegRows(reader.cinfo(), reader.errors(),
+                      RowTarget{image.GetPixelAddress(0, 0), image.GetPitch(), rows})) {
         image.Create(0, 0);  // no half-decoded picture left behind
         return false;
     }

@@ -14,8 +14,7 @@
 namespace DxDraw {
 
 bool DxImage::Load(IArchive* archive, std::u16string_view name) {
-    std::optional<std::vector<std::uint8_t>> file =
-        archive ? LoadArchiveEntry(*archive, name) : LoadDiskFile(name);
+    std::optional<std::vector<std::uint8_t>> file = archive ? LoadArchiveEntry(*archive, name) : LoadDiskFile(name);
     if (!file) return false;
     const std::span<const std::uint8_t> bytes(*file);
 

@@ -102,11 +102,8 @@ int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout, PngTarget 
             if (transparency) png_set_tRNS_to_alpha(png);
             layout->bits = transparency ? 32 : 24;
             break;
-        case PNG_COLOR_TYPE_RGB_ALPHA:
-            layout->bits = 32;
-            break;
-        default:
-            return 0;
+        case PNG_COLOR_TYPE_RGB_ALPHA: layout->bits = 32; break;
+        default: return 0;
     }
     if (target == PngTarget::Image32) {
         if (layout->bits == 8) {  // palette or grey levels, widened to 8 bits as their palette has them
@@ -201,7 +198,8 @@ bool DecodePngToImage(DxDraw::DxImage& image, std::span<const std::uint8_t> data
     PngLayout layout;
     if (!StartPng(reader, source) || !ReadPngHeader(reader.png(), reader.info(), &layout, PngTarget::Image32))
         return false;
-    if (!image.Create(static_cast<int>(layout.width), static_cast<int>(layout.height)) || !image.HasPixels()) return false;
+    if (!image.Create(static_cast<int>(layout.width), static_cast<int>(layout.height)) || !image.HasPixels())
+        return false;
     std::vector<png_bytep> rows(layout.height);
     for (png_uint_32 i = 0; i < layout.height; ++i) rows[i] = image.GetPixelAddress(0, static_cast<int>(i));
     if (!ReadPngRows(reader.png(), rows.data())) {

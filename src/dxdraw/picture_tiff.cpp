@@ -28,7 +28,8 @@ struct TiffMemory {
 tmsize_t TiffReadProc(thandle_t handle, void* buffer, tmsize_t request) {
     auto* memory = static_cast<TiffMemory*>(handle);
     if (request <= 0) return 0;
-    const std::uint64_t count = std::min<std::uint64_t>(static_cast<std::uint64_t>(request), memory->size - memory->position);
+    const std::uint64_t count =
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(request), memory->size - memory->position);
     if (count == 0) return 0;
     std::memcpy(buffer, memory->base + memory->position, count);
     memory->position += count;
@@ -134,7 +135,8 @@ bool FillPalette(TIFF* tif, const TiffLayout& layout, PaletteEntry* palette) {
     const auto level = [wide](std::uint16_t v) {
         return static_cast<std::uint8_t>(wide ? v * 255u / 65535u : v & 255u);
     };
-    for (std::uint32_t i = 0; i < count; ++i) palette[i] = PaletteEntry{level(blue[i]), level(green[i]), level(red[i]), 0};
+    for (std::uint32_t i = 0; i < count; ++i)
+        palette[i] = PaletteEntry{level(blue[i]), level(green[i]), level(red[i]), 0};
     return true;
 }
 

@@ -91,7 +91,8 @@ void FillRectSpansWith(FillFunc plain, FillFunc fast, void* dst, std::int32_t wi
     if (!fast) return plain(dst, width, pitch, value, height);
     const std::int32_t even = width / 2 * 2;
     if (even != 0) fast(dst, even, pitch, value, height);
-    if (width & 1) plain(static_cast<std::uint8_t*>(dst) + 4 * static_cast<std::ptrdiff_t>(even), 1, pitch, value, height);
+    if (width & 1)
+        plain(static_cast<std::uint8_t*>(dst) + 4 * static_cast<std::ptrdiff_t>(even), 1, pitch, value, height);
 }
 
 void FillRectSpans(void* dst, std::int32_t width, std::int32_t pitch, std::uint32_t value, std::int32_t height) {

@@ -204,8 +204,14 @@ void PlainSpan(void* dst, const void* src, const void* aux, std::int32_t width, 
                std::int32_t dstPitch, std::int32_t srcPitch, std::int32_t auxPitch, std::int32_t height) {
     if (width < 1 || height < 1) return;
     // Pixel rows step by whole pixels; the rule image's pitch is taken as given.
-    const Rows r{static_cast<std::uint8_t*>(dst), static_cast<const std::uint8_t*>(src),
-                 static_cast<const std::uint8_t*>(aux), width, height, dstPitch / 4 * 4, srcPitch / 4 * 4, auxPitch};
+    const Rows r{static_cast<std::uint8_t*>(dst),
+                 static_cast<const std::uint8_t*>(src),
+                 static_cast<const std::uint8_t*>(aux),
+                 width,
+                 height,
+                 dstPitch / 4 * 4,
+                 srcPitch / 4 * 4,
+                 auxPitch};
     const BlendParams& p = *params;
     const std::int32_t level = ClampLevel(Column, RawLevel(p));
     const std::uint32_t ulevel = static_cast<std::uint32_t>(level);
@@ -265,7 +271,8 @@ constexpr BlendSpanTable MakePlainTable() {
     PlaceColumn<kColumnRule>(table);
     PlaceColumn<kColumnXor>(table);
     // One routine whatever the row: the destination's alpha is never changed.
-    for (std::uint32_t row = 0; row < 4; ++row) table[BlendIndex(kColumnOntoOpaque, row)] = &PlainSpan<kColumnOntoOpaque, 3>;
+    for (std::uint32_t row = 0; row < 4; ++row)
+        table[BlendIndex(kColumnOntoOpaque, row)] = &PlainSpan<kColumnOntoOpaque, 3>;
     return table;
 }
 
@@ -283,7 +290,8 @@ void SetAlphaSpan(void* dst, std::int32_t width, std::int32_t pitch, std::uint32
     auto* row = static_cast<std::uint8_t*>(dst);
     const std::uint32_t bits = (alpha & 255) << 24;
     for (std::int32_t y = 0; y < height; ++y, row += pitch)
-        for (std::int32_t x = 0; x < width; ++x) StorePixel(row + 4 * x, (LoadPixel(row + 4 * x) & kColourBytes) | bits);
+        for (std::int32_t x = 0; x < width; ++x)
+            StorePixel(row + 4 * x, (LoadPixel(row + 4 * x) & kColourBytes) | bits);
 }
 
 }  // namespace DxDraw

@@ -100,7 +100,8 @@ struct Widened {
     template <class F>
     static R Halves(R s, R d, R lanes, F f) {
         const R both = V::Dup16In32(lanes);
-        return V::Pack(f(V::Lo(s), V::Lo(d), V::UnpackLo32(both, lanes)), f(V::Hi(s), V::Hi(d), V::UnpackHi32(both, lanes)));
+        return V::Pack(f(V::Lo(s), V::Lo(d), V::UnpackLo32(both, lanes)),
+                       f(V::Hi(s), V::Hi(d), V::UnpackHi32(both, lanes)));
     }
     // A weight for the colour values of every pixel, 0 for its alpha value.
     static R ColourWeights(int w) { return V::Set64(static_cast<std::uint64_t>(w) * 0x0000000100010001u); }
@@ -149,7 +150,8 @@ struct LightenK : Widened<V> {
     template <bool Blend>
     R Colours(R s, R d, R) const {
         if constexpr (!Blend) return W::Halves(s, d, [this](R s16, R) { return Lit(s16); });
-        return W::Halves(s, d, W::U2(W::AlphaLanes(s)), [this](R s16, R d16, R u2) { return W::Mix(d16, Lit(s16), u2); });
+        return W::Halves(s, d, W::U2(W::AlphaLanes(s)),
+                         [this](R s16, R d16, R u2) { return W::Mix(d16, Lit(s16), u2); });
     }
 };
 
@@ -223,14 +225,18 @@ struct AddWholeK {
     static constexpr bool kAlphaSurvivesZero = true;
     explicit AddWholeK(std::int32_t) {}
     template <bool Blend>
-    R Colours(R s, R d, R) const { return V::AddSat8(d, s); }
+    R Colours(R s, R d, R) const {
+        return V::AddSat8(d, s);
+    }
 };
 template <class V>
 struct SubtractWholeK {
     using R = typename V::R;
     explicit SubtractWholeK(std::int32_t) {}
     template <bool Blend>
-    R Colours(R s, R d, R) const { return V::SubSat8(d, s); }
+    R Colours(R s, R d, R) const {
+        return V::SubSat8(d, s);
+    }
 };
 template <class V>
 struct XorWholeK {
@@ -238,7 +244,9 @@ struct XorWholeK {
     static constexpr bool kAlphaSurvivesZero = true;
     explicit XorWholeK(std::int32_t) {}
     template <bool Blend>
-    R Colours(R s, R d, R) const { return V::Xor(d, s); }
+    R Colours(R s, R d, R) const {
+        return V::Xor(d, s);
+    }
 };
 
 template <class V>
@@ -255,7 +263,8 @@ struct RuleK : Widened<V> {
         R t = V::Min(V::Max(V::Add(W::BlueLanes(aux), offset), V::Set16(0)), V::Set16(255));
         if constexpr (Blend) t = V::Shr8(V::Mul(t, W::U(W::OpacityLanes(s))));
         // Q(s, d, u) = Q(d, s, 256 - u), as for the fade.
-        return W::Halves(s, d, V::Sub(W::Lanes(512), W::U2(t)), [](R s16, R d16, R u2) { return W::Mix(d16, s16, u2); });
+        return W::Halves(s, d, V::Sub(W::Lanes(512), W::U2(t)),
+                         [](R s16, R d16, R u2) { return W::Mix(d16, s16, u2); });
     }
 };
 
@@ -433,11 +442,13 @@ void CopyRows(const FastArgs& a) {
     const std::uint8_t* src = a.src;
     const auto rowBytes = 4 * static_cast<std::size_t>(a.width);
     if (reinterpret_cast<std::uintptr_t>(dst) - reinterpret_cast<std::uintptr_t>(src) - 1 < rowBytes - 1) {
-        for (std::int32_t y = 0; y < a.height; ++y, dst += a.dstPitch, src += a.srcPitch) std::memmove(dst, src, rowBytes);
+        for (std::int32_t y = 0; y < a.height; ++y, dst += a.dstPitch, src += a.srcPitch)
+            std::memmove(dst, src, rowBytes);
         return;
     }
     for (std::int32_t y = 0; y < a.height; ++y) {
-        RowWalker<Main>::Row(dst, a.width, [&]<class V>(std::int32_t x) { V::Store(dst + 4 * x, V::Load(src + 4 * x)); });
+        RowWalker<Main>::Row(dst, a.width,
+                             [&]<class V>(std::int32_t x) { V::Store(dst + 4 * x, V::Load(src + 4 * x)); });
         dst += a.dstPitch;
         src += a.srcPitch;
     }
@@ -469,9 +480,16 @@ void FastSpan(void* dst, const void* src, const void* aux, std::int32_t width, c
     if (width < 2 || height < 1) return;
     const BlendParams& p = *params;
     const std::int32_t level = ClampLevel(Column, RawLevel(p));
-    const FastArgs a{static_cast<std::uint8_t*>(dst), static_cast<const std::uint8_t*>(src),
-                     static_cast<const std::uint8_t*>(aux), width, height, dstPitch, srcPitch, auxPitch,
-                     p.channelMask | kAlphaByte, level};
+    const FastArgs a{static_cast<std::uint8_t*>(dst),
+                     static_cast<const std::uint8_t*>(src),
+                     static_cast<const std::uint8_t*>(aux),
+                     width,
+                     height,
+                     dstPitch,
+                     srcPitch,
+                     auxPitch,
+                     p.channelMask | kAlphaByte,
+                     level};
     if constexpr (Column == kColumnCopy) {
         if (Row == kAlphaFromSource && a.mask == 0xFFFFFFFF && !(p.flags & BLEND_SOURCE_ALPHA)) {
             // Nothing masked, nothing blended: whole pixels. Rows of a few kilobytes copy faster in

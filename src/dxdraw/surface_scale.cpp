@@ -18,7 +18,8 @@ ComPtr<DxSurface> ScaleAxis(int newSize, const DxImage* src, const RECT* srcRect
     const std::int64_t n = horizontal ? area.Width() : area.Height();
     const int across = horizontal ? area.Height() : area.Width();
     ComPtr<DxSurface> out = CreateSurface(32);
-    if (!out || !out->SetSize(horizontal ? newSize : area.Width(), horizontal ? area.Height() : newSize)) return nullptr;
+    if (!out || !out->SetSize(horizontal ? newSize : area.Width(), horizontal ? area.Height() : newSize))
+        return nullptr;
 
     const auto sourcePixel = [&](std::int64_t along, int line) {
         return horizontal ? src->GetPixelAddress(area.left + static_cast<int>(along), area.top + line)

@@ -29,8 +29,8 @@ void ScrollBoxUp(DxSurface& surface, const RECT& box, std::int32_t step) {
         std::memmove(surface.GetPixelAddress(area.left, y), surface.GetPixelAddress(area.left, y + step), bytes);
 }
 
-void DrawGlyph(DxSurface& surface, TextData& text, std::int32_t px, std::int32_t py, char32_t ch,
-               std::uint32_t colour, GlyphSize size) {
+void DrawGlyph(DxSurface& surface, TextData& text, std::int32_t px, std::int32_t py, char32_t ch, std::uint32_t colour,
+               GlyphSize size) {
     text.pFont->RenderChar(text.m_State, ch);
     const RECT touched = text.pFont->BlendGlyph(text.m_State, px, py, colour, size);
     if (!IsRectEmpty(touched)) surface.AddDirtyRect(&touched);

@@ -22,18 +22,18 @@ struct DrawRequest {
 
 // View messages (msg, a, b). a and b carry integers or pointers.
 enum ViewMessage : std::uint32_t {
-    kMsgCount = 0,              // a: u32* counter; every node adds 1
-    kMsgAttached = 1,           // sent by ssGroup::Add to the new child
-    kMsgDetaching = 3,          // sent by a detaching view to itself
+    kMsgCount = 0,      // a: u32* counter; every node adds 1
+    kMsgAttached = 1,   // sent by ssGroup::Add to the new child
+    kMsgDetaching = 3,  // sent by a detaching view to itself
     kMsgUpdateCallback = 0x4001,
-    kMsgGetMatrix = 0x4002,     // to a parent group: a = float** out, b = float[15] out or 0
-    kMsgWorldTransform = 0x4003,// to a parent group: a = float[16] in/out, b = float[15] in/out
-    kMsgHitTest = 0x4004,       // a = POINT* in screen pixels, b = ssView** out
-    kMsgDirtyPass = 0x4065,     // a = the screen view, b = DirtyRectList*
+    kMsgGetMatrix = 0x4002,       // to a parent group: a = float** out, b = float[15] out or 0
+    kMsgWorldTransform = 0x4003,  // to a parent group: a = float[16] in/out, b = float[15] in/out
+    kMsgHitTest = 0x4004,         // a = POINT* in screen pixels, b = ssView** out
+    kMsgDirtyPass = 0x4065,       // a = the screen view, b = DirtyRectList*
     kMsgCommit = 0x4066,
-    kMsgInvalidate = 0x4067,    // a = dirty flags
-    kMsgUncovered = 0x4068,     // a = const RECT* a detached view no longer covers
-    kMsgPaint = 0x4069,         // screen view only
+    kMsgInvalidate = 0x4067,  // a = dirty flags
+    kMsgUncovered = 0x4068,   // a = const RECT* a detached view no longer covers
+    kMsgPaint = 0x4069,       // screen view only
 };
 
 // Dispatch kinds.

@@ -19,9 +19,7 @@ ACTPool g_pool;
 
 std::size_t IndexOf(const ACT* act) { return static_cast<std::size_t>(act - g_pool.records.data()); }
 
-bool IsPoolRecord(const ACT* act) {
-    return act >= g_pool.records.data() && act < g_pool.records.data() + kActPoolSize;
-}
+bool IsPoolRecord(const ACT* act) { return act >= g_pool.records.data() && act < g_pool.records.data() + kActPoolSize; }
 
 void ReturnToPool(ACT* act) {
     if (!IsPoolRecord(act) || g_pool.in_pool[IndexOf(act)]) return;

@@ -27,9 +27,9 @@ inline constexpr int kActRootSlots = 16;
 inline constexpr int kActPoolSize = 128;
 
 struct ACT {
-    ACT* parent;          // null for a root and for a free record
-    ACT* next;            // next sibling in the parent's circular ring; next free record when free
-    ACT* last_child;      // newest child; its next is the oldest
+    ACT* parent;      // null for a root and for a free record
+    ACT* next;        // next sibling in the parent's circular ring; next free record when free
+    ACT* last_child;  // newest child; its next is the oldest
     ACTCallback callback;
     std::uintptr_t value;  // given at creation
     std::uintptr_t user;   // free for the owner, 0 at creation

@@ -36,8 +36,7 @@ CommandLineReader::CommandLineReader(std::u16string_view command_line) : command
 const char16_t* CommandLineReader::NextToken() {
     for (;;) {
         switch (state_) {
-            case State::Finished:
-                return nullptr;
+            case State::Finished: return nullptr;
             case State::ResponseFile:
                 if (ReadToken(file_text_, file_cursor_, true)) return token_.data();
                 file_text_.clear();

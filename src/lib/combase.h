@@ -149,8 +149,8 @@ public:
     }
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    ComPtr(ComPtr<U>&& o) noexcept : p_(o.Detach()) {}
+    requires std::is_convertible_v<U*, T*> ComPtr(ComPtr<U>&& o)
+    noexcept : p_(o.Detach()) {}
     ComPtr& operator=(ComPtr o) noexcept {
         std::swap(p_, o.p_);
         return *this;

@@ -13,11 +13,11 @@ template <class CharT>
 struct ExceptionHandleT {
     static constexpr std::size_t kTextUnits = 256;
 
-    CharT file[kTextUnits] = {};   // raising source file, relative to the source root
-    std::uint32_t line = 0;        // source line of the raise
-    std::uintptr_t pointer = 0;    // a free value shown beside the message (an address fits)
+    CharT file[kTextUnits] = {};  // raising source file, relative to the source root
+    std::uint32_t line = 0;       // source line of the raise
+    std::uintptr_t pointer = 0;   // a free value shown beside the message (an address fits)
     CharT message[kTextUnits] = {};
-    std::uint32_t type = 0;        // 1 = quit quietly
+    std::uint32_t type = 0;  // 1 = quit quietly
 
     ExceptionHandleT() = default;
     ExceptionHandleT(std::u16string_view source_file, std::uint32_t source_line) : line(source_line) {

@@ -28,8 +28,8 @@ public:
         : block_size_(block_size),
           blocks_(blocks),
           free_(blocks),
-          region_(static_cast<std::byte*>(::operator new(std::size_t{block_size} * blocks,
-                                                         std::align_val_t{alignment}, std::nothrow)),
+          region_(static_cast<std::byte*>(
+                      ::operator new (std::size_t{block_size} * blocks, std::align_val_t{alignment}, std::nothrow)),
                   RegionDelete{alignment}),
           bitmap_((blocks + 7) / 8, 0) {}
 
@@ -76,7 +76,7 @@ public:
 private:
     struct RegionDelete {
         std::uint32_t alignment;
-        void operator()(std::byte* region) const { ::operator delete(region, std::align_val_t{alignment}); }
+        void operator()(std::byte* region) const { ::operator delete (region, std::align_val_t{alignment}); }
     };
 
     std::uint32_t block_size_;

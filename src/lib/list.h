@@ -81,8 +81,10 @@ public:
             tail_ = last;
         } else {
             chain->prev_ = before->prev_;
-            if (before->prev_) before->prev_->next_ = chain;
-            else head_ = chain;
+            if (before->prev_)
+                before->prev_->next_ = chain;
+            else
+                head_ = chain;
             last = Adopt(chain);
             last->next_ = before;
             before->prev_ = last;
@@ -94,10 +96,14 @@ public:
     // group (null, another group's, or only named to this one) is refused with null.
     Node* Unlink(Node* node) {
         if (count_ == 0 || !Holds(node)) return nullptr;
-        if (node->next_) node->next_->prev_ = node->prev_;
-        else tail_ = node->prev_;
-        if (node->prev_) node->prev_->next_ = node->next_;
-        else head_ = node->next_;
+        if (node->next_)
+            node->next_->prev_ = node->prev_;
+        else
+            tail_ = node->prev_;
+        if (node->prev_)
+            node->prev_->next_ = node->next_;
+        else
+            head_ = node->next_;
         node->prev_ = nullptr;
         node->next_ = nullptr;
         node->group_ = nullptr;

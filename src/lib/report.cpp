@@ -18,8 +18,8 @@ int ShowMessage(std::u16string_view caption, std::u16string_view text, unsigned 
     line.append(caption).append(u"] ").append(text).append(u"\n");
     WriteStderr(line);
     return (style & host::kMbButtonMask) == host::kMbAbortRetryIgnore ? host::kIdIgnore
-           : (style & host::kMbButtonMask) == host::kMbYesNo            ? host::kIdYes
-                                                                       : host::kIdOk;
+           : (style & host::kMbButtonMask) == host::kMbYesNo          ? host::kIdYes
+                                                                      : host::kIdOk;
 }
 
 void DebugOutput(std::u16string_view text) {
@@ -34,12 +34,8 @@ int AssertFail(const char* expression, const char* file, int line, const char* m
     else
         FormatW(text, u"Assert(%hs);\nFile %hs, line %d.", expression, file, line);
     switch (ShowMessage(u"QUIBEL", text, host::kMbAbortRetryIgnore)) {
-        case host::kIdAbort:
-            ThrowError(u"misc", static_cast<std::uint32_t>(line), 0, 0, u"%s", text);
-        case host::kIdRetry:
-            DebugPrintf(u"Assert retry: %hs\n", expression);
-            return 0;
-        default:
-            return 1;
+        case host::kIdAbort: ThrowError(u"misc", static_cast<std::uint32_t>(line), 0, 0, u"%s", text);
+        case host::kIdRetry: DebugPrintf(u"Assert retry: %hs\n", expression); return 0;
+        default: return 1;
     }
 }

@@ -214,10 +214,14 @@ void FormatInto(Out& out, std::u16string_view format, std::span<const FormatArg>
         }
         Spec spec;
         for (; i < format.size(); ++i) {
-            if (format[i] == u'-') spec.left = true;
-            else if (format[i] == u'0') spec.zero = true;
-            else if (format[i] == u'+' || format[i] == u' ' || format[i] == u'#') continue;
-            else break;
+            if (format[i] == u'-')
+                spec.left = true;
+            else if (format[i] == u'0')
+                spec.zero = true;
+            else if (format[i] == u'+' || format[i] == u' ' || format[i] == u'#')
+                continue;
+            else
+                break;
         }
         if (i < format.size() && format[i] == u'*') {
             const FormatArg* a = take();
@@ -246,9 +250,12 @@ void FormatInto(Out& out, std::u16string_view format, std::span<const FormatArg>
             }
         }
         for (; i < format.size(); ++i) {
-            if (format[i] == u'h') spec.narrow = true;
-            else if (format[i] == u'l' || format[i] == u'w') spec.narrow = false;
-            else break;
+            if (format[i] == u'h')
+                spec.narrow = true;
+            else if (format[i] == u'l' || format[i] == u'w')
+                spec.narrow = false;
+            else
+                break;
         }
         if (i >= format.size()) break;
         char16_t conv = format[i];
@@ -298,8 +305,10 @@ void FormatInto(Out& out, std::u16string_view format, std::span<const FormatArg>
                     break;
                 }
                 std::u16string body;
-                if (spec.narrow) body = Cp932ToUtf16(std::string(1, static_cast<char>(arg->AsUnsigned())));
-                else body.push_back(static_cast<char16_t>(arg->AsUnsigned()));
+                if (spec.narrow)
+                    body = Cp932ToUtf16(std::string(1, static_cast<char>(arg->AsUnsigned())));
+                else
+                    body.push_back(static_cast<char16_t>(arg->AsUnsigned()));
                 PutPadded(out, spec, body, false);
                 break;
             }

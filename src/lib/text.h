@@ -36,8 +36,7 @@ public:
     enum class Kind { Signed, Unsigned, Pointer, Wide, Narrow };
 
     template <class T>
-        requires(std::is_integral_v<T> || std::is_enum_v<T>)
-    FormatArg(T value) {  // NOLINT(google-explicit-constructor)
+    requires(std::is_integral_v<T> || std::is_enum_v<T>) FormatArg(T value) {  // NOLINT(google-explicit-constructor)
         if constexpr (std::is_enum_v<T>) {
             kind_ = Kind::Signed;
             signed_ = static_cast<std::int64_t>(value);

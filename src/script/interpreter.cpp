@@ -65,9 +65,7 @@ ScriptStateNode* ScriptStateNode::ExecuteCommand() {
         case kJmp: return JumpTo(*group(), Arg(0));
         case kRjp: return ExecuteRjp();
         case kPjp: return ExecutePjp();
-        case kRsp:
-            ResetVariable(Arg(0));
-            return next();
+        case kRsp: ResetVariable(Arg(0)); return next();
         case kRst: return ExecuteReset(true);
         case kRsx: return ExecuteReset(false);
         case kIvg: return JumpThroughTables(*group(), EvaluateOperand(Arg(0), 0));

@@ -68,7 +68,8 @@ void ReadJumpPart(ByteReader& reader, IVJUMPTABLEGROUP& jumps) {
     std::string word;
     for (std::int32_t i = 0; i < kJumpEntryCount; ++i) {
         if (Peek(reader) == 0)
-            throw ScriptError2(reader.line(), u"ジャンプテーブルが%d行しかありません（%d行必要です）", i, kJumpEntryCount);
+            throw ScriptError2(reader.line(), u"ジャンプテーブルが%d行しかありません（%d行必要です）", i,
+                               kJumpEntryCount);
         auto node = std::make_unique<IVJUMPTABLENODE>();
         reader.SkipBlanks();
         ReadUpperName(reader, word);

@@ -33,7 +33,14 @@ public:
 
 struct JudgeEntry {
     // Stored operator characters; 0 (no operator) never holds.
-    enum : std::uint8_t { kEqual = '=', kLess = '<', kGreater = '>', kLessEqual = '[', kGreaterEqual = ']', kNotEqual = '!' };
+    enum : std::uint8_t {
+        kEqual = '=',
+        kLess = '<',
+        kGreater = '>',
+        kLessEqual = '[',
+        kGreaterEqual = ']',
+        kNotEqual = '!'
+    };
 
     std::u16string a;  // operand A: a variable name or a number, upper case
     std::u16string b;

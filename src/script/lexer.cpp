@@ -6,13 +6,13 @@
 namespace TextScript {
 
 const std::array<Keyword, kKeywordCount> KeywordTable = {{
-    {"GRP", kTokenGrp},   {"CHR", kTokenChr},   {"CHL", kTokenChl},   {"LAB", kTokenLab},   {"WAV", kTokenWav},
-    {"PST", kTokenPst},   {"SEL", kTokenSel},   {"RMS", kTokenRms},   {"CLM", kTokenClm},   {"LGR", kTokenLgr},
-    {"VOI", kTokenVoi},   {"FLS", kTokenFls},   {"JMP", kTokenJmp},   {"RJP", kTokenRjp},   {"PJP", kTokenPjp},
-    {"RSP", kTokenRsp},   {"RST", kTokenRst},   {"RSX", kTokenRsx},   {"SFS", kTokenSfs},   {"DON", kTokenDon},
-    {"DOF", kTokenDof},   {"TOF", kTokenTof},   {"IVG", kTokenIvg},   {"SSL", kTokenSsl},   {"END", kTokenEnd0},
-    {"END1", kTokenEnd1}, {"END2", kTokenEnd2}, {"SED", kTokenSed},   {"DGR", kTokenDgr},   {"S1A", kTokenS1a},
-    {"S1B", kTokenS1b},   {"S1M", kTokenS1m},   {"S2A", kTokenS2a},   {"S2B", kTokenS2b},   {"S2M", kTokenS2m},
+    {"GRP", kTokenGrp},   {"CHR", kTokenChr},   {"CHL", kTokenChl}, {"LAB", kTokenLab}, {"WAV", kTokenWav},
+    {"PST", kTokenPst},   {"SEL", kTokenSel},   {"RMS", kTokenRms}, {"CLM", kTokenClm}, {"LGR", kTokenLgr},
+    {"VOI", kTokenVoi},   {"FLS", kTokenFls},   {"JMP", kTokenJmp}, {"RJP", kTokenRjp}, {"PJP", kTokenPjp},
+    {"RSP", kTokenRsp},   {"RST", kTokenRst},   {"RSX", kTokenRsx}, {"SFS", kTokenSfs}, {"DON", kTokenDon},
+    {"DOF", kTokenDof},   {"TOF", kTokenTof},   {"IVG", kTokenIvg}, {"SSL", kTokenSsl}, {"END", kTokenEnd0},
+    {"END1", kTokenEnd1}, {"END2", kTokenEnd2}, {"SED", kTokenSed}, {"DGR", kTokenDgr}, {"S1A", kTokenS1a},
+    {"S1B", kTokenS1b},   {"S1M", kTokenS1m},   {"S2A", kTokenS2a}, {"S2B", kTokenS2b}, {"S2M", kTokenS2m},
 }};
 
 void LexerState::Start(std::string_view bytes) {
@@ -32,9 +32,7 @@ int ByteReader::Pop() {
     return c;
 }
 
-void ByteReader::RaisePushbackOverflow() {
-    ThrowError(u"lexer.cpp", __LINE__, 0, 0, u"lexer push-back overflow");
-}
+void ByteReader::RaisePushbackOverflow() { ThrowError(u"lexer.cpp", __LINE__, 0, 0, u"lexer push-back overflow"); }
 
 void ByteReader::SkipBlanks() {
     int c;

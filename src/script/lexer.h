@@ -119,9 +119,9 @@ public:
         if (c == '\n') --state_.line;
     }
 
-    void SkipBlanks();      // spaces and tabs
-    void SkipWhite();       // spaces, tabs and line ends
-    void SkipLine();        // up to and including the next '\n'; a 0 met first stays unread
+    void SkipBlanks();       // spaces and tabs
+    void SkipWhite();        // spaces, tabs and line ends
+    void SkipLine();         // up to and including the next '\n'; a 0 met first stays unread
     int ReadWithComments();  // as Read, but "//" starts a comment that runs to the line end
     // Read ASCII digits (or name bytes: letters, digits, '_', '@') into `word`, replacing it; the
     // first other byte stays unread. A word longer than kMaxWordBytes raises ScriptError2.

@@ -41,19 +41,53 @@ struct ArgItem {
 };
 
 // Makes a value item holding `text`; a given left or right item becomes its child.
-NamedItem* NewNamedItem(std::int32_t kind, std::u16string text, NamedItem* left = nullptr,
-                        NamedItem* right = nullptr);
+NamedItem* NewNamedItem(std::int32_t kind, std::u16string text, NamedItem* left = nullptr, NamedItem* right = nullptr);
 // Detaches the item from its parent and frees it with its sibling chain and its children.
 void FreeNamedItem(NamedItem* item);
 
 class ScriptStateNode : public CDoubleListNode<ScriptStateNode, ScriptStateGroup> {
 public:
     enum Code : std::uint8_t {
-        kReturn = 0, kMessage = 1, kGrp = 2, kChr = 3, kChl = 4, kLab = 5, kMenuEnd = 6, kMakeMenu = 7,
-        kWav = 8, kPst = 9, kSel = 10, kRms = 11, kClm = 12, kLgr = 13, kVoi = 14, kJmp = 15, kRjp = 16,
-        kPjp = 17, kRsp = 18, kRst = 19, kRsx = 20, kSfs = 21, kDon = 22, kDof = 23, kTof = 24, kIvg = 25,
-        kSsl = 26, kEnd = 27, kEnd1 = 28, kEnd2 = 29, kSed = 30, kDgr = 31, kPage = 34, kFls = 35,
-        kS1a = 36, kS1b = 37, kS1m = 38, kS2a = 39, kS2b = 40, kS2m = 41,
+        kReturn = 0,
+        kMessage = 1,
+        kGrp = 2,
+        kChr = 3,
+        kChl = 4,
+        kLab = 5,
+        kMenuEnd = 6,
+        kMakeMenu = 7,
+        kWav = 8,
+        kPst = 9,
+        kSel = 10,
+        kRms = 11,
+        kClm = 12,
+        kLgr = 13,
+        kVoi = 14,
+        kJmp = 15,
+        kRjp = 16,
+        kPjp = 17,
+        kRsp = 18,
+        kRst = 19,
+        kRsx = 20,
+        kSfs = 21,
+        kDon = 22,
+        kDof = 23,
+        kTof = 24,
+        kIvg = 25,
+        kSsl = 26,
+        kEnd = 27,
+        kEnd1 = 28,
+        kEnd2 = 29,
+        kSed = 30,
+        kDgr = 31,
+        kPage = 34,
+        kFls = 35,
+        kS1a = 36,
+        kS1b = 37,
+        kS1m = 38,
+        kS2a = 39,
+        kS2b = 40,
+        kS2m = 41,
     };
 
     // A node of `group` that is not linked yet, on the group's current lexer line.
@@ -71,9 +105,9 @@ public:
     std::u16string_view Arg(std::int32_t n) const;
     std::int32_t ArgCount() const;
 
-    std::uint32_t line = 0;   // lexer line when the node was made
-    std::uint8_t code = 0;    // command code, 0 to 41
-    std::uint8_t op = 0;      // PJP: '<' '=' '>'; PST: '=' '+' '-'; else 0
+    std::uint32_t line = 0;    // lexer line when the node was made
+    std::uint8_t code = 0;     // command code, 0 to 41
+    std::uint8_t op = 0;       // PJP: '<' '=' '>'; PST: '=' '+' '-'; else 0
     std::uint32_t number = 0;  // page number of a page node, else 0
     ArgItem* arguments = nullptr;
 

@@ -19,10 +19,10 @@ struct VariableNode {
     enum : std::uint32_t { kNumber = 0, kText = 1 };
 
     std::uint32_t kind = kNumber;
-    std::uint32_t hash = 0;   // HashName of the upper-cased name
-    std::u16string name;      // as first written
-    std::int32_t value = 0;   // kind 0
-    std::u16string text;      // kind 1
+    std::uint32_t hash = 0;  // HashName of the upper-cased name
+    std::u16string name;     // as first written
+    std::int32_t value = 0;  // kind 0
+    std::u16string text;     // kind 1
 };
 
 // rotate-left(h, 1) + b * 0x12345678 over the bytes of the UTF-16LE text, up to the first zero

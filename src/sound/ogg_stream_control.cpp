@@ -22,9 +22,7 @@ struct CStreamControl_Ogg::DecoderState {
 
 namespace {
 
-IStreamReader* ReaderOf(void* source) {
-    return static_cast<CStreamControl_Ogg*>(source)->GetReader();
-}
+IStreamReader* ReaderOf(void* source) { return static_cast<CStreamControl_Ogg*>(source)->GetReader(); }
 
 size_t ReadCallback(void* buffer, size_t size, size_t count, void* source) {
     if (size == 0 || count == 0) return 0;
@@ -125,7 +123,7 @@ std::uint32_t CStreamControl_Ogg::Decode(std::uint8_t* buffer, std::uint32_t byt
         const long got = ov_read_float(&state_->file, &pcm, static_cast<int>(frames), &link);
         if (got == OV_HOLE) continue;  // a gap in the data: decoding goes on after it
         if (got == 0) break;           // the end
-        if (got < 0) {  // damage the decoder cannot get past: the stream ends here, for good
+        if (got < 0) {                 // damage the decoder cannot get past: the stream ends here, for good
             state_->broken = true;
             break;
         }

@@ -15,8 +15,8 @@
 class IArchive;
 
 struct SoundParams {
-    std::int32_t enabled = 1;            // 0 leaves sound off
-    std::uint32_t sample_rate = 44100;   // of the output
+    std::int32_t enabled = 1;           // 0 leaves sound off
+    std::uint32_t sample_rate = 44100;  // of the output
     std::uint32_t channels = 2;
     std::uint32_t bits_per_sample = 16;
     std::uint32_t cooperative_level = 2;

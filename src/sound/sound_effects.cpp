@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "lib/report.h"
 #include "sound/sound.h"

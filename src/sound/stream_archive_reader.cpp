@@ -28,8 +28,7 @@ int CStreamArchiveReader::Close() {
 std::uint32_t CStreamArchiveReader::Read(void* buffer, std::uint32_t bytes) {
     if (!entry_ || position_ >= size_) return 0;
     // The entry is moved to our position first: an earlier seek to the end left it elsewhere.
-    if (entry_->Tell() != position_ &&
-        entry_->Seek(static_cast<std::int64_t>(position_), IArchiveFile::kSeekSet) < 0)
+    if (entry_->Tell() != position_ && entry_->Seek(static_cast<std::int64_t>(position_), IArchiveFile::kSeekSet) < 0)
         return 0;
     const std::uint64_t count = std::min<std::uint64_t>(bytes, size_ - position_);
     const std::uint64_t got = std::min(entry_->Read(buffer, count), count);
@@ -43,8 +42,7 @@ std::int64_t CStreamArchiveReader::Seek(std::int64_t offset, int origin) {
     if (target < 0) return -1;
     // The entry's own position cannot be its size; such a seek is only remembered here, and
     // reads from there give nothing.
-    if (static_cast<std::uint64_t>(target) < size_ && entry_->Seek(target, IArchiveFile::kSeekSet) != target)
-        return -1;
+    if (static_cast<std::uint64_t>(target) < size_ && entry_->Seek(target, IArchiveFile::kSeekSet) != target) return -1;
     position_ = static_cast<std::uint64_t>(target);
     return target;
 }

@@ -48,8 +48,7 @@ void UpdateFade(StreamChannel& channel) {
 
 void UpdateChannel(StreamChannel& channel) {
     std::uint32_t status = 0;
-    if (channel.buffer->GetStatus(&status) == host::kAudioOk && (status & host::kBufferLost))
-        channel.buffer->Restore();
+    if (channel.buffer->GetStatus(&status) == host::kAudioOk && (status & host::kBufferLost)) channel.buffer->Restore();
     if (channel.flags & kStreamFading) UpdateFade(channel);
     if (channel.flags & kStreamStopRequested) {
         channel.buffer->Stop();
@@ -110,9 +109,8 @@ std::unique_ptr<host::SoundBuffer> CreateStreamBuffer(const host::WaveFormat& fo
         MessageBoxPrintf(u"DirectSound",
                          u"CreateStreamBuffer(%X)\r\n  wFormatTag=%4X\r\n  nChannels=%d\r\n  nSamplesPerSec=%d\r\n"
                          u"  nAvgBytesPerSec=%d\r\n  nBlockAlign=%d\r\n  wBitsPerSample=%d\r\n  cbSize=%d\r\n",
-                         static_cast<std::uint32_t>(result), format.format_tag, format.channels,
-                         format.samples_per_sec, format.avg_bytes_per_sec, format.block_align,
-                         format.bits_per_sample, format.extra_size);
+                         static_cast<std::uint32_t>(result), format.format_tag, format.channels, format.samples_per_sec,
+                         format.avg_bytes_per_sec, format.block_align, format.bits_per_sample, format.extra_size);
         return nullptr;
     }
     return buffer;

@@ -28,10 +28,10 @@ int CStreamControl::Start(StreamChannel* channel, int speed, int volume, int pan
     channel->format = format_;
     // The speed changes pitch and duration together: the buffer plays at a scaled rate.
     const std::uint64_t factor = static_cast<std::uint32_t>(speed);
-    channel->format.samples_per_sec = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>((format_.samples_per_sec * factor) >> 12, UINT32_MAX));
-    channel->format.avg_bytes_per_sec = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>((format_.avg_bytes_per_sec * factor) >> 12, UINT32_MAX));
+    channel->format.samples_per_sec =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>((format_.samples_per_sec * factor) >> 12, UINT32_MAX));
+    channel->format.avg_bytes_per_sec =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>((format_.avg_bytes_per_sec * factor) >> 12, UINT32_MAX));
     GetBufferSizes(channel);
     channel->total_bytes = GetTotalBytes();
     channel->remaining_in_pass = channel->total_bytes;

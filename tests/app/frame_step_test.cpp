@@ -27,8 +27,8 @@ public:
     explicit TestProcedure(host::ModalUi& modal) : modal_(modal) {}
     std::intptr_t WindowProc(const host::WindowMessage& m) override {
         received.push_back(m.message);
-        if (m.message == host::kMsgClose &&
-            modal_.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo | host::kMbIconQuestion) == host::kIdYes)
+        if (m.message == host::kMsgClose && modal_.MessageBox(u"終了", u"終了してもよろしいですか？",
+                                                              host::kMbYesNo | host::kMbIconQuestion) == host::kIdYes)
             QuitRequested = 1;
         if (m.message == host::kMsgChar) {
             CharReceived = 1;
@@ -227,7 +227,8 @@ TEST_F(FrameStepTest, KeyTableMapsEveryCodeToItsBit) {
         StepFrame();
         EXPECT_EQ(InputState.released, key.bit) << "code " << key.code;
     }
-    EXPECT_EQ(static_cast<std::uint32_t>(kDecideMask), kInputReturn | kInputEscape | kInputMouseLeft | kInputMouseRight);
+    EXPECT_EQ(static_cast<std::uint32_t>(kDecideMask),
+              kInputReturn | kInputEscape | kInputMouseLeft | kInputMouseRight);
     EXPECT_EQ(static_cast<std::uint32_t>(kSkipMask), kInputLeftShift | kInputRightShift | kInputMouseRight);
 }
 
@@ -270,8 +271,8 @@ TEST_F(FrameStepTest, TasksAreWalkedAroundTheUpdateAndDraw) {
     RootViewGroup = &root;
     StepFrame();
     RootViewGroup = nullptr;
-    const std::vector<std::string> expected{"0", "1", "update", "2", "3", "4", "5", "6", "7", "8",
-                                            "9", "10", "11", "12", "13", "14", "15"};
+    const std::vector<std::string> expected{"0", "1", "update", "2",  "3",  "4",  "5",  "6", "7",
+                                            "8", "9", "10",     "11", "12", "13", "14", "15"};
     EXPECT_EQ(order, expected);
 }
 

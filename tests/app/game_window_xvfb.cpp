@@ -29,7 +29,8 @@ class ClosingFrame : public DxDraw::DxFrame {
 public:
     std::intptr_t WindowProc(const host::WindowMessage& m) override {
         if (m.message == host::kMsgClose) {
-            if (ShowMessage(u"終了", u"終了してもよろしいですか？", host::kMbYesNo | host::kMbIconQuestion) == host::kIdYes)
+            if (ShowMessage(u"終了", u"終了してもよろしいですか？", host::kMbYesNo | host::kMbIconQuestion) ==
+                host::kIdYes)
                 QuitRequested = 1;
             return 0;
         }

@@ -164,7 +164,9 @@ TEST(FrameWindow, InFullScreenTheTopEdgeShowsTheMenuBar) {
     frame.SetDevice(&device);
     frame.SetHasMenu(true);
     host.window().ShowMenuBar(false);
-    auto move = [&](int y) { frame.WindowProc({host::kMsgMouseMove, 0, static_cast<std::intptr_t>(10 | (y << 16)), {}}); };
+    auto move = [&](int y) {
+        frame.WindowProc({host::kMsgMouseMove, 0, static_cast<std::intptr_t>(10 | (y << 16)), {}});
+    };
     move(300);
     EXPECT_FALSE(host.window().MenuBarShown());
     move(1);

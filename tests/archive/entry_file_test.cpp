@@ -184,10 +184,10 @@ TEST_F(EntryFiles, LzssEntriesAreBoundedByTheirSize) {
     // Two literals, then a reference to ring position 0xFEE (the first literal), length 4.
     const std::vector<std::uint8_t> overlap = {0x03, 'A', 'B', 0xEE, 0xF1};
     auto archive = Open(0x02 /* LZSS */, {{"overlap", overlap, 6},
-                                                {"short", overlap, 7},
-                                                {"cut", {0x03, 'A', 'B', 0xEE}, 6},
-                                                {"longer", overlap, 4},
-                                                {"impossible", overlap, 1000}});
+                                          {"short", overlap, 7},
+                                          {"cut", {0x03, 'A', 'B', 0xEE}, 6},
+                                          {"longer", overlap, 4},
+                                          {"impossible", overlap, 1000}});
     ASSERT_TRUE(archive);
     auto whole = LoadArchiveEntry(*archive, u"overlap");
     ASSERT_TRUE(whole);
@@ -214,7 +214,7 @@ TEST(Lzss, DecodesLiteralsAndReferencesIntoTheRing) {
     EXPECT_EQ(far[0], 'z');
     EXPECT_EQ(far[1], 0);
     std::vector<std::uint8_t> room(2);
-    EXPECT_EQ(DecodeLzss(room, literals), 2u);  // never past the output
+    EXPECT_EQ(DecodeLzss(room, literals), 2u);                              // never past the output
     EXPECT_EQ(DecodeLzss(out, std::vector<std::uint8_t>{0x00, 0xEE}), 0u);  // half a reference
 }
 

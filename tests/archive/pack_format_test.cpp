@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "archive/archive.h"
-#include "support/capture_reports.h"
 #include "pack_fixtures.h"
+#include "support/capture_reports.h"
 
 using namespace archive_test;
 
@@ -35,7 +35,7 @@ TEST_P(PackFormat, Version6LooksUpIgnoringCaseAndSeparators) {
     EXPECT_EQ(Load(*archive, u"readme.txt"), "hello world");
     EXPECT_TRUE(archive->Exists(u"bg/sub"));
     EXPECT_FALSE(archive->Exists(u"bg/sub/title.png"));  // an empty folder holds nothing
-    EXPECT_FALSE(archive->Exists(u"title.png"));      // not at the root
+    EXPECT_FALSE(archive->Exists(u"title.png"));         // not at the root
     EXPECT_FALSE(archive->Exists(u"bg/title.pn"));
     EXPECT_FALSE(archive->IsCompressed(u"readme.txt"));
 }

@@ -24,14 +24,15 @@ std::uint32_t BigEndian32(const std::string& b, std::size_t at) {
 }
 
 std::uint32_t LittleEndian32(const std::string& b, std::size_t at) {
-    return std::uint8_t(b[at]) | (std::uint32_t(std::uint8_t(b[at + 1])) << 8) | (std::uint32_t(std::uint8_t(b[at + 2])) << 16) |
-           (std::uint32_t(std::uint8_t(b[at + 3])) << 24);
+    return std::uint8_t(b[at]) | (std::uint32_t(std::uint8_t(b[at + 1])) << 8) |
+           (std::uint32_t(std::uint8_t(b[at + 2])) << 16) | (std::uint32_t(std::uint8_t(b[at + 3])) << 24);
 }
 
 std::vector<std::string> SplitTabs(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) fields.push_back(line.substr(start, tab - start));
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        fields.push_back(line.substr(start, tab - start));
     fields.push_back(line.substr(start));
     return fields;
 }
@@ -89,7 +90,9 @@ private:
     }
     std::string Name() {
         std::size_t start = pos_;
-        while (pos_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_' || s_[pos_] == '-')) ++pos_;
+        while (pos_ < s_.size() &&
+               (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_' || s_[pos_] == '-'))
+            ++pos_;
         if (start == pos_) throw std::runtime_error("config.xml: name expected at byte " + std::to_string(pos_));
         return s_.substr(start, pos_ - start);
     }
@@ -122,7 +125,8 @@ private:
             std::size_t lt = End(s_.find('<', pos_), 0);
             std::string text = s_.substr(pos_, lt - pos_);
             if (text.find_first_not_of(" \t\r\n") != std::string::npos) {
-                e.text += text.substr(text.find_first_not_of(" \t\r\n"), text.find_last_not_of(" \t\r\n") - text.find_first_not_of(" \t\r\n") + 1);
+                e.text += text.substr(text.find_first_not_of(" \t\r\n"),
+                                      text.find_last_not_of(" \t\r\n") - text.find_first_not_of(" \t\r\n") + 1);
             }
             pos_ = lt;
             if (s_.compare(pos_, 2, "</") == 0) {
@@ -152,7 +156,8 @@ CommandResult RunCommand(const std::string& commandLine) {
         std::unique_ptr<std::FILE, PipeCloser> pipe(popen(commandLine.c_str(), "r"), PipeCloser{&status});
         if (!pipe) return result;
         std::array<char, 65536> buffer;
-        for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0;) result.output.append(buffer.data(), n);
+        for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0;)
+            result.output.append(buffer.data(), n);
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
@@ -231,7 +236,11 @@ std::vector<Node> ParseDump(const std::string& dump) {
     for (const std::string& line : Lines(dump)) {
         std::vector<std::string> f = SplitTabs(line);
         if (f.size() < 4) throw std::runtime_error("unexpected dump line: " + line);
-        Node n{std::atoi(f[0].c_str()), std::atoi(f[1].c_str()), f[2].empty() ? '-' : f[2][0], std::atoi(f[3].c_str()), {}};
+        Node n{std::atoi(f[0].c_str()),
+               std::atoi(f[1].c_str()),
+               f[2].empty() ? '-' : f[2][0],
+               std::atoi(f[3].c_str()),
+               {}};
         for (std::size_t i = 4; i < f.size(); ++i) n.args.push_back(Unescape(f[i]));
         nodes.push_back(std::move(n));
     }
@@ -253,13 +262,15 @@ JumpTables ParseIvDump(const std::string& dump) {
 }
 
 const Element* Element::Child(const std::string& childName) const {
-    for (const Element& c : children) if (c.name == childName) return &c;
+    for (const Element& c : children)
+        if (c.name == childName) return &c;
     return nullptr;
 }
 
 std::vector<const Element*> Element::Children(const std::string& childName) const {
     std::vector<const Element*> out;
-    for (const Element& c : children) if (c.name == childName) out.push_back(&c);
+    for (const Element& c : children)
+        if (c.name == childName) out.push_back(&c);
     return out;
 }
 

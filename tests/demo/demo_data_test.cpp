@@ -27,9 +27,37 @@ std::string Upper(std::string s) {
 std::string ToUtf8(const std::string& cp932) { return Utf16ToUtf8(Cp932ToUtf16(cp932)); }
 
 enum Code {
-    kMessage = 1, kGrp = 2, kChr = 3, kChl = 4, kLab = 5, kWav = 8, kPst = 9, kSel = 10, kVoi = 14, kJmp = 15, kRjp = 16,
-    kPjp = 17, kRsp = 18, kRst = 19, kRsx = 20, kSfs = 21, kTof = 24, kIvg = 25, kSsl = 26, kEnd = 27, kEnd1 = 28, kEnd2 = 29,
-    kSed = 30, kPage = 34, kFls = 35, kS1a = 36, kS1b = 37, kS1m = 38, kS2a = 39, kS2b = 40, kS2m = 41
+    kMessage = 1,
+    kGrp = 2,
+    kChr = 3,
+    kChl = 4,
+    kLab = 5,
+    kWav = 8,
+    kPst = 9,
+    kSel = 10,
+    kVoi = 14,
+    kJmp = 15,
+    kRjp = 16,
+    kPjp = 17,
+    kRsp = 18,
+    kRst = 19,
+    kRsx = 20,
+    kSfs = 21,
+    kTof = 24,
+    kIvg = 25,
+    kSsl = 26,
+    kEnd = 27,
+    kEnd1 = 28,
+    kEnd2 = 29,
+    kSed = 30,
+    kPage = 34,
+    kFls = 35,
+    kS1a = 36,
+    kS1b = 37,
+    kS1m = 38,
+    kS2a = 39,
+    kS2b = 40,
+    kS2m = 41
 };
 
 // The built data, read once for all the checks.
@@ -60,7 +88,8 @@ Data& Demo() {
         d->startScript = d->script->Read("_start.txt").value_or("");
         CommandResult check = RunCommand(std::string(SCRIPTC) + " " + Quoted((work / "_start.txt").string()));
         if (check.exitCode != 0) d->compileErrors = check.output.empty() ? "scriptc failed" : check.output;
-        d->nodes = ParseDump(RunCommand(std::string(SCRIPTC) + " --dump " + Quoted((work / "_start.txt").string())).output);
+        d->nodes =
+            ParseDump(RunCommand(std::string(SCRIPTC) + " --dump " + Quoted((work / "_start.txt").string())).output);
         CommandResult iv = RunCommand(std::string(SCRIPTC) + " --iv " + Quoted((work / "iv.txt").string()));
         if (iv.exitCode != 0) d->compileErrors += iv.output.empty() ? "scriptc --iv failed" : iv.output;
         d->tables = ParseIvDump(iv.output);
@@ -73,7 +102,8 @@ Data& Demo() {
 
 std::vector<const Node*> NodesOf(int code) {
     std::vector<const Node*> out;
-    for (const Node& n : Demo().nodes) if (n.code == code) out.push_back(&n);
+    for (const Node& n : Demo().nodes)
+        if (n.code == code) out.push_back(&n);
     return out;
 }
 
@@ -134,8 +164,9 @@ TEST(DemoData, ScriptAndTablesCompile) {
 TEST(DemoData, EveryStoryCommandIsUsed) {
     std::set<int> used;
     for (const Node& n : Demo().nodes) used.insert(n.code);
-    for (int code : {kMessage, kGrp, kChr, kChl, kLab, kWav, kPst, kSel, kVoi, kJmp, kRjp, kPjp, kRsp, kRst, kRsx, kSfs, kTof, kIvg,
-                     kSsl, kEnd, kEnd1, kEnd2, kSed, kPage, kFls, kS1a, kS1b, kS1m, kS2a, kS2b, kS2m}) {
+    for (int code :
+         {kMessage, kGrp, kChr, kChl, kLab,  kWav,  kPst, kSel,  kVoi, kJmp, kRjp, kPjp, kRsp, kRst, kRsx, kSfs,
+          kTof,     kIvg, kSsl, kEnd, kEnd1, kEnd2, kSed, kPage, kFls, kS1a, kS1b, kS1m, kS2a, kS2b, kS2m}) {
         EXPECT_TRUE(used.count(code)) << "command code " << code << " is never used";
     }
     std::set<std::string> grp, wav, voi;
@@ -148,7 +179,8 @@ TEST(DemoData, EveryStoryCommandIsUsed) {
     EXPECT_TRUE(grp.count("BLACK") && grp.count("WHITE"));
     EXPECT_TRUE(std::any_of(grp.begin(), grp.end(), [](const std::string& g) { return GrpLayers(g).size() > 2; }))
         << "no GRP composes two layers over its base";
-    EXPECT_TRUE(std::any_of(grp.begin(), grp.end(), [](const std::string& g) { return g.size() == 9; })) << "no six-digit GRP";
+    EXPECT_TRUE(std::any_of(grp.begin(), grp.end(), [](const std::string& g) { return g.size() == 9; }))
+        << "no six-digit GRP";
     EXPECT_TRUE(wav.count("00") && voi.count("00"));
     EXPECT_EQ(pstOps, (std::set<char>{'=', '+', '-'}));
     EXPECT_EQ(pjpOps, (std::set<char>{'<', '=', '>'}));
@@ -158,7 +190,8 @@ TEST(DemoData, EveryStoryCommandIsUsed) {
     EXPECT_NE(script.find("#1"), std::string::npos);
     EXPECT_NE(script.find("#2"), std::string::npos);
     std::vector<const Node*> flashes = NodesOf(kFls);
-    EXPECT_TRUE(std::any_of(flashes.begin(), flashes.end(), [](const Node* n) { return !std::isdigit(n->args[0][0]); }));
+    EXPECT_TRUE(
+        std::any_of(flashes.begin(), flashes.end(), [](const Node* n) { return !std::isdigit(n->args[0][0]); }));
     // Menus of one, two and three items.
     std::set<int> menuSizes;
     const std::vector<Node>& nodes = Demo().nodes;
@@ -172,7 +205,8 @@ TEST(DemoData, EveryStoryCommandIsUsed) {
     // The prologue skip: the label PRSK, and REPR set once the prologue is read.
     EXPECT_TRUE(LabelLandsOnPage("PRSK"));
     std::vector<const Node*> assignments = NodesOf(kPst);
-    EXPECT_TRUE(std::any_of(assignments.begin(), assignments.end(), [](const Node* n) { return Upper(n->args[0]) == "REPR"; }));
+    EXPECT_TRUE(
+        std::any_of(assignments.begin(), assignments.end(), [](const Node* n) { return Upper(n->args[0]) == "REPR"; }));
     // The turn selection's variables.
     std::set<std::string> names;
     for (const Node* n : NodesOf(kPst)) names.insert(Upper(n->args[0]));
@@ -181,10 +215,14 @@ TEST(DemoData, EveryStoryCommandIsUsed) {
 
 TEST(DemoData, EveryJumpLandsOnALabel) {
     const std::vector<Node>& nodes = Demo().nodes;
-    for (const Node* n : NodesOf(kJmp)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "JMP " << n->args[0] << " line " << n->line;
-    for (const Node* n : NodesOf(kPjp)) EXPECT_TRUE(LabelLandsOnPage(n->args[2])) << "PJP " << n->args[2] << " line " << n->line;
-    for (const Node* n : NodesOf(kSel)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "SEL " << n->args[0] << " line " << n->line;
-    for (const Node* n : NodesOf(kRjp)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "RJP " << n->args[0] << " line " << n->line;
+    for (const Node* n : NodesOf(kJmp))
+        EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "JMP " << n->args[0] << " line " << n->line;
+    for (const Node* n : NodesOf(kPjp))
+        EXPECT_TRUE(LabelLandsOnPage(n->args[2])) << "PJP " << n->args[2] << " line " << n->line;
+    for (const Node* n : NodesOf(kSel))
+        EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "SEL " << n->args[0] << " line " << n->line;
+    for (const Node* n : NodesOf(kRjp))
+        EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "RJP " << n->args[0] << " line " << n->line;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (nodes[i].code != kRjp || (i > 0 && nodes[i - 1].code == kRjp)) continue;
         int run = 0;
@@ -199,7 +237,8 @@ TEST(DemoData, EveryJumpLandsOnALabel) {
     }
     // Every jump entry that SSL or IVG can reach, and every judge table's target.
     const JumpTables& tables = Demo().tables;
-    for (std::size_t i = 0; i < tables.jumps.size(); ++i) EXPECT_TRUE(LabelLandsOnPage(tables.jumps[i])) << "iv.txt entry " << i;
+    for (std::size_t i = 0; i < tables.jumps.size(); ++i)
+        EXPECT_TRUE(LabelLandsOnPage(tables.jumps[i])) << "iv.txt entry " << i;
     for (const JudgeTable& t : tables.judges) EXPECT_TRUE(LabelLandsOnPage(t.label)) << "iv.txt table " << t.number;
     // Scene names: each replay starts at the label of its name.
     for (const Node* n : NodesOf(kSfs)) EXPECT_TRUE(LabelLandsOnPage(n->args[0])) << "SFS " << n->args[0];
@@ -211,7 +250,8 @@ TEST(DemoData, NoFlashWhitensAPictureBeforeItIsShown) {
     std::string waiting;
     for (const Node& n : Demo().nodes) {
         if (n.code == kMessage || n.code == kSel) waiting.clear();
-        bool composes = n.code == kChr || n.code == kChl || (n.code == kGrp && Upper(n.args[0]) != "BLACK" && Upper(n.args[0]) != "WHITE");
+        bool composes = n.code == kChr || n.code == kChl ||
+                        (n.code == kGrp && Upper(n.args[0]) != "BLACK" && Upper(n.args[0]) != "WHITE");
         if (composes) waiting = n.args[0];
         if (n.code == kFls) {
             EXPECT_EQ(waiting, "") << "the flash at line " << n.line << " whitens " << waiting;
@@ -232,7 +272,8 @@ TEST(DemoData, StoryPicturesExist) {
     }
     // The save dialog's thumbnail of a background: "thumb/" and its prefix, as TIFF or PNG.
     for (const std::string& prefix : prefixes) {
-        EXPECT_TRUE(Demo().script->Has("thumb/" + prefix + ".tif") || Demo().script->Has("thumb/" + prefix + ".png")) << prefix;
+        EXPECT_TRUE(Demo().script->Has("thumb/" + prefix + ".tif") || Demo().script->Has("thumb/" + prefix + ".png"))
+            << prefix;
     }
     std::vector<const Node*> characters = NodesOf(kChr);
     for (const Node* n : NodesOf(kChl)) characters.push_back(n);
@@ -247,9 +288,12 @@ TEST(DemoData, StoryPicturesExist) {
 }
 
 TEST(DemoData, StorySoundsExist) {
-    for (const Node* n : NodesOf(kWav)) if (n->args[0] != "00") ExpectOgg("bgm/" + n->args[0] + ".ogg");
-    for (const Node* n : NodesOf(kVoi)) if (n->args[0] != "00") ExpectOgg("voice/" + n->args[0] + ".ogg");
-    for (int code : {kS1a, kS1b, kS2a, kS2b}) for (const Node* n : NodesOf(code)) ExpectOgg("se/" + n->args[0] + ".ogg");
+    for (const Node* n : NodesOf(kWav))
+        if (n->args[0] != "00") ExpectOgg("bgm/" + n->args[0] + ".ogg");
+    for (const Node* n : NodesOf(kVoi))
+        if (n->args[0] != "00") ExpectOgg("voice/" + n->args[0] + ".ogg");
+    for (int code : {kS1a, kS1b, kS2a, kS2b})
+        for (const Node* n : NodesOf(code)) ExpectOgg("se/" + n->args[0] + ".ogg");
     // The sound settings' two test buttons.
     ExpectOgg("voice/V_TEST.ogg");
     ExpectOgg("se/INS02.ogg");
@@ -268,7 +312,8 @@ TEST(DemoData, MessagesFitTheWindow) {
     ASSERT_TRUE(names);
     for (const Node* n : NodesOf(kMessage)) {
         std::string text = n->args[0];
-        for (auto [tag, value] : {std::pair{"#1", names->attributes.at("first")}, std::pair{"#2", names->attributes.at("last")}}) {
+        for (auto [tag, value] :
+             {std::pair{"#1", names->attributes.at("first")}, std::pair{"#2", names->attributes.at("last")}}) {
             for (std::size_t at; (at = text.find(tag)) != std::string::npos;) text.replace(at, 2, value);
         }
         std::u16string wide = Utf8ToUtf16(text);
@@ -283,7 +328,8 @@ TEST(DemoData, MessagesFitTheWindow) {
         bool speaker = wide[0] == u'\u3010';
         EXPECT_LE(lines, speaker ? 4 : 3) << "line " << n->line;
         if (speaker) {
-            EXPECT_EQ(wide.find(u'\u3011'), wide.find(u'\n') - 1) << "the speaker's name stands alone, line " << n->line;
+            EXPECT_EQ(wide.find(u'\u3011'), wide.find(u'\n') - 1)
+                << "the speaker's name stands alone, line " << n->line;
         }
     }
 }
@@ -303,10 +349,12 @@ TEST(DemoData, ScreenPicturesHaveTheirSizes) {
     ExpectPicture("select/selbg", 800, 600, true);
     ExpectPicture("turnbg", 800, 600, true);
     for (const char* place : {"A", "B", "C", "D"}) {
-        for (const char* state : {"_0", "_1"}) ExpectPicture(std::string("select/SEL_") + place + state, 170, 300, true);
+        for (const char* state : {"_0", "_1"})
+            ExpectPicture(std::string("select/SEL_") + place + state, 170, 300, true);
     }
     for (const char* place : {"AB", "CD"}) {
-        for (const char* state : {"_0", "_1"}) ExpectPicture(std::string("select/SEL_") + place + state, 356, 300, true);
+        for (const char* state : {"_0", "_1"})
+            ExpectPicture(std::string("select/SEL_") + place + state, 356, 300, true);
     }
     const Element* system = Demo().config.Child("system");
     ASSERT_TRUE(system);
@@ -356,7 +404,8 @@ TEST(DemoData, LayoutDocumentNamesExist) {
         bool album = std::string(screen) == "cgalbum";
         const Element* layout = Demo().config.Child(screen);
         ASSERT_TRUE(layout);
-        int w = std::atoi(layout->attributes.at("width").c_str()), h = std::atoi(layout->attributes.at("height").c_str());
+        int w = std::atoi(layout->attributes.at("width").c_str()),
+            h = std::atoi(layout->attributes.at("height").c_str());
         std::vector<int> thumb = Numbers(layout->attributes.at("thumbsize"));
         ASSERT_EQ(thumb.size(), 2u);
         std::vector<const Element*> pages = layout->Children("page");
@@ -409,7 +458,8 @@ TEST(DemoData, LayoutDocumentNamesExist) {
 }
 
 TEST(DemoData, LooseFoldersHoldTheArchivesFiles) {
-    for (auto [packed, folder] : {std::pair{Demo().script.get(), Demo().scriptFolder.get()}, std::pair{Demo().sound.get(), Demo().soundFolder.get()}}) {
+    for (auto [packed, folder] : {std::pair{Demo().script.get(), Demo().scriptFolder.get()},
+                                  std::pair{Demo().sound.get(), Demo().soundFolder.get()}}) {
         std::vector<std::string> names = packed->List();
         EXPECT_FALSE(names.empty());
         for (const std::string& name : names) {

@@ -1,8 +1,8 @@
 // The sample game builder's own pieces: soft shapes, the picture and sound writers, and the
 // conversion of the story's text.
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <png.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
@@ -22,7 +22,9 @@ namespace fs = std::filesystem;
 
 class TempDir {
 public:
-    TempDir() : path_(fs::temp_directory_path() / ("mkdemo_test_" + std::to_string(::getpid()))) { fs::create_directories(path_); }
+    TempDir() : path_(fs::temp_directory_path() / ("mkdemo_test_" + std::to_string(::getpid()))) {
+        fs::create_directories(path_);
+    }
     ~TempDir() { fs::remove_all(path_); }
     const fs::path& path() const { return path_; }
 
@@ -53,7 +55,9 @@ TEST(Canvas, PaintingSkipsNoEdgePixel) {
             for (int y = 0; y < 100; ++y) {
                 for (int x = 0; x < 120; ++x) {
                     float expected = ExpectedCoverage(shape.distance(x + 0.5f, y + 0.5f), softness);
-                    ASSERT_NEAR(canvas.at(x, y).a, expected, 1e-5f) << x << "," << y << " softness " << softness << " shape " << (&shape - shapes) << " d " << shape.distance(x + 0.5f, y + 0.5f);
+                    ASSERT_NEAR(canvas.at(x, y).a, expected, 1e-5f)
+                        << x << "," << y << " softness " << softness << " shape " << (&shape - shapes) << " d "
+                        << shape.distance(x + 0.5f, y + 0.5f);
                 }
             }
         }
@@ -85,9 +89,11 @@ TEST(PictureFile, PngKeepsColoursAndTransparency) {
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
     ASSERT_EQ(image.width, 3u);
     ASSERT_EQ(image.height, 2u);
-    EXPECT_EQ(std::vector<std::uint8_t>(pixels.begin(), pixels.begin() + 4), (std::vector<std::uint8_t>{255, 128, 0, 255}));
+    EXPECT_EQ(std::vector<std::uint8_t>(pixels.begin(), pixels.begin() + 4),
+              (std::vector<std::uint8_t>{255, 128, 0, 255}));
     EXPECT_EQ(pixels[4 * 1 + 3], 0);  // untouched pixels stay transparent
-    EXPECT_EQ(std::vector<std::uint8_t>(pixels.begin() + 20, pixels.end()), (std::vector<std::uint8_t>{0x33, 0x66, 0x99, 128}));
+    EXPECT_EQ(std::vector<std::uint8_t>(pixels.begin() + 20, pixels.end()),
+              (std::vector<std::uint8_t>{0x33, 0x66, 0x99, 128}));
 }
 
 TEST(PictureFile, BmpRowsArePaddedBottomUpInBlueGreenRed) {
@@ -110,7 +116,8 @@ TEST(PictureFile, BmpRowsArePaddedBottomUpInBlueGreenRed) {
 TEST(SoundFile, OggDecodesToTheSamplesWritten) {
     TempDir dir;
     Sound tone{22050, std::vector<float>(22050)};
-    for (std::size_t i = 0; i < tone.samples.size(); ++i) tone.samples[i] = 0.5f * std::sin(2 * std::numbers::pi_v<float> * 440 * i / 22050);
+    for (std::size_t i = 0; i < tone.samples.size(); ++i)
+        tone.samples[i] = 0.5f * std::sin(2 * std::numbers::pi_v<float> * 440 * i / 22050);
     WriteOgg(dir.path() / "t.ogg", tone, 0.2f);
     OggVorbis_File file;
     ASSERT_EQ(ov_fopen((dir.path() / "t.ogg").c_str(), &file), 0);
@@ -140,7 +147,7 @@ TEST(SoundFile, WaveHeaderDescribesSixteenBitMono) {
     std::string b = ReadAll(dir.path() / "s.wav");
     ASSERT_EQ(b.size(), 44u + 6);
     EXPECT_EQ(b.substr(0, 4), "RIFF");
-    EXPECT_EQ(std::uint8_t(b[4]), 42);                           // RIFF size = 36 + data
+    EXPECT_EQ(std::uint8_t(b[4]), 42);  // RIFF size = 36 + data
     EXPECT_EQ(std::uint8_t(b[24]) | (std::uint8_t(b[25]) << 8), 11025);
     EXPECT_EQ(std::uint8_t(b[34]), 16);
     EXPECT_EQ(b.substr(36, 4), "data");
@@ -168,7 +175,7 @@ TEST(Scenario, VoicesTakeTheLengthOfTheirMessage) {
         "「あいうえお」\n"  // 7 characters
         "\n"
         "「かきく」\n"
-        "@b0002\n"        // after its message, nothing after: the one before
+        "@b0002\n"  // after its message, nothing after: the one before
         "\n"
         ".voi 00\n"
         "「さ」\n";

@@ -48,7 +48,7 @@ TEST(EdgeWalker, XFollowsTheEdgeTruncatedTowardZero) {
     EXPECT_EQ(e.XAt(3), 1);  // 9/7
     EXPECT_EQ(e.XAt(7), 3);
     e.Setup(10, 0, 0, 4);
-    EXPECT_EQ(e.XAt(1), 8);   // 10 - 2.5
+    EXPECT_EQ(e.XAt(1), 8);  // 10 - 2.5
     EXPECT_EQ(e.XAt(-1), 12);
     e.Setup(5, 1, 5, 9);
     EXPECT_EQ(e.flags, EdgeWalker::kVertical);
@@ -114,7 +114,8 @@ TEST(FourPoint, ClipsAndOriginKeepEveryPixelInside) {
     EXPECT_EQ(dst->DrawQuad(quad, src.Get(), from, &clip, nullptr), 1);
     EXPECT_EQ(dst->GetDirtyRect(), (RECT{2, 3, 10, 7}));
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; ++x) EXPECT_EQ(PixelAt(*dst, x, y) == kBlank, !(x >= 2 && y >= 3 && y < 7)) << x << "," << y;
+        for (int x = 0; x < 10; ++x)
+            EXPECT_EQ(PixelAt(*dst, x, y) == kBlank, !(x >= 2 && y >= 3 && y < 7)) << x << "," << y;
 
     ComPtr<DxSurface> shifted = Blank(10, 10);
     shifted->SetOrigin(3, 1);

@@ -82,8 +82,8 @@ TEST_P(PngDecodeTest, DecodesEveryPixel) {
     }
     if (c.colourType == PNG_COLOR_TYPE_PALETTE) {
         for (int i = 0; i < (1 << c.depth); ++i)
-            p.palette.push_back(png_color{static_cast<png_byte>(i * 3), static_cast<png_byte>(255 - i),
-                                          static_cast<png_byte>(i * 7)});
+            p.palette.push_back(
+                png_color{static_cast<png_byte>(i * 3), static_cast<png_byte>(255 - i), static_cast<png_byte>(i * 7)});
         if (c.transparency)
             for (int i = 0; i < (1 << c.depth); ++i) p.paletteAlpha.push_back(static_cast<std::uint8_t>(255 - i * 5));
     } else if (c.transparency) {
@@ -98,8 +98,8 @@ TEST_P(PngDecodeTest, DecodesEveryPixel) {
     const std::vector<std::uint8_t> png = EncodePng(p);
     const DxDraw::DibBuffer dib = DecodePngToDib(png);
     ASSERT_TRUE(dib);
-    const bool wantsAlpha = c.transparency || c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ||
-                            c.colourType == PNG_COLOR_TYPE_RGB_ALPHA;
+    const bool wantsAlpha =
+        c.transparency || c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA || c.colourType == PNG_COLOR_TYPE_RGB_ALPHA;
     const int expectedBits = wantsAlpha ? 32 : c.colourType == PNG_COLOR_TYPE_RGB ? 24 : 8;
     EXPECT_EQ(DxDraw::ParsePackedDib(dib.bytes())->bitCount, static_cast<std::uint32_t>(expectedBits));
 
@@ -151,19 +151,20 @@ TEST_P(PngDecodeTest, DecodesEveryPixel) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryColourTypeAndDepth, PngDecodeTest,
-    ::testing::Values(PngCase{PNG_COLOR_TYPE_GRAY, 1, false, false}, PngCase{PNG_COLOR_TYPE_GRAY, 2, false, false},
-                      PngCase{PNG_COLOR_TYPE_GRAY, 4, false, false}, PngCase{PNG_COLOR_TYPE_GRAY, 8, false, false},
-                      PngCase{PNG_COLOR_TYPE_GRAY, 16, false, false}, PngCase{PNG_COLOR_TYPE_GRAY, 1, true, false},
-                      PngCase{PNG_COLOR_TYPE_GRAY, 4, true, false}, PngCase{PNG_COLOR_TYPE_GRAY, 8, true, false},
-                      PngCase{PNG_COLOR_TYPE_GRAY, 16, true, false}, PngCase{PNG_COLOR_TYPE_PALETTE, 1, false, false},
-                      PngCase{PNG_COLOR_TYPE_PALETTE, 2, false, false}, PngCase{PNG_COLOR_TYPE_PALETTE, 4, false, false},
-                      PngCase{PNG_COLOR_TYPE_PALETTE, 8, false, false}, PngCase{PNG_COLOR_TYPE_PALETTE, 2, true, false},
-                      PngCase{PNG_COLOR_TYPE_PALETTE, 8, true, false}, PngCase{PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, false},
-                      PngCase{PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, false}, PngCase{PNG_COLOR_TYPE_RGB, 8, false, false},
-                      PngCase{PNG_COLOR_TYPE_RGB, 16, false, false}, PngCase{PNG_COLOR_TYPE_RGB, 8, true, false},
-                      PngCase{PNG_COLOR_TYPE_RGB, 16, true, false}, PngCase{PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false},
-                      PngCase{PNG_COLOR_TYPE_RGB_ALPHA, 16, false, false}, PngCase{PNG_COLOR_TYPE_RGB, 8, false, true},
-                      PngCase{PNG_COLOR_TYPE_PALETTE, 4, false, true}));
+    ::testing::Values(
+        PngCase{PNG_COLOR_TYPE_GRAY, 1, false, false}, PngCase{PNG_COLOR_TYPE_GRAY, 2, false, false},
+        PngCase{PNG_COLOR_TYPE_GRAY, 4, false, false}, PngCase{PNG_COLOR_TYPE_GRAY, 8, false, false},
+        PngCase{PNG_COLOR_TYPE_GRAY, 16, false, false}, PngCase{PNG_COLOR_TYPE_GRAY, 1, true, false},
+        PngCase{PNG_COLOR_TYPE_GRAY, 4, true, false}, PngCase{PNG_COLOR_TYPE_GRAY, 8, true, false},
+        PngCase{PNG_COLOR_TYPE_GRAY, 16, true, false}, PngCase{PNG_COLOR_TYPE_PALETTE, 1, false, false},
+        PngCase{PNG_COLOR_TYPE_PALETTE, 2, false, false}, PngCase{PNG_COLOR_TYPE_PALETTE, 4, false, false},
+        PngCase{PNG_COLOR_TYPE_PALETTE, 8, false, false}, PngCase{PNG_COLOR_TYPE_PALETTE, 2, true, false},
+        PngCase{PNG_COLOR_TYPE_PALETTE, 8, true, false}, PngCase{PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, false},
+        PngCase{PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, false}, PngCase{PNG_COLOR_TYPE_RGB, 8, false, false},
+        PngCase{PNG_COLOR_TYPE_RGB, 16, false, false}, PngCase{PNG_COLOR_TYPE_RGB, 8, true, false},
+        PngCase{PNG_COLOR_TYPE_RGB, 16, true, false}, PngCase{PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false},
+        PngCase{PNG_COLOR_TYPE_RGB_ALPHA, 16, false, false}, PngCase{PNG_COLOR_TYPE_RGB, 8, false, true},
+        PngCase{PNG_COLOR_TYPE_PALETTE, 4, false, true}));
 
 TEST(PngDecode, TruncatedOrDamagedDataFailsWithTheLibraryBox) {
     testsupport::CaptureReports reports;
@@ -210,7 +211,8 @@ TEST(PngDecode, LoaderLooksOnlyAtBytesOneToThree) {
     // library then refuses the signature with its error box.
     bytes[0] = 'X';
     {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     testsupport::CaptureReports reports;
     DxDraw::DxImage image(32);
@@ -319,7 +321,8 @@ TiffPicture MakeTiff(int bits, int samples, int photometric) {
     const std::size_t rowBytes = (static_cast<std::size_t>(t.width) * bits * samples + 7) / 8;
     for (int y = 0; y < t.height; ++y) {
         std::vector<std::uint8_t> row(rowBytes);
-        for (std::size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<std::uint8_t>(i * 31 + static_cast<std::size_t>(y) * 17);
+        for (std::size_t i = 0; i < rowBytes; ++i)
+            row[i] = static_cast<std::uint8_t>(i * 31 + static_cast<std::size_t>(y) * 17);
         t.rows.push_back(row);
     }
     return t;
@@ -369,7 +372,8 @@ TEST(TiffDecode, PaletteMapsOf8And16BitValues) {
             ASSERT_EQ(image.GetWidth(), t.width);
             for (int y = 0; y < t.height; ++y)
                 for (int x = 0; x < t.width; ++x) {
-                    const std::uint8_t byte = t.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x * bits / 8)];
+                    const std::uint8_t byte =
+                        t.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x * bits / 8)];
                     const int index = bits == 8 ? byte : (x % 2 ? byte & 15 : byte >> 4);
                     const int level = (index * 37) & 255;
                     const int blue = index == 1 ? (wide ? 256 * 255 / 65535 : 255) : 0;
@@ -382,11 +386,12 @@ TEST(TiffDecode, OneBitGreyKeepsItsSense) {
     for (int photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE}) {
         TiffPicture t = MakeTiff(1, 1, photometric);
         const auto imageOwner = DecodeTiffInto32(EncodeTiff(t));
-            const DxDraw::DxImage& image = *imageOwner;
+        const DxDraw::DxImage& image = *imageOwner;
         ASSERT_EQ(image.GetWidth(), t.width);
         for (int y = 0; y < t.height; ++y)
             for (int x = 0; x < t.width; ++x) {
-                const bool set = (t.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x / 8)] >> (7 - x % 8)) & 1;
+                const bool set =
+                    (t.rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x / 8)] >> (7 - x % 8)) & 1;
                 const int g = (set != (photometric == PHOTOMETRIC_MINISWHITE)) ? 255 : 0;
                 ASSERT_EQ(PixelAt(image, x, y), (Rgba{g, g, g, 255}));
             }
@@ -396,7 +401,7 @@ TEST(TiffDecode, OneBitGreyKeepsItsSense) {
 TEST(TiffDecode, SixteenBitSamplesAndTilesGoThroughTheLibraryConversion) {
     TiffPicture wide = MakeTiff(16, 3, PHOTOMETRIC_RGB);
     const auto imageOwner = DecodeTiffInto32(EncodeTiff(wide));
-            const DxDraw::DxImage& image = *imageOwner;
+    const DxDraw::DxImage& image = *imageOwner;
     ASSERT_EQ(image.GetWidth(), wide.width);
     for (int y = 0; y < wide.height; ++y)
         for (int x = 0; x < wide.width; ++x) {
@@ -412,7 +417,7 @@ TEST(TiffDecode, SixteenBitSamplesAndTilesGoThroughTheLibraryConversion) {
     TiffPicture tiled = MakeTiff(8, 3, PHOTOMETRIC_RGB);
     tiled.tiled = true;
     const auto fromTilesOwner = DecodeTiffInto32(EncodeTiff(tiled));
-            const DxDraw::DxImage& fromTiles = *fromTilesOwner;
+    const DxDraw::DxImage& fromTiles = *fromTilesOwner;
     ASSERT_EQ(fromTiles.GetWidth(), tiled.width);
     const std::uint8_t* s = &tiled.rows[4][5 * 3];
     EXPECT_EQ(PixelAt(fromTiles, 5, 4), (Rgba{s[2], s[1], s[0], 255}));
@@ -491,7 +496,8 @@ std::vector<std::uint8_t> MakeBmp(const BmpSpec& s) {
 bool LoadBmpBytes(DxDraw::DxImage& image, const std::vector<std::uint8_t>& bytes) {
     // One file per process: CTest runs the cases of this program side by side.
     const std::string path = ::testing::TempDir() + "qb_picture_" + std::to_string(::getpid()) + ".bmp";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     const bool loaded = image.Load(nullptr, Utf8ToUtf16(path));
     std::remove(path.c_str());
     return loaded;
@@ -513,7 +519,8 @@ TEST(BmpDecode, PixelsComeFromTheOffsetTheFileHeaderNames) {
             const std::size_t stride = (static_cast<std::size_t>(spec.width) * bits + 31) / 32 * 4;
             for (int y = 0; y < 3; ++y)
                 for (int x = 0; x < spec.width; ++x) {
-                    const std::size_t stored = height > 0 ? static_cast<std::size_t>(2 - y) : static_cast<std::size_t>(y);
+                    const std::size_t stored =
+                        height > 0 ? static_cast<std::size_t>(2 - y) : static_cast<std::size_t>(y);
                     const std::uint8_t* p = &file[offset + stored * stride + static_cast<std::size_t>(x * bits / 8)];
                     Rgba want{};
                     if (bits == 8) {
@@ -676,8 +683,7 @@ TEST(RawPicture, RowOrderFlagAndCompression) {
             DxDraw::DxImage image(16);
             ASSERT_TRUE(LoadRawImage16(image, RawRecord(3, 4, flags, compress)));
             // Without 0x20 the first stored row is the top of the picture.
-            for (int y = 0; y < 4; ++y)
-                EXPECT_EQ(*image.GetPixelAddress(0, y), flags ? 3 - y : y);
+            for (int y = 0; y < 4; ++y) EXPECT_EQ(*image.GetPixelAddress(0, y), flags ? 3 - y : y);
         }
     DxDraw::DxImage image32(32);
     EXPECT_FALSE(LoadRawImage16(image32, RawRecord(3, 4, 0, false)));

@@ -23,8 +23,8 @@ struct PngPicture {
     bool interlace = false;
     std::vector<std::vector<std::uint8_t>> rows;  // packed as PNG stores them
     std::vector<png_color> palette;
-    std::vector<std::uint8_t> paletteAlpha;       // tRNS of a palette picture
-    bool trnsColour = false;                      // tRNS of a grey or RGB picture
+    std::vector<std::uint8_t> paletteAlpha;  // tRNS of a palette picture
+    bool trnsColour = false;                 // tRNS of a grey or RGB picture
     png_color_16 trns{};
 };
 
@@ -55,8 +55,8 @@ inline std::vector<std::uint8_t> EncodePng(PngPicture& p) {
 }
 
 // Pixels R, G, B (components 3) or grey (1), or C, M, Y, K (4).
-inline std::vector<std::uint8_t> EncodeJpeg(int width, int height, int components, const std::vector<std::uint8_t>& pixels,
-                                            int quality = 90) {
+inline std::vector<std::uint8_t> EncodeJpeg(int width, int height, int components,
+                                            const std::vector<std::uint8_t>& pixels, int quality = 90) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -141,11 +141,13 @@ inline std::vector<std::uint8_t> EncodeTiff(const TiffPicture& p) {
                 const std::size_t pixelBytes = rowBytes / static_cast<std::size_t>(p.width);
                 for (int y = 0; y < 16 && ty + y < p.height; ++y)
                     for (int x = 0; x < 16 && tx + x < p.width; ++x)
-                        std::memcpy(&tile[(static_cast<std::size_t>(y) * 16 + x) * pixelBytes],
-                                    &p.rows[static_cast<std::size_t>(ty + y)][static_cast<std::size_t>(tx + x) * pixelBytes],
-                                    pixelBytes);
-                TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0, 0),
-                                     tile.data(), tileSize);
+                        std::memcpy(
+                            &tile[(static_cast<std::size_t>(y) * 16 + x) * pixelBytes],
+                            &p.rows[static_cast<std::size_t>(ty + y)][static_cast<std::size_t>(tx + x) * pixelBytes],
+                            pixelBytes);
+                TIFFWriteEncodedTile(
+                    tif, TIFFComputeTile(tif, static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0, 0),
+                    tile.data(), tileSize);
             }
     } else {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, p.rowsPerStrip);

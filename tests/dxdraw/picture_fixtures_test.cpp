@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "dxdraw/dib.h"
 #include "archive/archive.h"
+#include "dxdraw/dib.h"
 #include "dxdraw/dximage.h"
 #include "dxdraw/load_surface.h"
-#include "lib/error.h"
 #include "dxdraw/picture_decoders.h"
-#include "picture_test_util.h"
+#include "lib/error.h"
 #include "lib/text.h"
+#include "picture_test_util.h"
 #include "support/capture_reports.h"
 
 using picture_test::DataPath;
@@ -26,8 +26,8 @@ enum class Kind { Loader, Jpeg, Tiff };
 struct Fixture {
     const char* file;
     Kind kind;
-    int tolerance;        // lossy files
-    bool halfTransparent; // right half at opacity 128
+    int tolerance;         // lossy files
+    bool halfTransparent;  // right half at opacity 128
     bool grey;
 };
 
@@ -68,8 +68,10 @@ TEST_P(PictureFixtureTest, DecodesTheFourQuadrants) {
         int x, y;
         Rgba colour;
     } probes[] = {
-        {1, 1, {0, 0, 255, 255}},          {14, 1, {255, 0, 0, halfAlpha}},
-        {1, 10, {0, 255, 0, 255}},         {14, 10, {255, 255, 255, halfAlpha}},
+        {1, 1, {0, 0, 255, 255}},
+        {14, 1, {255, 0, 0, halfAlpha}},
+        {1, 10, {0, 255, 0, 255}},
+        {14, 10, {255, 255, 255, halfAlpha}},
     };
     for (const Probe& p : probes) {
         SCOPED_TRACE(testing::Message() << f.file << " at " << p.x << "," << p.y);
@@ -77,27 +79,26 @@ TEST_P(PictureFixtureTest, DecodesTheFourQuadrants) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MadeByImageMagick, PictureFixtureTest,
-    ::testing::Values(Fixture{"quadrants.png", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants_palette.png", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants_rgb.png", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants_rgb16.png", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants_interlaced.png", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants_gray.png", Kind::Loader, 1, false, true},
-                      Fixture{"quadrants_alpha.png", Kind::Loader, 1, true, false},
-                      Fixture{"quadrants24.bmp", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants8.bmp", Kind::Loader, 0, false, false},
-                      Fixture{"quadrants32.bmp", Kind::Loader, 1, true, false},
-                      Fixture{"quadrants.jpg", Kind::Jpeg, 12, false, false},
-                      Fixture{"quadrants_gray.jpg", Kind::Jpeg, 12, false, true},
-                      Fixture{"quadrants.tif", Kind::Tiff, 0, false, false}),
-    [](const auto& info) {
-        std::string name = info.param.file;
-        for (char& c : name)
-            if (c == '.') c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(MadeByImageMagick, PictureFixtureTest,
+                         ::testing::Values(Fixture{"quadrants.png", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants_palette.png", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants_rgb.png", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants_rgb16.png", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants_interlaced.png", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants_gray.png", Kind::Loader, 1, false, true},
+                                           Fixture{"quadrants_alpha.png", Kind::Loader, 1, true, false},
+                                           Fixture{"quadrants24.bmp", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants8.bmp", Kind::Loader, 0, false, false},
+                                           Fixture{"quadrants32.bmp", Kind::Loader, 1, true, false},
+                                           Fixture{"quadrants.jpg", Kind::Jpeg, 12, false, false},
+                                           Fixture{"quadrants_gray.jpg", Kind::Jpeg, 12, false, true},
+                                           Fixture{"quadrants.tif", Kind::Tiff, 0, false, false}),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name)
+                                 if (c == '.') c = '_';
+                             return name;
+                         });
 
 TEST(LoadSurfaceArchive, ReadsPicturesFromAnArchiveAndRaisesForMissingOnes) {
     ComPtr<IArchive> folder = OpenDirArchive(Utf8ToUtf16(std::string(QB_TEST_DATA_DIR) + "/images"));

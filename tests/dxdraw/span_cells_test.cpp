@@ -99,9 +99,9 @@ void Check(const Engine& e, std::uint32_t flags, int level, const Picture& pic, 
         const std::uint32_t expected = reference::Pixel(op, pic.src[i], pic.dst[i], static_cast<int>(pic.aux[i] & 255));
         if (out[i] != expected) {
             ++wrong;
-            ADD_FAILURE() << e.name << " " << slice << " " << reference::Describe(op) << std::hex << " src=" << pic.src[i]
-                          << " dst=" << pic.dst[i] << " rule=" << (pic.aux[i] & 255) << ": got " << out[i]
-                          << " expected " << expected;
+            ADD_FAILURE() << e.name << " " << slice << " " << reference::Describe(op) << std::hex
+                          << " src=" << pic.src[i] << " dst=" << pic.dst[i] << " rule=" << (pic.aux[i] & 255)
+                          << ": got " << out[i] << " expected " << expected;
         }
     }
 }
@@ -115,9 +115,9 @@ TEST_P(SpanCells, MatchTheModelOnEverySlice) {
     static const Picture colours = ColourSlice();
     static const Picture alphas = AlphaSlice();
     const int top = MaxLevel(column);
-    const std::vector<int> levels =
-        column == 0 ? std::vector<int>{256, 77}
-                    : (top == 512 ? std::vector<int>{0, 1, 128, 255, 256, 257, 384, 512} : std::vector<int>{0, 1, 128, 255, 256});
+    const std::vector<int> levels = column == 0 ? std::vector<int>{256, 77}
+                                                : (top == 512 ? std::vector<int>{0, 1, 128, 255, 256, 257, 384, 512}
+                                                              : std::vector<int>{0, 1, 128, 255, 256});
     for (std::uint32_t row = 0; row < 4; ++row)
         for (std::uint32_t mode : kModes) {
             const std::uint32_t flags = BlendIndex(column, row) | mode << 16;
@@ -157,7 +157,8 @@ TEST(SpanTables, FillTheSameCells) {
 
 // The worked examples of the two paths, where they differ by design.
 TEST(SpanTables, PathsDifferWhereTheirRoundingDoes) {
-    const auto one = [](const BlendSpanTable& table, std::uint32_t flags, int level, std::uint32_t src, std::uint32_t dst) {
+    const auto one = [](const BlendSpanTable& table, std::uint32_t flags, int level, std::uint32_t src,
+                        std::uint32_t dst) {
         std::uint32_t pair[2] = {dst, dst};
         const std::uint32_t srcs[2] = {src, src};
         BlendParams p;
@@ -184,8 +185,8 @@ TEST(SpanTables, LevelsAreClampedToTheColumnRange) {
         if (!EngineRuns(e)) continue;
         for (std::uint32_t column : kColumns) {
             const int top = MaxLevel(column);
-            for (auto [given, meant] : {std::pair{-1, 0}, std::pair{-32768, 0}, std::pair{top + 1, top}, std::pair{0x7FFF, top},
-                                        std::pair{0x10000 + 64, 64}}) {
+            for (auto [given, meant] : {std::pair{-1, 0}, std::pair{-32768, 0}, std::pair{top + 1, top},
+                                        std::pair{0x7FFF, top}, std::pair{0x10000 + 64, 64}}) {
                 std::vector<std::uint32_t> a = pic.dst, b = pic.dst;
                 BlendParams p;
                 p.flags = column | BLEND_SOURCE_ALPHA;
@@ -225,16 +226,18 @@ TEST(SpanCells, UnmaskedRowsAtEveryAlignmentMatchTheModel) {
                                 params.flags = flags;
                                 params.level = static_cast<std::uint32_t>(level);
                                 params.channelMask = 0xFFFFFFFF;
-                                (*e.table)[flags & 63](out.data() + offset, src.data() + offset, aux.data() + offset, width,
-                                                       &params, kStride * 4, kStride * 4, kStride * 4, kRows);
+                                (*e.table)[flags & 63](out.data() + offset, src.data() + offset, aux.data() + offset,
+                                                       width, &params, kStride * 4, kStride * 4, kStride * 4, kRows);
                                 const reference::Operation op{e.path, flags, level, 0xFFFFFFFF};
                                 for (std::size_t i = 0; i < out.size(); ++i) {
                                     const int x = static_cast<int>(i % kStride) - offset;
                                     const std::uint32_t expected =
-                                        x >= 0 && x < width ? reference::Pixel(op, src[i], dst[i], static_cast<int>(aux[i] & 255))
-                                                            : dst[i];
-                                    ASSERT_EQ(out[i], expected) << e.name << " " << reference::Describe(op) << " offset "
-                                                                << offset << " width " << width << " at " << i;
+                                        x >= 0 && x < width
+                                            ? reference::Pixel(op, src[i], dst[i], static_cast<int>(aux[i] & 255))
+                                            : dst[i];
+                                    ASSERT_EQ(out[i], expected)
+                                        << e.name << " " << reference::Describe(op) << " offset " << offset << " width "
+                                        << width << " at " << i;
                                 }
                             }
     }

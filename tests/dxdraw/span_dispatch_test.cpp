@@ -121,8 +121,9 @@ TEST_P(RandomRectangles, FollowTheirPathPixelByPixel) {
                                               static_cast<int>(p.level), mask};
                 expected = reference::Pixel(op, src.Row(y)[x], before[i], static_cast<int>(aux.Row(y)[x] & 255));
             }
-            ASSERT_EQ(dst.pixels[i], expected) << "round " << round << " " << w << "x" << h << " at " << x << "," << y
-                                              << " flags 0x" << std::hex << p.flags << std::dec << " level " << p.level;
+            ASSERT_EQ(dst.pixels[i], expected)
+                << "round " << round << " " << w << "x" << h << " at " << x << "," << y << " flags 0x" << std::hex
+                << p.flags << std::dec << " level " << p.level;
         }
     }
 }
@@ -159,7 +160,8 @@ TEST(SpanDispatch, FadeShortcutsBelongToRowZeroOnly) {
     p.level = 0;
     const std::vector<std::uint32_t> before = dst.pixels;
     EXPECT_EQ(DispatchSpans(r, NormalizeBlendParams(&p)), DispatchResult::kDrawn);  // row 1 fades at level 0
-    EXPECT_EQ(dst.Row(0)[0] >> 24, static_cast<std::uint32_t>(reference::AlphaByRow(1, src.Row(0)[0] >> 24, before[dst.stride * 2] >> 24)));
+    EXPECT_EQ(dst.Row(0)[0] >> 24,
+              static_cast<std::uint32_t>(reference::AlphaByRow(1, src.Row(0)[0] >> 24, before[dst.stride * 2] >> 24)));
     p.flags = BlendIndex(2, 0) | BLEND_EXACT_FADE;
     EXPECT_EQ(DispatchSpans(r, NormalizeBlendParams(&p)), DispatchResult::kDrawn);
     // Level 0 keeps the colours and takes the source alpha.
@@ -185,7 +187,8 @@ TEST(FillSpans, FillAndAlphaKeepToTheirRectangleOnBothPaths) {
             for (std::size_t i = 0; i < dst.pixels.size(); ++i) {
                 const int x = static_cast<int>(i) % dst.stride, y = dst.height - static_cast<int>(i) / dst.stride;
                 std::uint32_t expected = before[i];
-                if (y >= 0 && y < h && x < w) expected = alphaOnly ? (before[i] & 0xFFFFFF) | (value & 255) << 24 : value;
+                if (y >= 0 && y < h && x < w)
+                    expected = alphaOnly ? (before[i] & 0xFFFFFF) | (value & 255) << 24 : value;
                 ASSERT_EQ(dst.pixels[i], expected) << w << "x" << h << " at " << x << "," << y;
             }
         }

@@ -109,11 +109,13 @@ inline std::uint32_t Pixel(const Operation& op, std::uint32_t src, std::uint32_t
 }
 
 inline std::string Describe(const Operation& op) {
-    return std::string(op.path == Path::kPlain ? "plain" : "fast") + " flags=0x" + [&] {
-        char b[16];
-        std::snprintf(b, sizeof b, "%x", op.flags);
-        return std::string(b);
-    }() + " level=" + std::to_string(op.level) + " mask=" + std::to_string(op.mask);
+    return std::string(op.path == Path::kPlain ? "plain" : "fast") + " flags=0x" +
+           [&] {
+               char b[16];
+               std::snprintf(b, sizeof b, "%x", op.flags);
+               return std::string(b);
+           }() +
+           " level=" + std::to_string(op.level) + " mask=" + std::to_string(op.mask);
 }
 
 }  // namespace reference

@@ -119,7 +119,9 @@ TEST_F(SpriteTest, RenderBlitsTheSourceInsideTheClip) {
     request.target = static_cast<DxDraw::DxSurface32*>(target.Get());
     request.clip = RECT{0, 0, 20, 64};
     root.Render(&request);
-    const auto pixel = [&](int x, int y) { return *reinterpret_cast<const std::uint32_t*>(target->GetPixelAddress(x, y)); };
+    const auto pixel = [&](int x, int y) {
+        return *reinterpret_cast<const std::uint32_t*>(target->GetPixelAddress(x, y));
+    };
     EXPECT_EQ(pixel(10, 10), 0x00112233u);
     EXPECT_EQ(pixel(19, 25), 0x00112233u);
     EXPECT_EQ(pixel(20, 25), 0x00000000u) << "outside the clip";
@@ -153,12 +155,16 @@ TEST_F(SpriteTest, HitTestThroughTheGroup) {
 
     POINT inside{100 + 45, 45};  // the drawn corner: position less the hot spot
     ssView* hit = nullptr;
-    EXPECT_EQ(group.HandleMessage(kMsgHitTest, reinterpret_cast<std::uintptr_t>(&inside), reinterpret_cast<std::uintptr_t>(&hit)), 1u);
+    EXPECT_EQ(group.HandleMessage(kMsgHitTest, reinterpret_cast<std::uintptr_t>(&inside),
+                                  reinterpret_cast<std::uintptr_t>(&hit)),
+              1u);
     EXPECT_EQ(hit, static_cast<ssView*>(&sprite));
     EXPECT_EQ(inside, (POINT{0, 0}));
 
     POINT outside{100 + 44, 45};
-    EXPECT_EQ(group.HandleMessage(kMsgHitTest, reinterpret_cast<std::uintptr_t>(&outside), reinterpret_cast<std::uintptr_t>(&hit)), 0u);
+    EXPECT_EQ(group.HandleMessage(kMsgHitTest, reinterpret_cast<std::uintptr_t>(&outside),
+                                  reinterpret_cast<std::uintptr_t>(&hit)),
+              0u);
     EXPECT_EQ(hit, nullptr);
     EXPECT_EQ(outside, (POINT{144, 45})) << "restored";
     group.Remove(&sprite);
@@ -201,9 +207,7 @@ TEST_F(SpriteTest, SurfaceSpriteIsDeletedOnlyByItsLastHolder) {
     EXPECT_EQ(DxDraw::DxSurface32::LiveCount(), before + 1);
 
     root.Add(view);
-    {
-        SharedHolder<DxSprite> holder(view);
-    }
+    { SharedHolder<DxSprite> holder(view); }
     EXPECT_EQ(DxDraw::DxSurface32::LiveCount(), before);
     EXPECT_EQ(root.GetFirstChild(), nullptr);
 }

@@ -125,8 +125,8 @@ TEST_F(Surfaces, RandomBlitsMatchTheModelInsideTheirClippedRectangle) {
         const int x = coord(dw), y = coord(dh);
         BlendParams p;
         const std::uint32_t column = kColumns[rng() % 7];
-        p.flags = BlendIndex(column, rng() % 4) | (rng() % 2 ? BLEND_SOURCE_ALPHA : 0) | (rng() % 2 ? BLEND_CHANNEL_MASK : 0) |
-                  BLEND_EXACT_FADE;
+        p.flags = BlendIndex(column, rng() % 4) | (rng() % 2 ? BLEND_SOURCE_ALPHA : 0) |
+                  (rng() % 2 ? BLEND_CHANNEL_MASK : 0) | BLEND_EXACT_FADE;
         p.level = rng() % 257;
         p.channelMask = rng();
         const std::vector<std::uint32_t> before = Pixels(*dst);

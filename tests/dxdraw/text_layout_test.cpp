@@ -128,7 +128,8 @@ TEST_F(TextLayoutTest, WrapsBeforeACharacterThatDoesNotFit) {
 TEST_F(TextLayoutTest, LineFeedOnlyMovesThePen) {
     Put(U"AAAAA\nB");
     EXPECT_EQ(std::count(events.begin(), events.end(), Event{DxDraw::kTextNewline, 10}), 1);
-    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const Event& e) { return e.kind == DxDraw::kTextWrapped; }), 0)
+    EXPECT_EQ(
+        std::count_if(events.begin(), events.end(), [](const Event& e) { return e.kind == DxDraw::kTextWrapped; }), 0)
         << "a full line ended by a line feed does not wrap as well";
     EXPECT_TRUE(Inked(0, 16));
     EXPECT_EQ(At(8, 16).opacity, 0);
@@ -196,8 +197,10 @@ TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
 
     // Later copies draw over earlier ones: face over outline over shadow.
     std::vector<std::vector<int>> expected(64, std::vector<int>(48, 0));
-    for (const POINT& p : c.shadow) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 2;
-    for (const POINT& p : c.outline) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 3;
+    for (const POINT& p : c.shadow)
+        expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 2;
+    for (const POINT& p : c.outline)
+        expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 3;
     for (const POINT& p : c.face) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 1;
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
@@ -228,11 +231,15 @@ INSTANTIATE_TEST_SUITE_P(
                       StyleCase{DxDraw::kTextShadow | DxDraw::kTextBold, {{0, 0}, {1, 0}}, {{1, 1}, {2, 1}}, {}},
                       StyleCase{DxDraw::kTextOutline, {{0, 0}}, {}, Ring(0, 0)},
                       StyleCase{DxDraw::kTextOutlineOnly, {}, {}, Ring(0, 0)},
-                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextBold, {{0, 0}, {1, 0}}, {},
+                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextBold,
+                                {{0, 0}, {1, 0}},
+                                {},
                                 Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})},
                       StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow, {{0, 0}}, Ring(1, 1), Ring(0, 0)},
-                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow | DxDraw::kTextBold, {{0, 0}, {1, 0}},
-                                Join(Ring(1, 1), {{3, 0}, {3, 1}, {3, 2}}), Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})}));
+                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow | DxDraw::kTextBold,
+                                {{0, 0}, {1, 0}},
+                                Join(Ring(1, 1), {{3, 0}, {3, 1}, {3, 2}}),
+                                Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})}));
 
 TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
     text.m_FaceColor = 0x00C08040;  // red 0x40, green 0x80, blue 0xC0
@@ -250,7 +257,8 @@ TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
     surface->FillRect(&cell, 0xFFFFFF, 255);
     text.m_Style = 0;
     Put(U"A");
-    EXPECT_EQ(At(16, 0), (Pixel{(255 * 15 + 240 * 0xC0) / 255, (255 * 15 + 240 * 0x80) / 255, (255 * 15 + 240 * 0x40) / 255, 255}));
+    EXPECT_EQ(At(16, 0), (Pixel{(255 * 15 + 240 * 0xC0) / 255, (255 * 15 + 240 * 0x80) / 255,
+                                (255 * 15 + 240 * 0x40) / 255, 255}));
 }
 
 TEST_F(TextLayoutTest, RepeatedCharactersRenderOnceAndDirtyOnlyTheirCells) {

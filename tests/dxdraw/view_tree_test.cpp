@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "dxdraw/button_tracker.h"
-#include "lib/utility.h"
 #include "dxdraw/dirty_rect_list.h"
 #include "dxdraw/dxdraw_view.h"
 #include "dxdraw/matrix.h"
+#include "lib/utility.h"
 
 namespace {
 

@@ -53,8 +53,7 @@ protected:
                 MakeACT(nullptr, 0);
                 ++made;
             }
-        } catch (const ExceptionHandle&) {
-        }
+        } catch (const ExceptionHandle&) {}
         return made;
     }
 };

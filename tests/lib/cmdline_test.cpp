@@ -69,9 +69,9 @@ TEST(CommandLine, LongTokensAreCut) {
 }
 
 TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
-    const std::vector<const char*> args = {"game", "two words", "", "say \"hi\"", "tab\there",
-                                           "back\\slash", "end\\", "\\ before blank", "\\\"q",
-                                           "ゲーム データ", "-W"};
+    const std::vector<const char*> args = {"game",      "two words",     "",      "say \"hi\"",
+                                           "tab\there", "back\\slash",   "end\\", "\\ before blank",
+                                           "\\\"q",     "ゲーム データ", "-W"};
     Tokens expected;
     for (const char* arg : args) expected.push_back(Utf8ToUtf16(arg));
     EXPECT_EQ(AllTokens(JoinCommandLine(args)), expected);

@@ -89,13 +89,13 @@ TEST(FixHeap, FreeRefusesWhatItDidNotHandOut) {
     FixHeap heap(16, 256, 4);
     auto blocks = Take(heap, 2);
     char* never = static_cast<char*>(blocks[1]) + 16;
-    EXPECT_FALSE(heap.Free(never));                                  // in range, bit clear
-    EXPECT_FALSE(heap.Free(static_cast<char*>(blocks[0]) + 4));      // inside a block
+    EXPECT_FALSE(heap.Free(never));                              // in range, bit clear
+    EXPECT_FALSE(heap.Free(static_cast<char*>(blocks[0]) + 4));  // inside a block
     int outside = 0;
     EXPECT_FALSE(heap.Free(&outside));
     EXPECT_TRUE(heap.Free(nullptr));
     EXPECT_TRUE(heap.Free(blocks[0]));
-    EXPECT_FALSE(heap.Free(blocks[0]));                              // twice
+    EXPECT_FALSE(heap.Free(blocks[0]));  // twice
     EXPECT_EQ(heap.Alloc(16), blocks[0]);
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 TEST(TextConversion, Cp932RoundTripsJapaneseAndAscii) {
@@ -24,7 +23,9 @@ TEST(TextConversion, BadInputIsReplacedNotRefused) {
     // A character CP932 cannot hold becomes '?', a lone surrogate too.
     EXPECT_EQ(Utf16ToCp932(u"x\u00E9y"), "x?y");
     EXPECT_EQ(Utf16ToCp932(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }
 

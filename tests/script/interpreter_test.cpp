@@ -97,8 +97,7 @@ ScriptStateNode* StoryNode::Execute() {
                 story->pending_wait().Reset(MakeACT(TaskCallback, reinterpret_cast<std::uintptr_t>(&story->probe)));
             }
             return next();
-        default:
-            return ScriptStateNode::Execute();
+        default: return ScriptStateNode::Execute();
     }
 }
 
@@ -236,7 +235,9 @@ TEST_F(Interpreter, TableJumpUsesTheGroupsTables) {
     std::string tables;
     for (int i = 0; i < 20; ++i) tables += "J" + std::to_string(i) + "\n";
     tables += "#4\nWIN\nSCORE >= 10\n";
-    group_.Load(".IVG 4\n.IVG N\n\n.LAB J4\n「負け」\n.JMP END\n\n.LAB J2\n「二」\n.JMP END\n\n.LAB WIN\n「勝ち」\n\n.LAB END\n");
+    group_.Load(
+        ".IVG 4\n.IVG N\n\n.LAB J4\n「負け」\n.JMP END\n\n.LAB J2\n「二」\n.JMP END\n\n.LAB WIN\n「勝ち」\n\n.LAB "
+        "END\n");
     ParseJumpTable(group_, tables, u"iv.txt");
     group_.Run(-1);
     EXPECT_EQ(group_.log, (std::vector<std::string>{"負け"}));

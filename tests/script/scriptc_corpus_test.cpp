@@ -49,8 +49,10 @@ Outcome RunScriptc(const std::string& arguments) {
 std::string WithLineEnds(const std::string& text, const std::string& line_end) {
     std::string out;
     for (char c : text) {
-        if (c == '\n') out += line_end;
-        else out += c;
+        if (c == '\n')
+            out += line_end;
+        else
+            out += c;
     }
     return out;
 }

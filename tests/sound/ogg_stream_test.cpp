@@ -163,7 +163,8 @@ TEST_F(OggStreamTest, DamagedStreamsEndInsteadOfHanging) {
             StreamChannel channel;
             Prepare(channel, *control, loop);
             std::vector<std::uint8_t> buffer(control->GetTotalBytes() * 2 + 4);
-            const std::uint32_t got = control->ReadPCM(&channel, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+            const std::uint32_t got =
+                control->ReadPCM(&channel, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
             EXPECT_LE(got, buffer.size());
             if (!loop) {
                 EXPECT_LE(got, control->GetTotalBytes());

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 

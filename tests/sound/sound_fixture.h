@@ -37,8 +37,8 @@ protected:
 
     // An Ogg Vorbis tone file (made once per test program for each length and layout).
     std::u16string ToneFile(double seconds, int channels = 2, int rate = kRate) {
-        const std::string name = std::to_string(seconds) + "-" + std::to_string(channels) + "-" +
-                                 std::to_string(rate) + ".ogg";
+        const std::string name =
+            std::to_string(seconds) + "-" + std::to_string(channels) + "-" + std::to_string(rate) + ".ogg";
         static std::map<std::string, std::vector<std::uint8_t>> cache;
         auto& bytes = cache[name];
         if (bytes.empty()) bytes = EncodeOggVorbis(Sine(kToneHz, seconds, rate, channels, kAmplitude), rate, channels);

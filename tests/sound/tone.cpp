@@ -149,8 +149,10 @@ std::vector<std::uint8_t> DecodeWithLibrary(const std::filesystem::path& file) {
     int link = 0;
     long got;
     while ((got = ov_read(&vf, chunk, sizeof chunk, 0, 2, 1, &link)) != 0) {
-        if (got > 0) pcm.insert(pcm.end(), chunk, chunk + got);
-        else if (got != OV_HOLE) break;
+        if (got > 0)
+            pcm.insert(pcm.end(), chunk, chunk + got);
+        else if (got != OV_HOLE)
+            break;
     }
     ov_clear(&vf);
     return pcm;

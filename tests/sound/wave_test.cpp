@@ -77,9 +77,11 @@ TEST_F(WaveParseTest, RejectsHeadersAndShortFormats) {
     auto short_format = good;
     SetU32(short_format, FindChunk(good, "fmt ") + 4, 12);
     EXPECT_EQ(Parse(short_format), 0);
-    EXPECT_EQ(reports_.debug, std::u16string(u"Could not parse wave resource!\n").append(
-                                  u"Could not parse wave resource!\n").append(u"Could not parse wave resource!\n")
-                                  .append(u"Could not parse wave resource!\n").append(u"Could not parse wave resource!\n"));
+    EXPECT_EQ(reports_.debug, std::u16string(u"Could not parse wave resource!\n")
+                                  .append(u"Could not parse wave resource!\n")
+                                  .append(u"Could not parse wave resource!\n")
+                                  .append(u"Could not parse wave resource!\n")
+                                  .append(u"Could not parse wave resource!\n"));
 }
 
 TEST_F(WaveParseTest, EveryChunkMustFitInsideTheImageAndTheRiffSize) {

@@ -28,11 +28,13 @@ void Cloud(Canvas& canvas, Point c, float size, const Color& light, const Color&
         float r = size * (0.32f + 0.25f * (1 - t * t)) * random.Uniform(0.8f, 1.15f);
         puffs.push_back(Circle({c.x + t * size * 1.1f, c.y - r * 0.35f}, r));
     }
-    Shape cloud = Subtract(Union(puffs), RoundRect(c.x - size * 3, c.y + size * 0.12f, c.x + size * 3, c.y + size * 2, 0));
+    Shape cloud =
+        Subtract(Union(puffs), RoundRect(c.x - size * 3, c.y + size * 0.12f, c.x + size * 3, c.y + size * 2, 0));
     canvas.PaintGradient(cloud, light, shade, 3.0f);
 }
 
-void Sea(Canvas& canvas, int horizon, int bottom, const Color& far, const Color& near, const Color& glint, std::uint32_t seed) {
+void Sea(Canvas& canvas, int horizon, int bottom, const Color& far, const Color& near, const Color& glint,
+         std::uint32_t seed) {
     for (int y = horizon; y < std::min(bottom, canvas.height()); ++y) {
         float t = float(y - horizon) / std::max(1, bottom - horizon);
         Color row = Mix(far, near, std::pow(t, 0.7f));
@@ -45,14 +47,17 @@ void Sea(Canvas& canvas, int horizon, int bottom, const Color& far, const Color&
         float t = (y - horizon) / std::max(1, bottom - horizon);
         float x = random.Uniform(0, float(canvas.width()));
         float len = 6 + 40 * t * random.Uniform(0.3f, 1.0f);
-        canvas.Paint(Capsule({x, y}, {x + len, y}, 0.6f + t), Color{glint.r, glint.g, glint.b, glint.a * random.Uniform(0.2f, 0.7f)}, 1.2f);
+        canvas.Paint(Capsule({x, y}, {x + len, y}, 0.6f + t),
+                     Color{glint.r, glint.g, glint.b, glint.a * random.Uniform(0.2f, 0.7f)}, 1.2f);
     }
 }
 
-void Hills(Canvas& canvas, float baseY, float amplitude, float scale, const Color& color, std::uint32_t seed, float softness) {
+void Hills(Canvas& canvas, float baseY, float amplitude, float scale, const Color& color, std::uint32_t seed,
+           float softness) {
     std::vector<Point> outline;
     for (int x = -10; x <= canvas.width() + 10; x += 8) {
-        float n = ValueNoise(float(x) / scale, 0.5f, seed) * 0.7f + ValueNoise(float(x) / scale * 3, 1.5f, seed + 1) * 0.3f;
+        float n =
+            ValueNoise(float(x) / scale, 0.5f, seed) * 0.7f + ValueNoise(float(x) / scale * 3, 1.5f, seed + 1) * 0.3f;
         outline.push_back({float(x), baseY - amplitude * n});
     }
     outline.push_back({float(canvas.width() + 10), float(canvas.height() + 10)});
@@ -67,10 +72,14 @@ void Lighthouse(Canvas& canvas, float x, float baseY, float h, bool dark) {
     Color wall = dark ? Rgb(0x2A2F48) : Rgb(0xF4EEE4);
     Color wallShade = dark ? Rgb(0x1E2238) : Rgb(0xC9C2C4);
     Color band = dark ? Rgb(0x3A2A3E) : Rgb(0xC8564B);
-    Shape tower = Polygon({{x - bottomHalf, baseY}, {x + bottomHalf, baseY}, {x + topHalf, towerTop}, {x - topHalf, towerTop}});
+    Shape tower =
+        Polygon({{x - bottomHalf, baseY}, {x + bottomHalf, baseY}, {x + topHalf, towerTop}, {x - topHalf, towerTop}});
     canvas.PaintGradient(tower, wall, wallShade, 1.2f);
     // Shade on the side away from the light.
-    canvas.Paint(Polygon({{x + bottomHalf * 0.2f, baseY}, {x + bottomHalf, baseY}, {x + topHalf, towerTop}, {x + topHalf * 0.2f, towerTop}}),
+    canvas.Paint(Polygon({{x + bottomHalf * 0.2f, baseY},
+                          {x + bottomHalf, baseY},
+                          {x + topHalf, towerTop},
+                          {x + topHalf * 0.2f, towerTop}}),
                  Color{0.1f, 0.1f, 0.25f, 0.18f}, 1.2f);
     for (int i = 0; i < 2; ++i) {
         float y0 = baseY - h * (0.25f + 0.28f * i), y1 = y0 - h * 0.1f;
@@ -79,11 +88,15 @@ void Lighthouse(Canvas& canvas, float x, float baseY, float h, bool dark) {
         canvas.Paint(Polygon({{x - w0, y0}, {x + w0, y0}, {x + w1, y1}, {x - w1, y1}}), band, 1.0f);
     }
     Color dark2 = dark ? Rgb(0x15182A) : Rgb(0x2D3250);
-    canvas.Paint(RoundRect(x - topHalf * 1.5f, towerTop - h * 0.025f, x + topHalf * 1.5f, towerTop + h * 0.005f, 2), dark2, 1.0f);
+    canvas.Paint(RoundRect(x - topHalf * 1.5f, towerTop - h * 0.025f, x + topHalf * 1.5f, towerTop + h * 0.005f, 2),
+                 dark2, 1.0f);
     Point lantern = LighthouseLantern(x, baseY, h);
     canvas.Paint(RoundRect(x - topHalf * 0.8f, lantern.y - h * 0.035f, x + topHalf * 0.8f, towerTop - h * 0.02f, 2),
                  dark ? Rgb(0x4A4258) : Rgb(0xFFE7A8), 1.0f);
-    canvas.Paint(Polygon({{x - topHalf, lantern.y - h * 0.03f}, {x + topHalf, lantern.y - h * 0.03f}, {x, lantern.y - h * 0.075f}}), dark2, 1.0f);
+    canvas.Paint(
+        Polygon(
+            {{x - topHalf, lantern.y - h * 0.03f}, {x + topHalf, lantern.y - h * 0.03f}, {x, lantern.y - h * 0.075f}}),
+        dark2, 1.0f);
 }
 
 void Firework(Canvas& canvas, Point c, float radius, const Color& color, std::uint32_t seed) {
@@ -135,9 +148,7 @@ std::vector<Shape> FigureSilhouette(char who, float x, float y, float s) {
             parts.push_back(RoundRect(x - 44 * s, y - 22 * s, x + 44 * s, y + 20 * s, 12 * s));
             parts.push_back(Polygon({P(-shoulder, 150), P(shoulder, 150), P(88, 470), P(-88, 470)}));
             break;
-        default:
-            parts.push_back(Ellipse(P(0, 44), 55 * s, 46 * s));
-            break;
+        default: parts.push_back(Ellipse(P(0, 44), 55 * s, 46 * s)); break;
     }
     return parts;
 }

@@ -12,9 +12,11 @@ void Stars(Canvas& canvas, std::uint32_t seed, int count, int top, int bottom, f
 // A fluffy cloud of overlapping puffs, flat underneath, lit from above.
 void Cloud(Canvas& canvas, Point centre, float size, const Color& light, const Color& shade, std::uint32_t seed);
 // Sea from the horizon down, with glints along the rows.
-void Sea(Canvas& canvas, int horizon, int bottom, const Color& far, const Color& near, const Color& glint, std::uint32_t seed);
+void Sea(Canvas& canvas, int horizon, int bottom, const Color& far, const Color& near, const Color& glint,
+         std::uint32_t seed);
 // A ridge of hills: noise-shaped outline above baseY, filled down to the bottom.
-void Hills(Canvas& canvas, float baseY, float amplitude, float scale, const Color& color, std::uint32_t seed, float softness = 1.5f);
+void Hills(Canvas& canvas, float baseY, float amplitude, float scale, const Color& color, std::uint32_t seed,
+           float softness = 1.5f);
 // The lighthouse of the cape; (x, baseY) is the foot of the tower, height in pixels.
 void Lighthouse(Canvas& canvas, float x, float baseY, float height, bool dark);
 // The lantern's position for a lighthouse drawn with the same arguments.

@@ -14,7 +14,8 @@ constexpr int kW = 800, kH = 600;
 void House(Canvas& c, float x, float base, float w, float h, const Color& wall, const Color& roof, bool lit) {
     c.PaintGradient(RoundRect(x, base - h, x + w, base, 1), wall, Mix(wall, Rgb(0x6A6478), 0.25f), 1.0f);
     float over = w * 0.08f;
-    c.Paint(Polygon({{x - over, base - h + 1}, {x + w + over, base - h + 1}, {x + w * 0.5f, base - h - h * 0.55f}}), roof, 1.0f);
+    c.Paint(Polygon({{x - over, base - h + 1}, {x + w + over, base - h + 1}, {x + w * 0.5f, base - h - h * 0.55f}}),
+            roof, 1.0f);
     int windows = std::max(1, int(w / 26));
     for (int i = 0; i < windows; ++i) {
         float wx = x + w * (i + 0.5f) / windows - 5;
@@ -37,7 +38,8 @@ void Town(Canvas& c, bool evening) {
             // Leave the middle open: the road runs down to the sea there.
             if (x > 300 - row * 40 && x < 470 + row * 30) continue;
             float w = random.Uniform(45, 70) * size, h = random.Uniform(30, 44) * size;
-            House(c, x, base, w, h, walls[random.Next() % 5], roofs[random.Next() % 5], evening && random.Next() % 3 != 0);
+            House(c, x, base, w, h, walls[random.Next() % 5], roofs[random.Next() % 5],
+                  evening && random.Next() % 3 != 0);
         }
     }
 }
@@ -113,7 +115,10 @@ Canvas Cape(bool lit) {
     c.PaintGradient(Polygon(cliff), Rgb(0x3A3550), Rgb(0x1B1B2C), 1.5f);
     Random random(5);
     for (float x = 470; x < 800; x += 6) {
-        float base = x < 520 ? 430 - (x - 470) * 1.4f : x < 600 ? 360 - (x - 520) * 0.52f : x < 700 ? 318 - (x - 600) * 0.18f : 300;
+        float base = x < 520   ? 430 - (x - 470) * 1.4f
+                     : x < 600 ? 360 - (x - 520) * 0.52f
+                     : x < 700 ? 318 - (x - 600) * 0.18f
+                               : 300;
         float h = random.Uniform(6, 16);
         c.Paint(Capsule({x, base + 2}, {x + random.Uniform(-3, 3), base - h}, 1.4f), Rgb(0x2D3447), 1.0f);
     }
@@ -132,7 +137,9 @@ Canvas Library(bool evening) {
     c.VerticalGradient({Rgb(0x9A6B48), Rgb(0x6E4A33)}, 440, 600);
     // The tall window in the middle with the sky and the sea beyond.
     Canvas view(200, 300);
-    view.VerticalGradient(evening ? std::vector<Color>{Rgb(0x7A6A9A), Rgb(0xF2B27E)} : std::vector<Color>{Rgb(0x8CC6E6), Rgb(0xD8EEF4)}, 0, 210);
+    view.VerticalGradient(
+        evening ? std::vector<Color>{Rgb(0x7A6A9A), Rgb(0xF2B27E)} : std::vector<Color>{Rgb(0x8CC6E6), Rgb(0xD8EEF4)},
+        0, 210);
     view.VerticalGradient({evening ? Rgb(0x8D6E8A) : Rgb(0x4D92B6), evening ? Rgb(0x4C4A70) : Rgb(0x2F6F95)}, 210, 300);
     c.Paint(RoundRect(292, 72, 508, 388, 8), Rgb(0x5A3E2C), 1.0f);
     c.Draw(view, 300, 80);
@@ -140,7 +147,8 @@ Canvas Library(bool evening) {
     c.Paint(RoundRect(300, 225, 500, 231, 0), Rgb(0x5A3E2C), 1.0f);
     // Bookshelves on both sides.
     Random random(17);
-    const Color spines[] = {Rgb(0x7A3B3B), Rgb(0x34536B), Rgb(0x5E6B45), Rgb(0xB08A4A), Rgb(0x6B4E73), Rgb(0x2E4A45), Rgb(0xA5674E)};
+    const Color spines[] = {Rgb(0x7A3B3B), Rgb(0x34536B), Rgb(0x5E6B45), Rgb(0xB08A4A),
+                            Rgb(0x6B4E73), Rgb(0x2E4A45), Rgb(0xA5674E)};
     for (int side = 0; side < 2; ++side) {
         float left = side == 0 ? 0 : 560, right = side == 0 ? 240 : 800;
         c.PaintGradient(RoundRect(left, 40, right, 470, 0), Rgb(0x6A4630), Rgb(0x4A3022), 1.0f);
@@ -150,7 +158,8 @@ Canvas Library(bool evening) {
             for (float x = left + 12; x < right - 20;) {
                 float w = random.Uniform(9, 18), h = random.Uniform(48, 68);
                 Color spine = spines[random.Next() % 7];
-                c.PaintGradient(RoundRect(x, bottom - h, x + w - 1, bottom, 1.5f), Mix(spine, Rgb(0xFFFFFF), 0.12f), spine, 0.8f);
+                c.PaintGradient(RoundRect(x, bottom - h, x + w - 1, bottom, 1.5f), Mix(spine, Rgb(0xFFFFFF), 0.12f),
+                                spine, 0.8f);
                 c.Paint(RoundRect(x + 2, bottom - h + 8, x + w - 3, bottom - h + 11, 0), Rgb(0xE8D39A, 0.6f), 0.6f);
                 x += w;
             }
@@ -191,7 +200,8 @@ Canvas NightBeach() {
     c.PaintGradient(Polygon(beach), Rgb(0x4A4A66), Rgb(0x2B2A3E), 2.0f);
     std::vector<Point> foam;
     for (int x = -10; x <= 810; x += 10) foam.push_back({float(x), 470 + 10 * std::sin(x * 0.012f)});
-    for (int x = 810; x >= -10; x -= 10) foam.push_back({float(x), 474 + 10 * std::sin(x * 0.012f) + 2 * std::sin(x * 0.07f)});
+    for (int x = 810; x >= -10; x -= 10)
+        foam.push_back({float(x), 474 + 10 * std::sin(x * 0.012f) + 2 * std::sin(x * 0.07f)});
     c.Paint(Polygon(foam), Rgb(0xDDE6FF, 0.45f), 1.5f);
     c.Grain(0.01f, 4);
     return c;
@@ -253,7 +263,8 @@ Canvas EventBase(int event) {
             // The gallery railing across the foreground.
             c.Paint(RoundRect(0, 470, 800, 482, 3), Rgb(0x1E1A2C), 1.2f);
             c.Paint(RoundRect(0, 540, 800, 600, 0), Rgb(0x1E1A2C), 1.2f);
-            for (int x = 10; x < 800; x += 36) c.Paint(RoundRect(float(x), 476, float(x + 6), 545, 2), Rgb(0x1E1A2C), 1.0f);
+            for (int x = 10; x < 800; x += 36)
+                c.Paint(RoundRect(float(x), 476, float(x + 6), 545, 2), Rgb(0x1E1A2C), 1.0f);
             c.Grain(0.01f, 5);
             return c;
         }
@@ -263,7 +274,8 @@ Canvas EventBase(int event) {
             c.Paint(RoundRect(0, 0, 800, 600, 0), Rgb(0x3A2A20, 0.25f), 1.0f);
             std::vector<Shape> girl = FigureSilhouette('B', 420, 250, 0.55f);
             c.Paint(Union(girl), Rgb(0x3B2E3A), 1.6f);
-            c.Paint(Polygon({{380, 345}, {420, 352}, {460, 345}, {458, 372}, {420, 378}, {382, 372}}), Rgb(0xF6EEDC), 1.2f);
+            c.Paint(Polygon({{380, 345}, {420, 352}, {460, 345}, {458, 372}, {420, 378}, {382, 372}}), Rgb(0xF6EEDC),
+                    1.2f);
             c.Glow({420, 300}, 140, Rgb(0xFFF0C8, 0.25f));
             return c;
         }
@@ -337,7 +349,12 @@ Canvas EventOverlay(int event, int position) {
         Random random(3);
         for (int i = 0; i < 5; ++i) {
             float x = random.Uniform(80, 330), y = random.Uniform(80, 260), s = random.Uniform(8, 15);
-            c.Paint(Polygon({{x - s, y - s * 0.4f}, {x - s * 0.3f, y}, {x, y + s * 0.15f}, {x + s * 0.3f, y}, {x + s, y - s * 0.4f}, {x, y - s * 0.05f}}),
+            c.Paint(Polygon({{x - s, y - s * 0.4f},
+                             {x - s * 0.3f, y},
+                             {x, y + s * 0.15f},
+                             {x + s * 0.3f, y},
+                             {x + s, y - s * 0.4f},
+                             {x, y - s * 0.05f}}),
                     Rgb(0x3A3050), 1.0f);
         }
         return c;
@@ -366,7 +383,12 @@ Canvas EventOverlay(int event, int position) {
         Random random(6);
         for (int i = 0; i < 6; ++i) {
             float x = random.Uniform(420, 700), y = random.Uniform(150, 300), s = random.Uniform(7, 12);
-            c.Paint(Polygon({{x - s, y - s * 0.4f}, {x - s * 0.3f, y}, {x, y + s * 0.15f}, {x + s * 0.3f, y}, {x + s, y - s * 0.4f}, {x, y - s * 0.05f}}),
+            c.Paint(Polygon({{x - s, y - s * 0.4f},
+                             {x - s * 0.3f, y},
+                             {x, y + s * 0.15f},
+                             {x + s * 0.3f, y},
+                             {x + s, y - s * 0.4f},
+                             {x, y - s * 0.05f}}),
                     Rgb(0x5A4A60), 1.0f);
         }
         return c;

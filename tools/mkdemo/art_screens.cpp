@@ -13,7 +13,8 @@ constexpr int kW = 800, kH = 600;
 // The title menu's column: must match "menu" in config.xml.
 constexpr int kMenuX = 520, kMenuY = 300;
 
-void Button(Canvas& c, Fonts& fonts, float x, float y, float w, float h, const std::string& label, bool hover, int size = 22) {
+void Button(Canvas& c, Fonts& fonts, float x, float y, float w, float h, const std::string& label, bool hover,
+            int size = 22) {
     Shape body = RoundRect(x + 2, y + 2, x + w - 2, y + h - 2, h / 2 - 2);
     if (hover) {
         c.Glow({x + w / 2, y + h / 2}, w * 0.55f, Rgb(0xF2A65A, 0.35f));
@@ -21,8 +22,10 @@ void Button(Canvas& c, Fonts& fonts, float x, float y, float w, float h, const s
     } else {
         c.PaintGradient(body, Rgb(0x2B3A67, 0.82f), Rgb(0x1B2440, 0.88f), 1.5f);
     }
-    c.Paint(Subtract(body, RoundRect(x + 3.5f, y + 3.5f, x + w - 3.5f, y + h - 3.5f, h / 2 - 3.5f)), Rgb(0xFDF6E3, hover ? 0.95f : 0.6f), 1.0f);
-    TextStyle style{size, hover ? Rgb(0xFFFFFF) : palette::kCream, Align::Centre, 0.5f, hover ? Rgb(0x803030) : Rgb(0x000000), 2};
+    c.Paint(Subtract(body, RoundRect(x + 3.5f, y + 3.5f, x + w - 3.5f, y + h - 3.5f, h / 2 - 3.5f)),
+            Rgb(0xFDF6E3, hover ? 0.95f : 0.6f), 1.0f);
+    TextStyle style{size, hover ? Rgb(0xFFFFFF) : palette::kCream, Align::Centre,
+                    0.5f, hover ? Rgb(0x803030) : Rgb(0x000000),   2};
     DrawText(c, fonts.gothic, label, int(x + w / 2), int(y + (h - size) / 2 - 1), style);
 }
 
@@ -37,14 +40,16 @@ Canvas TitleBackground(Fonts& fonts) {
         for (int x = 0; x < kW; ++x) veil.at(x, y) = Rgb(0x1B2440, 0.45f * std::max(0.0f, 1 - x / 520.0f));
     c.Draw(veil, 0, 0);
     DrawText(c, fonts.mincho, "しおさいの灯", 60, 96, {72, palette::kCream, Align::Left, 0.8f, Rgb(0x1B2440), 4});
-    DrawText(c, fonts.mincho, "― Lights of the Tide ―", 66, 190, {22, Rgb(0xF6D6B0), Align::Left, 0.7f, Rgb(0x1B2440), 3});
-    DrawText(c, fonts.gothic, "Quibel sample game", 16, 572, {14, Rgb(0xFDF6E3, 0.7f), Align::Left, 0.5f, Rgb(0x000000), 2});
+    DrawText(c, fonts.mincho, "― Lights of the Tide ―", 66, 190,
+             {22, Rgb(0xF6D6B0), Align::Left, 0.7f, Rgb(0x1B2440), 3});
+    DrawText(c, fonts.gothic, "Quibel sample game", 16, 572,
+             {14, Rgb(0xFDF6E3, 0.7f), Align::Left, 0.5f, Rgb(0x000000), 2});
     return c;
 }
 
 // A button whose picture already carries the background it will stand on.
-void PlacedButton(Canvas& sheet, const Canvas& background, Fonts& fonts, int sheetX, int sheetY, int screenX, int screenY, int w, int h,
-                  const std::string& label, bool hover) {
+void PlacedButton(Canvas& sheet, const Canvas& background, Fonts& fonts, int sheetX, int sheetY, int screenX,
+                  int screenY, int w, int h, const std::string& label, bool hover) {
     Canvas b(w, h);
     b.CopyFrom(background, screenX, screenY, w, h, 0, 0);
     Button(b, fonts, 0, 0, float(w), float(h), label, hover);
@@ -54,7 +59,8 @@ void PlacedButton(Canvas& sheet, const Canvas& background, Fonts& fonts, int she
 void PaperPanel(Canvas& c, float l, float t, float r, float b) {
     c.Paint(RoundRect(l + 4, t + 6, r + 4, b + 6, 14), Rgb(0x000000, 0.35f), 8.0f);
     c.PaintGradient(RoundRect(l, t, r, b, 14), Rgb(0xFDF6E3), Rgb(0xF1E4C8), 1.5f);
-    c.Paint(Subtract(RoundRect(l + 8, t + 8, r - 8, b - 8, 10), RoundRect(l + 10, t + 10, r - 10, b - 10, 8)), Rgb(0xD9B98A), 1.0f);
+    c.Paint(Subtract(RoundRect(l + 8, t + 8, r - 8, b - 8, 10), RoundRect(l + 10, t + 10, r - 10, b - 10, 8)),
+            Rgb(0xD9B98A), 1.0f);
 }
 
 Canvas NightBackdrop(std::uint32_t seed) {
@@ -71,15 +77,21 @@ Canvas SystemSheet(Fonts& fonts) {
     Canvas c(800, 808);
     // Mouse pointers: arrow, hand, and the busy ring.
     c.Paint(Polygon({{1, 1}, {1, 14}, {4.5f, 10.5f}, {7, 15}, {9, 14}, {6.8f, 9.6f}, {11, 9.5f}}), Rgb(0x1B2440), 1.0f);
-    c.Paint(Polygon({{2.2f, 3}, {2.2f, 11.5f}, {4.8f, 9}, {7.4f, 13.6f}, {8, 13.3f}, {5.6f, 8.6f}, {8.8f, 8.6f}}), palette::kCream, 0.8f);
-    c.Paint(Union({Capsule({20, 2}, {20, 9}, 1.8f), Capsule({20, 9}, {29, 9}, 3.2f), RoundRect(18.5f, 8, 30, 15, 3)}), Rgb(0x1B2440), 1.0f);
+    c.Paint(Polygon({{2.2f, 3}, {2.2f, 11.5f}, {4.8f, 9}, {7.4f, 13.6f}, {8, 13.3f}, {5.6f, 8.6f}, {8.8f, 8.6f}}),
+            palette::kCream, 0.8f);
+    c.Paint(Union({Capsule({20, 2}, {20, 9}, 1.8f), Capsule({20, 9}, {29, 9}, 3.2f), RoundRect(18.5f, 8, 30, 15, 3)}),
+            Rgb(0x1B2440), 1.0f);
     c.Paint(Union({Capsule({20, 2.5f}, {20, 9}, 0.9f), RoundRect(19.5f, 9, 29, 14, 2.5f)}), palette::kCream, 0.8f);
     c.Paint(Subtract(Circle({120, 8}, 7), Circle({120, 8}, 3.5f)), Rgb(0x1B2440), 1.0f);
     c.Paint(Subtract(Circle({120, 8}, 6), Circle({120, 8}, 4.5f)), palette::kDusk, 0.8f);
     // Page cursors: kind 0 a bobbing wave drop, kind 1 a turning star; four frames each.
     for (int f = 0; f < 4; ++f) {
         float bob = std::sin(f * 1.5708f) * 2;
-        c.Paint(Polygon({{f * 16 + 8.0f, 18 + bob}, {f * 16 + 13.0f, 26 + bob}, {f * 16 + 8.0f, 30 + bob}, {f * 16 + 3.0f, 26 + bob}}), palette::kCoral, 1.0f);
+        c.Paint(Polygon({{f * 16 + 8.0f, 18 + bob},
+                         {f * 16 + 13.0f, 26 + bob},
+                         {f * 16 + 8.0f, 30 + bob},
+                         {f * 16 + 3.0f, 26 + bob}}),
+                palette::kCoral, 1.0f);
         c.Paint(Circle({f * 16 + 7.0f, 25 + bob}, 1.2f), Rgb(0xFFFFFF, 0.8f), 0.8f);
         std::vector<Point> star;
         for (int k = 0; k < 10; ++k) {
@@ -110,9 +122,12 @@ Canvas SystemSheet(Fonts& fonts) {
     for (int k = 0; k < 5; ++k) {
         float top = 288 + 24.0f * k;
         c.PaintGradient(RoundRect(753, top + 2, 799, top + 22, 9), Rgb(0x2B3A67, 0.9f), Rgb(0x1B2440, 0.9f), 1.0f);
-        c.Paint(Subtract(RoundRect(753, top + 2, 799, top + 22, 9), RoundRect(754.5f, top + 3.5f, 797.5f, top + 20.5f, 7.5f)), Rgb(0xFDF6E3, 0.7f), 1.0f);
+        c.Paint(Subtract(RoundRect(753, top + 2, 799, top + 22, 9),
+                         RoundRect(754.5f, top + 3.5f, 797.5f, top + 20.5f, 7.5f)),
+                Rgb(0xFDF6E3, 0.7f), 1.0f);
         int size = k == 1 ? 10 : 12;
-        DrawText(c, fonts.gothic, labels[k], 776, int(top + 12 - size * 2 / 3), {size, palette::kCream, Align::Centre, 0, {}, 1});
+        DrawText(c, fonts.gothic, labels[k], 776, int(top + 12 - size * 2 / 3),
+                 {size, palette::kCream, Align::Centre, 0, {}, 1});
     }
     // The page-wait cursor: a small lit lantern.
     c.Glow({764, 420}, 12, Rgb(0xFFD37A, 0.6f));
@@ -139,8 +154,8 @@ Canvas TitleSheet(Fonts& fonts) {
         for (int row = 0; row < 6; ++row) {
             if (!column.labels[row]) continue;
             for (int hover = 0; hover < 2; ++hover) {
-                PlacedButton(sheet, background, fonts, column.x, 608 + 48 * row + 288 * hover, kMenuX, kMenuY + 48 * row, 248, 40,
-                             column.labels[row], hover != 0);
+                PlacedButton(sheet, background, fonts, column.x, 608 + 48 * row + 288 * hover, kMenuX,
+                             kMenuY + 48 * row, 248, 40, column.labels[row], hover != 0);
             }
         }
     }
@@ -156,7 +171,8 @@ Canvas BrandSplash(Fonts& fonts) {
         for (int x = 352; x <= 448; x += 4) wave.push_back({float(x), 262 + i * 12 + 4 * std::sin((x - 352) * 0.13f)});
         std::vector<Shape> segs;
         for (std::size_t k = 1; k < wave.size(); ++k) segs.push_back(Capsule(wave[k - 1], wave[k], 2.2f));
-        c.Paint(Subtract(Union(segs), Subtract(RoundRect(300, 180, 500, 330, 0), Circle({400, 250}, 52))), i == 0 ? palette::kCoral : palette::kSea, 1.0f);
+        c.Paint(Subtract(Union(segs), Subtract(RoundRect(300, 180, 500, 330, 0), Circle({400, 250}, 52))),
+                i == 0 ? palette::kCoral : palette::kSea, 1.0f);
     }
     c.Paint(Polygon({{400, 205}, {408, 240}, {392, 240}}), palette::kDusk, 1.0f);
     DrawText(c, fonts.mincho, "TARROWMELD", 400, 340, {40, palette::kInk, Align::Centre, 0, {}, 1});
@@ -178,13 +194,17 @@ Canvas EndingSlide(Fonts& fonts, int n) {
         const char* role;
         const char* lines[3];
     };
-    const Credit credits[] = {{"しおさいの灯", {"Lights of the Tide", "", ""}},
-                              {"原作・脚本", {"Quibel サンプル制作班", "", ""}},
-                              {"絵と音", {"すべてコードで描かれ、奏でられました", "mkdemo", "ご覧いただきありがとうございました"}}};
+    const Credit credits[] = {
+        {"しおさいの灯", {"Lights of the Tide", "", ""}},
+        {"原作・脚本", {"Quibel サンプル制作班", "", ""}},
+        {"絵と音", {"すべてコードで描かれ、奏でられました", "mkdemo", "ご覧いただきありがとうございました"}}};
     const Credit& credit = credits[(n - 1) % 3];
-    DrawText(c, fonts.mincho, credit.role, 400, 190, {n == 1 ? 56 : 30, palette::kCream, Align::Centre, 0.8f, Rgb(0x101020), 4});
+    DrawText(c, fonts.mincho, credit.role, 400, 190,
+             {n == 1 ? 56 : 30, palette::kCream, Align::Centre, 0.8f, Rgb(0x101020), 4});
     for (int i = 0; i < 3; ++i) {
-        if (*credit.lines[i]) DrawText(c, fonts.mincho, credit.lines[i], 400, 262 + 44 * i, {24, Rgb(0xF6E6CC), Align::Centre, 0.8f, Rgb(0x101020), 3});
+        if (*credit.lines[i])
+            DrawText(c, fonts.mincho, credit.lines[i], 400, 262 + 44 * i,
+                     {24, Rgb(0xF6E6CC), Align::Centre, 0.8f, Rgb(0x101020), 3});
     }
     return c;
 }
@@ -197,23 +217,30 @@ Canvas ManualPage(Fonts& fonts, int page) {
         const char* lines[9];
     };
     const Page pages[] = {
-        {"あそびかた", {"左クリックか Enter で文章を読み進めます。", "右クリックか Esc でメッセージ窓を隠します。",
-                        "Shift を押している間は文章を飛ばします。", "Ctrl を押している間は一文字ずつの表示を省きます。",
-                        "選択肢はマウスで選んでください。", "", "物語は海辺の町の、夏の終わりの数日間。", "あなたの選んだ場所と言葉で、結末が変わります。", ""}},
-        {"メッセージ窓のボタン", {"履歴 ― これまでの文章を読み返します。", "　　　顔の絵をクリックすると声をもう一度聞けます。",
-                                  "スキップ ― 読んだ文章を飛ばします。", "オート ― 文章を自動で読み進めます。",
-                                  "セーブ ― 91番からのクイックセーブに保存します。", "ロード ― いちばん新しいクイックセーブを読み込みます。", "", "", ""}},
-        {"タイトルとおまけ", {"はじめから ― 物語を最初から始めます。", "　　　一度読んだプロローグは飛ばせます。",
-                              "つづきから ― セーブした場所から再開します。", "おまけ ― CGアルバムとシーン回想があります。",
-                              "　　　見た絵、通った場面だけが開きます。", "", "エンディングは三つあります。", "", ""}},
-        {"設定とメニュー", {"システム設定 ― 画面、文字の速さ、窓の色、書体。", "サウンド設定 ― 音楽、声、効果音の音量。",
-                            "主人公の名前 ― 物語の中のあなたの名前です。", "", "メニューバーからも同じ設定が開けます。",
-                            "「シナリオを少し戻る」で少し前に戻れます。", "", "", ""}},
+        {"あそびかた",
+         {"左クリックか Enter で文章を読み進めます。", "右クリックか Esc でメッセージ窓を隠します。",
+          "Shift を押している間は文章を飛ばします。", "Ctrl を押している間は一文字ずつの表示を省きます。",
+          "選択肢はマウスで選んでください。", "", "物語は海辺の町の、夏の終わりの数日間。",
+          "あなたの選んだ場所と言葉で、結末が変わります。", ""}},
+        {"メッセージ窓のボタン",
+         {"履歴 ― これまでの文章を読み返します。", "　　　顔の絵をクリックすると声をもう一度聞けます。",
+          "スキップ ― 読んだ文章を飛ばします。", "オート ― 文章を自動で読み進めます。",
+          "セーブ ― 91番からのクイックセーブに保存します。", "ロード ― いちばん新しいクイックセーブを読み込みます。",
+          "", "", ""}},
+        {"タイトルとおまけ",
+         {"はじめから ― 物語を最初から始めます。", "　　　一度読んだプロローグは飛ばせます。",
+          "つづきから ― セーブした場所から再開します。", "おまけ ― CGアルバムとシーン回想があります。",
+          "　　　見た絵、通った場面だけが開きます。", "", "エンディングは三つあります。", "", ""}},
+        {"設定とメニュー",
+         {"システム設定 ― 画面、文字の速さ、窓の色、書体。", "サウンド設定 ― 音楽、声、効果音の音量。",
+          "主人公の名前 ― 物語の中のあなたの名前です。", "", "メニューバーからも同じ設定が開けます。",
+          "「シナリオを少し戻る」で少し前に戻れます。", "", "", ""}},
     };
     const Page& p = pages[page - 1];
     DrawText(c, fonts.mincho, p.title, 400, 56, {34, palette::kInk, Align::Centre, 0, {}, 1});
     c.Paint(RoundRect(120, 106, 680, 108, 1), Rgb(0xD9B98A), 1.0f);
-    for (int i = 0; i < 9; ++i) DrawText(c, fonts.gothic, p.lines[i], 90, 130 + 40 * i, {22, palette::kInk, Align::Left, 0, {}, 1});
+    for (int i = 0; i < 9; ++i)
+        DrawText(c, fonts.gothic, p.lines[i], 90, 130 + 40 * i, {22, palette::kInk, Align::Left, 0, {}, 1});
     DrawText(c, fonts.gothic, std::to_string(page) + " / 4", 400, 488, {18, Rgb(0x8A7A6A), Align::Centre, 0, {}, 1});
     return c;
 }
@@ -225,14 +252,18 @@ Canvas ManualButtons(Fonts&) {
             float x = hover * 56.0f, y = row * 56.0f;
             Shape disc = Circle({x + 25, y + 25}, 22);
             c.Paint(Circle({x + 26, y + 27}, 22), Rgb(0x000000, 0.35f), 3.0f);
-            if (hover) c.PaintGradient(disc, Rgb(0xF6B28A), Rgb(0xE07A6E), 1.2f);
-            else c.PaintGradient(disc, Rgb(0x2B3A67), Rgb(0x1B2440), 1.2f);
+            if (hover)
+                c.PaintGradient(disc, Rgb(0xF6B28A), Rgb(0xE07A6E), 1.2f);
+            else
+                c.PaintGradient(disc, Rgb(0x2B3A67), Rgb(0x1B2440), 1.2f);
             c.Paint(Subtract(disc, Circle({x + 25, y + 25}, 20)), palette::kCream, 1.0f);
             Color mark = hover ? Rgb(0xFFFFFF) : palette::kCream;
             if (row == 0) c.Paint(Polygon({{x + 19, y + 13}, {x + 35, y + 25}, {x + 19, y + 37}}), mark, 1.0f);
             if (row == 1) c.Paint(Polygon({{x + 31, y + 13}, {x + 15, y + 25}, {x + 31, y + 37}}), mark, 1.0f);
             if (row == 2) {
-                c.Paint(Union({Capsule({x + 17, y + 17}, {x + 33, y + 33}, 2.5f), Capsule({x + 33, y + 17}, {x + 17, y + 33}, 2.5f)}), mark, 1.0f);
+                c.Paint(Union({Capsule({x + 17, y + 17}, {x + 33, y + 33}, 2.5f),
+                               Capsule({x + 33, y + 17}, {x + 17, y + 33}, 2.5f)}),
+                        mark, 1.0f);
             }
         }
     }
@@ -252,7 +283,8 @@ Canvas SelectBackground(Fonts& fonts) {
     Canvas c = SceneBackground(1);
     c.Paint(RoundRect(0, 0, 800, 600, 0), Rgb(0x1B2440, 0.55f), 1.0f);
     DrawText(c, fonts.mincho, "どこへ行こう？", 400, 96, {40, palette::kCream, Align::Centre, 0.8f, Rgb(0x101020), 4});
-    DrawText(c, fonts.gothic, "行き先をクリックしてください", 400, 150, {18, Rgb(0xF6E6CC), Align::Centre, 0.6f, Rgb(0x000000), 2});
+    DrawText(c, fonts.gothic, "行き先をクリックしてください", 400, 150,
+             {18, Rgb(0xF6E6CC), Align::Centre, 0.6f, Rgb(0x000000), 2});
     return c;
 }
 
@@ -264,11 +296,13 @@ Canvas SelectButton(Fonts& fonts, const std::string& place, bool hover) {
         const char* name;
         const char* note;
     };
-    const Card cards[] = {{"A", 36, 170, 2, "岬の灯台", "汐里がいるかも"},   {"B", 222, 170, 3, "図書館", "千景がいるかも"},
-                          {"C", 408, 170, 4, "浜辺", "波の音を聞きに"},       {"D", 594, 170, 1, "商店街", "祭りの支度"},
-                          {"AB", 36, 356, 2, "岬と図書館", "ふたりのいる方へ"}, {"CD", 408, 356, 1, "港のほう", "町をひと回り"}};
+    const Card cards[] = {
+        {"A", 36, 170, 2, "岬の灯台", "汐里がいるかも"},      {"B", 222, 170, 3, "図書館", "千景がいるかも"},
+        {"C", 408, 170, 4, "浜辺", "波の音を聞きに"},         {"D", 594, 170, 1, "商店街", "祭りの支度"},
+        {"AB", 36, 356, 2, "岬と図書館", "ふたりのいる方へ"}, {"CD", 408, 356, 1, "港のほう", "町をひと回り"}};
     const Card* card = &cards[0];
-    for (const Card& candidate : cards) if (place == candidate.place) card = &candidate;
+    for (const Card& candidate : cards)
+        if (place == candidate.place) card = &candidate;
     Canvas background = SelectBackground(fonts);
     Canvas c(card->w, 300);
     c.CopyFrom(background, card->x, 197, card->w, 300, 0, 0);
@@ -283,9 +317,11 @@ Canvas SelectButton(Fonts& fonts, const std::string& place, bool hover) {
     Canvas cut(vw, vh);
     cut.CopyFrom(vignette, (400 - vw) / 2, 70, vw, vh, 0, 0);
     c.CopyFrom(cut, 0, 0, vw, vh, 14, int(22 + lift));
-    c.Paint(Subtract(frame, RoundRect(9, 11 + lift, float(card->w) - 9, 289 + lift, 11)), hover ? palette::kCoral : Rgb(0xD9B98A), 1.2f);
+    c.Paint(Subtract(frame, RoundRect(9, 11 + lift, float(card->w) - 9, 289 + lift, 11)),
+            hover ? palette::kCoral : Rgb(0xD9B98A), 1.2f);
     DrawText(c, fonts.mincho, card->name, card->w / 2, int(204 + lift), {26, palette::kInk, Align::Centre, 0, {}, 1});
-    DrawText(c, fonts.gothic, card->note, card->w / 2, int(246 + lift), {16, hover ? Rgb(0xC0504A) : Rgb(0x6A6478), Align::Centre, 0, {}, 1});
+    DrawText(c, fonts.gothic, card->note, card->w / 2, int(246 + lift),
+             {16, hover ? Rgb(0xC0504A) : Rgb(0x6A6478), Align::Centre, 0, {}, 1});
     return c;
 }
 
@@ -302,7 +338,8 @@ Canvas AlbumPage(Fonts& fonts, const std::string& caption, int page, int pages) 
     Canvas backdrop = NightBackdrop(130 + page);
     c.CopyFrom(backdrop, 0, 0, kW, kH, 0, 0);
     DrawText(c, fonts.mincho, caption, 48, 40, {36, palette::kCream, Align::Left, 0.7f, Rgb(0x000000), 3});
-    DrawText(c, fonts.gothic, std::to_string(page) + " / " + std::to_string(pages), 752, 56, {20, Rgb(0xF6E6CC), Align::Right, 0.5f, Rgb(0x000000), 2});
+    DrawText(c, fonts.gothic, std::to_string(page) + " / " + std::to_string(pages), 752, 56,
+             {20, Rgb(0xF6E6CC), Align::Right, 0.5f, Rgb(0x000000), 2});
     c.Paint(RoundRect(48, 96, 752, 98, 1), Rgb(0xF2A65A, 0.7f), 1.0f);
     // Frames for the six thumbnail places of a page.
     for (int row = 0; row < 2; ++row) {
@@ -344,7 +381,8 @@ Canvas ThumbnailSheet(Fonts& fonts, const std::vector<Canvas>& pictures, const s
                 if (hover) {
                     t.Paint(RoundRect(0, 0, float(layout.thumbW), float(layout.thumbH), 0), Rgb(0xFFF0D8, 0.18f), 1.0f);
                     t.Paint(RoundRect(0, 78, float(layout.thumbW), float(layout.thumbH), 0), Rgb(0x1B2440, 0.7f), 1.0f);
-                    DrawText(t, fonts.gothic, titles[r], layout.thumbW / 2, 82, {15, palette::kCream, Align::Centre, 0, {}, 1});
+                    DrawText(t, fonts.gothic, titles[r], layout.thumbW / 2, 82,
+                             {15, palette::kCream, Align::Centre, 0, {}, 1});
                 }
                 Shape border = Subtract(RoundRect(0, 0, float(layout.thumbW), float(layout.thumbH), 0),
                                         RoundRect(2, 2, layout.thumbW - 2.0f, layout.thumbH - 2.0f, 0));

@@ -102,7 +102,8 @@ float EllipseDistance(float px, float py, float a, float b) {
 }  // namespace
 
 Shape Ellipse(Point c, float rx, float ry) {
-    return {[=](float x, float y) { return EllipseDistance(x - c.x, y - c.y, rx, ry); }, c.x - rx, c.y - ry, c.x + rx, c.y + ry};
+    return {[=](float x, float y) { return EllipseDistance(x - c.x, y - c.y, rx, ry); }, c.x - rx, c.y - ry, c.x + rx,
+            c.y + ry};
 }
 
 Shape RoundRect(float l, float t, float r, float b, float radius) {
@@ -120,21 +121,22 @@ Shape Polygon(std::vector<Point> p) {
     for (const Point& q : p) {
         l = std::min(l, q.x), r = std::max(r, q.x), t = std::min(t, q.y), b = std::max(b, q.y);
     }
-    return {[p](float x, float y) {
-                std::size_t n = p.size();
-                float d = std::numeric_limits<float>::max();
-                bool inside = false;
-                for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
-                    float ex = p[j].x - p[i].x, ey = p[j].y - p[i].y;
-                    float wx = x - p[i].x, wy = y - p[i].y;
-                    float h = Clamp01((wx * ex + wy * ey) / std::max(ex * ex + ey * ey, 1e-6f));
-                    d = std::min(d, Length(wx - ex * h, wy - ey * h));
-                    if ((p[i].y > y) != (p[j].y > y) && x < (p[j].x - p[i].x) * (y - p[i].y) / (p[j].y - p[i].y) + p[i].x)
-                        inside = !inside;
-                }
-                return inside ? -d : d;
-            },
-            l, t, r, b};
+    return {
+        [p](float x, float y) {
+            std::size_t n = p.size();
+            float d = std::numeric_limits<float>::max();
+            bool inside = false;
+            for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+                float ex = p[j].x - p[i].x, ey = p[j].y - p[i].y;
+                float wx = x - p[i].x, wy = y - p[i].y;
+                float h = Clamp01((wx * ex + wy * ey) / std::max(ex * ex + ey * ey, 1e-6f));
+                d = std::min(d, Length(wx - ex * h, wy - ey * h));
+                if ((p[i].y > y) != (p[j].y > y) && x < (p[j].x - p[i].x) * (y - p[i].y) / (p[j].y - p[i].y) + p[i].x)
+                    inside = !inside;
+            }
+            return inside ? -d : d;
+        },
+        l, t, r, b};
 }
 
 Shape Capsule(Point a, Point b, float radius) {
@@ -167,7 +169,8 @@ Shape Subtract(const Shape& keep, const Shape& cut) {
     return s;
 }
 
-Canvas::Canvas(int width, int height, Color fill) : width_(width), height_(height), pixels_(std::size_t(width) * height, fill) {}
+Canvas::Canvas(int width, int height, Color fill)
+    : width_(width), height_(height), pixels_(std::size_t(width) * height, fill) {}
 
 void Canvas::VerticalGradient(const std::vector<Color>& stops, int top, int bottom) {
     if (bottom < 0) bottom = height_;

@@ -70,7 +70,8 @@ void AddTextJobs(const Folders& f, std::vector<Job>& jobs) {
         std::string script = JoinScenario(f.demo / "scenario");
         WriteBytes(f.script / "_start.txt", WithCrLf(ToCp932(script, "_start.txt")));
     });
-    jobs.push_back([f](Fonts&) { WriteBytes(f.script / "iv.txt", WithCrLf(ToCp932(ReadTextFile(f.demo / "iv.txt"), "iv.txt"))); });
+    jobs.push_back(
+        [f](Fonts&) { WriteBytes(f.script / "iv.txt", WithCrLf(ToCp932(ReadTextFile(f.demo / "iv.txt"), "iv.txt"))); });
     jobs.push_back([f](Fonts&) {
         WriteBytes(f.script / "config.xml", WithCrLf(ToCp932(ReadTextFile(f.demo / "config.xml"), "config.xml")));
     });
@@ -91,12 +92,15 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
         int scene, position;
         bool opaque;
     };
-    for (Layer layer : {Layer{1, 1, true}, Layer{2, 1, false}, Layer{2, 2, false}, Layer{3, 1, false}, Layer{4, 1, false}}) {
+    for (Layer layer :
+         {Layer{1, 1, true}, Layer{2, 1, false}, Layer{2, 2, false}, Layer{3, 1, false}, Layer{4, 1, false}}) {
         jobs.push_back([d, layer](Fonts&) {
             Canvas picture = SceneOverlay(layer.scene, layer.position);
             fs::path name = d / ("BG" + Digits(layer.scene, layer.position, 4));
-            if (layer.opaque) WriteJpeg(name.string() + ".jpg", picture, 88);
-            else WritePng(name.string() + ".png", picture, true);
+            if (layer.opaque)
+                WriteJpeg(name.string() + ".jpg", picture, 88);
+            else
+                WritePng(name.string() + ".png", picture, true);
         });
     }
     // Event pictures: four-digit names, and the festival with six digits.
@@ -122,12 +126,14 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
     for (Figure figure : {Figure{'A', 2, 4}, Figure{'B', 1, 4}, Figure{'C', 1, 3}}) {
         for (int pose = 1; pose <= figure.poses; ++pose) {
             jobs.push_back([d, figure, pose](Fonts&) {
-                WritePng(d / (std::string(1, figure.who) + "000" + std::to_string(pose) + "00.png"), CharacterBody(figure.who, pose), true);
+                WritePng(d / (std::string(1, figure.who) + "000" + std::to_string(pose) + "00.png"),
+                         CharacterBody(figure.who, pose), true);
             });
         }
         for (int face = 1; face <= figure.faces; ++face) {
             jobs.push_back([d, figure, face](Fonts&) {
-                WritePng(d / (std::string(1, figure.who) + "00000" + std::to_string(face) + ".png"), CharacterFace(figure.who, face), true);
+                WritePng(d / (std::string(1, figure.who) + "00000" + std::to_string(face) + ".png"),
+                         CharacterFace(figure.who, face), true);
             });
         }
     }
@@ -162,7 +168,8 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
     // The CG album: two pages; its thumbnails follow config.xml's order.
     for (int page = 1; page <= 2; ++page) {
         jobs.push_back([d, page](Fonts& fonts) {
-            WritePng(d / "title" / ("cg_p" + std::to_string(page) + ".png"), AlbumPage(fonts, "CGアルバム", page, 2), false);
+            WritePng(d / "title" / ("cg_p" + std::to_string(page) + ".png"), AlbumPage(fonts, "CGアルバム", page, 2),
+                     false);
         });
     }
     // Thumbnail sheets follow the layout document, row by row.
@@ -171,11 +178,13 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
         jobs.push_back([d, thumbnails = ThumbnailsOf(layout, element), sheet = sheet](Fonts& fonts) {
             std::vector<Canvas> pictures;
             std::vector<std::string> titles;
-            for (const Thumbnail& t : thumbnails) pictures.push_back(PictureByName(t.picture)), titles.push_back(t.title);
+            for (const Thumbnail& t : thumbnails)
+                pictures.push_back(PictureByName(t.picture)), titles.push_back(t.title);
             WritePng(d / "title" / sheet, ThumbnailSheet(fonts, pictures, titles), false);
         });
     }
-    jobs.push_back([d](Fonts& fonts) { WritePng(d / "title" / "s_p1.png", AlbumPage(fonts, "シーン回想", 1, 1), false); });
+    jobs.push_back(
+        [d](Fonts& fonts) { WritePng(d / "title" / "s_p1.png", AlbumPage(fonts, "シーン回想", 1, 1), false); });
 }
 
 void AddSystemJobs(const Folders& f, std::vector<Job>& jobs) {
@@ -186,15 +195,19 @@ void AddSystemJobs(const Folders& f, std::vector<Job>& jobs) {
 
 void AddSoundJobs(const Folders& f, std::vector<Job>& jobs) {
     for (const char* name : {"TITLE", "CGMODE", "BGM01", "BGM02", "BGM03", "BGM04"}) {
-        jobs.push_back([f, name](Fonts&) { WriteOgg(f.sound / "bgm" / (std::string(name) + ".ogg"), Music(name), 0.0f); });
+        jobs.push_back(
+            [f, name](Fonts&) { WriteOgg(f.sound / "bgm" / (std::string(name) + ".ogg"), Music(name), 0.0f); });
     }
     for (const char* name : {"WAVES", "WIND", "GULL", "DOOR", "BELL", "STEP", "FIREWORK", "INS02"}) {
-        jobs.push_back([f, name](Fonts&) { WriteOgg(f.sound / "se" / (std::string(name) + ".ogg"), Effect(name), 0.0f); });
+        jobs.push_back(
+            [f, name](Fonts&) { WriteOgg(f.sound / "se" / (std::string(name) + ".ogg"), Effect(name), 0.0f); });
     }
     jobs.push_back([f](Fonts&) { WriteOgg(f.sound / "voice" / "V_TEST.ogg", VoiceFor("V_TEST", 20), 0.1f); });
     std::string script = JoinScenario(f.demo / "scenario");
     for (const auto& [name, length] : VoicesOf(script)) {
-        jobs.push_back([f, name = name, length = length](Fonts&) { WriteOgg(f.sound / "voice" / (name + ".ogg"), VoiceFor(name, length), 0.1f); });
+        jobs.push_back([f, name = name, length = length](Fonts&) {
+            WriteOgg(f.sound / "voice" / (name + ".ogg"), VoiceFor(name, length), 0.1f);
+        });
     }
 }
 
@@ -236,7 +249,8 @@ int main(int argc, char** argv) {
             fs::path target = fs::weakly_canonical(out);
             auto [inTarget, inSources] = std::mismatch(target.begin(), target.end(), sources.begin(), sources.end());
             if (inTarget == target.end() || inSources == sources.end()) {
-                throw std::runtime_error("refusing to write " + out.string() + ": it overlaps the sources " + folders.demo.string());
+                throw std::runtime_error("refusing to write " + out.string() + ": it overlaps the sources " +
+                                         folders.demo.string());
             }
             fs::remove_all(out);
             fs::create_directories(out);

@@ -30,9 +30,12 @@ std::string VoiceName(const std::string& line) {
     std::string upper = line;
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return char(std::toupper(c)); });
     std::string rest;
-    if (upper.rfind(".VOI", 0) == 0) rest = upper.substr(4);
-    else if (upper.rfind("@", 0) == 0) rest = upper.substr(1);
-    else return {};
+    if (upper.rfind(".VOI", 0) == 0)
+        rest = upper.substr(4);
+    else if (upper.rfind("@", 0) == 0)
+        rest = upper.substr(1);
+    else
+        return {};
     std::istringstream words(rest);
     std::string name;
     words >> name;
@@ -95,8 +98,10 @@ std::vector<std::pair<std::string, std::size_t>> VoicesOf(const std::string& utf
         std::size_t length = 12;
         // The message the voice belongs to: the one right after it, else the one right before.
         const std::string* message = nullptr;
-        if (i + 1 < lines.size() && IsMessage(lines[i + 1])) message = &lines[i + 1];
-        else if (i > 0 && IsMessage(lines[i - 1])) message = &lines[i - 1];
+        if (i + 1 < lines.size() && IsMessage(lines[i + 1]))
+            message = &lines[i + 1];
+        else if (i > 0 && IsMessage(lines[i - 1]))
+            message = &lines[i - 1];
         if (message) length = Utf8ToUtf16(*message).size();
         voices.emplace(name, length);
     }
@@ -106,13 +111,14 @@ std::vector<std::pair<std::string, std::size_t>> VoicesOf(const std::string& utf
 std::vector<Thumbnail> ThumbnailsOf(const std::string& configXml, const std::string& element) {
     std::size_t begin = configXml.find("<" + element);
     std::size_t end = configXml.find("</" + element + ">");
-    if (begin == std::string::npos || end == std::string::npos) throw std::runtime_error("config.xml has no " + element);
+    if (begin == std::string::npos || end == std::string::npos)
+        throw std::runtime_error("config.xml has no " + element);
     std::string section = configXml.substr(begin, end - begin);
     std::vector<Thumbnail> out;
     for (std::size_t at = 0; (at = section.find("<cg", at)) != std::string::npos;) {
         // Only the element "cg" itself, not "cgalbum".
-        if (at + 3 < section.size() && !std::isspace(static_cast<unsigned char>(section[at + 3])) && section[at + 3] != '>' &&
-            section[at + 3] != '/') {
+        if (at + 3 < section.size() && !std::isspace(static_cast<unsigned char>(section[at + 3])) &&
+            section[at + 3] != '>' && section[at + 3] != '/') {
             at += 3;
             continue;
         }
@@ -131,7 +137,8 @@ std::vector<Thumbnail> ThumbnailsOf(const std::string& configXml, const std::str
             title = attributes.substr(t, attributes.find('"', t) - t);
         }
         out.push_back({text.substr(0, text.find(',')), title});
-        if (out.back().picture.empty()) throw std::runtime_error("config.xml: a thumbnail of " + element + " names no picture");
+        if (out.back().picture.empty())
+            throw std::runtime_error("config.xml: a thumbnail of " + element + " names no picture");
         at = close;
     }
     return out;

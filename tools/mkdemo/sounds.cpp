@@ -24,7 +24,8 @@ Sound Blip(float fromHz, float toHz, float seconds) {
     for (std::size_t i = 0; i < s.samples.size(); ++i) {
         float t = float(i) / float(s.samples.size());
         phase += (fromHz + (toHz - fromHz) * t) / kRate;
-        s.samples[i] = (std::sin(kTwoPi * phase) + 0.3f * std::sin(kTwoPi * phase * 2)) * std::exp(-t * 4) * std::min(1.0f, t * 60);
+        s.samples[i] = (std::sin(kTwoPi * phase) + 0.3f * std::sin(kTwoPi * phase * 2)) * std::exp(-t * 4) *
+                       std::min(1.0f, t * 60);
     }
     Normalize(s.samples, 0.6f);
     return s;
@@ -37,34 +38,38 @@ Sound Music(const std::string& name) {
     if (name == "TITLE") {
         p.bpm = 72, p.lead = Piece::Lead::Piano, p.seed = 1;
         p.chords = {Fmaj7, G, Em, Am, Fmaj7, G, Cadd9, Cadd9};
-        p.melody = {{72, 1.5f}, {71, 0.5f}, {67, 2}, {69, 1}, {71, 1}, {74, 2}, {72, 1}, {71, 1}, {67, 4}, {69, 1.5f}, {71, 0.5f},
-                    {72, 2}, {74, 1}, {76, 1}, {74, 2}, {72, 2}, {67, 2}, {72, 6}};
+        p.melody = {{72, 1.5f}, {71, 0.5f}, {67, 2}, {69, 1}, {71, 1}, {74, 2}, {72, 1}, {71, 1}, {67, 4},
+                    {69, 1.5f}, {71, 0.5f}, {72, 2}, {74, 1}, {76, 1}, {74, 2}, {72, 2}, {67, 2}, {72, 6}};
     } else if (name == "CGMODE") {
         p.bpm = 66, p.lead = Piece::Lead::Bell, p.seed = 2, p.bass = false;
         p.chords = {C, Am, F, G, C, Am, Dm, G};
-        p.melody = {{76, 2}, {72, 2}, {69, 2}, {72, 2}, {77, 2}, {76, 2}, {74, 4}, {76, 2}, {79, 2}, {77, 2}, {76, 2}, {74, 2}, {72, 2}, {71, 4}};
+        p.melody = {{76, 2}, {72, 2}, {69, 2}, {72, 2}, {77, 2}, {76, 2}, {74, 4},
+                    {76, 2}, {79, 2}, {77, 2}, {76, 2}, {74, 2}, {72, 2}, {71, 4}};
     } else if (name == "BGM01") {
         // The town by day: light, walking pace.
         p.bpm = 96, p.lead = Piece::Lead::Pluck, p.seed = 3, p.padLevel = 0.25f;
         p.chords = {C, G, Am, F, C, G, F, G};
-        p.melody = {{72, 1}, {74, 1}, {76, 2}, {74, 1}, {72, 1}, {71, 2}, {69, 1}, {71, 1}, {72, 2}, {69, 2}, {-1, 1}, {65, 1},
-                    {67, 1}, {69, 1}, {72, 4}, {74, 1}, {76, 1}, {79, 2}, {77, 1}, {76, 1}, {74, 2}, {72, 2}, {71, 2}, {74, 4}};
+        p.melody = {{72, 1}, {74, 1}, {76, 2}, {74, 1}, {72, 1}, {71, 2}, {69, 1}, {71, 1},
+                    {72, 2}, {69, 2}, {-1, 1}, {65, 1}, {67, 1}, {69, 1}, {72, 4}, {74, 1},
+                    {76, 1}, {79, 2}, {77, 1}, {76, 1}, {74, 2}, {72, 2}, {71, 2}, {74, 4}};
     } else if (name == "BGM02") {
         // The cape at dusk: slow and wide.
         p.bpm = 60, p.lead = Piece::Lead::Flute, p.seed = 4, p.arpeggio = true;
         p.chords = {Am, F, C, G, Am, F, Dm, Em};
-        p.melody = {{69, 3}, {71, 1}, {72, 4}, {67, 3}, {69, 1}, {67, 4}, {64, 2}, {65, 2}, {67, 4}, {69, 3}, {67, 1}, {64, 4}};
+        p.melody = {{69, 3}, {71, 1}, {72, 4}, {67, 3}, {69, 1}, {67, 4},
+                    {64, 2}, {65, 2}, {67, 4}, {69, 3}, {67, 1}, {64, 4}};
     } else if (name == "BGM03") {
         // Unease and partings.
         p.bpm = 56, p.lead = Piece::Lead::Piano, p.seed = 5, p.arpeggio = false, p.padLevel = 0.45f;
         p.chords = {Dm, Bb, F, C, Dm, Bb, Gsus, G};
-        p.melody = {{74, 2}, {72, 2}, {69, 4}, {70, 2}, {69, 2}, {65, 4}, {67, 2}, {69, 2}, {70, 2}, {72, 2}, {74, 4}, {67, 4}};
+        p.melody = {{74, 2}, {72, 2}, {69, 4}, {70, 2}, {69, 2}, {65, 4},
+                    {67, 2}, {69, 2}, {70, 2}, {72, 2}, {74, 4}, {67, 4}};
     } else if (name == "BGM04") {
         // The endings: warm and bright.
         p.bpm = 76, p.lead = Piece::Lead::Bell, p.seed = 6;
         p.chords = {F, G, Em, Am, Dm, G, C, C};
-        p.melody = {{72, 1}, {74, 1}, {76, 2}, {79, 2}, {77, 1}, {76, 1}, {74, 2}, {76, 2}, {72, 2}, {69, 2}, {74, 2}, {71, 2},
-                    {72, 4}, {67, 4}};
+        p.melody = {{72, 1}, {74, 1}, {76, 2}, {79, 2}, {77, 1}, {76, 1}, {74, 2},
+                    {76, 2}, {72, 2}, {69, 2}, {74, 2}, {71, 2}, {72, 4}, {67, 4}};
     } else {
         throw std::logic_error("no such music: " + name);
     }
@@ -107,7 +112,8 @@ Sound Effect(const std::string& name) {
                 float hz = 1900 - 900 * t / 0.3f + 120 * std::sin(kTwoPi * 30 * t);
                 phase += hz / kRate;
                 float env = std::sin(std::numbers::pi_v<float> * t / 0.3f);
-                out[std::size_t(start * kRate) + i] += (std::sin(kTwoPi * phase) + 0.4f * std::sin(kTwoPi * phase * 2.01f)) * env * (1 - call * 0.25f);
+                out[std::size_t(start * kRate) + i] +=
+                    (std::sin(kTwoPi * phase) + 0.4f * std::sin(kTwoPi * phase * 2.01f)) * env * (1 - call * 0.25f);
             }
         }
         Reverb(out, 0.3f, 0.6f);
@@ -118,7 +124,9 @@ Sound Effect(const std::string& name) {
         std::vector<float> n = Noise(0.9f, 33);
         for (std::size_t i = 0; i < out.size(); ++i) {
             float t = float(i) / kRate;
-            float creak = t < 0.5f ? std::sin(kTwoPi * (180 + 60 * t) * t) * (0.5f + 0.5f * std::sin(kTwoPi * 22 * t)) * 0.3f * std::sin(std::numbers::pi_v<float> * t / 0.5f) : 0;
+            float creak = t < 0.5f ? std::sin(kTwoPi * (180 + 60 * t) * t) * (0.5f + 0.5f * std::sin(kTwoPi * 22 * t)) *
+                                         0.3f * std::sin(std::numbers::pi_v<float> * t / 0.5f)
+                                   : 0;
             float thump = t > 0.55f ? std::sin(kTwoPi * 70 * (t - 0.55f)) * std::exp(-(t - 0.55f) * 18) : 0;
             out[i] = creak + thump + n[i] * (t > 0.55f ? 0.2f * std::exp(-(t - 0.55f) * 30) : 0);
         }
@@ -137,7 +145,8 @@ Sound Effect(const std::string& name) {
         for (int step = 0; step < 4; ++step) {
             std::vector<float> n = Noise(0.12f, 40 + step);
             LowPass(n, 900);
-            for (std::size_t i = 0; i < n.size(); ++i) out[std::size_t(step * 0.4f * kRate) + i] += n[i] * std::exp(-float(i) / kRate * 40);
+            for (std::size_t i = 0; i < n.size(); ++i)
+                out[std::size_t(step * 0.4f * kRate) + i] += n[i] * std::exp(-float(i) / kRate * 40);
         }
         Normalize(out, 0.5f);
         s.samples = std::move(out);
@@ -172,8 +181,9 @@ Sound SubmitSound() { return Blip(880, 1320, 0.12f); }
 Sound CancelSound() { return Blip(660, 440, 0.14f); }
 
 Sound VoiceFor(const std::string& name, std::size_t textLength) {
-    static const char* const kSyllables[] = {"a", "i", "u", "e", "o", "ka", "ki", "ku", "ke", "ko", "sa", "shi", "su", "so", "ta", "chi",
-                                             "te", "to", "na", "ni", "no", "ha", "ho", "ma", "mi", "mo", "ya", "yo", "ra", "ri", "re", "wa", "n"};
+    static const char* const kSyllables[] = {"a",   "i",  "u",  "e",  "o",   "ka", "ki", "ku", "ke", "ko", "sa",
+                                             "shi", "su", "so", "ta", "chi", "te", "to", "na", "ni", "no", "ha",
+                                             "ho",  "ma", "mi", "mo", "ya",  "yo", "ra", "ri", "re", "wa", "n"};
     VoiceLine line;
     char who = name.empty() ? 'V' : name[0];
     line.pitchHz = who == 'A' ? 255.0f : who == 'B' ? 225.0f : who == 'C' ? 120.0f : 200.0f;

@@ -28,9 +28,12 @@ std::size_t Samples(float seconds) { return std::size_t(std::max(seconds, 0.0f) 
 // Attack-decay-sustain-release envelope over a note of the given length.
 float Envelope(float t, float length, float attack, float decay, float sustain, float release) {
     float level;
-    if (t < attack) level = t / attack;
-    else if (t < attack + decay) level = 1 - (1 - sustain) * (t - attack) / decay;
-    else level = sustain;
+    if (t < attack)
+        level = t / attack;
+    else if (t < attack + decay)
+        level = 1 - (1 - sustain) * (t - attack) / decay;
+    else
+        level = sustain;
     float releaseStart = length - release;
     if (t > releaseStart) level *= std::max(0.0f, 1 - (t - releaseStart) / release);
     return level;
@@ -228,7 +231,8 @@ void Reverb(std::vector<float>& s, float wet, float room) {
 void Normalize(std::vector<float>& s, float peak) {
     float m = 0;
     for (float v : s) m = std::max(m, std::fabs(v));
-    if (m > 0) for (float& v : s) v *= peak / m;
+    if (m > 0)
+        for (float& v : s) v *= peak / m;
 }
 
 void FadeEdges(std::vector<float>& s, float inSeconds, float outSeconds) {
@@ -256,7 +260,8 @@ Sound RenderPiece(const Piece& piece) {
     for (std::size_t b = 0; b < piece.chords.size(); ++b) {
         const std::vector<int>& chord = piece.chords[b];
         float start = bar * float(b);
-        for (int note : chord) track.Add(PadNote(MidiToHz(float(note)), bar + 0.6f), start, piece.padLevel / chord.size() * 2);
+        for (int note : chord)
+            track.Add(PadNote(MidiToHz(float(note)), bar + 0.6f), start, piece.padLevel / chord.size() * 2);
         if (piece.bass) {
             track.Add(BassNote(MidiToHz(float(chord[0] - 12)), bar * 0.5f), start, 0.32f);
             track.Add(BassNote(MidiToHz(float(chord[0] - 12)), bar * 0.45f), start + bar * 0.5f, 0.24f);
@@ -299,7 +304,7 @@ Sound RenderVoice(const VoiceLine& line) {
         float f1, f2, f3;
     };
     const Vowel vowels[] = {{'a', 800, 1250, 2700}, {'i', 320, 2400, 3100}, {'u', 360, 1300, 2400},
-                            {'e', 480, 1950, 2650}, {'o', 480, 850, 2600}, {'n', 280, 1600, 2600}};
+                            {'e', 480, 1950, 2650}, {'o', 480, 850, 2600},  {'n', 280, 1600, 2600}};
     std::vector<std::string> syllables;
     std::string current;
     for (char c : line.syllables) {
@@ -322,7 +327,8 @@ Sound RenderVoice(const VoiceLine& line) {
         const std::string& syl = syllables[k];
         char v = syl.back();
         const Vowel* vowel = &vowels[0];
-        for (const Vowel& candidate : vowels) if (candidate.letter == v) vowel = &candidate;
+        for (const Vowel& candidate : vowels)
+            if (candidate.letter == v) vowel = &candidate;
         bool consonant = syl.size() > 1;
         bool fricative = consonant && std::string("shzfc").find(syl[0]) != std::string::npos;
         r1.Set(vowel->f1, 90), r2.Set(vowel->f2, 120), r3.Set(vowel->f3, 160);

@@ -50,8 +50,8 @@ void MakeLoop(std::vector<float>& s, float overlapSeconds);
 struct Piece {
     float bpm = 80;
     int beatsPerBar = 4;
-    std::vector<std::vector<int>> chords;           // MIDI notes of each bar's chord
-    std::vector<std::pair<int, float>> melody;      // MIDI note (-1 rest) and length in beats
+    std::vector<std::vector<int>> chords;       // MIDI notes of each bar's chord
+    std::vector<std::pair<int, float>> melody;  // MIDI note (-1 rest) and length in beats
     enum class Lead { Piano, Bell, Flute, Pluck } lead = Lead::Piano;
     bool arpeggio = true;
     bool bass = true;

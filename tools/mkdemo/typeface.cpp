@@ -14,9 +14,11 @@ namespace mkdemo {
 
 namespace {
 
-const char* const kGothicFiles[] = {"/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf", "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
+const char* const kGothicFiles[] = {"/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf",
+                                    "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
                                     "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
-const char* const kMinchoFiles[] = {"/usr/share/fonts/opentype/ipafont-mincho/ipamp.ttf", "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf",
+const char* const kMinchoFiles[] = {"/usr/share/fonts/opentype/ipafont-mincho/ipamp.ttf",
+                                    "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf",
                                     "/usr/share/fonts/truetype/fonts-japanese-mincho.ttf"};
 
 std::u32string CodePoints(std::string_view utf8) {
@@ -24,7 +26,8 @@ std::u32string CodePoints(std::string_view utf8) {
     std::u32string out;
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
         out.push_back(c);
     }
     return out;
@@ -85,7 +88,9 @@ Mask Typeface::Render(std::string_view utf8, int pixelSize) {
 
 void DrawText(Canvas& canvas, Typeface& face, std::string_view utf8, int x, int y, const TextStyle& style) {
     Mask glyphs = face.Render(utf8, style.size);
-    int left = style.align == Align::Left ? x : style.align == Align::Centre ? x - glyphs.width() / 2 : x - glyphs.width();
+    int left = style.align == Align::Left     ? x
+               : style.align == Align::Centre ? x - glyphs.width() / 2
+                                              : x - glyphs.width();
     if (style.shadow > 0) {
         int pad = style.shadowRadius * 3;
         Mask halo(glyphs.width() + 2 * pad, glyphs.height() + 2 * pad);

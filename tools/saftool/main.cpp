@@ -42,8 +42,8 @@ int Fail(const std::string& message) {
 // The archive named on the command line, then each --open in turn.
 ComPtr<IArchive> OpenChain(const std::string& path, const std::vector<std::string>& opens, std::string& error) {
     std::error_code ignored;
-    ComPtr<IArchive> archive = fs::is_directory(path, ignored) ? OpenDirArchive(Utf8ToUtf16(path))
-                                                               : OpenSafArchive(Utf8ToUtf16(path));
+    ComPtr<IArchive> archive =
+        fs::is_directory(path, ignored) ? OpenDirArchive(Utf8ToUtf16(path)) : OpenSafArchive(Utf8ToUtf16(path));
     if (!archive) {
         error = "cannot open archive " + path + " (missing, unreadable, or not a version 5 or 6 pack)";
         return nullptr;
@@ -136,10 +136,14 @@ int Pack(const std::vector<std::string>& args) {
             options.version = static_cast<std::uint8_t>(value[0] - '0');
         } else if (arg == "--compress" && i + 1 < args.size()) {
             const std::string& value = args[++i];
-            if (value == "none") options.compression = PackCompression::kNone;
-            else if (value == "zlib") options.compression = PackCompression::kZlib;
-            else if (value == "lzss") options.compression = PackCompression::kLzss;
-            else return Usage();
+            if (value == "none")
+                options.compression = PackCompression::kNone;
+            else if (value == "zlib")
+                options.compression = PackCompression::kZlib;
+            else if (value == "lzss")
+                options.compression = PackCompression::kLzss;
+            else
+                return Usage();
         } else if (arg.starts_with("--")) {
             return Usage();
         } else {

@@ -74,7 +74,8 @@ Node MakeFile(const fs::path& path, const PackOptions& options) {
         }
     }
     if (node.has_stored) node.stored_size = node.stored.size();
-    if (node.stored_size > kMaxOffset || node.decoded_size > kMaxOffset) throw PackError("file too large: " + path.string());
+    if (node.stored_size > kMaxOffset || node.decoded_size > kMaxOffset)
+        throw PackError("file too large: " + path.string());
     return node;
 }
 
@@ -116,7 +117,9 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint64_t value) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-std::uint64_t RoundToSector(std::uint64_t n) { return (n + saf::kSectorSize - 1) / saf::kSectorSize * saf::kSectorSize; }
+std::uint64_t RoundToSector(std::uint64_t n) {
+    return (n + saf::kSectorSize - 1) / saf::kSectorSize * saf::kSectorSize;
+}
 
 // Header and index; sets every file's first sector from data_start on.
 std::vector<std::uint8_t> BuildIndex(std::vector<Node*>& order, const PackOptions& options) {
@@ -190,7 +193,8 @@ void WritePack(const fs::path& source, const PackOptions& options, Put put) {
 
 std::vector<std::uint8_t> PackFolderToMemory(const fs::path& source, const PackOptions& options) {
     std::vector<std::uint8_t> pack;
-    WritePack(source, options, [&](std::vector<std::uint8_t> bytes) { pack.insert(pack.end(), bytes.begin(), bytes.end()); });
+    WritePack(source, options,
+              [&](std::vector<std::uint8_t> bytes) { pack.insert(pack.end(), bytes.begin(), bytes.end()); });
     return pack;
 }
 

@@ -119,9 +119,8 @@ int main(int argc, char** argv) {
     bool all_ok = true;
     for (std::string_view path : args) {
         ScriptStateGroup group;
-        all_ok &= WithSource(path, [&](const std::string& source, const std::u16string& name) {
-            group.Compile(source, name);
-        });
+        all_ok &= WithSource(
+            path, [&](const std::string& source, const std::u16string& name) { group.Compile(source, name); });
     }
     return all_ok ? 0 : 1;
 }

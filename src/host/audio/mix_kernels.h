@@ -17,8 +17,7 @@ namespace host::mix {
 
 // Adds `frames` interleaved 16-bit stereo frames from `source` into `out` (stereo float pairs),
 // scaled by the two gains.
-inline void AddStereo16(const std::uint8_t* source, std::size_t frames, float* out, float left_gain,
-                        float right_gain) {
+inline void AddStereo16(const std::uint8_t* source, std::size_t frames, float* out, float left_gain, float right_gain) {
     std::size_t k = 0;
 #ifdef __SSE2__
     const __m128 gains = _mm_setr_ps(left_gain, right_gain, left_gain, right_gain);

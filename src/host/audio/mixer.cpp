@@ -231,8 +231,7 @@ struct Cursor {
 // Mixes one buffer; returns the cursor after the last frame taken.
 template <int Bits, int Channels>
 Cursor MixFrames(const std::uint8_t* data, std::uint32_t frame_count, bool looping, const LockedFrames& locked,
-                 Cursor cursor, std::uint64_t step, float* out, std::size_t frames, float left_gain,
-                 float right_gain) {
+                 Cursor cursor, std::uint64_t step, float* out, std::size_t frames, float left_gain, float right_gain) {
     const std::uint32_t whole = static_cast<std::uint32_t>(step >> 32);
     const std::uint32_t part = static_cast<std::uint32_t>(step);
     std::size_t i = 0;
@@ -240,8 +239,8 @@ Cursor MixFrames(const std::uint8_t* data, std::uint32_t frame_count, bool loopi
     // to the edge of a locked range.
     if (step == (std::uint64_t{1} << 32) && cursor.fraction == 0) {
         while (i < frames) {
-            const std::size_t run = std::min<std::size_t>(
-                {frames - i, frame_count - cursor.position, locked.RunFrom(cursor.position)});
+            const std::size_t run =
+                std::min<std::size_t>({frames - i, frame_count - cursor.position, locked.RunFrom(cursor.position)});
             if (!locked.Contains(cursor.position))
                 AddFrames<Bits, Channels>(data, cursor.position, run, out + 2 * i, left_gain, right_gain);
             i += run;
@@ -302,10 +301,22 @@ void SoundBuffer::MixInto(float* accumulator, std::size_t frames, float master_g
     const std::uint8_t* data = data_.data();
     const int kind = format_.bits_per_sample * 10 + format_.channels;
     switch (kind) {
-        case 161: cursor = MixFrames<16, 1>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
-        case 162: cursor = MixFrames<16, 2>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
-        case 81: cursor = MixFrames<8, 1>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
-        case 82: cursor = MixFrames<8, 2>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right); break;
+        case 161:
+            cursor =
+                MixFrames<16, 1>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right);
+            break;
+        case 162:
+            cursor =
+                MixFrames<16, 2>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right);
+            break;
+        case 81:
+            cursor =
+                MixFrames<8, 1>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right);
+            break;
+        case 82:
+            cursor =
+                MixFrames<8, 2>(data, frame_count_, looping_, locked, cursor, step, accumulator, frames, left, right);
+            break;
         default: cursor.playing = false; break;
     }
     position_ = cursor.position;

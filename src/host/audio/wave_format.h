@@ -48,9 +48,8 @@ struct WaveFormat {
 // whose block align matches.
 inline bool IsPlayableFormat(const WaveFormat& f) {
     return f.format_tag == kWaveFormatPcm && (f.channels == 1 || f.channels == 2) &&
-           (f.bits_per_sample == 8 || f.bits_per_sample == 16) &&
-           f.block_align == f.channels * f.bits_per_sample / 8 && f.samples_per_sec >= kFrequencyMin &&
-           f.samples_per_sec <= kFrequencyMax;
+           (f.bits_per_sample == 8 || f.bits_per_sample == 16) && f.block_align == f.channels * f.bits_per_sample / 8 &&
+           f.samples_per_sec >= kFrequencyMin && f.samples_per_sec <= kFrequencyMax;
 }
 
 // The byte that silent samples are made of: 8-bit samples are centred on 128.

@@ -51,7 +51,8 @@ public:
     int TextExtent(std::span<const char32_t> text) override {
         int total = 0;
         for (char32_t ch : text)
-            if (FT_Load_Char(face_.get(), ch, FT_LOAD_TARGET_MONO) == 0) total += static_cast<int>((face_->glyph->advance.x + 32) >> 6);
+            if (FT_Load_Char(face_.get(), ch, FT_LOAD_TARGET_MONO) == 0)
+                total += static_cast<int>((face_->glyph->advance.x + 32) >> 6);
         return total;
     }
 

@@ -19,7 +19,8 @@ void TestWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const
         for (int y = r.top; y < r.bottom; ++y) {
             const auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(pixels) +
                                                                      static_cast<std::ptrdiff_t>(y) * pitch);
-            std::copy(row + r.left, row + r.right, frame_.begin() + static_cast<std::ptrdiff_t>(y) * host::kGameWidth + r.left);
+            std::copy(row + r.left, row + r.right,
+                      frame_.begin() + static_cast<std::ptrdiff_t>(y) * host::kGameWidth + r.left);
         }
         shown.push_back(r);
     }

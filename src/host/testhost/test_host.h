@@ -57,9 +57,15 @@ public:
     void Release(std::uint8_t code) { keys_[code] = 0; }
     void PressButton(int button) { buttons_[button] = true; }
     void ReleaseButton(int button) { buttons_[button] = false; }
-    void MoveCursor(int x, int y) { cursor_x_ = x; cursor_y_ = y; }
+    void MoveCursor(int x, int y) {
+        cursor_x_ = x;
+        cursor_y_ = y;
+    }
     void TurnWheel(int delta) { wheel_ += delta; }
-    void MoveMouse(int dx, int dy) { dx_ += dx; dy_ += dy; }
+    void MoveMouse(int dx, int dy) {
+        dx_ += dx;
+        dy_ += dy;
+    }
     // While set, reads fail as they do for a window without focus.
     bool keyboard_fails = false;
     bool mouse_fails = false;

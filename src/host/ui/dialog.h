@@ -14,13 +14,24 @@ namespace host {
 
 // Notification codes handed to OnCommand with the control id.
 enum : int {
-    kNotifyClicked = 0,       // button, check box, radio button
-    kNotifySelChange = 1,     // list box or combo box selection changed
-    kNotifyDoubleClick = 2,   // list box item double-clicked
+    kNotifyClicked = 0,      // button, check box, radio button
+    kNotifySelChange = 1,    // list box or combo box selection changed
+    kNotifyDoubleClick = 2,  // list box item double-clicked
     kNotifyEditChange = 0x300,
 };
 
-enum class ControlKind { Static, Picture, Button, DefaultButton, CheckBox, RadioButton, Edit, ListBox, ComboBox, Slider };
+enum class ControlKind {
+    Static,
+    Picture,
+    Button,
+    DefaultButton,
+    CheckBox,
+    RadioButton,
+    Edit,
+    ListBox,
+    ComboBox,
+    Slider
+};
 
 struct Control {
     Control() = default;
@@ -29,16 +40,16 @@ struct Control {
 
     int id = 0;
     ControlKind kind = ControlKind::Static;
-    Rect rect;              // in dialog pixels
+    Rect rect;  // in dialog pixels
     std::u16string text;
-    int group = 0;          // radio buttons of one group exclude each other
+    int group = 0;  // radio buttons of one group exclude each other
     bool enabled = true;
     bool visible = true;
-    int check = 0;          // check box and radio button: 0 clear, 1 checked
+    int check = 0;                      // check box and radio button: 0 clear, 1 checked
     std::vector<std::u16string> items;  // list and combo boxes
     int selection = -1;
     int minimum = 0, maximum = 100, position = 0;  // slider
-    std::size_t max_length = 255;                    // edit box, in UTF-16 units
+    std::size_t max_length = 255;                  // edit box, in UTF-16 units
     // Picture: 32-bit 0xAARRGGBB words (alpha ignored), width x height.
     std::vector<std::uint32_t> pixels;
     int picture_width = 0, picture_height = 0;
@@ -47,7 +58,8 @@ struct Control {
 
 class Dialog {
 public:
-    Dialog(std::u16string caption, int width, int height) : caption_(std::move(caption)), width_(width), height_(height) {}
+    Dialog(std::u16string caption, int width, int height)
+        : caption_(std::move(caption)), width_(width), height_(height) {}
     virtual ~Dialog() = default;
 
     // The dialog class: called once before the first frame, for every command (buttons, kIdOk 1
@@ -84,9 +96,9 @@ public:
     int SliderPosition(int id);
 
     // What the player does; each runs the dialog class as the platform would.
-    void Click(int id);                       // buttons, check and radio buttons
+    void Click(int id);                                         // buttons, check and radio buttons
     void Choose(int id, int index, bool double_click = false);  // list and combo boxes
-    void Type(int id, std::u16string text);   // edit box contents replaced
+    void Type(int id, std::u16string text);                     // edit box contents replaced
     void Slide(int id, int position);
     void Cancel() { OnCommand(2, kNotifyClicked); }
     void Accept() { OnCommand(1, kNotifyClicked); }

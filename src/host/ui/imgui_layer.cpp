@@ -1,9 +1,9 @@
 #include "host/ui/imgui_layer.h"
 
-#include <fontconfig/fontconfig.h>
-#include <imgui.h>
 #include <backends/imgui_impl_sdl.h>
 #include <backends/imgui_impl_sdlrenderer.h>
+#include <fontconfig/fontconfig.h>
+#include <imgui.h>
 
 #include <algorithm>
 
@@ -47,7 +47,8 @@ std::string FindJapaneseFace() {
 
 SDL_Rect ItemRect() {
     ImVec2 a = ImGui::GetItemRectMin(), b = ImGui::GetItemRectMax();
-    return SDL_Rect{static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x - a.x), static_cast<int>(b.y - a.y)};
+    return SDL_Rect{static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x - a.x),
+                    static_cast<int>(b.y - a.y)};
 }
 
 struct BoxButtons {
@@ -76,7 +77,8 @@ ImGuiLayer::ImGuiLayer(SdlWindow& window, MenuModel& menu) : window_(window), me
     io.IniFilename = nullptr;
     io.LogFilename = nullptr;
     std::string face = FindJapaneseFace();
-    if (face.empty() || !io.Fonts->AddFontFromFileTTF(face.c_str(), kFontPixels, nullptr, io.Fonts->GetGlyphRangesJapanese()))
+    if (face.empty() ||
+        !io.Fonts->AddFontFromFileTTF(face.c_str(), kFontPixels, nullptr, io.Fonts->GetGlyphRangesJapanese()))
         io.Fonts->AddFontDefault();
     ImGui::StyleColorsLight();
     ImGui_ImplSDL2_InitForSDLRenderer(window_.sdl_window());
@@ -208,8 +210,9 @@ void ImGuiLayer::DrawMenuItems(const std::vector<MenuItem>& items) {
                 item_rects_[item.command] = ItemRect();
                 if (picked) {
                     int command = item.command;
-                    after_frame_.push_back(
-                        [this, command] { window_.PostMessage({kMsgCommand, static_cast<std::uintptr_t>(command), 0, {}}); });
+                    after_frame_.push_back([this, command] {
+                        window_.PostMessage({kMsgCommand, static_cast<std::uintptr_t>(command), 0, {}});
+                    });
                 }
                 break;
             }
@@ -345,7 +348,8 @@ void ImGuiLayer::DrawControl(Control& control) {
             if (ImGui::BeginListBox(tag.c_str(), size)) {
                 for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
                     std::string item = Label(control.items[i]) + "##i" + std::to_string(i);
-                    if (ImGui::Selectable(item.c_str(), control.selection == i, ImGuiSelectableFlags_AllowDoubleClick)) {
+                    if (ImGui::Selectable(item.c_str(), control.selection == i,
+                                          ImGuiSelectableFlags_AllowDoubleClick)) {
                         bool twice = ImGui::IsMouseDoubleClicked(0);
                         after_frame_.push_back([dialog, id, i, twice] { dialog->Choose(id, i, twice); });
                     }

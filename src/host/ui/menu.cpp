@@ -33,7 +33,9 @@ MenuItem& MenuModel::AddSubPopup(MenuItem& popup, std::u16string label) {
     return popup.children.back();
 }
 
-void MenuModel::AddSeparator(MenuItem& popup) { popup.children.push_back({MenuItem::Kind::Separator, 0, {}, false, false, {}}); }
+void MenuModel::AddSeparator(MenuItem& popup) {
+    popup.children.push_back({MenuItem::Kind::Separator, 0, {}, false, false, {}});
+}
 
 MenuItem* MenuModel::Find(int command) { return FindIn(popups_, command, nullptr); }
 

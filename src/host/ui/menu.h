@@ -13,10 +13,10 @@ namespace host {
 struct MenuItem {
     enum class Kind { Command, Separator, Popup };
     Kind kind = Kind::Command;
-    int command = 0;         // Command only
-    std::u16string label;    // "&X" marks the access key, as in the resource texts
+    int command = 0;       // Command only
+    std::u16string label;  // "&X" marks the access key, as in the resource texts
     bool checked = false;
-    bool grayed = false;     // shown gray and not pickable
+    bool grayed = false;             // shown gray and not pickable
     std::vector<MenuItem> children;  // Popup only
 };
 

@@ -11,7 +11,8 @@ Rect Intersect(const Rect& a, const Rect& b) {
 }
 
 Rect Bounds(const Rect& a, const Rect& b) {
-    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
 }
 
 }  // namespace host

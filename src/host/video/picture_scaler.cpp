@@ -21,7 +21,8 @@ Rect ScalePicture(const std::uint32_t* picture, int picture_pitch, const PixelPl
     const Rect part = Intersect(changed, Rect{0, 0, kGameWidth, kGameHeight});
     if (part.empty() || area.empty()) return Rect{};
     const int aw = area.width(), ah = area.height();
-    Rect out{area.left + FirstTargetFor(part.left, kGameWidth, aw), area.top + FirstTargetFor(part.top, kGameHeight, ah),
+    Rect out{area.left + FirstTargetFor(part.left, kGameWidth, aw),
+             area.top + FirstTargetFor(part.top, kGameHeight, ah),
              area.left + FirstTargetFor(part.right, kGameWidth, aw),
              area.top + FirstTargetFor(part.bottom, kGameHeight, ah)};
     out = Intersect(out, Intersect(area, Rect{0, 0, target.width, target.height}));
@@ -35,7 +36,8 @@ Rect ScalePicture(const std::uint32_t* picture, int picture_pitch, const PixelPl
         return reinterpret_cast<const std::uint32_t*>(source_bytes + sy * picture_pitch);
     };
     auto target_row = [&](int y) {
-        return reinterpret_cast<std::uint32_t*>(target_bytes + static_cast<std::ptrdiff_t>(y) * target.pitch) + out.left;
+        return reinterpret_cast<std::uint32_t*>(target_bytes + static_cast<std::ptrdiff_t>(y) * target.pitch) +
+               out.left;
     };
 
     if (aw == kGameWidth) {  // one to one across: whole rows at once

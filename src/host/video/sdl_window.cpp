@@ -218,7 +218,8 @@ std::vector<DisplayMode> SdlWindow::DisplayModes() const {
     // shown at the desktop's depth and rate, whether or not the display lists such a mode.
     SDL_DisplayMode desktop;
     if (SDL_GetDesktopDisplayMode(display, &desktop) == 0) {
-        DisplayMode game{kGameWidth, kGameHeight, static_cast<int>(SDL_BITSPERPIXEL(desktop.format)), desktop.refresh_rate};
+        DisplayMode game{kGameWidth, kGameHeight, static_cast<int>(SDL_BITSPERPIXEL(desktop.format)),
+                         desktop.refresh_rate};
         if (std::find(modes.begin(), modes.end(), game) == modes.end()) modes.push_back(game);
     }
     return modes;
@@ -258,8 +259,8 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
-            int index = event.button.button == SDL_BUTTON_LEFT    ? 0
-                        : event.button.button == SDL_BUTTON_RIGHT ? 1
+            int index = event.button.button == SDL_BUTTON_LEFT     ? 0
+                        : event.button.button == SDL_BUTTON_RIGHT  ? 1
                         : event.button.button == SDL_BUTTON_MIDDLE ? 2
                                                                    : -1;
             if (index >= 0) buttons_[index] = event.type == SDL_MOUSEBUTTONDOWN;
@@ -320,10 +321,11 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
             bool over_menu = full_screen_ && menu_bar_shown_ && overlay_ &&
                              (event.motion.y < overlay_->MenuBarHeight() || overlay_->CapturesMouse());
             if (!overlay_only && !over_menu)
-                queue_.push_back({kMsgMouseMove, 0,
-                                  static_cast<std::intptr_t>((event.motion.x & 0xFFFF) |
-                                                             ((event.motion.y & 0xFFFF) << 16)),
-                                  {}});
+                queue_.push_back(
+                    {kMsgMouseMove,
+                     0,
+                     static_cast<std::intptr_t>((event.motion.x & 0xFFFF) | ((event.motion.y & 0xFFFF) << 16)),
+                     {}});
             break;
         }
         case SDL_MOUSEWHEEL:

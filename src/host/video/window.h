@@ -35,8 +35,8 @@ struct DisplayMode {
 
 // The few window messages the window procedure handles, numbered as its code expects them.
 enum : unsigned {
-    kMsgActivate = 0x0006,     // w: 1 active, 0 inactive
-    kMsgPaint = 0x000F,        // WindowMessage::rect: the area to repaint, in game pixels
+    kMsgActivate = 0x0006,  // w: 1 active, 0 inactive
+    kMsgPaint = 0x000F,     // WindowMessage::rect: the area to repaint, in game pixels
     kMsgClose = 0x0010,
     kMsgActivateApp = 0x001C,  // w: 1 activated, 0 deactivated
     kMsgChar = 0x0102,         // w: one UTF-16 unit, l: repeat count 1

@@ -61,8 +61,10 @@ TEST(GlyphSource, GlyphsSitWhereFreeTypeSays) {
         for (unsigned r = 0; r < slot->bitmap.rows; ++r)
             for (unsigned c = 0; c < slot->bitmap.width; ++c)
                 if (slot->bitmap.buffer[r * static_cast<unsigned>(slot->bitmap.pitch) + c / 8] & (0x80 >> (c % 8))) {
-                    const int x = slot->bitmap_left + static_cast<int>(c), y = baseline - slot->bitmap_top + static_cast<int>(r);
-                    want = Ink{std::min(want.left, x), std::min(want.top, y), std::max(want.right, x), std::max(want.bottom, y)};
+                    const int x = slot->bitmap_left + static_cast<int>(c),
+                              y = baseline - slot->bitmap_top + static_cast<int>(r);
+                    want = Ink{std::min(want.left, x), std::min(want.top, y), std::max(want.right, x),
+                               std::max(want.bottom, y)};
                 }
 
         std::vector<std::uint8_t> canvas(128 * 128, 0);
@@ -72,7 +74,8 @@ TEST(GlyphSource, GlyphsSitWhereFreeTypeSays) {
             for (int x = 0; x < 128; ++x)
                 if (canvas[static_cast<std::size_t>(y * 128 + x)]) {
                     ASSERT_EQ(canvas[static_cast<std::size_t>(y * 128 + x)], 9);
-                    got = Ink{std::min(got.left, x), std::min(got.top, y), std::max(got.right, x), std::max(got.bottom, y)};
+                    got = Ink{std::min(got.left, x), std::min(got.top, y), std::max(got.right, x),
+                              std::max(got.bottom, y)};
                 }
         EXPECT_EQ(got.left, want.left);
         EXPECT_EQ(got.top, want.top);

@@ -60,9 +60,10 @@ TEST(Dialog, ControlsNotifyTheDialogClassAsThePlatformWould) {
     d.Slide(kSlider, 99);
     EXPECT_EQ(d.SliderPosition(kSlider), 10);
     d.Slide(kSlider, 10);  // no move, no notice
-    const std::vector<std::pair<int, int>> expected{
-        {kCheck, host::kNotifyClicked}, {kRadioB, host::kNotifyClicked},
-        {kList, host::kNotifySelChange}, {kEdit, host::kNotifyEditChange}};
+    const std::vector<std::pair<int, int>> expected{{kCheck, host::kNotifyClicked},
+                                                    {kRadioB, host::kNotifyClicked},
+                                                    {kList, host::kNotifySelChange},
+                                                    {kEdit, host::kNotifyEditChange}};
     EXPECT_EQ(d.commands, expected);
     ASSERT_EQ(d.scrolls.size(), 1u);
     EXPECT_EQ(d.scrolls[0], std::make_pair(int{kSlider}, 10));

@@ -9,12 +9,12 @@
 #include <stdexcept>
 #include <vector>
 
+#include "../sdl_key_event.h"
 #include "host/report.h"
 #include "host/ui/imgui_layer.h"
 #include "host/ui/report_sink.h"
 #include "host/video/scancodes.h"
 #include "lib/report.h"
-#include "../sdl_key_event.h"
 #include "x11_pixels.h"
 
 namespace {

@@ -40,7 +40,8 @@ std::vector<std::uint32_t> NumberedPicture() {
 TEST(PictureScaler, OneToOneCopiesAndEnlargingRepeatsPixels) {
     const auto picture = NumberedPicture();
     Canvas same(820, 640);
-    Rect written = host::ScalePicture(picture.data(), 800 * 4, same.plane(), Rect{10, 30, 810, 630}, Rect{0, 0, 800, 600});
+    Rect written =
+        host::ScalePicture(picture.data(), 800 * 4, same.plane(), Rect{10, 30, 810, 630}, Rect{0, 0, 800, 600});
     EXPECT_EQ(written, (Rect{10, 30, 810, 630}));
     EXPECT_EQ(same.at(10, 30), 0u);
     EXPECT_EQ(same.at(809, 629), 599u * 800 + 799);
@@ -50,14 +51,15 @@ TEST(PictureScaler, OneToOneCopiesAndEnlargingRepeatsPixels) {
     Canvas twice(1600, 1200);
     host::ScalePicture(picture.data(), 800 * 4, twice.plane(), Rect{0, 0, 1600, 1200}, Rect{0, 0, 800, 600});
     for (int y : {0, 1, 2, 3, 1198, 1199})
-        for (int x : {0, 1, 2, 3, 1598, 1599}) EXPECT_EQ(twice.at(x, y), static_cast<std::uint32_t>((y / 2) * 800 + x / 2));
+        for (int x : {0, 1, 2, 3, 1598, 1599})
+            EXPECT_EQ(twice.at(x, y), static_cast<std::uint32_t>((y / 2) * 800 + x / 2));
 
     // A picture stored bottom row first: a negative pitch from the top row.
     std::vector<std::uint32_t> bottom_up(picture.size());
-    for (int y = 0; y < 600; ++y)
-        std::copy_n(picture.begin() + y * 800, 800, bottom_up.begin() + (599 - y) * 800);
+    for (int y = 0; y < 600; ++y) std::copy_n(picture.begin() + y * 800, 800, bottom_up.begin() + (599 - y) * 800);
     Canvas upright(800, 600);
-    host::ScalePicture(bottom_up.data() + 599 * 800, -800 * 4, upright.plane(), Rect{0, 0, 800, 600}, Rect{0, 0, 800, 600});
+    host::ScalePicture(bottom_up.data() + 599 * 800, -800 * 4, upright.plane(), Rect{0, 0, 800, 600},
+                       Rect{0, 0, 800, 600});
     EXPECT_EQ(upright.pixels, picture);
 }
 
@@ -65,7 +67,8 @@ TEST(PictureScaler, PartsDrawnOneByOneEqualTheWholeDraw) {
     const auto picture = NumberedPicture();
     std::mt19937 random(1234);
     // Smaller, equal, larger and odd scales, letterboxed, and an area running off the target.
-    const Rect areas[] = {{0, 0, 640, 480}, {5, 7, 805, 607}, {0, 20, 1440, 1100}, {3, 1, 1016, 762}, {-50, -40, 900, 700}};
+    const Rect areas[] = {
+        {0, 0, 640, 480}, {5, 7, 805, 607}, {0, 20, 1440, 1100}, {3, 1, 1016, 762}, {-50, -40, 900, 700}};
     for (const Rect& area : areas) {
         Canvas whole(1450, 1110), parts(1450, 1110);
         Rect all = host::ScalePicture(picture.data(), 800 * 4, whole.plane(), area, Rect{-5, -5, 900, 700});
@@ -86,22 +89,28 @@ TEST(PictureScaler, PartsDrawnOneByOneEqualTheWholeDraw) {
                         bool in_area = tx >= area.left && tx < area.right && ty >= area.top && ty < area.bottom;
                         int sx = in_area ? (tx - area.left) * 800 / area.width() : -1;
                         int sy = in_area ? (ty - area.top) * 600 / area.height() : -1;
-                        bool sampled = in_area && sx >= shown.left && sx < shown.right && sy >= shown.top && sy < shown.bottom;
-                        bool reported = tx >= written.left && tx < written.right && ty >= written.top && ty < written.bottom;
+                        bool sampled =
+                            in_area && sx >= shown.left && sx < shown.right && sy >= shown.top && sy < shown.bottom;
+                        bool reported =
+                            tx >= written.left && tx < written.right && ty >= written.top && ty < written.bottom;
                         ASSERT_EQ(alone.at(tx, ty) != kUntouched, sampled) << tx << "," << ty;
                         ASSERT_TRUE(!sampled || reported) << tx << "," << ty;
                     }
             }
-        EXPECT_EQ(parts.pixels, whole.pixels) << "area " << area.left << "," << area.top << " " << area.width() << "x"
-                                             << area.height();
+        EXPECT_EQ(parts.pixels, whole.pixels)
+            << "area " << area.left << "," << area.top << " " << area.width() << "x" << area.height();
     }
 }
 
 TEST(PictureScaler, NothingOutsideThePictureOrTheTarget) {
     const auto picture = NumberedPicture();
     Canvas canvas(100, 100);
-    EXPECT_TRUE(host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{800, 0, 900, 600}).empty());
-    EXPECT_TRUE(host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{200, 200, 300, 300}).empty());
+    EXPECT_TRUE(
+        host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{800, 0, 900, 600})
+            .empty());
+    EXPECT_TRUE(
+        host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{200, 200, 300, 300})
+            .empty());
     EXPECT_TRUE(host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{}, Rect{0, 0, 800, 600}).empty());
     for (std::uint32_t p : canvas.pixels) ASSERT_EQ(p, kUntouched);
 }

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "../sdl_key_event.h"
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
-#include "../sdl_key_event.h"
 
 namespace {
 
@@ -173,7 +173,8 @@ std::vector<std::uint32_t> WindowPixels(SDL_Window* window) {
         for (int x = 0; x < surface->w; ++x) {
             Uint8 r = 0, g = 0, b = 0;
             Uint32 pixel = 0;
-            std::memcpy(&pixel, static_cast<Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+            std::memcpy(&pixel,
+                        static_cast<Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
                         surface->format->BytesPerPixel);
             SDL_GetRGB(pixel, surface->format, &r, &g, &b);
             out.push_back(static_cast<std::uint32_t>(r) << 16 | g << 8 | b);
