@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/report.h"
+#include "lib/report_hook.h"
 #include "lib/text.h"
 #include "script/lexer.h"
 #include "script/script_node.h"

@@ -1,15 +1,15 @@
 // Library messages would otherwise print for every damaged input.
 #pragma once
 
-#include "host/report.h"
+#include "lib/report_hook.h"
 
-class QuietReports : public host::ReportSink {
+class QuietReports : public ReportSink {
 public:
-    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return host::kIdOk; }
+    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return kIdOk; }
     void DebugOutput(std::u16string_view) override {}
 };
 
 inline void SilenceReports() {
     static QuietReports quiet;
-    host::SetReportSink(&quiet);
+    SetReportSink(&quiet);
 }

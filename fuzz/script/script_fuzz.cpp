@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "host/report.h"
 #include "lib/error.h"
+#include "lib/report_hook.h"
 #include "script/jump_table.h"
 #include "script/script_node.h"
 #include "script/variables.h"
@@ -13,9 +13,9 @@
 namespace {
 
 // The traces of failed compiles are expected here; keep them off the fuzzer's output.
-class Silent : public host::ReportSink {
+class Silent : public ReportSink {
 public:
-    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return host::kIdOk; }
+    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return kIdOk; }
     void DebugOutput(std::u16string_view) override {}
 };
 
@@ -29,7 +29,7 @@ void Check(const ExceptionHandle& error) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Silent silent;
-    host::ScopedReportSink quiet(&silent);
+    ScopedReportSink quiet(&silent);
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     {
         TextScript::ScriptStateGroup group;

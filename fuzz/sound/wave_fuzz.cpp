@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "host/audio/mixer.h"
-#include "host/report.h"
+#include "lib/report_hook.h"
 #include "sound/sound_effects.h"
 
 namespace {
 // Debugger output is not what is being tested.
-struct Quiet : host::ReportSink {
+struct Quiet : ReportSink {
     int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return 1; }
     void DebugOutput(std::u16string_view) override {}
 };
@@ -16,7 +16,7 @@ struct Quiet : host::ReportSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Quiet quiet;
-    static host::ScopedReportSink sink(&quiet);
+    static ScopedReportSink sink(&quiet);
     static host::Mixer mixer(44100);
     const std::span<const std::uint8_t> image(data, size);
     host::WaveFormat format;

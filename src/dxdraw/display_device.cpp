@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "host/report.h"
 #include "lib/report.h"
+#include "lib/report_hook.h"
 
 int ScreenBitDepth = 0;
 int Screen555 = 0;
@@ -23,7 +23,7 @@ std::vector<int> FallbackDepths(int requested) {
 }
 
 void ShowInitMessage(bool full_screen, std::u16string_view text) {
-    if (full_screen) ShowMessage(kInitCaption, text, host::kMbOk);
+    if (full_screen) ShowMessage(kInitCaption, text, kMbOk);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, in
     device.window = window;
     if (!window) {
         ReleaseDirectDraw(device);
-        ShowMessage(u"DirectDraw Initialize", u"DirectX 7 がインストールされていません。", host::kMbOk);
+        ShowMessage(u"DirectDraw Initialize", u"DirectX 7 がインストールされていません。", kMbOk);
         return kDisplayFailed;
     }
     if (chooser) {
@@ -107,7 +107,7 @@ int CreateDisplaySurfaces(DirectDrawDevice& device, bool full_screen) {
     if (full_screen) {
         if (!device.window->SetFullScreen(true)) {
             // Only the switch failed: the window stays usable as it was.
-            ShowMessage(u"DirectDraw Initialize", u"フルスクリーンに設定できませんでした。", host::kMbOk);
+            ShowMessage(u"DirectDraw Initialize", u"フルスクリーンに設定できませんでした。", kMbOk);
             device.windowed = device.window->IsFullScreen() ? 0 : 1;
             device.surfaces_ready = true;
             return kDisplayFailed;
@@ -115,7 +115,7 @@ int CreateDisplaySurfaces(DirectDrawDevice& device, bool full_screen) {
         device.windowed = 0;
     } else {
         if (!device.window->SetFullScreen(false)) {
-            ShowMessage(u"DirectDraw Initialize", u"SetCooperativeLevel FAILED", host::kMbOk);
+            ShowMessage(u"DirectDraw Initialize", u"SetCooperativeLevel FAILED", kMbOk);
             device.windowed = device.window->IsFullScreen() ? 0 : 1;
             return kDisplayFailed;
         }

@@ -24,71 +24,71 @@ Matrix& RootMatrix() {
     return root;
 }
 
-DrawView::DrawView(std::uint32_t userValue) : m_pMatrix(&RootMatrix()), m_UserValue(userValue) { ResetTransform(); }
+DrawView::DrawView(std::uint32_t userValue) : matrix_(&RootMatrix()), userValue_(userValue) { ResetTransform(); }
 
 void DrawView::ResetTransform() {
-    m_Position = {};
-    m_Origin = {};
-    m_Scale = {1, 1, 1};
-    m_Rotation = {};
-    m_Orbit = {};
-    m_TransformFlags = kApplyOrigin | kApplyScale;
+    position_ = {};
+    origin_ = {};
+    scale_ = {1, 1, 1};
+    rotation_ = {};
+    orbit_ = {};
+    transformFlags_ = kApplyOrigin | kApplyScale;
 }
 
 std::uint32_t DrawView::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) {
     if (msg == kMsgUpdateCallback) {
-        if (m_pfnUpdate) m_pfnUpdate(this);
+        if (update_) update_(this);
         return 0;
     }
     return ssView::HandleMessage(msg, a, b);
 }
 
 void DrawView::Update() {
-    if (m_pfnUpdate) m_pfnUpdate(this);
+    if (update_) update_(this);
 }
 
 void DrawView::SetPositionPt(const POINT* point) {
     if (!point) return;
-    m_Position.x = static_cast<float>(point->x);
-    m_Position.y = static_cast<float>(point->y);
+    position_.x = static_cast<float>(point->x);
+    position_.y = static_cast<float>(point->y);
 }
 
 void DrawView::SetPosition(int x, int y) {
-    m_Position.x = static_cast<float>(x);
-    m_Position.y = static_cast<float>(y);
+    position_.x = static_cast<float>(x);
+    position_.y = static_cast<float>(y);
 }
 
 void DrawView::SetPositionF(float x, float y) {
-    m_Position.x = x;
-    m_Position.y = y;
+    position_.x = x;
+    position_.y = y;
 }
 
 void DrawView::BuildMatrix(Matrix* m) {
     if (!m) return;
-    if (m_TransformFlags & kApplyOrbit) DxDraw::RotateMatrixXYZ(*m, m_Orbit.x, m_Orbit.y, m_Orbit.z);
-    DxDraw::TranslateMatrixV(*m, m_Position);
-    if (m_TransformFlags & kApplyRotation) DxDraw::RotateMatrixXYZ(*m, m_Rotation.x, m_Rotation.y, m_Rotation.z);
-    if (m_TransformFlags & kApplyScale) DxDraw::ScaleMatrixV(*m, m_Scale);
-    if (m_TransformFlags & kApplyOrigin) DxDraw::TranslateMatrix(*m, -m_Origin.x, -m_Origin.y, -m_Origin.z);
+    if (transformFlags_ & kApplyOrbit) DxDraw::RotateMatrixXYZ(*m, orbit_.x, orbit_.y, orbit_.z);
+    DxDraw::TranslateMatrixV(*m, position_);
+    if (transformFlags_ & kApplyRotation) DxDraw::RotateMatrixXYZ(*m, rotation_.x, rotation_.y, rotation_.z);
+    if (transformFlags_ & kApplyScale) DxDraw::ScaleMatrixV(*m, scale_);
+    if (transformFlags_ & kApplyOrigin) DxDraw::TranslateMatrix(*m, -origin_.x, -origin_.y, -origin_.z);
 }
 
 void DrawView::Accumulate(TransformSums* sums) {
     if (!sums) return;
-    AddTo(sums->position, m_Position);
-    AddTo(sums->origin, m_Origin);
-    sums->scale.x *= m_Scale.x;
-    sums->scale.y *= m_Scale.y;
-    sums->scale.z *= m_Scale.z;
-    AddTo(sums->rotation, AnglesToFloat(m_Rotation));
-    AddTo(sums->orbit, AnglesToFloat(m_Orbit));
+    AddTo(sums->position, position_);
+    AddTo(sums->origin, origin_);
+    sums->scale.x *= scale_.x;
+    sums->scale.y *= scale_.y;
+    sums->scale.z *= scale_.z;
+    AddTo(sums->rotation, AnglesToFloat(rotation_));
+    AddTo(sums->orbit, AnglesToFloat(orbit_));
 }
 
 void DrawView::ResetAccumulated() {
-    m_pMatrix = &RootMatrix();
-    m_Sums = TransformSums{};
+    matrix_ = &RootMatrix();
+    sums_ = TransformSums{};
     if (ssGroup* parent = GetParent())
-        parent->HandleMessage(kMsgGetMatrix, reinterpret_cast<std::uintptr_t>(&m_pMatrix),
-                              reinterpret_cast<std::uintptr_t>(&m_Sums));
+        parent->HandleMessage(kMsgGetMatrix, reinterpret_cast<std::uintptr_t>(&matrix_),
+                              reinterpret_cast<std::uintptr_t>(&sums_));
 }
 
 void DrawView::ParentWorldTransform(Matrix* m, TransformSums* sums) {
@@ -103,7 +103,7 @@ POINT DrawView::ScreenPosition() {
     Matrix m;
     TransformSums sums;
     ParentWorldTransform(&m, &sums);
-    const DxDraw::ScreenPoint p = DxDraw::TransformPoint(m, m_Position);
+    const DxDraw::ScreenPoint p = DxDraw::TransformPoint(m, position_);
     return POINT{p.x, p.y};
 }
 
@@ -135,8 +135,8 @@ std::uint32_t DrawGroup::HandleMessage(std::uint32_t msg, std::uintptr_t a, std:
     switch (msg) {
         case kMsgUpdateCallback: return DrawView::HandleMessage(msg, a, b);
         case kMsgGetMatrix:
-            if (a) *reinterpret_cast<Matrix**>(a) = m_pMatrix;
-            if (b) *reinterpret_cast<TransformSums*>(b) = m_Sums;
+            if (a) *reinterpret_cast<Matrix**>(a) = matrix_;
+            if (b) *reinterpret_cast<TransformSums*>(b) = sums_;
             return 0;
         case kMsgWorldTransform:
             if (ssGroup* parent = GetParent()) parent->HandleMessage(msg, a, b);
@@ -180,6 +180,5 @@ void DrawGroup::GetScreenRect(RECT* out) {
     const DxDraw::ScreenPoint p = DxDraw::TransformPoint(m, GetPosition());
     const float sx = GetScale().x * sums.scale.x;
     const float sy = GetScale().y * sums.scale.y;
-    *out =
-        RECT{p.x, p.y, p.x + static_cast<std::int32_t>(m_Width * sx), p.y + static_cast<std::int32_t>(m_Height * sy)};
+    *out = RECT{p.x, p.y, p.x + static_cast<std::int32_t>(width_ * sx), p.y + static_cast<std::int32_t>(height_ * sy)};
 }

@@ -63,22 +63,22 @@ public:
     // Position, origin, rotation and orbit 0, scale 1, flags kApplyOrigin | kApplyScale.
     void ResetTransform();
 
-    std::uint32_t GetUserValue() const { return m_UserValue; }
-    void SetUpdateCallback(UpdateCallback callback) { m_pfnUpdate = callback; }
-    const DxDraw::Vector3& GetPosition() const { return m_Position; }
-    void SetPosition3(const DxDraw::Vector3& position) { m_Position = position; }
-    const DxDraw::Vector3& GetOrigin() const { return m_Origin; }
-    void SetOrigin(const DxDraw::Vector3& origin) { m_Origin = origin; }
-    const DxDraw::Vector3& GetScale() const { return m_Scale; }
-    void SetScale(const DxDraw::Vector3& scale) { m_Scale = scale; }
-    const AngleTriple& GetRotation() const { return m_Rotation; }
-    void SetRotation(const AngleTriple& angles) { m_Rotation = angles; }
-    const AngleTriple& GetOrbit() const { return m_Orbit; }
-    void SetOrbit(const AngleTriple& angles) { m_Orbit = angles; }
-    std::uint32_t GetTransformFlags() const { return m_TransformFlags; }
-    void SetTransformFlags(std::uint32_t flags) { m_TransformFlags = flags; }
-    DxDraw::Matrix* GetWorkingMatrix() const { return m_pMatrix; }
-    const TransformSums& GetSums() const { return m_Sums; }
+    std::uint32_t GetUserValue() const { return userValue_; }
+    void SetUpdateCallback(UpdateCallback callback) { update_ = callback; }
+    const DxDraw::Vector3& GetPosition() const { return position_; }
+    void SetPosition3(const DxDraw::Vector3& position) { position_ = position; }
+    const DxDraw::Vector3& GetOrigin() const { return origin_; }
+    void SetOrigin(const DxDraw::Vector3& origin) { origin_ = origin; }
+    const DxDraw::Vector3& GetScale() const { return scale_; }
+    void SetScale(const DxDraw::Vector3& scale) { scale_ = scale; }
+    const AngleTriple& GetRotation() const { return rotation_; }
+    void SetRotation(const AngleTriple& angles) { rotation_ = angles; }
+    const AngleTriple& GetOrbit() const { return orbit_; }
+    void SetOrbit(const AngleTriple& angles) { orbit_ = angles; }
+    std::uint32_t GetTransformFlags() const { return transformFlags_; }
+    void SetTransformFlags(std::uint32_t flags) { transformFlags_ = flags; }
+    DxDraw::Matrix* GetWorkingMatrix() const { return matrix_; }
+    const TransformSums& GetSums() const { return sums_; }
 
 protected:
     // The world transform of the parent chain, root first, into m and sums.
@@ -86,18 +86,18 @@ protected:
     // The screen position of the view's own position.
     POINT ScreenPosition();
 
-    DxDraw::Matrix* m_pMatrix;
-    TransformSums m_Sums;
+    DxDraw::Matrix* matrix_;
+    TransformSums sums_;
 
 private:
-    std::uint32_t m_UserValue;
-    UpdateCallback m_pfnUpdate = nullptr;
-    DxDraw::Vector3 m_Position;
-    DxDraw::Vector3 m_Origin;
-    DxDraw::Vector3 m_Scale{1, 1, 1};
-    AngleTriple m_Rotation;
-    AngleTriple m_Orbit;
-    std::uint32_t m_TransformFlags = kApplyOrigin | kApplyScale;
+    std::uint32_t userValue_;
+    UpdateCallback update_ = nullptr;
+    DxDraw::Vector3 position_;
+    DxDraw::Vector3 origin_;
+    DxDraw::Vector3 scale_{1, 1, 1};
+    AngleTriple rotation_;
+    AngleTriple orbit_;
+    std::uint32_t transformFlags_ = kApplyOrigin | kApplyScale;
 };
 
 class DrawGroup : public DrawView, public virtual ssGroup {
@@ -109,11 +109,11 @@ public:
     void Render(DrawRequest* request) override;
     void GetScreenRect(RECT* out) override;
 
-    std::uint16_t GetWidth() const { return m_Width; }
-    std::uint16_t GetHeight() const { return m_Height; }
+    std::uint16_t GetWidth() const { return width_; }
+    std::uint16_t GetHeight() const { return height_; }
     void SetSize(std::uint16_t width, std::uint16_t height) {
-        m_Width = width;
-        m_Height = height;
+        width_ = width;
+        height_ = height;
     }
 
 protected:
@@ -122,19 +122,19 @@ protected:
     template <class Fn>
     void WithChildTransform(Fn&& fn) {
         ResetAccumulated();
-        Accumulate(&m_Sums);
-        DxDraw::PushMatrix(*m_pMatrix);
-        BuildMatrix(m_pMatrix);
+        Accumulate(&sums_);
+        DxDraw::PushMatrix(*matrix_);
+        BuildMatrix(matrix_);
         try {
             fn();
         } catch (...) {
-            DxDraw::PopMatrix(*m_pMatrix);
+            DxDraw::PopMatrix(*matrix_);
             throw;
         }
-        DxDraw::PopMatrix(*m_pMatrix);
+        DxDraw::PopMatrix(*matrix_);
     }
 
 private:
-    std::uint16_t m_Width = 0;
-    std::uint16_t m_Height = 0;
+    std::uint16_t width_ = 0;
+    std::uint16_t height_ = 0;
 };

@@ -9,12 +9,12 @@ DxDrawView::~DxDrawView() {
 }
 
 void DxDrawView::ReportUncovered() {
-    if (ssGroup* parent = GetParent(); parent && !IsRectEmpty(m_PreviousRect))
-        parent->HandleMessage(kMsgUncovered, reinterpret_cast<std::uintptr_t>(&m_PreviousRect), 0);
+    if (ssGroup* parent = GetParent(); parent && !IsRectEmpty(previousRect_))
+        parent->HandleMessage(kMsgUncovered, reinterpret_cast<std::uintptr_t>(&previousRect_), 0);
 }
 
 void DxDrawView::AddIfDirty(DirtyRectList* list, const RECT& rect) const {
-    if (list && m_DirtyFlags != 0 && !IsRectEmpty(rect)) list->Add(rect);
+    if (list && dirtyFlags_ != 0 && !IsRectEmpty(rect)) list->Add(rect);
 }
 
 std::uint32_t DxDrawView::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) {
@@ -23,16 +23,16 @@ std::uint32_t DxDrawView::HandleMessage(std::uint32_t msg, std::uintptr_t a, std
         case kMsgDetaching: ReportUncovered(); return 1;
         case kMsgDirtyPass: {
             auto* list = reinterpret_cast<DirtyRectList*>(b);
-            AddIfDirty(list, m_PreviousRect);
+            AddIfDirty(list, previousRect_);
             ResetAccumulated();
-            m_NewRect = RECT{};
-            GetBounds(a, &m_NewRect);
-            AddIfDirty(list, m_NewRect);
+            newRect_ = RECT{};
+            GetBounds(a, &newRect_);
+            AddIfDirty(list, newRect_);
             return 1;
         }
         case kMsgCommit:
-            m_PreviousRect = m_NewRect;
-            m_DirtyFlags = 0;
+            previousRect_ = newRect_;
+            dirtyFlags_ = 0;
             return 1;
         case kMsgInvalidate: Invalidate(static_cast<std::uint32_t>(a)); return 1;
         default: return DrawView::HandleMessage(msg, a, b);

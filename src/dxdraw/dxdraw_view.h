@@ -38,20 +38,20 @@ public:
     virtual void GetPositionRect(RECT* out);
     // The rectangle the view covers on screen; a plain view covers nothing (out untouched).
     virtual void GetBounds(std::uintptr_t context, RECT* out);
-    virtual void Invalidate(std::uint32_t flags) { m_DirtyFlags |= flags; }
+    virtual void Invalidate(std::uint32_t flags) { dirtyFlags_ |= flags; }
 
-    std::uint32_t GetDirtyFlags() const { return m_DirtyFlags; }
-    const RECT& GetPreviousRect() const { return m_PreviousRect; }
-    const RECT& GetNewRect() const { return m_NewRect; }
+    std::uint32_t GetDirtyFlags() const { return dirtyFlags_; }
+    const RECT& GetPreviousRect() const { return previousRect_; }
+    const RECT& GetNewRect() const { return newRect_; }
 
 protected:
     // Adds the rectangle to the list when it is not empty and the view is dirty.
     void AddIfDirty(DirtyRectList* list, const RECT& rect) const;
     void ReportUncovered();
 
-    std::uint32_t m_DirtyFlags = 0;
-    RECT m_PreviousRect;
-    RECT m_NewRect;
+    std::uint32_t dirtyFlags_ = 0;
+    RECT previousRect_;
+    RECT newRect_;
 };
 
 class DxDrawGroup : public DrawGroup {

@@ -30,49 +30,49 @@ HRESULT CopyWideBounded(char16_t* dst, std::size_t sizeBytes, const char16_t* sr
 
 namespace DxDraw {
 
-DxFont::DxFont(host::GlyphSource& glyphs) : m_pGlyphs(&glyphs) {}
+DxFont::DxFont(host::GlyphSource& glyphs) : glyphs_(&glyphs) {}
 
 DxFont::~DxFont() = default;
 
 void DxFont::Setup(std::u16string_view face, std::int32_t height) {
-    m_Desc = LogFont{};
-    m_Desc.lfHeight = height;
-    m_Desc.lfPitchAndFamily = 0;
+    desc_ = LogFont{};
+    desc_.lfHeight = height;
+    desc_.lfPitchAndFamily = 0;
     const std::u16string terminated(face);
-    CopyWideBounded(m_Desc.lfFaceName, sizeof m_Desc.lfFaceName, terminated.c_str());
+    CopyWideBounded(desc_.lfFaceName, sizeof desc_.lfFaceName, terminated.c_str());
     Build();
 }
 
 void DxFont::Build() {
-    if (m_nBeginCount != 0) AssertFail("m_nBeginCount == 0", "dxdraw/dxdraw", 684);
-    m_pNormal.reset();
-    m_pLarge.reset();
-    m_pCanvas.reset();
-    m_CanvasChar = 0;
+    if (beginCount_ != 0) AssertFail("m_nBeginCount == 0", "dxdraw/dxdraw", 684);
+    normal_.reset();
+    large_.reset();
+    canvas_.reset();
+    canvasChar_ = 0;
 
-    const std::int32_t h = m_Desc.lfHeight;
+    const std::int32_t h = desc_.lfHeight;
     host::FontRequest request;
-    request.face = Utf16ToUtf8(m_Desc.lfFaceName);
+    request.face = Utf16ToUtf8(desc_.lfFaceName);
     request.height = h;
-    m_pNormal = m_pGlyphs->OpenFont(request);
+    normal_ = glyphs_->OpenFont(request);
     request.height = h * kLargeScale;
-    m_pLarge = m_pGlyphs->OpenFont(request);
+    large_ = glyphs_->OpenFont(request);
 
     auto canvas = std::make_unique<DxImage>(8);
-    if (canvas->Create((h / 2 + h) * kLargeScale, kLargeScale * h)) m_pCanvas = std::move(canvas);
+    if (canvas->Create((h / 2 + h) * kLargeScale, kLargeScale * h)) canvas_ = std::move(canvas);
 }
 
 void DxFont::Destroy() {
-    if (m_nBeginCount != 0) AssertFail("m_nBeginCount==0", "dxdraw/dxdraw", 640);
-    m_pNormal.reset();
-    m_pLarge.reset();
-    m_pCanvas.reset();
-    m_CanvasChar = 0;
+    if (beginCount_ != 0) AssertFail("m_nBeginCount==0", "dxdraw/dxdraw", 640);
+    normal_.reset();
+    large_.reset();
+    canvas_.reset();
+    canvasChar_ = 0;
 }
 
 ULONG DxFont::Release() {
-    if (m_Count == 0) return 0;
-    if (--m_Count != 0) return m_Count;
+    if (count_ == 0) return 0;
+    if (--count_ != 0) return count_;
     Destroy();
     delete this;
     return 0;
@@ -81,35 +81,35 @@ ULONG DxFont::Release() {
 void DxFont::BeginDraw(TextDrawState& state, DxSurface* target, bool large) {
     state.large = large;
     state.target = target;
-    ++m_nBeginCount;
+    ++beginCount_;
 }
 
 void DxFont::EndDraw(TextDrawState& state) {
-    if (m_nBeginCount == 0) {
+    if (beginCount_ == 0) {
         AssertFail("m_nBeginCount", "dxdraw/dxdraw", 728);
         return;
     }
-    if (--m_nBeginCount == 0) m_CanvasChar = 0;
+    if (--beginCount_ == 0) canvasChar_ = 0;
     state.target = nullptr;
 }
 
 void DxFont::RenderChar(const TextDrawState& state, char32_t ch) {
-    if (!m_pCanvas) return;
-    if (ch == m_CanvasChar && state.large == m_CanvasLarge) return;
-    std::memset(m_pCanvas->GetBits(), 0, m_pCanvas->GetImageSize());
-    host::GlyphFont* font = state.large ? m_pLarge.get() : m_pNormal.get();
+    if (!canvas_) return;
+    if (ch == canvasChar_ && state.large == canvasLarge_) return;
+    std::memset(canvas_->GetBits(), 0, canvas_->GetImageSize());
+    host::GlyphFont* font = state.large ? large_.get() : normal_.get();
     if (font) {
-        const host::GlyphCanvas canvas{m_pCanvas->GetPixelAddress(0, 0), m_pCanvas->GetWidth(), m_pCanvas->GetHeight(),
-                                       m_pCanvas->GetPitch()};
+        const host::GlyphCanvas canvas{canvas_->GetPixelAddress(0, 0), canvas_->GetWidth(), canvas_->GetHeight(),
+                                       canvas_->GetPitch()};
         font->DrawChar(ch, canvas, kInkLevel);
     }
-    m_CanvasChar = ch;
-    m_CanvasLarge = state.large;
-    ++m_Renders;
+    canvasChar_ = ch;
+    canvasLarge_ = state.large;
+    ++renders_;
 }
 
 std::int32_t DxFont::ProportionalAdvance(char32_t ch, bool large) {
-    host::GlyphFont* font = large ? m_pLarge.get() : m_pNormal.get();
+    host::GlyphFont* font = large ? large_.get() : normal_.get();
     if (!font) return 0;
     const std::int32_t extent = font->TextExtent(std::span<const char32_t>(&ch, 1));
     return large ? extent / kLargeScale : extent;
@@ -118,20 +118,20 @@ std::int32_t DxFont::ProportionalAdvance(char32_t ch, bool large) {
 RECT DxFont::BlendGlyph(const TextDrawState& state, std::int32_t px, std::int32_t py, std::uint32_t colour,
                         GlyphSize size) {
     DxSurface* target = state.target;
-    if (!target || !m_pCanvas || target->GetDepth() != 32 || !target->HasPixels()) return RECT{};
+    if (!target || !canvas_ || target->GetDepth() != 32 || !target->HasPixels()) return RECT{};
     const int scale = state.large ? kLargeScale : 1;
     // Never read past the canvas, however wide the advance.
-    const std::int32_t width = std::min(size.advance, m_pCanvas->GetWidth() / scale);
-    const std::int32_t height = std::min(size.height, m_pCanvas->GetHeight() / scale);
+    const std::int32_t width = std::min(size.advance, canvas_->GetWidth() / scale);
+    const std::int32_t height = std::min(size.height, canvas_->GetHeight() / scale);
     const RECT area = IntersectRect(RECT{px, py, px + width, py + height}, ImageRect(*target));
     if (IsRectEmpty(area)) return RECT{};
 
     const unsigned blue = (colour >> 16) & 255, green = (colour >> 8) & 255, red = colour & 255;
-    const std::ptrdiff_t canvasPitch = m_pCanvas->GetPitch();
+    const std::ptrdiff_t canvasPitch = canvas_->GetPitch();
     for (std::int32_t y = area.top; y < area.bottom; ++y) {
         std::uint8_t* p = target->GetPixelAddress(area.left, y);
         for (std::int32_t x = area.left; x < area.right; ++x, p += 4) {
-            const std::uint8_t* cell = m_pCanvas->GetPixelAddress((x - px) * scale, (y - py) * scale);
+            const std::uint8_t* cell = canvas_->GetPixelAddress((x - px) * scale, (y - py) * scale);
             unsigned c = 0;
             if (scale == 1) {
                 c = cell[0] * 16u;

@@ -73,7 +73,7 @@ public:
     // Opens the normal and the four-times-larger font and makes the canvas.
     void Build();
     void Destroy();
-    ULONG AddRef() { return ++m_Count; }
+    ULONG AddRef() { return ++count_; }
     // The Release that reaches 0 destroys and deletes the font (made with new).
     ULONG Release();
 
@@ -86,25 +86,25 @@ public:
     // Advance of the character in the normal font (large: the large font's, divided by 4).
     std::int32_t ProportionalAdvance(char32_t ch, bool large);
 
-    const LogFont& Description() const { return m_Desc; }
-    LogFont& Description() { return m_Desc; }
-    const DxImage* Canvas() const { return m_pCanvas.get(); }
-    std::uint32_t BeginCount() const { return m_nBeginCount; }
+    const LogFont& Description() const { return desc_; }
+    LogFont& Description() { return desc_; }
+    const DxImage* Canvas() const { return canvas_.get(); }
+    std::uint32_t BeginCount() const { return beginCount_; }
     // Characters drawn onto the canvas so far (repeats reuse the canvas).
-    std::uint32_t CanvasRenders() const { return m_Renders; }
+    std::uint32_t CanvasRenders() const { return renders_; }
 
 private:
-    host::GlyphSource* m_pGlyphs;
-    LogFont m_Desc;
-    std::unique_ptr<DxImage> m_pCanvas;
-    std::unique_ptr<host::GlyphFont> m_pNormal;
-    std::unique_ptr<host::GlyphFont> m_pLarge;
-    ULONG m_Count = 1;
-    std::uint32_t m_nBeginCount = 0;
+    host::GlyphSource* glyphs_;
+    LogFont desc_;
+    std::unique_ptr<DxImage> canvas_;
+    std::unique_ptr<host::GlyphFont> normal_;
+    std::unique_ptr<host::GlyphFont> large_;
+    ULONG count_ = 1;
+    std::uint32_t beginCount_ = 0;
     // What the canvas holds: the canvas is the font's, so this is too (0: nothing).
-    char32_t m_CanvasChar = 0;
-    bool m_CanvasLarge = false;
-    std::uint32_t m_Renders = 0;
+    char32_t canvasChar_ = 0;
+    bool canvasLarge_ = false;
+    std::uint32_t renders_ = 0;
 };
 
 enum : std::uint32_t {
@@ -130,17 +130,17 @@ using TextCallback = std::function<std::uint32_t(TextData* text, DxSurface* surf
 
 // The text-layout record: box, pen, colours (0x00BBGGRR), style, callback and font.
 struct TextData {
-    std::int32_t m_CharSpacing = 0;
-    std::int32_t m_LineSpacing = 0;
-    std::uint32_t m_BeginCount = 0;
-    TextDrawState m_State;
-    RECT m_Box;
-    POINT m_Pen;  // relative to the box's left and top
-    std::uint32_t m_FaceColor = 0xFFFFFF;
-    std::uint32_t m_ShadowColor = 0;
-    std::uint32_t m_OutlineColor = 0;
-    std::uint32_t m_Style = 0;
-    TextCallback m_Callback;
+    std::int32_t charSpacing_ = 0;
+    std::int32_t lineSpacing_ = 0;
+    std::uint32_t beginCount_ = 0;
+    TextDrawState state_;
+    RECT box_;
+    POINT pen_;  // relative to the box's left and top
+    std::uint32_t faceColor_ = 0xFFFFFF;
+    std::uint32_t shadowColor_ = 0;
+    std::uint32_t outlineColor_ = 0;
+    std::uint32_t style_ = 0;
+    TextCallback callback_;
     DxFont* pFont = nullptr;  // held by the record's owner
 
     void BeginDraw(DxSurface* surface);

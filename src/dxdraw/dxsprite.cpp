@@ -17,67 +17,67 @@ TEXANIM WholeSurface(const DxSurface& surface) {
 
 }  // namespace
 
-DxSprite::DxSprite(DxSurface* surface, const TEXANIM* source, std::uint32_t flags) : m_pSurface(surface) {
+DxSprite::DxSprite(DxSurface* surface, const TEXANIM* source, std::uint32_t flags) : surface_(surface) {
     SetPosition(0, 0);
     if (source)
-        m_Source = *source;
+        source_ = *source;
     else if (surface)
-        m_Source = WholeSurface(*surface);
-    m_Blend.flags = flags;
-    m_Blend.level = kSpriteLevel;
-    m_Blend.maskImage = nullptr;
+        source_ = WholeSurface(*surface);
+    blend_.flags = flags;
+    blend_.level = kSpriteLevel;
+    blend_.maskImage = nullptr;
 }
 
 DxSprite::~DxSprite() {
-    if (m_OwnsSurface && m_pSurface) m_pSurface->Release();
+    if (ownsSurface_ && surface_) surface_->Release();
 }
 
 void DxSprite::SetSurface(DxSurface* surface) {
-    if (surface != m_pSurface) {
-        if (m_OwnsSurface && m_pSurface) m_pSurface->Release();
-        m_pSurface = surface;
-        m_OwnsSurface = 0;
+    if (surface != surface_) {
+        if (ownsSurface_ && surface_) surface_->Release();
+        surface_ = surface;
+        ownsSurface_ = 0;
     }
     Invalidate(kDirtyContents);
 }
 
 void DxSprite::SetSource(const TEXANIM* source) {
     if (source) {
-        m_Source = *source;
+        source_ = *source;
     } else {
-        if (!m_pSurface) return;
-        const TEXANIM whole = WholeSurface(*m_pSurface);
-        m_Source.width = whole.width;
-        m_Source.height = whole.height;
-        m_Source.hotX = 0;
-        m_Source.hotY = 0;
-        m_Source.source = whole.source;
+        if (!surface_) return;
+        const TEXANIM whole = WholeSurface(*surface_);
+        source_.width = whole.width;
+        source_.height = whole.height;
+        source_.hotX = 0;
+        source_.hotY = 0;
+        source_.source = whole.source;
     }
     HandleMessage(kMsgInvalidate, kDirtyContents, 0);
 }
 
 void DxSprite::GetSource(TEXANIM* out) const {
-    if (out) *out = m_Source;
+    if (out) *out = source_;
 }
 
 void DxSprite::GetBounds(std::uintptr_t, RECT* out) {
     if (!out || !IsVisible()) return;
-    const ScreenPoint p = TransformPoint(*m_pMatrix, GetPosition());
-    const auto left = static_cast<std::int16_t>(p.x - m_Source.hotX);
-    const auto top = static_cast<std::int16_t>(p.y - m_Source.hotY);
-    *out = RECT{left, top, left + m_Source.width, top + m_Source.height};
+    const ScreenPoint p = TransformPoint(*matrix_, GetPosition());
+    const auto left = static_cast<std::int16_t>(p.x - source_.hotX);
+    const auto top = static_cast<std::int16_t>(p.y - source_.hotY);
+    *out = RECT{left, top, left + source_.width, top + source_.height};
 }
 
 void DxSprite::AddDirtyPart(DirtyRectList* list, const RECT& rect) const {
-    if (!list || m_DirtyFlags == 0 || IsRectEmpty(rect)) return;
-    if (m_DirtyFlags != kDirtySurfacePart || !m_pSurface) {
+    if (!list || dirtyFlags_ == 0 || IsRectEmpty(rect)) return;
+    if (dirtyFlags_ != kDirtySurfacePart || !surface_) {
         list->Add(rect);
         return;
     }
-    const RECT part = IntersectRect(m_Source.source, m_pSurface->GetDirtyRect());
+    const RECT part = IntersectRect(source_.source, surface_->GetDirtyRect());
     if (IsRectEmpty(part)) return;
-    const std::int32_t left = rect.left - m_Source.source.left + part.left;
-    const std::int32_t top = rect.top - m_Source.source.top + part.top;
+    const std::int32_t left = rect.left - source_.source.left + part.left;
+    const std::int32_t top = rect.top - source_.source.top + part.top;
     list->Add(RECT{left, top, left + part.Width(), top + part.Height()});
 }
 
@@ -85,27 +85,27 @@ std::uint32_t DxSprite::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::
     switch (msg) {
         case kMsgDirtyPass: {
             auto* list = reinterpret_cast<DirtyRectList*>(b);
-            if (m_pSurface && !IsRectEmpty(m_pSurface->GetDirtyRect())) m_DirtyFlags |= kDirtySurfacePart;
-            AddDirtyPart(list, m_PreviousRect);
+            if (surface_ && !IsRectEmpty(surface_->GetDirtyRect())) dirtyFlags_ |= kDirtySurfacePart;
+            AddDirtyPart(list, previousRect_);
             ResetAccumulated();
-            m_NewRect = RECT{};
-            GetBounds(a, &m_NewRect);
-            AddDirtyPart(list, m_NewRect);
+            newRect_ = RECT{};
+            GetBounds(a, &newRect_);
+            AddDirtyPart(list, newRect_);
             return 1;
         }
         case kMsgCommit:
-            m_PreviousRect = m_NewRect;
-            m_DirtyFlags = 0;
-            if (m_pSurface) m_pSurface->ClearDirtyRect();
+            previousRect_ = newRect_;
+            dirtyFlags_ = 0;
+            if (surface_) surface_->ClearDirtyRect();
             return 1;
         case kMsgHitTest: {
             // The drawn rectangle lies at the position less the hot spot, so the point is
             // taken relative to that corner.
             if (!a || !b || !IsVisible()) return 1;
             auto* point = reinterpret_cast<POINT*>(a);
-            const POINT relative{point->x - static_cast<std::int32_t>(GetPosition().x) + m_Source.hotX,
-                                 point->y - static_cast<std::int32_t>(GetPosition().y) + m_Source.hotY};
-            if (relative.x < 0 || relative.y < 0 || relative.x >= m_Source.width || relative.y >= m_Source.height)
+            const POINT relative{point->x - static_cast<std::int32_t>(GetPosition().x) + source_.hotX,
+                                 point->y - static_cast<std::int32_t>(GetPosition().y) + source_.hotY};
+            if (relative.x < 0 || relative.y < 0 || relative.x >= source_.width || relative.y >= source_.height)
                 return 1;
             *point = relative;
             *reinterpret_cast<ssView**>(b) = this;
@@ -116,33 +116,33 @@ std::uint32_t DxSprite::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::
 }
 
 void DxSprite::Render(DrawRequest* request) {
-    if (!request || !request->target || !IsVisible() || !m_pSurface) return;
-    const RECT clip = IntersectRect(m_NewRect, request->clip);
+    if (!request || !request->target || !IsVisible() || !surface_) return;
+    const RECT clip = IntersectRect(newRect_, request->clip);
     if (IsRectEmpty(clip)) return;
-    request->target->Blit(m_NewRect.left, m_NewRect.top, m_pSurface, &m_Source.source, &clip, &m_Blend);
+    request->target->Blit(newRect_.left, newRect_.top, surface_, &source_.source, &clip, &blend_);
 }
 
 DxSurfaceSprite32::DxSurfaceSprite32(int width, int height) : DxSprite(nullptr, nullptr, 0) {
     SetSize(width, height);
     FillRect(nullptr, 0x000000, 0);
-    m_Source = TEXANIM{};
-    m_Source.width = static_cast<std::uint16_t>(width);
-    m_Source.height = static_cast<std::uint16_t>(height);
-    m_Source.source = RECT{0, 0, width, height};
-    m_pSurface = this;
+    source_ = TEXANIM{};
+    source_.width = static_cast<std::uint16_t>(width);
+    source_.height = static_cast<std::uint16_t>(height);
+    source_.source = RECT{0, 0, width, height};
+    surface_ = this;
     AddDirtyRect(nullptr);
 }
 
 DxSurfaceSprite32::~DxSurfaceSprite32() {
     // The surface part is this object: it is never released through the sprite part.
-    m_pSurface = nullptr;
-    m_OwnsSurface = 0;
+    surface_ = nullptr;
+    ownsSurface_ = 0;
 }
 
 std::uint32_t DxSurfaceSprite32::Destroy() { return Release(); }
 
 ULONG DxSurfaceSprite32::Release() {
-    m_OwnsSurface = 0;
+    ownsSurface_ = 0;
     if (ReferenceCount() < 2) {
         ssView::Destroy();
         return 0;

@@ -30,18 +30,18 @@ public:
     // Shows another surface (dirty with kDirtyContents). An owned surface that is replaced is
     // released; giving the sprite the surface it already shows changes nothing but the flags.
     void SetSurface(DxSurface* surface);
-    DxSurface* GetSurface() const { return m_pSurface; }
+    DxSurface* GetSurface() const { return surface_; }
     // Whether the sprite releases its surface when it is replaced or the sprite goes. Owners
     // set it after handing over a reference they no longer keep.
-    void SetOwnsSurface(bool owns) { m_OwnsSurface = owns ? 1 : 0; }
-    bool OwnsSurface() const { return m_OwnsSurface != 0; }
+    void SetOwnsSurface(bool owns) { ownsSurface_ = owns ? 1 : 0; }
+    bool OwnsSurface() const { return ownsSurface_ != 0; }
     // A record is copied whole; null takes the whole current surface (and does nothing without
     // one). Either way the sprite becomes dirty with kDirtyContents.
     void SetSource(const TEXANIM* source);
     void GetSource(TEXANIM* out) const;
-    const TEXANIM& Source() const { return m_Source; }
-    BlendParams& Blend() { return m_Blend; }
-    const BlendParams& Blend() const { return m_Blend; }
+    const TEXANIM& Source() const { return source_; }
+    BlendParams& Blend() { return blend_; }
+    const BlendParams& Blend() const { return blend_; }
 
     // For counted holders (release_deleter): the node's Destroy.
     ULONG Release() { return Destroy(); }
@@ -50,10 +50,10 @@ protected:
     // Adds rect, or only the changed part of the surface within it when that is all that changed.
     void AddDirtyPart(DirtyRectList* list, const RECT& rect) const;
 
-    DxSurface* m_pSurface;
-    TEXANIM m_Source;
-    std::uint32_t m_OwnsSurface = 0;
-    BlendParams m_Blend;
+    DxSurface* surface_;
+    TEXANIM source_;
+    std::uint32_t ownsSurface_ = 0;
+    BlendParams blend_;
 };
 
 // A sprite that is at the same time the surface it shows: views whose contents are drawn in

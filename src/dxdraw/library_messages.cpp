@@ -10,8 +10,7 @@ void ShowLibraryMessage(const char* message, std::u16string_view suffix, std::u1
     try {
         std::u16string text = Cp932ToUtf16(message ? message : "");
         text += suffix;
-        ShowMessage(caption, text,
-                    host::kMbOk | (kind == LibraryMessageKind::Error ? host::kMbIconStop : host::kMbIconExclamation));
+        ShowMessage(caption, text, kMbOk | (kind == LibraryMessageKind::Error ? kMbIconStop : kMbIconExclamation));
     } catch (...) {
         // The library is in the middle of a call and cannot unwind; the message is lost.
     }

@@ -16,7 +16,7 @@ constexpr char32_t kLineFeed = 10;
 bool IsHalfWidthKatakana(char32_t ch) { return ch >= 0xFF61 && ch <= 0xFF9F; }
 
 std::uint32_t Notify(TextData& text, DxSurface& surface, std::uint32_t event, char32_t ch) {
-    return text.m_Callback ? text.m_Callback(&text, &surface, event, ch) : 0;
+    return text.callback_ ? text.callback_(&text, &surface, event, ch) : 0;
 }
 
 // Moves the box contents up by `step` rows; the rows uncovered at the bottom keep their pixels
@@ -31,32 +31,32 @@ void ScrollBoxUp(DxSurface& surface, const RECT& box, std::int32_t step) {
 
 void DrawGlyph(DxSurface& surface, TextData& text, std::int32_t px, std::int32_t py, char32_t ch, std::uint32_t colour,
                GlyphSize size) {
-    text.pFont->RenderChar(text.m_State, ch);
-    const RECT touched = text.pFont->BlendGlyph(text.m_State, px, py, colour, size);
+    text.pFont->RenderChar(text.state_, ch);
+    const RECT touched = text.pFont->BlendGlyph(text.state_, px, py, colour, size);
     if (!IsRectEmpty(touched)) surface.AddDirtyRect(&touched);
 }
 
 }  // namespace
 
 void TextData::BeginDraw(DxSurface* surface) {
-    if (m_BeginCount == 0 && pFont) pFont->BeginDraw(m_State, surface, (m_Style & kTextAntiAliased) != 0);
-    ++m_BeginCount;
+    if (beginCount_ == 0 && pFont) pFont->BeginDraw(state_, surface, (style_ & kTextAntiAliased) != 0);
+    ++beginCount_;
 }
 
 void TextData::EndDraw() {
-    if (m_BeginCount == 0) {
+    if (beginCount_ == 0) {
         AssertFail("m_BeginCount", "dxdraw/dxfont", 236);
         return;
     }
-    if (--m_BeginCount == 0 && pFont) pFont->EndDraw(m_State);
+    if (--beginCount_ == 0 && pFont) pFont->EndDraw(state_);
 }
 
 GlyphSize TextData::MeasureChar(char32_t ch) {
     GlyphSize size;
     if (!pFont) return size;
     size.height = pFont->Description().lfHeight;
-    if (m_Style & kTextProportional)
-        size.advance = pFont->ProportionalAdvance(ch, (m_Style & kTextAntiAliased) != 0);
+    if (style_ & kTextProportional)
+        size.advance = pFont->ProportionalAdvance(ch, (style_ & kTextAntiAliased) != 0);
     else
         size.advance = (ch >= 256 && !IsHalfWidthKatakana(ch)) ? size.height : size.height / 2;
     return size;
@@ -68,7 +68,7 @@ std::int32_t TextData::MeasureText(std::u16string_view text) {
     char32_t ch = 0;
     for (const char16_t* p = text.data(); p && p < end;) {
         p = DecodeUtf16CodePoint(p, static_cast<int>(end - p), ch);
-        if (p) total += MeasureChar(ch).advance + m_CharSpacing;
+        if (p) total += MeasureChar(ch).advance + charSpacing_;
     }
     return total;
 }
@@ -77,19 +77,19 @@ int PutChar(DxSurface& surface, TextData& text, char32_t ch) {
     if (Notify(text, surface, kTextBeforeChar, ch) == 1) return 1;
     text.BeginDraw(&surface);
     const GlyphSize size = text.MeasureChar(ch);
-    const std::int32_t stepX = size.advance + text.m_CharSpacing;
-    const std::int32_t stepY = size.height + text.m_LineSpacing;
-    const RECT& box = text.m_Box;
+    const std::int32_t stepX = size.advance + text.charSpacing_;
+    const std::int32_t stepY = size.height + text.lineSpacing_;
+    const RECT& box = text.box_;
 
     // A line feed ends the line by itself; it never wraps first.
-    if (ch != kLineFeed && text.m_Pen.x + stepX > box.Width()) {
-        text.m_Pen.y += stepY;
-        text.m_Pen.x = 0;
+    if (ch != kLineFeed && text.pen_.x + stepX > box.Width()) {
+        text.pen_.y += stepY;
+        text.pen_.x = 0;
         Notify(text, surface, kTextWrapped, ch);
     }
-    if (text.m_Pen.y >= box.Height()) {
+    if (text.pen_.y >= box.Height()) {
         if (Notify(text, surface, kTextScroll, 0) == 0) ScrollBoxUp(surface, box, stepY);
-        text.m_Pen.y -= stepY;
+        text.pen_.y -= stepY;
         const RECT strip{box.left, std::max(box.bottom - stepY, 0), box.right, box.bottom};
         surface.FillRect(&strip, 0x000000, 0);
         surface.AddDirtyRect(&box);
@@ -107,25 +107,25 @@ int PutChar(DxSurface& surface, TextData& text, char32_t ch) {
 int DrawChar(DxSurface& surface, TextData& text, char32_t ch, GlyphSize size) {
     if (!surface.HasPixels()) return 0;
     if (ch == kLineFeed) {
-        text.m_Pen.x = 0;
-        text.m_Pen.y += size.height + text.m_LineSpacing;
+        text.pen_.x = 0;
+        text.pen_.y += size.height + text.lineSpacing_;
         Notify(text, surface, kTextNewline, kLineFeed);
         return 1;
     }
 
     if (!text.pFont) return 0;
-    const std::uint32_t style = text.m_Style;
+    const std::uint32_t style = text.style_;
     const bool bold = style & kTextBold;
     const bool outline = style & (kTextOutline | kTextOutlineOnly);
-    const std::int32_t x = text.m_Box.left + text.m_Pen.x;
-    const std::int32_t y = text.m_Box.top + text.m_Pen.y;
+    const std::int32_t x = text.box_.left + text.pen_.x;
+    const std::int32_t y = text.box_.top + text.pen_.y;
 
     text.BeginDraw(&surface);
     const auto glyph = [&](std::int32_t gx, std::int32_t gy, std::uint32_t colour) {
         DrawGlyph(surface, text, gx, gy, ch, colour, size);
     };
     if (style & kTextShadow) {
-        const std::uint32_t c = text.m_ShadowColor;
+        const std::uint32_t c = text.shadowColor_;
         if (outline) {
             // A 3 x 3 ring offset by (1, 1), widened by one column for bold.
             for (int dy = 0; dy <= 2; ++dy)
@@ -139,7 +139,7 @@ int DrawChar(DxSurface& surface, TextData& text, char32_t ch, GlyphSize size) {
         }
     }
     if (outline) {
-        const std::uint32_t c = text.m_OutlineColor;
+        const std::uint32_t c = text.outlineColor_;
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
                 if (dx != 0 || dy != 0) glyph(x + dx, y + dy, c);
@@ -147,12 +147,12 @@ int DrawChar(DxSurface& surface, TextData& text, char32_t ch, GlyphSize size) {
             for (int dy = -1; dy <= 1; ++dy) glyph(x + 2, y + dy, c);
     }
     if (!(style & kTextOutlineOnly)) {
-        glyph(x, y, text.m_FaceColor);
-        if (bold) glyph(x + 1, y, text.m_FaceColor);
+        glyph(x, y, text.faceColor_);
+        if (bold) glyph(x + 1, y, text.faceColor_);
     }
     text.EndDraw();
 
-    text.m_Pen.x += size.advance + text.m_CharSpacing;
+    text.pen_.x += size.advance + text.charSpacing_;
 
     const std::int32_t w = size.advance + (bold ? 1 : 0) + ((style & kTextShadow) ? 1 : 0);
     const std::int32_t h = size.height + ((style & kTextShadow) ? 1 : 0);

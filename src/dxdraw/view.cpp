@@ -3,9 +3,9 @@
 ssView::~ssView() { Unlink(); }
 
 void ssView::Unlink() {
-    ssGroup* parent = m_pParent;
+    ssGroup* parent = parent_;
     if (!parent) return;
-    if (parent->m_pFocus == this) parent->SetFocus(m_pNext != this ? m_pNext : nullptr);
+    if (parent->focus_ == this) parent->SetFocus(next_ != this ? next_ : nullptr);
     parent->Remove(this);
 }
 
@@ -38,7 +38,7 @@ std::uintptr_t ssView::Dispatch(std::uint32_t kind, std::uint32_t msg, std::uint
 }
 
 void ssView::SetFlags(std::uint16_t mask, bool on) {
-    m_Flags = on ? static_cast<std::uint16_t>(m_Flags | mask) : static_cast<std::uint16_t>(m_Flags & ~mask);
+    flags_ = on ? static_cast<std::uint16_t>(flags_ | mask) : static_cast<std::uint16_t>(flags_ & ~mask);
 }
 
 void ssView::Show() {
@@ -50,33 +50,33 @@ void ssView::Hide() {
 }
 
 ssView* ssView::GetNextSibling() const {
-    if (!m_pParent || m_pParent->m_pLast == this) return nullptr;
-    return m_pNext;
+    if (!parent_ || parent_->last_ == this) return nullptr;
+    return next_;
 }
 
 ssView* ssView::GetPrevSibling() const {
-    if (!m_pParent || m_pParent->GetFirstChild() == this) return nullptr;
-    ssView* v = m_pParent->m_pLast;
-    while (v->m_pNext != this) v = v->m_pNext;
+    if (!parent_ || parent_->GetFirstChild() == this) return nullptr;
+    ssView* v = parent_->last_;
+    while (v->next_ != this) v = v->next_;
     return v;
 }
 
 ssGroup::~ssGroup() {
-    while (m_pLast) Remove(m_pLast);
-    m_pFocus = nullptr;
+    while (last_) Remove(last_);
+    focus_ = nullptr;
 }
 
 void ssGroup::Detach() {
     // Hide all first, so that no child repaints over a sibling that is about to go.
-    if (m_pLast) {
-        ssView* child = m_pLast;
+    if (last_) {
+        ssView* child = last_;
         do {
             child->Hide();
             child = child->GetPrevSibling();
         } while (child);
     }
-    while (m_pLast) m_pLast->Destroy();
-    m_pFocus = nullptr;
+    while (last_) last_->Destroy();
+    focus_ = nullptr;
     ssView::Detach();
 }
 
@@ -92,8 +92,8 @@ std::uint32_t ssGroup::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::u
 std::uintptr_t ssGroup::Dispatch(std::uint32_t kind, std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) {
     switch (kind) {
         case kDispatchSelf: return HandleMessage(msg, a, b);
-        case kDispatchFocusChain: return m_pFocus ? m_pFocus->Dispatch(kind, msg, a, b) : 1;
-        case kDispatchFirstChildChain: return m_pLast ? GetFirstChild()->Dispatch(kind, msg, a, b) : 1;
+        case kDispatchFocusChain: return focus_ ? focus_->Dispatch(kind, msg, a, b) : 1;
+        case kDispatchFirstChildChain: return last_ ? GetFirstChild()->Dispatch(kind, msg, a, b) : 1;
         case kDispatchBroadcast:
             HandleMessage(msg, a, b);
             ForEachChild([&](ssView* child) { child->Dispatch(kind, msg, a, b); });
@@ -120,42 +120,42 @@ void ssGroup::Render(DrawRequest* request) {
 
 bool ssGroup::Add(ssView* child) {
     if (!child) return false;
-    for (const ssView* v = this; v; v = v->m_pParent)
+    for (const ssView* v = this; v; v = v->parent_)
         if (v == child) return false;
-    if (child->m_pParent) {
+    if (child->parent_) {
         child->HandleMessage(kMsgDetaching, 0, 0);
         child->Unlink();
     }
-    child->m_pParent = this;
-    if (m_pLast) {
-        child->m_pNext = m_pLast->m_pNext;
-        m_pLast->m_pNext = child;
+    child->parent_ = this;
+    if (last_) {
+        child->next_ = last_->next_;
+        last_->next_ = child;
     } else {
-        child->m_pNext = child;
+        child->next_ = child;
     }
-    m_pLast = child;
+    last_ = child;
     child->HandleMessage(kMsgAttached, 0, 0);
     return true;
 }
 
 void ssGroup::Remove(ssView* child) {
-    if (!child || child->m_pParent != this) return;
-    if (child->m_pNext == child) {
-        m_pLast = nullptr;
+    if (!child || child->parent_ != this) return;
+    if (child->next_ == child) {
+        last_ = nullptr;
     } else {
-        ssView* prev = m_pLast;
-        while (prev->m_pNext != child) prev = prev->m_pNext;
-        prev->m_pNext = child->m_pNext;
-        if (m_pLast == child) m_pLast = prev;
+        ssView* prev = last_;
+        while (prev->next_ != child) prev = prev->next_;
+        prev->next_ = child->next_;
+        if (last_ == child) last_ = prev;
     }
-    if (m_pFocus == child) m_pFocus = nullptr;
-    child->m_pParent = nullptr;
-    child->m_pNext = nullptr;
+    if (focus_ == child) focus_ = nullptr;
+    child->parent_ = nullptr;
+    child->next_ = nullptr;
 }
 
 void ssGroup::SetFocus(ssView* child) {
-    if (child == m_pFocus) return;
-    if (m_pFocus) m_pFocus->SetFlags(kFlagFocused, false);
+    if (child == focus_) return;
+    if (focus_) focus_->SetFlags(kFlagFocused, false);
     if (child) child->SetFlags(kFlagFocused, true);
-    m_pFocus = child;
+    focus_ = child;
 }

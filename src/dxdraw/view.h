@@ -71,13 +71,13 @@ public:
     virtual void Show();
     virtual void Hide();
 
-    ssGroup* GetParent() const { return m_pParent; }
+    ssGroup* GetParent() const { return parent_; }
     // Null for the last child.
     ssView* GetNextSibling() const;
     // Null for the first child.
     ssView* GetPrevSibling() const;
-    std::uint16_t GetFlags() const { return m_Flags; }
-    bool IsVisible() const { return (m_Flags & kFlagVisible) != 0; }
+    std::uint16_t GetFlags() const { return flags_; }
+    bool IsVisible() const { return (flags_ & kFlagVisible) != 0; }
 
 protected:
     // Leaves the parent's ring; focus moves to the next sibling. Nothing is sent.
@@ -86,9 +86,9 @@ protected:
 private:
     friend class ssGroup;
 
-    ssGroup* m_pParent = nullptr;
-    ssView* m_pNext = nullptr;
-    std::uint16_t m_Flags = kFlagVisible;
+    ssGroup* parent_ = nullptr;
+    ssView* next_ = nullptr;
+    std::uint16_t flags_ = kFlagVisible;
 };
 
 class ssGroup : public virtual ssView {
@@ -111,17 +111,17 @@ public:
     // Unlinks the child from the ring; nothing is sent.
     void Remove(ssView* child);
     void SetFocus(ssView* child);
-    ssView* GetFocus() const { return m_pFocus; }
-    ssView* GetFirstChild() const { return m_pLast ? m_pLast->m_pNext : nullptr; }
-    ssView* GetLastChild() const { return m_pLast; }
+    ssView* GetFocus() const { return focus_; }
+    ssView* GetFirstChild() const { return last_ ? last_->next_ : nullptr; }
+    ssView* GetLastChild() const { return last_; }
     // Calls fn(child) for every child, first to last; fn may not change the ring.
     template <class Fn>
     void ForEachChild(Fn&& fn) const {
-        if (!m_pLast) return;
-        ssView* child = m_pLast->m_pNext;
+        if (!last_) return;
+        ssView* child = last_->next_;
         for (;;) {
-            ssView* next = child->m_pNext;
-            const bool last = child == m_pLast;
+            ssView* next = child->next_;
+            const bool last = child == last_;
             fn(child);
             if (last) break;
             child = next;
@@ -131,6 +131,6 @@ public:
 private:
     friend class ssView;
 
-    ssView* m_pLast = nullptr;
-    ssView* m_pFocus = nullptr;
+    ssView* last_ = nullptr;
+    ssView* focus_ = nullptr;
 };

@@ -51,7 +51,7 @@ const char16_t* CommandLineReader::NextToken() {
                 if (!OpenResponseFile(token_.data() + 1)) {
                     char16_t message[256];
                     FormatW(message, u"File not found '%s'", token_.data() + 1);
-                    ShowMessage(u"Error", message, host::kMbOk | host::kMbIconExclamation);
+                    ShowMessage(u"Error", message, kMbOk | kMbIconExclamation);
                     std::exit(1);
                 }
                 state_ = State::ResponseFile;

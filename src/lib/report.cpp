@@ -13,17 +13,17 @@ void WriteStderr(std::u16string_view text) {
 }  // namespace
 
 int ShowMessage(std::u16string_view caption, std::u16string_view text, unsigned style) {
-    if (host::ReportSink* sink = host::CurrentReportSink()) return sink->MessageBox(caption, text, style);
+    if (ReportSink* sink = CurrentReportSink()) return sink->MessageBox(caption, text, style);
     std::u16string line = u"[";
     line.append(caption).append(u"] ").append(text).append(u"\n");
     WriteStderr(line);
-    return (style & host::kMbButtonMask) == host::kMbAbortRetryIgnore ? host::kIdIgnore
-           : (style & host::kMbButtonMask) == host::kMbYesNo          ? host::kIdYes
-                                                                      : host::kIdOk;
+    return (style & kMbButtonMask) == kMbAbortRetryIgnore ? kIdIgnore
+           : (style & kMbButtonMask) == kMbYesNo          ? kIdYes
+                                                          : kIdOk;
 }
 
 void DebugOutput(std::u16string_view text) {
-    if (host::ReportSink* sink = host::CurrentReportSink()) return sink->DebugOutput(text);
+    if (ReportSink* sink = CurrentReportSink()) return sink->DebugOutput(text);
     WriteStderr(text);
 }
 
@@ -33,9 +33,9 @@ int AssertFail(const char* expression, const char* file, int line, const char* m
         FormatW(text, u"Assert(%hs);\nFile %hs, line %d.  %hs", expression, file, line, message);
     else
         FormatW(text, u"Assert(%hs);\nFile %hs, line %d.", expression, file, line);
-    switch (ShowMessage(u"QUIBEL", text, host::kMbAbortRetryIgnore)) {
-        case host::kIdAbort: ThrowError(u"misc", static_cast<std::uint32_t>(line), 0, 0, u"%s", text);
-        case host::kIdRetry: DebugPrintf(u"Assert retry: %hs\n", expression); return 0;
+    switch (ShowMessage(u"QUIBEL", text, kMbAbortRetryIgnore)) {
+        case kIdAbort: ThrowError(u"misc", static_cast<std::uint32_t>(line), 0, 0, u"%s", text);
+        case kIdRetry: DebugPrintf(u"Assert retry: %hs\n", expression); return 0;
         default: return 1;
     }
 }

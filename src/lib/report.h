@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "host/report.h"
+#include "lib/report_hook.h"
 #include "lib/text.h"
 
 // Shows a message box through the hook (stderr and answer kIdOk without one).
@@ -18,7 +18,7 @@ template <class... Args>
 int MessageBoxPrintf(std::u16string_view caption, std::u16string_view format, const Args&... args) {
     char16_t buffer[1024];
     FormatW(buffer, format, args...);
-    return ShowMessage(caption, buffer, host::kMbOk);
+    return ShowMessage(caption, buffer, kMbOk);
 }
 
 // Formats into a 128-unit buffer and writes it to the debugger output.

@@ -170,11 +170,7 @@ int OpenStream(IArchive* archive, std::u16string_view name, int channel, int loo
     if (!IsSoundAvailable()) return -1;
     ComPtr<IStreamReader> reader;
     if (archive) {
-#ifdef QB_SOUND_WITHOUT_ARCHIVE
-        return -1;
-#else
         reader = ComPtr<IStreamReader>::Adopt(new CStreamArchiveReader(archive));
-#endif
     } else {
         reader = ComPtr<IStreamReader>::Adopt(new CStreamFileReader());
     }

@@ -13,10 +13,10 @@
 #include "dxdraw/dxinput.h"
 #include "dxdraw/matrix.h"
 #include "dxdraw/screen_surface.h"
-#include "host/report.h"
 #include "host/testhost/test_host.h"
 #include "lib/act.h"
 #include "lib/error.h"
+#include "lib/report_hook.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ public:
     explicit TestProcedure(host::ModalUi& modal) : modal_(modal) {}
     std::intptr_t WindowProc(const host::WindowMessage& m) override {
         received.push_back(m.message);
-        if (m.message == host::kMsgClose && modal_.MessageBox(u"終了", u"終了してもよろしいですか？",
-                                                              host::kMbYesNo | host::kMbIconQuestion) == host::kIdYes)
+        if (m.message == host::kMsgClose &&
+            modal_.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo | kMbIconQuestion) == kIdYes)
             QuitRequested = 1;
         if (m.message == host::kMsgChar) {
             CharReceived = 1;
@@ -177,11 +177,11 @@ TEST_F(FrameStepTest, F12EndsTheProgramQuietlyEvenInsideAModalWait) {
 }
 
 TEST_F(FrameStepTest, ClosingAsksAndQuitsOnlyOnYes) {
-    host.scripted_modal().AnswerNext(host::kIdNo);
+    host.scripted_modal().AnswerNext(kIdNo);
     window().PostMessage({host::kMsgClose, 0, 0, {}});
     StepFrame();
     EXPECT_EQ(QuitRequested, 0);
-    host.scripted_modal().AnswerNext(host::kIdYes);
+    host.scripted_modal().AnswerNext(kIdYes);
     window().PostMessage({host::kMsgClose, 0, 0, {}});
     window().PostMessage({host::kMsgChar, 'a', 1, {}});
     EXPECT_THROW(StepFrame(), ExceptionHandle);

@@ -14,13 +14,13 @@
 #include "dxdraw/frame_window.h"
 #include "dxdraw/matrix.h"
 #include "dxdraw/screen_surface.h"
-#include "host/report.h"
 #include "host/ui/host.h"
 #include "host/video/clock.h"
 #include "host/video/sdl_window.h"
 #include "lib/act.h"
 #include "lib/error.h"
 #include "lib/report.h"
+#include "lib/report_hook.h"
 
 namespace {
 
@@ -29,8 +29,7 @@ class ClosingFrame : public DxDraw::DxFrame {
 public:
     std::intptr_t WindowProc(const host::WindowMessage& m) override {
         if (m.message == host::kMsgClose) {
-            if (ShowMessage(u"終了", u"終了してもよろしいですか？", host::kMbYesNo | host::kMbIconQuestion) ==
-                host::kIdYes)
+            if (ShowMessage(u"終了", u"終了してもよろしいですか？", kMbYesNo | kMbIconQuestion) == kIdYes)
                 QuitRequested = 1;
             return 0;
         }

@@ -259,7 +259,7 @@ TEST(JpegDecode, CmykIsRefusedAndGarbageFails) {
     const std::vector<std::uint8_t> garbage(100, 0x42);
     EXPECT_FALSE(DecodeJpegToDib(garbage));
     ASSERT_FALSE(reports.boxes.empty());
-    EXPECT_EQ(reports.boxes.back().style & host::kMbIconMask, host::kMbIconStop);
+    EXPECT_EQ(reports.boxes.back().style & kMbIconMask, kMbIconStop);
 }
 
 TEST(JpegDecode, TruncatedDataEndsAtAFakeEndMarker) {

@@ -60,7 +60,7 @@ TEST(TextFreeType, GlyphsLandWhereTheMetricsSay) {
 
     TextData text;
     text.pFont = font;
-    text.m_Box = RECT{10, 20, 200, 80};
+    text.box_ = RECT{10, 20, 200, 80};
     for (char32_t ch : std::u32string_view(U"あHgあ")) DxDraw::PutChar(*surface, text, ch);
 
     // Cells: あ at x 10 (32 wide), H at 42 (16), g at 58 (16), あ again at 74.
@@ -83,10 +83,10 @@ TEST(TextFreeType, GlyphsLandWhereTheMetricsSay) {
     EXPECT_GT(g.bottom, 20 + baseline) << "a descender goes below it";
     EXPECT_GT(a.Width(), 20);
     EXPECT_EQ(OffsetRect(a, 64, 0), a2) << "the same glyph, moved by the advances only";
-    EXPECT_EQ(text.m_Pen.x, 32 + 16 + 16 + 32);
+    EXPECT_EQ(text.pen_.x, 32 + 16 + 16 + 32);
 
     // Proportional advances come from the face.
-    text.m_Style = DxDraw::kTextProportional;
+    text.style_ = DxDraw::kTextProportional;
     const char32_t i[] = {U'i'};
     EXPECT_EQ(text.MeasureChar(U'i').advance, metrics->TextExtent(i));
     EXPECT_LT(text.MeasureChar(U'i').advance, 16);
@@ -101,9 +101,9 @@ TEST(TextFreeType, AntiAliasedTextHasPartialCoverage) {
     surface->FillRect(nullptr, 0, 0);
     TextData text;
     text.pFont = font;
-    text.m_Box = RECT{0, 0, 64, 32};
-    text.m_Style = DxDraw::kTextAntiAliased;
-    text.m_FaceColor = 0x00FFFFFF;
+    text.box_ = RECT{0, 0, 64, 32};
+    text.style_ = DxDraw::kTextAntiAliased;
+    text.faceColor_ = 0x00FFFFFF;
     DxDraw::PutChar(*surface, text, U'永');
     int partial = 0, full = 0;
     for (int y = 0; y < 24; ++y)

@@ -64,8 +64,8 @@ protected:
         surface->FillRect(nullptr, 0, 0);
         surface->ClearDirtyRect();
         text.pFont = font;
-        text.m_Box = RECT{0, 0, 40, 32};
-        text.m_Callback = [this](TextData*, DxDraw::DxSurface*, std::uint32_t event, char32_t ch) -> std::uint32_t {
+        text.box_ = RECT{0, 0, 40, 32};
+        text.callback_ = [this](TextData*, DxDraw::DxSurface*, std::uint32_t event, char32_t ch) -> std::uint32_t {
             events.push_back({event, ch});
             if (event == DxDraw::kTextBeforeChar && ch == skipped) return 1;
             if (event == DxDraw::kTextScroll) return scrollAnswer;
@@ -106,13 +106,13 @@ TEST_F(TextLayoutTest, FixedPitchAndProportionalMeasures) {
     EXPECT_EQ(text.MeasureChar(U'A').height, 16);
     EXPECT_EQ(text.MeasureChar(0x20000).advance, 16);
 
-    text.m_Style = DxDraw::kTextProportional;
+    text.style_ = DxDraw::kTextProportional;
     EXPECT_EQ(text.MeasureChar(U'i').advance, 4);
-    text.m_Style = DxDraw::kTextProportional | DxDraw::kTextAntiAliased;
+    text.style_ = DxDraw::kTextProportional | DxDraw::kTextAntiAliased;
     EXPECT_EQ(text.MeasureChar(U'i').advance, 4) << "the large font's extent, divided by 4";
 
-    text.m_Style = 0;
-    text.m_CharSpacing = 2;
+    text.style_ = 0;
+    text.charSpacing_ = 2;
     EXPECT_EQ(text.MeasureText(u"Aア\U00020000"), 10 + 18 + 18);
 }
 
@@ -121,7 +121,7 @@ TEST_F(TextLayoutTest, WrapsBeforeACharacterThatDoesNotFit) {
     EXPECT_TRUE(Inked(32, 0));
     EXPECT_FALSE(Inked(40, 0));
     EXPECT_TRUE(Inked(0, 16)) << "the sixth character starts the second line";
-    EXPECT_EQ(text.m_Pen, (POINT{8, 16}));
+    EXPECT_EQ(text.pen_, (POINT{8, 16}));
     EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextWrapped, U'B'}), events.end());
 }
 
@@ -136,11 +136,11 @@ TEST_F(TextLayoutTest, LineFeedOnlyMovesThePen) {
 }
 
 TEST_F(TextLayoutTest, SpacingIsTheSameForDrawingAndMeasuring) {
-    text.m_CharSpacing = 2;
-    text.m_LineSpacing = 3;
-    text.m_Box = RECT{0, 0, 64, 48};
+    text.charSpacing_ = 2;
+    text.lineSpacing_ = 3;
+    text.box_ = RECT{0, 0, 64, 48};
     Put(U"AAA");
-    EXPECT_EQ(text.m_Pen.x, text.MeasureText(u"AAA"));
+    EXPECT_EQ(text.pen_.x, text.MeasureText(u"AAA"));
     EXPECT_TRUE(Inked(20, 0));
     Put(U"\nA");
     EXPECT_TRUE(Inked(0, 19)) << "a line feed steps height + line spacing";
@@ -156,7 +156,7 @@ TEST_F(TextLayoutTest, FullBoxScrollsUpOneLine) {
     Put(U"Z");
     EXPECT_TRUE(Inked(0, 0)) << "the second line moved to the top";
     EXPECT_TRUE(Inked(0, 16)) << "the new character on the cleared last line";
-    EXPECT_EQ(text.m_Pen, (POINT{8, 16}));
+    EXPECT_EQ(text.pen_, (POINT{8, 16}));
     EXPECT_EQ(surface->GetDirtyRect(), (RECT{0, 0, 40, 32}));
     EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextScroll, 0}), events.end());
 
@@ -171,7 +171,7 @@ TEST_F(TextLayoutTest, FullBoxScrollsUpOneLine) {
 TEST_F(TextLayoutTest, CallbackCanSkipACharacter) {
     skipped = U'S';
     Put(U"ASA");
-    EXPECT_EQ(text.m_Pen.x, 16);
+    EXPECT_EQ(text.pen_.x, 16);
     EXPECT_FALSE(Inked(16, 0));
     EXPECT_EQ(events.front(), (Event{DxDraw::kTextBeforeChar, U'A'}));
     EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextAfterChar, U'A'}), events.end());
@@ -186,12 +186,12 @@ class TextStyleTest : public TextLayoutTest, public ::testing::WithParamInterfac
 
 TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
     const StyleCase& c = GetParam();
-    text.m_Box = RECT{10, 10, 60, 40};
-    text.m_Style = c.style;
-    text.m_FaceColor = 0x0000FF;     // red
-    text.m_ShadowColor = 0x00FF00;   // green
-    text.m_OutlineColor = 0xFF0000;  // blue
-    text.m_Callback = nullptr;
+    text.box_ = RECT{10, 10, 60, 40};
+    text.style_ = c.style;
+    text.faceColor_ = 0x0000FF;     // red
+    text.shadowColor_ = 0x00FF00;   // green
+    text.outlineColor_ = 0xFF0000;  // blue
+    text.callback_ = nullptr;
     Put(U"A");
     EXPECT_EQ(glyphs.draws, 1) << "all copies share one canvas rendering";
 
@@ -242,20 +242,20 @@ INSTANTIATE_TEST_SUITE_P(
                                 Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})}));
 
 TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
-    text.m_FaceColor = 0x00C08040;  // red 0x40, green 0x80, blue 0xC0
+    text.faceColor_ = 0x00C08040;  // red 0x40, green 0x80, blue 0xC0
     Put(U"A");
     // Plain: coverage 240 over transparent black.
     EXPECT_EQ(At(0, 0), (Pixel{0xC0 * 240 / 255, 0x80 * 240 / 255, 0x40 * 240 / 255, 240}));
 
     // Anti-aliased onto a transparent surface: the exact colour, coverage only in the alpha.
-    text.m_Style = DxDraw::kTextAntiAliased;
+    text.style_ = DxDraw::kTextAntiAliased;
     Put(U"A");
     EXPECT_EQ(At(8, 0), (Pixel{0xC0, 0x80, 0x40, 240}));
 
     // Plain over an opaque pixel mixes by the coverage.
     const RECT cell{16, 0, 17, 1};
     surface->FillRect(&cell, 0xFFFFFF, 255);
-    text.m_Style = 0;
+    text.style_ = 0;
     Put(U"A");
     EXPECT_EQ(At(16, 0), (Pixel{(255 * 15 + 240 * 0xC0) / 255, (255 * 15 + 240 * 0x80) / 255,
                                 (255 * 15 + 240 * 0x40) / 255, 255}));
@@ -274,10 +274,10 @@ TEST_F(TextLayoutTest, RepeatedCharactersRenderOnceAndDirtyOnlyTheirCells) {
 }
 
 TEST_F(TextLayoutTest, WideAdvancesNeverReadPastTheCanvas) {
-    text.m_Style = DxDraw::kTextProportional | DxDraw::kTextAntiAliased;
-    text.m_Box = RECT{0, 0, 100000, 48};
+    text.style_ = DxDraw::kTextProportional | DxDraw::kTextAntiAliased;
+    text.box_ = RECT{0, 0, 100000, 48};
     Put(U"W");
-    EXPECT_EQ(text.m_Pen.x, 16 * 40);
+    EXPECT_EQ(text.pen_.x, 16 * 40);
 }
 
 TEST(CopyWideBoundedTest, BoundsAndResults) {

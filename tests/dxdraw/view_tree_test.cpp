@@ -42,7 +42,7 @@ class Box : public DxDrawView {
 public:
     void GetBounds(std::uintptr_t, RECT* out) override {
         if (!IsVisible()) return;
-        const DxDraw::ScreenPoint p = DxDraw::TransformPoint(*m_pMatrix, GetPosition());
+        const DxDraw::ScreenPoint p = DxDraw::TransformPoint(*matrix_, GetPosition());
         *out = RECT{p.x, p.y, p.x + 10, p.y + 10};
     }
 };

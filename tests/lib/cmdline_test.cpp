@@ -91,11 +91,11 @@ TEST_F(ResponseFiles, FileRulesLineFeedsAndQuotes) {
 }
 
 // Shows the box on stderr with its caption and style, so that the dying child's output carries them.
-class StderrSink : public host::ReportSink {
+class StderrSink : public ReportSink {
 public:
     int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) override {
         std::fprintf(stderr, "box %s|%s|%#x\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str(), style);
-        return host::kIdOk;
+        return kIdOk;
     }
     void DebugOutput(std::u16string_view) override {}
 };
@@ -105,7 +105,7 @@ TEST(CommandLineDeathTest, MissingResponseFileEndsTheProgram) {
     EXPECT_EXIT(
         {
             StderrSink sink;
-            host::ScopedReportSink scope(&sink);
+            ScopedReportSink scope(&sink);
             AllTokens(u"a @/nonexistent/none b");
         },
         testing::ExitedWithCode(1), "box Error\\|File not found '/nonexistent/none'\\|0x30");

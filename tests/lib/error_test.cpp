@@ -68,12 +68,12 @@ TEST(ErrorException, ThrowErrorCarriesTypeAndSite) {
 
 TEST(Reports, MessageBoxAndDebugOutputGoThroughTheHook) {
     testsupport::CaptureReports capture;
-    capture.AnswerNext(host::kIdNo);
-    EXPECT_EQ(MessageBoxPrintf(u"確認", u"slot %d?", 3), host::kIdNo);
+    capture.AnswerNext(kIdNo);
+    EXPECT_EQ(MessageBoxPrintf(u"確認", u"slot %d?", 3), kIdNo);
     ASSERT_EQ(capture.boxes.size(), 1u);
     EXPECT_EQ(capture.boxes[0].caption, u"確認");
     EXPECT_EQ(capture.boxes[0].text, u"slot 3?");
-    EXPECT_EQ(capture.boxes[0].style, host::kMbOk);
+    EXPECT_EQ(capture.boxes[0].style, kMbOk);
 
     DebugPrintf(u"trace %hs\n", "one");
     EXPECT_EQ(capture.debug, u"trace one\n");
@@ -87,14 +87,14 @@ TEST(Reports, DebugTextIsCutAt127Units) {
 
 TEST(Reports, AssertionAnswers) {
     testsupport::CaptureReports capture;
-    capture.AnswerNext(host::kIdIgnore);
+    capture.AnswerNext(kIdIgnore);
     EXPECT_EQ(AssertFail("x > 0", "misc.cpp", 12), 1);
     ASSERT_EQ(capture.boxes.size(), 1u);
     EXPECT_EQ(capture.boxes[0].caption, u"QUIBEL");
     EXPECT_EQ(capture.boxes[0].text, u"Assert(x > 0);\nFile misc.cpp, line 12.");
-    EXPECT_EQ(capture.boxes[0].style & host::kMbButtonMask, host::kMbAbortRetryIgnore);
+    EXPECT_EQ(capture.boxes[0].style & kMbButtonMask, kMbAbortRetryIgnore);
 
-    capture.AnswerNext(host::kIdAbort);
+    capture.AnswerNext(kIdAbort);
     try {
         AssertFail("p", "f.cpp", 5, "why");
         FAIL() << "Abort must throw";

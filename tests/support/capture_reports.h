@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/report.h"
+#include "lib/report_hook.h"
 
 namespace testsupport {
 
@@ -16,7 +16,7 @@ struct CapturedBox {
     unsigned style;
 };
 
-class CaptureReports : public host::ReportSink {
+class CaptureReports : public ReportSink {
 public:
     CaptureReports() : scope_(this) {}
 
@@ -30,7 +30,7 @@ public:
 
 private:
     std::deque<int> answers_;
-    host::ScopedReportSink scope_;
+    ScopedReportSink scope_;
 };
 
 }  // namespace testsupport

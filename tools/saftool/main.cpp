@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "host/report.h"
+#include "lib/report_hook.h"
 #include "lib/text.h"
 #include "saf_writer.h"
 
@@ -23,9 +23,9 @@ constexpr const char* kUsage =
 
 // The engine's assertion for an unsupported pack version is a dialog; here the failure is
 // told in the tool's own one-line message instead.
-class QuietReports : public host::ReportSink {
+class QuietReports : public ReportSink {
 public:
-    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return host::kIdIgnore; }
+    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return kIdIgnore; }
     void DebugOutput(std::u16string_view) override {}
 };
 
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     const std::size_t wanted = command == "list" ? 0 : 1;
     if ((command != "list" && command != "cat" && command != "extract") || rest.size() != wanted) return Usage();
     QuietReports quiet;
-    host::ScopedReportSink scope(&quiet);
+    ScopedReportSink scope(&quiet);
     std::string error;
     ComPtr<IArchive> archive = OpenChain(archive_path, opens, error);
     if (!archive) return Fail(error);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "host/report.h"
+#include "lib/report_hook.h"
 
 namespace testhost {
 
@@ -84,11 +84,11 @@ int ScriptedModal::MessageBox(std::u16string_view caption, std::u16string_view t
         answers_.pop_front();
         return answer;
     }
-    switch (style & host::kMbButtonMask) {
-        case host::kMbAbortRetryIgnore: return host::kIdAbort;
-        case host::kMbYesNo:
-        case host::kMbYesNoCancel: return host::kIdYes;
-        default: return host::kIdOk;
+    switch (style & kMbButtonMask) {
+        case kMbAbortRetryIgnore: return kIdAbort;
+        case kMbYesNo:
+        case kMbYesNoCancel: return kIdYes;
+        default: return kIdOk;
     }
 }
 
@@ -101,7 +101,7 @@ std::intptr_t ScriptedModal::RunDialog(host::Dialog& dialog) {
         if (!dialog.ended()) script(dialog);
     }
     if (!dialog.ended()) dialog.Cancel();
-    if (!dialog.ended()) dialog.End(host::kIdCancel);
+    if (!dialog.ended()) dialog.End(kIdCancel);
     return dialog.result();
 }
 

@@ -118,7 +118,7 @@ private:
 class ModalUi {
 public:
     virtual ~ModalUi() = default;
-    // Styles and answers of host/report.h (kMbYesNo, kIdYes, ...).
+    // Styles and answers of lib/report_hook.h (kMbYesNo, kIdYes, ...).
     virtual int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) = 0;
     // Runs the dialog's OnInit, then its loop until it ends; returns its result.
     virtual std::intptr_t RunDialog(Dialog& dialog) = 0;

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "host/report.h"
 #include "host/video/scancodes.h"
+#include "lib/report_hook.h"
 #include "lib/text.h"
 
 namespace host {

@@ -2,8 +2,8 @@
 // debugger output goes to stderr.
 #pragma once
 
-#include "host/report.h"
 #include "host/ui/dialog.h"
+#include "lib/report_hook.h"
 
 namespace host {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "host/report.h"
 #include "host/testhost/test_host.h"
 #include "host/ui/dialog.h"
+#include "lib/report_hook.h"
 
 namespace {
 
@@ -100,10 +100,10 @@ TEST(Dialog, ScriptedModalRunsInitThenTheScriptAndReturnsTheResult) {
 
 TEST(ScriptedModal, AnswersInOrderThenTheFirstButton) {
     testhost::ScriptedModal modal;
-    modal.AnswerNext(host::kIdNo);
-    EXPECT_EQ(modal.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo), host::kIdNo);
-    EXPECT_EQ(modal.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo), host::kIdYes);
-    EXPECT_EQ(modal.MessageBox(u"x", u"y", host::kMbAbortRetryIgnore), host::kIdAbort);
+    modal.AnswerNext(kIdNo);
+    EXPECT_EQ(modal.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo), kIdNo);
+    EXPECT_EQ(modal.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo), kIdYes);
+    EXPECT_EQ(modal.MessageBox(u"x", u"y", kMbAbortRetryIgnore), kIdAbort);
     ASSERT_EQ(modal.boxes.size(), 3u);
     EXPECT_EQ(modal.boxes[0].caption, u"終了");
 }

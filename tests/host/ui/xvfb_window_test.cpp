@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "../sdl_key_event.h"
-#include "host/report.h"
 #include "host/ui/imgui_layer.h"
 #include "host/ui/report_sink.h"
 #include "host/video/scancodes.h"
 #include "lib/report.h"
+#include "lib/report_hook.h"
 #include "x11_pixels.h"
 
 namespace {
@@ -192,16 +192,15 @@ TEST_F(XvfbWindowTest, MessageBoxTakesItsAnswerFromTheKeyboard) {
     Frames(2);
     // The key is down when the box appears: its first frame sees the press.
     PushKey(SDL_SCANCODE_RETURN, true);
-    EXPECT_EQ(layer.MessageBox(u"終了", u"終了してもよろしいですか？", host::kMbYesNo | host::kMbIconQuestion | 0x100),
-              host::kIdNo)
+    EXPECT_EQ(layer.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo | kMbIconQuestion | 0x100), kIdNo)
         << "Return answers the default button, the second one here";
     PushKey(SDL_SCANCODE_RETURN, false);
     Frames(2);
 
     host::ModalReportSink sink(layer);
-    host::ScopedReportSink scope(&sink);
+    ScopedReportSink scope(&sink);
     PushKey(SDL_SCANCODE_ESCAPE, true);
-    EXPECT_EQ(ShowMessage(u"エラー", u"ディスプレイの初期化に失敗しました。", host::kMbOk), host::kIdOk);
+    EXPECT_EQ(ShowMessage(u"エラー", u"ディスプレイの初期化に失敗しました。", kMbOk), kIdOk);
     PushKey(SDL_SCANCODE_ESCAPE, false);
     Frames(2);
 

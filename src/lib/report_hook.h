@@ -1,13 +1,11 @@
 // Reporting hook: where message boxes and debugger output go.
 //
-// The foundation library reports through this hook so that tests can capture what would be
-// shown, and so that the platform layer can install a real in-window message box once the
-// window exists. With no sink installed the foundation writes to stderr.
+// Every layer reports through this hook so that tests can capture what would be shown, and so
+// that the platform layer can install a real in-window message box once the window exists. With
+// no sink installed the foundation writes to stderr.
 #pragma once
 
 #include <string_view>
-
-namespace host {
 
 // Message box styles and answers, numbered as the system's callers expect them.
 enum : unsigned {
@@ -49,5 +47,3 @@ public:
 private:
     ReportSink* previous_;
 };
-
-}  // namespace host
