@@ -335,6 +335,7 @@ struct TiffCase {
     int bits, samples, photometric;
     int compression = COMPRESSION_NONE;
     bool tiled = false, wideMap = false;
+    friend void PrintTo(const TiffCase& c, std::ostream* os) { *os << c.name; }
 };
 
 TiffPicture MakeTiff(const TiffCase& c) {
@@ -422,14 +423,13 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffCase{"white_is_zero", 1, 1, PHOTOMETRIC_MINISWHITE}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Finds the value of a SHORT or LONG tag in the first directory of a little-endian TIFF.
+// Finds the value of a SHORT or LONG tag in the first directory of a little-endian TIFF (a file
+// too short for its directory throws, failing the test).
 std::size_t TagValueOffset(const std::vector<std::uint8_t>& tiff, std::uint16_t tag) {
-    const std::size_t ifd = tiff[4] | tiff[5] << 8 | tiff[6] << 16 | static_cast<std::size_t>(tiff[7]) << 24;
-    const std::size_t count = tiff[ifd] | tiff[ifd + 1] << 8;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t entry = ifd + 2 + i * 12;
-        if ((tiff[entry] | tiff[entry + 1] << 8) == tag) return entry + 8;
-    }
+    const auto u16 = [&](std::size_t at) { return static_cast<std::size_t>(tiff.at(at) | tiff.at(at + 1) << 8); };
+    const std::size_t ifd = u16(4) | u16(6) << 16;
+    for (std::size_t i = 0; i < u16(ifd); ++i)
+        if (u16(ifd + 2 + i * 12) == tag) return ifd + 2 + i * 12 + 8;
     return 0;
 }
 
