@@ -56,6 +56,12 @@ std::u32string CodePoints(std::string_view utf8) {
 
 }  // namespace
 
+FontLookup::FontLookup() {
+    if (!FcInit()) throw std::runtime_error("fontconfig cannot read its configuration");
+}
+
+FontLookup::~FontLookup() { FcFini(); }
+
 struct Typeface::Library {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
