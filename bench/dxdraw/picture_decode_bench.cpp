@@ -16,7 +16,7 @@
 #include "dxdraw/dib.h"
 #include "dxdraw/dximage.h"
 #include "dxdraw/picture_decoders.h"
-#include "dxdraw/picture_encoders.h"
+#include "media/picture_writers.h"
 
 namespace {
 
@@ -39,18 +39,18 @@ std::vector<std::uint8_t> Picture() {
 }
 
 std::vector<std::uint8_t> EncodePng(const std::vector<std::uint8_t>& rgb) {
-    picture_test::PngPicture picture;
+    media::PngPicture picture;
     picture.width = kWidth;
     picture.height = kHeight;
     for (int y = 0; y < kHeight; ++y) {
         const auto row = rgb.begin() + static_cast<std::ptrdiff_t>(y) * kWidth * 3;
         picture.rows.emplace_back(row, row + kWidth * 3);
     }
-    return picture_test::EncodePng(picture);
+    return media::EncodePng(picture);
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const std::vector<std::uint8_t>& rgb) {
-    return picture_test::EncodeJpeg(kWidth, kHeight, 3, rgb);
+    return media::EncodeJpeg(kWidth, kHeight, 3, rgb);
 }
 
 const std::vector<std::uint8_t>& PngFile() {

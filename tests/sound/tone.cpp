@@ -1,12 +1,10 @@
 #include "sound/tone.h"
 
-#include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <numbers>
 #include <stdexcept>
@@ -21,105 +19,6 @@ std::vector<std::int16_t> Sine(double hz, double seconds, int rate, int channels
         for (int c = 0; c < channels; ++c) pcm[i * channels + c] = static_cast<std::int16_t>(std::lround(v));
     }
     return pcm;
-}
-
-std::vector<std::uint8_t> EncodeOggVorbis(std::span<const std::int16_t> pcm, int rate, int channels, float quality) {
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, quality) != 0) throw std::runtime_error("vorbis_encode_init_vbr");
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block block;
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 1234);
-
-    std::vector<std::uint8_t> out;
-    auto write_page = [&](const ogg_page& page) {
-        out.insert(out.end(), page.header, page.header + page.header_len);
-        out.insert(out.end(), page.body, page.body + page.body_len);
-    };
-    ogg_packet header, header_comment, header_code;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &header_comment, &header_code);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &header_comment);
-    ogg_stream_packetin(&stream, &header_code);
-    ogg_page page;
-    while (ogg_stream_flush(&stream, &page) != 0) write_page(page);
-
-    const std::size_t frames = pcm.size() / channels;
-    std::size_t done = 0;
-    bool finished = false;
-    while (!finished) {
-        const std::size_t chunk = std::min<std::size_t>(4096, frames - done);
-        if (chunk == 0) {
-            vorbis_analysis_wrote(&dsp, 0);
-        } else {
-            float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(chunk));
-            for (std::size_t i = 0; i < chunk; ++i)
-                for (int c = 0; c < channels; ++c) buffer[c][i] = pcm[(done + i) * channels + c] / 32768.0f;
-            vorbis_analysis_wrote(&dsp, static_cast<int>(chunk));
-            done += chunk;
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page) != 0) {
-                    write_page(page);
-                    if (ogg_page_eos(&page)) finished = true;
-                }
-            }
-        }
-        if (chunk == 0) finished = true;
-    }
-    while (ogg_stream_flush(&stream, &page) != 0) write_page(page);
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
-}
-
-namespace {
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void PutChunk(std::vector<std::uint8_t>& out, const char* id, std::span<const std::uint8_t> body) {
-    out.insert(out.end(), id, id + 4);
-    Put32(out, static_cast<std::uint32_t>(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-    if (body.size() & 1) out.push_back(0);
-}
-}  // namespace
-
-std::vector<std::uint8_t> MakeWave(std::span<const std::uint8_t> pcm, int rate, int channels, int bits,
-                                   std::span<const std::uint8_t> extra_chunk) {
-    std::vector<std::uint8_t> format;
-    const int align = channels * bits / 8;
-    Put16(format, 1);
-    Put16(format, channels);
-    Put32(format, rate);
-    Put32(format, rate * align);
-    Put16(format, align);
-    Put16(format, bits);
-    std::vector<std::uint8_t> out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    PutChunk(out, "fmt ", format);
-    if (!extra_chunk.empty()) PutChunk(out, "LIST", extra_chunk);
-    PutChunk(out, "data", pcm);
-    const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
-    std::memcpy(out.data() + 4, &riff, 4);
-    return out;
 }
 
 TempFolder::TempFolder() {

@@ -1,5 +1,5 @@
-// Test sounds: generated tones, Ogg Vorbis encoding through libvorbisenc, WAVE images, and
-// measurements of captured output.
+// Test sounds: generated tones, the shared Ogg Vorbis and WAVE writers, the library's own decode,
+// and measurements of captured output.
 #pragma once
 
 #include <cstdint>
@@ -9,20 +9,20 @@
 #include <vector>
 
 #include "lib/text.h"
+#include "media/sound_writers.h"
 
 namespace soundtest {
 
 // Interleaved 16-bit samples of a sine of `hz` at `amplitude` (0..1), the same on every channel.
 std::vector<std::int16_t> Sine(double hz, double seconds, int rate, int channels, double amplitude);
-// Encodes interleaved 16-bit PCM as an Ogg Vorbis stream; the default quality is high, so that
-// levels and waveforms survive for the tests to measure.
-std::vector<std::uint8_t> EncodeOggVorbis(std::span<const std::int16_t> pcm, int rate, int channels,
-                                          float quality = 0.9f);
+// The default quality is high, so that levels and waveforms survive for the tests to measure.
+inline std::vector<std::uint8_t> EncodeOggVorbis(std::span<const std::int16_t> pcm, int rate, int channels,
+                                                 float quality = 0.9f) {
+    return media::EncodeOggVorbis(pcm, rate, channels, quality);
+}
+using media::MakeWave;
 // The whole stream in a file as the library's own 16-bit little-endian read gives it.
 std::vector<std::uint8_t> DecodeWithLibrary(const std::filesystem::path& file);
-// A RIFF WAVE image of the PCM bytes with an optional extra chunk before "data".
-std::vector<std::uint8_t> MakeWave(std::span<const std::uint8_t> pcm, int rate, int channels, int bits,
-                                   std::span<const std::uint8_t> extra_chunk = {});
 
 // Writes bytes to a file in a fresh temporary folder that goes with the object.
 class TempFolder {

@@ -260,6 +260,7 @@ int main(int argc, char** argv) {
         AddSystemJobs(folders, jobs);
         AddSoundJobs(folders, jobs);
         AddPictureJobs(folders, jobs);
+        FontLookup fonts;
         RunAll(jobs);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkdemo: %s\n", e.what());

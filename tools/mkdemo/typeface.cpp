@@ -1,39 +1,66 @@
 #include "typeface.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
-#include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "lib/text.h"
+#include "lib/utility.h"
 
 namespace mkdemo {
 
 namespace {
 
-const char* const kGothicFiles[] = {"/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf",
-                                    "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
-                                    "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
-const char* const kMinchoFiles[] = {"/usr/share/fonts/opentype/ipafont-mincho/ipamp.ttf",
-                                    "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf",
-                                    "/usr/share/fonts/truetype/fonts-japanese-mincho.ttf"};
+// The face fontconfig picks for a family list, refused unless it covers Japanese: fontconfig
+// always answers with some face, and a Latin one would draw every label as empty boxes. The
+// proportional IPA faces come first; the generic families keep any installed Japanese face usable.
+std::string FindFace(Typeface::Family family, int* index) {
+    const char* pattern = family == Typeface::Family::Gothic ? "IPAPGothic,IPAGothic,sans-serif:lang=ja"
+                                                             : "IPAPMincho,IPAMincho,serif:lang=ja";
+    std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> request(
+        FcNameParse(reinterpret_cast<const FcChar8*>(pattern)), FcPatternDestroy);
+    if (!request) throw std::runtime_error("fontconfig cannot parse the pattern " + std::string(pattern));
+    FcConfigSubstitute(nullptr, request.get(), FcMatchPattern);
+    FcDefaultSubstitute(request.get());
+    FcResult result = FcResultNoMatch;
+    std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> match(FcFontMatch(nullptr, request.get(), &result),
+                                                                  FcPatternDestroy);
+    FcChar8* file = nullptr;
+    FcLangSet* languages = nullptr;
+    if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch ||
+        FcPatternGetLangSet(match.get(), FC_LANG, 0, &languages) != FcResultMatch ||
+        FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>("ja")) != FcLangEqual)
+        throw std::runtime_error(std::string("no Japanese font for ") + pattern +
+                                 " (install fonts-ipafont-gothic and fonts-ipafont-mincho)");
+    if (FcPatternGetInteger(match.get(), FC_INDEX, 0, index) != FcResultMatch) *index = 0;
+    return reinterpret_cast<const char*>(file);
+}
 
+// A UTF-8 line as code points; a lone surrogate stands for itself (and draws nothing).
 std::u32string CodePoints(std::string_view utf8) {
-    std::u16string units = Utf8ToUtf16(utf8);
+    const std::u16string units = Utf8ToUtf16(utf8);
     std::u32string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size())
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    const char16_t* end = units.data() + units.size();
+    char32_t c = 0;
+    for (const char16_t* p = units.data(); p && p < end;) {
+        p = DecodeUtf16CodePoint(p, static_cast<int>(end - p), c);
         out.push_back(c);
     }
     return out;
 }
 
 }  // namespace
+
+FontLookup::FontLookup() {
+    if (!FcInit()) throw std::runtime_error("fontconfig cannot read its configuration");
+}
+
+FontLookup::~FontLookup() { FcFini(); }
 
 struct Typeface::Library {
     FT_Library library = nullptr;
@@ -46,10 +73,10 @@ struct Typeface::Library {
 
 Typeface::Typeface(Family family) : ft_(std::make_unique<Library>()) {
     if (FT_Init_FreeType(&ft_->library)) throw std::runtime_error("FreeType cannot start");
-    for (const char* file : family == Family::Gothic ? kGothicFiles : kMinchoFiles) {
-        if (std::filesystem::exists(file) && FT_New_Face(ft_->library, file, 0, &ft_->face) == 0) return;
-    }
-    throw std::runtime_error("no IPA Japanese font installed (fonts-ipafont-gothic, fonts-ipafont-mincho)");
+    int index = 0;
+    const std::string file = FindFace(family, &index);
+    if (FT_New_Face(ft_->library, file.c_str(), index, &ft_->face) != 0)
+        throw std::runtime_error("FreeType cannot open " + file);
 }
 
 Typeface::~Typeface() = default;

@@ -10,6 +10,16 @@
 
 namespace mkdemo {
 
+// fontconfig's configuration, held while typefaces are looked up and freed with its caches
+// afterwards, once no thread looks up faces any more.
+class FontLookup {
+public:
+    FontLookup();
+    ~FontLookup();
+    FontLookup(const FontLookup&) = delete;
+    FontLookup& operator=(const FontLookup&) = delete;
+};
+
 class Typeface {
 public:
     enum class Family { Gothic, Mincho };
