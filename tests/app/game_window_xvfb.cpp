@@ -7,6 +7,7 @@
 #include "../host/sdl_key_event.h"
 #include "../host/ui/x11_pixels.h"
 #include "app/frame_step.h"
+#include "app/runtime.h"
 #include "dxdraw/display_device.h"
 #include "dxdraw/draw_view.h"
 #include "dxdraw/dxinput.h"
@@ -45,29 +46,11 @@ TEST(GameWindow, FramesReachTheScreenAndCloseAsksBeforeQuitting) {
     host::MenuModel::AddItem(system, 40000, u"終了(&X)");
     auto& sdl = static_cast<host::SdlWindow&>(platform->window());
 
-    DxDraw::CreateMatrixStack(128);
-    InitACTPool();
-    DirectDrawDevice device;
-    ASSERT_EQ(InitDirectDraw(device, &platform->window(), 800, 600, 24, false, nullptr, 0), 0);
-    ASSERT_EQ(InitDirectInput({&platform->window(), &host::CurrentClock(), 0.016666668f}), 1);
     ClosingFrame frame;
-    frame.Create(&platform->window());
-    frame.SetDevice(&device);
-    frame.SetHasMenu(true);
-    MainWindowHandle = &platform->window();
-    MainWindowProcedure = &frame;
-    QuitRequested = 0;
-    AppActive = 1;
-
+    ScopedRuntime runtime(*platform, {.frame = &frame});
+    DirectDrawDevice& device = runtime.device();
     {
-        DrawGroup root;
-        auto* screen = new DxDraw::DxScreenSurface32();
-        screen->SetSize(800, 600);
-        screen->SetWindow(&platform->window());
-        root.Add(screen);
-        frame.SetScreenView(screen);
-        RootViewGroup = &root;
-        ScreenSurface = screen;
+        DxDraw::DxScreenSurface* screen = &runtime.screen();
         ComPtr<DxDraw::DxSurface> box = DxDraw::CreateSurface(32);
         box->SetSize(40, 30);
         box->FillRect(nullptr, 0x20C040, 255);
@@ -104,16 +87,7 @@ TEST(GameWindow, FramesReachTheScreenAndCloseAsksBeforeQuitting) {
             EXPECT_EQ(e.type, 1u);
             EXPECT_EQ(std::u16string(e.message), u"Quit");
         }
-        RootViewGroup = nullptr;
-        ScreenSurface = nullptr;
-        screen->Destroy();
     }
-    FreeAllACTRoots();
-    ReleaseDirectInput();
-    ReleaseDirectDraw(device);
-    DxDraw::FreeMatrixStack();
-    MainWindowHandle = nullptr;
-    MainWindowProcedure = nullptr;
 }
 
 }  // namespace
