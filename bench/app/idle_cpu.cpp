@@ -14,14 +14,12 @@
 #include <string_view>
 
 #include "app/frame_step.h"
+#include "app/runtime.h"
 #include "dxdraw/draw_view.h"
-#include "dxdraw/dxinput.h"
 #include "dxdraw/dxsprite.h"
 #include "dxdraw/frame_window.h"
-#include "dxdraw/matrix.h"
 #include "dxdraw/screen_surface.h"
 #include "host/ui/host.h"
-#include "host/video/clock.h"
 #include "lib/act.h"
 
 namespace {
@@ -72,26 +70,13 @@ int main(int argc, char** argv) {
     host::MenuItem& system = platform->menu().AddPopup(u"システム");
     host::MenuModel::AddItem(system, 40000, u"終了(&X)");
 
-    DxDraw::CreateMatrixStack(128);
-    InitACTPool();
-    DirectDrawDevice device;
-    if (InitDirectDraw(device, &platform->window(), 800, 600, 24, false, nullptr, 0) != 0) return 1;
-    InitDirectInput({&platform->window(), &host::CurrentClock(), 0.016666668f});
     DxDraw::DxFrame frame;
-    frame.Create(&platform->window());
-    frame.SetDevice(&device);
-    frame.SetHasMenu(true);
-    MainWindowHandle = &platform->window();
-    MainWindowProcedure = &frame;
-
-    DrawGroup root;
-    auto* screen = new DxDraw::DxScreenSurface32();
-    screen->SetSize(800, 600);
-    screen->SetWindow(&platform->window());
-    root.Add(screen);
-    frame.SetScreenView(screen);
-    RootViewGroup = &root;
-    ScreenSurface = screen;
+    ScopedRuntime runtime(*platform, {.frame = &frame, .full_screen = full_screen});
+    if (full_screen && !platform->window().IsFullScreen()) {
+        std::fprintf(stderr, "idle_cpu: the display refused full screen\n");
+        return 1;
+    }
+    DxDraw::DxScreenSurface* screen = &runtime.screen();
 
     // The page: a full-screen picture and a message cursor.
     ComPtr<DxDraw::DxSurface> page = DxDraw::CreateSurface(32);
@@ -119,13 +104,6 @@ int main(int argc, char** argv) {
     screen->Add(g_cursor);
     AttachACT(3, MakeACT(AnimateTask, 0));
 
-    if (full_screen) {
-        SetScreenMode(device, true);
-        if (!platform->window().IsFullScreen()) {
-            std::fprintf(stderr, "idle_cpu: the display refused full screen\n");
-            return 1;
-        }
-    }
     WaitFrames(30, 0);  // settle: the first full picture, the window mapped
     const double cpu0 = ProcessSeconds(), wall0 = WallSeconds();
     WaitMs(seconds * 1000, 0);
@@ -133,13 +111,5 @@ int main(int argc, char** argv) {
     std::printf("%s, %s: %.2f s of wall time, %.3f s of processor time: %.2f %% of one core%s\n",
                 g_whole ? "whole picture changing" : "page wait", full_screen ? "full screen" : "window", wall, cpu,
                 100.0 * cpu / wall, g_whole ? "" : " (target < 3 %)");
-
-    RootViewGroup = nullptr;
-    ScreenSurface = nullptr;
-    FreeAllACTRoots();
-    screen->Destroy();
-    ReleaseDirectInput();
-    ReleaseDirectDraw(device);
-    DxDraw::FreeMatrixStack();
     return 100.0 * cpu / wall < 3.0 ? 0 : 2;
 }

@@ -31,6 +31,22 @@ host::WindowProcedure* MainWindowProcedure = nullptr;
 DrawGroup* RootViewGroup = nullptr;
 DxDraw::DxScreenSurface* ScreenSurface = nullptr;
 
+void ResetFrameState() {
+    InputState = {};
+    PendingRequest = kRequestNone;
+    QuitRequested = 0;
+    AppActive = 1;
+    CharReceived = 0;
+    ChangeMask = 0;
+    DrawSpeed = 1;
+    ClientWidth = host::kGameWidth;
+    ClientHeight = host::kGameHeight;
+    MainWindowHandle = nullptr;
+    MainWindowProcedure = nullptr;
+    RootViewGroup = nullptr;
+    ScreenSurface = nullptr;
+}
+
 namespace {
 
 [[noreturn]] void ThrowQuit() { ThrowError(u"main", __LINE__, 1, 0, u"Quit"); }

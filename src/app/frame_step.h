@@ -84,6 +84,11 @@ extern host::WindowProcedure* MainWindowProcedure;
 extern DrawGroup* RootViewGroup;
 extern DxDraw::DxScreenSurface* ScreenSurface;
 
+// Puts every record above at its start value: an empty input record, no request, active, the
+// draw speed 1, the game's client size, and nothing wired. The runtime's start-up and teardown
+// (app/runtime.h) call it; nothing else should.
+void ResetFrameState();
+
 // One frame unless the caller runs in a script thread (then it only yields).
 void StepFrame();
 // One frame on the main thread. Throws ScriptException 0, 1 or 2 for a pending request, or the

@@ -21,7 +21,7 @@ using DisplayDriverChooser = int (*)(int count, const DisplayDriverRecord* recor
 
 inline constexpr std::size_t kMaxDisplayModes = 1024;
 inline constexpr std::size_t kMaxDisplayDrivers = 32;
-// The failure result of a device call (the generic failure code of the original platform).
+// The failure result of a device call (0x80004005, the generic failure code callers test for).
 inline constexpr int kDisplayFailed = static_cast<int>(0x80004005u);
 
 struct DirectDrawDevice {

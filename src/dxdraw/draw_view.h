@@ -7,6 +7,7 @@
 
 #include "dxdraw/matrix.h"
 #include "dxdraw/view.h"
+#include "lib/scope_guard.h"
 
 // A view's own transform values summed (scale: multiplied) with those of all its ancestors.
 struct TransformSums {
@@ -124,14 +125,9 @@ protected:
         ResetAccumulated();
         Accumulate(&sums_);
         DxDraw::PushMatrix(*matrix_);
+        ScopeExit pop([this] { DxDraw::PopMatrix(*matrix_); });
         BuildMatrix(matrix_);
-        try {
-            fn();
-        } catch (...) {
-            DxDraw::PopMatrix(*matrix_);
-            throw;
-        }
-        DxDraw::PopMatrix(*matrix_);
+        fn();
     }
 
 private:

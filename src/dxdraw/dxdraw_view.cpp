@@ -13,7 +13,7 @@ void DxDrawView::ReportUncovered() {
         parent->HandleMessage(kMsgUncovered, reinterpret_cast<std::uintptr_t>(&previousRect_), 0);
 }
 
-void DxDrawView::AddIfDirty(DirtyRectList* list, const RECT& rect) const {
+void DxDrawView::AddDirtyPart(DirtyRectList* list, const RECT& rect) const {
     if (list && dirtyFlags_ != 0 && !IsRectEmpty(rect)) list->Add(rect);
 }
 
@@ -23,11 +23,11 @@ std::uint32_t DxDrawView::HandleMessage(std::uint32_t msg, std::uintptr_t a, std
         case kMsgDetaching: ReportUncovered(); return 1;
         case kMsgDirtyPass: {
             auto* list = reinterpret_cast<DirtyRectList*>(b);
-            AddIfDirty(list, previousRect_);
+            AddDirtyPart(list, previousRect_);
             ResetAccumulated();
             newRect_ = RECT{};
             GetBounds(a, &newRect_);
-            AddIfDirty(list, newRect_);
+            AddDirtyPart(list, newRect_);
             return 1;
         }
         case kMsgCommit:

@@ -45,8 +45,9 @@ public:
     const RECT& GetNewRect() const { return newRect_; }
 
 protected:
-    // Adds the rectangle to the list when it is not empty and the view is dirty.
-    void AddIfDirty(DirtyRectList* list, const RECT& rect) const;
+    // The dirty pass adds the previous and the new rectangle through this: the rectangle when it
+    // is not empty and the view is dirty (a sprite narrows it to the changed part of its surface).
+    virtual void AddDirtyPart(DirtyRectList* list, const RECT& rect) const;
     void ReportUncovered();
 
     std::uint32_t dirtyFlags_ = 0;

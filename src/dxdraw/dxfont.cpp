@@ -45,10 +45,7 @@ void DxFont::Setup(std::u16string_view face, std::int32_t height) {
 
 void DxFont::Build() {
     if (beginCount_ != 0) AssertFail("m_nBeginCount == 0", "dxdraw/dxdraw", 684);
-    normal_.reset();
-    large_.reset();
-    canvas_.reset();
-    canvasChar_ = 0;
+    DropFaces();
 
     const std::int32_t h = desc_.lfHeight;
     host::FontRequest request;
@@ -64,6 +61,10 @@ void DxFont::Build() {
 
 void DxFont::Destroy() {
     if (beginCount_ != 0) AssertFail("m_nBeginCount==0", "dxdraw/dxdraw", 640);
+    DropFaces();
+}
+
+void DxFont::DropFaces() {
     normal_.reset();
     large_.reset();
     canvas_.reset();

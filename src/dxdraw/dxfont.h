@@ -94,6 +94,9 @@ public:
     std::uint32_t CanvasRenders() const { return renders_; }
 
 private:
+    // Lets go of both sizes of the face and the canvas (Build and Destroy).
+    void DropFaces();
+
     host::GlyphSource* glyphs_;
     LogFont desc_;
     std::unique_ptr<DxImage> canvas_;

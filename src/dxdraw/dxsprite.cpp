@@ -83,21 +83,13 @@ void DxSprite::AddDirtyPart(DirtyRectList* list, const RECT& rect) const {
 
 std::uint32_t DxSprite::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) {
     switch (msg) {
-        case kMsgDirtyPass: {
-            auto* list = reinterpret_cast<DirtyRectList*>(b);
+        case kMsgDirtyPass:
+            // A change the surface recorded makes the sprite dirty for that part alone.
             if (surface_ && !IsRectEmpty(surface_->GetDirtyRect())) dirtyFlags_ |= kDirtySurfacePart;
-            AddDirtyPart(list, previousRect_);
-            ResetAccumulated();
-            newRect_ = RECT{};
-            GetBounds(a, &newRect_);
-            AddDirtyPart(list, newRect_);
-            return 1;
-        }
+            return DxDrawView::HandleMessage(msg, a, b);
         case kMsgCommit:
-            previousRect_ = newRect_;
-            dirtyFlags_ = 0;
             if (surface_) surface_->ClearDirtyRect();
-            return 1;
+            return DxDrawView::HandleMessage(msg, a, b);
         case kMsgHitTest: {
             // The drawn rectangle lies at the position less the hot spot, so the point is
             // taken relative to that corner.

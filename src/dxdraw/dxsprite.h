@@ -48,7 +48,7 @@ public:
 
 protected:
     // Adds rect, or only the changed part of the surface within it when that is all that changed.
-    void AddDirtyPart(DirtyRectList* list, const RECT& rect) const;
+    void AddDirtyPart(DirtyRectList* list, const RECT& rect) const override;
 
     DxSurface* surface_;
     TEXANIM source_;

@@ -9,8 +9,9 @@ namespace {
 
 std::uint32_t RoundUp(std::uint32_t value, std::uint32_t step) { return (value + step - 1) / step * step; }
 
-// Blocks that fit a region of `region_bytes` by the classic sizing (room was once kept in the
-// region for a header of 415 bits and one bitmap bit per block). 0 when none fits.
+// Blocks that fit a region of `region_bytes` by the pool's fixed sizing rule, which counts 415 bits
+// of header and one bitmap bit per block (wherever those live), so capacities never change. 0 when
+// none fits.
 std::uint32_t BlocksForRegion(std::uint64_t region_bytes, std::uint32_t block_size) {
     const std::uint64_t bits = region_bytes * 8;
     if (bits <= 415) return 0;

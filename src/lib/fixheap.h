@@ -3,7 +3,7 @@
 // Memory comes from the general heap in chunks; each chunk hands out its blocks first-fit through
 // a bitmap (one bit per block, most significant bit first, set = in use). The chunk's record and
 // bitmap live outside the block region, so the region holds blocks only. The number of blocks per
-// chunk keeps the classic sizing, (S x 8 - 415) / (B x 8 + 1) for a region of S bytes, so pool
+// chunk follows one fixed rule, (S x 8 - 415) / (B x 8 + 1) for a region of S bytes, so pool
 // capacities are the same whatever the size of a pointer; owners size their pools from `sizeof`
 // of what they hold.
 #pragma once

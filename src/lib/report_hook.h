@@ -7,6 +7,8 @@
 
 #include <string_view>
 
+#include "lib/scope_guard.h"
+
 // Message box styles and answers, numbered as the system's callers expect them.
 enum : unsigned {
     kMbOk = 0x0,
@@ -37,13 +39,4 @@ ReportSink* SetReportSink(ReportSink* sink);
 ReportSink* CurrentReportSink();
 
 // Installs a sink for the life of a scope.
-class ScopedReportSink {
-public:
-    explicit ScopedReportSink(ReportSink* sink) : previous_(SetReportSink(sink)) {}
-    ~ScopedReportSink() { SetReportSink(previous_); }
-    ScopedReportSink(const ScopedReportSink&) = delete;
-    ScopedReportSink& operator=(const ScopedReportSink&) = delete;
-
-private:
-    ReportSink* previous_;
-};
+using ScopedReportSink = ScopedInstall<ReportSink, SetReportSink>;

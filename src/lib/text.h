@@ -5,8 +5,8 @@
 // lenient: a byte or unit that cannot be converted becomes a replacement (U+FFFD when decoding,
 // '?' when encoding to CP932) and never fails the conversion.
 //
-// FormatW is the one formatter for the system's printf-style formats, following the wide printf
-// of the original platform: %s takes a UTF-16 string, %hs a narrow (CP932) string, %c a UTF-16
+// FormatW is the one formatter for the system's printf-style formats, whose texts and scripts
+// use the wide-printf meanings: %s takes a UTF-16 string, %hs a narrow (CP932) string, %c a UTF-16
 // unit (%hc a narrow byte), %d %i %u %x %X integers, %p a pointer, %% a percent sign; with the
 // flags '-' and '0', a width (or '*'), and a precision ('.N' or '.*'). Output is bounded by the
 // destination's capacity and always terminated.

@@ -45,10 +45,7 @@ ScriptStateNode* FindLabelNode(const ScriptStateGroup& group, std::u16string_vie
 ScriptStateNode* ScriptStateNode::Execute() {
     try {
         return ExecuteCommand();
-    } catch (ScriptError& error) {
-        error.line = line;
-        throw;
-    } catch (ScriptError2& error) {
+    } catch (ScriptErrorLine& error) {
         error.line = line;
         throw;
     }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "lib/fixheap.h"
+#include "lib/scope_guard.h"
 
 namespace TextScript {
 
@@ -29,12 +30,8 @@ template <class T, class... Args>
 T* PoolNew(FixHeap& pool, const char16_t* pool_name, Args&&... args) {
     void* block = pool.Alloc(sizeof(T));
     if (!block) RaisePoolExhausted(pool_name);
-    try {
-        return new (block) T(std::forward<Args>(args)...);
-    } catch (...) {
-        pool.Free(block);
-        throw;
-    }
+    ScopeFail give_back([&pool, block] { pool.Free(block); });
+    return new (block) T(std::forward<Args>(args)...);
 }
 
 // Destroys a T made by PoolNew and gives its block back.

@@ -15,24 +15,29 @@
 
 namespace TextScript {
 
-// An error with a code into ScriptErrorTable.
-struct ScriptError {
+// What both script errors carry: the script line they belong to. An error raised while a node
+// executes takes that node's line (caught once, as this base).
+struct ScriptErrorLine {
     std::uint32_t line = 0;
+};
+
+// An error with a code into ScriptErrorTable.
+struct ScriptError : ScriptErrorLine {
     std::uint32_t code = 0;
 };
 
 // An error with its own message. Line 0 means the raiser does not know the line; the node that
 // is executing puts its own line in.
-struct ScriptError2 {
+struct ScriptError2 : ScriptErrorLine {
     static constexpr std::size_t kTextUnits = 1024;
 
-    std::uint32_t line = 0;
     char16_t text[kTextUnits] = {};
 
     ScriptError2() = default;
     // Messages longer than 1023 units are cut.
     template <class... Args>
-    ScriptError2(std::uint32_t error_line, std::u16string_view format, const Args&... args) : line(error_line) {
+    ScriptError2(std::uint32_t error_line, std::u16string_view format, const Args&... args)
+        : ScriptErrorLine{error_line} {
         FormatW(text, kTextUnits, format, args...);
     }
 };

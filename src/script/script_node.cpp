@@ -67,13 +67,8 @@ ScriptStateNode::~ScriptStateNode() {
 
 void ScriptStateNode::AddArgument(std::u16string text) {
     NamedItem* value = NewNamedItem(1, std::move(text));
-    ArgItem* item;
-    try {
-        item = PoolNew<ArgItem>(ArgItemPool(), u"ArgItemPool");
-    } catch (...) {
-        FreeNamedItem(value);
-        throw;
-    }
+    ScopeFail free_value([value] { FreeNamedItem(value); });
+    ArgItem* item = PoolNew<ArgItem>(ArgItemPool(), u"ArgItemPool");
     item->value = value;
     arguments = ChainAppend(arguments, item);
 }

@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "app/frame_step.h"
+#include "app/runtime.h"
 #include "app/scheduler.h"
 #include "dxdraw/draw_view.h"
-#include "dxdraw/dxinput.h"
-#include "dxdraw/matrix.h"
 #include "dxdraw/screen_surface.h"
 #include "host/testhost/test_host.h"
 #include "lib/act.h"
@@ -45,32 +44,11 @@ private:
 
 class FrameStepTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { DxDraw::CreateMatrixStack(128); }
-    static void TearDownTestSuite() { DxDraw::FreeMatrixStack(); }
-
-    FrameStepTest() : procedure(host.modal()) {
-        InitACTPool();
-        ResetThreadSlots();
-        InitDirectInput({&host.window(), &host.clock, 0.016666668f});
-        MainWindowHandle = &host.window();
-        MainWindowProcedure = &procedure;
-        RootViewGroup = nullptr;
-        ScreenSurface = nullptr;
-        PendingRequest = QuitRequested = CharReceived = 0;
-        AppActive = 1;
-        ChangeMask = 0;
-        DrawSpeed = 1;
-        InputState = {};
+    FrameStepTest() : procedure(host.modal()), runtime(host, {.procedure = &procedure}) {
         window().on_frame = [this](int frame) {
             auto it = script.find(frame);
             if (it != script.end()) it->second();
         };
-    }
-    ~FrameStepTest() override {
-        FreeAllACTRoots();
-        ReleaseDirectInput();
-        MainWindowHandle = nullptr;
-        MainWindowProcedure = nullptr;
     }
 
     testhost::TestWindow& window() { return host.test_window(); }
@@ -79,6 +57,7 @@ protected:
 
     testhost::TestHost host;
     TestProcedure procedure;
+    ScopedRuntime runtime;
     std::map<int, std::function<void()>> script;
 };
 
@@ -266,11 +245,8 @@ TEST_F(FrameStepTest, TasksAreWalkedAroundTheUpdateAndDraw) {
             static_cast<std::uintptr_t>(slot));
         AttachACT(slot, act);
     }
-    DrawGroup root;
-    root.SetUpdateCallback([](DrawView*) { log->push_back("update"); });
-    RootViewGroup = &root;
+    runtime.root().SetUpdateCallback([](DrawView*) { log->push_back("update"); });
     StepFrame();
-    RootViewGroup = nullptr;
     const std::vector<std::string> expected{"0", "1", "update", "2",  "3",  "4",  "5",  "6", "7",
                                             "8", "9", "10",     "11", "12", "13", "14", "15"};
     EXPECT_EQ(order, expected);
@@ -288,15 +264,9 @@ private:
 
 TEST_F(FrameStepTest, AutomaticDrawSpeedTurns40msOfDrawingIntoTwoSkippedFrames) {
     {
-        DrawGroup root;
-        auto* screen = new DxDraw::DxScreenSurface32();
-        screen->SetSize(800, 600);
-        screen->SetWindow(&window());
-        root.Add(screen);
+        DxDraw::DxScreenSurface* screen = &runtime.screen();
         SlowView slow(host.clock);
-        root.Add(&slow);
-        RootViewGroup = &root;
-        ScreenSurface = screen;
+        runtime.root().Add(&slow);
         DrawSpeed = 0;
         screen->SetFrameSkipValue(1);  // as the start-up sets it for the automatic speed
         screen->SetFrameSkipCounter(1);
@@ -310,10 +280,7 @@ TEST_F(FrameStepTest, AutomaticDrawSpeedTurns40msOfDrawingIntoTwoSkippedFrames) 
         screen->SetFrameSkipCounter(0);
         StepFrame();
         EXPECT_EQ(screen->GetFrameSkipValue(), 0) << "a fixed speed is left alone";
-        RootViewGroup = nullptr;
-        ScreenSurface = nullptr;
         slow.Detach();
-        screen->Destroy();
     }
 }
 

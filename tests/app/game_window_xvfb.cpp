@@ -14,6 +14,7 @@
 #include "../host/sdl_key_event.h"
 #include "../host/ui/x11_pixels.h"
 #include "app/frame_step.h"
+#include "app/runtime.h"
 #include "dxdraw/display_device.h"
 #include "dxdraw/draw_view.h"
 #include "dxdraw/dxinput.h"
@@ -258,29 +259,10 @@ public:
 };
 
 TEST_F(RealWindow, FrameStepDrawsTheViewTreeAndCloseAsksBeforeQuitting) {
-    DxDraw::CreateMatrixStack(128);
-    InitACTPool();
-    DirectDrawDevice device;
-    ASSERT_EQ(InitDirectDraw(device, &window, 800, 600, 24, false, nullptr, 0), 0);
-    ASSERT_EQ(InitDirectInput({&window, &host::CurrentClock(), 0.016666668f}), 1);
     ClosingFrame frame;
-    frame.Create(&window);
-    frame.SetDevice(&device);
-    frame.SetHasMenu(true);
-    MainWindowHandle = &window;
-    MainWindowProcedure = &frame;
-    QuitRequested = 0;
-    AppActive = 1;
-
+    ScopedRuntime runtime(*platform, {.frame = &frame});
     {
-        DrawGroup root;
-        auto* screen = new DxDraw::DxScreenSurface32();
-        screen->SetSize(800, 600);
-        screen->SetWindow(&window);
-        root.Add(screen);
-        frame.SetScreenView(screen);
-        RootViewGroup = &root;
-        ScreenSurface = screen;
+        DxDraw::DxScreenSurface* screen = &runtime.screen();
         ComPtr<DxDraw::DxSurface> box = DxDraw::CreateSurface(32);
         box->SetSize(40, 30);
         box->FillRect(nullptr, 0x20C040, 255);
@@ -307,16 +289,7 @@ TEST_F(RealWindow, FrameStepDrawsTheViewTreeAndCloseAsksBeforeQuitting) {
             EXPECT_EQ(e.type, 1u);
             EXPECT_EQ(std::u16string(e.message), u"Quit");
         }
-        RootViewGroup = nullptr;
-        ScreenSurface = nullptr;
-        screen->Destroy();
     }
-    FreeAllACTRoots();
-    ReleaseDirectInput();
-    ReleaseDirectDraw(device);
-    DxDraw::FreeMatrixStack();
-    MainWindowHandle = nullptr;
-    MainWindowProcedure = nullptr;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "app/runtime.h"
 #include "dxdraw/dxinput.h"
 #include "host/testhost/test_host.h"
 #include "support/capture_reports.h"
@@ -11,9 +12,6 @@ namespace {
 
 class InputDevicesTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(InitDirectInput({&window(), &host.clock, 0.016666668f}), 1); }
-    void TearDown() override { ReleaseDirectInput(); }
-
     testhost::TestWindow& window() { return host.test_window(); }
     // One poll a (steady) 60th of a second later, a little over the interval.
     void Step() {
@@ -22,6 +20,7 @@ protected:
     }
 
     testhost::TestHost host;
+    ScopedRuntime runtime{host};
 };
 
 TEST_F(InputDevicesTest, HeldPressedAndReleasedFollowTheKeyAcrossPolls) {

@@ -105,7 +105,8 @@ public:
         FtFaceHandle face(raw);
         if (!FT_IS_SCALABLE(face.get())) return nullptr;
 
-        // The cell is the Windows ascent plus descent of the face, scaled to the height asked.
+        // The cell is the face's OS/2 usWinAscent plus usWinDescent (the hhea ascender and descender
+        // when those are zero), scaled to the height asked: the game's layouts were made for it.
         long ascender = face->ascender;
         long descender = -face->descender;
         if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face.get(), FT_SFNT_OS2));

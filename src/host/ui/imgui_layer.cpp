@@ -247,7 +247,7 @@ void ImGuiLayer::DrawMessageBox() {
         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter)))
         box_->answer = buttons.answers[default_index];
     if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
-        // As on the original platform, Escape answers only a box that can be cancelled or just acknowledged.
+        // Escape answers only a box that can be cancelled or just acknowledged; a yes/no box needs a choice.
         for (int i = 0; i < buttons.count; ++i)
             if (buttons.answers[i] == kIdCancel) box_->answer = kIdCancel;
         if (buttons.count == 1) box_->answer = kIdOk;

@@ -39,12 +39,17 @@ void MenuModel::AddSeparator(MenuItem& popup) {
 
 MenuItem* MenuModel::Find(int command) { return FindIn(popups_, command, nullptr); }
 
-bool MenuModel::Check(int command, bool checked) {
+template <class Change>
+bool MenuModel::ChangeItem(int command, Change change) {
     MenuItem* item = Find(command);
     if (!item) return false;
-    item->checked = checked;
+    change(*item);
     ++version_;
     return true;
+}
+
+bool MenuModel::Check(int command, bool checked) {
+    return ChangeItem(command, [&](MenuItem& item) { item.checked = checked; });
 }
 
 bool MenuModel::CheckRadio(int first, int last, int command) {
@@ -60,19 +65,11 @@ bool MenuModel::CheckRadio(int first, int last, int command) {
 }
 
 bool MenuModel::Gray(int command, bool grayed) {
-    MenuItem* item = Find(command);
-    if (!item) return false;
-    item->grayed = grayed;
-    ++version_;
-    return true;
+    return ChangeItem(command, [&](MenuItem& item) { item.grayed = grayed; });
 }
 
 bool MenuModel::Relabel(int command, std::u16string label) {
-    MenuItem* item = Find(command);
-    if (!item) return false;
-    item->label = std::move(label);
-    ++version_;
-    return true;
+    return ChangeItem(command, [&](MenuItem& item) { item.label = std::move(label); });
 }
 
 bool MenuModel::IsChecked(int command) {

@@ -58,6 +58,10 @@ public:
     std::uint64_t version() const { return version_; }
 
 private:
+    // Applies `change` to the item of `command` and counts a new version; false when there is none.
+    template <class Change>
+    bool ChangeItem(int command, Change change);
+
     std::vector<MenuItem> popups_;
     std::vector<Accelerator> accelerators_;
     std::uint64_t version_ = 0;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "lib/scope_guard.h"
+
 namespace host {
 
 class Clock {
@@ -22,15 +24,7 @@ Clock& SystemClock();
 Clock* SetClock(Clock* clock);
 Clock& CurrentClock();
 
-class ScopedClock {
-public:
-    explicit ScopedClock(Clock* clock) : previous_(SetClock(clock)) {}
-    ~ScopedClock() { SetClock(previous_); }
-    ScopedClock(const ScopedClock&) = delete;
-    ScopedClock& operator=(const ScopedClock&) = delete;
-
-private:
-    Clock* previous_;
-};
+// Installs a clock for the life of a scope.
+using ScopedClock = ScopedInstall<Clock, SetClock>;
 
 }  // namespace host

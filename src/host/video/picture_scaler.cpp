@@ -16,8 +16,8 @@ int FirstTargetFor(long long source, long long source_size, long long target_siz
 
 }  // namespace
 
-Rect ScalePicture(const std::uint32_t* picture, int picture_pitch, const PixelPlane& target, const Rect& area,
-                  const Rect& changed) {
+Rect PictureScaler::Scale(const std::uint32_t* picture, int picture_pitch, const PixelPlane& target, const Rect& area,
+                          const Rect& changed) {
     const Rect part = Intersect(changed, Rect{0, 0, kGameWidth, kGameHeight});
     if (part.empty() || area.empty()) return Rect{};
     const int aw = area.width(), ah = area.height();
@@ -45,10 +45,12 @@ Rect ScalePicture(const std::uint32_t* picture, int picture_pitch, const PixelPl
             std::memcpy(target_row(y), source_row(y) + (out.left - area.left), static_cast<std::size_t>(columns) * 4);
         return out;
     }
-    std::vector<int> column_source(static_cast<std::size_t>(columns));
-    for (int i = 0; i < columns; ++i)
-        column_source[static_cast<std::size_t>(i)] =
-            static_cast<int>(static_cast<long long>(out.left + i - area.left) * kGameWidth / aw);
+    if (column_source_.size() != static_cast<std::size_t>(aw)) {
+        column_source_.resize(static_cast<std::size_t>(aw));
+        for (int t = 0; t < aw; ++t)
+            column_source_[static_cast<std::size_t>(t)] = static_cast<int>(static_cast<long long>(t) * kGameWidth / aw);
+    }
+    const int* column_source = column_source_.data() + (out.left - area.left);
     const std::uint32_t* previous_from = nullptr;
     for (int y = out.top; y < out.bottom; ++y) {
         const std::uint32_t* from = source_row(y);
@@ -57,7 +59,7 @@ Rect ScalePicture(const std::uint32_t* picture, int picture_pitch, const PixelPl
             std::memcpy(to, target_row(y - 1), static_cast<std::size_t>(columns) * 4);
             continue;
         }
-        for (int i = 0; i < columns; ++i) to[i] = from[column_source[static_cast<std::size_t>(i)]];
+        for (int i = 0; i < columns; ++i) to[i] = from[column_source[i]];
         previous_from = from;
     }
     return out;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "host/video/window.h"
 
@@ -16,10 +17,18 @@ struct PixelPlane {
     int width = 0, height = 0;
 };
 
-// Copies the part of `picture` (kGameWidth x kGameHeight, 32-bit words) that `changed` covers
-// into `area` of `target` (clipped to the target). Returns the target pixels written, in target
-// coordinates (empty when nothing was).
-Rect ScalePicture(const std::uint32_t* picture, int picture_pitch, const PixelPlane& target, const Rect& area,
-                  const Rect& changed);
+// Keeps the picture column of every column of the last area width, so that the copies of one
+// size (every frame of the full screen) neither compute nor allocate the mapping again.
+class PictureScaler {
+public:
+    // Copies the part of `picture` (kGameWidth x kGameHeight, 32-bit words) that `changed` covers
+    // into `area` of `target` (clipped to the target). Returns the target pixels written, in
+    // target coordinates (empty when nothing was).
+    Rect Scale(const std::uint32_t* picture, int picture_pitch, const PixelPlane& target, const Rect& area,
+               const Rect& changed);
+
+private:
+    std::vector<int> column_source_;  // for each column of the area, the picture column it shows
+};
 
 }  // namespace host

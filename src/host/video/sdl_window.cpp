@@ -12,8 +12,10 @@ namespace host {
 namespace {
 
 constexpr auto kFramePeriod = std::chrono::microseconds(16667);
+// Beyond this many pending rectangles one covering them all is cheaper to show.
+constexpr std::size_t kMostPending = 32;
 
-// Windows delivers these keys as characters too; the game's text input relies on that.
+// Keys that also arrive as characters (control characters): the game's text input relies on them.
 std::uint16_t ControlCharacter(SDL_Keycode key) {
     switch (key) {
         case SDLK_RETURN:
@@ -68,8 +70,10 @@ SdlWindow::SdlWindow(const std::string& title_utf8, bool hidden) {
         Close();
         throw std::runtime_error("SDL window: " + error);
     }
-    // The picture starts black, as the cleared back buffer of the original did.
+    // The picture starts black, like a cleared screen, until the game presents its first frame.
     SDL_FillRect(picture_, nullptr, 0xFF000000u);
+    changed_.reserve(kMostPending + 1);
+    shown_.reserve(kMostPending + 1);
     SDL_StartTextInput();
     deadline_ = std::chrono::steady_clock::now();
 }
@@ -112,12 +116,10 @@ SDL_Rect SdlWindow::PictureRect() const {
 }
 
 void SdlWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const Rect> rects) {
-    // Beyond this many pending rectangles one covering them all is cheaper to show.
-    constexpr std::size_t kMostPending = 32;
     const Rect whole{0, 0, kGameWidth, kGameHeight};
     for (const Rect& rect : rects) {
         // A one-to-one copy into our own picture (clipped to it; any row order).
-        const Rect r = ScalePicture(pixels, pitch, PlaneOf(picture_), whole, rect);
+        const Rect r = scaler_.Scale(pixels, pitch, PlaneOf(picture_), whole, rect);
         if (r.empty()) continue;
         if (changed_.size() >= kMostPending) {
             Rect all = r;
@@ -136,7 +138,7 @@ Rect SdlWindow::DrawPicture(SDL_Surface* target, const Rect& changed) {
     const Uint32 format = target->format->format;
     if (format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888) {  // the usual window
         if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return Rect{};
-        Rect written = ScalePicture(picture, picture_->pitch, PlaneOf(target), area, changed);
+        Rect written = scaler_.Scale(picture, picture_->pitch, PlaneOf(target), area, changed);
         if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
         return written;
     }
@@ -147,7 +149,7 @@ Rect SdlWindow::DrawPicture(SDL_Surface* target, const Rect& changed) {
         if (!staging_) return Rect{};
         SDL_SetSurfaceBlendMode(staging_, SDL_BLENDMODE_NONE);
     }
-    Rect written = ScalePicture(picture, picture_->pitch, PlaneOf(staging_), area, changed);
+    Rect written = scaler_.Scale(picture, picture_->pitch, PlaneOf(staging_), area, changed);
     SDL_Rect r{written.left, written.top, written.width(), written.height()};
     if (!written.empty()) SDL_BlitSurface(staging_, &r, target, &r);
     return written;
@@ -179,18 +181,18 @@ void SdlWindow::ShowPending() {
     // The menu bar shown over the top of the full screen must stay above what changed under it.
     const int covered_bottom = overlay_ && full_screen_ && menu_bar_shown_ ? overlay_->MenuBarHeight() : 0;
     bool under_menu_bar = false;
-    std::vector<SDL_Rect> shown;
+    shown_.clear();
     for (const Rect& rect : changed_) {
         Rect r = DrawPicture(target, rect);
         if (r.empty()) continue;
         under_menu_bar |= r.top < covered_bottom;
-        shown.push_back(SDL_Rect{r.left, r.top, r.width(), r.height()});
+        shown_.push_back(SDL_Rect{r.left, r.top, r.width(), r.height()});
     }
     changed_.clear();
     if (under_menu_bar)
         Redraw();
-    else if (!shown.empty())
-        SDL_UpdateWindowSurfaceRects(window_, shown.data(), static_cast<int>(shown.size()));
+    else if (!shown_.empty())
+        SDL_UpdateWindowSurfaceRects(window_, shown_.data(), static_cast<int>(shown_.size()));
 }
 
 bool SdlWindow::SetFullScreen(bool on) {

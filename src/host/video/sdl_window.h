@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "host/video/picture_scaler.h"
 #include "host/video/window.h"
 
 namespace host {
@@ -94,7 +95,10 @@ private:
     SDL_Renderer* renderer_ = nullptr;  // software, on the window's pixels (for the overlay)
     SDL_Surface* picture_ = nullptr;    // the game picture as last presented
     SDL_Surface* staging_ = nullptr;    // window-sized 32-bit pixels, for windows of another format
-    std::vector<Rect> changed_;         // parts of the picture not shown yet
+    PictureScaler scaler_;
+    // Kept between frames, so that presenting allocates nothing once they have grown.
+    std::vector<Rect> changed_;    // parts of the picture not shown yet
+    std::vector<SDL_Rect> shown_;  // window parts sent in the last show
     Overlay* overlay_ = nullptr;
     std::deque<WindowMessage> queue_;
     bool full_screen_ = false;

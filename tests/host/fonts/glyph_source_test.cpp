@@ -1,6 +1,6 @@
 // The FreeType glyph source puts each glyph where FreeType's metrics say: the bitmap's left
 // bearing from the cell's left edge and its top measured down from the baseline, which lies
-// at the face's Windows ascent scaled to the cell height.
+// at the face's OS/2 usWinAscent scaled to the cell height.
 #include <gtest/gtest.h>
 
 #include <fontconfig/fontconfig.h>

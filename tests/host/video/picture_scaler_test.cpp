@@ -39,9 +39,9 @@ std::vector<std::uint32_t> NumberedPicture() {
 
 TEST(PictureScaler, OneToOneCopiesAndEnlargingRepeatsPixels) {
     const auto picture = NumberedPicture();
+    host::PictureScaler scaler;
     Canvas same(820, 640);
-    Rect written =
-        host::ScalePicture(picture.data(), 800 * 4, same.plane(), Rect{10, 30, 810, 630}, Rect{0, 0, 800, 600});
+    Rect written = scaler.Scale(picture.data(), 800 * 4, same.plane(), Rect{10, 30, 810, 630}, Rect{0, 0, 800, 600});
     EXPECT_EQ(written, (Rect{10, 30, 810, 630}));
     EXPECT_EQ(same.at(10, 30), 0u);
     EXPECT_EQ(same.at(809, 629), 599u * 800 + 799);
@@ -49,7 +49,7 @@ TEST(PictureScaler, OneToOneCopiesAndEnlargingRepeatsPixels) {
     EXPECT_EQ(same.at(10, 29), kUntouched);
 
     Canvas twice(1600, 1200);
-    host::ScalePicture(picture.data(), 800 * 4, twice.plane(), Rect{0, 0, 1600, 1200}, Rect{0, 0, 800, 600});
+    scaler.Scale(picture.data(), 800 * 4, twice.plane(), Rect{0, 0, 1600, 1200}, Rect{0, 0, 800, 600});
     for (int y : {0, 1, 2, 3, 1198, 1199})
         for (int x : {0, 1, 2, 3, 1598, 1599})
             EXPECT_EQ(twice.at(x, y), static_cast<std::uint32_t>((y / 2) * 800 + x / 2));
@@ -58,20 +58,20 @@ TEST(PictureScaler, OneToOneCopiesAndEnlargingRepeatsPixels) {
     std::vector<std::uint32_t> bottom_up(picture.size());
     for (int y = 0; y < 600; ++y) std::copy_n(picture.begin() + y * 800, 800, bottom_up.begin() + (599 - y) * 800);
     Canvas upright(800, 600);
-    host::ScalePicture(bottom_up.data() + 599 * 800, -800 * 4, upright.plane(), Rect{0, 0, 800, 600},
-                       Rect{0, 0, 800, 600});
+    scaler.Scale(bottom_up.data() + 599 * 800, -800 * 4, upright.plane(), Rect{0, 0, 800, 600}, Rect{0, 0, 800, 600});
     EXPECT_EQ(upright.pixels, picture);
 }
 
 TEST(PictureScaler, PartsDrawnOneByOneEqualTheWholeDraw) {
     const auto picture = NumberedPicture();
+    host::PictureScaler scaler;  // one for every scale: its column table follows the area's width
     std::mt19937 random(1234);
     // Smaller, equal, larger and odd scales, letterboxed, and an area running off the target.
     const Rect areas[] = {
         {0, 0, 640, 480}, {5, 7, 805, 607}, {0, 20, 1440, 1100}, {3, 1, 1016, 762}, {-50, -40, 900, 700}};
     for (const Rect& area : areas) {
         Canvas whole(1450, 1110), parts(1450, 1110);
-        Rect all = host::ScalePicture(picture.data(), 800 * 4, whole.plane(), area, Rect{-5, -5, 900, 700});
+        Rect all = scaler.Scale(picture.data(), 800 * 4, whole.plane(), area, Rect{-5, -5, 900, 700});
         EXPECT_EQ(all, host::Intersect(area, Rect{0, 0, 1450, 1110}));
 
         // Random parts covering the picture (plus some off it), each writing only inside what it reports.
@@ -80,8 +80,8 @@ TEST(PictureScaler, PartsDrawnOneByOneEqualTheWholeDraw) {
                 Rect part{x - static_cast<int>(random() % 3), y - static_cast<int>(random() % 3),
                           x + 100 + static_cast<int>(random() % 5), y + 75 + static_cast<int>(random() % 5)};
                 Canvas alone(1450, 1110);
-                Rect written = host::ScalePicture(picture.data(), 800 * 4, alone.plane(), area, part);
-                host::ScalePicture(picture.data(), 800 * 4, parts.plane(), area, part);
+                Rect written = scaler.Scale(picture.data(), 800 * 4, alone.plane(), area, part);
+                scaler.Scale(picture.data(), 800 * 4, parts.plane(), area, part);
                 const Rect shown = host::Intersect(part, Rect{0, 0, 800, 600});
                 for (int ty : Probes(alone.height, written.top, written.bottom))
                     for (int tx : Probes(alone.width, written.left, written.right)) {
@@ -104,14 +104,13 @@ TEST(PictureScaler, PartsDrawnOneByOneEqualTheWholeDraw) {
 
 TEST(PictureScaler, NothingOutsideThePictureOrTheTarget) {
     const auto picture = NumberedPicture();
+    host::PictureScaler scaler;
     Canvas canvas(100, 100);
     EXPECT_TRUE(
-        host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{800, 0, 900, 600})
-            .empty());
+        scaler.Scale(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{800, 0, 900, 600}).empty());
     EXPECT_TRUE(
-        host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{200, 200, 300, 300})
-            .empty());
-    EXPECT_TRUE(host::ScalePicture(picture.data(), 800 * 4, canvas.plane(), Rect{}, Rect{0, 0, 800, 600}).empty());
+        scaler.Scale(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{200, 200, 300, 300}).empty());
+    EXPECT_TRUE(scaler.Scale(picture.data(), 800 * 4, canvas.plane(), Rect{}, Rect{0, 0, 800, 600}).empty());
     for (std::uint32_t p : canvas.pixels) ASSERT_EQ(p, kUntouched);
 }
 

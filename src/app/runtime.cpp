@@ -1,0 +1,88 @@
+#include "app/runtime.h"
+
+#include <stdexcept>
+
+#include "app/frame_step.h"
+#include "app/scheduler.h"
+#include "dxdraw/dxinput.h"
+#include "dxdraw/dxsurface.h"
+#include "dxdraw/frame_window.h"
+#include "dxdraw/matrix.h"
+#include "dxdraw/screen_surface.h"
+#include "host/video/clock.h"
+#include "lib/act.h"
+
+namespace {
+
+constexpr std::uint32_t kMatrixStackDepth = 128;
+constexpr int kScreenDepth = 24;
+constexpr float kRepeatInterval = 0.016666668f;  // one auto-repeat step a 60th of a second
+
+void ResetRecords() {
+    ResetFrameState();
+    ResetThreadSlots();
+    DxDraw::SurfacesLostWhileInactive = 0;
+}
+
+}  // namespace
+
+ScopedRuntime::ScopedRuntime(host::Host& host, const RuntimeOptions& options) {
+    host::Window& window = host.window();
+    DxDraw::CreateMatrixStack(kMatrixStackDepth);
+    cleanups_.Push(DxDraw::FreeMatrixStack);
+    ResetRecords();
+    cleanups_.Push(ResetRecords);
+    DrawSpeed = options.draw_speed;
+
+    StartDisplay(window, options);
+    if (InitDirectInput({&window, &host::CurrentClock(), kRepeatInterval}) == 0)
+        throw std::runtime_error("the input devices could not start");
+    cleanups_.Push(ReleaseDirectInput);
+    // Started here so that it stops right after the screen surface and before the devices.
+    InitACTPool();
+    cleanups_.Push(FreeAllACTRoots);
+    StartScreen(window, options.draw_speed);
+    WireProcedure(window, options);
+}
+
+void ScopedRuntime::StartDisplay(host::Window& window, const RuntimeOptions& options) {
+    if (InitDirectDraw(device_, &window, host::kGameWidth, host::kGameHeight, kScreenDepth, options.full_screen,
+                       nullptr, options.refresh_rate) != 0)
+        throw std::runtime_error("the display could not start");
+    cleanups_.Push([this] { ReleaseDirectDraw(device_); });
+    if (!device_.windowed) window.ShowMenuBar(false);
+    ClearBackBuffer(device_, 0x000000);
+    DxDraw::InitDxDraw();
+}
+
+void ScopedRuntime::StartScreen(host::Window& window, std::int32_t draw_speed) {
+    screen_ = new DxDraw::DxScreenSurface32();
+    root_.Add(screen_);
+    cleanups_.Push([this] {
+        screen_->Destroy();
+        screen_ = nullptr;
+    });
+    screen_->SetSize(host::kGameWidth, host::kGameHeight);
+    screen_->SetWindow(&window);
+    // The automatic speed starts by drawing every other frame until the first draw is measured.
+    const std::int32_t skip = draw_speed == 0 ? 1 : draw_speed - 1;
+    screen_->SetFrameSkipValue(skip);
+    screen_->SetFrameSkipCounter(skip);
+    RootViewGroup = &root_;
+    ScreenSurface = screen_;
+}
+
+void ScopedRuntime::WireProcedure(host::Window& window, const RuntimeOptions& options) {
+    MainWindowHandle = &window;
+    MainWindowProcedure = options.procedure ? options.procedure : options.frame;
+    if (DxDraw::DxFrame* frame = options.frame) {
+        frame->Create(&window);
+        frame->SetDevice(&device_);
+        frame->SetScreenView(screen_);
+        frame->SetHasMenu(true);
+        cleanups_.Push([frame] {
+            frame->SetScreenView(nullptr);
+            frame->SetDevice(nullptr);
+        });
+    }
+}
