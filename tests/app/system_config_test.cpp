@@ -95,8 +95,8 @@ TEST(SystemConfig, ValuesAsTheDocumentGivesThem) {
          {}},
         // Fields that do not parse keep the earlier values (0 here); the first may parse alone.
         {System("<name first='f' last='l'/>", "<title menu='abc'/>", "<ending credit='-'/>"), 0, 0, 0, u"", u"", {}},
-        {System("<name first='f' last='l'/>", "<title menu='7 ,8'/>"), 7, 0, 4, u"", u"", {}},
-        {System("<name first='f' last='l'/>", "<title menu='7,x'/>", "<ending credit='99999999999'/>"),
+        {System("<name first='f' last='l'/>", "<title menu='7 8'/>"), 7, 0, 4, u"", u"", {}},
+        {System("<name first='f' last='l'/>", "<title menu='7,x'/>", "<ending credit='10000000000000000000'/>"),
          7,
          0,
          2147483647,

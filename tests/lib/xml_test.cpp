@@ -24,10 +24,10 @@ TEST(XmlReader, DecodesOneCp932CharacterPerCall) {
         {"a<\\~", u"a<\\~"},
         {"\x93\xFA\x96\x7B", u"日本"},
         {"\xB1\xDF", u"ｱﾟ"},
-        {"a\x81", u"a"},                 // a lead byte as the last byte ends the input
-        {"\x81\x20z", u"\uFFFDz"},       // a lead byte takes the next byte with it, even a bad trail
-        {"\xA0z", u"\uFFFDz"},           // an undefined single byte
-        {std::string("a\0b", 3), u"a"},  // a zero byte ends the input
+        {"a\x81", u"a"},                    // a lead byte as the last byte ends the input
+        {"\x81\x20z", u"\uFFFDz"},          // a lead byte takes the next byte with it, even a bad trail
+        {"\xA0z\xFDz", u"\uFFFDz\uFFFDz"},  // undefined single bytes
+        {std::string("a\0b", 3), u"a"},     // a zero byte ends the input
     };
     for (const auto& c : cases) EXPECT_EQ(ReadAll(c.bytes), c.chars) << c.bytes;
 }
@@ -188,6 +188,7 @@ TEST(XmlTree, QueriesMatchNamesExactly) {
     EXPECT_EQ(root->children[0]->parent, root.get());
 }
 
+// The line a parse ends on; a line feed pushed back and read again counts once.
 TEST(XmlParser, ResultsAndLines) {
     const struct {
         std::string document;
@@ -196,7 +197,7 @@ TEST(XmlParser, ResultsAndLines) {
     } cases[] = {
         {"", false, 1},          {"just text\n", false, 2},   {"<?xml?><!-- only -->", false, 1},
         {"<a>\n\n<b", false, 3}, {"<a>\r\n\r\n<b", false, 3}, {"<a>\r\r<b", false, 3},
-        {"<a/>\n", true, 2},
+        {"<a/>\n", true, 2},     {"<a>\n<b\n", false, 3},
     };
     for (const auto& c : cases) {
         std::int32_t line = 0;
