@@ -154,8 +154,8 @@ TEST(XmlParser, AttributeValues) {
         {"<a b=\"x\ty\"/>", u""},
         {"<a b=\"&lt;&none;\"/>", u"<?"},
         {"<a b=\"&x\"/>", u"&x"},
-        {"<a b=\"1\" b=\"2\"/>", u"1"},  // the first of duplicates
-        {"<a \x93\xFA=\"\x96\x7B\"/>", u""},
+        {"<a b=\"1\" b=\"2\"/>", u"1"},                 // the first of duplicates
+        {"<a \x93\xFA=\"1\" b=\"\x96\x7B\"/>", u"本"},  // every character from U+0100 on is a name character
     };
     for (const auto& c : cases) {
         std::unique_ptr<XmlNode> root = ParseXml(c.document);
@@ -163,17 +163,11 @@ TEST(XmlParser, AttributeValues) {
         const XmlAttribute* b = root->FindAttribute(u"b");
         EXPECT_EQ(b ? b->value : u"", c.value) << c.document;
     }
-    std::unique_ptr<XmlNode> root = ParseXml("<a \x93\xFA=\"\x96\x7B\" b='1' b='2'/>");
-    ASSERT_NE(root, nullptr);
-    ASSERT_EQ(root->attributes.size(), 3u);
-    EXPECT_EQ(root->FindAttribute(u"日")->value, u"本");
-    EXPECT_EQ(root->FindAttribute(u"B"), nullptr);
 }
 
 TEST(XmlTree, QueriesMatchNamesExactly) {
     std::unique_ptr<XmlNode> root = ParseXml("<r>x<sound n='1'/>y<sound n='2'>z</sound><Sound n='3'/></r>");
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->parent, nullptr);
     EXPECT_EQ(root->FindChild(u"Sound")->FindAttribute(u"n")->value, u"3");
     EXPECT_EQ(root->FindChild(u"sounds"), nullptr);
     EXPECT_EQ(root->FindChild(u""), nullptr);  // text children have no name to match
@@ -185,7 +179,6 @@ TEST(XmlTree, QueriesMatchNamesExactly) {
     EXPECT_EQ(root->GetText(), u"xy");
     ASSERT_EQ(root->children.size(), 5u);
     EXPECT_EQ(root->children[0]->kind, XmlNode::kText);
-    EXPECT_EQ(root->children[0]->parent, root.get());
 }
 
 // The line a parse ends on; a line feed pushed back and read again counts once.
