@@ -1,0 +1,118 @@
+#include "app/system_config.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+#include "archive/archive.h"
+#include "lib/error.h"
+#include "lib/text_field.h"
+#include "lib/xml.h"
+
+SystemConfigRecord SystemConfig;
+
+namespace {
+
+constexpr std::u16string_view kSource = u"app/system_config";
+
+[[noreturn]] void ThrowMissing(std::u16string_view what, std::u16string_view path) {
+    ThrowError(kSource, __LINE__, 0, 0, u"config.xml: missing %s \"%s\".", what, path);
+}
+
+const XmlNode& Element(const XmlNode& parent, std::u16string_view name, std::u16string_view path) {
+    const XmlNode* element = parent.FindChild(name);
+    if (!element) ThrowMissing(u"element", path);
+    return *element;
+}
+
+const std::u16string& Attribute(const XmlNode& element, std::u16string_view name, std::u16string_view path) {
+    const XmlAttribute* attribute = element.FindAttribute(name);
+    if (!attribute) ThrowMissing(u"attribute", path);
+    return attribute->value;
+}
+
+bool IsScanSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+// An optionally signed decimal number at pos, after white space, read as the C library's scan
+// and string-to-integer conversions read it; nullopt, with pos unchanged, when no digit follows.
+// A value beyond 32 bits is held at the nearest limit.
+std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& pos) {
+    std::size_t at = pos;
+    while (at < text.size() && IsScanSpace(text[at])) ++at;
+    const bool negative = at < text.size() && text[at] == u'-';
+    if (at < text.size() && (text[at] == u'-' || text[at] == u'+')) ++at;
+    const std::size_t digits = at;
+    std::int64_t value = 0;
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at)
+        value = std::min(value * 10 + (text[at] - u'0'), kLimit);
+    if (at == digits) return std::nullopt;
+    pos = at;
+    if (negative) value = -value;
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(), kLimit - 1));
+}
+
+// "%d,%d" into x and y: each stays as it was from the first field that does not parse on.
+void ScanPair(std::u16string_view text, std::int32_t (&out)[2]) {
+    std::size_t pos = 0;
+    const std::optional<std::int32_t> x = ScanDecimal(text, pos);
+    if (!x) return;
+    out[0] = *x;
+    if (pos >= text.size() || text[pos] != u',') return;
+    ++pos;
+    if (const std::optional<std::int32_t> y = ScanDecimal(text, pos)) out[1] = *y;
+}
+
+void ReadPositions(const XmlNode& system, std::u16string_view layer, std::vector<CharPosition>& table) {
+    const std::u16string path = FormatString(u"system/%s", layer);
+    const std::u16string pos_path = path + u"/pos";
+    table.clear();
+    for (const XmlNode* pos : Element(system, layer, path).FindChildren(u"pos")) {
+        const std::u16string& name = Attribute(*pos, u"name", pos_path + u"@name");
+        const std::u16string& x = Attribute(*pos, u"x", pos_path + u"@x");
+        std::size_t at = 0;
+        table.push_back({name.empty() ? char16_t{0} : UpperCasePositionCode(name[0]), ScanDecimal(x, at).value_or(0)});
+    }
+}
+
+}  // namespace
+
+char16_t UpperCasePositionCode(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - u'a' + u'A');
+    if (c >= u'ａ' && c <= u'ｚ') return static_cast<char16_t>(c - u'ａ' + u'Ａ');
+    return c;
+}
+
+void LoadSystemConfig(IArchive& script_archive, SystemConfigRecord& config) {
+    const std::optional<std::string> text = LoadArchiveText(script_archive, u"config.xml");
+    if (!text) ThrowError(kSource, __LINE__, 0, 0, u"config.xml: not found in the script archive.");
+    std::int32_t line = 0;
+    const std::unique_ptr<XmlNode> root = ParseXml(*text, kXmlTrimLines, &line);
+    if (!root) ThrowError(kSource, __LINE__, 0, 0, u"config.xml: not a readable document (line %d).", line);
+
+    // Filled aside, so that a document that fails half way changes nothing.
+    SystemConfigRecord next = config;
+    const XmlNode& system = Element(*root, u"system", u"system");
+    const XmlNode& name = Element(system, u"name", u"system/name");
+    CopyField16(next.PlayerName1, Attribute(name, u"first", u"system/name@first"));
+    CopyField16(next.PlayerName2, Attribute(name, u"last", u"system/name@last"));
+    ScanPair(Attribute(Element(system, u"title", u"system/title"), u"menu", u"system/title@menu"), next.TitleMenuPos);
+    const std::u16string& credit =
+        Attribute(Element(system, u"ending", u"system/ending"), u"credit", u"system/ending@credit");
+    std::size_t at = 0;
+    next.EndingSlideCount = ScanDecimal(credit, at).value_or(next.EndingSlideCount);
+    for (const XmlNode* bgm : system.FindChildren(u"bgm")) {
+        const std::u16string& mode = Attribute(*bgm, u"mode", u"system/bgm@mode");
+        const std::u16string& music = Attribute(*bgm, u"name", u"system/bgm@name");
+        if (mode == u"title")
+            next.TitleBgmName = music;
+        else if (mode == u"cgmode")
+            next.CgModeBgmName = music;
+    }
+    ReadPositions(system, u"chr", next.CharPositionTable);
+    ReadPositions(system, u"chl", next.ChlPositionTable);
+    config = std::move(next);
+}
+
+void LoadSystemConfig(IArchive& script_archive) { LoadSystemConfig(script_archive, SystemConfig); }
