@@ -208,21 +208,50 @@ TEST_F(SoundFixture, AFadeLowersTheVolumeEveryTenthOfASecondAndThenStops) {
         StreamChannel& channel = GetStreamChannel(0);
         channel.flags |= kStreamFading;
         channel.fade_volume = 255;
-        channel.fade_step = 100;
+        channel.fade_step = 50;
         channel.last_fade_time = device_->NowMilliseconds();
     }
     EXPECT_EQ(GetStreamState(id), 2);
     device_->Advance(100);
-    EXPECT_EQ(GetStreamChannel(0).fade_volume, 155);
+    EXPECT_EQ(GetStreamChannel(0).fade_volume, 205);
     std::int32_t volume = 0;
     GetStreamChannel(0).buffer->GetVolume(&volume);
-    EXPECT_EQ(volume, VolumeToAttenuation(155));
-    device_->Advance(200);
-    EXPECT_EQ(GetStreamChannel(0).fade_volume, 0);
+    EXPECT_EQ(volume, VolumeToAttenuation(205));
+    {
+        // A tick that comes 250 ms after the last step lowers the volume by two steps.
+        SoundLockHolder hold;
+        GetStreamChannel(0).last_fade_time = device_->NowMilliseconds() - 240;
+    }
+    device_->Advance(10);
+    EXPECT_EQ(GetStreamChannel(0).fade_volume, 205 - 2 * 50);
+    device_->Advance(300);
+    EXPECT_EQ(GetStreamChannel(0).fade_volume, 0) << "not below 0";
     EXPECT_EQ(GetStreamState(id), 2);
     device_->Advance(100);
     EXPECT_EQ(GetChannelStreamId(0), -1);
     EXPECT_EQ(GetStreamState(id), 0);
+}
+
+TEST_F(SoundFixture, ALostStreamBufferIsRestoredAndARefillWhoseLockFailsIsSkipped) {
+    ASSERT_GE(StartStream(nullptr, ToneFile(6.0), 0, 1, 4096, 0, 0), 0);
+    const StreamChannel& channel = GetStreamChannel(0);
+    device_->GetMixer().LoseAllBuffers();
+    device_->Advance(10);
+    std::uint32_t status = 0;
+    channel.buffer->GetStatus(&status);
+    EXPECT_EQ(status & host::kBufferLost, 0u);
+    channel.buffer->Play(true);
+
+    device_->Advance(480);
+    host::SoundBuffer::Region held;
+    ASSERT_EQ(channel.buffer->Lock(0, 4, &held), host::kAudioOk);  // the worker's lock fails
+    device_->Advance(20);
+    EXPECT_EQ(channel.bytes_played, kSegment);
+    EXPECT_EQ(channel.refill_point, 2 * kSegment - 1);
+    EXPECT_EQ(channel.write_cursor, 4 * kSegment) << "the refill was skipped";
+    channel.buffer->Unlock(held);
+    device_->Advance(500);
+    EXPECT_EQ(channel.write_cursor, 5 * kSegment);
 }
 
 TEST_F(SoundFixture, AZeroStreamUnitStillMakesARingOfWholeFrames) {
