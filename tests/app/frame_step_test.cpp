@@ -265,9 +265,13 @@ TEST_F(FrameStepTest, APointerOutsideKeepsItsLastPlaceAndDropsButtonsButNotTheir
     EXPECT_TRUE(InputState.held & kInputMouseRight);
     window().MoveCursor(800, 50);
     window().PressButton(0);
-    StepFrame();
+    std::uint32_t seen = 0;
+    for (int frame = 0; frame < 2; ++frame) {  // the repeat pulse may come in either frame
+        StepFrame();
+        seen |= InputState.held | InputState.pressed | InputState.repeat;
+    }
     EXPECT_EQ(InputState.mouse_x, 100);
-    EXPECT_EQ(InputState.held | InputState.pressed | InputState.repeat, 0u);
+    EXPECT_EQ(seen, 0u);
     window().ReleaseButton(0);
     window().ReleaseButton(1);
     StepFrame();
