@@ -211,12 +211,16 @@ TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
             ASSERT_EQ(colour, expected[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) << x << "," << y;
         }
 
-    // An 8-bit surface takes no glyph blending, so only the character's rectangle is dirty.
-    ComPtr<DxDraw::DxSurface> indexed = DxDraw::CreateSurface(8);
-    indexed->SetSize(64, 48);
-    indexed->ClearDirtyRect();
-    DxDraw::PutChar(*indexed, text, U'A');
-    EXPECT_EQ(indexed->GetDirtyRect(), c.cell);
+    // A font that was never built has no canvas, so no glyph marks the surface: what is dirty
+    // is the character's own rectangle.
+    DxFont* unbuilt = new DxFont(glyphs);
+    text.pFont = unbuilt;
+    surface->ClearDirtyRect();
+    text.pen_ = {};
+    Put(U"A");
+    EXPECT_EQ(surface->GetDirtyRect(), c.cell);
+    text.pFont = font;
+    EXPECT_EQ(unbuilt->Release(), 0u);
 }
 
 std::vector<POINT> Ring(int cx, int cy) {
@@ -251,7 +255,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0, 0}, {1, 0}},
                   Join(Ring(1, 1), {{3, 0}, {3, 1}, {3, 2}}),
                   Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}}),
-                  {9, 9, 21, 28}}));
+                  {9, 9, 21, 28}}),
+    [](const ::testing::TestParamInfo<StyleCase>& info) { return "style" + std::to_string(info.param.style); });
 
 TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
     text.faceColor_ = 0x00C08040;  // red 0x40, green 0x80, blue 0xC0
