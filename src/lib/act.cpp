@@ -120,18 +120,18 @@ void WalkACT(ACT* act) {
     if (!act) return;
     SendACT(act, kActWalkEnter, 0, 0);
     if (ACT* newest = act->last_child) {
-        // Count the children first: a callback may free or add records while the ring is walked,
-        // and the walk must neither run past the children it started with nor loop for ever.
-        int remaining = 1;
-        for (ACT* child = newest->next; child != newest; child = child->next) ++remaining;
-        ACT* child = newest->next;
-        while (remaining-- > 0) {
-            ACT* following = child->next;
-            const bool was_newest = child == act->last_child;
-            if (child->flags & 1) WalkACT(child);
-            // Done after the newest child, even when the newer ones left during this visit.
-            if (was_newest || child == act->last_child || !IsChildOf(following, act)) break;
-            child = following;
+        // The children are noted first, oldest to newest: a callback may free or add records
+        // while the ring is walked, and the walk must go on with the next sibling still in the
+        // tree, neither run past the children it started with nor loop for ever.
+        std::array<ACT*, kActPoolSize> children;
+        std::size_t count = 0;
+        ACT* child = newest;
+        do {
+            child = child->next;
+            children[count++] = child;
+        } while (child != newest && count < children.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            if (IsChildOf(children[i], act) && (children[i]->flags & 1)) WalkACT(children[i]);
         }
     }
     SendACT(act, kActWalkLeave, 0, 0);

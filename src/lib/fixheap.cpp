@@ -1,13 +1,15 @@
 #include "lib/fixheap.h"
 
-#include <bit>
 #include <new>
 
 #include "lib/report.h"
 
 namespace {
 
-std::uint32_t RoundUp(std::uint32_t value, std::uint32_t step) { return (value + step - 1) / step * step; }
+template <typename T>
+T RoundUp(T value, T step) {
+    return (value + step - 1) / step * step;
+}
 
 // Blocks that fit a region of `region_bytes` by the pool's fixed sizing rule, which counts 415 bits
 // of header and one bitmap bit per block (wherever those live), so capacities never change. 0 when
@@ -29,10 +31,15 @@ public:
         : block_size_(block_size),
           blocks_(blocks),
           free_(blocks),
-          region_(static_cast<std::byte*>(
-                      ::operator new (std::size_t{block_size} * blocks, std::align_val_t{alignment}, std::nothrow)),
-                  RegionDelete{alignment}),
-          bitmap_((blocks + 7) / 8, 0) {}
+          // The alignment need not be a power of two (12 is allowed), so the region is taken
+          // with room to spare and the first block placed at the first multiple of it.
+          region_(new (std::nothrow) std::byte[std::size_t{block_size} * blocks + alignment]),
+          bitmap_((blocks + 7) / 8, 0) {
+        if (region_) {
+            const auto start = reinterpret_cast<std::uintptr_t>(region_.get());
+            first_ = region_.get() + (RoundUp<std::uintptr_t>(start, alignment) - start);
+        }
+    }
 
     bool valid() const { return region_ != nullptr; }
     bool wholly_free() const { return free_ == blocks_; }
@@ -51,7 +58,7 @@ public:
                 bitmap_[byte] |= mask;
                 first_open_ = byte;
                 --free_;
-                return region_.get() + std::size_t{index} * block_size_;
+                return first_ + std::size_t{index} * block_size_;
             }
         }
         AssertFail("0", "fixheap.cpp", 109);  // the free count disagrees with the bitmap
@@ -61,7 +68,7 @@ public:
     // Frees the block when it is one of this chunk's blocks in use; false otherwise.
     bool Release(void* block) {
         const auto address = reinterpret_cast<std::uintptr_t>(block);
-        const auto first = reinterpret_cast<std::uintptr_t>(region_.get());
+        const auto first = reinterpret_cast<std::uintptr_t>(first_);
         const std::uintptr_t end = first + std::uintptr_t{block_size_} * blocks_;
         if (address < first || address >= end) return false;
         if ((address - first) % block_size_ != 0) return false;  // not the start of a block
@@ -75,22 +82,18 @@ public:
     }
 
 private:
-    struct RegionDelete {
-        std::uint32_t alignment;
-        void operator()(std::byte* region) const { ::operator delete (region, std::align_val_t{alignment}); }
-    };
-
     std::uint32_t block_size_;
     std::uint32_t blocks_;
     std::uint32_t free_;
     std::size_t first_open_ = 0;  // no bitmap byte before it has a clear bit
-    std::unique_ptr<std::byte, RegionDelete> region_;
+    std::unique_ptr<std::byte[]> region_;
+    std::byte* first_ = nullptr;  // the first block: region_ moved up to the alignment
     std::vector<std::uint8_t> bitmap_;
 };
 
 FixHeap::FixHeap(std::uint32_t block_size, std::uint32_t blocks_per_chunk, std::uint32_t alignment)
-    : alignment_(std::bit_ceil(RoundUp(alignment < 4 ? 4 : alignment, 4))) {
-    block_size_ = RoundUp(block_size < 4 ? 4 : block_size, alignment_);
+    : alignment_(RoundUp<std::uint32_t>(alignment < 4 ? 4 : alignment, 4)) {
+    block_size_ = RoundUp<std::uint32_t>(block_size < 4 ? 4 : block_size, alignment_);
     blocks_in_chunk_ = BlocksForRegion(std::uint64_t{blocks_per_chunk} * block_size_, block_size_);
     chunks_.reserve(16);
     std::lock_guard guard(lock_);

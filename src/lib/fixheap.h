@@ -16,9 +16,9 @@
 
 class FixHeap {
 public:
-    // Block size is rounded up to the alignment; the alignment is rounded up to a power of two
-    // of at least 4. The first chunk is made at once; if that fails the pool still works (the
-    // next Alloc tries again).
+    // The alignment is rounded up to a multiple of 4 (at least 4) and the block size up to a
+    // multiple of the alignment; every block's address is a multiple of the alignment. The first chunk is made at once;
+    // if that fails the pool still works (the next Alloc tries again).
     FixHeap(std::uint32_t block_size, std::uint32_t blocks_per_chunk, std::uint32_t alignment);
     ~FixHeap();
     FixHeap(const FixHeap&) = delete;

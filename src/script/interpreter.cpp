@@ -140,9 +140,10 @@ void ScriptStateGroup::WaitForPendingTask() {
     }
 }
 
-std::int32_t ScriptStateGroup::RunLoop(ScriptStateNode* node) {
+std::int32_t ScriptStateGroup::RunLoop(ScriptStateNode* node, bool& passed_page) {
     while (node) {
         current_node_ = node;
+        if (node->code == ScriptStateNode::kPage) passed_page = true;
         node = node->Execute();
         WaitForPendingTask();
     }
@@ -161,20 +162,22 @@ std::int32_t ScriptStateGroup::Run(std::int32_t page) {
         // The variables as the run began, for a step back before the first page node.
         VariableTable run_start;
         run_start.CopyFrom(LiveVariables());
+        bool passed_page = false;
         for (;;) {
             try {
-                result = RunLoop(start);
+                result = RunLoop(start, passed_page);
                 break;
             } catch (const ScriptException& exception) {
                 pending_wait_.Reset();
                 if (exception.code != ScriptException::kGoBack) throw;
             }
             // Go back to the start of the current page, with the variables it began with: what
-            // a save made now would hold.
+            // a save made now would hold. Until a page node has run, that is where this run began
+            // (the head, or the page it resumed at), and the snapshot may still be another run's.
             Notify(kNotifyGoBack, 0);
-            if (CurrentPage == 0) {
+            if (!passed_page) {
                 LiveVariables().CopyFrom(run_start);
-                start = head();
+                CurrentPage = page == -1 ? 0 : static_cast<std::uint32_t>(page);
             } else {
                 LiveVariables().CopyFrom(VariableSnapshot());
                 start = FindResumeNode(static_cast<std::int32_t>(CurrentPage));

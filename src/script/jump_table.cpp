@@ -15,7 +15,8 @@ std::u16string Widened(std::string_view bytes) {
     return text;
 }
 
-[[noreturn]] void RaiseFormatError(const ByteReader& reader) { throw ScriptError2(reader.line(), u"書式が違います"); }
+[[noreturn]] void RaiseFormatError(std::uint32_t line) { throw ScriptError2(line, u"書式が違います"); }
+[[noreturn]] void RaiseFormatError(const ByteReader& reader) { RaiseFormatError(reader.line()); }
 
 int Peek(ByteReader& reader) {
     int c = reader.Read();
@@ -82,18 +83,20 @@ void ReadJumpPart(ByteReader& reader, IVJUMPTABLEGROUP& jumps) {
 }
 
 void ReadJudgeEntry(ByteReader& reader, JudgeEntry& entry) {
+    // Faults name the entry's line, even when the line end that shows them was already read.
+    const std::uint32_t line = reader.line();
     std::string word;
     ReadUpperName(reader, word);
     entry.a = Widened(word);
     reader.SkipBlanks();
     const int first = reader.Read();
-    if (first == '\n' || first == 0) RaiseFormatError(reader);
+    if (first == '\n' || first == 0) RaiseFormatError(line);
     const int second = reader.Read();
-    if (second == '\n' || second == 0) RaiseFormatError(reader);
+    if (second == '\n' || second == 0) RaiseFormatError(line);
     entry.op = StoredOperator(first, second);
     reader.SkipBlanks();
     ReadUpperName(reader, word);
-    if (word.empty()) RaiseFormatError(reader);
+    if (word.empty()) RaiseFormatError(line);
     entry.b = Widened(word);
     SkipRestOfLine(reader);
 }

@@ -197,7 +197,8 @@ private:
     void RememberError(const ScriptError& error);
     void RememberError(const ScriptError2& error);
     ScriptStateNode* FindResumeNode(std::int32_t page) const;
-    std::int32_t RunLoop(ScriptStateNode* node);
+    // Runs from `node` to the end; `passed_page` is set once a page node has run.
+    std::int32_t RunLoop(ScriptStateNode* node, bool& passed_page);
     void WaitForPendingTask();
 
     std::u16string file_name_;

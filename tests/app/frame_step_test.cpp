@@ -61,84 +61,94 @@ protected:
     std::map<int, std::function<void()>> script;
 };
 
-TEST_F(FrameStepTest, CountedWaitRunsExactlyItsFrames) {
-    EXPECT_EQ(WaitFrames(3, 0), 0u);
-    EXPECT_EQ(window().frames(), 3);
+// Presses (down) or lets go of a key, or of a mouse button for codes 0x100 to 0x102.
+void Key(testhost::TestWindow& window, int code, bool down) {
+    if (code >= 0x100)
+        down ? window.PressButton(code - 0x100) : window.ReleaseButton(code - 0x100);
+    else
+        down ? window.Press(static_cast<std::uint8_t>(code)) : window.Release(static_cast<std::uint8_t>(code));
 }
 
-TEST_F(FrameStepTest, EndlessWaitEndsOnADecidePressWithoutWaitingForItsRelease) {
-    At(2, [&] { window().Press(0x1C); });
-    std::uint32_t result = WaitFrames(0, 0);
-    EXPECT_TRUE(result & kInputReturn);
-    EXPECT_EQ(window().frames(), 3);
-    EXPECT_TRUE(InputState.held & kInputReturn);
-}
-
-TEST_F(FrameStepTest, DecideFlagAlsoWaitsForTheRelease) {
-    At(2, [&] { window().PressButton(0); });
-    At(5, [&] { window().ReleaseButton(0); });
-    std::uint32_t result = WaitFrames(0, 1);
-    EXPECT_TRUE(result & kInputMouseLeft);
-    EXPECT_EQ(window().frames(), 6);
-    EXPECT_FALSE(InputState.held & kInputMouseLeft);
-    EXPECT_TRUE(InputState.pressed & kInputMouseLeft) << "the press made during the wait is kept";
-}
-
-TEST_F(FrameStepTest, SkipFlagIgnoresDecidePressesAndEndsWhileASkipKeyIsHeld) {
-    At(1, [&] { window().Press(0x1C); });
-    At(2, [&] { window().Release(0x1C); });
-    At(4, [&] { window().Press(0x49); });  // pad 9: the right-Shift bit
-    std::uint32_t result = WaitMs(0, 2);
-    EXPECT_EQ(window().frames(), 5);
-    EXPECT_TRUE(result & kInputRightShift);
-    EXPECT_TRUE(InputState.pressed & kInputReturn) << "pressed and released during the wait, still seen";
-}
-
-TEST_F(FrameStepTest, TimedWaitEndsWhenTheTimeIsUp) {
-    EXPECT_EQ(WaitMs(100, 3), 0u);
-    EXPECT_EQ(window().frames(), 6) << "six 60ths of a second reach 100 ms";
-    At(7, [&] { window().Press(0x01); });
-    EXPECT_TRUE(WaitMs(1000, 1) & kInputEscape);
-    EXPECT_EQ(window().frames(), 8);
-}
-
-TEST_F(FrameStepTest, CountedWaitEndsEarlyOnlyForTheFlagsGiven) {
-    At(1, [&] { window().Press(0x2A); });
-    EXPECT_EQ(WaitFrames(4, 1), 0u) << "a held skip key does not end a decide-only wait";
-    EXPECT_EQ(window().frames(), 4);
-    EXPECT_TRUE(WaitFrames(4, 2) & kInputLeftShift);
-    EXPECT_EQ(window().frames(), 5);
-}
-
-TEST_F(FrameStepTest, WaitClickWaitsUntilEveryKeyIsUp) {
-    At(1, [&] { window().Press(0x2A); });
-    At(2, [&] { window().PressButton(0); });
-    At(3, [&] { window().ReleaseButton(0); });
-    At(6, [&] { window().Release(0x2A); });
-    std::uint32_t result = WaitClick();
-    EXPECT_TRUE(result & kInputMouseLeft);
-    EXPECT_EQ(window().frames(), 7);
-    EXPECT_EQ(InputState.held, 0u);
+TEST_F(FrameStepTest, WaitsEndAsTheirFlagsSayAndLeaveEveryPressOfTheWaitInPressed) {
+    struct Event {
+        int frame, code;
+        bool down;
+    };
+    struct Case {
+        const char* name;
+        std::function<std::uint32_t()> wait;
+        std::vector<Event> events;
+        int frames;
+        std::uint32_t result, pressed;
+    } cases[] = {
+        {"frames 3", [] { return WaitFrames(3, 0); }, {}, 3, 0, 0},
+        {"frames 0 0", [] { return WaitFrames(0, 0); }, {{2, 0x1C, true}}, 3, 0x10, 0x10},
+        {"frames 0 1 waits for the release",
+         [] { return WaitFrames(0, 1); },
+         {{2, 0x100, true}, {5, 0x100, false}},
+         6,
+         0x1000,
+         0x1000},
+        {"frames 4 1 ignores skip keys", [] { return WaitFrames(4, 1); }, {{1, 0x2A, true}}, 4, 0, 0x10000},
+        {"frames 4 2", [] { return WaitFrames(4, 2); }, {{1, 0x2A, true}}, 2, 0x10000, 0x10000},
+        {"ms 0 2 ignores decide presses",
+         [] { return WaitMs(0, 2); },
+         {{1, 0x1C, true}, {2, 0x1C, false}, {4, 0x49, true}},
+         5,
+         0x20000,
+         0x20010},
+        {"ms 100 3", [] { return WaitMs(100, 3); }, {}, 6, 0, 0},  // six 60ths reach 100 ms
+        {"ms 100 0", [] { return WaitMs(100, 0); }, {{1, 0xC8, true}, {2, 0xC8, false}}, 6, 0, 0x1},
+        {"ms 1000 1", [] { return WaitMs(1000, 1); }, {{1, 0x01, true}}, 2, 0x20, 0x20},
+        {"ms 100 2 gives the held word",
+         [] { return WaitMs(100, 2); },
+         {{1, 0xC8, true}, {3, 0x2A, true}},
+         4,
+         0x10001,
+         0x10001},
+        {"click waits until every key is up",
+         [] { return WaitClick(); },
+         {{1, 0x2A, true}, {2, 0x100, true}, {3, 0x100, false}, {6, 0x2A, false}},
+         7,
+         0x1000,
+         0},
+        {"click keeps what was pressed until the release",
+         [] { return WaitClick(); },
+         {{1, 0x1C, true}, {2, 0xC8, true}, {3, 0xC8, false}, {4, 0x1C, false}},
+         5,
+         0x10,
+         0x11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int base = window().frames();
+        for (const Event& e : c.events) At(base + e.frame, [this, e] { Key(window(), e.code, e.down); });
+        EXPECT_EQ(c.wait(), c.result);
+        EXPECT_EQ(window().frames() - base, c.frames);
+        EXPECT_EQ(InputState.pressed, c.pressed);
+        script.clear();
+        while (InputState.held) {
+            for (int code : {0x1C, 0x2A, 0x49, 0xC8, 0x01}) window().Release(static_cast<std::uint8_t>(code));
+            window().ReleaseButton(0);
+            StepFrame();
+        }
+    }
 }
 
 TEST_F(FrameStepTest, RequestsBecomeScriptExceptionsBeforeInputIsPolled) {
+    const std::pair<std::int32_t, std::int32_t> cases[] = {{kRequestTitle, 0}, {kRequestLoad, 1}, {kRequestGoBack, 2}};
     window().Press(0x1C);
-    PendingRequest = kRequestLoad;
-    try {
-        WaitFrames(0, 0);
-        FAIL() << "no exception";
-    } catch (const ScriptException& e) {
-        EXPECT_EQ(e.code, ScriptException::kLoadSlot);
-    }
-    EXPECT_EQ(PendingRequest, kRequestNone);
-    EXPECT_EQ(InputState.held, 0u) << "no input of that frame is seen";
-    PendingRequest = kRequestTitle;
-    EXPECT_THROW(StepFrame(), ScriptException);
-    PendingRequest = kRequestGoBack;
-    try {
-        StepFrame();
-    } catch (const ScriptException& e) {
-        EXPECT_EQ(e.code, ScriptException::kGoBack);
+    for (auto [request, code] : cases) {
+        PendingRequest = request;
+        std::int32_t thrown = -1;
+        try {
+            StepFrame();
+        } catch (const ScriptException& e) {
+            thrown = e.code;
+        }
+        EXPECT_EQ(thrown, code) << request;
+        EXPECT_EQ(PendingRequest, kRequestNone);
+        EXPECT_EQ(InputState.held, 0u) << "no input of that frame is seen";
     }
 }
 
@@ -189,26 +199,40 @@ TEST_F(FrameStepTest, CharactersSetTheirHeldBitOnce) {
     EXPECT_FALSE(InputState.held & kInputCharacter);
 }
 
-TEST_F(FrameStepTest, KeyTableMapsEveryCodeToItsBit) {
-    for (const InputKey& key : InputKeyTable) {
-        if (key.code == 0x58) continue;  // F12 quits
-        if (key.code >= 0x100)
-            window().PressButton(key.code - 0x100);
-        else
-            window().Press(static_cast<std::uint8_t>(key.code));
+TEST_F(FrameStepTest, EachKeySetsItsDocumentedBitInEveryWord) {
+    const std::pair<int, std::uint32_t> keys[] = {
+        {0x100, 0x1000}, {0x101, 0x2000}, {0x102, 0x4000}, {0xC8, 0x1},     {0xD0, 0x2},     {0xCB, 0x4},
+        {0xCD, 0x8},     {0x48, 0x1},     {0x50, 0x2},     {0x4B, 0x4},     {0x4D, 0x8},     {0x9C, 0x10},
+        {0x1C, 0x10},    {0x01, 0x20},    {0x52, 0x20},    {0x4F, 0x40},    {0x51, 0x80},    {0x47, 0x10000},
+        {0x2A, 0x10000}, {0x49, 0x20000}, {0x36, 0x20000}, {0x1D, 0x40000}, {0x9D, 0x80000}, {0x39, 0},
+    };
+    for (auto [code, bit] : keys) {
+        Key(window(), code, true);
         StepFrame();
-        EXPECT_EQ(InputState.held, key.bit) << "code " << key.code;
-        EXPECT_EQ(InputState.pressed, key.bit) << "code " << key.code;
-        if (key.code >= 0x100)
-            window().ReleaseButton(key.code - 0x100);
-        else
-            window().Release(static_cast<std::uint8_t>(key.code));
+        EXPECT_EQ(InputState.held, bit) << std::hex << code;
+        EXPECT_EQ(InputState.pressed, bit) << std::hex << code;
+        Key(window(), code, false);
         StepFrame();
-        EXPECT_EQ(InputState.released, key.bit) << "code " << key.code;
+        EXPECT_EQ(InputState.released, bit) << std::hex << code;
     }
-    EXPECT_EQ(static_cast<std::uint32_t>(kDecideMask),
-              kInputReturn | kInputEscape | kInputMouseLeft | kInputMouseRight);
-    EXPECT_EQ(static_cast<std::uint32_t>(kSkipMask), kInputLeftShift | kInputRightShift | kInputMouseRight);
+    EXPECT_EQ(static_cast<std::uint32_t>(kDecideMask), 0x3030u);
+    EXPECT_EQ(static_cast<std::uint32_t>(kSkipMask), 0x32000u);
+}
+
+TEST_F(FrameStepTest, AHeldKeyRepeatsAfterAPause) {
+    window().Press(0xD0);
+    std::vector<int> pulses;
+    for (int frame = 1; frame <= 60; ++frame) {
+        StepFrame();
+        if (InputState.repeat & kInputDown) pulses.push_back(frame);
+    }
+    // One pulse at once, one after 16 repeat steps, then one every 4 (steps wait for a whole
+    // repeat interval, which is a little longer than a frame of the test clock).
+    ASSERT_GE(pulses.size(), 4u);
+    EXPECT_LE(pulses[0], 3);
+    EXPECT_GE(pulses[1] - pulses[0], 16);
+    EXPECT_EQ(pulses[2] - pulses[1], pulses[3] - pulses[2]);
+    EXPECT_LT(pulses[2] - pulses[1], 16);
 }
 
 TEST_F(FrameStepTest, APointerOutsideKeepsItsLastPlaceAndDropsButtonsButNotTheirRelease) {
@@ -219,12 +243,18 @@ TEST_F(FrameStepTest, APointerOutsideKeepsItsLastPlaceAndDropsButtonsButNotTheir
     EXPECT_EQ(InputState.mouse_y, 200);
     EXPECT_TRUE(InputState.held & kInputMouseRight);
     window().MoveCursor(800, 50);
-    StepFrame();
+    window().PressButton(0);
+    std::uint32_t seen = 0;
+    for (int frame = 0; frame < 2; ++frame) {  // the repeat pulse may come in either frame
+        StepFrame();
+        seen |= InputState.held | InputState.pressed | InputState.repeat;
+    }
     EXPECT_EQ(InputState.mouse_x, 100);
-    EXPECT_FALSE(InputState.held & kInputMouseRight);
+    EXPECT_EQ(seen, 0u);
+    window().ReleaseButton(0);
     window().ReleaseButton(1);
     StepFrame();
-    EXPECT_TRUE(InputState.released & kInputMouseRight);
+    EXPECT_EQ(InputState.released, kInputMouseLeft | kInputMouseRight);
     window().TurnWheel(-240);
     StepFrame();
     EXPECT_EQ(InputState.wheel, -240);
@@ -245,10 +275,15 @@ TEST_F(FrameStepTest, TasksAreWalkedAroundTheUpdateAndDraw) {
             static_cast<std::uintptr_t>(slot));
         AttachACT(slot, act);
     }
+    struct DrawnView : DrawView {
+        void Render(DrawRequest*) override { log->push_back("draw"); }
+    } drawn;
     runtime.root().SetUpdateCallback([](DrawView*) { log->push_back("update"); });
+    runtime.root().Add(&drawn);
     StepFrame();
-    const std::vector<std::string> expected{"0", "1", "update", "2",  "3",  "4",  "5",  "6", "7",
-                                            "8", "9", "10",     "11", "12", "13", "14", "15"};
+    drawn.Detach();
+    const std::vector<std::string> expected{"0", "1", "update", "2",  "draw", "3",  "4",  "5",  "6",
+                                            "7", "8", "9",      "10", "11",   "12", "13", "14", "15"};
     EXPECT_EQ(order, expected);
 }
 

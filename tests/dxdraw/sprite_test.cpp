@@ -64,7 +64,7 @@ TEST_F(SpriteTest, SourceDefaultsAndHotSpot) {
     root.Remove(&sprite);
 }
 
-TEST_F(SpriteTest, SetSourceWithoutSurfaceChangesNothing) {
+TEST_F(SpriteTest, SetSourceWithARecordMarksTheSpriteAndWithoutASurfaceDoesNothing) {
     TEXANIM record{};
     record.width = 3;
     DxSprite sprite(nullptr, &record);
@@ -73,6 +73,10 @@ TEST_F(SpriteTest, SetSourceWithoutSurfaceChangesNothing) {
     sprite.SetSource(nullptr);
     EXPECT_EQ(sprite.Source().width, 3);
     EXPECT_EQ(sprite.GetDirtyFlags(), 0u);
+    record.width = 4;
+    sprite.SetSource(&record);
+    EXPECT_EQ(sprite.Source().width, 4);
+    EXPECT_EQ(sprite.GetDirtyFlags(), DxDraw::kDirtyContents) << "a new record marks the whole sprite";
     root.Remove(&sprite);
 }
 
@@ -127,15 +131,20 @@ TEST_F(SpriteTest, RenderBlitsTheSourceInsideTheClip) {
     EXPECT_EQ(pixel(20, 25), 0x00000000u) << "outside the clip";
     EXPECT_EQ(pixel(9, 10), 0x00000000u);
 
-    // The sprite's own blend record: a fade at half level over black.
+    // The sprite's own blend record: a fade at half level over blue, each byte s/2 + d/2.
     sprite.Blend().flags = DxDraw::BlendIndex(DxDraw::kColumnFade, 0);
     sprite.Blend().level = 128;
-    target->FillRect(nullptr, 0, 255);
+    target->FillRect(nullptr, 0x0000FF, 255);
     request.clip = RECT{0, 0, 64, 64};
     root.Render(&request);
-    const std::uint32_t faded = pixel(12, 12);
-    EXPECT_NE(faded, 0x00112233u);
-    EXPECT_NE(faded & 0xFFFFFF, 0u);
+    EXPECT_EQ(pixel(12, 12), 0x00081198u);
+    EXPECT_EQ(pixel(9, 12), 0x000000FFu);
+
+    // A hidden sprite draws nothing.
+    sprite.Hide();
+    target->FillRect(nullptr, 0x0000FF, 255);
+    root.Render(&request);
+    EXPECT_EQ(pixel(12, 12), 0x000000FFu);
     root.Remove(&sprite);
 }
 

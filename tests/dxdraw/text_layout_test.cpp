@@ -149,23 +149,23 @@ TEST_F(TextLayoutTest, SpacingIsTheSameForDrawingAndMeasuring) {
 }
 
 TEST_F(TextLayoutTest, FullBoxScrollsUpOneLine) {
-    Put(U"X\nY\n");
-    EXPECT_TRUE(Inked(0, 0));
-    EXPECT_TRUE(Inked(0, 16));
+    Put(U"X\nYY\n");
     surface->ClearDirtyRect();
     Put(U"Z");
-    EXPECT_TRUE(Inked(0, 0)) << "the second line moved to the top";
+    EXPECT_TRUE(Inked(0, 0) && Inked(8, 0)) << "the second line moved to the top";
     EXPECT_TRUE(Inked(0, 16)) << "the new character on the cleared last line";
+    EXPECT_EQ(At(8, 16), (Pixel{0, 0, 0, 0})) << "the last line's strip is transparent black";
     EXPECT_EQ(text.pen_, (POINT{8, 16}));
     EXPECT_EQ(surface->GetDirtyRect(), (RECT{0, 0, 40, 32}));
     EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextScroll, 0}), events.end());
 
     // A callback that scrolls by itself: the contents stay, the last line is still cleared.
-    const RECT mark{30, 0, 31, 1};
-    surface->FillRect(&mark, 0xFFFFFF, 255);
+    const RECT marks[] = {{30, 0, 31, 1}, {30, 20, 31, 21}};
+    for (const RECT& mark : marks) surface->FillRect(&mark, 0xFFFFFF, 255);
     scrollAnswer = 1;
     Put(U"\nQ");
     EXPECT_TRUE(Inked(30, 0));
+    EXPECT_FALSE(Inked(30, 20));
 }
 
 TEST_F(TextLayoutTest, CallbackCanSkipACharacter) {
@@ -180,6 +180,7 @@ TEST_F(TextLayoutTest, CallbackCanSkipACharacter) {
 struct StyleCase {
     std::uint32_t style;
     std::vector<POINT> face, shadow, outline;
+    RECT cell;  // the character's own dirty rectangle, from the box corner (10, 10)
 };
 
 class TextStyleTest : public TextLayoutTest, public ::testing::WithParamInterface<StyleCase> {};
@@ -209,6 +210,17 @@ TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
             const int colour = p.opacity == 0 ? 0 : (p.r > p.g && p.r > p.b) ? 1 : p.g > p.b ? 2 : 3;
             ASSERT_EQ(colour, expected[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) << x << "," << y;
         }
+
+    // A font that was never built has no canvas, so no glyph marks the surface: what is dirty
+    // is the character's own rectangle.
+    DxFont* unbuilt = new DxFont(glyphs);
+    text.pFont = unbuilt;
+    surface->ClearDirtyRect();
+    text.pen_ = {};
+    Put(U"A");
+    EXPECT_EQ(surface->GetDirtyRect(), c.cell);
+    text.pFont = font;
+    EXPECT_EQ(unbuilt->Release(), 0u);
 }
 
 std::vector<POINT> Ring(int cx, int cy) {
@@ -226,20 +238,25 @@ std::vector<POINT> Join(std::vector<POINT> a, const std::vector<POINT>& b) {
 
 INSTANTIATE_TEST_SUITE_P(
     Styles, TextStyleTest,
-    ::testing::Values(StyleCase{0, {{0, 0}}, {}, {}}, StyleCase{DxDraw::kTextBold, {{0, 0}, {1, 0}}, {}, {}},
-                      StyleCase{DxDraw::kTextShadow, {{0, 0}}, {{1, 1}}, {}},
-                      StyleCase{DxDraw::kTextShadow | DxDraw::kTextBold, {{0, 0}, {1, 0}}, {{1, 1}, {2, 1}}, {}},
-                      StyleCase{DxDraw::kTextOutline, {{0, 0}}, {}, Ring(0, 0)},
-                      StyleCase{DxDraw::kTextOutlineOnly, {}, {}, Ring(0, 0)},
-                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextBold,
-                                {{0, 0}, {1, 0}},
-                                {},
-                                Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})},
-                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow, {{0, 0}}, Ring(1, 1), Ring(0, 0)},
-                      StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow | DxDraw::kTextBold,
-                                {{0, 0}, {1, 0}},
-                                Join(Ring(1, 1), {{3, 0}, {3, 1}, {3, 2}}),
-                                Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}})}));
+    ::testing::Values(
+        StyleCase{0, {{0, 0}}, {}, {}, {10, 10, 18, 26}},
+        StyleCase{DxDraw::kTextBold, {{0, 0}, {1, 0}}, {}, {}, {10, 10, 19, 26}},
+        StyleCase{DxDraw::kTextShadow, {{0, 0}}, {{1, 1}}, {}, {10, 10, 19, 27}},
+        StyleCase{DxDraw::kTextShadow | DxDraw::kTextBold, {{0, 0}, {1, 0}}, {{1, 1}, {2, 1}}, {}, {10, 10, 20, 27}},
+        StyleCase{DxDraw::kTextOutline, {{0, 0}}, {}, Ring(0, 0), {9, 9, 19, 27}},
+        StyleCase{DxDraw::kTextOutlineOnly, {}, {}, Ring(0, 0), {9, 9, 19, 27}},
+        StyleCase{DxDraw::kTextOutline | DxDraw::kTextBold,
+                  {{0, 0}, {1, 0}},
+                  {},
+                  Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}}),
+                  {9, 9, 20, 27}},
+        StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow, {{0, 0}}, Ring(1, 1), Ring(0, 0), {9, 9, 20, 28}},
+        StyleCase{DxDraw::kTextOutline | DxDraw::kTextShadow | DxDraw::kTextBold,
+                  {{0, 0}, {1, 0}},
+                  Join(Ring(1, 1), {{3, 0}, {3, 1}, {3, 2}}),
+                  Join(Ring(0, 0), {{2, -1}, {2, 0}, {2, 1}}),
+                  {9, 9, 21, 28}}),
+    [](const ::testing::TestParamInfo<StyleCase>& info) { return "style" + std::to_string(info.param.style); });
 
 TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
     text.faceColor_ = 0x00C08040;  // red 0x40, green 0x80, blue 0xC0
@@ -252,13 +269,25 @@ TEST_F(TextLayoutTest, BlendingIsExactForPlainAndAntiAliasedGlyphs) {
     Put(U"A");
     EXPECT_EQ(At(8, 0), (Pixel{0xC0, 0x80, 0x40, 240}));
 
-    // Plain over an opaque pixel mixes by the coverage.
-    const RECT cell{16, 0, 17, 1};
-    surface->FillRect(&cell, 0xFFFFFF, 255);
-    text.style_ = 0;
-    Put(U"A");
-    EXPECT_EQ(At(16, 0), (Pixel{(255 * 15 + 240 * 0xC0) / 255, (255 * 15 + 240 * 0x80) / 255,
-                                (255 * 15 + 240 * 0x40) / 255, 255}));
+    // Over white pixels of opacity 255 and 245, plain and anti-aliased: with the stored alpha A
+    // (255 - opacity) and coverage c = 240, the colour weight is c (plain) or min(A + c, 255).
+    text.pen_ = {};
+    text.box_ = RECT{0, 16, 64, 48};
+    const std::uint32_t colour[] = {0xC0, 0x80, 0x40};
+    for (int opacity : {255, 245})
+        for (std::uint32_t style : {0u, std::uint32_t{DxDraw::kTextAntiAliased}}) {
+            const RECT cell{text.pen_.x, 16, text.pen_.x + 1, 17};
+            surface->FillRect(&cell, 0xFFFFFF, opacity);
+            const int x = text.pen_.x;
+            text.style_ = style;
+            Put(U"A");
+            const int stored = 255 - opacity;
+            const int a = style ? std::min(stored + 240, 255) : 240;
+            const auto mix = [&](std::uint32_t c) { return static_cast<int>((255 * (255 - a) + a * c) / 255); };
+            const int alpha = 255 - ((255 - stored) * 15 + 240 * 255) / 255;
+            EXPECT_EQ(At(x, 16), (Pixel{mix(colour[0]), mix(colour[1]), mix(colour[2]), 255 - alpha}))
+                << opacity << " " << style;
+        }
 }
 
 TEST_F(TextLayoutTest, RepeatedCharactersRenderOnceAndDirtyOnlyTheirCells) {

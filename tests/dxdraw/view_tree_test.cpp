@@ -15,13 +15,14 @@ namespace {
 using DxDraw::DxDrawGroup;
 using DxDraw::DxDrawView;
 
-// Records the messages it handles; answers hit tests (and nothing else) with 0.
+// Records message 77 (answering it with 0), hiding and its own deletion.
 class RecordingView : public DrawView {
 public:
-    RecordingView(std::string name, std::vector<std::string>* log, bool* destroyed = nullptr)
-        : name_(std::move(name)), log_(log), destroyed_(destroyed) {}
-    ~RecordingView() override {
-        if (destroyed_) *destroyed_ = true;
+    RecordingView(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
+    ~RecordingView() override { log_->push_back(name_ + ":gone"); }
+    void Hide() override {
+        log_->push_back(name_ + ":hide");
+        DrawView::Hide();
     }
     std::uint32_t HandleMessage(std::uint32_t msg, std::uintptr_t a, std::uintptr_t b) override {
         if (msg == 77) {
@@ -34,7 +35,6 @@ public:
 private:
     std::string name_;
     std::vector<std::string>* log_;
-    bool* destroyed_;
 };
 
 // A drawable covering 10 x 10 pixels from its screen position.
@@ -165,16 +165,14 @@ TEST_F(ViewTreeTest, FocusMovesOnDetachAndSetsTheFlag) {
     delete a;
 }
 
-TEST_F(ViewTreeTest, GroupDetachDestroysItsChildren) {
+TEST_F(ViewTreeTest, GroupDetachHidesEveryChildBeforeDestroyingAny) {
     DrawGroup root;
     auto* group = new DrawGroup;
-    bool aGone = false, bGone = false;
-    group->Add(new RecordingView("a", &log, &aGone));
-    group->Add(new RecordingView("b", &log, &bGone));
+    for (const char* name : {"a", "b", "c"}) group->Add(new RecordingView(name, &log));
     root.Add(group);
     group->Destroy();
-    EXPECT_TRUE(aGone);
-    EXPECT_TRUE(bGone);
+    EXPECT_EQ(log, (std::vector<std::string>{"c:hide", "b:hide", "a:hide", "c:hide", "c:gone", "b:hide", "b:gone",
+                                             "a:hide", "a:gone"}));
     EXPECT_EQ(root.GetFirstChild(), nullptr);
 }
 
@@ -256,6 +254,19 @@ TEST_F(ViewTreeTest, TransformsComposeDownTheTree) {
     POINT r{};
     leaf.LocalToScreen(&r, 1);
     EXPECT_EQ(r, (POINT{110, 130}));
+
+    // The orbit turns the group's position about its parent's origin, and only with its flag.
+    inner.SetRotation({});
+    inner.SetOrbit({0, 0, 16384});
+    inner.SetTransformFlags(DrawView::kApplyOrbit);
+    leaf.SetPosition(0, 0);
+    POINT o{};
+    leaf.LocalToScreen(&o, 1);
+    EXPECT_EQ(o, (POINT{100 - 20, 100 + 10}));
+    inner.SetTransformFlags(DrawView::kApplyRotation);
+    o = {};
+    leaf.LocalToScreen(&o, 1);
+    EXPECT_EQ(o, (POINT{110, 120}));
 
     inner.Remove(&leaf);
     outer.Remove(&inner);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lib/error.h"
@@ -21,17 +22,12 @@ std::intptr_t Record(ACT* act, int message, std::intptr_t a, std::intptr_t) {
     return 7;
 }
 
-// Frees itself on its first walk, as finished tasks do.
-std::intptr_t FreeSelfOnWalk(ACT* act, int message, std::intptr_t a, std::intptr_t b) {
-    Record(act, message, a, b);
-    if (message == kActWalkEnter) FreeACT(act);
-    return 0;
-}
-
 // On its walk, frees the record kept in its user word.
 std::intptr_t FreeOtherOnWalk(ACT* act, int message, std::intptr_t a, std::intptr_t b) {
     Record(act, message, a, b);
-    if (message == kActWalkEnter && act->user) FreeACT(reinterpret_cast<ACT*>(act->user));
+    if (message == kActWalkEnter && act->user) {
+        FreeACT(reinterpret_cast<ACT*>(std::exchange(act->user, 0)));
+    }
     return 0;
 }
 
@@ -58,8 +54,14 @@ protected:
     }
 };
 
-TEST_F(ACTTest, PoolGives112RecordsThenRaises) {
-    for (int i = 0; i < 112; ++i) ASSERT_NE(MakeACT(nullptr, 0), nullptr);
+TEST_F(ACTTest, PoolHandsOutRecordsInArrayOrderThen112AndRaises) {
+    for (int slot = 1; slot < kActRootSlots; ++slot) EXPECT_EQ(GetACTRoot(slot), GetACTRoot(0) + slot);
+    ACT* first = MakeACT(nullptr, 0);
+    EXPECT_EQ(first, GetACTRoot(15) + 1) << "the roots take the first 16 records";
+    EXPECT_EQ(MakeACT(nullptr, 0), first + 1);
+    FreeACT(first);
+    EXPECT_EQ(MakeACT(nullptr, 0), first) << "a freed record is the next one handed out";
+    for (int i = 2; i < 112; ++i) MakeACT(nullptr, 0);
     try {
         MakeACT(nullptr, 0);
         FAIL() << "no error raised";
@@ -157,28 +159,29 @@ TEST_F(ACTTest, UnlinkChildHandlesRingsOfOneAndMany) {
     EXPECT_EQ(root->last_child, nullptr);
 }
 
-TEST_F(ACTTest, ATaskFreeingItselfDuringTheWalkLetsTheWalkGoOn) {
-    AttachACT(0, MakeACT(Record, Name("a")));
-    AttachACT(0, MakeACT(FreeSelfOnWalk, Name("b")));
-    AttachACT(0, MakeACT(Record, Name("c")));
-    g_log.clear();
-    WalkACTRoots(0, 0);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"a:5", "a:6", "b:5", "b:2", "c:5", "c:6"}));
-    g_log.clear();
-    WalkACTRoots(0, 0);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"a:5", "a:6", "c:5", "c:6"}));
-}
-
-TEST_F(ACTTest, FreeingTheNewestSiblingDuringTheWalkEndsTheWalkSafely) {
-    ACT* first = MakeACT(FreeOtherOnWalk, Name("a"));
-    AttachACT(0, first);
-    AttachACT(0, MakeACT(Record, Name("b")));
-    ACT* newest = MakeACT(Record, Name("c"));
-    AttachACT(0, newest);
-    first->user = reinterpret_cast<std::uintptr_t>(newest);
-    g_log.clear();
-    WalkACTRoots(0, 0);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"a:5", "c:2", "a:6", "b:5", "b:6"}));
+TEST_F(ACTTest, RecordsFreedDuringTheWalkAreSkippedAndTheWalkGoesOn) {
+    // Children a, b, c, d of slot 0; `frees` is freed by `by` on its walk.
+    struct Case {
+        int by, frees;
+        std::vector<std::string> log;
+    } cases[] = {
+        {1, 1, {"a:5", "a:6", "b:5", "b:2", "c:5", "c:6", "d:5", "d:6"}},         // itself
+        {0, 1, {"a:5", "b:2", "a:6", "c:5", "c:6", "d:5", "d:6"}},                // the next sibling
+        {1, 3, {"a:5", "a:6", "b:5", "d:2", "b:6", "c:5", "c:6"}},                // the newest
+        {2, 0, {"a:5", "a:6", "b:5", "b:6", "c:5", "a:2", "c:6", "d:5", "d:6"}},  // one already walked
+    };
+    const char* names[] = {"a", "b", "c", "d"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.by * 10 + c.frees);
+        InitACTPool();
+        ACT* acts[4];
+        for (int i = 0; i < 4; ++i)
+            AttachACT(0, acts[i] = MakeACT(i == c.by ? FreeOtherOnWalk : Record, Name(names[i])));
+        acts[c.by]->user = reinterpret_cast<std::uintptr_t>(acts[c.frees]);
+        g_log.clear();
+        WalkACTRoots(0, 0);
+        EXPECT_EQ(g_log, c.log);
+    }
 }
 
 TEST_F(ACTTest, FreeingARecordTwiceReturnsItOnce) {

@@ -68,22 +68,14 @@ TEST_F(ListTest, GetAtCountsFromBothEnds) {
     ListGroup empty;
     for (int i : {-2, -1, 0, 1}) EXPECT_EQ(empty.GetAt(i), nullptr);
 
-    ListGroup three;
-    auto items = Fill(three, 3);
-    EXPECT_EQ(three.GetAt(-1), items[2]);
-    EXPECT_EQ(three.GetAt(-2), items[1]);
-    EXPECT_EQ(three.GetAt(-3), items[0]);
-    EXPECT_EQ(three.GetAt(-4), nullptr);
-    EXPECT_EQ(three.GetAt(3), nullptr);
-    EXPECT_EQ(three.GetAt(2), items[2]);
-    EXPECT_EQ(three.GetAt(1), items[1]);
-
     ListGroup many;
     auto more = Fill(many, 7);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(many.GetAt(i), more[i]);
         EXPECT_EQ(many.GetAt(~i), more[6 - i]);
     }
+    EXPECT_EQ(many.GetAt(7), nullptr);
+    EXPECT_EQ(many.GetAt(-8), nullptr);
 }
 
 TEST_F(ListTest, InsertChainInFrontOfHeadOrMiddle) {
@@ -105,15 +97,6 @@ TEST_F(ListTest, InsertChainInFrontOfHeadOrMiddle) {
     EXPECT_EQ(group.count(), 6);
 }
 
-TEST_F(ListTest, InsertInFrontOfAStrangerIsRefused) {
-    ListGroup group, other;
-    auto theirs = Fill(other, 1);
-    Item item("x");
-    EXPECT_EQ(group.InsertChain(theirs[0], &item), nullptr);
-    EXPECT_EQ(group.count(), 0);
-    EXPECT_EQ(item.group(), nullptr);
-}
-
 TEST_F(ListTest, UnlinkKeepsTheNodeAndFixesTheEnds) {
     ListGroup group;
     auto items = Fill(group, 3);
@@ -129,12 +112,15 @@ TEST_F(ListTest, UnlinkKeepsTheNodeAndFixesTheEnds) {
     EXPECT_EQ(log.size(), 3u);
 }
 
-TEST_F(ListTest, UnlinkRefusesOtherGroupsMembersAndNull) {
+TEST_F(ListTest, UnlinkAndInsertRefuseOtherGroupsMembersAndNull) {
     ListGroup first, second;
     auto mine = Fill(first, 2);
     auto theirs = Fill(second, 2);
     EXPECT_EQ(first.Unlink(theirs[0]), nullptr);
     EXPECT_EQ(first.Unlink(nullptr), nullptr);
+    Item item("x");
+    EXPECT_EQ(first.InsertChain(theirs[0], &item), nullptr);
+    EXPECT_EQ(item.group(), nullptr);
     ExpectConsistent(first, {mine[0], mine[1]});
     ExpectConsistent(second, {theirs[0], theirs[1]});
 }
@@ -194,31 +180,11 @@ public:
 TEST(TypedLists, DoubleListLinksCarryTheDerivedTypes) {
     Script script;
     for (int i = 1; i <= 3; ++i) script.InsertChain(nullptr, new Step(i));
-    int sum = 0;
-    for (Step* step = script.head(); step; step = step->next()) {
-        sum = sum * 10 + step->value;
-        EXPECT_EQ(step->group(), &script);
-    }
-    EXPECT_EQ(sum, 123);
     Step* middle = script.head()->next();
+    EXPECT_EQ(middle->value, 2);
     EXPECT_EQ(script.Unlink(middle), middle);
     delete middle;
     EXPECT_EQ(script.tail()->prev()->value, 1);
-}
-
-class Entry;
-class Table : public CListGroup<Table, Entry, ListGroup> {};
-class Entry : public CListNode<Entry, Table> {};
-
-TEST(TypedLists, ListGroupGetAtIsTyped) {
-    Table table;
-    Entry* first = new Entry;
-    table.InsertChain(nullptr, first);
-    Entry* second = new Entry;
-    table.InsertChain(nullptr, second);
-    EXPECT_EQ(table.GetAt(-1), second);
-    EXPECT_EQ(table.head()->next(), second);
-    EXPECT_EQ(second->group(), &table);
 }
 
 struct Link {

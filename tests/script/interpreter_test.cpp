@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lib/act.h"
@@ -130,105 +131,120 @@ protected:
     StoryGroup group_;
 };
 
-TEST_F(Interpreter, EndNodeAloneEndsAtOnceAfterTheHook) {
+TEST_F(Interpreter, EndNodeAloneEndsAtOnceAfterTheHookAndFreesALeftoverWait) {
     group_.Load("");
     CurrentPage = 77;
+    group_.probe.remaining = 100;
+    ACT* leftover = MakeACT(TaskCallback, reinterpret_cast<std::uintptr_t>(&group_.probe));
+    group_.pending_wait().Reset(leftover);
     EXPECT_EQ(group_.Run(-1), 0);
     EXPECT_EQ(group_.end_runs, 1);
+    EXPECT_EQ(group_.frames, 0) << "the run does not wait on a task left by an earlier run";
     EXPECT_EQ(CurrentPage, 0u);
     EXPECT_EQ(group_.executed, (std::vector<int>{0}));
+    EXPECT_EQ(MakeACT(nullptr, 0), leftover) << "the leftover task went back to the pool";
 }
 
-TEST_F(Interpreter, ResumingStartsAfterThePageNode) {
-    group_.Load("「一」\n\n「二」\n\n「三」\n");
-    EXPECT_EQ(group_.Run(-1), 0);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"一", "二", "三"}));
-    group_.log.clear();
-    EXPECT_EQ(group_.Run(2), 0);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"三"}));
-    EXPECT_EQ(group_.executed.size(), 6u + 2u) << "the page node itself is not run when resuming";
-    EXPECT_EQ(CurrentPage, 2u);
+// One run per case: the messages shown ("|" between them), then "!error@line" when the run
+// failed, then the listed variables ("-" when absent). The variable table starts with `before`
+// only, so PST must create what it assigns.
+TEST_F(Interpreter, CommandsByTable) {
+    struct Case {
+        const char* script;
+        std::int32_t page;
+        std::uint32_t seed, scene;
+        std::vector<std::pair<const char16_t*, std::int32_t>> before;
+        std::vector<const char16_t*> names;
+        std::string outcome;
+    };
+    constexpr const char* kPages = "「一」\n\n「二」\n\n「三」\n";
+    constexpr const char* kRandom = ".RJP L1\n.RJP L2\n.RJP L3\n\n.LAB L1\n「1」\n\n.LAB L2\n「2」\n\n.LAB L3\n「3」\n";
+    constexpr const char* kPjpLess = ".PJP X < Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n";
+    constexpr const char* kPjpMore = ".PJP X > Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n";
+    constexpr const char* kPjpSame = ".PJP X = Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n";
+    const std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    const Case cases[] = {
+        {kPages, -1, 1, 0, {}, {}, "一|二|三"},
+        {kPages, 2, 1, 0, {}, {}, "三"},
+        {kPages, 5, 1, 0, {}, {}, "!再開できるページが見つかりません@5"},
+        {".JMP there\n「飛ばす」\n\n.LAB THERE\n「着いた」\n", -1, 1, 0, {}, {}, "着いた"},
+        {".JMP THERE\n.LAB THERE\n", -1, 1, 0, {}, {}, "!ラベルの直前にページ区切りがありません@2"},
+        {"\n.JMP NOPE\n", -1, 1, 0, {}, {}, "!ラベルが見つかりません。[NOPE]@3"},
+        {kRandom, -1, 2, 0, {}, {}, "1|2|3"},  // the first number of seed 2 is 45: pick 0
+        {kRandom, -1, 6, 0, {}, {}, "2|3"},  // 58: pick 1
+        {kRandom, -1, 1, 0, {}, {}, "3"},  // 41: pick 2
+        {".RJP L1\n.RJP L1\n\n.LAB L1\n", -1, 1, 0, {}, {}, "!RJP: ジャンプ先を３つ指定してください。@2"},
+        {".RJP L1\n.RJP L1\n.RJP L1\n.RJP L1\n\n.LAB L1\n",
+         -1,
+         1,
+         0,
+         {},
+         {},
+         "!RJP: ジャンプ先を３つ指定してください。@2"},
+        {".PST X + 5\n.PST Y = 07\n.PST Z - 10\n", -1, 1, 0, {}, {u"X", u"Y", u"Z"}, " X=5 Y=7 Z=-10"},
+        {".PST X + 1\n.PST Y - 1\n.PST Z = 4294967295\n",
+         -1,
+         1,
+         0,
+         {{u"X", kMax}, {u"Y", kMin}},
+         {u"X", u"Y", u"Z"},
+         " X=-2147483648 Y=2147483647 Z=-1"},
+        {"\n\n.PST X = Y\n", -1, 1, 0, {}, {u"X"}, "!数値を指定してください。@4 X=0"},
+        {kPjpLess, -1, 1, 0, {{u"X", -1}, {u"Y", 0}}, {}, "yes"},
+        {kPjpLess, -1, 1, 0, {{u"X", 0}, {u"Y", 0}}, {}, "no|yes"},
+        {kPjpLess, -1, 1, 0, {{u"X", 0}, {u"Y", -1}}, {}, "no|yes"},
+        {kPjpMore, -1, 1, 0, {{u"X", 0}, {u"Y", -1}}, {}, "yes"},
+        {kPjpMore, -1, 1, 0, {{u"X", 0}, {u"Y", 0}}, {}, "no|yes"},
+        {kPjpMore, -1, 1, 0, {{u"X", -1}, {u"Y", 0}}, {}, "no|yes"},
+        {kPjpSame, -1, 1, 0, {{u"X", -3}, {u"Y", -3}}, {}, "yes"},
+        {kPjpSame, -1, 1, 0, {{u"X", -3}, {u"Y", 3}}, {}, "no|yes"},
+        {".PJP X = 07 NOPE\n", -1, 1, 0, {{u"X", 7}}, {}, "!ラベルが見つかりません。[NOPE]@2"},
+        {".PJP X > 6 NOPE\n", -1, 1, 0, {{u"X", 7}}, {}, "!ラベルが見つかりません。[NOPE]@2"},
+        {".PJP X > 7 NOPE\n「no」\n", -1, 1, 0, {{u"X", 7}}, {}, "no"},
+        {".PST X = 3\n.PJP 1 = 1 NOPE\n「shown」\n", -1, 1, 1, {}, {u"X"}, "shown X=-"},
+        {".RST a\n.RSP GAMMA\n.RSP DELTA\n",
+         -1,
+         1,
+         0,
+         {{u"ALPHA", 4}, {u"APPLE", 4}, {u"BETA", 4}, {u"GAMMA", 4}},
+         {u"ALPHA", u"APPLE", u"BETA", u"GAMMA", u"DELTA"},
+         " ALPHA=0 APPLE=0 BETA=4 GAMMA=0 DELTA=0"},
+        {".RSX A\n", -1, 1, 0, {{u"ALPHA", 4}, {u"BETA", 4}}, {u"ALPHA", u"BETA"}, " ALPHA=4 BETA=0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        StoryGroup group;
+        testsupport::CaptureReports reports;
+        group.Load(c.script);
+        LiveVariables().Clear();
+        for (auto [name, value] : c.before) GetOrCreateVariable(LiveVariables(), name, value);
+        ResetLockedRand(c.seed);
+        ScenePlayMode = c.scene;
+        std::string outcome;
+        try {
+            group.Run(c.page);
+        } catch (const ExceptionHandle& error) {
+            outcome = "!" + Utf16ToUtf8(error.message) + "@" + std::to_string(error.line);
+            EXPECT_EQ(std::u16string(error.file), u"t.txt");
+            EXPECT_EQ(reports.debug, u"t.txt(" + Utf8ToUtf16(std::to_string(error.line)) + u"): Runtime Error: " +
+                                         std::u16string(error.message) + u"\n");
+        }
+        std::string shown;
+        for (const std::string& text : group.log) shown += (shown.empty() ? "" : "|") + text;
+        outcome = shown + outcome;
+        for (const char16_t* name : c.names) {
+            const VariableNode* node = FindVariable(LiveVariables(), VariableNode::kNumber, name);
+            outcome += " " + Utf16ToUtf8(name) + "=" + (node ? std::to_string(node->value) : "-");
+        }
+        EXPECT_EQ(outcome, c.outcome);
+    }
 }
 
-TEST_F(Interpreter, MissingPageIsARuntimeErrorOnThatLine) {
-    group_.Load("「一」\n\n「二」\n");
-    const ExceptionHandle error = RunError(group_, 5);
-    EXPECT_EQ(error.line, 5u);
-    EXPECT_EQ(std::u16string(error.file), u"t.txt");
-    EXPECT_EQ(std::u16string(error.message), u"再開できるページが見つかりません");
-    EXPECT_EQ(reports_.debug, u"t.txt(5): Runtime Error: 再開できるページが見つかりません\n");
-    EXPECT_EQ(group_.end_runs, 0);
-}
-
-TEST_F(Interpreter, JumpsLandOnThePageBreakBeforeTheLabel) {
-    group_.Load(".JMP there\n「飛ばす」\n\n.LAB THERE\n「着いた」\n");
-    group_.Run(-1);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"着いた"}));
-    EXPECT_EQ(group_.executed, (std::vector<int>{15, 34, 5, 1, 0}));
-
-    StoryGroup no_page;
-    no_page.Load(".JMP THERE\n.LAB THERE\n");
-    ExceptionHandle error = RunError(no_page);
-    EXPECT_EQ(std::u16string(error.message), u"ラベルの直前にページ区切りがありません");
-    EXPECT_EQ(error.line, 2u) << "the line of the JMP that was running";
-
-    StoryGroup missing;
-    missing.Load("\n.JMP NOPE\n");
-    error = RunError(missing);
-    EXPECT_EQ(std::u16string(error.message), u"ラベルが見つかりません。[NOPE]");
-    EXPECT_EQ(error.line, 3u);
-}
-
-TEST_F(Interpreter, RandomJumpPicksOneOfThreeLines) {
-    group_.Load(".RJP L1\n.RJP L2\n.RJP L3\n\n.LAB L1\n「1」\n\n.LAB L2\n「2」\n\n.LAB L3\n「3」\n");
-    ResetLockedRand(1);  // the first number is 41: 41 mod 3 picks the third line
-    group_.Run(-1);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"3"}));
-
-    StoryGroup four;
-    four.Load(".RJP L1\n.RJP L1\n.RJP L1\n.RJP L1\n\n.LAB L1\n");
-    EXPECT_EQ(std::u16string(RunError(four).message), u"RJP: ジャンプ先を３つ指定してください。");
-}
-
-TEST_F(Interpreter, AssignmentsAndConditionalJumps) {
-    group_.Load(".PST X + 5\n.PST Y = 07\n.PST Z - 10\n.PJP X > Y SKIP\n.PJP X < 6 SKIP\n「no」\n\n.LAB SKIP\n");
-    LiveVariables().Clear();  // the compile declared them: PST must create a missing one itself
-    group_.Run(-1);
-    EXPECT_EQ(Value(u"X"), 5);
-    EXPECT_EQ(Value(u"Y"), 7);
-    EXPECT_EQ(Value(u"Z"), -10);
-    EXPECT_TRUE(group_.log.empty()) << "5 < 6 jumps";
-
-    StoryGroup bad;
-    bad.Load("\n\n.PST X = Y\n");
-    const ExceptionHandle error = RunError(bad);
-    EXPECT_EQ(std::u16string(error.message), u"数値を指定してください。");
-    EXPECT_EQ(error.line, 4u) << "raised with line 0, reported with the node's line";
-}
-
-TEST_F(Interpreter, SceneReplayNeitherAssignsNorJumps) {
-    group_.Load(".PST X = 3\n.PJP X = 0 SKIP\n「shown」\n\n.LAB SKIP\n");
-    ScenePlayMode = 1;
-    group_.Run(-1);
-    EXPECT_EQ(Value(u"X"), 0);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"shown"}));
-}
-
-TEST_F(Interpreter, ResetsAndClearMessageRuns) {
-    for (const char16_t* name : {u"ALPHA", u"APPLE", u"BETA", u"GAMMA"}) GetOrCreateVariable(LiveVariables(), name, 4);
+TEST_F(Interpreter, ARunOfClearMessageLinesActsAsOne) {
     // (A message line right after a CLM line would join the CLM's text.)
-    group_.Load(".RST a\n.RSP GAMMA\n.CLM 「一」\n.CLM 「二」\n.GRP X\n");
+    group_.Load(".CLM 「一」\n.CLM 「二」\n.GRP X\n");
     group_.Run(-1);
-    EXPECT_EQ(Value(u"ALPHA"), 0);
-    EXPECT_EQ(Value(u"APPLE"), 0);
-    EXPECT_EQ(Value(u"BETA"), 4);
-    EXPECT_EQ(Value(u"GAMMA"), 0);
-    EXPECT_EQ(group_.executed, (std::vector<int>{19, 18, 12, 2, 0})) << "a run of CLM lines acts as one";
-
-    StoryGroup rsx;
-    rsx.Load(".RSX A\n");
-    rsx.Run(-1);
-    EXPECT_EQ(Value(u"BETA"), 0);
+    EXPECT_EQ(group_.executed, (std::vector<int>{12, 2, 0}));
 }
 
 TEST_F(Interpreter, TableJumpUsesTheGroupsTables) {
@@ -313,38 +329,55 @@ TEST_F(Interpreter, ScriptErrorsFromStoryCommandsUseTheTable) {
     EXPECT_EQ(error.line, 7u);
     EXPECT_EQ(std::u16string(error.message), u"0011: CG番号が範囲を超えています");
     EXPECT_EQ(reports_.debug, u"t.txt(7): Runtime Error: 0011: CG番号が範囲を超えています\n");
-    EXPECT_EQ(ScriptErrorText(0), u"0000: None");
-    EXPECT_EQ(ScriptErrorText(15), u"0015: 文字列以外で全角文字が使われています");
+    const char16_t* texts[] = {
+        u"0000: None",
+        u"0001: 不明なコマンドです",
+        u"0002: 文字列の書き方に間違いがあります",
+        u"0003: ラベルはすでに定義されています",
+        u"0004: ラベルが定義されていません",
+        u"0005: 使われている変数は存在しません",
+        u"0006: パラメータの指定に間違いがあります",
+        u"0007: 対応する IF コマンドがありません",
+        u"0008: 対応する WHILE / SWITCH コマンドがありません",
+        u"0009: 計算式に間違いがあります",
+        u"0010: 音楽番号が範囲を超えています",
+        u"0011: CG番号が範囲を超えています",
+        u"0012: CGデータがロードされていません",
+        u"0013: スプライトが作成されていません",
+        u"0014: メニューが見つかりません",
+        u"0015: 文字列以外で全角文字が使われています",
+    };
+    for (std::uint32_t code = 0; code < 16; ++code) EXPECT_EQ(ScriptErrorText(code), texts[code]);
 }
 
-TEST_F(Interpreter, GoingBackReplaysTheCurrentPageWithItsVariables) {
-    group_.Load("「一」\n\n.PST X + 1\n「二」\n.GRP WAIT 5\n「三」\n");
-    bool asked = false;
-    group_.on_frame = [&](int) {
-        if (!asked) {
-            asked = true;
-            throw ScriptException{ScriptException::kGoBack};
-        }
+// Go back (thrown at the first frame of the wait) replays from the start of the current page,
+// with the variables the page began with.
+TEST_F(Interpreter, GoingBackReplaysTheCurrentPage) {
+    struct Case {
+        const char* script;
+        std::int32_t page;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"「一」\n\n.PST X + 1\n「二」\n.GRP WAIT 5\n「三」\n", -1, {"一", "二", "二", "三"}},
+        {"「一」\n.PST X + 1\n.GRP WAIT 5\n「二」\n", -1, {"一", "一", "二"}},           // before any page: the head
+        {"「一」\n\n.PST X + 1\n「二」\n.GRP WAIT 5\n「三」\n", 1, {"二", "二", "三"}},  // the page resumed at
     };
-    EXPECT_EQ(group_.Run(-1), 0);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"一", "二", "二", "三"}));
-    EXPECT_EQ(Value(u"X"), 1) << "the page began with X = 0";
-    EXPECT_EQ(group_.notes, (std::vector<std::uint32_t>{ScriptStateGroup::kNotifyGoBack}));
-    EXPECT_EQ(group_.end_runs, 1);
-}
-
-TEST_F(Interpreter, GoingBackBeforeAnyPageRestartsTheScript) {
-    group_.Load("「一」\n.PST X + 1\n.GRP WAIT 5\n「二」\n");
-    bool asked = false;
-    group_.on_frame = [&](int) {
-        if (!asked) {
-            asked = true;
-            throw ScriptException{ScriptException::kGoBack};
-        }
-    };
-    group_.Run(-1);
-    EXPECT_EQ(group_.log, (std::vector<std::string>{"一", "一", "二"}));
-    EXPECT_EQ(Value(u"X"), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        StoryGroup group;
+        group.Load(c.script);
+        GetOrCreateVariable(LiveVariables(), u"X", 0);
+        GetOrCreateVariable(VariableSnapshot(), u"X", 40);  // another run's snapshot
+        bool asked = false;
+        group.on_frame = [&](int) {
+            if (!std::exchange(asked, true)) throw ScriptException{ScriptException::kGoBack};
+        };
+        EXPECT_EQ(group.Run(c.page), 0);
+        EXPECT_EQ(group.log, c.log);
+        EXPECT_EQ(Value(u"X"), 1);
+        EXPECT_EQ(group.notes, (std::vector<std::uint32_t>{ScriptStateGroup::kNotifyGoBack}));
+        EXPECT_EQ(group.end_runs, 1);
+    }
 }
 
 TEST_F(Interpreter, BeginRunRecordsTheScriptTitleOnce) {

@@ -68,26 +68,37 @@ TEST_F(Tables, NumbersWithoutAJumpEntryAreAClearError) {
 
 TEST_F(Tables, TheFirstTableThatHoldsWinsInFileOrder) {
     Load("#3\nT1\nA == 1\nB >> 5\n#3\nT2\nA << 2\n#3\nLAST\n");
+    GetOrCreateVariable(LiveVariables(), u"B", 9);
     DeclareJudgeOperands(group_);
-    EXPECT_EQ(Target(3), u"T2") << "A and B were declared 0: only the second table holds";
+    for (const char16_t* literal : {u"1", u"2", u"5"})
+        EXPECT_EQ(FindVariable(LiveVariables(), VariableNode::kNumber, literal), nullptr);
+    const VariableNode* a = FindVariable(LiveVariables(), VariableNode::kNumber, u"A");
+    ASSERT_NE(a, nullptr) << "operands are declared";
+    EXPECT_EQ(a->value, 0);
+    EXPECT_EQ(FindVariable(LiveVariables(), VariableNode::kNumber, u"B")->value, 9)
+        << "a declared name keeps its value";
+    EXPECT_EQ(Target(3), u"T2");
     GetOrCreateVariable(LiveVariables(), u"A", 1);
-    GetOrCreateVariable(LiveVariables(), u"B", 6);
     EXPECT_EQ(Target(3), u"T1");
     GetOrCreateVariable(LiveVariables(), u"A", 7);
     EXPECT_EQ(Target(3), u"LAST") << "a table with no entries always holds";
 }
 
-TEST_F(Tables, OperatorsCompareSigned32BitValues) {
-    Load("#1\nT1\nN <= 0\nM >= 0\nN <> M\n#2\nT1\nN > 0\n");
-    GetOrCreateVariable(LiveVariables(), u"N", -5);
-    GetOrCreateVariable(LiveVariables(), u"M", 0);
-    EXPECT_EQ(Target(1), u"T1");
-    // N <> M no longer holds, so table 1 fails and jump entry 1 (J1, no such label) is used.
-    GetOrCreateVariable(LiveVariables(), u"N", 0);
-    EXPECT_EQ(FailureText(1), u"ラベルが見つかりません。[J1]");
-    // A single '>' followed by a blank is no operator: the entry never holds.
-    GetOrCreateVariable(LiveVariables(), u"N", 100);
-    EXPECT_EQ(FailureText(2), u"ラベルが見つかりません。[J2]");
+TEST_F(Tables, OperatorsCompareSigned32BitValuesAtTheirBoundaries) {
+    // Whether N op M holds for N < M, N = M and N > M (with -1 < 0, so unsigned compares fail).
+    const std::pair<const char*, std::string> cases[] = {
+        {"==", "010"}, {"=!", "010"}, {"<<", "100"}, {">>", "001"},
+        {"<=", "110"}, {">=", "011"}, {"<>", "101"}, {"> ", "000"},
+    };
+    const std::pair<std::int32_t, std::int32_t> values[] = {{-1, 0}, {-7, -7}, {0, -1}};
+    for (const auto& [op, holds] : cases) {
+        Load(std::string("#3\nT1\nN ") + op + " M\n");
+        for (int i = 0; i < 3; ++i) {
+            GetOrCreateVariable(LiveVariables(), u"N", values[i].first);
+            GetOrCreateVariable(LiveVariables(), u"M", values[i].second);
+            EXPECT_EQ(Target(3), holds[i] == '1' ? u"T1" : u"J3") << op << " case " << i;
+        }
+    }
 }
 
 TEST(ParseJumpTable, HeaderRuleAndStoredRest) {
@@ -114,6 +125,8 @@ TEST(ParseJumpTable, FaultsAreReportedWithFileAndLine) {
         {JumpLines() + "#\nT\n", 21, u"書式が違います"},
         {JumpLines() + "#1\n\n", 23, u"書式が違います"},
         {JumpLines() + "#1\nT\nA ==\nB\n", 23, u"書式が違います"},
+        {JumpLines() + "#1\nT\nA\nB == 1\n", 23, u"書式が違います"},
+        {JumpLines() + "#1\nT\nA =\n", 23, u"書式が違います"},
         {JumpLines() + nine_entries, 31, u"判定テーブルの条件は8個までです"},
     };
     for (const Case& c : cases) {

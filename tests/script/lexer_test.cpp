@@ -108,15 +108,22 @@ TEST(ByteReader, CommentsRunToTheLineEnd) {
     EXPECT_EQ(read, "a/b\nd");
 }
 
-TEST(LexerState, HeaderRuleSkips128BytesOnlyWhenTheyExist) {
-    std::string with_header(128, '\0');
-    with_header += ".GRP A\n";
-    EXPECT_EQ(Tokens(with_header), (std::vector<int>{kTokenGrp, kTokenWord, kTokenEol, kTokenEnd}));
-
-    // A short text whose first byte is 0: nothing to read, and no read past its end.
-    const std::string short_text("\0.GRP", 5);
-    EXPECT_EQ(Tokens(short_text), (std::vector<int>{kTokenEnd}));
-    EXPECT_EQ(Tokens(std::string_view()), (std::vector<int>{kTokenEnd}));
+TEST(ScriptLexer, TokenSequences) {
+    const std::vector<int> grp_line{kTokenGrp, kTokenWord, kTokenEol, kTokenEnd};
+    const std::pair<std::string, std::vector<int>> cases[] = {
+        {std::string(128, '\0') + ".GRP A\n", grp_line},  // a first byte 0 skips a 128-byte header
+        {std::string("\0.GRP", 5), {kTokenEnd}},          // too short for one: no read past its end
+        {"", {kTokenEnd}},
+        {".GRP A // note\n", grp_line},  // a comment leaves the line end
+        {"// only a comment\n", {kTokenEol, kTokenEnd}},
+        {"/// three\n", {kTokenEol, kTokenEnd}},
+        {"/ x\n", {'/', kTokenWord, kTokenEol, kTokenEnd}},
+        {".GRP A", grp_line},  // an input ending inside a line gives one line end
+        {Cp932("「文」"), {kTokenText, kTokenEol, kTokenEnd}},
+        {".GRP A\n", grp_line},
+        {"   ", {kTokenEnd}},  // blanks alone begin no line
+    };
+    for (const auto& [text, tokens] : cases) EXPECT_EQ(Tokens(text), tokens) << text;
 }
 
 TEST(ScriptLexer, CommandLinesGiveKeywordsWordsAndCharacters) {
@@ -155,12 +162,7 @@ TEST(ScriptLexer, UnknownKeywordRaisesWithItsLine) {
     }
 }
 
-TEST(ScriptLexer, CommentsLeaveTheLineEnd) {
-    EXPECT_EQ(Tokens(".GRP A // note\n"), (std::vector<int>{kTokenGrp, kTokenWord, kTokenEol, kTokenEnd}));
-    EXPECT_EQ(Tokens("// only a comment\n"), (std::vector<int>{kTokenEol, kTokenEnd}));
-    EXPECT_EQ(Tokens("/// three\n"), (std::vector<int>{kTokenEol, kTokenEnd}));
-    EXPECT_EQ(Tokens("/ x\n"), (std::vector<int>{'/', kTokenWord, kTokenEol, kTokenEnd}));
-
+TEST(ScriptLexer, FourSlashesMakeACommentLineToken) {
     auto slash_line = LexAll("//// four //\n");
     ASSERT_EQ(slash_line.size(), 3u);
     EXPECT_EQ(slash_line[0].token, kTokenSlashLine);
@@ -199,13 +201,6 @@ TEST(ScriptLexer, ConsecutiveFullWidthLinesJoinIntoOneMessage) {
     EXPECT_EQ(tokens[1].token, kTokenEol);
     EXPECT_EQ(tokens[1].line, 3u);
     EXPECT_EQ(tokens[2].token, kTokenGrp);
-}
-
-TEST(ScriptLexer, AnInputEndingInsideALineGivesOneLineEnd) {
-    EXPECT_EQ(Tokens(".GRP A"), (std::vector<int>{kTokenGrp, kTokenWord, kTokenEol, kTokenEnd}));
-    EXPECT_EQ(Tokens(Cp932("「文」")), (std::vector<int>{kTokenText, kTokenEol, kTokenEnd}));
-    EXPECT_EQ(Tokens(".GRP A\n"), (std::vector<int>{kTokenGrp, kTokenWord, kTokenEol, kTokenEnd}));
-    EXPECT_EQ(Tokens("   "), (std::vector<int>{kTokenEnd})) << "blanks alone begin no line";
 }
 
 }  // namespace

@@ -150,25 +150,41 @@ TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
     EXPECT_EQ(0, std::memcmp(big.data(), whole.data(), 1000));
 }
 
-// Damage anywhere in the audio pages ends or shortens the stream; reading never hangs, never
-// reads or writes outside the buffer, and a looping read still fills every byte asked for.
-TEST_F(OggStreamTest, DamagedStreamsEndInsteadOfHanging) {
+// Damage in the audio pages, read once non-looping and once looping into a buffer of twice the
+// stream's length: the stream is refused at Open, or gives silence, or plays its intact part up
+// to the damage (a looping read then starts that part again), and the rest is silence.
+TEST_F(OggStreamTest, DamagedStreamsAreRefusedOrPlayTheirIntactPart) {
+    enum Outcome { kRefused, kSilent, kIntactPart };
     const auto& good = Stereo(1.0);
-    for (std::size_t at : {good.size() / 3, good.size() / 2, good.size() - 300}) {
+    const auto whole = DecodeAll(good);
+    const std::pair<std::size_t, Outcome> cases[] = {
+        {good.size() / 3, kRefused}, {good.size() / 2, kSilent}, {good.size() - 300, kIntactPart}};
+    for (auto [at, outcome] : cases) {
+        auto damaged = good;
+        for (std::size_t k = 0; k < 64; ++k) damaged[at + k] ^= static_cast<std::uint8_t>(0x5A + k);
         for (bool loop : {false, true}) {
-            auto damaged = good;
-            for (std::size_t k = 0; k < 64; ++k) damaged[at + k] ^= static_cast<std::uint8_t>(0x5A + k);
+            SCOPED_TRACE(testing::Message() << at << (loop ? " looping" : ""));
             auto control = OpenControl(damaged);
-            if (!control) continue;  // damage that hides the stream's end fails at Open
+            ASSERT_EQ(!control, outcome == kRefused);
+            if (!control) continue;
             StreamChannel channel;
             Prepare(channel, *control, loop);
-            std::vector<std::uint8_t> buffer(control->GetTotalBytes() * 2 + 4);
+            const std::uint32_t total = control->GetTotalBytes();
+            std::vector<std::uint8_t> buffer(total * 2 + 4, 0xAA);
             const std::uint32_t got =
                 control->ReadPCM(&channel, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-            EXPECT_LE(got, buffer.size());
-            if (!loop) {
-                EXPECT_LE(got, control->GetTotalBytes());
+            std::size_t sound = 0;
+            if (outcome == kIntactPart) {
+                ASSERT_LT(total, whole.size());
+                EXPECT_EQ(0, std::memcmp(buffer.data(), whole.data(), total));
+                if (loop) EXPECT_EQ(0, std::memcmp(buffer.data() + total, whole.data(), total));
+                sound = loop ? buffer.size() : total;
             }
+            EXPECT_EQ(got, sound);
+            EXPECT_EQ(std::count(buffer.begin() + static_cast<long>(sound), buffer.end(), 0),
+                      static_cast<long>(buffer.size() - sound))
+                << "silence after the sound";
+            EXPECT_EQ((channel.flags & kStreamSourceEnded) != 0, !loop);
         }
     }
     // A cut stream ends at its last whole page.

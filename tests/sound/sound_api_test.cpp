@@ -12,13 +12,9 @@ namespace {
 using namespace soundtest;
 
 TEST(SoundApiTest, VolumeToAttenuationIsAThousandTimesLog10OfTheShare) {
-    EXPECT_EQ(VolumeToAttenuation(-5), -10000);
-    EXPECT_EQ(VolumeToAttenuation(0), -10000);
-    EXPECT_EQ(VolumeToAttenuation(1), -2406);
-    EXPECT_EQ(VolumeToAttenuation(128), -299);
-    EXPECT_EQ(VolumeToAttenuation(254), -1);
-    EXPECT_EQ(VolumeToAttenuation(255), 0);
-    EXPECT_EQ(VolumeToAttenuation(300), 0);
+    const std::pair<int, int> cases[] = {{-5, -10000}, {0, -10000}, {1, -2406}, {128, -299},
+                                         {254, -1},    {255, 0},    {300, 0}};
+    for (auto [volume, attenuation] : cases) EXPECT_EQ(VolumeToAttenuation(volume), attenuation) << volume;
 }
 
 TEST(SoundApiTest, DisabledSoundStaysCallableAndDoesNothing) {

@@ -73,15 +73,25 @@ TEST_F(WaveParseTest, RejectsHeadersAndShortFormats) {
     EXPECT_EQ(Parse(std::vector<std::uint8_t>(good.begin(), good.begin() + 11)), 0);
     EXPECT_EQ(Parse({}), 0);
 
-    // A "fmt " chunk of 12 bytes cannot hold a format.
-    auto short_format = good;
-    SetU32(short_format, FindChunk(good, "fmt ") + 4, 12);
-    EXPECT_EQ(Parse(short_format), 0);
-    EXPECT_EQ(reports_.debug, std::u16string(u"Could not parse wave resource!\n")
-                                  .append(u"Could not parse wave resource!\n")
-                                  .append(u"Could not parse wave resource!\n")
-                                  .append(u"Could not parse wave resource!\n")
-                                  .append(u"Could not parse wave resource!\n"));
+    std::u16string expected_debug;
+    for (int i = 0; i < 4; ++i) expected_debug += u"Could not parse wave resource!\n";
+    EXPECT_EQ(reports_.debug, expected_debug);
+}
+
+TEST_F(WaveParseTest, AFormatChunkNeedsFourteenBytes) {
+    // The first `size` bytes of a 16-bit mono format, padded to an even length.
+    const std::uint8_t format[16] = {1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0};
+    for (std::uint32_t size = 12; size <= 16; ++size) {
+        std::vector<std::uint8_t> image = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+        image.resize(20 + size + size % 2);
+        SetU32(image, 16, size);
+        std::memcpy(image.data() + 20, format, size);
+        image.insert(image.end(), {'d', 'a', 't', 'a', 4, 0, 0, 0, 1, 2, 3, 4});
+        SetU32(image, 4, static_cast<std::uint32_t>(image.size() - 8));
+        EXPECT_EQ(Parse(image), size >= 14 ? 1 : 0) << size;
+        EXPECT_EQ(data_size_, size >= 14 ? 4u : 0u) << size;
+        if (size >= 14) EXPECT_EQ(format_.block_align, 2) << size;
+    }
 }
 
 TEST_F(WaveParseTest, EveryChunkMustFitInsideTheImageAndTheRiffSize) {
