@@ -13,7 +13,7 @@
 #include "lib/profile.h"
 #include "lib/report.h"
 #include "lib/text.h"
-#include "lib/text_cut.h"
+#include "lib/text_field.h"
 
 SettingsBlockRecord SettingsBlock;
 std::int32_t RefreshRate = 0;
@@ -104,7 +104,7 @@ void ReadBaseColor(std::u16string_view value) {
 
 void ReadFontName(std::u16string_view value) {
     if (value.empty()) value = kDefaultFontName;
-    const std::size_t fits = Utf16CutLength(value, SettingsBlockRecord::kFontNameUnits - 1);
+    const std::size_t fits = FitUtf16(value, SettingsBlockRecord::kFontNameUnits);
     std::fill(std::begin(SettingsBlock.font_name), std::end(SettingsBlock.font_name), u'\0');
     StrCopy16(SettingsBlock.font_name, SettingsBlockRecord::kFontNameUnits, value.substr(0, fits));
 }

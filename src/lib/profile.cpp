@@ -12,7 +12,7 @@
 
 #include "lib/diskfile.h"
 #include "lib/text.h"
-#include "lib/text_cut.h"
+#include "lib/text_field.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ std::u16string ValueOf(std::u16string_view text) {
     text = Trim(text);
     if (text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'') && text.back() == text.front())
         text = text.substr(1, text.size() - 2);
-    return std::u16string(text.substr(0, Utf16CutLength(text, ProfileFile::kValueUnits)));
+    return std::u16string(text.substr(0, FitUtf16(text, ProfileFile::kValueUnits + 1)));
 }
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
