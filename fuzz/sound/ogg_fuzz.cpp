@@ -63,6 +63,14 @@ void FixPageChecksums(std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
+// libvorbisfile 1.3.7 loses a few bytes (its list of stream serial numbers) when opening fails
+// while it reads the headers of a second logical stream, a known upstream fault outside our
+// code. The library ships without symbols, so the leak can only be named by its module: only
+// allocations made beneath a libvorbisfile frame are excused, and every other leak, ours
+// included, still fails the run. The fuzzer and the sanitizer replay of the corpus both read
+// this list.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libvorbisfile.so\n"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* raw, std::size_t raw_size) {
     std::vector<std::uint8_t> bytes(raw, raw + raw_size);
     FixPageChecksums(bytes);

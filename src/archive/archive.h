@@ -74,6 +74,17 @@ protected:
     ~IArchiveFile() = default;
 };
 
+// Where a whole-entry decoder puts its bytes.
+class DecodeSink {
+public:
+    // Room for the bytes from `produced` on (a buffer may grow here); empty once it may hold
+    // no more.
+    virtual std::span<std::uint8_t> Room(std::uint64_t produced) = 0;
+
+protected:
+    ~DecodeSink() = default;
+};
+
 // A whole entry decoded at once.
 class ICompressedFile : public IUnknown {
 public:
@@ -81,8 +92,12 @@ public:
     virtual std::uint64_t GetSize() = 0;        // decoded size
     virtual std::uint64_t GetStoredSize() = 0;  // stored size
     // Fills buffer (GetSize() bytes) and returns the bytes produced; anything but GetSize()
-    // means the stored data is short or corrupt. Never writes past GetSize() bytes.
+    // means the stored data is short, corrupt or decodes further. Never writes past GetSize()
+    // bytes.
     virtual std::uint64_t ReadAll(void* buffer) = 0;
+    // The same into a sink, asked for room as bytes arrive and never beyond GetSize(), so that a
+    // growing buffer follows what the data really decodes to, not what the index declares.
+    virtual std::uint64_t ReadAllInto(DecodeSink& sink) = 0;
 
 protected:
     ~ICompressedFile() = default;
@@ -109,8 +124,18 @@ ComPtr<IArchive> OpenArchive5(std::u16string_view path);
 ComPtr<IArchive> OpenArchive6(std::u16string_view path);
 // A folder used as an archive; null when it does not exist.
 ComPtr<IArchive> OpenDirArchive(std::u16string_view folder);
+// The same two openers for a path in the file system's own bytes, which need not be UTF-8
+// (a command-line argument is passed on as it is).
+ComPtr<IArchive> OpenSafArchiveNative(const std::string& path);
+ComPtr<IArchive> OpenDirArchiveNative(const std::string& folder);
 
-// The decoded bytes of an entry; nullopt when it is missing, short or corrupt.
+// Whole loads refuse entries that declare more than this: no game file comes near it, and a
+// damaged or hostile index must not make the program take gigabytes.
+inline constexpr std::uint64_t kMaxEntryLoadBytes = std::uint64_t{512} << 20;
+
+// The decoded bytes of an entry; nullopt when it is missing, short, corrupt, decodes further
+// than its declared size, or declares more than kMaxEntryLoadBytes. The buffer grows as the
+// bytes are decoded.
 std::optional<std::vector<std::uint8_t>> LoadArchiveEntry(IArchive& archive, std::u16string_view name);
 // The same into the caller's buffer; returns the decoded size, nullopt also when it does not fit.
 std::optional<std::uint64_t> LoadArchiveEntry(IArchive& archive, std::u16string_view name,

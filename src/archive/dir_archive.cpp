@@ -41,7 +41,7 @@ std::optional<std::string> MatchInFolder(const std::string& folder, const std::s
 
 class CDirArchive final : public CComImpl<IArchive> {
 public:
-    explicit CDirArchive(std::u16string root) : root_(std::move(root)), root_utf8_(Utf16ToUtf8(root_)) {}
+    explicit CDirArchive(std::string root) : root_(std::move(root)) {}
 
     bool Exists(std::u16string_view path) override { return Resolve(path).has_value(); }
 
@@ -77,9 +77,13 @@ public:
 
 private:
     // The disk path of an entry, each component matched ignoring case; '/' or '\' separate.
+    // Only names inside the folder exist: an absolute name, a ".." component or a NUL (which
+    // would cut the path the system sees) is no entry.
     std::optional<std::string> Resolve(std::u16string_view path) const {
         std::string relative = Utf16ToUtf8(path);
-        std::string full = root_utf8_;
+        if (relative.empty() || relative[0] == '/' || relative[0] == '\\' || relative.find('\0') != std::string::npos)
+            return std::nullopt;
+        std::string full = root_;
         std::size_t start = 0;
         bool any = false;
         while (start <= relative.size()) {
@@ -88,6 +92,7 @@ private:
             std::string part = relative.substr(start, end - start);
             start = end + 1;
             if (part.empty() || part == ".") continue;
+            if (part == "..") return std::nullopt;
             if (any) full.push_back('/');
             auto match = MatchInFolder(full, part);
             if (!match) return std::nullopt;
@@ -98,20 +103,21 @@ private:
         return full;
     }
 
-    std::u16string root_;  // absolute, ends in '/'
-    std::string root_utf8_;
+    std::string root_;  // absolute, ends in '/', in the file system's own bytes
 };
 
 }  // namespace
 
-ComPtr<IArchive> OpenDirArchive(std::u16string_view folder) {
-    std::string utf8 = Utf16ToUtf8(folder);
-    for (char& c : utf8)
+ComPtr<IArchive> OpenDirArchive(std::u16string_view folder) { return OpenDirArchiveNative(Utf16ToUtf8(folder)); }
+
+ComPtr<IArchive> OpenDirArchiveNative(const std::string& folder) {
+    std::string path = folder;
+    for (char& c : path)
         if (c == '\\') c = '/';
     std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(utf8.empty() ? "." : utf8, error);
+    std::filesystem::path absolute = std::filesystem::absolute(path.empty() ? "." : path, error);
     if (error || !std::filesystem::is_directory(absolute, error)) return nullptr;
     std::string root = absolute.string();
     if (root.back() != '/') root.push_back('/');
-    return ComPtr<IArchive>::Adopt(new CDirArchive(Utf8ToUtf16(root)));
+    return ComPtr<IArchive>::Adopt(new CDirArchive(std::move(root)));
 }

@@ -97,8 +97,8 @@ private:
 };
 
 // A pack file on disk of the given version (any of 5 and 6 when none is given).
-ComPtr<IArchive> OpenPackFile(std::u16string_view path, std::optional<std::uint8_t> version) {
-    UniqueFd fd = archive_detail::OpenForReading(Utf16ToUtf8(path));
+ComPtr<IArchive> OpenPackFile(const std::string& path, std::optional<std::uint8_t> version) {
+    UniqueFd fd = archive_detail::OpenForReading(path);
     auto size = fd ? archive_detail::FileSize(fd.get()) : std::nullopt;
     return size ? OpenPackAt(fd.get(), 0, *size, version) : nullptr;
 }
@@ -114,11 +114,13 @@ ComPtr<IArchive> OpenPackAt(int file, std::uint64_t base, std::uint64_t region,
     return ComPtr<IArchive>::Adopt(new CPackArchive(std::move(fd), base, region, std::move(*index)));
 }
 
-ComPtr<IArchive> OpenArchive5(std::u16string_view path) { return OpenPackFile(path, 5); }
-ComPtr<IArchive> OpenArchive6(std::u16string_view path) { return OpenPackFile(path, 6); }
+ComPtr<IArchive> OpenArchive5(std::u16string_view path) { return OpenPackFile(Utf16ToUtf8(path), 5); }
+ComPtr<IArchive> OpenArchive6(std::u16string_view path) { return OpenPackFile(Utf16ToUtf8(path), 6); }
 
-ComPtr<IArchive> OpenSafArchive(std::u16string_view path) {
-    UniqueFd fd = archive_detail::OpenForReading(Utf16ToUtf8(path));
+ComPtr<IArchive> OpenSafArchive(std::u16string_view path) { return OpenSafArchiveNative(Utf16ToUtf8(path)); }
+
+ComPtr<IArchive> OpenSafArchiveNative(const std::string& path) {
+    UniqueFd fd = archive_detail::OpenForReading(path);
     if (!fd) return nullptr;
     std::array<std::uint8_t, 2> start{};
     if (archive_detail::ReadFully(fd.get(), start.data(), start.size()) != start.size()) return nullptr;

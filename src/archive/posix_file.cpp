@@ -7,19 +7,15 @@
 
 #include <cerrno>
 
+#include "lib/diskfile.h"
+
 namespace archive_detail {
 
 UniqueFd::~UniqueFd() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-UniqueFd OpenForReading(const std::string& utf8_path) {
-    UniqueFd fd(::open(utf8_path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return fd;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
-    return fd;
-}
+UniqueFd OpenForReading(const std::string& native_path) { return UniqueFd(OpenRegularFile(native_path).release()); }
 
 UniqueFd DuplicateFd(int fd) { return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0)); }
 

@@ -27,8 +27,9 @@ private:
     int fd_ = -1;
 };
 
-// Opens an existing regular file for reading; empty when it cannot be opened.
-UniqueFd OpenForReading(const std::string& utf8_path);
+// Opens an existing regular file for reading without ever waiting (see OpenRegularFile); empty
+// for anything else.
+UniqueFd OpenForReading(const std::string& native_path);
 // A second descriptor on the same open file (cheaper than opening the path again); reads go
 // through pread, so the shared file offset does not matter.
 UniqueFd DuplicateFd(int fd);

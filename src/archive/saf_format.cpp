@@ -58,21 +58,35 @@ std::optional<std::vector<Entry>> DecodeEntries6(std::span<const std::uint8_t> t
     return entries;
 }
 
-// Every folder reachable from the root must keep its children inside the index, and must be
-// reached once only: a folder met twice means the tree loops (or shares a branch).
-bool TreeIsSound(const std::vector<Entry>& entries) {
+// The lookup key of a child: its folder's index, then its name with ASCII case folded.
+std::u16string ChildKey(std::size_t folder, std::u16string_view name) {
+    std::u16string key(1, static_cast<char16_t>(folder));
+    key.reserve(name.size() + 1);
+    for (char16_t c : name) key.push_back(FoldAscii(c));
+    return key;
+}
+
+// Every folder reachable from the root must keep its children inside the index, and every entry
+// must be reached once only: a folder met twice means the tree loops, an entry met twice that
+// folders share children. Fills the child lookup while it walks.
+bool WalkTree(Index& index) {
+    const std::vector<Entry>& entries = index.entries;
     std::vector<bool> seen(entries.size(), false);
     std::vector<std::size_t> pending{0};
     seen[0] = true;
     while (!pending.empty()) {
-        const Entry& folder = entries[pending.back()];
+        const std::size_t parent = pending.back();
+        const Entry& folder = entries[parent];
         pending.pop_back();
         std::uint64_t end = std::uint64_t{folder.first} + folder.decoded;
         if (end > entries.size()) return false;
         for (std::size_t child = folder.first; child < end; ++child) {
-            if (!entries[child].directory) continue;
             if (seen[child]) return false;
             seen[child] = true;
+            ChildMatch& match = index.children[ChildKey(parent, entries[child].name)];
+            if (match.any < 0) match.any = static_cast<int>(child);
+            if (!entries[child].directory) continue;
+            if (match.folder < 0) match.folder = static_cast<int>(child);
             pending.push_back(child);
         }
     }
@@ -89,13 +103,10 @@ Children ChildrenOf(const Index& index, std::size_t folder) {
     return {index.entries[folder].first, index.entries[folder].decoded};
 }
 
-int FindChild(const Index& index, Children children, std::u16string_view name, bool folder_only) {
-    for (std::size_t i = children.first; i < children.first + children.count; ++i) {
-        const Entry& entry = index.entries[i];
-        if (folder_only && !entry.directory) continue;
-        if (NamesEqual(entry.name, name)) return static_cast<int>(i);
-    }
-    return -1;
+int FindChild(const Index& index, std::size_t folder, std::u16string_view name, bool folder_only) {
+    const auto found = index.children.find(ChildKey(folder, name));
+    if (found == index.children.end()) return -1;
+    return folder_only ? found->second.folder : found->second.any;
 }
 
 // Depth first without recursion: a pack may nest folders thousands deep.
@@ -192,7 +203,7 @@ std::optional<Index> ParseIndex(const Header& header, std::span<const std::uint8
         if (!entries) return std::nullopt;
         index.entries = std::move(*entries);
     }
-    if (!TreeIsSound(index.entries)) return std::nullopt;
+    if (!WalkTree(index)) return std::nullopt;
     return index;
 }
 
@@ -210,13 +221,13 @@ int FindEntry(const Index& index, std::u16string_view path) {
         path.remove_prefix(std::min(end + 1, path.size()));
     }
     if (parts.empty()) return -1;
-    Children children = ChildrenOf(index, 0);
+    std::size_t folder = 0;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        int folder = FindChild(index, children, parts[i], true);
-        if (folder < 0) return -1;
-        children = ChildrenOf(index, static_cast<std::size_t>(folder));
+        const int found = FindChild(index, folder, parts[i], true);
+        if (found < 0) return -1;
+        folder = static_cast<std::size_t>(found);
     }
-    return FindChild(index, children, parts.back(), false);
+    return FindChild(index, folder, parts.back(), false);
 }
 
 std::vector<ArchiveListEntry> EnumerateFiles(const Index& index) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/archive.h"
@@ -51,14 +52,25 @@ struct Entry {
     bool IsCompressed() const { return !directory && decoded != 0; }
 };
 
+// The first child of a folder with a given name (ASCII case folded), and the first such child
+// that is a folder; -1 where there is none.
+struct ChildMatch {
+    int any = -1;
+    int folder = -1;
+};
+
 struct Index {
     Header header;
     std::vector<Entry> entries;  // entry 0 is the root folder
+    // Keyed by the parent folder's index (one unit) then the folded name, so that a lookup
+    // costs the same in a folder of 65,535 files as in one of ten.
+    std::unordered_map<std::u16string, ChildMatch> children;
 };
 
 // Decodes the index that follows the header (scrambled as the header says) and checks its
-// structure: every reachable folder's children lie inside the index, no folder is reached twice
-// (so no loops), and every version 6 name lies inside a terminated name block. nullopt when
+// structure: every reachable folder's children lie inside the index, no entry is reached twice
+// (so no loops, and no folders sharing children, which would make listings grow with the
+// square of the index), and every version 6 name lies inside a terminated name block. nullopt when
 // the bytes are short or the structure is broken.
 std::optional<Index> ParseIndex(const Header& header, std::span<const std::uint8_t> body);
 

@@ -11,6 +11,8 @@
 #include <emmintrin.h>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 #include "dxdraw/library_messages.h"
 #include "dxdraw/picture_decoders.h"
@@ -27,6 +29,7 @@ constexpr long kMaxLibraryMemory = 512L << 20;
 struct JpegErrorManager {
     jpeg_error_mgr library;
     std::jmp_buf jump;
+    int endsOfData = 0;  // times the library found the data at its end
 };
 
 struct JpegProgress {
@@ -45,13 +48,33 @@ void JpegOutputMessage(j_common_ptr cinfo) {
     ShowLibraryMessage(text, u"", u"JPEG Library Error", LibraryMessageKind::Error);
 }
 
-// Warnings (corrupt data the library skipped over, a missing end marker) are traced, not shown.
+// True for a warning that says the entropy-coded data ran out (or was cut by a marker) before
+// the picture was complete, or that the data ended inside the headers or was asked for past its
+// end more than once: the library would fill the rest of the picture with grey and call it
+// done, and to skip a segment longer than the data it would feed itself an end marker for
+// every two bytes. Meeting the end once after the headers, while reading ahead past the last
+// data (a file without its end marker), is not one: the picture is whole.
+bool IsTruncation(j_common_ptr common) {
+    const int code = common->err->msg_code;
+    if (code == JWRN_HIT_MARKER) return true;
+    if (code != JWRN_JPEG_EOF || !common->is_decompressor) return false;
+    const int ends = ++reinterpret_cast<JpegErrorManager*>(common->err)->endsOfData;
+    return reinterpret_cast<j_decompress_ptr>(common)->output_height == 0 || ends > 1;
+}
+
+// Warnings (corrupt data the library skipped over, a missing end marker after the last row) are
+// traced, not shown; data that ends before the picture does fails the decode, as any other
+// truncated picture does, and stops it before it spends time and memory on rows that do not exist.
 void JpegEmitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
     TraceLibraryMessage(u"libjpeg warning: ", text);
     ++cinfo->err->num_warnings;
+    if (IsTruncation(cinfo)) {
+        TraceLibraryMessage(u"libjpeg: ", "the data ends before the picture does, picture refused");
+        std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+    }
 }
 
 void JpegProgressMonitor(j_common_ptr common) {

@@ -14,6 +14,10 @@ namespace {
 using DxDraw::DibBuffer;
 using DxDraw::PaletteEntry;
 
+constexpr const char* kReadPastEnd = "Read beyond the end of the data";
+// Deflate never expands more than 1032 to 1.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
 struct PngSource {
     const std::uint8_t* data;
     std::size_t size;
@@ -31,9 +35,15 @@ struct PngLayout {
 
 void PngReadCallback(png_structp png, png_bytep out, png_size_t count) {
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
-    if (count > source->size - source->position) png_error(png, "Read beyond the end of the data");
+    if (count > source->size - source->position) png_error(png, kReadPastEnd);
     std::memcpy(out, source->data + source->position, count);
     source->position += count;
+}
+
+// Data found too short before the library reads it is reported as the library reports a read
+// past the end.
+void ReportReadPastEnd() {
+    ShowLibraryMessage(kReadPastEnd, u"\n\nOnMemory:\n", u"libpng error", LibraryMessageKind::Error);
 }
 
 [[noreturn]] void PngErrorHandler(png_structp png, png_const_charp message) {
@@ -58,6 +68,14 @@ int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout, PngTarget 
     png_uint_32 width = 0, height = 0;
     int depth = 0, colourType = 0, interlace = 0;
     if (!png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr)) return 0;
+    // The rows are one zlib stream, which gives at most kMaxDeflateRatio bytes per byte: a file
+    // too short for the rows it declares is refused before anything is allocated for them.
+    const auto* source = static_cast<const PngSource*>(png_get_io_ptr(png));
+    const std::uint64_t rowData = std::uint64_t{height} * (png_get_rowbytes(png, info) + 1);
+    if (rowData / kMaxDeflateRatio > source->size - source->position) {
+        ReportReadPastEnd();
+        return 0;
+    }
     const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (depth == 16) png_set_strip_16(png);
 
@@ -157,9 +175,29 @@ private:
     png_infop info_ = nullptr;
 };
 
-// Starts a read of `data`; false when the library cannot be set up.
+// False when a chunk declares more data than the file holds. The library allocates and clears a
+// chunk's declared length before it reads the chunk, so a few bytes that declare a chunk of 2 GB
+// would cost 2 GB. Anything else short (a missing checksum or end chunk) is the library's to find.
+bool ChunksFitInData(const PngSource& source) {
+    constexpr std::size_t kHeader = 8;  // the signature, and each chunk's length and type
+    constexpr std::size_t kChecksum = 4;
+    for (std::size_t at = kHeader; at <= source.size && source.size - at >= kHeader;) {
+        const std::uint8_t* chunk = source.data + at;
+        const std::uint64_t length = png_get_uint_32(chunk);
+        if (length > source.size - at - kHeader) return false;
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0) break;
+        at += kHeader + length + kChecksum;
+    }
+    return true;
+}
+
+// Starts a read of `data`; false when the library cannot be set up or the data is cut short.
 bool StartPng(PngReader& reader, PngSource& source) {
     if (!reader.png() || !reader.info()) return false;
+    if (!ChunksFitInData(source)) {
+        ReportReadPastEnd();
+        return false;
+    }
     png_set_read_fn(reader.png(), &source, PngReadCallback);
     png_set_user_limits(reader.png(), DxDraw::kMaxImageDimension, DxDraw::kMaxImageDimension);
     // Profiles are not used here, so their checks would only add warnings.

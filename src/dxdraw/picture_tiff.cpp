@@ -76,7 +76,13 @@ int TiffErrorHandler(TIFF*, void*, const char* module, const char* format, va_li
     return 1;
 }
 
-int TiffWarningHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+// Warnings stay silent, but one the library gives for a tag it could not read (it drops the tag
+// and goes on: a palette picture cut inside its colour map would come out grey) marks the
+// picture as truncated.
+int TiffWarningHandler(TIFF*, void* user, const char*, const char* format, va_list) {
+    if (user && format && std::strncmp(format, "IO error", 8) == 0) *static_cast<bool*>(user) = true;
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
@@ -214,11 +220,16 @@ DibBuffer LoadTiffAsDib(std::span<const std::uint8_t> data) {
     std::unique_ptr<TIFFOpenOptions, TiffOptionsFree> options(TIFFOpenOptionsAlloc());
     if (!options) return {};
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), TiffErrorHandler, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), TiffWarningHandler, nullptr);
+    bool unreadableTag = false;
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), TiffWarningHandler, &unreadableTag);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(DxDraw::kMaxImageBytes));
     TiffHandle tif(TIFFClientOpenExt("", "r", &memory, TiffReadProc, TiffWriteProc, TiffSeekProc, TiffCloseProc,
                                      TiffSizeProc, TiffMapProc, TiffUnmapProc, options.get()));
     if (!tif) return {};
+    if (unreadableTag) {
+        TraceLibraryMessage(u"libtiff: ", "a tag of the directory lies past the end of the data, picture refused");
+        return {};
+    }
 
     TiffLayout layout;
     if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &layout.width) ||

@@ -10,10 +10,6 @@
 
 namespace {
 
-FileHandle OpenForReading(std::u16string_view path) {
-    return FileHandle(::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
-}
-
 // The size of an open regular file, or nothing.
 std::optional<std::size_t> RegularFileSize(const FileHandle& file) {
     struct stat info {};
@@ -33,20 +29,51 @@ bool ReadExactly(const FileHandle& file, std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-}  // namespace
-
-std::optional<std::vector<std::uint8_t>> LoadDiskFile(std::u16string_view path) {
-    FileHandle file = OpenForReading(path);
+// The whole file in a container of bytes, resized once to the file's size.
+template <class Bytes>
+std::optional<Bytes> LoadWhole(const std::string& native_path, std::size_t max_size) {
+    const FileHandle file = OpenRegularFile(native_path);
     if (!file.valid()) return std::nullopt;
     const std::optional<std::size_t> size = RegularFileSize(file);
-    if (!size) return std::nullopt;
-    std::vector<std::uint8_t> bytes(*size);
-    if (!ReadExactly(file, bytes.data(), bytes.size())) return std::nullopt;
+    if (!size || *size > max_size) return std::nullopt;
+    Bytes bytes(*size, 0);
+    if (!ReadExactly(file, reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size())) return std::nullopt;
     return bytes;
 }
 
+}  // namespace
+
+FileHandle OpenRegularFile(const std::string& native_path) {
+    FileHandle file(::open(native_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file.valid()) return file;
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) return FileHandle();
+    if (!S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        file = FileHandle();
+        errno = error;
+        return file;
+    }
+    // Reads of a regular file never wait anyway; the flag goes so that nothing later sees it.
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return FileHandle();
+    return file;
+}
+
+std::optional<std::vector<std::uint8_t>> LoadDiskFile(std::u16string_view path) {
+    return LoadNativeFile(Utf16ToUtf8(path));
+}
+
+std::optional<std::vector<std::uint8_t>> LoadNativeFile(const std::string& native_path, std::size_t max_size) {
+    return LoadWhole<std::vector<std::uint8_t>>(native_path, max_size);
+}
+
+std::optional<std::string> LoadNativeText(const std::string& native_path, std::size_t max_size) {
+    return LoadWhole<std::string>(native_path, max_size);
+}
+
 std::optional<std::size_t> LoadDiskFile(std::u16string_view path, std::span<std::uint8_t> buffer) {
-    FileHandle file = OpenForReading(path);
+    const FileHandle file = OpenRegularFile(Utf16ToUtf8(path));
     if (!file.valid()) return std::nullopt;
     const std::optional<std::size_t> size = RegularFileSize(file);
     if (!size || *size > buffer.size()) return std::nullopt;

@@ -12,8 +12,13 @@
 #include <string_view>
 #include <vector>
 
-// The whole file, or nothing when it cannot be opened or read to its end.
+// The whole file, read once into its final buffer; nothing when it is not a regular file, is
+// larger than max_size, or cannot be read to its end.
 std::optional<std::vector<std::uint8_t>> LoadDiskFile(std::u16string_view path);
+std::optional<std::vector<std::uint8_t>> LoadNativeFile(const std::string& native_path,
+                                                        std::size_t max_size = SIZE_MAX);
+// The same as text.
+std::optional<std::string> LoadNativeText(const std::string& native_path, std::size_t max_size = SIZE_MAX);
 // Reads the whole file into the caller's buffer and returns its size; nothing when the file
 // cannot be opened, is larger than the buffer, or cannot be read to its end.
 std::optional<std::size_t> LoadDiskFile(std::u16string_view path, std::span<std::uint8_t> buffer);
@@ -43,6 +48,12 @@ public:
 private:
     int descriptor_ = -1;
 };
+
+// Every reader opens files this way: without blocking (a named pipe would otherwise wait for a
+// writer), and only a regular file is kept. Invalid for anything else, with errno set (EISDIR
+// for a folder, EINVAL for a pipe, socket or device). native_path is the file system's own
+// bytes, which need not be UTF-8 (a command-line argument is passed on as it is).
+FileHandle OpenRegularFile(const std::string& native_path);
 
 // Creates the file (or empties an existing one) for writing; invalid when that fails.
 FileHandle CreateFileForWrite(std::u16string_view path);

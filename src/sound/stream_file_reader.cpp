@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "lib/diskfile.h"
 #include "lib/text.h"
 #include "sound/stream_reader.h"
 
@@ -30,10 +31,10 @@ int CStreamFileReader::Open(std::u16string_view path) {
     std::u16string unix_path(path);
     for (char16_t& c : unix_path)
         if (c == u'\\') c = u'/';
-    const int file = ::open(Utf16ToUtf8(unix_path).c_str(), O_RDONLY | O_CLOEXEC);
+    const int file = OpenRegularFile(Utf16ToUtf8(unix_path)).release();
     if (file < 0) return 0;
     struct stat info {};
-    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(file, &info) != 0) {
         ::close(file);
         return 0;
     }

@@ -194,9 +194,7 @@ TEST_F(EntryFiles, LzssEntriesAreBoundedByTheirSize) {
     EXPECT_EQ(std::string(whole->begin(), whole->end()), "ABABAB");
     EXPECT_FALSE(LoadArchiveEntry(*archive, u"short"));
     EXPECT_FALSE(LoadArchiveEntry(*archive, u"cut"));
-    auto first = LoadArchiveEntry(*archive, u"longer");  // stops at the decoded size
-    ASSERT_TRUE(first);
-    EXPECT_EQ(std::string(first->begin(), first->end()), "ABAB");
+    EXPECT_FALSE(LoadArchiveEntry(*archive, u"longer"));  // decodes further than its size
     EXPECT_FALSE(archive->OpenDecompressed(u"impossible"));
 }
 

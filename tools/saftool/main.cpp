@@ -1,8 +1,12 @@
 // saftool: lists, reads, extracts and writes the game's archives.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,13 +43,25 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-// The archive named on the command line, then each --open in turn.
+// The archive named on the command line (its bytes passed on as they are), then each --open in
+// turn. Only a folder or a regular file is opened, so a pipe or device fails at once.
 ComPtr<IArchive> OpenChain(const std::string& path, const std::vector<std::string>& opens, std::string& error) {
-    std::error_code ignored;
-    ComPtr<IArchive> archive =
-        fs::is_directory(path, ignored) ? OpenDirArchive(Utf8ToUtf16(path)) : OpenSafArchive(Utf8ToUtf16(path));
+    struct stat info {};
+    ComPtr<IArchive> archive;
+    if (::stat(path.c_str(), &info) != 0) {
+        error = "cannot open archive " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        archive = OpenDirArchiveNative(path);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = "cannot open archive " + path + ": not a regular file or folder";
+        return nullptr;
+    } else {
+        archive = OpenSafArchiveNative(path);
+    }
     if (!archive) {
-        error = "cannot open archive " + path + " (missing, unreadable, or not a version 5 or 6 pack)";
+        error = "cannot open archive " + path + " (unreadable, or not a version 5 or 6 pack)";
         return nullptr;
     }
     for (const std::string& entry : opens) {
@@ -56,6 +72,23 @@ ComPtr<IArchive> OpenChain(const std::string& path, const std::vector<std::strin
         }
     }
     return archive;
+}
+
+// A whole entry, or the reason it cannot be had.
+std::optional<std::vector<std::uint8_t>> LoadEntry(IArchive& archive, std::u16string_view name, std::string& error) {
+    ComPtr<ICompressedFile> decoder = archive.OpenDecompressed(name);
+    if (!decoder) {
+        error = "cannot open entry (outside the pack, or not a regular file)";
+        return std::nullopt;
+    }
+    if (decoder->GetSize() > kMaxEntryLoadBytes) {
+        error = "entry declares " + std::to_string(decoder->GetSize()) + " bytes, more than the limit of " +
+                std::to_string(kMaxEntryLoadBytes >> 20) + " MiB";
+        return std::nullopt;
+    }
+    auto bytes = LoadArchiveEntry(archive, name);
+    if (!bytes) error = "cannot read entry (truncated, corrupt, or not of its declared size)";
+    return bytes;
 }
 
 // Splits "ARCHIVE [--open ENTRY]... REST..." into its parts.
@@ -84,8 +117,9 @@ int List(IArchive& archive) {
 int Cat(IArchive& archive, const std::string& path) {
     std::u16string name = Utf8ToUtf16(path);
     if (!archive.Exists(name)) return Fail("no such entry: " + path);
-    auto bytes = LoadArchiveEntry(archive, name);
-    if (!bytes) return Fail("cannot read entry (missing, truncated or corrupt): " + path);
+    std::string error;
+    auto bytes = LoadEntry(archive, name, error);
+    if (!bytes) return Fail(error + ": " + path);
     if (std::fwrite(bytes->data(), 1, bytes->size(), stdout) != bytes->size() || std::fflush(stdout) != 0)
         return Fail("cannot write to stdout");
     return 0;
@@ -107,9 +141,10 @@ int Extract(IArchive& archive, const std::string& target) {
             status = Fail("skipped unsafe name: " + path);
             continue;
         }
-        auto bytes = LoadArchiveEntry(archive, entry.path);
+        std::string reason;
+        auto bytes = LoadEntry(archive, entry.path, reason);
         if (!bytes) {
-            status = Fail("cannot read entry: " + path);
+            status = Fail(reason + ": " + path);
             continue;
         }
         const fs::path out_path = fs::path(target) / path;

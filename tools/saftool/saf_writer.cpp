@@ -3,11 +3,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <string>
 
 #include "archive/saf_format.h"
+#include "lib/diskfile.h"
 #include "lib/text.h"
 
 namespace fs = std::filesystem;
@@ -29,12 +32,13 @@ struct Node {
     std::uint32_t first = 0;
 };
 
+// Read once at its final size; a pipe or device in the tree is an error, not a wait.
 std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw PackError("cannot read " + path.string());
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw PackError("cannot read " + path.string());
-    return bytes;
+    std::optional<std::vector<std::uint8_t>> bytes = LoadNativeFile(path.native());
+    if (!bytes)
+        throw PackError("cannot read " + path.string() +
+                        (errno == EINVAL ? " (not a regular file)" : std::string(": ") + std::strerror(errno)));
+    return std::move(*bytes);
 }
 
 bool EndsWithSaf(const std::string& name) {

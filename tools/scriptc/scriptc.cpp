@@ -5,7 +5,11 @@
 //   scriptc FILE...       compile each file and print only the errors
 //
 // A failure prints the system's trace "NAME(LINE): Compile Error: MESSAGE" on stdout and exits 1.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,13 +50,28 @@ void PrintError(const ExceptionHandle& error) {
     Print(Utf16ToUtf8(FormatString(u"%s(%d): Compile Error: %s\n", error.file, error.line, error.message)));
 }
 
+// Far above any game's script (the longest are a few hundred KB), and low enough that a wrong
+// file given by mistake is refused instead of filling memory.
+constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
+
+// The file read once into the string the compiler takes; the path's bytes are used as they are.
 std::optional<std::string> ReadSource(std::string_view path) {
-    std::optional<std::vector<std::uint8_t>> bytes = LoadDiskFile(Utf8ToUtf16(path));
-    if (!bytes) {
-        std::fprintf(stderr, "scriptc: cannot read %.*s\n", static_cast<int>(path.size()), path.data());
-        return std::nullopt;
-    }
-    return std::string(bytes->begin(), bytes->end());
+    const std::string native(path);
+    std::optional<std::string> source = LoadNativeText(native, kMaxScriptBytes);
+    if (source) return source;
+    const int error = errno;
+    struct stat info {};
+    std::string reason;
+    if (::stat(native.c_str(), &info) != 0)
+        reason = std::strerror(errno);
+    else if (!S_ISREG(info.st_mode))
+        reason = "not a regular file";
+    else if (static_cast<std::uint64_t>(info.st_size) > kMaxScriptBytes)
+        reason = "larger than the limit of " + std::to_string(kMaxScriptBytes >> 20) + " MiB for a script";
+    else
+        reason = std::strerror(error);
+    std::fprintf(stderr, "scriptc: cannot read %s: %s\n", native.c_str(), reason.c_str());
+    return std::nullopt;
 }
 
 // Runs `work` on the file's bytes and its base name; false (with the error printed) on failure.
