@@ -151,7 +151,7 @@ private:
     std::u16string text_;
 };
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool zero = false;
     int width = 0;
@@ -160,7 +160,7 @@ struct Spec {
 };
 
 template <class Out>
-void PutPadded(Out& out, const Spec& spec, std::u16string_view body, bool numeric) {
+void PutPadded(Out& out, const Conversion& spec, std::u16string_view body, bool numeric) {
     std::size_t pad = spec.width > 0 && static_cast<std::size_t>(spec.width) > body.size()
                           ? static_cast<std::size_t>(spec.width) - body.size()
                           : 0;
@@ -212,7 +212,7 @@ void FormatInto(Out& out, std::u16string_view format, std::span<const FormatArg>
             out.Put(u'%');
             continue;
         }
-        Spec spec;
+        Conversion spec;
         for (; i < format.size(); ++i) {
             if (format[i] == u'-')
                 spec.left = true;
