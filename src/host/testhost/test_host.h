@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/ui/host.h"
+#include "host/ui/report_sink.h"
 #include "host/video/clock.h"
 
 namespace testhost {
@@ -142,6 +143,10 @@ private:
     TestWindow window_;
     ScriptedModal modal_;
     host::MenuModel menu_;
+    // As with the real host, the program's message boxes go to the modal layer (its scripted
+    // answers) while the host lives.
+    host::ModalReportSink sink_{modal_};
+    ScopedReportSink sink_scope_{&sink_};
 };
 
 }  // namespace testhost
