@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/frame_step.h"
+#include "app/game_cycle.h"
 #include "app/scheduler.h"
 #include "dxdraw/dxinput.h"
 #include "dxdraw/dxsurface.h"
@@ -19,6 +20,7 @@ constexpr int kScreenDepth = 24;
 constexpr float kRepeatInterval = 0.016666668f;  // one auto-repeat step a 60th of a second
 
 void ResetRecords() {
+    ResetGameCycle();
     ResetFrameState();
     ResetThreadSlots();
     DxDraw::SurfacesLostWhileInactive = 0;

@@ -1,0 +1,94 @@
+#include "app/app_script.h"
+
+#include <algorithm>
+
+#include "app/cycle_stand_ins.h"
+#include "app/frame_step.h"
+#include "app/scene_stage.h"
+#include "lib/error.h"
+#include "lib/text_field.h"
+#include "script/pools.h"
+#include "script/text_fold.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr int kStreamChannels = 4;
+
+static_assert(sizeof(ScriptStateNode_App) <= TextScript::kStateNodeBlockSize,
+              "application nodes take their blocks from the story-node pool");
+
+}  // namespace
+
+std::int32_t CycleResultOfRequest(const ScriptException& request, std::int32_t otherwise) {
+    switch (request.code) {
+        case ScriptException::kBackToTitle: return 1;
+        case ScriptException::kLoadSlot: return RequestedLoadSlot + 2;
+        default: return otherwise;
+    }
+}
+
+TextScript::ScriptStateNode* ScriptStateNode_App::Execute() { return TextScript::ScriptStateNode::Execute(); }
+
+void* ScriptStateNode_App::operator new(std::size_t size) {
+    void* block = TextScript::StateNodePool().Alloc(size);
+    if (!block) TextScript::RaisePoolExhausted(u"ScriptStateNode_App");
+    return block;
+}
+
+void ScriptStateNode_App::operator delete(void* block) noexcept {
+    if (block) TextScript::StateNodePool().Free(block);
+}
+
+std::unique_ptr<TextScript::ScriptStateNode> ScriptStateGroup_App::CreateNode() {
+    return std::make_unique<ScriptStateNode_App>(this);
+}
+
+std::int32_t ScriptStateGroup_App::Run(std::int32_t page) {
+    SkipMode = 0;
+    debug_jump_request_ = 0;
+    if (!ScreenSurface) ThrowError(u"app/app_script", __LINE__, 0, 0, u"Run: the runtime has no screen");
+    std::int32_t result = 0;
+    {
+        const SceneStage stage(*ScreenSurface);
+        switch (TextScript::ScriptStateGroup::Run(page)) {
+            case 1: result = 1; break;
+            case 2: result = RequestedLoadSlot + 2; break;
+            default: result = 0; break;
+        }
+    }
+    // One frame shows the scene gone. The views are already down, so a request that arrives in
+    // this frame only changes where the cycle goes next.
+    try {
+        StepFrame();
+    } catch (const ScriptException& request) {
+        result = CycleResultOfRequest(request, result);
+    }
+    return result;
+}
+
+std::intptr_t ScriptStateGroup_App::Notify(std::uint32_t message, std::intptr_t) {
+    if (message != kNotifyGoBack) return 0;
+    for (int channel = 0; channel < kStreamChannels; ++channel) StopChannel(channel);
+    return 1;
+}
+
+void ScriptStateGroup_App::StepFrame() { ::StepFrame(); }
+
+std::uint32_t ScriptStateGroup_App::HeldInput() { return InputState.held; }
+
+void ScriptStateGroup_App::AddSceneName(std::u16string_view name) {
+    std::u16string upper(name);
+    std::transform(upper.begin(), upper.end(), upper.begin(), TextScript::FoldAscii);
+    scene_names_.push_back(std::move(upper));
+}
+
+bool ScriptStateGroup_App::ContainsAppName(std::u16string_view name) const {
+    return std::any_of(scene_names_.begin(), scene_names_.end(),
+                       [name](const std::u16string& entry) { return TextScript::EqualIgnoringCase(entry, name); });
+}
+
+void ScriptStateGroup_App::RequestDebugJump(std::u16string_view label) {
+    CopyField16(debug_jump_label_, label);
+    debug_jump_request_ = 1;
+}

@@ -1,0 +1,65 @@
+// The game's own script group and node: the compiler makes application nodes from the
+// application node pool, and the group's run owns the scene's views while the story runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/script_node.h"
+
+class ScriptStateGroup_App;
+
+class ScriptStateNode_App : public TextScript::ScriptStateNode {
+public:
+    using TextScript::ScriptStateNode::ScriptStateNode;
+
+    // The story commands' interpreter; until it is here every node runs the base behaviour.
+    TextScript::ScriptStateNode* Execute() override;
+
+    // Blocks come from the script layer's story-node pool; an empty pool raises the error
+    // exception, and a constructor that fails gives its block back before the error travels on.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block) noexcept;
+};
+
+class ScriptStateGroup_App : public TextScript::ScriptStateGroup {
+public:
+    static constexpr std::size_t kDebugJumpLabelUnits = 32;  // 31 characters and a terminator
+
+    std::unique_ptr<TextScript::ScriptStateNode> CreateNode() override;
+    // Builds the scene's views, runs the story from `page` (-1: from the head) and takes the
+    // views down again, however the run is left. Returns 0 (the story ended), 1 (back to the
+    // title) or RequestedLoadSlot + 2 (load that slot). A back-to-title or load request that
+    // arrives in the frame after the teardown still decides the result.
+    std::int32_t Run(std::int32_t page) override;
+    // kNotifyGoBack hides the message window at once and stops the four stream channels
+    // (answers 1); every other message answers 0.
+    std::intptr_t Notify(std::uint32_t message, std::intptr_t argument) override;
+    // The application's frame step and the held word of its input record.
+    void StepFrame() override;
+    std::uint32_t HeldInput() override;
+
+    // The scene names the story has reached (kept upper-cased), saved with the global records.
+    void AddSceneName(std::u16string_view name);
+    bool ContainsAppName(std::u16string_view name) const;
+    void ClearSceneNames() { scene_names_.clear(); }
+    const std::vector<std::u16string>& scene_names() const { return scene_names_; }
+
+    // The debug window's jump: a label (cut to 31 characters) and the request to jump to it.
+    void RequestDebugJump(std::u16string_view label);
+    std::u16string_view debug_jump_label() const { return debug_jump_label_; }
+    std::uint32_t debug_jump_request() const { return debug_jump_request_; }
+    void ClearDebugJump() { debug_jump_request_ = 0; }
+
+private:
+    std::vector<std::u16string> scene_names_;
+    char16_t debug_jump_label_[kDebugJumpLabelUnits] = {};
+    std::uint32_t debug_jump_request_ = 0;
+};
+
+// The cycle result a back-to-title or load request stands for; any other request keeps `otherwise`.
+std::int32_t CycleResultOfRequest(const ScriptException& request, std::int32_t otherwise);

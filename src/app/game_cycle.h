@@ -1,0 +1,55 @@
+// One game cycle: compile "iv.txt" and the start script into the game's script group, show the
+// title, start a new game or load a slot, run the story and take everything down again. The
+// start-up calls RunSession with the previous cycle's result until it is 0.
+//
+// Cycle results: 0 end the program, 1 show the title, n >= 2 load slot n - 2 (zero-based)
+// without the title.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+class ScriptStateGroup_App;
+namespace host {
+class MenuModel;
+}
+
+// The screens and save data the cycle calls, which live in a layer above the runtime and are
+// installed by the program's start-up. DefaultGameCycleServices gives what the runtime can do
+// without them.
+struct GameCycleServices {
+    // The title screen: -1 back to the title (cycle result 1), 0 end the program, 1 new game,
+    // n >= 2 load as by cycle mode n; another negative value keeps the mode.
+    std::function<std::int32_t()> run_title;
+    // Restores the game from save slot `number` (1-based): scene state, variables, ResumePage.
+    std::function<void(std::int32_t number)> load_slot;
+    // Reads and writes the records kept across cycles (read pages, scene names, seen pictures).
+    std::function<void(ScriptStateGroup_App&)> load_global;
+    std::function<void(ScriptStateGroup_App&)> save_global;
+    // The window's menu, whose back-to-title and load items a cycle enables; may be null.
+    host::MenuModel* menu = nullptr;
+};
+
+// The title answers "new game"; the other three write a trace that their records are not kept.
+GameCycleServices DefaultGameCycleServices();
+
+// The group of the running cycle, null outside one.
+extern ScriptStateGroup_App* CurrentScript;
+// The page the story starts at; -1 from the head.
+extern std::int32_t ResumePage;
+// Set by the title when the player skips the prologue: the story starts at label PRSK.
+extern std::uint32_t SkipPrologue;
+
+inline constexpr int kMenuBackToTitle = 40003;
+inline constexpr int kMenuLoad = 40011;
+
+// One game cycle (see above). A compile error of either script raises the error exception with the
+// script's name and line. A back-to-title or load request that passes the title, the load or the
+// story becomes result 1 or RequestedLoadSlot + 2; the quiet quit becomes 0; any other error
+// exception travels on. The global records are saved on every way out once the cycle has begun.
+std::int32_t RunSession(std::u16string_view script_name, std::int32_t mode,
+                        const GameCycleServices& services = DefaultGameCycleServices());
+
+// Puts the records above back to their start values (the runtime's start-up and teardown).
+void ResetGameCycle();

@@ -1,0 +1,251 @@
+// The game cycle over the test host: scripts are compiled from a folder archive, the screens
+// above the runtime are scripted services, and requests arrive as the window menu makes them.
+#include "app/game_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_script.h"
+#include "app/cycle_stand_ins.h"
+#include "app/frame_step.h"
+#include "app/runtime.h"
+#include "app/scene_state.h"
+#include "dxdraw/screen_surface.h"
+#include "host/testhost/test_host.h"
+#include "lib/error.h"
+#include "lib/report.h"
+#include "lib/text.h"
+#include "script/variables.h"
+#include "support/capture_reports.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+std::int32_t Var(std::u16string_view name) { return TextScript::EvaluateOperand(name, -99); }
+
+class GameCycle : public ::testing::Test {
+protected:
+    GameCycle() {
+        std::string table;
+        for (int i = 0; i < 20; ++i) table += "J\n";
+        Write("iv.txt", table);
+        ScriptArchive = OpenDirArchive(folder.Path());
+        for (int command : {kMenuBackToTitle, kMenuLoad})
+            host::MenuModel::AddItem(host.menu().AddPopup(u"p"), command, u"x").grayed = true;
+        services.menu = &host.menu();
+        services.load_global = [this](ScriptStateGroup_App& group) {
+            log += "load-global ";
+            group.AddSceneName(u"scene1");
+        };
+        services.save_global = [this](ScriptStateGroup_App& group) {
+            log += "save-global";
+            EXPECT_TRUE(group.ContainsAppName(u"SCENE1"));
+            EXPECT_EQ(CurrentScript, &group);
+            EXPECT_EQ(SceneBaseGroup, nullptr) << "saved after the story's views are gone";
+        };
+        services.load_slot = [this](std::int32_t number) {
+            log += "load-slot " + std::to_string(number) + " ";
+            ResumePage = 2;
+        };
+    }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(folder.path() / name, std::ios::binary) << text;
+    }
+    // Runs one cycle of "start.txt"; "!" and the error's line and message when it throws.
+    std::string Cycle(const std::string& script, std::int32_t mode) {
+        Write("start.txt", script);
+        std::string outcome;
+        try {
+            outcome = std::to_string(RunSession(u"start.txt", mode, services));
+        } catch (const ExceptionHandle& error) {
+            outcome = "!" + std::to_string(error.line) + " " + Utf16ToUtf8(error.message);
+        }
+        EXPECT_EQ(CurrentScript, nullptr);
+        EXPECT_EQ(ScreenSurface->GetFirstChild(), nullptr) << "no scene view is left";
+        return outcome;
+    }
+
+    testsupport::TempFolder folder{"game_cycle"};
+    testhost::TestHost host;
+    ScopedRuntime runtime{host};
+    GameCycleServices services = DefaultGameCycleServices();
+    std::string log;
+};
+
+// Pages: 1 before the PRSK label, 2 before C.
+constexpr const char* kStory = ".PST A = 1\n\n.LAB PRSK\n.PST B = 1\n\n.PST C = 1\n";
+
+TEST_F(GameCycle, TitleChoicesLoadsAndPrologueSkip) {
+    struct Case {
+        std::int32_t mode, title;  // title: the title's answer, or 99 when it must not run
+        bool skip;
+        const char* script;
+        std::string result, log;
+        std::int32_t a, b, c;  // the variables after the cycle (-99: absent)
+        bool load_enabled;
+    };
+    const Case cases[] = {
+        {0, 1, false, kStory, "0", "load-global save-global", 1, 1, 1, true},
+        {1, 1, true, kStory, "0", "load-global save-global", -99, 1, 1, true},
+        {0, 1, true, ".PST A = 1\n\n.PST B = 1\n", "0", "load-global save-global", 1, 1, -99, true},
+        {0, 1, true, "\n.PST A = 1\n.LAB PRSK\n", "!4 ラベルの直前にページ区切りがありません",
+         "load-global save-global", -99, -99, -99, true},
+        {0, -1, false, kStory, "1", "load-global save-global", -99, -99, -99, false},
+        {0, 0, false, kStory, "0", "load-global save-global", -99, -99, -99, false},
+        {1, -7, false, kStory, "0", "load-global save-global", 1, 1, 1, true},
+        {0, 4, false, kStory, "0", "load-global load-slot 3 save-global", -99, -99, 1, true},
+        {5, 99, false, kStory, "0", "load-global load-slot 4 save-global", -99, -99, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.title) + " " + c.script);
+        log.clear();
+        SkipPrologue = 1;  // a cycle clears what an earlier one left
+        services.run_title = [&c] {
+            EXPECT_NE(c.title, 99) << "the title ran";
+            EXPECT_EQ(SkipPrologue, 0u);
+            SkipPrologue = c.skip;
+            return c.title;
+        };
+        host.menu().Gray(kMenuBackToTitle, true);
+        host.menu().Gray(kMenuLoad, true);
+        EXPECT_EQ(Cycle(c.script, c.mode), c.result);
+        EXPECT_EQ(log, c.log);
+        EXPECT_EQ(std::vector<std::int32_t>({Var(u"A"), Var(u"B"), Var(u"C")}),
+                  std::vector<std::int32_t>({c.a, c.b, c.c}));
+        EXPECT_EQ(SkipPrologue, 0u);
+        EXPECT_FALSE(host.menu().IsGrayed(kMenuBackToTitle));
+        EXPECT_EQ(host.menu().IsGrayed(kMenuLoad), !c.load_enabled);
+    }
+}
+
+TEST_F(GameCycle, RequestsErrorsAndQuitDecideTheResultAndStillSave) {
+    struct Case {
+        const char* name;
+        std::function<std::int32_t()> title;
+        std::int32_t pending;  // a request waiting for the first frame step
+        std::string result, log;
+    };
+    const auto request_in_title = [](std::int32_t request) {
+        return [request]() -> std::int32_t {
+            PendingRequest = request;
+            StepFrame();
+            return 1;
+        };
+    };
+    const Case cases[] = {
+        {"title request in the title", request_in_title(kRequestTitle), kRequestNone, "1", "load-global save-global"},
+        {"load request in the title", request_in_title(kRequestLoad), kRequestNone, "8", "load-global save-global"},
+        {"title request in the teardown frame", [] { return 1; }, kRequestTitle, "1", "load-global save-global"},
+        {"load request in the teardown frame", [] { return 1; }, kRequestLoad, "8", "load-global save-global"},
+        {"go-back request in the teardown frame", [] { return 1; }, kRequestGoBack, "0", "load-global save-global"},
+        {"quiet quit", []() -> std::int32_t { ThrowError(u"main", 7, 1, 0, u"Quit"); }, kRequestNone, "0",
+         "load-global save-global"},
+        {"fatal error", []() -> std::int32_t { ThrowError(u"x", 9, 0, 0, u"broken"); }, kRequestNone, "!9 broken",
+         "load-global save-global"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.clear();
+        RequestedLoadSlot = 6;
+        services.run_title = c.title;
+        PendingRequest = c.pending;
+        EXPECT_EQ(Cycle(".PST REPR = 1\n", 0), c.result);
+        EXPECT_EQ(log, c.log);
+    }
+}
+
+TEST_F(GameCycle, ReprSetsOnlyTheLastPagesBitAndTheSceneStateEndsCleared) {
+    for (const char* value : {"0", "1", "5"}) {
+        SCOPED_TRACE(value);
+        std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0x5A});
+        CurrentBgm = {1, "music"};
+        EXPECT_EQ(Cycle(std::string(".PST REPR = 0\n.PST REPR - ") + value + "\n", 0), "0");
+        for (std::size_t i = 0; i + 1 < kSeenFlagBytes; ++i) ASSERT_EQ(SeenFlags[i], 0x5A);
+        EXPECT_EQ(SeenFlags[kSeenFlagBytes - 1], std::string(value) == "0" ? 0x5A : 0x5B);
+        EXPECT_EQ(CurrentBgm.mode, 0);
+        EXPECT_STREQ(CurrentBgm.name, "music") << "clearing a mode keeps the name";
+    }
+}
+
+TEST_F(GameCycle, CompileErrorsNameTheScriptAndLineAndNoCycleBegins) {
+    testsupport::CaptureReports reports;
+    EXPECT_EQ(Cycle(".GRP A\n.NOPE\n", 0), "!2 コマンド名が違います。");
+    EXPECT_EQ(reports.debug, u"start.txt(2): Compile Error: コマンド名が違います。\n");
+    EXPECT_EQ(log, "") << "the global records are neither read nor written";
+    std::filesystem::remove(folder.path() / "iv.txt");
+    EXPECT_NE(Cycle("\n", 0).find("Script: file not found 'iv.txt'"), std::string::npos);
+}
+
+// The story's run with nodes that wait a frame each, as the story commands do.
+class FrameNode : public ScriptStateNode_App {
+public:
+    using ScriptStateNode_App::ScriptStateNode_App;
+    TextScript::ScriptStateNode* Execute() override {
+        EXPECT_EQ(PictureSprite->GetParent(), SceneLayers[0]);
+        EXPECT_FALSE(BlackCoverSprite->IsVisible());
+        EXPECT_EQ(BlackCoverSprite->GetParent(), SceneCoverGroup);
+        group()->StepFrame();
+        return ScriptStateNode_App::Execute();
+    }
+};
+
+class FrameGroup : public ScriptStateGroup_App {
+public:
+    std::unique_ptr<TextScript::ScriptStateNode> CreateNode() override { return std::make_unique<FrameNode>(this); }
+};
+
+TEST_F(GameCycle, StoryRunMapsItsEndsAndTakesItsViewsDown) {
+    struct Case {
+        int frame;  // the frame after which the request is made
+        std::int32_t request;
+        std::string result;
+    };
+    const Case cases[] = {
+        {0, kRequestNone, "0 A=1 B=1 C=1"}, {2, kRequestTitle, "1 A=1 B=1 C=0"},  {2, kRequestLoad, "5 A=1 B=1 C=0"},
+        {4, kRequestLoad, "5 A=1 B=1 C=1"}, {2, kRequestGoBack, "0 A=1 B=1 C=1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frame);
+        TextScript::ClearVariableTable(TextScript::LiveVariables());
+        RequestedLoadSlot = 3;
+        host.test_window().on_frame = [&c, start = host.test_window().frames()](int frame) {
+            if (frame - start == c.frame) PendingRequest = c.request;
+        };
+        std::string outcome;
+        {
+            FrameGroup group;
+            group.Compile(".PST A = 1\n.PST B = 1\n.PST C = 1\n", u"t.txt");
+            outcome = std::to_string(group.Run(-1));
+        }
+        outcome +=
+            " A=" + std::to_string(Var(u"A")) + " B=" + std::to_string(Var(u"B")) + " C=" + std::to_string(Var(u"C"));
+        EXPECT_EQ(outcome, c.result);
+        EXPECT_EQ(ScreenSurface->GetFirstChild(), nullptr);
+        EXPECT_EQ(
+            std::vector<const void*>({SceneBaseGroup, SceneLayers[0], SceneLayers[23], SceneCoverGroup, PictureSprite,
+                                      BlackCoverSprite, WhiteCoverSprite, PictureWorkSurface.Get()}),
+            std::vector<const void*>(8, nullptr));
+    }
+}
+
+TEST_F(GameCycle, StoryViewsGoWhenAFatalErrorLeavesTheRun) {
+    FrameGroup group;
+    group.Compile(".PST A = 1\n.JMP NOWHERE\n", u"t.txt");
+    testsupport::CaptureReports reports;
+    EXPECT_THROW(group.Run(-1), ExceptionHandle);
+    EXPECT_EQ(ScreenSurface->GetFirstChild(), nullptr);
+    EXPECT_EQ(PictureSprite, nullptr);
+}
+
+TEST_F(GameCycle, TheTestHostAnswersTheProgramsBoxesFromItsScript) {
+    host.scripted_modal().AnswerNext(kIdNo);
+    EXPECT_EQ(ShowMessage(u"c", u"t", kMbYesNo), kIdNo);
+    ASSERT_EQ(host.scripted_modal().boxes.size(), 1u);
+    EXPECT_EQ(host.scripted_modal().boxes[0].text, u"t");
+}
+
+}  // namespace
