@@ -5,15 +5,16 @@
 #include <vector>
 
 #include "dxdraw/button_tracker.h"
-#include "dxdraw/dirty_rect_list.h"
 #include "dxdraw/dxdraw_view.h"
 #include "dxdraw/matrix.h"
 #include "lib/utility.h"
+#include "surface_test_util.h"
 
 namespace {
 
 using DxDraw::DxDrawGroup;
 using DxDraw::DxDrawView;
+using surface_test::DirtyPass;
 
 // Records message 77 (answering it with 0), hiding and its own deletion.
 class RecordingView : public DrawView {
@@ -68,16 +69,6 @@ protected:
         DxDraw::FreeMatrixStack();
     }
 
-    std::vector<RECT> DirtyPass(DxDrawGroup& top) {
-        DirtyRectList list(500);
-        list.Reset(DirtyRectList::kSeparateMode);
-        top.HandleMessage(kMsgDirtyPass, 0, reinterpret_cast<std::uintptr_t>(&list));
-        top.HandleMessage(kMsgCommit, 0, 0);
-        std::vector<RECT> rects;
-        for (int i = 0; i < list.Count(); ++i) rects.push_back(list[i]);
-        return rects;
-    }
-
     std::vector<std::string> log;
 };
 
@@ -87,61 +78,44 @@ std::vector<ssView*> Children(const ssGroup& group) {
     return out;
 }
 
-TEST_F(ViewTreeTest, RingsKeepOrderThroughAddAndRemove) {
-    DrawGroup group;
-    RecordingView a("a", &log), b("b", &log), c("c", &log);
-    group.Add(&a);
-    EXPECT_EQ(group.GetFirstChild(), &a);
-    EXPECT_EQ(group.GetLastChild(), &a);
-    EXPECT_EQ(a.GetNextSibling(), nullptr);
-    EXPECT_EQ(a.GetPrevSibling(), nullptr);
-    group.Add(&b);
-    group.Add(&c);
-    EXPECT_EQ(Children(group), (std::vector<ssView*>{&a, &b, &c}));
-    EXPECT_EQ(c.GetPrevSibling(), &b);
-
-    group.Remove(&c);  // the last: its predecessor becomes the last
-    EXPECT_EQ(group.GetLastChild(), &b);
-    EXPECT_EQ(c.GetParent(), nullptr);
-    group.Remove(&a);
-    group.Remove(&b);
-    EXPECT_EQ(group.GetFirstChild(), nullptr);
-}
-
-TEST_F(ViewTreeTest, AddingAViewThatIsInAGroupMovesIt) {
+TEST_F(ViewTreeTest, RingsKeepOrderThroughAddMoveRemoveAndDelete) {
     DrawGroup first, second;
     RecordingView a("a", &log), b("b", &log), c("c", &log);
     first.Add(&a);
+    EXPECT_EQ(first.GetLastChild(), &a);
+    EXPECT_EQ(a.GetNextSibling(), nullptr);
+    EXPECT_EQ(a.GetPrevSibling(), nullptr);
     first.Add(&b);
+    first.Add(&c);
+    EXPECT_EQ(Children(first), (std::vector<ssView*>{&a, &b, &c}));
+    EXPECT_EQ(c.GetPrevSibling(), &b);
+    first.Remove(&c);  // the last: its predecessor becomes the last
+    EXPECT_EQ(first.GetLastChild(), &b);
+    EXPECT_EQ(c.GetParent(), nullptr);
+
     second.Add(&c);
-    EXPECT_TRUE(second.Add(&a));
+    EXPECT_TRUE(second.Add(&a));  // a view in another group moves
     EXPECT_EQ(Children(first), (std::vector<ssView*>{&b}));
     EXPECT_EQ(Children(second), (std::vector<ssView*>{&c, &a}));
     EXPECT_TRUE(a.IsVisible());
-
     EXPECT_TRUE(second.Add(&c));  // to the end of its own group
     EXPECT_EQ(Children(second), (std::vector<ssView*>{&a, &c}));
-
     second.Add(&first);
     EXPECT_FALSE(first.Add(&second)) << "a group cannot go below itself";
     EXPECT_FALSE(first.Add(&first));
     second.Remove(&first);
-}
-
-TEST_F(ViewTreeTest, DeletingAnAttachedViewLeavesTheRingWhole) {
-    DrawGroup group;
-    RecordingView a("a", &log), c("c", &log);
-    group.Add(&a);
     {
-        RecordingView b("b", &log);
-        group.Add(&b);
-        group.Add(&c);
-        group.SetFocus(&b);
+        RecordingView d("d", &log);
+        second.Add(&d);
+        second.Add(&c);
+        second.SetFocus(&d);
     }
-    EXPECT_EQ(Children(group), (std::vector<ssView*>{&a, &c}));
-    EXPECT_EQ(group.GetFocus(), &c);
-    group.Remove(&a);
-    group.Remove(&c);
+    EXPECT_EQ(Children(second), (std::vector<ssView*>{&a, &c})) << "a deleted view leaves the ring whole";
+    EXPECT_EQ(second.GetFocus(), &c);
+    first.Remove(&b);
+    second.Remove(&a);
+    second.Remove(&c);
+    EXPECT_EQ(second.GetFirstChild(), nullptr);
 }
 
 TEST_F(ViewTreeTest, FocusMovesOnDetachAndSetsTheFlag) {
@@ -340,17 +314,12 @@ TEST(ButtonTrackerTest, SelectionFollowsThePointer) {
     const RECT buttons[] = {{0, 0, 10, 10}, {20, 0, 30, 10}};
     ButtonTracker t;
     t.Reset();
-    EXPECT_EQ(t.Update(buttons, 2, 5, 5, nullptr), 0);
-    EXPECT_EQ(t.changed, 1);
-    EXPECT_EQ(t.Update(buttons, 2, 5, 5, nullptr), 0);
-    EXPECT_EQ(t.changed, 0);
-    EXPECT_EQ(t.Update(buttons, 2, 25, 5, nullptr), 1);
-    EXPECT_EQ(t.changed, 1);
-    EXPECT_EQ(t.Update(buttons, 2, 15, 5, nullptr), -1);
-    EXPECT_EQ(t.changed, 1);
-    EXPECT_EQ(t.Update(buttons, 2, 16, 5, nullptr), -1);
-    EXPECT_EQ(t.changed, 0) << "leaving every button changes the selection once";
-
+    // Leaving every button changes the selection once.
+    const struct { int x, selected, changed; } moves[] = {{5, 0, 1}, {5, 0, 0}, {25, 1, 1}, {15, -1, 1}, {16, -1, 0}};
+    for (const auto& m : moves) {
+        EXPECT_EQ(t.Update(buttons, 2, m.x, 5, nullptr), m.selected) << m.x;
+        EXPECT_EQ(t.changed, m.changed) << m.x;
+    }
     EXPECT_EQ(FindRectAtPoint(buttons, 2, 10, 5), -1) << "right edges are outside";
 }
 
