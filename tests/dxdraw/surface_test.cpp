@@ -202,12 +202,7 @@ TEST_F(Surfaces, SpriteBlitsPlaceTheHotSpot) {
     std::mt19937 rng(3);
     ComPtr<DxSurface> dst = MakeSurface(20, 20);
     ComPtr<DxSurface> src = MakeSurface(8, 8, &rng);
-    TEXANIM t;
-    t.width = 3;
-    t.height = 2;
-    t.hotX = 2;
-    t.hotY = 1;
-    t.source = RECT{4, 5, 7, 7};
+    const TEXANIM t{3, 2, 2, 1, {4, 5, 7, 7}};
     EXPECT_EQ(dst->BlitSprite(10, 10, src.Get(), &t, nullptr, nullptr), 1);
     EXPECT_EQ(dst->GetDirtyRect(), (RECT{8, 9, 11, 11}));
     EXPECT_EQ(PixelAt(*dst, 8, 9), PixelAt(*src, 4, 5));

@@ -9,6 +9,7 @@
 #include "dxdraw/dxfont.h"
 #include "dxdraw/dxsurface.h"
 #include "picture_test_util.h"
+#include "surface_test_util.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ using Pixel = picture_test::Rgba;
 
 class SquareFont : public host::GlyphFont {
 public:
-    explicit SquareFont(int height) : height_(height) {}
+    SquareFont(int height, int* draws) : height_(height), draws_(draws) {}
     int CellHeight() const override { return height_; }
     int Ascent() const override { return height_; }
     std::string FamilyName() const override { return "Square"; }
@@ -33,19 +34,17 @@ public:
             for (int x = 0; x < side; ++x) canvas.pixels[y * canvas.pitch + x] = level;
         ++*draws_;
     }
-    int* draws_ = nullptr;
 
 private:
     int height_;
+    int* draws_;
 };
 
 class SquareGlyphs : public host::GlyphSource {
 public:
     std::unique_ptr<host::GlyphFont> OpenFont(const host::FontRequest& request) override {
         faces.push_back(request.face);
-        auto font = std::make_unique<SquareFont>(request.height);
-        font->draws_ = &draws;
-        return font;
+        return std::make_unique<SquareFont>(request.height, &draws);
     }
     std::vector<std::string> faces;
     int draws = 0;
@@ -56,10 +55,7 @@ protected:
     void SetUp() override {
         font = new DxFont(glyphs);
         font->Setup(u"ＭＳ 明朝", 16);
-        surface = DxDraw::CreateSurface(32);
-        surface->SetSize(64, 48);
-        surface->FillRect(nullptr, 0, 0);
-        surface->ClearDirtyRect();
+        surface = surface_test::Plain(64, 48, 0xFF000000);  // transparent black
         text.pFont = font;
         text.box_ = RECT{0, 0, 40, 32};
         text.callback_ = [this](TextData*, DxDraw::DxSurface*, std::uint32_t event, char32_t ch) -> std::uint32_t {
@@ -189,18 +185,19 @@ TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
     EXPECT_EQ(glyphs.draws, 1) << "all copies share one canvas rendering";
 
     // Later copies draw over earlier ones: face over outline over shadow.
-    std::vector<std::vector<int>> expected(64, std::vector<int>(48, 0));
-    for (const POINT& p : c.shadow)
-        expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 2;
-    for (const POINT& p : c.outline)
-        expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 3;
-    for (const POINT& p : c.face) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 1;
+    int expected[64][48] = {};
+    const auto mark = [&](const std::vector<POINT>& points, int colour) {
+        for (const POINT& p : points) expected[10 + p.x][10 + p.y] = colour;
+    };
+    mark(c.shadow, 2);
+    mark(c.outline, 3);
+    mark(c.face, 1);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
             const Pixel p = At(x, y);
             // The copy drawn last dominates (what shows through is 15/255 of the one below).
             const int colour = p.a == 0 ? 0 : (p.r > p.g && p.r > p.b) ? 1 : p.g > p.b ? 2 : 3;
-            ASSERT_EQ(colour, expected[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) << x << "," << y;
+            ASSERT_EQ(colour, expected[x][y]) << x << "," << y;
         }
 
     // A font that was never built has no canvas, so no glyph marks the surface: what is dirty

@@ -161,26 +161,20 @@ TEST_F(ViewTreeTest, DispatchKinds) {
     std::uint32_t count = 0;
     root.HandleMessage(kMsgCount, reinterpret_cast<std::uintptr_t>(&count), 0);
     EXPECT_EQ(count, 5u);
-
-    EXPECT_EQ(root.Dispatch(kDispatchFocusChain, 77, 0, 0), 1u);
-    EXPECT_TRUE(log.empty()) << "no focused child: nobody is reached";
+    using Names = std::vector<std::string>;
+    const auto reached = [&](std::uint32_t kind, std::uintptr_t answer) {
+        log.clear();
+        EXPECT_EQ(root.Dispatch(kind, 77, 0, 0), answer) << kind;
+        return log;
+    };
+    EXPECT_EQ(reached(kDispatchFocusChain, 1), Names{}) << "no focused child: nobody is reached";
     root.SetFocus(&inner);
     inner.SetFocus(&c);
-    EXPECT_EQ(root.Dispatch(kDispatchFocusChain, 77, 0, 0), 0u);
-    EXPECT_EQ(log, (std::vector<std::string>{"c"}));
-
-    log.clear();
-    root.Dispatch(kDispatchFirstChildChain, 77, 0, 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"a"}));
-
-    log.clear();
-    EXPECT_EQ(root.Dispatch(kDispatchBroadcast, 77, 0, 0), 1u);
-    EXPECT_EQ(log, (std::vector<std::string>{"a", "b", "c"}));
-
-    log.clear();
-    EXPECT_EQ(root.Dispatch(kDispatchHitSearch, 77, 0, 0), reinterpret_cast<std::uintptr_t>(static_cast<ssView*>(&a)));
-    EXPECT_EQ(root.Dispatch(9, 77, 0, 0), 1u);
-
+    EXPECT_EQ(reached(kDispatchFocusChain, 0), Names{"c"});
+    EXPECT_EQ(reached(kDispatchFirstChildChain, 0), Names{"a"});
+    EXPECT_EQ(reached(kDispatchBroadcast, 1), (Names{"a", "b", "c"}));
+    EXPECT_EQ(reached(kDispatchHitSearch, reinterpret_cast<std::uintptr_t>(static_cast<ssView*>(&a))), Names{"a"});
+    EXPECT_EQ(reached(9, 1), Names{});
     inner.Remove(&b);
     inner.Remove(&c);
     root.Remove(&a);
@@ -195,9 +189,11 @@ TEST_F(ViewTreeTest, TransformsComposeDownTheTree) {
     outer.SetPosition(100, 100);
     inner.SetPosition(10, 20);
     leaf.SetPosition(3, 4);
-
-    POINT p{1, 1};
-    leaf.LocalToScreen(&p, 1);
+    const auto onScreen = [&](POINT p) {
+        leaf.LocalToScreen(&p, 1);
+        return p;
+    };
+    POINT p = onScreen({1, 1});
     EXPECT_EQ(p, (POINT{114, 125}));
     leaf.ScreenToLocal(&p, 1);
     EXPECT_EQ(p, (POINT{1, 1}));
@@ -206,42 +202,30 @@ TEST_F(ViewTreeTest, TransformsComposeDownTheTree) {
     inner.SetOrigin({5, 5, 0});
     inner.SetScale({2, 2, 1});
     leaf.SetPosition(10, 0);
-    POINT q{};
-    leaf.LocalToScreen(&q, 1);
-    EXPECT_EQ(q, (POINT{110 + 10, 120 - 10}));
-
+    EXPECT_EQ(onScreen({}), (POINT{110 + 10, 120 - 10}));
     inner.SetSize(30, 40);
     RECT screen{};
     inner.GetScreenRect(&screen);
     EXPECT_EQ(screen, (RECT{110, 120, 110 + 60, 120 + 80}));
-
     RECT untouched{1, 2, 3, 4};
     leaf.GetScreenRect(&untouched);
-    EXPECT_EQ(untouched, (RECT{1, 2, 3, 4}));
+    EXPECT_EQ(untouched, (RECT{1, 2, 3, 4})) << "a plain view has no screen rectangle";
 
     // A quarter turn of the group swaps the axes of its children.
     inner.SetScale({1, 1, 1});
     inner.SetOrigin({});
     inner.SetRotation({0, 0, 16384});
     inner.SetTransformFlags(DrawView::kApplyRotation);
-    leaf.SetPosition(10, 0);
-    POINT r{};
-    leaf.LocalToScreen(&r, 1);
-    EXPECT_EQ(r, (POINT{110, 130}));
+    EXPECT_EQ(onScreen({}), (POINT{110, 130}));
 
     // The orbit turns the group's position about its parent's origin, and only with its flag.
     inner.SetRotation({});
     inner.SetOrbit({0, 0, 16384});
     inner.SetTransformFlags(DrawView::kApplyOrbit);
     leaf.SetPosition(0, 0);
-    POINT o{};
-    leaf.LocalToScreen(&o, 1);
-    EXPECT_EQ(o, (POINT{100 - 20, 100 + 10}));
+    EXPECT_EQ(onScreen({}), (POINT{100 - 20, 100 + 10}));
     inner.SetTransformFlags(DrawView::kApplyRotation);
-    o = {};
-    leaf.LocalToScreen(&o, 1);
-    EXPECT_EQ(o, (POINT{110, 120}));
-
+    EXPECT_EQ(onScreen({}), (POINT{110, 120}));
     inner.Remove(&leaf);
     outer.Remove(&inner);
 }
