@@ -38,10 +38,7 @@ TEST(Matrices, QuarterTurnsAndFullTurns) {
     Matrix full = Sample();
     RotateMatrixZ(full, 65536);
     EXPECT_EQ(full, Sample());
-}
-
-TEST(Matrices, RotateXYZIsYThenXThenZ) {
-    Matrix a = Sample(), b = Sample();
+    // The three turns together are Y, then X, then Z.
     RotateMatrixXYZ(a, 1000, 2000, 3000);
     RotateMatrixY(b, 2000);
     RotateMatrixX(b, 1000);

@@ -264,18 +264,15 @@ TEST_F(ViewTreeTest, DirtyRectanglesFollowMovesAndVisibility) {
     box.Detach();
     EXPECT_EQ(top.uncovered, (std::vector<RECT>{{20, 5, 30, 15}}));
     top.Remove(&group);
-}
 
-TEST_F(ViewTreeTest, PlainDrawablesNeverAddANewRectangle) {
-    TopGroup top;
-    DxDrawView view;
-    top.Add(&view);
-    view.SetPosition(7, 8);
+    DxDrawView plain;  // without bounds of its own: never a new rectangle
+    top.Add(&plain);
+    plain.SetPosition(7, 8);
     EXPECT_TRUE(DirtyPass(top).empty());
     RECT at{};
-    view.GetPositionRect(&at);
+    plain.GetPositionRect(&at);
     EXPECT_EQ(at, (RECT{7, 8, 7, 8}));
-    top.Remove(&view);
+    top.Remove(&plain);
 }
 
 TEST(DirtyRectListTest, UnionSeparateAndCapacity) {
