@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "app/frame_step.h"
+#include "app/game_data.h"
+#include "app/scene_views.h"
 #include "app/scheduler.h"
 #include "dxdraw/dxinput.h"
 #include "dxdraw/dxsurface.h"
@@ -19,6 +21,8 @@ constexpr int kScreenDepth = 24;
 constexpr float kRepeatInterval = 0.016666668f;  // one auto-repeat step a 60th of a second
 
 void ResetRecords() {
+    ResetSceneViews();
+    ResetGameData();
     ResetFrameState();
     ResetThreadSlots();
     DxDraw::SurfacesLostWhileInactive = 0;
