@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
-#include "app/cycle_stand_ins.h"
 #include "app/frame_step.h"
+#include "app/game_data.h"
 #include "app/scene_stage.h"
+#include "app/scene_views.h"
+#include "app/script_helpers.h"
 #include "lib/error.h"
 #include "lib/text_field.h"
 #include "script/pools.h"
 #include "script/text_fold.h"
-#include "sound/sound.h"
 
 namespace {
-
-constexpr int kStreamChannels = 4;
 
 static_assert(sizeof(ScriptStateNode_App) <= TextScript::kStateNodeBlockSize,
               "application nodes take their blocks from the story-node pool");
@@ -69,7 +68,7 @@ std::int32_t ScriptStateGroup_App::Run(std::int32_t page) {
 
 std::intptr_t ScriptStateGroup_App::Notify(std::uint32_t message, std::intptr_t) {
     if (message != kNotifyGoBack) return 0;
-    for (int channel = 0; channel < kStreamChannels; ++channel) StopChannel(channel);
+    StopAllSounds();
     return 1;
 }
 

@@ -3,8 +3,9 @@
 #include <string>
 
 #include "app/app_script.h"
-#include "app/cycle_stand_ins.h"
+#include "app/game_data.h"
 #include "app/scene_state.h"
+#include "app/script_helpers.h"
 #include "host/ui/menu.h"
 #include "lib/error.h"
 #include "lib/report.h"
@@ -19,9 +20,8 @@ namespace {
 
 constexpr std::u16string_view kJumpTableName = u"iv.txt";
 constexpr std::u16string_view kPrologueEndLabel = u"PRSK";
-// A story that sets REPR marks the last page number read, which the extras read as "finished".
+// A story that sets REPR marks the last page number as read, which the extras read as "finished".
 constexpr std::u16string_view kFinishedVariable = u"REPR";
-constexpr std::uint8_t kLastPageBit = 0x01;  // page 16383: the lowest bit of the last byte
 
 void Enable(const GameCycleServices& services, int command) {
     if (services.menu) services.menu->Gray(command, false);
@@ -70,7 +70,7 @@ std::int32_t PlayCycle(ScriptStateGroup_App& group, std::int32_t mode, const Gam
         ResumePage = NewGamePage(group);
     TextScript::ScenePlayMode = 0;
     const std::int32_t result = group.Run(ResumePage);
-    if (TextScript::EvaluateOperand(kFinishedVariable, 0) != 0) SeenFlags[kSeenFlagBytes - 1] |= kLastPageBit;
+    if (TextScript::EvaluateOperand(kFinishedVariable, 0) != 0) SetSeenFlag(kSeenPageCount - 1);
     return result;
 }
 
@@ -135,6 +135,4 @@ void ResetGameCycle() {
     SkipPrologue = 0;
     TextScript::ScenePlayMode = 0;
     ResetSceneState();
-    ResetSceneViews();
-    ResetGameData();
 }

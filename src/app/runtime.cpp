@@ -4,6 +4,8 @@
 
 #include "app/frame_step.h"
 #include "app/game_cycle.h"
+#include "app/game_data.h"
+#include "app/scene_views.h"
 #include "app/scheduler.h"
 #include "dxdraw/dxinput.h"
 #include "dxdraw/dxsurface.h"
@@ -21,6 +23,8 @@ constexpr float kRepeatInterval = 0.016666668f;  // one auto-repeat step a 60th 
 
 void ResetRecords() {
     ResetGameCycle();
+    ResetSceneViews();
+    ResetGameData();
     ResetFrameState();
     ResetThreadSlots();
     DxDraw::SurfacesLostWhileInactive = 0;

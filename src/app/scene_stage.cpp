@@ -3,16 +3,15 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/cycle_stand_ins.h"
+#include "app/scene_views.h"
+#include "app/script_helpers.h"
 #include "dxdraw/screen_surface.h"
 #include "host/video/window.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
-#include "sound/sound.h"
 
 namespace {
 
-constexpr int kStreamChannels = 4;
 constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kOpaque = 255;
@@ -77,5 +76,5 @@ void SceneStage::TearDown() noexcept {
     DestroyView(SceneBaseGroup);  // with its layers
     std::fill(std::begin(SceneLayers), std::end(SceneLayers), nullptr);
     PicturePending = 0;
-    for (int channel = 0; channel < kStreamChannels; ++channel) StopChannel(channel);
+    StopAllSounds();
 }

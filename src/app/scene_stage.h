@@ -1,7 +1,7 @@
 // The scene's views for the time the story runs: the 24 layer groups under the base group, the
 // cover group above them with the black and white cover sprites, the picture sprite on layer 0
-// and the work surface the next picture is composed on. The records of cycle_stand_ins.h point
-// at them while the stage lives and are empty again after it.
+// and the work surface the next picture is composed on. The records of scene_views.h point at
+// them while the stage lives and are empty again after it.
 #pragma once
 
 namespace DxDraw {

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "app/app_script.h"
-#include "app/cycle_stand_ins.h"
 #include "app/frame_step.h"
+#include "app/game_data.h"
 #include "app/runtime.h"
 #include "app/scene_state.h"
+#include "app/scene_views.h"
 #include "dxdraw/screen_surface.h"
 #include "host/testhost/test_host.h"
 #include "lib/error.h"

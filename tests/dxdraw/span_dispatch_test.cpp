@@ -1,6 +1,6 @@
-// The processor choice, the record normalisation and the dispatch of rectangles: fade
-// shortcuts, empty cells, and random rectangles of odd widths over bottom-up rows, drawn with
-// the fast table for the even part and the plain table for the last column.
+// The processor choice, the record normalisation and the dispatch of rectangles: random
+// rectangles of odd widths over bottom-up rows (fade shortcuts included), drawn with the fast
+// table for the even part and the plain table for the last column, and empty cells.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -14,15 +14,9 @@ namespace {
 using namespace DxDraw;
 using reference::Path;
 
-// Runs first: nothing has probed the processor yet.
-TEST(SpanEngine, StartsOffAndCannotBeTurnedOnBeforeTheProbe) {
-    EXPECT_FALSE(MmxAvailable());
+TEST(SpanEngine, StartsOffUntilTheProbeAndTheOptionTurnsItOff) {
+    EnableMmx(1);  // the first test to run: nothing has probed the processor yet
     EXPECT_FALSE(UseMmx());
-    EnableMmx(1);
-    EXPECT_FALSE(UseMmx());
-}
-
-TEST(SpanEngine, SetupTakesTheProbeAndTheOptionTurnsItOff) {
     EXPECT_EQ(SetupSpanEngine(), 0);
     EXPECT_EQ(ProbeMmx(), 1);  // every x86-64 processor has SSE2
     EXPECT_TRUE(MmxAvailable());
@@ -30,8 +24,6 @@ TEST(SpanEngine, SetupTakesTheProbeAndTheOptionTurnsItOff) {
     EXPECT_EQ(&MmxSpanTable(), __builtin_cpu_supports("avx2") ? &Avx2SpanTable : &Sse2SpanTable);
     EnableMmx(0);
     EXPECT_FALSE(UseMmx());
-    EnableMmx(1);
-    EXPECT_TRUE(UseMmx());
 }
 
 TEST(SpanEngine, NormalisationClearsBit17ForcesTheMaskAlphaAndClampsTheLevel) {
@@ -148,51 +140,6 @@ TEST(SpanDispatch, EmptyCellsAndStrayIndexesDrawNothing) {
     EXPECT_EQ(dst.pixels, before);
     r.width = 0;
     EXPECT_EQ(DispatchSpans(r, NormalizeBlendParams(nullptr)), DispatchResult::kSkipped);
-}
-
-TEST(SpanDispatch, FadeShortcutsBelongToRowZeroOnly) {
-    SetupSpanEngine();
-    std::mt19937 rng(10);
-    Buffer dst(4, 2, rng), src(4, 2, rng);
-    SpanRect r{dst.Row(0), src.Row(0), nullptr, 4, 2, dst.Pitch(), src.Pitch(), 0};
-    BlendParams p;
-    p.flags = BlendIndex(2, 1);
-    p.level = 0;
-    const std::vector<std::uint32_t> before = dst.pixels;
-    EXPECT_EQ(DispatchSpans(r, NormalizeBlendParams(&p)), DispatchResult::kDrawn);  // row 1 fades at level 0
-    EXPECT_EQ(dst.Row(0)[0] >> 24,
-              static_cast<std::uint32_t>(reference::AlphaByRow(1, src.Row(0)[0] >> 24, before[dst.stride * 2] >> 24)));
-    p.flags = BlendIndex(2, 0) | BLEND_EXACT_FADE;
-    EXPECT_EQ(DispatchSpans(r, NormalizeBlendParams(&p)), DispatchResult::kDrawn);
-    // Level 0 keeps the colours and takes the source alpha.
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(dst.Row(y)[x] >> 24, src.Row(y)[x] >> 24);
-}
-
-TEST(FillSpans, FillAndAlphaKeepToTheirRectangleOnBothPaths) {
-    SetupSpanEngine();
-    for (int on : {0, 1}) {
-        EnableMmx(on);
-        std::mt19937 rng(11 + on);
-        for (int round = 0; round < 300; ++round) {
-            const int w = 1 + static_cast<int>(rng() % 41), h = 1 + static_cast<int>(rng() % 5);
-            Buffer dst(w, h, rng);
-            const std::vector<std::uint32_t> before = dst.pixels;
-            const std::uint32_t value = rng();
-            const bool alphaOnly = rng() % 2;
-            if (alphaOnly)
-                SetAlphaRectSpans(dst.Row(0), w, dst.Pitch(), value & 255, h);
-            else
-                FillRectSpans(dst.Row(0), w, dst.Pitch(), value, h);
-            for (std::size_t i = 0; i < dst.pixels.size(); ++i) {
-                const int x = static_cast<int>(i) % dst.stride, y = dst.height - static_cast<int>(i) / dst.stride;
-                std::uint32_t expected = before[i];
-                if (y >= 0 && y < h && x < w)
-                    expected = alphaOnly ? (before[i] & 0xFFFFFF) | (value & 255) << 24 : value;
-                ASSERT_EQ(dst.pixels[i], expected) << w << "x" << h << " at " << x << "," << y;
-            }
-        }
-    }
 }
 
 }  // namespace

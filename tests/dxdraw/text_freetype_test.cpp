@@ -4,6 +4,7 @@
 
 #include "dxdraw/dxfont.h"
 #include "dxdraw/dxsurface.h"
+#include "surface_test_util.h"
 
 #include <vector>
 
@@ -26,6 +27,21 @@ RECT InkBox(const DxDraw::DxSurface& s, const RECT& area) {
     return IsRectEmpty(box) ? RECT{} : box;
 }
 
+// A font of the face at the height on a transparent surface of w x h, with text set to draw it
+// from the box's corner; the font is released with the text.
+struct Scene {
+    Scene(const char16_t* face, int height, int w, int h, RECT box) : font(new DxFont()) {
+        font->Setup(face, height);
+        surface = surface_test::Plain(w, h, 0xFF000000);
+        text.pFont = font;
+        text.box_ = box;
+    }
+    ~Scene() { EXPECT_EQ(font->Release(), 0u); }
+    DxFont* font;
+    ComPtr<DxDraw::DxSurface> surface;
+    TextData text;
+};
+
 TEST(TextFreeType, SystemFaceNamesReachTheJapaneseFaces) {
     host::FontRequest request;
     request.height = 24;
@@ -43,11 +59,9 @@ TEST(TextFreeType, SystemFaceNamesReachTheJapaneseFaces) {
 }
 
 TEST(TextFreeType, GlyphsLandWhereTheMetricsSay) {
-    auto* font = new DxFont();
-    font->Setup(u"ＭＳ ゴシック", 32);
-    ComPtr<DxDraw::DxSurface> surface = DxDraw::CreateSurface(32);
-    surface->SetSize(200, 80);
-    surface->FillRect(nullptr, 0, 0);
+    Scene scene(u"ＭＳ ゴシック", 32, 200, 80, RECT{10, 20, 200, 80});
+    DxDraw::DxSurface& surface = *scene.surface;
+    TextData& text = scene.text;
 
     host::FontRequest request;
     request.face = "ＭＳ ゴシック";
@@ -58,16 +72,13 @@ TEST(TextFreeType, GlyphsLandWhereTheMetricsSay) {
     ASSERT_GT(baseline, 16);
     ASSERT_LT(baseline, 32);
 
-    TextData text;
-    text.pFont = font;
-    text.box_ = RECT{10, 20, 200, 80};
-    for (char32_t ch : std::u32string_view(U"あHgあ")) DxDraw::PutChar(*surface, text, ch);
+    for (char32_t ch : std::u32string_view(U"あHgあ")) DxDraw::PutChar(surface, text, ch);
 
     // Cells: あ at x 10 (32 wide), H at 42 (16), g at 58 (16), あ again at 74.
-    const RECT a = InkBox(*surface, RECT{10, 20, 42, 52});
-    const RECT h = InkBox(*surface, RECT{42, 20, 58, 52});
-    const RECT g = InkBox(*surface, RECT{58, 20, 74, 52});
-    const RECT a2 = InkBox(*surface, RECT{74, 20, 106, 80});
+    const RECT a = InkBox(surface, RECT{10, 20, 42, 52});
+    const RECT h = InkBox(surface, RECT{42, 20, 58, 52});
+    const RECT g = InkBox(surface, RECT{58, 20, 74, 52});
+    const RECT a2 = InkBox(surface, RECT{74, 20, 106, 80});
     ASSERT_FALSE(IsRectEmpty(a));
     ASSERT_FALSE(IsRectEmpty(h));
     ASSERT_FALSE(IsRectEmpty(g));
@@ -90,38 +101,24 @@ TEST(TextFreeType, GlyphsLandWhereTheMetricsSay) {
     const char32_t i[] = {U'i'};
     EXPECT_EQ(text.MeasureChar(U'i').advance, metrics->TextExtent(i));
     EXPECT_LT(text.MeasureChar(U'i').advance, 16);
-    EXPECT_EQ(font->Release(), 0u);
 }
 
 TEST(TextFreeType, AntiAliasedTextHasPartialCoverage) {
-    auto* font = new DxFont();
-    font->Setup(u"ＭＳ 明朝", 24);
-    ComPtr<DxDraw::DxSurface> surface = DxDraw::CreateSurface(32);
-    surface->SetSize(64, 32);
-    surface->FillRect(nullptr, 0, 0);
-    TextData text;
-    text.pFont = font;
-    text.box_ = RECT{0, 0, 64, 32};
-    text.style_ = DxDraw::kTextAntiAliased;
-    text.faceColor_ = 0x00FFFFFF;
-    DxDraw::PutChar(*surface, text, U'永');
+    Scene scene(u"ＭＳ 明朝", 24, 64, 32, RECT{0, 0, 64, 32});
+    scene.text.style_ = DxDraw::kTextAntiAliased;
+    scene.text.faceColor_ = 0x00FFFFFF;
+    DxDraw::PutChar(*scene.surface, scene.text, U'永');
     int partial = 0, full = 0;
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 24; ++x) {
-            const std::uint8_t* p = surface->GetPixelAddress(x, y);
+            const std::uint8_t* p = scene.surface->GetPixelAddress(x, y);
             const int opacity = 255 - p[3];
-            if (opacity == 240) {
-                ++full;
-            } else if (opacity > 0) {
-                ++partial;
-            }
-            if (opacity > 0) {
-                EXPECT_EQ(p[0], 255) << "the exact text colour";
-            }
+            full += opacity == 240;
+            partial += opacity > 0 && opacity < 240;
+            if (opacity > 0) EXPECT_EQ(p[0], 255) << "the exact text colour";
         }
     EXPECT_GT(full, 0);
     EXPECT_GT(partial, 20) << "the 4 x 4 sums give the edges their own levels";
-    EXPECT_EQ(font->Release(), 0u);
 }
 
 }  // namespace

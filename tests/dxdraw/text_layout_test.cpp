@@ -8,15 +8,18 @@
 
 #include "dxdraw/dxfont.h"
 #include "dxdraw/dxsurface.h"
+#include "picture_test_util.h"
+#include "surface_test_util.h"
 
 namespace {
 
 using DxDraw::DxFont;
 using DxDraw::TextData;
+using Pixel = picture_test::Rgba;
 
 class SquareFont : public host::GlyphFont {
 public:
-    explicit SquareFont(int height) : height_(height) {}
+    SquareFont(int height, int* draws) : height_(height), draws_(draws) {}
     int CellHeight() const override { return height_; }
     int Ascent() const override { return height_; }
     std::string FamilyName() const override { return "Square"; }
@@ -31,27 +34,20 @@ public:
             for (int x = 0; x < side; ++x) canvas.pixels[y * canvas.pitch + x] = level;
         ++*draws_;
     }
-    int* draws_ = nullptr;
 
 private:
     int height_;
+    int* draws_;
 };
 
 class SquareGlyphs : public host::GlyphSource {
 public:
     std::unique_ptr<host::GlyphFont> OpenFont(const host::FontRequest& request) override {
         faces.push_back(request.face);
-        auto font = std::make_unique<SquareFont>(request.height);
-        font->draws_ = &draws;
-        return font;
+        return std::make_unique<SquareFont>(request.height, &draws);
     }
     std::vector<std::string> faces;
     int draws = 0;
-};
-
-struct Pixel {
-    int b, g, r, opacity;
-    friend bool operator==(const Pixel&, const Pixel&) = default;
 };
 
 class TextLayoutTest : public ::testing::Test {
@@ -59,10 +55,7 @@ protected:
     void SetUp() override {
         font = new DxFont(glyphs);
         font->Setup(u"ＭＳ 明朝", 16);
-        surface = DxDraw::CreateSurface(32);
-        surface->SetSize(64, 48);
-        surface->FillRect(nullptr, 0, 0);
-        surface->ClearDirtyRect();
+        surface = surface_test::Plain(64, 48, 0xFF000000);  // transparent black
         text.pFont = font;
         text.box_ = RECT{0, 0, 40, 32};
         text.callback_ = [this](TextData*, DxDraw::DxSurface*, std::uint32_t event, char32_t ch) -> std::uint32_t {
@@ -77,11 +70,8 @@ protected:
     void Put(std::u32string_view s) {
         for (char32_t ch : s) EXPECT_EQ(DxDraw::PutChar(*surface, text, ch), 1);
     }
-    Pixel At(int x, int y) const {
-        const std::uint8_t* p = surface->GetPixelAddress(x, y);
-        return Pixel{p[0], p[1], p[2], 255 - p[3]};
-    }
-    bool Inked(int x, int y) const { return At(x, y).opacity != 0; }
+    Pixel At(int x, int y) const { return picture_test::PixelAt(*surface, x, y); }
+    bool Inked(int x, int y) const { return At(x, y).a != 0; }
 
     struct Event {
         std::uint32_t kind;
@@ -116,23 +106,21 @@ TEST_F(TextLayoutTest, FixedPitchAndProportionalMeasures) {
     EXPECT_EQ(text.MeasureText(u"Aア\U00020000"), 10 + 18 + 18);
 }
 
-TEST_F(TextLayoutTest, WrapsBeforeACharacterThatDoesNotFit) {
-    Put(U"AAAAAB");
+// Five characters fill a line: a line feed after a full line only moves the pen, and a
+// character that does not fit starts the next line.
+TEST_F(TextLayoutTest, WrapsBeforeACharacterThatDoesNotFitAndLineFeedsOnlyMoveThePen) {
+    text.box_ = RECT{0, 0, 40, 48};
+    Put(U"AAAAA\nBAAAAC");
     EXPECT_TRUE(Inked(32, 0));
     EXPECT_FALSE(Inked(40, 0));
-    EXPECT_TRUE(Inked(0, 16)) << "the sixth character starts the second line";
-    EXPECT_EQ(text.pen_, (POINT{8, 16}));
-    EXPECT_NE(std::find(events.begin(), events.end(), Event{DxDraw::kTextWrapped, U'B'}), events.end());
-}
-
-TEST_F(TextLayoutTest, LineFeedOnlyMovesThePen) {
-    Put(U"AAAAA\nB");
+    EXPECT_TRUE(Inked(0, 16) && Inked(32, 16));
+    EXPECT_TRUE(Inked(0, 32)) << "the last character starts the third line";
+    EXPECT_EQ(text.pen_, (POINT{8, 32}));
     EXPECT_EQ(std::count(events.begin(), events.end(), Event{DxDraw::kTextNewline, 10}), 1);
-    EXPECT_EQ(
-        std::count_if(events.begin(), events.end(), [](const Event& e) { return e.kind == DxDraw::kTextWrapped; }), 0)
-        << "a full line ended by a line feed does not wrap as well";
-    EXPECT_TRUE(Inked(0, 16));
-    EXPECT_EQ(At(8, 16).opacity, 0);
+    std::vector<Event> wraps;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(wraps),
+                 [](const Event& e) { return e.kind == DxDraw::kTextWrapped; });
+    EXPECT_EQ(wraps, (std::vector<Event>{{DxDraw::kTextWrapped, U'C'}}));
 }
 
 TEST_F(TextLayoutTest, SpacingIsTheSameForDrawingAndMeasuring) {
@@ -197,18 +185,19 @@ TEST_P(TextStyleTest, EveryCopyLandsWhereTheStyleSays) {
     EXPECT_EQ(glyphs.draws, 1) << "all copies share one canvas rendering";
 
     // Later copies draw over earlier ones: face over outline over shadow.
-    std::vector<std::vector<int>> expected(64, std::vector<int>(48, 0));
-    for (const POINT& p : c.shadow)
-        expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 2;
-    for (const POINT& p : c.outline)
-        expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 3;
-    for (const POINT& p : c.face) expected[static_cast<std::size_t>(10 + p.x)][static_cast<std::size_t>(10 + p.y)] = 1;
+    int expected[64][48] = {};
+    const auto mark = [&](const std::vector<POINT>& points, int colour) {
+        for (const POINT& p : points) expected[10 + p.x][10 + p.y] = colour;
+    };
+    mark(c.shadow, 2);
+    mark(c.outline, 3);
+    mark(c.face, 1);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
             const Pixel p = At(x, y);
             // The copy drawn last dominates (what shows through is 15/255 of the one below).
-            const int colour = p.opacity == 0 ? 0 : (p.r > p.g && p.r > p.b) ? 1 : p.g > p.b ? 2 : 3;
-            ASSERT_EQ(colour, expected[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]) << x << "," << y;
+            const int colour = p.a == 0 ? 0 : (p.r > p.g && p.r > p.b) ? 1 : p.g > p.b ? 2 : 3;
+            ASSERT_EQ(colour, expected[x][y]) << x << "," << y;
         }
 
     // A font that was never built has no canvas, so no glyph marks the surface: what is dirty

@@ -5,15 +5,16 @@
 #include <vector>
 
 #include "dxdraw/button_tracker.h"
-#include "dxdraw/dirty_rect_list.h"
 #include "dxdraw/dxdraw_view.h"
 #include "dxdraw/matrix.h"
 #include "lib/utility.h"
+#include "surface_test_util.h"
 
 namespace {
 
 using DxDraw::DxDrawGroup;
 using DxDraw::DxDrawView;
+using surface_test::DirtyPass;
 
 // Records message 77 (answering it with 0), hiding and its own deletion.
 class RecordingView : public DrawView {
@@ -68,16 +69,6 @@ protected:
         DxDraw::FreeMatrixStack();
     }
 
-    std::vector<RECT> DirtyPass(DxDrawGroup& top) {
-        DirtyRectList list(500);
-        list.Reset(DirtyRectList::kSeparateMode);
-        top.HandleMessage(kMsgDirtyPass, 0, reinterpret_cast<std::uintptr_t>(&list));
-        top.HandleMessage(kMsgCommit, 0, 0);
-        std::vector<RECT> rects;
-        for (int i = 0; i < list.Count(); ++i) rects.push_back(list[i]);
-        return rects;
-    }
-
     std::vector<std::string> log;
 };
 
@@ -87,61 +78,44 @@ std::vector<ssView*> Children(const ssGroup& group) {
     return out;
 }
 
-TEST_F(ViewTreeTest, RingsKeepOrderThroughAddAndRemove) {
-    DrawGroup group;
-    RecordingView a("a", &log), b("b", &log), c("c", &log);
-    group.Add(&a);
-    EXPECT_EQ(group.GetFirstChild(), &a);
-    EXPECT_EQ(group.GetLastChild(), &a);
-    EXPECT_EQ(a.GetNextSibling(), nullptr);
-    EXPECT_EQ(a.GetPrevSibling(), nullptr);
-    group.Add(&b);
-    group.Add(&c);
-    EXPECT_EQ(Children(group), (std::vector<ssView*>{&a, &b, &c}));
-    EXPECT_EQ(c.GetPrevSibling(), &b);
-
-    group.Remove(&c);  // the last: its predecessor becomes the last
-    EXPECT_EQ(group.GetLastChild(), &b);
-    EXPECT_EQ(c.GetParent(), nullptr);
-    group.Remove(&a);
-    group.Remove(&b);
-    EXPECT_EQ(group.GetFirstChild(), nullptr);
-}
-
-TEST_F(ViewTreeTest, AddingAViewThatIsInAGroupMovesIt) {
+TEST_F(ViewTreeTest, RingsKeepOrderThroughAddMoveRemoveAndDelete) {
     DrawGroup first, second;
     RecordingView a("a", &log), b("b", &log), c("c", &log);
     first.Add(&a);
+    EXPECT_EQ(first.GetLastChild(), &a);
+    EXPECT_EQ(a.GetNextSibling(), nullptr);
+    EXPECT_EQ(a.GetPrevSibling(), nullptr);
     first.Add(&b);
+    first.Add(&c);
+    EXPECT_EQ(Children(first), (std::vector<ssView*>{&a, &b, &c}));
+    EXPECT_EQ(c.GetPrevSibling(), &b);
+    first.Remove(&c);  // the last: its predecessor becomes the last
+    EXPECT_EQ(first.GetLastChild(), &b);
+    EXPECT_EQ(c.GetParent(), nullptr);
+
     second.Add(&c);
-    EXPECT_TRUE(second.Add(&a));
+    EXPECT_TRUE(second.Add(&a));  // a view in another group moves
     EXPECT_EQ(Children(first), (std::vector<ssView*>{&b}));
     EXPECT_EQ(Children(second), (std::vector<ssView*>{&c, &a}));
     EXPECT_TRUE(a.IsVisible());
-
     EXPECT_TRUE(second.Add(&c));  // to the end of its own group
     EXPECT_EQ(Children(second), (std::vector<ssView*>{&a, &c}));
-
     second.Add(&first);
     EXPECT_FALSE(first.Add(&second)) << "a group cannot go below itself";
     EXPECT_FALSE(first.Add(&first));
     second.Remove(&first);
-}
-
-TEST_F(ViewTreeTest, DeletingAnAttachedViewLeavesTheRingWhole) {
-    DrawGroup group;
-    RecordingView a("a", &log), c("c", &log);
-    group.Add(&a);
     {
-        RecordingView b("b", &log);
-        group.Add(&b);
-        group.Add(&c);
-        group.SetFocus(&b);
+        RecordingView d("d", &log);
+        second.Add(&d);
+        second.Add(&c);
+        second.SetFocus(&d);
     }
-    EXPECT_EQ(Children(group), (std::vector<ssView*>{&a, &c}));
-    EXPECT_EQ(group.GetFocus(), &c);
-    group.Remove(&a);
-    group.Remove(&c);
+    EXPECT_EQ(Children(second), (std::vector<ssView*>{&a, &c})) << "a deleted view leaves the ring whole";
+    EXPECT_EQ(second.GetFocus(), &c);
+    first.Remove(&b);
+    second.Remove(&a);
+    second.Remove(&c);
+    EXPECT_EQ(second.GetFirstChild(), nullptr);
 }
 
 TEST_F(ViewTreeTest, FocusMovesOnDetachAndSetsTheFlag) {
@@ -187,26 +161,20 @@ TEST_F(ViewTreeTest, DispatchKinds) {
     std::uint32_t count = 0;
     root.HandleMessage(kMsgCount, reinterpret_cast<std::uintptr_t>(&count), 0);
     EXPECT_EQ(count, 5u);
-
-    EXPECT_EQ(root.Dispatch(kDispatchFocusChain, 77, 0, 0), 1u);
-    EXPECT_TRUE(log.empty()) << "no focused child: nobody is reached";
+    using Names = std::vector<std::string>;
+    const auto reached = [&](std::uint32_t kind, std::uintptr_t answer) {
+        log.clear();
+        EXPECT_EQ(root.Dispatch(kind, 77, 0, 0), answer) << kind;
+        return log;
+    };
+    EXPECT_EQ(reached(kDispatchFocusChain, 1), Names{}) << "no focused child: nobody is reached";
     root.SetFocus(&inner);
     inner.SetFocus(&c);
-    EXPECT_EQ(root.Dispatch(kDispatchFocusChain, 77, 0, 0), 0u);
-    EXPECT_EQ(log, (std::vector<std::string>{"c"}));
-
-    log.clear();
-    root.Dispatch(kDispatchFirstChildChain, 77, 0, 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"a"}));
-
-    log.clear();
-    EXPECT_EQ(root.Dispatch(kDispatchBroadcast, 77, 0, 0), 1u);
-    EXPECT_EQ(log, (std::vector<std::string>{"a", "b", "c"}));
-
-    log.clear();
-    EXPECT_EQ(root.Dispatch(kDispatchHitSearch, 77, 0, 0), reinterpret_cast<std::uintptr_t>(static_cast<ssView*>(&a)));
-    EXPECT_EQ(root.Dispatch(9, 77, 0, 0), 1u);
-
+    EXPECT_EQ(reached(kDispatchFocusChain, 0), Names{"c"});
+    EXPECT_EQ(reached(kDispatchFirstChildChain, 0), Names{"a"});
+    EXPECT_EQ(reached(kDispatchBroadcast, 1), (Names{"a", "b", "c"}));
+    EXPECT_EQ(reached(kDispatchHitSearch, reinterpret_cast<std::uintptr_t>(static_cast<ssView*>(&a))), Names{"a"});
+    EXPECT_EQ(reached(9, 1), Names{});
     inner.Remove(&b);
     inner.Remove(&c);
     root.Remove(&a);
@@ -221,9 +189,11 @@ TEST_F(ViewTreeTest, TransformsComposeDownTheTree) {
     outer.SetPosition(100, 100);
     inner.SetPosition(10, 20);
     leaf.SetPosition(3, 4);
-
-    POINT p{1, 1};
-    leaf.LocalToScreen(&p, 1);
+    const auto onScreen = [&](POINT p) {
+        leaf.LocalToScreen(&p, 1);
+        return p;
+    };
+    POINT p = onScreen({1, 1});
     EXPECT_EQ(p, (POINT{114, 125}));
     leaf.ScreenToLocal(&p, 1);
     EXPECT_EQ(p, (POINT{1, 1}));
@@ -232,42 +202,30 @@ TEST_F(ViewTreeTest, TransformsComposeDownTheTree) {
     inner.SetOrigin({5, 5, 0});
     inner.SetScale({2, 2, 1});
     leaf.SetPosition(10, 0);
-    POINT q{};
-    leaf.LocalToScreen(&q, 1);
-    EXPECT_EQ(q, (POINT{110 + 10, 120 - 10}));
-
+    EXPECT_EQ(onScreen({}), (POINT{110 + 10, 120 - 10}));
     inner.SetSize(30, 40);
     RECT screen{};
     inner.GetScreenRect(&screen);
     EXPECT_EQ(screen, (RECT{110, 120, 110 + 60, 120 + 80}));
-
     RECT untouched{1, 2, 3, 4};
     leaf.GetScreenRect(&untouched);
-    EXPECT_EQ(untouched, (RECT{1, 2, 3, 4}));
+    EXPECT_EQ(untouched, (RECT{1, 2, 3, 4})) << "a plain view has no screen rectangle";
 
     // A quarter turn of the group swaps the axes of its children.
     inner.SetScale({1, 1, 1});
     inner.SetOrigin({});
     inner.SetRotation({0, 0, 16384});
     inner.SetTransformFlags(DrawView::kApplyRotation);
-    leaf.SetPosition(10, 0);
-    POINT r{};
-    leaf.LocalToScreen(&r, 1);
-    EXPECT_EQ(r, (POINT{110, 130}));
+    EXPECT_EQ(onScreen({}), (POINT{110, 130}));
 
     // The orbit turns the group's position about its parent's origin, and only with its flag.
     inner.SetRotation({});
     inner.SetOrbit({0, 0, 16384});
     inner.SetTransformFlags(DrawView::kApplyOrbit);
     leaf.SetPosition(0, 0);
-    POINT o{};
-    leaf.LocalToScreen(&o, 1);
-    EXPECT_EQ(o, (POINT{100 - 20, 100 + 10}));
+    EXPECT_EQ(onScreen({}), (POINT{100 - 20, 100 + 10}));
     inner.SetTransformFlags(DrawView::kApplyRotation);
-    o = {};
-    leaf.LocalToScreen(&o, 1);
-    EXPECT_EQ(o, (POINT{110, 120}));
-
+    EXPECT_EQ(onScreen({}), (POINT{110, 120}));
     inner.Remove(&leaf);
     outer.Remove(&inner);
 }
@@ -306,18 +264,15 @@ TEST_F(ViewTreeTest, DirtyRectanglesFollowMovesAndVisibility) {
     box.Detach();
     EXPECT_EQ(top.uncovered, (std::vector<RECT>{{20, 5, 30, 15}}));
     top.Remove(&group);
-}
 
-TEST_F(ViewTreeTest, PlainDrawablesNeverAddANewRectangle) {
-    TopGroup top;
-    DxDrawView view;
-    top.Add(&view);
-    view.SetPosition(7, 8);
+    DxDrawView plain;  // without bounds of its own: never a new rectangle
+    top.Add(&plain);
+    plain.SetPosition(7, 8);
     EXPECT_TRUE(DirtyPass(top).empty());
     RECT at{};
-    view.GetPositionRect(&at);
+    plain.GetPositionRect(&at);
     EXPECT_EQ(at, (RECT{7, 8, 7, 8}));
-    top.Remove(&view);
+    top.Remove(&plain);
 }
 
 TEST(DirtyRectListTest, UnionSeparateAndCapacity) {
@@ -340,17 +295,12 @@ TEST(ButtonTrackerTest, SelectionFollowsThePointer) {
     const RECT buttons[] = {{0, 0, 10, 10}, {20, 0, 30, 10}};
     ButtonTracker t;
     t.Reset();
-    EXPECT_EQ(t.Update(buttons, 2, 5, 5, nullptr), 0);
-    EXPECT_EQ(t.changed, 1);
-    EXPECT_EQ(t.Update(buttons, 2, 5, 5, nullptr), 0);
-    EXPECT_EQ(t.changed, 0);
-    EXPECT_EQ(t.Update(buttons, 2, 25, 5, nullptr), 1);
-    EXPECT_EQ(t.changed, 1);
-    EXPECT_EQ(t.Update(buttons, 2, 15, 5, nullptr), -1);
-    EXPECT_EQ(t.changed, 1);
-    EXPECT_EQ(t.Update(buttons, 2, 16, 5, nullptr), -1);
-    EXPECT_EQ(t.changed, 0) << "leaving every button changes the selection once";
-
+    // Leaving every button changes the selection once.
+    const struct { int x, selected, changed; } moves[] = {{5, 0, 1}, {5, 0, 0}, {25, 1, 1}, {15, -1, 1}, {16, -1, 0}};
+    for (const auto& m : moves) {
+        EXPECT_EQ(t.Update(buttons, 2, m.x, 5, nullptr), m.selected) << m.x;
+        EXPECT_EQ(t.changed, m.changed) << m.x;
+    }
     EXPECT_EQ(FindRectAtPoint(buttons, 2, 10, 5), -1) << "right edges are outside";
 }
 

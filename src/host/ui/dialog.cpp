@@ -2,7 +2,16 @@
 
 #include <algorithm>
 
+#include "lib/text_field.h"
+
 namespace host {
+
+namespace {
+
+// An edit box holds at most max_length units, cut before a surrogate pair that would not fit.
+void FitToEdit(const Control& edit, std::u16string& text) { text.resize(FitUtf16(text, edit.max_length + 1)); }
+
+}  // namespace
 
 void Dialog::OnCommand(int id, int /*notify*/) {
     // The default dialog procedure: OK and Cancel end the dialog with their id.
@@ -22,7 +31,7 @@ Control* Dialog::Find(int id) {
 
 void Dialog::SetText(int id, std::u16string text) {
     if (Control* c = Find(id)) {
-        if (c->kind == ControlKind::Edit && text.size() > c->max_length) text.resize(c->max_length);
+        if (c->kind == ControlKind::Edit) FitToEdit(*c, text);
         c->text = std::move(text);
         Touch(*c);
     }
@@ -127,7 +136,7 @@ void Dialog::Choose(int id, int index, bool double_click) {
 void Dialog::Type(int id, std::u16string text) {
     Control* c = Find(id);
     if (!c || !c->enabled || c->kind != ControlKind::Edit) return;
-    if (text.size() > c->max_length) text.resize(c->max_length);
+    FitToEdit(*c, text);
     if (text == c->text) return;
     c->text = std::move(text);
     Touch(*c);

@@ -154,6 +154,7 @@ void ImGuiLayer::Draw() {
         pointer_clicked_[i] = false;
     }
     ImGui::NewFrame();
+    focused_edit_.reset();
     popup_rects_.clear();
     item_rects_.clear();
     button_rects_.clear();
@@ -162,6 +163,7 @@ void ImGuiLayer::Draw() {
     if (dialog_) DrawDialog();
     menu_popup_open_ = ImGui::IsPopupOpen(nullptr, ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel);
     wants_mouse_ = io.WantCaptureMouse && !ModalOpen() && window_.MenuBarShown();
+    UpdateTextInput();
     ImGui::Render();
     ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
     if (settle_frames_ > 0) --settle_frames_;
@@ -342,6 +344,7 @@ void ImGuiLayer::DrawControl(Control& control) {
                 std::u16string text = Utf8ToUtf16(buffer.c_str());
                 after_frame_.push_back([dialog, id, text] { dialog->Type(id, text); });
             }
+            if (ImGui::IsItemActive()) focused_edit_ = ItemRect();
             break;
         }
         case ControlKind::ListBox:
@@ -413,6 +416,15 @@ std::intptr_t ImGuiLayer::RunDialog(Dialog& dialog) {
     edit_versions_.clear();
     ReleasePictures();
     return dialog.result();
+}
+
+void ImGuiLayer::UpdateTextInput() {
+    if (focused_edit_) {
+        SDL_SetTextInputRect(&*focused_edit_);
+        if (!SDL_IsTextInputActive()) SDL_StartTextInput();
+    } else if (SDL_IsTextInputActive()) {
+        SDL_StopTextInput();
+    }
 }
 
 void ImGuiLayer::ReleasePictures() {

@@ -58,6 +58,9 @@ private:
     void DrawControl(Control& control);
     void RunModal(const std::function<bool()>& done);
     void ReleasePictures();
+    // Text input (and so the input method) is on only while an edit box has focus, with the
+    // input method's rectangle at that box; otherwise Return and Space stay plain keys.
+    void UpdateTextInput();
     bool ModalOpen() const { return box_.has_value() || dialog_ != nullptr; }
 
     SdlWindow& window_;
@@ -77,6 +80,7 @@ private:
     std::vector<std::function<void()>> after_frame_;
     std::map<int, std::string> edit_buffers_;
     std::map<int, std::uint64_t> edit_versions_;
+    std::optional<SDL_Rect> focused_edit_;  // the edit box being typed into this frame
     std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures_;
 
     std::vector<SDL_Rect> popup_rects_;

@@ -74,7 +74,9 @@ SdlWindow::SdlWindow(const std::string& title_utf8, bool hidden) {
     SDL_FillRect(picture_, nullptr, 0xFF000000u);
     changed_.reserve(kMostPending + 1);
     shown_.reserve(kMostPending + 1);
-    SDL_StartTextInput();
+    // Typed text is asked for only while an edit box of a dialog has focus (the modal layer
+    // turns it on); otherwise the input method would take Return and Space from the game.
+    SDL_StopTextInput();
     deadline_ = std::chrono::steady_clock::now();
 }
 

@@ -1,0 +1,19 @@
+#include "app/game_data.h"
+
+#include <algorithm>
+
+ComPtr<IArchive> SystemArchive;
+ComPtr<IArchive> ScriptArchive;
+ComPtr<IArchive> SoundArchive;
+std::uint8_t SeenFlags[kSeenFlagBytes] = {};
+std::int32_t RequestedLoadSlot = 0;
+std::int32_t MousePointerShape = 0;
+
+void ResetGameData() {
+    SystemArchive.Reset();
+    ScriptArchive.Reset();
+    SoundArchive.Reset();
+    std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0});
+    RequestedLoadSlot = 0;
+    MousePointerShape = 0;
+}

@@ -1,0 +1,31 @@
+// The game's data and the records kept for the whole run beside the scene: the three archives,
+// the page-read flags, the slot a load request names and the mouse-pointer shape.
+//
+// The start-up opens the archives and the game cycles use them until the program ends. The
+// runtime's start-up and teardown (app/runtime.h) empty every record through ResetGameData.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/archive.h"
+#include "lib/combase.h"
+
+// "system.saf" (system parts, sound effects), the scripts with their pictures, the music and voices.
+extern ComPtr<IArchive> SystemArchive;
+extern ComPtr<IArchive> ScriptArchive;
+extern ComPtr<IArchive> SoundArchive;
+
+// One bit per page number n (0 to 16383): bit 0x80 >> (n mod 8) of byte n / 8. Saved with the
+// common record of the save data.
+inline constexpr std::size_t kSeenFlagBytes = 2048;
+inline constexpr std::int32_t kSeenPageCount = kSeenFlagBytes * 8;
+extern std::uint8_t SeenFlags[kSeenFlagBytes];
+
+// The zero-based slot a load request asks for; a load unwind ends the game cycle with it.
+extern std::int32_t RequestedLoadSlot;
+
+// The mouse-pointer shape, 0 to 2.
+extern std::int32_t MousePointerShape;
+
+void ResetGameData();

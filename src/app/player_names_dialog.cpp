@@ -1,0 +1,47 @@
+#include "app/player_names_dialog.h"
+
+#include <algorithm>
+
+#include "app/system_config.h"
+#include "lib/text_field.h"
+
+namespace {
+
+// The name held in a field, up to its terminator.
+std::u16string FieldText(const char16_t (&field)[SystemConfigRecord::kNameUnits]) {
+    return std::u16string(std::begin(field), std::find(std::begin(field), std::end(field), u'\0'));
+}
+
+}  // namespace
+
+PlayerNamesDialog::PlayerNamesDialog() : Dialog(u"主人公の名前", 260, 130) {
+    Add({0, host::ControlKind::Static, {12, 14, 60, 34}, u"名前"});
+    Add({0, host::ControlKind::Static, {12, 48, 60, 68}, u"名字"});
+    Add({kFirstNameEdit, host::ControlKind::Edit, {64, 10, 248, 36}}).max_length = kFieldLength;
+    Add({kLastNameEdit, host::ControlKind::Edit, {64, 44, 248, 70}}).max_length = kFieldLength;
+    Add({1, host::ControlKind::DefaultButton, {64, 88, 150, 116}, u"OK"});
+    Add({2, host::ControlKind::Button, {162, 88, 248, 116}, u"キャンセル"});
+}
+
+void PlayerNamesDialog::OnInit() {
+    SetText(kFirstNameEdit, FieldText(SystemConfig.PlayerName1));
+    SetText(kLastNameEdit, FieldText(SystemConfig.PlayerName2));
+}
+
+void PlayerNamesDialog::OnCommand(int id, int /*notify*/) {
+    if (id == 2) {
+        End(-1);
+    } else if (id == 1) {
+        const std::u16string first = Text(kFirstNameEdit);
+        const std::u16string last = Text(kLastNameEdit);
+        if (first.empty() || last.empty()) return;
+        CopyField16(SystemConfig.PlayerName1, first);
+        CopyField16(SystemConfig.PlayerName2, last);
+        End(1);
+    }
+}
+
+std::intptr_t EditPlayerNames(host::ModalUi& modal) {
+    PlayerNamesDialog dialog;
+    return modal.RunDialog(dialog);
+}

@@ -1,0 +1,73 @@
+#include "app/script_helpers.h"
+
+#include <limits>
+
+#include "app/game_data.h"
+#include "app/settings.h"
+#include "lib/error.h"
+#include "lib/report.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr int kBgmChannel = 0;
+constexpr int kSeChannels[] = {1, 2};
+constexpr int kVoiceChannel = 3;
+constexpr int kStreamChannels = 4;
+constexpr int kPointerShapes = 3;
+
+std::uint8_t SeenBit(std::int32_t page) { return static_cast<std::uint8_t>(0x80u >> (page % 8)); }
+bool IsPage(std::int32_t page) { return page >= 0 && page < kSeenPageCount; }
+
+void SetChannelVolume(int channel, int volume) {
+    SetStreamVolume(GetChannelStreamId(channel), VolumeToAttenuation(volume));
+}
+
+// A percentage of the settings on the 0 to 255 scale.
+int Scaled(std::uint8_t percent) { return percent * 255 / 100; }
+
+}  // namespace
+
+void SetSeenFlag(std::int32_t page) {
+    if (IsPage(page)) SeenFlags[page / 8] |= SeenBit(page);
+}
+
+bool IsSeenFlag(std::int32_t page) { return IsPage(page) && (SeenFlags[page / 8] & SeenBit(page)); }
+
+std::string LoadScriptFile(std::u16string_view name) {
+    std::optional<std::string> text;
+    if (ScriptArchive && ProbeArchiveFile(*ScriptArchive, name)) text = LoadArchiveText(*ScriptArchive, name);
+    if (!text) ThrowError(u"script/scr_gui", __LINE__, 0, 0, u"Script: file not found '%s'", name);
+    return std::move(*text);
+}
+
+void ApplyBgmVolume(bool on) { SetChannelVolume(kBgmChannel, on ? Scaled(SettingsBlock.bgm_volume) / 10 : 0); }
+
+void ApplyVoiceVolume(bool on) { SetChannelVolume(kVoiceChannel, on ? Scaled(SettingsBlock.voice_volume) : 0); }
+
+void ApplySeVolume(bool on) {
+    for (int channel : kSeChannels) SetChannelVolume(channel, on ? Scaled(SettingsBlock.se_volume) / 10 : 0);
+}
+
+void LoadSystemSounds() {
+    if (!IsSoundAvailable() || !SystemArchive) return;
+    static constexpr std::u16string_view kNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
+    for (int slot = 0; slot < 2; ++slot) {
+        const auto image = LoadArchiveEntry(*SystemArchive, kNames[slot]);
+        if (!image || image->size() > std::numeric_limits<std::uint32_t>::max()) {
+            DebugPrintf(u"LoadSystemSounds: '%s' cannot be read\n", kNames[slot]);
+            continue;
+        }
+        LoadSoundEffect(slot, image->data(), static_cast<std::uint32_t>(image->size()));
+    }
+}
+
+void StopAllSounds() {
+    for (int channel = 0; channel < kStreamChannels; ++channel) StopChannel(channel);
+}
+
+void SetMousePointer(std::int32_t shape) {
+    if (shape >= 0 && shape < kPointerShapes) MousePointerShape = shape;
+}
+
+void SetRequestedLoadSlot(std::int32_t slot) { RequestedLoadSlot = slot; }

@@ -1,0 +1,32 @@
+// Small services the story commands, the screens and the start-up share: page-read flags,
+// script files, channel volumes, the system sounds, the mouse pointer and the load request.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Page numbers outside 0 to 16383 are neither set nor found.
+void SetSeenFlag(std::int32_t page);
+bool IsSeenFlag(std::int32_t page);
+
+// The whole entry of the script archive (CP932 text). A missing or unreadable entry raises the
+// error exception "Script: file not found '%s'".
+std::string LoadScriptFile(std::u16string_view name);
+
+// Channel volumes from the settings block on the game's 0 to 255 scale: music (channel 0) at a
+// tenth of its percentage, voices (channel 3) at its percentage, effects (channels 1 and 2) at
+// a tenth; silent when switched off. A channel without a stream is left alone.
+void ApplyBgmVolume(bool on);
+void ApplyVoiceVolume(bool on);
+void ApplySeVolume(bool on);
+
+// "SUBMIT.WAV" into effect slot 0 and "CANCEL.WAV" into slot 1 from the system archive, when
+// sound is on; a missing one is traced and left out.
+void LoadSystemSounds();
+void StopAllSounds();
+
+// Shapes 0 to 2; another value is ignored. The window's own pointer shows in this system, so
+// the shape is only kept.
+void SetMousePointer(std::int32_t shape);
+void SetRequestedLoadSlot(std::int32_t slot);
