@@ -42,30 +42,20 @@ protected:
     fs::path dir_;
 };
 
-TEST(CommandLine, BlanksQuotesAndBackslashes) {
-    EXPECT_EQ(AllTokens(u"  a \t\"b c\"  d"), (Tokens{u"a", u"b c", u"d"}));
-    EXPECT_EQ(AllTokens(u"\\\"q\\\""), (Tokens{u"\"q\""}));
-    EXPECT_EQ(AllTokens(u"x\\y \\\\z"), (Tokens{u"x\\y", u"\\\\z"}));
-    EXPECT_EQ(AllTokens(u"pre\"mid dle\"post \"\"x"), (Tokens{u"premid dlepost", u"x"}));
-    EXPECT_EQ(AllTokens(u"\"\""), (Tokens{u""}));
-    EXPECT_EQ(AllTokens(u""), Tokens{});
-    EXPECT_EQ(AllTokens(u" \t "), Tokens{});
-}
-
-TEST(CommandLine, AQuotedRunEndsAtTheEndOfTheText) {
-    EXPECT_EQ(AllTokens(u"a \"open run"), (Tokens{u"a", u"open run"}));
-    std::u16string text = u"x \"";
-    text.push_back(0);
-    text += u"hidden";
-    EXPECT_EQ(AllTokens(text), (Tokens{u"x", u""}));
-}
-
-TEST(CommandLine, LongTokensAreCut) {
-    std::u16string line(300, u'z');
-    Tokens tokens = AllTokens(line + u" next");
-    ASSERT_EQ(tokens.size(), 2u);
-    EXPECT_EQ(tokens[0], std::u16string(255, u'z'));
-    EXPECT_EQ(tokens[1], u"next");
+TEST(CommandLine, BlanksQuotesBackslashesAndLongTokens) {
+    const std::pair<std::u16string, Tokens> cases[] = {
+        {u"  a \t\"b c\"  d", {u"a", u"b c", u"d"}},
+        {u"\\\"q\\\"", {u"\"q\""}},
+        {u"x\\y \\\\z", {u"x\\y", u"\\\\z"}},
+        {u"pre\"mid dle\"post \"\"x", {u"premid dlepost", u"x"}},
+        {u"\"\"", {u""}},
+        {u"", {}},
+        {u" \t ", {}},
+        {u"a \"open run", {u"a", u"open run"}},  // a quoted run ends at the end of the text
+        {std::u16string(u"x \"\0hidden", 10), {u"x", u""}},
+        {std::u16string(300, u'z') + u" next", {std::u16string(255, u'z'), u"next"}},  // long tokens are cut
+    };
+    for (const auto& [line, tokens] : cases) EXPECT_EQ(AllTokens(line), tokens) << Utf16ToUtf8(line);
 }
 
 TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
@@ -77,13 +67,9 @@ TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
     EXPECT_EQ(AllTokens(JoinCommandLine(args)), expected);
 }
 
-TEST_F(ResponseFiles, FileTokensTakeThePlaceOfTheAtToken) {
+TEST_F(ResponseFiles, FileTokensTakeThePlaceOfTheAtTokenUnderTheFileRules) {
     const std::u16string list = Write("list", "x\r\ny\n");
     EXPECT_EQ(AllTokens(u"a \"b c\" @" + list + u" d"), (Tokens{u"a", u"b c", u"x", u"y", u"d"}));
-    EXPECT_EQ(AllTokens(u"@" + list), (Tokens{u"x", u"y"}));
-}
-
-TEST_F(ResponseFiles, FileRulesLineFeedsAndQuotes) {
     const std::u16string file = Write("rules", "\n\n \"one\ntwo \\\"q \"\xE6\x97\xA5 \xE6\x9C\xAC\"\n@nested \"open");
     EXPECT_EQ(AllTokens(u"@" + file), (Tokens{u"one", u"two", u"\"q", u"日 本", u"@nested", u"open"}));
     const std::u16string empty = Write("empty", "");
