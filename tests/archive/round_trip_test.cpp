@@ -94,9 +94,7 @@ void ExpectReadable(IArchive& archive, const std::string& path, const std::vecto
         ASSERT_EQ(file->Seek(0, IArchiveFile::kSeekSet), 0);
         EXPECT_EQ(file->Read(read.data(), half), half);
     }
-    if (!archive.IsCompressed(name)) {
-        EXPECT_TRUE(read == expected);
-    }
+    EXPECT_TRUE(archive.IsCompressed(name) || read == expected);
     auto mapping = archive.OpenMapping(name);
     ASSERT_TRUE(mapping);
     if (stored > 0) {
@@ -204,16 +202,12 @@ TEST(FolderArchive, NamesIgnoreCaseAndNestedPacksKeepTheirVersion) {
         EXPECT_TRUE(a->Exists(u"BG\\title.png"));
         EXPECT_FALSE(a->Exists(u"bg/title.pn"));
         EXPECT_FALSE(a->IsCompressed(u"bg/title.png"));
-        auto text = LoadArchiveText(*a, u"Bg/Title.Png");
-        ASSERT_TRUE(text);
-        EXPECT_EQ(*text, "picture");
+        EXPECT_EQ(LoadArchiveText(*a, u"Bg/Title.Png").value_or("<none>"), "picture");
     }
     EXPECT_TRUE(archive->Enumerate().empty());
     auto pack = archive->OpenArchive(u"pack5.SAF");
     ASSERT_TRUE(pack);
-    auto inner = LoadArchiveText(*pack, u"A.txt");
-    ASSERT_TRUE(inner);
-    EXPECT_EQ(*inner, "v5 inside a folder");
+    EXPECT_EQ(LoadArchiveText(*pack, u"A.txt").value_or("<none>"), "v5 inside a folder");
     EXPECT_FALSE(archive->OpenFile(u"bg"));  // a folder is not a file
     EXPECT_FALSE(OpenDirArchive(dir.U16("missing")));
 

@@ -1,9 +1,12 @@
+// Command lines and the files they read: response files and whole-file loads share one temporary folder.
 #include "lib/cmdline.h"
+#include "lib/diskfile.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -25,22 +28,24 @@ std::vector<std::u16string> AllTokens(std::u16string_view line) {
 
 using Tokens = std::vector<std::u16string>;
 
-class ResponseFiles : public testing::Test {
+class TempFiles : public testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("cmdline_test_" + std::to_string(::getpid()));
+        dir_ = fs::temp_directory_path() / ("lib_files_test_" + std::to_string(::getpid()));
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Writes a response file and returns its path as the program's text.
-    std::u16string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    // Writes a file (when given bytes) and returns its path as the program's text.
+    std::u16string Write(const std::string& name, const char* bytes = nullptr, std::size_t size = 0) {
+        if (bytes) std::ofstream(dir_ / name, std::ios::binary) << std::string(bytes, size ? size : std::strlen(bytes));
         return Utf8ToUtf16((dir_ / name).string());
     }
 
     fs::path dir_;
 };
+using ResponseFiles = TempFiles;
+using DiskFile = TempFiles;
 
 TEST(CommandLine, BlanksQuotesBackslashesAndLongTokens) {
     const std::pair<std::u16string, Tokens> cases[] = {
@@ -95,6 +100,53 @@ TEST(CommandLineDeathTest, MissingResponseFileEndsTheProgram) {
             AllTokens(u"a @/nonexistent/none b");
         },
         testing::ExitedWithCode(1), "box Error\\|File not found '/nonexistent/none'\\|0x30");
+}
+
+TEST_F(DiskFile, LoadsWholeFilesUnderUtf8NamesIntoBuffersThatHoldThem) {
+    const std::u16string data = Write("データ.bin", "ab\0cd", 5);
+    auto bytes = LoadDiskFile(data);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, (std::vector<std::uint8_t>{'a', 'b', 0, 'c', 'd'}));
+    EXPECT_FALSE(LoadDiskFile(Write("missing")));
+    EXPECT_FALSE(LoadDiskFile(Utf8ToUtf16(dir_.string())));  // a folder is not a file
+    std::uint8_t buffer[5] = {}, small[4] = {};
+    EXPECT_EQ(LoadDiskFile(data, buffer), 5u);
+    EXPECT_EQ(buffer[4], 'd');
+    EXPECT_FALSE(LoadDiskFile(data, small));
+    EXPECT_FALSE(LoadDiskFile(Write("missing"), buffer));
+}
+
+TEST_F(DiskFile, CreateWriteAndSeek) {
+    const std::u16string out = Write("out", "old contents");
+    {
+        FileHandle file = CreateFileForWrite(out);
+        ASSERT_TRUE(file.valid());
+        EXPECT_TRUE(file.Write("hello", 5));
+        EXPECT_EQ(SeekFile64(file, 1, kSeekBegin), 1);
+        EXPECT_TRUE(file.Write("E", 1));
+        EXPECT_EQ(SeekFile64(file, 0, kSeekEnd), 5);
+        EXPECT_EQ(SeekFile64(file, int64_t{1} << 33, kSeekBegin), int64_t{1} << 33);  // beyond 32 bits
+        EXPECT_EQ(SeekFile64(file, -1, kSeekBegin), -1);
+        EXPECT_EQ(SeekFile64(file, 0, kSeekBegin), 0);
+        FileHandle moved = std::move(file);
+        EXPECT_FALSE(file.valid());
+        EXPECT_TRUE(moved.valid());
+    }
+    auto bytes = LoadDiskFile(out);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "hEllo");
+    EXPECT_FALSE(CreateFileForWrite(Write("no/such/folder/file")).valid());
+    EXPECT_EQ(SeekFile64(FileHandle(), 0, kSeekBegin), -1);
+}
+
+TEST(RebuildPath, ReplacesOnlyTheGivenParts) {
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, nullptr, nullptr, u"bak"), u"/data/game/start.bak");
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, nullptr, nullptr, u".old"), u"/data/game/start.old");
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, nullptr, u"", u""), u"/data/game/");
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, u"/tmp", nullptr, nullptr), u"/tmp/start.txt");
+    EXPECT_EQ(RebuildPath(u"a.b/name", nullptr, nullptr, nullptr, u"x"), u"a.b/name.x");
+    EXPECT_EQ(RebuildPath(u"plain", nullptr, nullptr, u"other", nullptr), u"other");
+    EXPECT_EQ(RebuildPath(u"x/y.z", u"D:", nullptr, nullptr, nullptr), u"D:x/y.z");
 }
 
 }  // namespace

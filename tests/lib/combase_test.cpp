@@ -42,7 +42,7 @@ TEST(ComObjects, GuidComparisonIsBytewise) {
     EXPECT_EQ(IsEqualGUID(IID_IUnknown, other), 0);
 }
 
-TEST(ComObjects, ImplIsBornWithOneReferenceAndDiesAtZero) {
+TEST(ComObjects, ImplIsBornWithOneReferenceAndDiesAtZeroAndHoldersKeepOne) {
     int destroyed = 0;
     auto* thing = new Thing(&destroyed);
     EXPECT_EQ(thing->AddRef(), 2u);
@@ -65,6 +65,15 @@ TEST(ComObjects, ImplIsBornWithOneReferenceAndDiesAtZero) {
     auto standing = std::make_unique<Aggregable>(nullptr, &destroyed);
     EXPECT_EQ(standing->InternalRelease(), 0u) << "a release at zero deletes nothing";
     EXPECT_EQ(destroyed, 2);
+    {
+        auto held = ComPtr<ITestThing>::Adopt(new Thing(&destroyed));  // a holder keeps one reference
+        ComPtr<ITestThing> copy = held;
+        EXPECT_EQ(static_cast<Thing*>(held.Get())->ReferenceCount(), 2);
+        ComPtr<ITestThing> moved = std::move(copy);
+        EXPECT_FALSE(copy);
+        EXPECT_EQ(moved->Value(), 42);
+    }
+    EXPECT_EQ(destroyed, 3);
 }
 
 TEST(ComObjects, AggregatedObjectForwardsToOuter) {
@@ -82,19 +91,6 @@ TEST(ComObjects, AggregatedObjectForwardsToOuter) {
     EXPECT_EQ(inner_destroyed, 1);
     EXPECT_EQ(outer->Release(), 0u);
     EXPECT_EQ(outer_destroyed, 1);
-}
-
-TEST(ComPtr, HoldsAndReleasesOneReference) {
-    int destroyed = 0;
-    {
-        auto held = ComPtr<ITestThing>::Adopt(new Thing(&destroyed));
-        ComPtr<ITestThing> copy = held;
-        EXPECT_EQ(static_cast<Thing*>(held.Get())->ReferenceCount(), 2);
-        ComPtr<ITestThing> moved = std::move(copy);
-        EXPECT_FALSE(copy);
-        EXPECT_EQ(moved->Value(), 42);
-    }
-    EXPECT_EQ(destroyed, 1);
 }
 
 struct Counted {

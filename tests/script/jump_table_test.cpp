@@ -97,17 +97,7 @@ TEST_F(Tables, OperatorsCompareSigned32BitValuesAtTheirBoundaries) {
     }
 }
 
-TEST(ParseJumpTable, HeaderRuleAndStoredRest) {
-    ScriptStateGroup group;
-    std::string bytes(128, '\0');
-    bytes += "  first  rest of line // comment\n" + JumpLines().substr(JumpLines().find('\n') + 1);
-    ParseJumpTable(group, bytes, u"iv.txt");
-    ASSERT_EQ(group.jump_tables().count(), kJumpEntryCount);
-    EXPECT_EQ(group.jump_tables().head()->label, u"FIRST");
-    EXPECT_EQ(group.jump_tables().head()->rest, u"rest of line ");
-}
-
-TEST(ParseJumpTable, EightEntriesFitAndFaultsAreReportedWithFileAndLine) {
+TEST(ParseJumpTable, HeaderRuleEightEntriesAndFaultsWithFileAndLine) {
     struct Case {
         std::string text;
         std::uint32_t line;
@@ -119,6 +109,15 @@ TEST(ParseJumpTable, EightEntriesFitAndFaultsAreReportedWithFileAndLine) {
     ASSERT_EQ(fits.judge_tables().count(), 1);
     EXPECT_EQ(fits.judge_tables().head()->count, kMaxJudgeEntries);
     EXPECT_EQ(fits.judge_tables().head()->entries[7].b, u"8");
+    // A first byte 0 skips a 128-byte header; the first word is the label, the rest is kept.
+    ScriptStateGroup header;
+    std::string bytes(128, '\0');
+    bytes += "  first  rest of line // comment\n" + JumpLines().substr(JumpLines().find('\n') + 1);
+    ParseJumpTable(header, bytes, u"iv.txt");
+    ASSERT_EQ(header.jump_tables().count(), kJumpEntryCount);
+    EXPECT_EQ(header.jump_tables().head()->label, u"FIRST");
+    EXPECT_EQ(header.jump_tables().head()->rest, u"rest of line ");
+
     const Case cases[] = {
         {"A\nB\n", 3, u"ジャンプテーブルが2行しかありません（20行必要です）"},
         {"", 1, u"ジャンプテーブルが0行しかありません（20行必要です）"},
