@@ -4,6 +4,7 @@
 
 #include "app/frame_step.h"
 #include "app/scheduler.h"
+#include "app/system_image.h"
 #include "dxdraw/dxinput.h"
 #include "dxdraw/dxsurface.h"
 #include "dxdraw/frame_window.h"
@@ -22,6 +23,7 @@ void ResetRecords() {
     ResetFrameState();
     ResetThreadSlots();
     DxDraw::SurfacesLostWhileInactive = 0;
+    SystemImage.Reset();
 }
 
 }  // namespace
