@@ -32,60 +32,49 @@ TEST_F(DisplayDeviceTest, MatchingTellsWhatIsMissing) {
     EXPECT_EQ(MatchDisplayMode(device, 800, 600, 32, 0), 3);
 }
 
-TEST_F(DisplayDeviceTest, FullScreenAt32BitsWithoutAMessageWhen24IsMissing) {
-    window().modes = {{800, 600, 32, 60}, {1920, 1080, 32, 60}};
-    EXPECT_EQ(Init(true), 0);
-    EXPECT_EQ(device.depth, 32);
-    EXPECT_EQ(device.windowed, 0u);
-    EXPECT_TRUE(window().IsFullScreen());
-    EXPECT_TRUE(reports.boxes.empty());
-    EXPECT_EQ(ScreenBitDepth, 32);
-}
-
-TEST_F(DisplayDeviceTest, AnUnofferedRefreshRateFallsBackToTheDefaultWithAMessage) {
-    window().modes = {{800, 600, 24, 60}};
-    EXPECT_EQ(Init(true, 24, 85), 0);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].caption, u"DirectDraw 初期化");
-    EXPECT_EQ(reports.boxes[0].text, u"リフレッシュレートをデフォルトに変更します。");
-    EXPECT_EQ(device.refresh, 0);
-    EXPECT_EQ(device.windowed, 0u);
-}
-
-TEST_F(DisplayDeviceTest, NoModeOfTheGameSizeMeansWindowModeWithMessage4) {
-    window().modes = {{1024, 768, 32, 60}};
-    EXPECT_EQ(Init(true, 24), 0);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].text, u"ウィンドウモードに変更します(4)。");
-    EXPECT_EQ(device.windowed, 1u);
-    EXPECT_FALSE(window().IsFullScreen());
-}
-
-TEST_F(DisplayDeviceTest, NoDepthAtAllNamesTheRequestedDepth) {
-    window().modes = {{800, 600, 8, 60}};
-    EXPECT_EQ(Init(true, 32), 0);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].text, u"ウィンドウモードに変更します(2)。");
-    EXPECT_EQ(device.windowed, 1u);
-}
-
-TEST_F(DisplayDeviceTest, WindowModeShowsNoMessageWhateverTheModes) {
-    window().modes = {};
-    EXPECT_EQ(Init(false, 24, 85), 0);
-    EXPECT_TRUE(reports.boxes.empty());
-    EXPECT_EQ(device.windowed, 1u);
-}
-
-TEST_F(DisplayDeviceTest, WithoutAWindowTheDisplayCannotStart) {
-    EXPECT_NE(InitDirectDraw(device, nullptr, 800, 600, 24, false, nullptr, 0), 0);
-    ASSERT_EQ(reports.boxes.size(), 1u);
-    EXPECT_EQ(reports.boxes[0].text, u"DirectX 7 がインストールされていません。");
+// The full-screen start-up falls back to what the display offers, and says so when the player
+// would notice; a window never asks for a mode.
+TEST_F(DisplayDeviceTest, StartUpFallsBackToWhatTheDisplayOffers) {
+    const struct {
+        std::vector<host::DisplayMode> modes;
+        bool full;
+        int depth, refresh;
+        std::u16string message;
+        unsigned windowed;
+        int depth_used, refresh_used;
+    } cases[] = {
+        {{{800, 600, 32, 60}, {1920, 1080, 32, 60}}, true, 24, 0, u"", 0, 32, 0},
+        {{{800, 600, 24, 60}}, true, 24, 85, u"リフレッシュレートをデフォルトに変更します。", 0, 24, 0},
+        {{{1024, 768, 32, 60}}, true, 24, 0, u"ウィンドウモードに変更します(4)。", 1, 24, 0},
+        {{{800, 600, 8, 60}}, true, 32, 0, u"ウィンドウモードに変更します(2)。", 1, 16, 0},
+        {{}, false, 24, 85, u"", 1, 24, 85},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.modes.size() << " modes, depth " << c.depth);
+        window().modes = c.modes;
+        reports.boxes.clear();
+        ASSERT_EQ(Init(c.full, c.depth, c.refresh), 0);
+        ASSERT_EQ(reports.boxes.size(), c.message.empty() ? 0u : 1u);
+        for (const auto& box : reports.boxes) {
+            EXPECT_EQ(box.caption, u"DirectDraw 初期化");
+            EXPECT_EQ(box.text, c.message);
+        }
+        EXPECT_EQ(device.windowed, c.windowed);
+        EXPECT_EQ(window().IsFullScreen(), c.windowed == 0);
+        EXPECT_EQ(device.refresh, c.refresh_used);
+        EXPECT_EQ(device.depth, c.depth_used);
+        EXPECT_EQ(ScreenBitDepth, c.depth_used);
+        ReleaseDirectDraw(device);
+        EXPECT_FALSE(window().IsFullScreen()) << "the release gives the desktop back";
+        EXPECT_EQ(device.window, nullptr);
+    }
 }
 
 TEST_F(DisplayDeviceTest, AFailedSwitchToFullScreenStaysInTheWindowWithItsMenuBar) {
     ASSERT_EQ(Init(false), 0);
     DxDraw::DxFrame frame;
     frame.Create(&window());
+    EXPECT_EQ(frame.SwitchScreenMode(), 0) << "no device, no switch";
     frame.SetDevice(&device);
     frame.SetHasMenu(true);
     window().full_screen_works = false;
@@ -105,17 +94,6 @@ TEST_F(DisplayDeviceTest, AFailedSwitchToFullScreenStaysInTheWindowWithItsMenuBa
     EXPECT_EQ(device.windowed, 1u);
     EXPECT_TRUE(window().MenuBarShown());
     EXPECT_FALSE(window().IsFullScreen());
-}
-
-TEST_F(DisplayDeviceTest, ReleaseGivesTheDesktopBack) {
-    window().modes = {{800, 600, 24, 60}};
-    ASSERT_EQ(Init(true), 0);
-    ASSERT_TRUE(window().IsFullScreen());
-    ReleaseDirectDraw(device);
-    EXPECT_FALSE(window().IsFullScreen());
-    EXPECT_EQ(device.window, nullptr);
-    DxDraw::DxFrame frame;
-    EXPECT_EQ(frame.SwitchScreenMode(), 0) << "no device, no switch";
 }
 
 TEST_F(DisplayDeviceTest, ClearBackBufferShowsOneColourEverywhere) {

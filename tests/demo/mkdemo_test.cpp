@@ -20,16 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() : path_(fs::temp_directory_path() / ("mkdemo_test_" + std::to_string(::getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
+// A folder of its own for one test's files.
+struct TempDir {
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path); }
+    fs::path operator/(const char* name) const { return path / name; }
+    const fs::path path = fs::temp_directory_path() / ("mkdemo_test_" + std::to_string(::getpid()));
 };
 
 std::string ReadAll(const fs::path& path) {
@@ -48,20 +44,16 @@ TEST(Canvas, PaintingSkipsNoEdgePixel) {
     const Shape shapes[] = {Circle({61.3f, 47.8f}, 37.2f), Ellipse({60, 50}, 50, 12),
                             Polygon({{5, 5}, {110, 20}, {60, 50}, {100, 95}, {10, 80}}),
                             Subtract(RoundRect(4, 4, 116, 96, 20), Circle({60, 50}, 25))};
-    for (float softness : {1.0f, 6.0f}) {
+    for (float softness : {1.0f, 6.0f})
         for (const Shape& shape : shapes) {
             Canvas canvas(120, 100);
             canvas.Paint(shape, Rgb(0xFFFFFF), softness);
-            for (int y = 0; y < 100; ++y) {
-                for (int x = 0; x < 120; ++x) {
-                    float expected = ExpectedCoverage(shape.distance(x + 0.5f, y + 0.5f), softness);
-                    ASSERT_NEAR(canvas.at(x, y).a, expected, 1e-5f)
-                        << x << "," << y << " softness " << softness << " shape " << (&shape - shapes) << " d "
-                        << shape.distance(x + 0.5f, y + 0.5f);
-                }
-            }
+            for (int y = 0; y < 100; ++y)
+                for (int x = 0; x < 120; ++x)
+                    ASSERT_NEAR(canvas.at(x, y).a, ExpectedCoverage(shape.distance(x + 0.5f, y + 0.5f), softness),
+                                1e-5f)
+                        << x << "," << y << " softness " << softness << " shape " << (&shape - shapes);
         }
-    }
 }
 
 TEST(Canvas, SoftEdgesBlendOverWhatIsThere) {
@@ -80,10 +72,10 @@ TEST(PictureFile, PngKeepsColoursAndTransparency) {
     Canvas canvas(3, 2);
     canvas.at(0, 0) = Rgb(0xFF8000);
     canvas.at(2, 1) = Rgb(0x336699, 0.5f);
-    WritePng(dir.path() / "p.png", canvas, true);
+    WritePng(dir / "p.png", canvas, true);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir.path() / "p.png").c_str()));
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir / "p.png").c_str()));
     image.format = PNG_FORMAT_RGBA;
     std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
@@ -101,8 +93,8 @@ TEST(PictureFile, BmpRowsArePaddedBottomUpInBlueGreenRed) {
     Canvas canvas(3, 2, Rgb(0x000000));
     canvas.at(0, 0) = Rgb(0x102030);
     canvas.at(2, 1) = Rgb(0x405060);
-    WriteBmp(dir.path() / "b.bmp", canvas);
-    std::string b = ReadAll(dir.path() / "b.bmp");
+    WriteBmp(dir / "b.bmp", canvas);
+    std::string b = ReadAll(dir / "b.bmp");
     ASSERT_EQ(b.size(), 54u + 2 * 12);  // 3 pixels of 3 bytes padded to 12 per row
     EXPECT_EQ(b.substr(0, 2), "BM");
     EXPECT_EQ(std::uint8_t(b[18]), 3);
@@ -118,9 +110,9 @@ TEST(SoundFile, OggDecodesToTheSamplesWritten) {
     Sound tone{22050, std::vector<float>(22050)};
     for (std::size_t i = 0; i < tone.samples.size(); ++i)
         tone.samples[i] = 0.5f * std::sin(2 * std::numbers::pi_v<float> * 440 * i / 22050);
-    WriteOgg(dir.path() / "t.ogg", tone, 0.2f);
+    WriteOgg(dir / "t.ogg", tone, 0.2f);
     OggVorbis_File file;
-    ASSERT_EQ(ov_fopen((dir.path() / "t.ogg").c_str(), &file), 0);
+    ASSERT_EQ(ov_fopen((dir / "t.ogg").c_str(), &file), 0);
     vorbis_info* info = ov_info(&file, -1);
     EXPECT_EQ(info->rate, 22050);
     EXPECT_EQ(info->channels, 1);
@@ -143,8 +135,8 @@ TEST(SoundFile, OggDecodesToTheSamplesWritten) {
 
 TEST(SoundFile, WaveHeaderDescribesSixteenBitMono) {
     TempDir dir;
-    WriteWav(dir.path() / "s.wav", Sound{11025, {0.0f, 1.0f, -1.0f}});
-    std::string b = ReadAll(dir.path() / "s.wav");
+    WriteWav(dir / "s.wav", Sound{11025, {0.0f, 1.0f, -1.0f}});
+    std::string b = ReadAll(dir / "s.wav");
     ASSERT_EQ(b.size(), 44u + 6);
     EXPECT_EQ(b.substr(0, 4), "RIFF");
     EXPECT_EQ(std::uint8_t(b[4]), 42);  // RIFF size = 36 + data
