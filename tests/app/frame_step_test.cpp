@@ -74,56 +74,36 @@ TEST_F(FrameStepTest, WaitsEndAsTheirFlagsSayAndLeaveEveryPressOfTheWaitInPresse
         int frame, code;
         bool down;
     };
+    // A wait by frames ('f'), by milliseconds ('m') or for a click ('c'), with its two arguments.
     struct Case {
-        const char* name;
-        std::function<std::uint32_t()> wait;
+        char kind;
+        int amount, flags;
         std::vector<Event> events;
         int frames;
         std::uint32_t result, pressed;
     } cases[] = {
-        {"frames 3", [] { return WaitFrames(3, 0); }, {}, 3, 0, 0},
-        {"frames 0 0", [] { return WaitFrames(0, 0); }, {{2, 0x1C, true}}, 3, 0x10, 0x10},
-        {"frames 0 1 waits for the release",
-         [] { return WaitFrames(0, 1); },
-         {{2, 0x100, true}, {5, 0x100, false}},
-         6,
-         0x1000,
-         0x1000},
-        {"frames 4 1 ignores skip keys", [] { return WaitFrames(4, 1); }, {{1, 0x2A, true}}, 4, 0, 0x10000},
-        {"frames 4 2", [] { return WaitFrames(4, 2); }, {{1, 0x2A, true}}, 2, 0x10000, 0x10000},
-        {"ms 0 2 ignores decide presses",
-         [] { return WaitMs(0, 2); },
-         {{1, 0x1C, true}, {2, 0x1C, false}, {4, 0x49, true}},
-         5,
-         0x20000,
-         0x20010},
-        {"ms 100 3", [] { return WaitMs(100, 3); }, {}, 6, 0, 0},  // six 60ths reach 100 ms
-        {"ms 100 0", [] { return WaitMs(100, 0); }, {{1, 0xC8, true}, {2, 0xC8, false}}, 6, 0, 0x1},
-        {"ms 1000 1", [] { return WaitMs(1000, 1); }, {{1, 0x01, true}}, 2, 0x20, 0x20},
-        {"ms 100 2 gives the held word",
-         [] { return WaitMs(100, 2); },
-         {{1, 0xC8, true}, {3, 0x2A, true}},
-         4,
-         0x10001,
-         0x10001},
-        {"click waits until every key is up",
-         [] { return WaitClick(); },
-         {{1, 0x2A, true}, {2, 0x100, true}, {3, 0x100, false}, {6, 0x2A, false}},
-         7,
-         0x1000,
-         0},
-        {"click keeps what was pressed until the release",
-         [] { return WaitClick(); },
-         {{1, 0x1C, true}, {2, 0xC8, true}, {3, 0xC8, false}, {4, 0x1C, false}},
-         5,
-         0x10,
-         0x11},
+        {'f', 3, 0, {}, 3, 0, 0},
+        {'f', 0, 0, {{2, 0x1C, true}}, 3, 0x10, 0x10},
+        {'f', 0, 1, {{2, 0x100, true}, {5, 0x100, false}}, 6, 0x1000, 0x1000},  // waits for the release
+        {'f', 4, 1, {{1, 0x2A, true}}, 4, 0, 0x10000},                          // ignores skip keys
+        {'f', 4, 2, {{1, 0x2A, true}}, 2, 0x10000, 0x10000},
+        {'m', 0, 2, {{1, 0x1C, true}, {2, 0x1C, false}, {4, 0x49, true}}, 5, 0x20000, 0x20010},  // ignores decide
+        {'m', 100, 3, {}, 6, 0, 0},  // six 60ths reach 100 ms
+        {'m', 100, 0, {{1, 0xC8, true}, {2, 0xC8, false}}, 6, 0, 0x1},
+        {'m', 1000, 1, {{1, 0x01, true}}, 2, 0x20, 0x20},
+        {'m', 100, 2, {{1, 0xC8, true}, {3, 0x2A, true}}, 4, 0x10001, 0x10001},  // gives the held word
+        // A click waits until every key is up, and keeps what was pressed until the release.
+        {'c', 0, 0, {{1, 0x2A, true}, {2, 0x100, true}, {3, 0x100, false}, {6, 0x2A, false}}, 7, 0x1000, 0},
+        {'c', 0, 0, {{1, 0x1C, true}, {2, 0xC8, true}, {3, 0xC8, false}, {4, 0x1C, false}}, 5, 0x10, 0x11},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.kind << " " << c.amount << " " << c.flags);
         const int base = window().frames();
         for (const Event& e : c.events) At(base + e.frame, [this, e] { Key(window(), e.code, e.down); });
-        EXPECT_EQ(c.wait(), c.result);
+        const std::uint32_t result = c.kind == 'f'   ? WaitFrames(c.amount, c.flags)
+                                     : c.kind == 'm' ? WaitMs(c.amount, c.flags)
+                                                     : WaitClick();
+        EXPECT_EQ(result, c.result);
         EXPECT_EQ(window().frames() - base, c.frames);
         EXPECT_EQ(InputState.pressed, c.pressed);
         script.clear();

@@ -19,19 +19,9 @@ protected:
         if (!control->Open(Utf8ToUtf16(file.string()))) return nullptr;
         return control;
     }
-    // A channel record as a stream's start leaves it.
-    static void Prepare(StreamChannel& channel, IStreamControl& control, bool loop) {
-        channel.total_bytes = channel.remaining_in_pass = control.GetTotalBytes();
-        channel.flags = kStreamPlaying | (loop ? static_cast<std::uint32_t>(kStreamLoop) : 0u);
-    }
     // The whole stream as decoded in one pass.
     std::vector<std::uint8_t> DecodeAll(const std::vector<std::uint8_t>& bytes) {
-        auto control = OpenControl(bytes);
-        StreamChannel channel;
-        Prepare(channel, *control, false);
-        std::vector<std::uint8_t> pcm(control->GetTotalBytes());
-        EXPECT_EQ(control->ReadPCM(&channel, pcm.data(), static_cast<std::uint32_t>(pcm.size())), pcm.size());
-        return pcm;
+        return ReadStream(*OpenControl(bytes));
     }
 
     TempFolder folder_;
@@ -106,7 +96,7 @@ TEST_F(OggStreamTest, ReadingPastTheEndPadsWithSilenceAndThenGivesNothing) {
     const auto whole = DecodeAll(bytes);
     auto control = OpenControl(bytes);
     StreamChannel channel;
-    Prepare(channel, *control, false);
+    PrepareChannel(channel, *control, false);
     channel.remaining_in_pass = 600;
     std::vector<std::uint8_t> buffer(1000, 0xAA);
     EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 600u);
@@ -122,7 +112,7 @@ TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
     const auto whole = DecodeAll(bytes);
     auto control = OpenControl(bytes);
     StreamChannel channel;
-    Prepare(channel, *control, true);
+    PrepareChannel(channel, *control, true);
     channel.remaining_in_pass = 600;
     std::vector<std::uint8_t> buffer(1000);
     EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 1000u);
@@ -132,7 +122,7 @@ TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
     EXPECT_FALSE(channel.flags & kStreamSourceEnded);
 
     // A request several times the stream's length rewinds as often as needed.
-    Prepare(channel, *control, true);
+    PrepareChannel(channel, *control, true);
     control->Rewind();
     std::vector<std::uint8_t> big(whole.size() * 3 + 1000);
     EXPECT_EQ(control->ReadPCM(&channel, big.data(), static_cast<std::uint32_t>(big.size())), big.size());
@@ -142,7 +132,7 @@ TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
     EXPECT_EQ(channel.remaining_in_pass, whole.size() - 1000);
 
     // Ending exactly at the end of a pass starts the next read from the beginning.
-    Prepare(channel, *control, true);
+    PrepareChannel(channel, *control, true);
     control->Rewind();
     EXPECT_EQ(control->ReadPCM(&channel, big.data(), static_cast<std::uint32_t>(whole.size())), whole.size());
     EXPECT_TRUE(channel.flags & kStreamSourceEnded);
@@ -168,7 +158,7 @@ TEST_F(OggStreamTest, DamagedStreamsAreRefusedOrPlayTheirIntactPart) {
             ASSERT_EQ(!control, outcome == kRefused);
             if (!control) continue;
             StreamChannel channel;
-            Prepare(channel, *control, loop);
+            PrepareChannel(channel, *control, loop);
             const std::uint32_t total = control->GetTotalBytes();
             std::vector<std::uint8_t> buffer(total * 2 + 4, 0xAA);
             const std::uint32_t got =

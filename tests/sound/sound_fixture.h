@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "host/audio/test_audio_device.h"
 #include "sound/sound.h"
 #include "sound/stream_channel.h"
+#include "sound/stream_control.h"
 #include "sound/tone.h"
 #include "support/capture_reports.h"
 
@@ -20,6 +22,29 @@ inline constexpr int kRate = 44100;
 // A whole number of cycles in every 10 ms and in every stream length the tests use.
 inline constexpr double kToneHz = 500.0;
 inline constexpr double kAmplitude = 0.5;
+inline const double kToneRms = kAmplitude * 32767.0 / std::sqrt(2.0);
+
+// A channel record as a stream's start leaves it.
+inline void PrepareChannel(StreamChannel& channel, IStreamControl& control, bool loop) {
+    channel.total_bytes = channel.remaining_in_pass = control.GetTotalBytes();
+    channel.flags = kStreamPlaying | (loop ? static_cast<std::uint32_t>(kStreamLoop) : 0u);
+}
+
+// What one read of `bytes` from the stream's start gives (the whole stream by default).
+inline std::vector<std::uint8_t> ReadStream(IStreamControl& control, bool loop = false, std::size_t bytes = 0) {
+    StreamChannel channel;
+    PrepareChannel(channel, control, loop);
+    std::vector<std::uint8_t> pcm(bytes ? bytes : control.GetTotalBytes());
+    EXPECT_EQ(control.ReadPCM(&channel, pcm.data(), static_cast<std::uint32_t>(pcm.size())), pcm.size());
+    return pcm;
+}
+
+// A tone played without gaps or clicks at its full level.
+inline void ExpectSteadyTone(std::span<const double> samples, double hz = kToneHz) {
+    EXPECT_LT(LargestStep(samples), 1.2 * kAmplitude * 32767.0 * 2 * M_PI * hz / kRate);
+    EXPECT_LE(LongestQuietRun(samples, 50.0), 2u);
+    EXPECT_NEAR(Rms(samples), kToneRms, 0.03 * kToneRms);
+}
 
 class SoundFixture : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "host/audio/test_audio_device.h"
@@ -68,55 +69,48 @@ TEST(MixerTest, VolumePanAndMasterScaleTheOutput) {
     FillConstant(*buffer, 10000, -10000);
     ASSERT_EQ(buffer->Play(true), host::kAudioOk);
 
-    auto out = MixFrames(mixer, 4);
-    EXPECT_EQ(out[0], 10000);
-    EXPECT_EQ(out[1], -10000);
-
-    ASSERT_EQ(buffer->SetVolume(-600), host::kAudioOk);  // -6 dB
-    out = MixFrames(mixer, 4);
-    EXPECT_NEAR(out[0], 10000 * std::pow(10.0, -0.3), 1.0);
-
-    ASSERT_EQ(buffer->SetVolume(0), host::kAudioOk);
-    ASSERT_EQ(buffer->SetPan(2000), host::kAudioOk);  // right: the left side drops 20 dB
-    out = MixFrames(mixer, 4);
-    EXPECT_NEAR(out[0], 1000, 1.0);
-    EXPECT_EQ(out[1], -10000);
-    ASSERT_EQ(buffer->SetPan(host::kPanLeft), host::kAudioOk);
-    out = MixFrames(mixer, 4);
-    EXPECT_EQ(out[0], 10000);
-    EXPECT_EQ(out[1], 0);
-
-    ASSERT_EQ(buffer->SetPan(0), host::kAudioOk);
-    ASSERT_EQ(mixer.SetMasterVolume(-2000), host::kAudioOk);
-    out = MixFrames(mixer, 4);
-    EXPECT_NEAR(out[0], 1000, 1.0);
-    ASSERT_EQ(mixer.SetMasterVolume(host::kVolumeMin), host::kAudioOk);
-    out = MixFrames(mixer, 4);
-    EXPECT_EQ(out[0], 0);
-
+    // {volume, pan, master volume} in hundredths of a dB, and the left and right output.
+    const std::tuple<std::int32_t, std::int32_t, std::int32_t, double, double> cases[] = {
+        {0, 0, 0, 10000, -10000},         {-600, 0, 0, 5011.9, -5011.9},  // -6 dB
+        {0, 2000, 0, 1000, -10000},                                       // to the right: the left side drops 20 dB
+        {0, host::kPanLeft, 0, 10000, 0}, {0, 0, -2000, 1000, -1000},    {0, 0, host::kVolumeMin, 0, 0},
+    };
+    for (auto [volume, pan, master, left, right] : cases) {
+        SCOPED_TRACE(testing::Message() << volume << " " << pan << " " << master);
+        ASSERT_EQ(buffer->SetVolume(volume), host::kAudioOk);
+        ASSERT_EQ(buffer->SetPan(pan), host::kAudioOk);
+        ASSERT_EQ(mixer.SetMasterVolume(master), host::kAudioOk);
+        auto out = MixFrames(mixer, 4);
+        EXPECT_NEAR(out[0], left, 1.0);
+        EXPECT_NEAR(out[1], right, 1.0);
+    }
     EXPECT_EQ(buffer->SetVolume(1), host::kAudioInvalidParam);
     EXPECT_EQ(buffer->SetPan(10001), host::kAudioInvalidParam);
     EXPECT_EQ(mixer.SetMasterVolume(-10001), host::kAudioInvalidParam);
 }
 
-TEST(MixerTest, BuffersAddUpAndClipInsteadOfWrapping) {
+// Long mixes go through the vector path eight samples at a time, short ones through the plain
+// one: both must add up, clip, and round halves to even.
+TEST(MixerTest, BuffersAddUpAndClipInsteadOfWrappingAtEveryLength) {
     Mixer mixer(44100);
-    auto a = Make(mixer, Pcm(44100, 1, 16), 400);
-    auto b = Make(mixer, Pcm(44100, 1, 16), 400);
-    FillConstant(*a, 30000, 30000);
-    FillConstant(*b, 30000, 30000);
+    auto a = Make(mixer, Pcm(44100, 2, 16), 400);
+    auto b = Make(mixer, Pcm(44100, 2, 16), 400);
+    FillConstant(*a, 30000, -30000);
+    FillConstant(*b, 30000, -30000);
     a->Play(true);
     b->Play(true);
-    auto out = MixFrames(mixer, 2);
-    EXPECT_EQ(out[0], 32767);
-    FillConstant(*b, -31000, -31000);
+    auto out = MixFrames(mixer, 9);
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        EXPECT_EQ(out[i], 32767) << i;
+        EXPECT_EQ(out[i + 1], -32768) << i;
+    }
+    FillConstant(*b, -31000, 31000);
     out = MixFrames(mixer, 2);
     EXPECT_EQ(out[0], -1000);
+    EXPECT_EQ(out[1], 1000);
 }
 
-// Long mixes go through the vector path eight samples at a time, short ones through the plain
-// one: both must round halves to even and clip.
-TEST(MixerTest, OutputRoundsHalvesToEvenAndClipsAtEveryLength) {
+TEST(MixerTest, OutputRoundsHalvesToEvenAtEveryLength) {
     Mixer mixer(44100);
     // At half the output rate every second output frame lies halfway between two samples.
     auto buffer = Make(mixer, Pcm(22050, 1, 16), 200);
@@ -135,19 +129,6 @@ TEST(MixerTest, OutputRoundsHalvesToEvenAndClipsAtEveryLength) {
     left.clear();
     for (int i = 0; i < 16; ++i) left.push_back(MixFrames(mixer, 1)[0]);
     EXPECT_EQ(left, expected);
-    buffer.reset();
-
-    auto a = Make(mixer, Pcm(44100, 2, 16), 400);
-    auto b = Make(mixer, Pcm(44100, 2, 16), 400);
-    FillConstant(*a, 30000, -30000);
-    FillConstant(*b, 30000, -30000);
-    a->Play(true);
-    b->Play(true);
-    out = MixFrames(mixer, 9);
-    for (std::size_t i = 0; i < out.size(); i += 2) {
-        EXPECT_EQ(out[i], 32767) << i;
-        EXPECT_EQ(out[i + 1], -32768) << i;
-    }
 }
 
 TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
@@ -325,18 +306,11 @@ TEST(MixerTest, LostBuffersRefuseUseUntilRestoredAndComeBackSilent) {
     EXPECT_EQ(buffer->Play(true), host::kAudioBufferLost);
     ASSERT_EQ(buffer->Restore(), host::kAudioOk);
     ASSERT_EQ(buffer->Play(true), host::kAudioOk);
-    auto out = MixFrames(mixer, 2);
-    EXPECT_EQ(out[0], 0);
-}
-
-TEST(MixerTest, DestroyedBuffersLeaveTheMix) {
-    Mixer mixer(44100);
-    auto buffer = Make(mixer, Pcm(44100, 1, 16), 40);
+    EXPECT_EQ(MixFrames(mixer, 2)[0], 0);
     FillConstant(*buffer, 9000, 9000);
-    buffer->Play(true);
-    buffer.reset();
-    auto out = MixFrames(mixer, 2);
-    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(MixFrames(mixer, 2)[0], 9000);
+    buffer.reset();  // a destroyed buffer leaves the mix
+    EXPECT_EQ(MixFrames(mixer, 2)[0], 0);
 }
 
 TEST(TestAudioDeviceTest, AdvancesInTenMillisecondStepsWithExactFrameCounts) {
