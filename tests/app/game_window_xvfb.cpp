@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -70,6 +71,14 @@ protected:
             PushMouse(type, x, y);
             Frames(3);
         }
+    }
+    // Answers a modal with a key that is down when it appears: its first frame sees the press.
+    int AnswerWith(SDL_Scancode key, const std::function<int()>& show) {
+        PushKey(key, true);
+        const int answer = show();
+        PushKey(key, false);
+        Frames(2);
+        return answer;
     }
     // The command messages among what the window has for the engine; no key was also typed.
     std::vector<int> Commands() {
@@ -178,37 +187,23 @@ public:
     }
     void OnInit() override { SetItems(1003, {u"一", u"二"}); }
     void OnCommand(int id, int notify) override {
-        if (id == 1)
-            End(Text(1001) == u"ユウ" ? 42 : 0);
-        else
-            Dialog::OnCommand(id, notify);
+        if (id != 1) return Dialog::OnCommand(id, notify);
+        End(Text(1001) == u"ユウ" ? 42 : 0);
     }
 };
 
 TEST_F(RealWindow, MessageBoxesAndDialogsTakeTheirAnswersFromTheKeyboard) {
     Frames(2);
-    // The key is down when the box appears: its first frame sees the press.
-    PushKey(SDL_SCANCODE_RETURN, true);
-    EXPECT_EQ(layer.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo | kMbIconQuestion | 0x100), kIdNo)
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_RETURN,
+                         [&] { return layer.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo | 0x100); }),
+              kIdNo)
         << "Return answers the default button, the second one here";
-    PushKey(SDL_SCANCODE_RETURN, false);
-    Frames(2);
     // The program's own message boxes appear in the window while it is open.
-    PushKey(SDL_SCANCODE_ESCAPE, true);
-    EXPECT_EQ(ShowMessage(u"エラー", u"ディスプレイの初期化に失敗しました。", kMbOk), kIdOk);
-    PushKey(SDL_SCANCODE_ESCAPE, false);
-    Frames(2);
-
-    NameDialog dialog;
-    PushKey(SDL_SCANCODE_RETURN, true);
-    EXPECT_EQ(layer.RunDialog(dialog), 42);
-    PushKey(SDL_SCANCODE_RETURN, false);
-    Frames(2);
-    NameDialog cancelled;
-    PushKey(SDL_SCANCODE_ESCAPE, true);
-    EXPECT_EQ(layer.RunDialog(cancelled), 2);
-    PushKey(SDL_SCANCODE_ESCAPE, false);
-    Frames(2);
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_ESCAPE, [] { return ShowMessage(u"エラー", u"初期化に失敗しました。", kMbOk); }),
+              kIdOk);
+    NameDialog dialog, cancelled;
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_RETURN, [&] { return layer.RunDialog(dialog); }), 42);
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_ESCAPE, [&] { return layer.RunDialog(cancelled); }), 2);
     EXPECT_TRUE(Commands().empty()) << "keys of a modal box do not reach the game";
 }
 

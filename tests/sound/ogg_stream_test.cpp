@@ -28,31 +28,6 @@ protected:
     int count_ = 0;
 };
 
-const std::vector<std::uint8_t>& Stereo(double seconds) {
-    static std::map<double, std::vector<std::uint8_t>> cache;
-    auto& bytes = cache[seconds];
-    if (bytes.empty()) bytes = EncodeOggVorbis(Sine(kToneHz, seconds, kRate, 2, kAmplitude), kRate, 2);
-    return bytes;
-}
-
-TEST_F(OggStreamTest, OpenTakesTheFormatAndLengthFromTheStream) {
-    auto stereo = OpenControl(Stereo(0.5));
-    ASSERT_TRUE(stereo);
-    const host::WaveFormat* f = stereo->GetFormat();
-    EXPECT_EQ(f->format_tag, host::kWaveFormatPcm);
-    EXPECT_EQ(f->channels, 2);
-    EXPECT_EQ(f->samples_per_sec, 44100u);
-    EXPECT_EQ(f->block_align, 4);
-    EXPECT_EQ(f->avg_bytes_per_sec, 176400u);
-    EXPECT_EQ(stereo->GetTotalBytes(), 22050u * 4);
-
-    auto mono = OpenControl(EncodeOggVorbis(Sine(kToneHz, 0.2, 22050, 1, kAmplitude), 22050, 1));
-    ASSERT_TRUE(mono);
-    EXPECT_EQ(mono->GetFormat()->block_align, 2);
-    EXPECT_EQ(mono->GetFormat()->avg_bytes_per_sec, 44100u);
-    EXPECT_EQ(mono->GetTotalBytes(), 4410u * 2);
-}
-
 // The decoder's floats are turned into 16-bit samples by our own code; every sample must come
 // out as the library's own 16-bit read makes it, clipped ones included.
 TEST_F(OggStreamTest, SamplesAreExactlyThoseOfTheLibrarysOwn16BitRead) {
@@ -60,8 +35,8 @@ TEST_F(OggStreamTest, SamplesAreExactlyThoseOfTheLibrarysOwn16BitRead) {
     std::vector<std::int16_t> square(2 * 11025);
     for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 2 / 50) % 2 ? 32767 : -32767;
     const std::vector<std::vector<std::uint8_t>> streams = {
-        Stereo(0.5),
-        EncodeOggVorbis(Sine(kToneHz, 0.3, 22050, 1, kAmplitude), 22050, 1),
+        Tone(0.5),
+        Tone(0.3, 1, 22050),
         EncodeOggVorbis(square, 11025, 2, 0.1f),
         EncodeOggVorbis(std::vector<std::int16_t>(square.begin(), square.begin() + 11025), 11025, 1, 0.1f),
     };
@@ -86,40 +61,35 @@ TEST_F(OggStreamTest, DataThatIsNotOggVorbisDoesNotOpen) {
     auto wave = MakeWave(std::vector<std::uint8_t>(400, 0), 44100, 2, 16);
     EXPECT_FALSE(OpenControl(wave));
     // Only the headers: the decoder cannot find where the stream ends.
-    auto cut = Stereo(0.5);
+    auto cut = Tone(0.5);
     cut.resize(200);
     EXPECT_FALSE(OpenControl(cut));
 }
 
-TEST_F(OggStreamTest, ReadingPastTheEndPadsWithSilenceAndThenGivesNothing) {
-    const auto& bytes = Stereo(0.5);
+// A pass cut at 600 bytes, read into 1000: a plain read pads with silence and then gives
+// nothing; a looping one continues from the start of the stream.
+TEST_F(OggStreamTest, AReadPastThePassPadsWithSilenceOrLoopsToTheStart) {
+    const auto& bytes = Tone(0.5);
     const auto whole = DecodeAll(bytes);
     auto control = OpenControl(bytes);
     StreamChannel channel;
+    for (bool loop : {false, true}) {
+        SCOPED_TRACE(loop);
+        PrepareChannel(channel, *control, loop);
+        control->Rewind();
+        channel.remaining_in_pass = 600;
+        std::vector<std::uint8_t> buffer(1000, 0xAA), expected(whole.begin(), whole.begin() + 1000);
+        if (!loop) std::fill(expected.begin() + 600, expected.end(), 0);
+        std::copy_n(whole.begin(), loop ? 400 : 0, expected.begin() + 600);
+        EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), loop ? 1000u : 600u);
+        EXPECT_TRUE(buffer == expected);
+        EXPECT_EQ(channel.remaining_in_pass, loop ? whole.size() - 400 : 0u);
+        EXPECT_EQ((channel.flags & kStreamSourceEnded) != 0, !loop);
+    }
     PrepareChannel(channel, *control, false);
-    channel.remaining_in_pass = 600;
-    std::vector<std::uint8_t> buffer(1000, 0xAA);
-    EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 600u);
-    EXPECT_EQ(0, std::memcmp(buffer.data(), whole.data(), 600));
-    EXPECT_EQ(std::count(buffer.begin() + 600, buffer.end(), 0), 400);
-    EXPECT_TRUE(channel.flags & kStreamSourceEnded);
-    EXPECT_EQ(channel.remaining_in_pass, 0u);
-    EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 0u);
-}
-
-TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
-    const auto& bytes = Stereo(0.5);
-    const auto whole = DecodeAll(bytes);
-    auto control = OpenControl(bytes);
-    StreamChannel channel;
-    PrepareChannel(channel, *control, true);
-    channel.remaining_in_pass = 600;
-    std::vector<std::uint8_t> buffer(1000);
-    EXPECT_EQ(control->ReadPCM(&channel, buffer.data(), 1000), 1000u);
-    EXPECT_EQ(0, std::memcmp(buffer.data(), whole.data(), 600));
-    EXPECT_EQ(0, std::memcmp(buffer.data() + 600, whole.data(), 400));
-    EXPECT_EQ(channel.remaining_in_pass, whole.size() - 400);
-    EXPECT_FALSE(channel.flags & kStreamSourceEnded);
+    channel.remaining_in_pass = 0;
+    std::uint8_t byte;
+    EXPECT_EQ(control->ReadPCM(&channel, &byte, 1), 0u) << "nothing after the end";
 
     // A request several times the stream's length rewinds as often as needed.
     PrepareChannel(channel, *control, true);
@@ -145,7 +115,7 @@ TEST_F(OggStreamTest, ALoopingReadContinuesFromTheStartOfTheStream) {
 // to the damage (a looping read then starts that part again), and the rest is silence.
 TEST_F(OggStreamTest, DamagedStreamsAreRefusedOrPlayTheirIntactPart) {
     enum Outcome { kRefused, kSilent, kIntactPart };
-    const auto& good = Stereo(1.0);
+    const auto& good = Tone(1.0);
     const auto whole = DecodeAll(good);
     const std::pair<std::size_t, Outcome> cases[] = {
         {good.size() / 3, kRefused}, {good.size() / 2, kSilent}, {good.size() - 300, kIntactPart}};
@@ -178,7 +148,7 @@ TEST_F(OggStreamTest, DamagedStreamsAreRefusedOrPlayTheirIntactPart) {
         }
     }
     // A cut stream ends at its last whole page.
-    auto truncated = Stereo(4.0);
+    auto truncated = Tone(4.0);
     truncated.resize(truncated.size() / 2);
     auto control = OpenControl(truncated);
     ASSERT_TRUE(control);

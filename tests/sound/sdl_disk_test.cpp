@@ -42,8 +42,8 @@ void WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 TEST(SdlDiskTest, TonesReachTheDeviceAtTheirLevelPanAndLengthAndLoopsAreSeamless) {
     TempFolder folder;
-    const auto once = folder.Write("once.ogg", EncodeOggVorbis(Sine(kToneHz, 1.0, kRate, 2, kAmplitude), kRate, 2));
-    const auto loop = folder.Write("loop.ogg", EncodeOggVorbis(Sine(kToneHz, 0.3, kRate, 2, kAmplitude), kRate, 2));
+    const auto once = folder.Write("once.ogg", Tone(1.0));
+    const auto loop = folder.Write("loop.ogg", Tone(0.3));
     const auto output = folder.path() / "output.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);

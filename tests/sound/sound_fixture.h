@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "host/audio/test_audio_device.h"
 #include "sound/sound.h"
@@ -23,6 +24,14 @@ inline constexpr int kRate = 44100;
 inline constexpr double kToneHz = 500.0;
 inline constexpr double kAmplitude = 0.5;
 inline const double kToneRms = kAmplitude * 32767.0 / std::sqrt(2.0);
+
+// An Ogg Vorbis tone (made once per test program for each length and layout).
+inline const std::vector<std::uint8_t>& Tone(double seconds, int channels = 2, int rate = kRate) {
+    static std::map<std::tuple<double, int, int>, std::vector<std::uint8_t>> cache;
+    auto& bytes = cache[{seconds, channels, rate}];
+    if (bytes.empty()) bytes = EncodeOggVorbis(Sine(kToneHz, seconds, rate, channels, kAmplitude), rate, channels);
+    return bytes;
+}
 
 // A channel record as a stream's start leaves it.
 inline void PrepareChannel(StreamChannel& channel, IStreamControl& control, bool loop) {
@@ -60,14 +69,10 @@ protected:
         StreamBufferUnit = 4;
     }
 
-    // An Ogg Vorbis tone file (made once per test program for each length and layout).
+    // A file of Tone(seconds, channels, rate).
     std::u16string ToneFile(double seconds, int channels = 2, int rate = kRate) {
-        const std::string name =
-            std::to_string(seconds) + "-" + std::to_string(channels) + "-" + std::to_string(rate) + ".ogg";
-        static std::map<std::string, std::vector<std::uint8_t>> cache;
-        auto& bytes = cache[name];
-        if (bytes.empty()) bytes = EncodeOggVorbis(Sine(kToneHz, seconds, rate, channels, kAmplitude), rate, channels);
-        return Utf8ToUtf16(folder_.Write(name, bytes).string());
+        const std::string name = std::to_string(seconds) + "-" + std::to_string(channels) + "-" + std::to_string(rate);
+        return FileOf(name + ".ogg", Tone(seconds, channels, rate));
     }
 
     std::u16string FileOf(const std::string& name, std::span<const std::uint8_t> bytes) {

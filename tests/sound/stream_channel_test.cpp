@@ -31,7 +31,7 @@ TEST_F(SoundFixture, WhatCannotPlayDoesNotStartAndLeavesTheChannelFree) {
     EXPECT_EQ(StartStream(nullptr, u"/nonexistent/folder/missing.ogg", -1, 0, 4096, 0, 0), -1);
     EXPECT_TRUE(reports_.boxes.empty());
     // A layout the device cannot play is reported.
-    const auto three = EncodeOggVorbis(Sine(kToneHz, 0.2, kRate, 3, kAmplitude), kRate, 3);
+    const auto three = Tone(0.2, 3);
     EXPECT_EQ(StartStream(nullptr, FileOf("three.ogg", three), -1, 0, 4096, 0, 0), -1);
     ASSERT_EQ(reports_.boxes.size(), 1u);
     EXPECT_EQ(reports_.boxes[0].caption, u"DirectSound");

@@ -79,7 +79,7 @@ TEST(StreamReaderTest, AnArchiveReaderReachesTheEntrysEnd) {
 // an entry read through the archive must give exactly what the file gives, last byte included.
 TEST(StreamReaderTest, AnOggStreamFromAnArchiveDecodesLikeTheFile) {
     TempFolder folder;
-    const auto bytes = EncodeOggVorbis(Sine(kToneHz, 0.7, kRate, 2, kAmplitude), kRate, 2);
+    const auto bytes = Tone(0.7);
     const auto file = folder.Write("bgm/tone.ogg", bytes);
     ComPtr<IArchive> archive = OpenDirArchive(Utf8ToUtf16(folder.path().string()));
     ASSERT_TRUE(archive);
@@ -96,7 +96,7 @@ TEST(StreamReaderTest, AnOggStreamFromAnArchiveDecodesLikeTheFile) {
 }
 
 TEST_F(SoundFixture, StreamsStartFromAnArchive) {
-    folder_.Write("voice/v001.ogg", EncodeOggVorbis(Sine(kToneHz, 0.4, kRate, 2, kAmplitude), kRate, 2));
+    folder_.Write("voice/v001.ogg", Tone(0.4));
     ComPtr<IArchive> archive = OpenDirArchive(Utf8ToUtf16(folder_.path().string()));
     ASSERT_TRUE(archive);
     EXPECT_EQ(StartStream(archive.Get(), u"voice/none.ogg", 3, 0, 4096, 0, 0), -1);

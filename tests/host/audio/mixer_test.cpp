@@ -43,6 +43,26 @@ void FillConstant(SoundBuffer& buffer, std::int16_t left, std::int16_t right) {
     ASSERT_EQ(buffer.Unlock(region), host::kAudioOk);
 }
 
+// Writes bytes at the start of the buffer.
+void Write(SoundBuffer& buffer, const void* bytes, std::uint32_t size) {
+    SoundBuffer::Region region;
+    ASSERT_EQ(buffer.Lock(0, size, &region), host::kAudioOk);
+    std::memcpy(region.first, bytes, size);
+    ASSERT_EQ(buffer.Unlock(region), host::kAudioOk);
+}
+
+std::uint32_t Status(const SoundBuffer& buffer) {
+    std::uint32_t status = 0;
+    buffer.GetStatus(&status);
+    return status;
+}
+
+std::uint32_t PlayCursor(const SoundBuffer& buffer) {
+    std::uint32_t play = 0;
+    buffer.GetCurrentPosition(&play, nullptr);
+    return play;
+}
+
 std::vector<std::int16_t> MixFrames(Mixer& mixer, std::size_t frames) {
     std::vector<std::int16_t> out(2 * frames);
     mixer.Mix(out.data(), frames);
@@ -114,11 +134,8 @@ TEST(MixerTest, OutputRoundsHalvesToEvenAtEveryLength) {
     Mixer mixer(44100);
     // At half the output rate every second output frame lies halfway between two samples.
     auto buffer = Make(mixer, Pcm(22050, 1, 16), 200);
-    SoundBuffer::Region region;
-    ASSERT_EQ(buffer->Lock(0, 0, &region), host::kAudioOk);
     const std::int16_t ramp[9] = {0, 1, 2, 3, -1, -2, -3, -4, 0};
-    std::memcpy(region.first, ramp, sizeof ramp);
-    buffer->Unlock(region);
+    Write(*buffer, ramp, sizeof ramp);
     const std::vector<std::int16_t> expected = {0, 0, 1, 2, 2, 2, 3, 1, -1, -2, -2, -2, -3, -4, -4, -2};
     buffer->Play(false);
     auto out = MixFrames(mixer, 16);
@@ -139,15 +156,12 @@ TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
     auto out = MixFrames(mixer, 16);
     EXPECT_EQ(out[2 * 9], 5000);
     EXPECT_EQ(out[2 * 10], 0);
-    std::uint32_t status = 0;
-    once->GetStatus(&status);
-    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(Status(*once), 0u);
 
     auto loop = Make(mixer, Pcm(44100, 2, 16), 40);
     FillConstant(*loop, 7000, 7000);
     loop->Play(true);
-    loop->GetStatus(&status);
-    EXPECT_EQ(status, host::kBufferPlaying | host::kBufferLooping);
+    EXPECT_EQ(Status(*loop), host::kBufferPlaying | host::kBufferLooping);
     out = MixFrames(mixer, 25);
     EXPECT_EQ(out[2 * 24], 7000);
     std::uint32_t play = 0, write = 0;
@@ -157,28 +171,23 @@ TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
     loop->Stop();
     out = MixFrames(mixer, 2);
     EXPECT_EQ(out[0], 0);
-    loop->GetCurrentPosition(&play, nullptr);
-    EXPECT_EQ(play, 5u * 4);  // stopping keeps the cursor
+    EXPECT_EQ(PlayCursor(*loop), 5u * 4) << "stopping keeps the cursor";
 }
 
 TEST(MixerTest, ResamplesByTheBufferFrequency) {
     Mixer mixer(44100);
     // A ramp at half the output rate takes two output frames per source frame, halfway between.
     auto buffer = Make(mixer, Pcm(22050, 1, 16), 200);
-    SoundBuffer::Region region;
-    ASSERT_EQ(buffer->Lock(0, 200, &region), host::kAudioOk);
-    auto* s = reinterpret_cast<std::int16_t*>(region.first);
-    for (int i = 0; i < 100; ++i) s[i] = static_cast<std::int16_t>(i * 100);
-    buffer->Unlock(region);
+    std::int16_t ramp[100];
+    for (int i = 0; i < 100; ++i) ramp[i] = static_cast<std::int16_t>(i * 100);
+    Write(*buffer, ramp, sizeof ramp);
     buffer->Play(false);
     auto out = MixFrames(mixer, 8);
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(out[2], 50);
     EXPECT_EQ(out[4], 100);
     EXPECT_EQ(out[5], 100);  // mono goes to both sides
-    std::uint32_t play = 0;
-    buffer->GetCurrentPosition(&play, nullptr);
-    EXPECT_EQ(play, 4u * 2);
+    EXPECT_EQ(PlayCursor(*buffer), 4u * 2);
 
     // Doubling the frequency plays the same data in a quarter of the frames.
     ASSERT_EQ(buffer->SetFrequency(88200), host::kAudioOk);
@@ -186,10 +195,10 @@ TEST(MixerTest, ResamplesByTheBufferFrequency) {
     EXPECT_EQ(out[0], 400);
     EXPECT_EQ(out[2], 600);
     EXPECT_EQ(buffer->SetFrequency(99), host::kAudioInvalidParam);
-    ASSERT_EQ(buffer->SetFrequency(0), host::kAudioOk);
-    std::uint32_t frequency = 0;
-    buffer->GetFrequency(&frequency);
-    EXPECT_EQ(frequency, 22050u);
+    ASSERT_EQ(buffer->SetFrequency(0), host::kAudioOk);  // back to the buffer's own rate
+    out = MixFrames(mixer, 2);
+    EXPECT_EQ(out[0], 800);  // source frame 8, then halfway to 9
+    EXPECT_EQ(out[2], 850);
 }
 
 TEST(MixerTest, EightBitSamplesAreCentredOn128) {
@@ -298,9 +307,7 @@ TEST(MixerTest, LostBuffersRefuseUseUntilRestoredAndComeBackSilent) {
     FillConstant(*buffer, 9000, 9000);
     buffer->Play(true);
     mixer.LoseAllBuffers();
-    std::uint32_t status = 0;
-    buffer->GetStatus(&status);
-    EXPECT_EQ(status, host::kBufferLost);
+    EXPECT_EQ(Status(*buffer), host::kBufferLost);
     SoundBuffer::Region region;
     EXPECT_EQ(buffer->Lock(0, 4, &region), host::kAudioBufferLost);
     EXPECT_EQ(buffer->Play(true), host::kAudioBufferLost);
