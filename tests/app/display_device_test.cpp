@@ -1,4 +1,5 @@
-// Display-mode matching, the full-screen fallbacks and the switch between window and full screen.
+// Display-mode matching, the full-screen fallbacks, and the frame window's activation and switch
+// between window and full screen.
 #include <gtest/gtest.h>
 
 #include "dxdraw/display_device.h"
@@ -10,6 +11,7 @@ namespace {
 
 class DisplayDeviceTest : public ::testing::Test {
 protected:
+    DisplayDeviceTest() { frame.Create(&window()); }
     testhost::TestWindow& window() { return host.test_window(); }
     int Init(bool full, int depth = 24, int refresh = 0) {
         return InitDirectDraw(device, &window(), 800, 600, depth, full, nullptr, refresh);
@@ -18,6 +20,7 @@ protected:
     testhost::TestHost host;
     testsupport::CaptureReports reports;
     DirectDrawDevice device;
+    DxDraw::DxFrame frame;  // the frame window, given the device once it has started
 };
 
 TEST_F(DisplayDeviceTest, MatchingTellsWhatIsMissing) {
@@ -72,8 +75,6 @@ TEST_F(DisplayDeviceTest, StartUpFallsBackToWhatTheDisplayOffers) {
 
 TEST_F(DisplayDeviceTest, AFailedSwitchToFullScreenStaysInTheWindowWithItsMenuBar) {
     ASSERT_EQ(Init(false), 0);
-    DxDraw::DxFrame frame;
-    frame.Create(&window());
     EXPECT_EQ(frame.SwitchScreenMode(), 0) << "no device, no switch";
     frame.SetDevice(&device);
     frame.SetHasMenu(true);
@@ -94,6 +95,37 @@ TEST_F(DisplayDeviceTest, AFailedSwitchToFullScreenStaysInTheWindowWithItsMenuBa
     EXPECT_EQ(device.windowed, 1u);
     EXPECT_TRUE(window().MenuBarShown());
     EXPECT_FALSE(window().IsFullScreen());
+}
+
+TEST_F(DisplayDeviceTest, ActivationBeforeTheDeviceExistsIsSafeAndFollowedLater) {
+    frame.WindowProc({host::kMsgActivateApp, 0, 0, {}});
+    EXPECT_EQ(frame.IsActive(), 0u);
+    frame.WindowProc({host::kMsgActivateApp, 1, 0, {}});
+    EXPECT_EQ(frame.IsActive(), 1u);
+    ASSERT_EQ(Init(false), 0);
+    frame.SetDevice(&device);
+    frame.WindowProc({host::kMsgActivateApp, 0, 0, {}});
+    EXPECT_EQ(device.lost, 1u);
+    frame.WindowProc({host::kMsgActivateApp, 1, 0, {}});
+    EXPECT_EQ(device.lost, 0u);
+}
+
+TEST_F(DisplayDeviceTest, InFullScreenTheTopEdgeShowsTheMenuBar) {
+    window().modes = {{800, 600, 24, 60}};
+    ASSERT_EQ(Init(true), 0);
+    frame.SetDevice(&device);
+    frame.SetHasMenu(true);
+    window().ShowMenuBar(false);
+    auto shown_after_move_to = [&](int y) {
+        frame.WindowProc({host::kMsgMouseMove, 0, static_cast<std::intptr_t>(10 | (y << 16)), {}});
+        return window().MenuBarShown();
+    };
+    EXPECT_FALSE(shown_after_move_to(300));
+    EXPECT_TRUE(shown_after_move_to(1));
+    EXPECT_FALSE(shown_after_move_to(2));
+    ASSERT_EQ(frame.SwitchScreenMode(), 1);  // to the window: the bar stays
+    shown_after_move_to(1);
+    EXPECT_TRUE(shown_after_move_to(300)) << "in a window the menu bar is always there";
 }
 
 TEST_F(DisplayDeviceTest, ClearBackBufferShowsOneColourEverywhere) {

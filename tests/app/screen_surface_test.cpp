@@ -1,5 +1,5 @@
 // The screen view: changed rectangles gathered, redrawn into the back image and handed to the
-// window; frame skip; repaint on expose; and the frame window that drives activation and paint.
+// window; frame skip; and repaint on expose.
 #include <gtest/gtest.h>
 
 #include "dxdraw/draw_view.h"
@@ -126,51 +126,6 @@ TEST_F(ScreenSurfaceTest, PaintRepaintsFromTheTreeWithoutCommitting) {
     EXPECT_EQ(LastPresent(), (std::vector<host::Rect>{{0, 0, 310, 310}}));
     EXPECT_NE(a->GetDirtyFlags(), 0u) << "the views are not committed by a repaint";
     EXPECT_EQ(Colour(305, 305), kRed);
-}
-
-TEST(FrameWindow, ActivationBeforeTheDeviceExistsIsSafeAndFollowedLater) {
-    testhost::TestHost host;
-    DxDraw::DxFrame frame;
-    frame.Create(&host.window());
-    frame.WindowProc({host::kMsgActivateApp, 0, 0, {}});
-    EXPECT_EQ(frame.IsActive(), 0u);
-    frame.WindowProc({host::kMsgActivateApp, 1, 0, {}});
-    EXPECT_EQ(frame.IsActive(), 1u);
-
-    DirectDrawDevice device;
-    ASSERT_EQ(InitDirectDraw(device, &host.window(), 800, 600, 24, false, nullptr, 0), 0);
-    frame.SetDevice(&device);
-    frame.WindowProc({host::kMsgActivateApp, 0, 0, {}});
-    EXPECT_EQ(device.lost, 1u);
-    frame.WindowProc({host::kMsgActivateApp, 1, 0, {}});
-    EXPECT_EQ(device.lost, 0u);
-}
-
-TEST(FrameWindow, InFullScreenTheTopEdgeShowsTheMenuBar) {
-    testhost::TestHost host;
-    testsupport::CaptureReports reports;
-    host.test_window().modes = {{800, 600, 24, 60}};
-    DirectDrawDevice device;
-    ASSERT_EQ(InitDirectDraw(device, &host.window(), 800, 600, 24, true, nullptr, 0), 0);
-    DxDraw::DxFrame frame;
-    frame.Create(&host.window());
-    frame.SetDevice(&device);
-    frame.SetHasMenu(true);
-    host.window().ShowMenuBar(false);
-    auto move = [&](int y) {
-        frame.WindowProc({host::kMsgMouseMove, 0, static_cast<std::intptr_t>(10 | (y << 16)), {}});
-    };
-    move(300);
-    EXPECT_FALSE(host.window().MenuBarShown());
-    move(1);
-    EXPECT_TRUE(host.window().MenuBarShown());
-    move(2);
-    EXPECT_FALSE(host.window().MenuBarShown());
-
-    ASSERT_EQ(frame.SwitchScreenMode(), 1);  // to the window: the bar stays
-    move(1);
-    move(300);
-    EXPECT_TRUE(host.window().MenuBarShown()) << "in a window the menu bar is always there";
 }
 
 }  // namespace
