@@ -2,7 +2,6 @@
 // conversion of the story's text.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
@@ -10,6 +9,7 @@
 #include <fstream>
 #include <numbers>
 
+#include "archive/test_util.h"
 #include "canvas.h"
 #include "picture_file.h"
 #include "scenario.h"
@@ -20,13 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of its own for one test's files.
-struct TempDir {
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
-    fs::path operator/(const char* name) const { return path / name; }
-    const fs::path path = fs::temp_directory_path() / ("mkdemo_test_" + std::to_string(::getpid()));
-};
+using archive_test::TempDir;
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
