@@ -113,14 +113,10 @@ TEST(SoundFile, OggDecodesToTheSamplesWritten) {
     EXPECT_EQ(ov_pcm_total(&file, -1), 22050);
     double energy = 0;
     long decoded = 0;
-    for (;;) {
-        float** pcm;
-        int section;
-        long n = ov_read_float(&file, &pcm, 4096, &section);
-        if (n <= 0) break;
+    float** pcm;
+    int section;
+    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0; decoded += n)
         for (long i = 0; i < n; ++i) energy += double(pcm[0][i]) * pcm[0][i];
-        decoded += n;
-    }
     ov_clear(&file);
     EXPECT_EQ(decoded, 22050);
     // A sine of amplitude 0.5 has a mean power of 0.125.
@@ -140,7 +136,7 @@ TEST(SoundFile, WaveHeaderDescribesSixteenBitMono) {
     EXPECT_EQ(b.substr(46, 4), std::string("\xff\x7f\x01\x80", 4));  // 32767, -32767
 }
 
-TEST(Scenario, Cp932ConversionRefusesWhatItCannotHold) {
+TEST(Scenario, TextBecomesCp932WithCrLfAndRefusesWhatItCannotHold) {
     EXPECT_EQ(ToCp932("灯台\n", "a.txt"), std::string("\x93\x94\x91\xe4\n", 5));
     try {
         ToCp932("一行目\n波〜線\n", "story.txt");
@@ -148,9 +144,7 @@ TEST(Scenario, Cp932ConversionRefusesWhatItCannotHold) {
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("story.txt(2)"), std::string::npos) << e.what();
     }
-}
-
-TEST(Scenario, LineEndsBecomeCrLfOnce) {
+    // Line ends become CR LF once.
     EXPECT_EQ(WithCrLf("a\nb\r\nc\n"), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(WithCrLf("\n"), "\r\n");
 }
@@ -165,10 +159,7 @@ TEST(Scenario, VoicesTakeTheLengthOfTheirMessage) {
         "\n"
         ".voi 00\n"
         "「さ」\n";
-    auto voices = VoicesOf(script);
-    ASSERT_EQ(voices.size(), 2u);
-    EXPECT_EQ(voices[0], (std::pair<std::string, std::size_t>{"A0001", 7}));
-    EXPECT_EQ(voices[1], (std::pair<std::string, std::size_t>{"B0002", 5}));
+    EXPECT_EQ(VoicesOf(script), (std::vector<std::pair<std::string, std::size_t>>{{"A0001", 7}, {"B0002", 5}}));
 }
 
 TEST(Scenario, ThumbnailsFollowTheLayoutDocument) {
@@ -177,15 +168,13 @@ TEST(Scenario, ThumbnailsFollowTheLayoutDocument) {
         "<cg pos=\"1,2\" flag=\"EV1\" title=\"一\">EV10000,EV11000</cg>"
         "<cg pos=\"3,4\" flag=\"BG2\">BG21000</cg></page></cgalbum>"
         "<sceneplay><page><cg pos=\"5,6\" flag=\"S\" title=\"場面\">EV20000</cg></page></sceneplay></config>";
-    std::vector<Thumbnail> album = ThumbnailsOf(xml, "cgalbum");
-    ASSERT_EQ(album.size(), 2u);
-    EXPECT_EQ(album[0].picture, "EV10000");
-    EXPECT_EQ(album[0].title, "一");
-    EXPECT_EQ(album[1].picture, "BG21000");
-    EXPECT_EQ(album[1].title, "");
-    std::vector<Thumbnail> scenes = ThumbnailsOf(xml, "sceneplay");
-    ASSERT_EQ(scenes.size(), 1u);
-    EXPECT_EQ(scenes[0].picture, "EV20000");
+    auto pictures = [&](const char* screen) {
+        std::vector<std::string> out;
+        for (const Thumbnail& t : ThumbnailsOf(xml, screen)) out.push_back(t.picture + "/" + t.title);
+        return out;
+    };
+    EXPECT_EQ(pictures("cgalbum"), (std::vector<std::string>{"EV10000/一", "BG21000/"}));
+    EXPECT_EQ(pictures("sceneplay"), (std::vector<std::string>{"EV20000/場面"}));
     EXPECT_THROW(ThumbnailsOf("<config><sceneplay><cg pos=\"1,1\" flag=\"S\"></cg></sceneplay></config>", "sceneplay"),
                  std::runtime_error);
     EXPECT_THROW(ThumbnailsOf("<config/>", "cgalbum"), std::runtime_error);
