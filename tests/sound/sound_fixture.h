@@ -55,6 +55,12 @@ inline void ExpectSteadyTone(std::span<const double> samples, double hz = kToneH
     EXPECT_NEAR(Rms(samples), kToneRms, 0.03 * kToneRms);
 }
 
+// A 500 Hz tone repeats every 441 samples at 44.1 kHz: `count` samples from `at` on line up with
+// those a period later.
+inline void ExpectPeriodic(std::span<const double> samples, std::size_t at, std::size_t count, double tolerance) {
+    for (std::size_t k = at; k < at + count; ++k) ASSERT_NEAR(samples[k], samples[k + 441], tolerance) << k;
+}
+
 class SoundFixture : public ::testing::Test {
 protected:
     void SetUp() override {
