@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 
 #include "demo/demo_data.h"
 #include "lib/text.h"
@@ -324,11 +325,7 @@ TEST(DemoData, LayoutDocumentNamesExist) {
         largest = std::max(largest, number);
     }
     ExpectPicture("title/backlogface", 48 * (largest + 1), 48, false, true);
-    for (const Node* n : NodesOf({kVoi})) {
-        if (n->args[0] != "00") {
-            EXPECT_TRUE(faces.count(char(std::toupper(static_cast<unsigned char>(n->args[0][0]))))) << n->args[0];
-        }
-    }
+    for (const std::string& voice : FirstArgs(kVoi)) EXPECT_TRUE(voice == "00" || faces.count(voice[0])) << voice;
     std::set<std::string> seenPrefixes;
     for (const std::string& grp : FirstArgs(kGrp)) seenPrefixes.insert(grp.substr(0, 3));
     const std::set<std::string> sceneNames = FirstArgs(kSfs);
@@ -371,14 +368,11 @@ TEST(DemoData, LayoutDocumentNamesExist) {
                 if (album) {
                     // A CG unlocks when a GRP of its prefix is shown; its full view composes like GRP.
                     EXPECT_TRUE(seenPrefixes.count(flag)) << flag << " is never shown, so it never unlocks";
-                    std::string list = cg->text;
-                    std::size_t start = 0;
-                    for (std::size_t end = 0; end <= list.size(); ++end) {
-                        if (end < list.size() && list[end] != ',') continue;
-                        std::vector<std::string> layers = GrpLayers(list.substr(start, end - start));
-                        EXPECT_FALSE(layers.empty()) << list.substr(start, end - start);
+                    std::istringstream list(cg->text);
+                    for (std::string name; std::getline(list, name, ',');) {
+                        std::vector<std::string> layers = GrpLayers(name);
+                        EXPECT_FALSE(layers.empty()) << name;
                         for (const std::string& layer : layers) ExpectPicture(layer, 800, 600, true);
-                        start = end + 1;
                     }
                 } else {
                     EXPECT_TRUE(sceneNames.count(flag)) << flag << " is never reached, so it never unlocks";
