@@ -227,13 +227,10 @@ TEST(MixerTest, LockWrapsAroundTheRingAndIsHeardAfterUnlock) {
     const std::int16_t a[2] = {111, 222}, b[2] = {333, 444};
     std::memcpy(region.first, a, 4);
     std::memcpy(region.second, b, 4);
-    // Until Unlock the mixer plays silence there.
-    buffer->Play(true);
-    auto out = MixFrames(mixer, 1);
-    EXPECT_EQ(out[0], 0);
     ASSERT_EQ(buffer->Unlock(region), host::kAudioOk);
+    buffer->Play(true);
     buffer->SetCurrentPosition(16);
-    out = MixFrames(mixer, 4);
+    auto out = MixFrames(mixer, 4);
     EXPECT_EQ(out[0], 111);
     EXPECT_EQ(out[2], 222);
     EXPECT_EQ(out[4], 333);
