@@ -2,6 +2,8 @@
 // between window and full screen.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "dxdraw/display_device.h"
 #include "dxdraw/frame_window.h"
 #include "host/testhost/test_host.h"
@@ -24,19 +26,20 @@ protected:
 };
 
 TEST_F(DisplayDeviceTest, MatchingTellsWhatIsMissing) {
-    device.modes = {{800, 600, 32, 60}, {800, 600, 16, 75}, {1024, 768, 24, 60}};
-    EXPECT_EQ(MatchDisplayMode(device, 800, 600, 32, 60), 0);
-    EXPECT_EQ(MatchDisplayMode(device, 800, 600, 32, 0), 0);
-    EXPECT_EQ(MatchDisplayMode(device, 800, 600, 32, 75), 1) << "size and depth, not that rate";
-    EXPECT_EQ(MatchDisplayMode(device, 800, 600, 24, 60), 2);
-    EXPECT_EQ(MatchDisplayMode(device, 800, 600, 24, 0), 2);
-    EXPECT_EQ(MatchDisplayMode(device, 640, 480, 32, 0), 3);
-    device.modes.clear();
-    EXPECT_EQ(MatchDisplayMode(device, 800, 600, 32, 0), 3);
+    device.modes = {{800, 600, 32, 60}, {800, 600, 16, 75}, {1024, 768, 24, 60}, {800, 480, 24, 60}};
+    // {width, height, depth, refresh, result}: 0 found (any rate for 0), 1 not at that rate, 2 not
+    // at that depth, 3 not that size.
+    const std::tuple<int, int, int, int, int> cases[] = {{800, 600, 32, 60, 0}, {800, 600, 32, 0, 0},
+                                                         {800, 600, 32, 75, 1}, {800, 600, 24, 60, 2},
+                                                         {800, 600, 24, 0, 2},  {640, 480, 32, 0, 3}};
+    for (auto [w, h, depth, refresh, result] : cases)
+        EXPECT_EQ(MatchDisplayMode(device, w, h, depth, refresh), result)
+            << w << "x" << h << "x" << depth << "@" << refresh;
 }
 
-// The full-screen start-up falls back to what the display offers, and says so when the player
-// would notice; a window never asks for a mode.
+// The full-screen start-up matches the display's modes and falls back to what it offers (the
+// rate, then the depth, then the window), saying so when the player would notice; a window never
+// asks for a mode.
 TEST_F(DisplayDeviceTest, StartUpFallsBackToWhatTheDisplayOffers) {
     const struct {
         std::vector<host::DisplayMode> modes;
@@ -49,6 +52,7 @@ TEST_F(DisplayDeviceTest, StartUpFallsBackToWhatTheDisplayOffers) {
         {{{800, 600, 32, 60}, {1920, 1080, 32, 60}}, true, 24, 0, u"", 0, 32, 0},
         {{{800, 600, 24, 60}}, true, 24, 85, u"リフレッシュレートをデフォルトに変更します。", 0, 24, 0},
         {{{1024, 768, 32, 60}}, true, 24, 0, u"ウィンドウモードに変更します(4)。", 1, 24, 0},
+        {{}, true, 24, 0, u"ウィンドウモードに変更します(4)。", 1, 24, 0},
         {{{800, 600, 8, 60}}, true, 32, 0, u"ウィンドウモードに変更します(2)。", 1, 16, 0},
         {{}, false, 24, 85, u"", 1, 24, 85},
     };

@@ -188,9 +188,12 @@ TEST_F(FrameStepTest, EachKeySetsItsDocumentedBitInEveryWord) {
         std::uint32_t repeat = InputState.repeat;
         for (int frame = 0; frame < 2; ++frame, repeat |= InputState.repeat) StepFrame();
         EXPECT_EQ(repeat, bit) << std::hex << code << ": a held key repeats within three frames";
+        EXPECT_EQ(InputState.pressed, 0u) << std::hex << code << ": pressed only in the first frame";
         Key(window(), code, false);
         StepFrame();
         EXPECT_EQ(InputState.released, bit) << std::hex << code;
+        StepFrame();
+        EXPECT_EQ(InputState.released, 0u) << std::hex << code << ": released only in the frame after";
     }
     // A typed character sets its bit for one frame.
     window().PostMessage({host::kMsgChar, 0x3042, 1, {}});
