@@ -144,7 +144,9 @@ TEST_F(OggStreamTest, DamagedStreamsAreRefusedOrPlayTheirIntactPart) {
             if (outcome == kIntactPart) {
                 ASSERT_LT(total, whole.size());
                 EXPECT_EQ(0, std::memcmp(buffer.data(), whole.data(), total));
-                if (loop) EXPECT_EQ(0, std::memcmp(buffer.data() + total, whole.data(), total));
+                if (loop) {
+                    EXPECT_EQ(0, std::memcmp(buffer.data() + total, whole.data(), total));
+                }
                 sound = loop ? buffer.size() : total;
             }
             EXPECT_EQ(got, sound);

@@ -110,7 +110,9 @@ TEST_F(WaveParseTest, AFormatChunkNeedsFourteenBytes) {
         SetU32(image, 4, static_cast<std::uint32_t>(image.size() - 8));
         EXPECT_EQ(Parse(image), size >= 14 ? 1 : 0) << size;
         EXPECT_EQ(data_size_, size >= 14 ? 4u : 0u) << size;
-        if (size >= 14) EXPECT_EQ(format_.block_align, 2) << size;
+        if (size >= 14) {
+            EXPECT_EQ(format_.block_align, 2) << size;
+        }
     }
 }
 
