@@ -7,6 +7,7 @@
 #include "app/game_data.h"
 #include "app/scene_views.h"
 #include "app/scheduler.h"
+#include "app/system_image.h"
 #include "dxdraw/dxinput.h"
 #include "dxdraw/dxsurface.h"
 #include "dxdraw/frame_window.h"
@@ -28,6 +29,7 @@ void ResetRecords() {
     ResetFrameState();
     ResetThreadSlots();
     DxDraw::SurfacesLostWhileInactive = 0;
+    SystemImage.Reset();
 }
 
 }  // namespace

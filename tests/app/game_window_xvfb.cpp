@@ -6,33 +6,29 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
-#include "../host/sdl_key_event.h"
+#include "../host/sdl_events.h"
 #include "../host/ui/x11_pixels.h"
 #include "app/frame_step.h"
 #include "app/runtime.h"
-#include "dxdraw/display_device.h"
-#include "dxdraw/draw_view.h"
-#include "dxdraw/dxinput.h"
 #include "dxdraw/dxsprite.h"
 #include "dxdraw/frame_window.h"
-#include "dxdraw/matrix.h"
 #include "dxdraw/screen_surface.h"
 #include "host/ui/host.h"
 #include "host/ui/imgui_layer.h"
-#include "host/video/clock.h"
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
-#include "lib/act.h"
 #include "lib/error.h"
 #include "lib/report.h"
 #include "lib/report_hook.h"
 
 namespace {
+
+using namespace sdltest;
 
 class RealWindow : public ::testing::Test {
 protected:
@@ -70,31 +66,28 @@ protected:
     }
 
     std::uint32_t ServerPixel(int x, int y) { return ReadServerPixel(window.sdl_window(), x, y); }
-    void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); }
-    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) { Push(KeyEvent(code, down, mod)); }
     void Click(int x, int y) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEMOTION;
-        e.motion.x = x;
-        e.motion.y = y;
-        Push(e);
-        Frames(3);
-        e = SDL_Event{};
-        e.type = SDL_MOUSEBUTTONDOWN;
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.x = x;
-        e.button.y = y;
-        Push(e);
-        Frames(2);
-        e.type = SDL_MOUSEBUTTONUP;
-        Push(e);
-        Frames(3);
+        for (Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+            PushMouse(type, x, y);
+            Frames(3);
+        }
     }
-    std::vector<host::WindowMessage> Drain() {
-        std::vector<host::WindowMessage> out;
-        host::WindowMessage m;
-        while (window.PeekMessage(m)) out.push_back(m);
-        return out;
+    // Answers a modal with a key that is down when it appears: its first frame sees the press.
+    int AnswerWith(SDL_Scancode key, const std::function<int()>& show) {
+        PushKey(key, true);
+        const int answer = show();
+        PushKey(key, false);
+        Frames(2);
+        return answer;
+    }
+    // The command messages among what the window has for the engine; no key was also typed.
+    std::vector<int> Commands() {
+        std::vector<int> commands;
+        for (const host::WindowMessage& m : Drain(window)) {
+            if (m.message == host::kMsgCommand) commands.push_back(static_cast<int>(m.w));
+            EXPECT_NE(m.message, host::kMsgChar);
+        }
+        return commands;
     }
 
     std::unique_ptr<host::Host> platform = Open();
@@ -117,11 +110,7 @@ TEST_F(RealWindow, PresentedPictureReachesTheServerBelowTheMenuBar) {
     EXPECT_EQ(ServerPixel(350, top + 150), 0x00C000u);
     EXPECT_EQ(ServerPixel(10, top + 10), 0x102030u);
 
-    SDL_Event motion{};
-    motion.type = SDL_MOUSEMOTION;
-    motion.motion.x = 400;
-    motion.motion.y = top + 300;
-    Push(motion);
+    PushMouse(SDL_MOUSEMOTION, 400, top + 300);
     Frames(1);
     int x = 0, y = 0;
     window.CursorPosition(x, y);
@@ -180,19 +169,10 @@ TEST_F(RealWindow, MenuPickAndAcceleratorBecomeCommandMessages) {
     ASSERT_TRUE(layer.OpenItemRects().count(40003)) << "the popup opened";
     SDL_Rect item = layer.OpenItemRects().at(40003);
     Click(item.x + item.w / 2, item.y + item.h / 2);
-    std::vector<int> commands;
-    for (const host::WindowMessage& m : Drain())
-        if (m.message == host::kMsgCommand) commands.push_back(static_cast<int>(m.w));
-    EXPECT_EQ(commands, std::vector<int>{40003});
-
+    EXPECT_EQ(Commands(), std::vector<int>{40003});
     PushKey(SDL_SCANCODE_RETURN, true, KMOD_LALT);
     PushKey(SDL_SCANCODE_RETURN, false, KMOD_LALT);
-    commands.clear();
-    for (const host::WindowMessage& m : Drain()) {
-        if (m.message == host::kMsgCommand) commands.push_back(static_cast<int>(m.w));
-        EXPECT_NE(m.message, host::kMsgChar) << "an accelerator is not also typed";
-    }
-    EXPECT_EQ(commands, std::vector<int>{40001});
+    EXPECT_EQ(Commands(), std::vector<int>{40001}) << "an accelerator is a command, not a typed key";
 }
 
 // A dialog class drawn for real: Return accepts it through its own command handler.
@@ -207,40 +187,24 @@ public:
     }
     void OnInit() override { SetItems(1003, {u"一", u"二"}); }
     void OnCommand(int id, int notify) override {
-        if (id == 1)
-            End(Text(1001) == u"ユウ" ? 42 : 0);
-        else
-            Dialog::OnCommand(id, notify);
+        if (id != 1) return Dialog::OnCommand(id, notify);
+        End(Text(1001) == u"ユウ" ? 42 : 0);
     }
 };
 
 TEST_F(RealWindow, MessageBoxesAndDialogsTakeTheirAnswersFromTheKeyboard) {
     Frames(2);
-    // The key is down when the box appears: its first frame sees the press.
-    PushKey(SDL_SCANCODE_RETURN, true);
-    EXPECT_EQ(layer.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo | kMbIconQuestion | 0x100),
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_RETURN,
+                         [&] { return layer.MessageBox(u"終了", u"終了してもよろしいですか？", kMbYesNo | 0x100); }),
               kIdNo)
         << "Return answers the default button, the second one here";
-    PushKey(SDL_SCANCODE_RETURN, false);
-    Frames(2);
     // The program's own message boxes appear in the window while it is open.
-    PushKey(SDL_SCANCODE_ESCAPE, true);
-    EXPECT_EQ(ShowMessage(u"エラー", u"ディスプレイの初期化に失敗しました。", kMbOk), kIdOk);
-    PushKey(SDL_SCANCODE_ESCAPE, false);
-    Frames(2);
-
-    NameDialog dialog;
-    PushKey(SDL_SCANCODE_RETURN, true);
-    EXPECT_EQ(layer.RunDialog(dialog), 42);
-    PushKey(SDL_SCANCODE_RETURN, false);
-    Frames(2);
-    NameDialog cancelled;
-    PushKey(SDL_SCANCODE_ESCAPE, true);
-    EXPECT_EQ(layer.RunDialog(cancelled), 2);
-    PushKey(SDL_SCANCODE_ESCAPE, false);
-    Frames(2);
-    for (const host::WindowMessage& m : Drain())
-        EXPECT_NE(m.message, host::kMsgChar) << "keys of a modal box do not reach the game";
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_ESCAPE, [] { return ShowMessage(u"エラー", u"初期化に失敗しました。", kMbOk); }),
+              kIdOk);
+    NameDialog dialog, cancelled;
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_RETURN, [&] { return layer.RunDialog(dialog); }), 42);
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_ESCAPE, [&] { return layer.RunDialog(cancelled); }), 2);
+    EXPECT_TRUE(Commands().empty()) << "keys of a modal box do not reach the game";
 }
 
 // The part of the application's procedure that the frame step's quit relies on.
@@ -276,11 +240,7 @@ TEST_F(RealWindow, FrameStepDrawsTheViewTreeAndCloseAsksBeforeQuitting) {
         EXPECT_EQ(ServerPixel(picture.x + 100, picture.y + 100), 0x000000u);
 
         // Close: the box appears inside the frame step; Return answers its default, Yes.
-        SDL_Event close{};
-        close.type = SDL_WINDOWEVENT;
-        close.window.event = SDL_WINDOWEVENT_CLOSE;
-        close.window.windowID = SDL_GetWindowID(window.sdl_window());
-        Push(close);
+        PushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
         PushKey(SDL_SCANCODE_RETURN, true);
         try {
             WaitClick();

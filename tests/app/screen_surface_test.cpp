@@ -1,5 +1,5 @@
 // The screen view: changed rectangles gathered, redrawn into the back image and handed to the
-// window; frame skip; repaint on expose; and the frame window that drives activation and paint.
+// window; frame skip; and repaint on expose.
 #include <gtest/gtest.h>
 
 #include "dxdraw/draw_view.h"
@@ -64,6 +64,9 @@ TEST_F(ScreenSurfaceTest, UnionModeCoversAllChangesWithOneRectangle) {
     EXPECT_EQ(Colour(5, 5), kRed);
     EXPECT_EQ(Colour(795, 595), kRed);
     EXPECT_EQ(Colour(400, 300), 0u);
+    ComPtr<DxDraw::DxSurface> copy = screen->CopyScreen();  // the copy holds the current picture
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(*reinterpret_cast<const std::uint32_t*>(copy->GetPixelAddress(5, 5)) & 0xFFFFFF, kRed);
 
     a->SetPosition(100, 100);
     Frame();
@@ -123,61 +126,6 @@ TEST_F(ScreenSurfaceTest, PaintRepaintsFromTheTreeWithoutCommitting) {
     EXPECT_EQ(LastPresent(), (std::vector<host::Rect>{{0, 0, 310, 310}}));
     EXPECT_NE(a->GetDirtyFlags(), 0u) << "the views are not committed by a repaint";
     EXPECT_EQ(Colour(305, 305), kRed);
-}
-
-TEST_F(ScreenSurfaceTest, CopyScreenHoldsTheCurrentPicture) {
-    Frame();
-    ComPtr<DxDraw::DxSurface> copy = screen->CopyScreen();
-    ASSERT_TRUE(copy);
-    EXPECT_EQ(copy->GetWidth(), 800);
-    const auto* pixel = reinterpret_cast<const std::uint32_t*>(copy->GetPixelAddress(5, 5));
-    EXPECT_EQ(*pixel & 0xFFFFFF, kRed);
-    EXPECT_EQ(DxDraw::UseSystemCursor, 1);
-}
-
-TEST(FrameWindow, ActivationBeforeTheDeviceExistsIsSafeAndFollowedLater) {
-    testhost::TestHost host;
-    DxDraw::DxFrame frame;
-    frame.Create(&host.window());
-    frame.WindowProc({host::kMsgActivateApp, 0, 0, {}});
-    EXPECT_EQ(frame.IsActive(), 0u);
-    frame.WindowProc({host::kMsgActivateApp, 1, 0, {}});
-    EXPECT_EQ(frame.IsActive(), 1u);
-
-    DirectDrawDevice device;
-    ASSERT_EQ(InitDirectDraw(device, &host.window(), 800, 600, 24, false, nullptr, 0), 0);
-    frame.SetDevice(&device);
-    frame.WindowProc({host::kMsgActivateApp, 0, 0, {}});
-    EXPECT_EQ(device.lost, 1u);
-    frame.WindowProc({host::kMsgActivateApp, 1, 0, {}});
-    EXPECT_EQ(device.lost, 0u);
-}
-
-TEST(FrameWindow, InFullScreenTheTopEdgeShowsTheMenuBar) {
-    testhost::TestHost host;
-    testsupport::CaptureReports reports;
-    host.test_window().modes = {{800, 600, 24, 60}};
-    DirectDrawDevice device;
-    ASSERT_EQ(InitDirectDraw(device, &host.window(), 800, 600, 24, true, nullptr, 0), 0);
-    DxDraw::DxFrame frame;
-    frame.Create(&host.window());
-    frame.SetDevice(&device);
-    frame.SetHasMenu(true);
-    host.window().ShowMenuBar(false);
-    auto move = [&](int y) {
-        frame.WindowProc({host::kMsgMouseMove, 0, static_cast<std::intptr_t>(10 | (y << 16)), {}});
-    };
-    move(300);
-    EXPECT_FALSE(host.window().MenuBarShown());
-    move(1);
-    EXPECT_TRUE(host.window().MenuBarShown());
-    move(2);
-    EXPECT_FALSE(host.window().MenuBarShown());
-
-    ASSERT_EQ(frame.SwitchScreenMode(), 1);  // to the window: the bar stays
-    move(1);
-    move(300);
-    EXPECT_TRUE(host.window().MenuBarShown()) << "in a window the menu bar is always there";
 }
 
 }  // namespace

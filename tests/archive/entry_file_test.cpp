@@ -67,24 +67,20 @@ TEST_F(EntryFiles, SeekTellAndReadStayInsideTheEntry) {
     EXPECT_EQ(file->Seek(-10, IArchiveFile::kSeekCur), 90);
     EXPECT_EQ(file->GetFilePointer(), 2048u + 90u);
     EXPECT_EQ(file->Seek(std::numeric_limits<std::int64_t>::max(), IArchiveFile::kSeekCur), -1);
-}
 
-TEST_F(EntryFiles, CloneKeepsThePositionEvenAtTheEnd) {
-    auto archive = Open(0, {{"a.bin", Counting(100), 0}});
-    auto file = archive->OpenFile(u"a.bin");
+    // A clone reads on its own descriptor from the same position, even at the end.
     ASSERT_EQ(file->Seek(42, IArchiveFile::kSeekSet), 42);
     auto clone = file->Clone();
     ASSERT_TRUE(clone);
-    std::uint8_t a = 0, b = 0;
-    EXPECT_EQ(clone->Read(&a, 1), 1u);
-    EXPECT_EQ(a, 42);
-    EXPECT_EQ(file->Tell(), 42u);  // the clone reads on its own descriptor
+    EXPECT_EQ(clone->Read(buffer, 1), 1u);
+    EXPECT_EQ(buffer[0], 42);
+    EXPECT_EQ(file->Tell(), 42u);
     EXPECT_NE(clone->GetHandle(), file->GetHandle());
-    std::vector<std::uint8_t> rest(100);
-    EXPECT_EQ(file->Read(rest.data(), rest.size()), 58u);
+    EXPECT_EQ(file->Read(buffer, 50), 50u);
+    EXPECT_EQ(file->Read(buffer, 50), 8u);
     auto at_end = file->Clone();
     EXPECT_EQ(at_end->Tell(), 100u);
-    EXPECT_EQ(at_end->Read(&b, 1), 0u);
+    EXPECT_EQ(at_end->Read(buffer, 1), 0u);
 }
 
 TEST_F(EntryFiles, InterfacesAnswerAsTheirOwners) {
@@ -139,7 +135,6 @@ TEST_F(EntryFiles, MappedViewsAreBoundedByTheEntryAndTheFile) {
 
 TEST_F(EntryFiles, FlatEntriesReadByteForByte) {
     auto archive = Open(0, {{"a.bin", Random(5000, 2), 0}, {"empty", {}, 0}});
-    EXPECT_EQ(LoadArchiveEntry(*archive, u"a.bin"), Random(5000, 2));
     auto decoder = archive->OpenDecompressed(u"a.bin");
     EXPECT_EQ(decoder->GetStoredSize(), 5000u);
     EXPECT_EQ(decoder->GetSize(), 5000u);

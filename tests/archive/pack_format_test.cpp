@@ -17,14 +17,17 @@ std::string Load(IArchive& archive, std::u16string_view name) {
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<none>");
 }
 
-class PackFormat : public ::testing::TestWithParam<bool> {
+class BrokenPack : public ::testing::Test {
 protected:
     ComPtr<IArchive> OpenBytes(const std::vector<std::uint8_t>& bytes) {
         WriteFile(dir / "pack.saf", bytes);
         return OpenSafArchive(dir.U16("pack.saf"));
     }
     TempDir dir;
+    std::vector<std::uint8_t> pack = Fixture6(false);
 };
+
+class PackFormat : public BrokenPack, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PackFormat, Version6LooksUpIgnoringCaseAndSeparators) {
     auto archive = OpenBytes(Fixture6(GetParam()));
@@ -38,9 +41,14 @@ TEST_P(PackFormat, Version6LooksUpIgnoringCaseAndSeparators) {
     EXPECT_FALSE(archive->Exists(u"title.png"));         // not at the root
     EXPECT_FALSE(archive->Exists(u"bg/title.pn"));
     EXPECT_FALSE(archive->IsCompressed(u"readme.txt"));
+    // "ReadMe.TXT" has first sector 1 and size 11; taken as a folder it would list entry 1 on.
+    EXPECT_FALSE(archive->Exists(u"readme.txt/bg"));
+    EXPECT_FALSE(archive->OpenFile(u"readme.txt/title.png"));
+    EXPECT_FALSE(archive->OpenFile(u"bg"));  // and a folder is not a file
+    EXPECT_FALSE(LoadArchiveEntry(*archive, u"bg"));
 }
 
-TEST_P(PackFormat, NestedPackIsReadWithItsOwnVersionAtItsBase) {
+TEST_P(PackFormat, NestedPackIsReadWithItsOwnVersionAtItsBaseAndNotListed) {
     auto outer = OpenBytes(Fixture6(GetParam(), !GetParam()));
     ASSERT_TRUE(outer);
     auto inner = outer->OpenArchive(u"NESTED.SAF");
@@ -53,12 +61,9 @@ TEST_P(PackFormat, NestedPackIsReadWithItsOwnVersionAtItsBase) {
     EXPECT_EQ(list[0].path, u"a.txt");
     EXPECT_EQ(list[0].offset, 2048u);
     EXPECT_FALSE(outer->OpenArchive(u"bg"));  // a folder is no pack
-}
 
-TEST_P(PackFormat, EnumerateListsFilesDepthFirstWithoutEnteringNestedPacks) {
-    auto archive = OpenBytes(Fixture6(GetParam()));
-    ASSERT_TRUE(archive);
-    auto list = archive->Enumerate();
+    // The outer list is depth first and does not enter the nested pack.
+    list = outer->Enumerate();
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].path, u"bg/title.png");
     EXPECT_EQ(list[0].size, 7u);
@@ -68,85 +73,43 @@ TEST_P(PackFormat, EnumerateListsFilesDepthFirstWithoutEnteringNestedPacks) {
     EXPECT_EQ(list[2].size, 6144u);
 }
 
-TEST_P(PackFormat, Version5OnItsOwn) {
-    auto archive = OpenBytes(Fixture5(GetParam()));
-    ASSERT_TRUE(archive);
-    EXPECT_EQ(Load(*archive, u"a.txt"), "abc");
-    EXPECT_EQ(Load(*archive, u"ABCDEFGHIJKLMNOPQRST"), "full");
+TEST_P(PackFormat, EachVersionOpensOnlyItsOwn) {
+    WriteFile(dir / "pack.saf", Fixture5(GetParam()));
     EXPECT_TRUE(OpenArchive5(dir.U16("pack.saf")));
     EXPECT_FALSE(OpenArchive6(dir.U16("pack.saf")));
+    WriteFile(dir / "pack.saf", Fixture6(GetParam()));
+    EXPECT_FALSE(OpenArchive5(dir.U16("pack.saf")));
+    EXPECT_TRUE(OpenArchive6(dir.U16("pack.saf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(ScrambledOrNot, PackFormat, ::testing::Bool());
 
-class BrokenPack : public ::testing::Test {
-protected:
-    ComPtr<IArchive> OpenBytes(const std::vector<std::uint8_t>& bytes) {
-        WriteFile(dir / "pack.saf", bytes);
-        return OpenSafArchive(dir.U16("pack.saf"));
-    }
-    TempDir dir;
-    std::vector<std::uint8_t> pack = Fixture6(false);
-};
-
-TEST_F(BrokenPack, WalkingIntoAFileAsAFolderFindsNothing) {
-    auto archive = OpenBytes(pack);
-    ASSERT_TRUE(archive);
-    // "ReadMe.TXT" has first sector 1 and size 11; taken as a folder it would list entry 1 on.
-    EXPECT_FALSE(archive->Exists(u"readme.txt/bg"));
-    EXPECT_FALSE(archive->OpenFile(u"readme.txt/title.png"));
-    EXPECT_FALSE(archive->OpenFile(u"bg"));  // and a folder is not a file
-    EXPECT_FALSE(LoadArchiveEntry(*archive, u"bg"));
-}
-
-TEST_F(BrokenPack, IndexStructureIsChecked) {
+TEST_F(BrokenPack, BrokenIndexesAndShortFilesAreRefused) {
     struct Case {
         const char* what;
-        std::size_t at;
-        std::uint32_t value;
+        std::vector<std::pair<std::size_t, std::uint32_t>> patches;
     } cases[] = {
-        {"children past the count", Entry6(1, 3), 9},
-        {"first child past the count", Entry6(1, 1), 0xFFFFFFFF},
-        {"name offset past the block", Entry6(2, 0), 40},
-        {"folder name offset past the block", Entry6(1, 0), 0x80000000u | 0x7FFFFFFF},
-        {"empty folder given a child past the end", Entry6(5, 3), 1},
-        {"name block larger than the file", 4, 0xFFFFFFF0},
+        {"children past the count", {{Entry6(1, 3), 9}}},
+        {"first child past the count", {{Entry6(1, 1), 0xFFFFFFFF}}},
+        {"name offset past the block", {{Entry6(2, 0), 40}}},
+        {"folder name offset past the block", {{Entry6(1, 0), 0x80000000u | 0x7FFFFFFF}}},
+        {"empty folder given a child past the end", {{Entry6(5, 3), 1}}},
+        {"name block larger than the file", {{4, 0xFFFFFFF0}}},
+        {"\"sub\" lists the root as its child", {{Entry6(5, 1), 0}, {Entry6(5, 3), 1}}},
+        {"\"bg\" lists itself", {{Entry6(1, 1), 1}, {Entry6(1, 3), 1}}},
+        {"unterminated name block", {{Entry6(kFixture6Count, 0) + kFixture6Names - 4, 0x78627573}}},  // "subx"
+        {"no root at all", {{0, 0x0600}}},  // flags 0, version 6, count 0
     };
     for (const Case& c : cases) {
         auto bytes = pack;
-        PatchU32(bytes, c.at, c.value);
+        for (auto [at, value] : c.patches) PatchU32(bytes, at, value);
         EXPECT_FALSE(OpenBytes(bytes)) << c.what;
     }
-}
-
-TEST_F(BrokenPack, LoopingFoldersAreRefused) {
-    auto bytes = pack;
-    PatchU32(bytes, Entry6(5, 1), 0);  // "sub" lists the root as its child
-    PatchU32(bytes, Entry6(5, 3), 1);
-    EXPECT_FALSE(OpenBytes(bytes));
-    bytes = pack;
-    PatchU32(bytes, Entry6(1, 1), 1);  // "bg" lists itself
-    PatchU32(bytes, Entry6(1, 3), 1);
-    EXPECT_FALSE(OpenBytes(bytes));
-}
-
-TEST_F(BrokenPack, UnterminatedNameBlockIsRefused) {
-    auto bytes = pack;
-    bytes[8 + kFixture6Count * 16 + kFixture6Names - 1] = 'x';
-    EXPECT_FALSE(OpenBytes(bytes));
-}
-
-TEST_F(BrokenPack, ShortFilesFailCleanly) {
-    for (std::size_t size : {0, 1, 2, 3, 7, 8, 50, 100, 143}) {
-        std::vector<std::uint8_t> bytes(pack.begin(), pack.begin() + static_cast<std::ptrdiff_t>(size));
-        EXPECT_FALSE(OpenBytes(bytes)) << size;
-    }
+    for (std::size_t size : {0, 1, 2, 3, 7, 8, 50, 100, 143})
+        EXPECT_FALSE(OpenBytes({pack.begin(), pack.begin() + static_cast<std::ptrdiff_t>(size)})) << size;
     std::vector<std::uint8_t> v5 = Fixture5(false);
     EXPECT_FALSE(OpenBytes({v5.begin(), v5.begin() + 3}));
     EXPECT_FALSE(OpenBytes({v5.begin(), v5.begin() + 99}));
-    auto empty_index = pack;
-    empty_index[2] = empty_index[3] = 0;  // no root at all
-    EXPECT_FALSE(OpenBytes(empty_index));
 }
 
 TEST_F(BrokenPack, DataOutsideThePackIsNotOpened) {
@@ -158,18 +121,20 @@ TEST_F(BrokenPack, DataOutsideThePackIsNotOpened) {
     EXPECT_FALSE(archive->OpenFile(u"bg/title.png"));
     EXPECT_FALSE(LoadArchiveEntry(*archive, u"bg/title.png"));
     EXPECT_EQ(Load(*archive, u"readme.txt"), "hello world");
+    std::filesystem::resize_file(dir / "pack.saf", 2048 + 5);  // cut after opening, inside "hello world"
+    EXPECT_FALSE(LoadArchiveEntry(*archive, u"readme.txt"));
+    char buffer[11];
+    EXPECT_EQ(archive->OpenFile(u"readme.txt")->Read(buffer, sizeof buffer), 5u) << "a short read is not success";
 
     bytes = pack;
     bytes.resize(6144 + 3000);  // the nested pack is cut short
     archive = OpenBytes(bytes);
     ASSERT_TRUE(archive);
     EXPECT_FALSE(archive->OpenArchive(u"nested.saf"));
-}
 
-TEST_F(BrokenPack, NestedPackMayNotReachPastItsEntry) {
-    auto bytes = pack;
-    PatchU32(bytes, Entry6(3, 2), 2048);  // the entry holds only the nested index sector
-    auto archive = OpenBytes(bytes);
+    bytes = pack;
+    PatchU32(bytes, Entry6(3, 2), 2048);  // the nested entry holds only the nested index sector
+    archive = OpenBytes(bytes);
     ASSERT_TRUE(archive);
     auto inner = archive->OpenArchive(u"nested.saf");
     ASSERT_TRUE(inner);
@@ -186,17 +151,6 @@ TEST_F(BrokenPack, UnknownVersionReportsTheAssertion) {
     EXPECT_NE(reports.boxes[0].text.find(u"archive, line 1787"), std::u16string::npos);
     EXPECT_FALSE(OpenSafArchive(dir.U16("missing.saf")));
     EXPECT_EQ(reports.boxes.size(), 1u);
-}
-
-TEST_F(BrokenPack, ShortReadAfterOpeningIsNotSuccess) {
-    auto archive = OpenBytes(pack);
-    ASSERT_TRUE(archive);
-    std::filesystem::resize_file(dir / "pack.saf", 2048 + 5);  // cut inside "hello world"
-    EXPECT_FALSE(LoadArchiveEntry(*archive, u"readme.txt"));
-    auto file = archive->OpenFile(u"readme.txt");
-    ASSERT_TRUE(file);
-    char buffer[11];
-    EXPECT_EQ(file->Read(buffer, sizeof buffer), 5u);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // conversion of the story's text.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
@@ -10,6 +9,7 @@
 #include <fstream>
 #include <numbers>
 
+#include "archive/test_util.h"
 #include "canvas.h"
 #include "picture_file.h"
 #include "scenario.h"
@@ -20,17 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() : path_(fs::temp_directory_path() / ("mkdemo_test_" + std::to_string(::getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using archive_test::TempDir;
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,20 +38,16 @@ TEST(Canvas, PaintingSkipsNoEdgePixel) {
     const Shape shapes[] = {Circle({61.3f, 47.8f}, 37.2f), Ellipse({60, 50}, 50, 12),
                             Polygon({{5, 5}, {110, 20}, {60, 50}, {100, 95}, {10, 80}}),
                             Subtract(RoundRect(4, 4, 116, 96, 20), Circle({60, 50}, 25))};
-    for (float softness : {1.0f, 6.0f}) {
+    for (float softness : {1.0f, 6.0f})
         for (const Shape& shape : shapes) {
             Canvas canvas(120, 100);
             canvas.Paint(shape, Rgb(0xFFFFFF), softness);
-            for (int y = 0; y < 100; ++y) {
-                for (int x = 0; x < 120; ++x) {
-                    float expected = ExpectedCoverage(shape.distance(x + 0.5f, y + 0.5f), softness);
-                    ASSERT_NEAR(canvas.at(x, y).a, expected, 1e-5f)
-                        << x << "," << y << " softness " << softness << " shape " << (&shape - shapes) << " d "
-                        << shape.distance(x + 0.5f, y + 0.5f);
-                }
-            }
+            for (int y = 0; y < 100; ++y)
+                for (int x = 0; x < 120; ++x)
+                    ASSERT_NEAR(canvas.at(x, y).a, ExpectedCoverage(shape.distance(x + 0.5f, y + 0.5f), softness),
+                                1e-5f)
+                        << x << "," << y << " softness " << softness << " shape " << (&shape - shapes);
         }
-    }
 }
 
 TEST(Canvas, SoftEdgesBlendOverWhatIsThere) {
@@ -80,10 +66,10 @@ TEST(PictureFile, PngKeepsColoursAndTransparency) {
     Canvas canvas(3, 2);
     canvas.at(0, 0) = Rgb(0xFF8000);
     canvas.at(2, 1) = Rgb(0x336699, 0.5f);
-    WritePng(dir.path() / "p.png", canvas, true);
+    WritePng(dir / "p.png", canvas, true);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir.path() / "p.png").c_str()));
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir / "p.png").c_str()));
     image.format = PNG_FORMAT_RGBA;
     std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
@@ -101,8 +87,8 @@ TEST(PictureFile, BmpRowsArePaddedBottomUpInBlueGreenRed) {
     Canvas canvas(3, 2, Rgb(0x000000));
     canvas.at(0, 0) = Rgb(0x102030);
     canvas.at(2, 1) = Rgb(0x405060);
-    WriteBmp(dir.path() / "b.bmp", canvas);
-    std::string b = ReadAll(dir.path() / "b.bmp");
+    WriteBmp(dir / "b.bmp", canvas);
+    std::string b = ReadAll(dir / "b.bmp");
     ASSERT_EQ(b.size(), 54u + 2 * 12);  // 3 pixels of 3 bytes padded to 12 per row
     EXPECT_EQ(b.substr(0, 2), "BM");
     EXPECT_EQ(std::uint8_t(b[18]), 3);
@@ -118,23 +104,19 @@ TEST(SoundFile, OggDecodesToTheSamplesWritten) {
     Sound tone{22050, std::vector<float>(22050)};
     for (std::size_t i = 0; i < tone.samples.size(); ++i)
         tone.samples[i] = 0.5f * std::sin(2 * std::numbers::pi_v<float> * 440 * i / 22050);
-    WriteOgg(dir.path() / "t.ogg", tone, 0.2f);
+    WriteOgg(dir / "t.ogg", tone, 0.2f);
     OggVorbis_File file;
-    ASSERT_EQ(ov_fopen((dir.path() / "t.ogg").c_str(), &file), 0);
+    ASSERT_EQ(ov_fopen((dir / "t.ogg").c_str(), &file), 0);
     vorbis_info* info = ov_info(&file, -1);
     EXPECT_EQ(info->rate, 22050);
     EXPECT_EQ(info->channels, 1);
     EXPECT_EQ(ov_pcm_total(&file, -1), 22050);
     double energy = 0;
     long decoded = 0;
-    for (;;) {
-        float** pcm;
-        int section;
-        long n = ov_read_float(&file, &pcm, 4096, &section);
-        if (n <= 0) break;
+    float** pcm;
+    int section;
+    for (long n; (n = ov_read_float(&file, &pcm, 4096, &section)) > 0; decoded += n)
         for (long i = 0; i < n; ++i) energy += double(pcm[0][i]) * pcm[0][i];
-        decoded += n;
-    }
     ov_clear(&file);
     EXPECT_EQ(decoded, 22050);
     // A sine of amplitude 0.5 has a mean power of 0.125.
@@ -143,8 +125,8 @@ TEST(SoundFile, OggDecodesToTheSamplesWritten) {
 
 TEST(SoundFile, WaveHeaderDescribesSixteenBitMono) {
     TempDir dir;
-    WriteWav(dir.path() / "s.wav", Sound{11025, {0.0f, 1.0f, -1.0f}});
-    std::string b = ReadAll(dir.path() / "s.wav");
+    WriteWav(dir / "s.wav", Sound{11025, {0.0f, 1.0f, -1.0f}});
+    std::string b = ReadAll(dir / "s.wav");
     ASSERT_EQ(b.size(), 44u + 6);
     EXPECT_EQ(b.substr(0, 4), "RIFF");
     EXPECT_EQ(std::uint8_t(b[4]), 42);  // RIFF size = 36 + data
@@ -154,7 +136,7 @@ TEST(SoundFile, WaveHeaderDescribesSixteenBitMono) {
     EXPECT_EQ(b.substr(46, 4), std::string("\xff\x7f\x01\x80", 4));  // 32767, -32767
 }
 
-TEST(Scenario, Cp932ConversionRefusesWhatItCannotHold) {
+TEST(Scenario, TextBecomesCp932WithCrLfAndRefusesWhatItCannotHold) {
     EXPECT_EQ(ToCp932("灯台\n", "a.txt"), std::string("\x93\x94\x91\xe4\n", 5));
     try {
         ToCp932("一行目\n波〜線\n", "story.txt");
@@ -162,9 +144,7 @@ TEST(Scenario, Cp932ConversionRefusesWhatItCannotHold) {
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("story.txt(2)"), std::string::npos) << e.what();
     }
-}
-
-TEST(Scenario, LineEndsBecomeCrLfOnce) {
+    // Line ends become CR LF once.
     EXPECT_EQ(WithCrLf("a\nb\r\nc\n"), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(WithCrLf("\n"), "\r\n");
 }
@@ -179,10 +159,7 @@ TEST(Scenario, VoicesTakeTheLengthOfTheirMessage) {
         "\n"
         ".voi 00\n"
         "「さ」\n";
-    auto voices = VoicesOf(script);
-    ASSERT_EQ(voices.size(), 2u);
-    EXPECT_EQ(voices[0], (std::pair<std::string, std::size_t>{"A0001", 7}));
-    EXPECT_EQ(voices[1], (std::pair<std::string, std::size_t>{"B0002", 5}));
+    EXPECT_EQ(VoicesOf(script), (std::vector<std::pair<std::string, std::size_t>>{{"A0001", 7}, {"B0002", 5}}));
 }
 
 TEST(Scenario, ThumbnailsFollowTheLayoutDocument) {
@@ -191,15 +168,13 @@ TEST(Scenario, ThumbnailsFollowTheLayoutDocument) {
         "<cg pos=\"1,2\" flag=\"EV1\" title=\"一\">EV10000,EV11000</cg>"
         "<cg pos=\"3,4\" flag=\"BG2\">BG21000</cg></page></cgalbum>"
         "<sceneplay><page><cg pos=\"5,6\" flag=\"S\" title=\"場面\">EV20000</cg></page></sceneplay></config>";
-    std::vector<Thumbnail> album = ThumbnailsOf(xml, "cgalbum");
-    ASSERT_EQ(album.size(), 2u);
-    EXPECT_EQ(album[0].picture, "EV10000");
-    EXPECT_EQ(album[0].title, "一");
-    EXPECT_EQ(album[1].picture, "BG21000");
-    EXPECT_EQ(album[1].title, "");
-    std::vector<Thumbnail> scenes = ThumbnailsOf(xml, "sceneplay");
-    ASSERT_EQ(scenes.size(), 1u);
-    EXPECT_EQ(scenes[0].picture, "EV20000");
+    auto pictures = [&](const char* screen) {
+        std::vector<std::string> out;
+        for (const Thumbnail& t : ThumbnailsOf(xml, screen)) out.push_back(t.picture + "/" + t.title);
+        return out;
+    };
+    EXPECT_EQ(pictures("cgalbum"), (std::vector<std::string>{"EV10000/一", "BG21000/"}));
+    EXPECT_EQ(pictures("sceneplay"), (std::vector<std::string>{"EV20000/場面"}));
     EXPECT_THROW(ThumbnailsOf("<config><sceneplay><cg pos=\"1,1\" flag=\"S\"></cg></sceneplay></config>", "sceneplay"),
                  std::runtime_error);
     EXPECT_THROW(ThumbnailsOf("<config/>", "cgalbum"), std::runtime_error);

@@ -1,9 +1,12 @@
+// Command lines and the files they read: response files and whole-file loads share one temporary folder.
 #include "lib/cmdline.h"
+#include "lib/diskfile.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -25,47 +28,39 @@ std::vector<std::u16string> AllTokens(std::u16string_view line) {
 
 using Tokens = std::vector<std::u16string>;
 
-class ResponseFiles : public testing::Test {
+class TempFiles : public testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("cmdline_test_" + std::to_string(::getpid()));
+        dir_ = fs::temp_directory_path() / ("lib_files_test_" + std::to_string(::getpid()));
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Writes a response file and returns its path as the program's text.
-    std::u16string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    // Writes a file (when given bytes) and returns its path as the program's text.
+    std::u16string Write(const std::string& name, const char* bytes = nullptr, std::size_t size = 0) {
+        if (bytes) std::ofstream(dir_ / name, std::ios::binary) << std::string(bytes, size ? size : std::strlen(bytes));
         return Utf8ToUtf16((dir_ / name).string());
     }
 
     fs::path dir_;
 };
+using ResponseFiles = TempFiles;
+using DiskFile = TempFiles;
 
-TEST(CommandLine, BlanksQuotesAndBackslashes) {
-    EXPECT_EQ(AllTokens(u"  a \t\"b c\"  d"), (Tokens{u"a", u"b c", u"d"}));
-    EXPECT_EQ(AllTokens(u"\\\"q\\\""), (Tokens{u"\"q\""}));
-    EXPECT_EQ(AllTokens(u"x\\y \\\\z"), (Tokens{u"x\\y", u"\\\\z"}));
-    EXPECT_EQ(AllTokens(u"pre\"mid dle\"post \"\"x"), (Tokens{u"premid dlepost", u"x"}));
-    EXPECT_EQ(AllTokens(u"\"\""), (Tokens{u""}));
-    EXPECT_EQ(AllTokens(u""), Tokens{});
-    EXPECT_EQ(AllTokens(u" \t "), Tokens{});
-}
-
-TEST(CommandLine, AQuotedRunEndsAtTheEndOfTheText) {
-    EXPECT_EQ(AllTokens(u"a \"open run"), (Tokens{u"a", u"open run"}));
-    std::u16string text = u"x \"";
-    text.push_back(0);
-    text += u"hidden";
-    EXPECT_EQ(AllTokens(text), (Tokens{u"x", u""}));
-}
-
-TEST(CommandLine, LongTokensAreCut) {
-    std::u16string line(300, u'z');
-    Tokens tokens = AllTokens(line + u" next");
-    ASSERT_EQ(tokens.size(), 2u);
-    EXPECT_EQ(tokens[0], std::u16string(255, u'z'));
-    EXPECT_EQ(tokens[1], u"next");
+TEST(CommandLine, BlanksQuotesBackslashesAndLongTokens) {
+    const std::pair<std::u16string, Tokens> cases[] = {
+        {u"  a \t\"b c\"  d", {u"a", u"b c", u"d"}},
+        {u"\\\"q\\\"", {u"\"q\""}},
+        {u"x\\y \\\\z", {u"x\\y", u"\\\\z"}},
+        {u"pre\"mid dle\"post \"\"x", {u"premid dlepost", u"x"}},
+        {u"\"\"", {u""}},
+        {u"", {}},
+        {u" \t ", {}},
+        {u"a \"open run", {u"a", u"open run"}},  // a quoted run ends at the end of the text
+        {std::u16string(u"x \"\0hidden", 10), {u"x", u""}},
+        {std::u16string(300, u'z') + u" next", {std::u16string(255, u'z'), u"next"}},  // long tokens are cut
+    };
+    for (const auto& [line, tokens] : cases) EXPECT_EQ(AllTokens(line), tokens) << Utf16ToUtf8(line);
 }
 
 TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
@@ -77,13 +72,9 @@ TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
     EXPECT_EQ(AllTokens(JoinCommandLine(args)), expected);
 }
 
-TEST_F(ResponseFiles, FileTokensTakeThePlaceOfTheAtToken) {
+TEST_F(ResponseFiles, FileTokensTakeThePlaceOfTheAtTokenUnderTheFileRules) {
     const std::u16string list = Write("list", "x\r\ny\n");
     EXPECT_EQ(AllTokens(u"a \"b c\" @" + list + u" d"), (Tokens{u"a", u"b c", u"x", u"y", u"d"}));
-    EXPECT_EQ(AllTokens(u"@" + list), (Tokens{u"x", u"y"}));
-}
-
-TEST_F(ResponseFiles, FileRulesLineFeedsAndQuotes) {
     const std::u16string file = Write("rules", "\n\n \"one\ntwo \\\"q \"\xE6\x97\xA5 \xE6\x9C\xAC\"\n@nested \"open");
     EXPECT_EQ(AllTokens(u"@" + file), (Tokens{u"one", u"two", u"\"q", u"日 本", u"@nested", u"open"}));
     const std::u16string empty = Write("empty", "");
@@ -109,6 +100,53 @@ TEST(CommandLineDeathTest, MissingResponseFileEndsTheProgram) {
             AllTokens(u"a @/nonexistent/none b");
         },
         testing::ExitedWithCode(1), "box Error\\|File not found '/nonexistent/none'\\|0x30");
+}
+
+TEST_F(DiskFile, LoadsWholeFilesUnderUtf8NamesIntoBuffersThatHoldThem) {
+    const std::u16string data = Write("データ.bin", "ab\0cd", 5);
+    auto bytes = LoadDiskFile(data);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, (std::vector<std::uint8_t>{'a', 'b', 0, 'c', 'd'}));
+    EXPECT_FALSE(LoadDiskFile(Write("missing")));
+    EXPECT_FALSE(LoadDiskFile(Utf8ToUtf16(dir_.string())));  // a folder is not a file
+    std::uint8_t buffer[5] = {}, small[4] = {};
+    EXPECT_EQ(LoadDiskFile(data, buffer), 5u);
+    EXPECT_EQ(buffer[4], 'd');
+    EXPECT_FALSE(LoadDiskFile(data, small));
+    EXPECT_FALSE(LoadDiskFile(Write("missing"), buffer));
+}
+
+TEST_F(DiskFile, CreateWriteAndSeek) {
+    const std::u16string out = Write("out", "old contents");
+    {
+        FileHandle file = CreateFileForWrite(out);
+        ASSERT_TRUE(file.valid());
+        EXPECT_TRUE(file.Write("hello", 5));
+        EXPECT_EQ(SeekFile64(file, 1, kSeekBegin), 1);
+        EXPECT_TRUE(file.Write("E", 1));
+        EXPECT_EQ(SeekFile64(file, 0, kSeekEnd), 5);
+        EXPECT_EQ(SeekFile64(file, int64_t{1} << 33, kSeekBegin), int64_t{1} << 33);  // beyond 32 bits
+        EXPECT_EQ(SeekFile64(file, -1, kSeekBegin), -1);
+        EXPECT_EQ(SeekFile64(file, 0, kSeekBegin), 0);
+        FileHandle moved = std::move(file);
+        EXPECT_FALSE(file.valid());
+        EXPECT_TRUE(moved.valid());
+    }
+    auto bytes = LoadDiskFile(out);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "hEllo");
+    EXPECT_FALSE(CreateFileForWrite(Write("no/such/folder/file")).valid());
+    EXPECT_EQ(SeekFile64(FileHandle(), 0, kSeekBegin), -1);
+}
+
+TEST(RebuildPath, ReplacesOnlyTheGivenParts) {
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, nullptr, nullptr, u"bak"), u"/data/game/start.bak");
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, nullptr, nullptr, u".old"), u"/data/game/start.old");
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, nullptr, u"", u""), u"/data/game/");
+    EXPECT_EQ(RebuildPath(u"/data/game/start.txt", nullptr, u"/tmp", nullptr, nullptr), u"/tmp/start.txt");
+    EXPECT_EQ(RebuildPath(u"a.b/name", nullptr, nullptr, nullptr, u"x"), u"a.b/name.x");
+    EXPECT_EQ(RebuildPath(u"plain", nullptr, nullptr, u"other", nullptr), u"other");
+    EXPECT_EQ(RebuildPath(u"x/y.z", u"D:", nullptr, nullptr, nullptr), u"D:x/y.z");
 }
 
 }  // namespace

@@ -40,67 +40,45 @@ TEST(FixHeap, GeometryFollowsTheAlignmentAndClassicSizing) {
     }
 }
 
-TEST(FixHeap, ConsecutiveAllocsAreAdjacentBlocksAndOversizeIsRefused) {
-    FixHeap heap(24, 4096, 4);
-    void* first = heap.Alloc(24);
-    EXPECT_EQ(heap.Alloc(1), At(first, 24));
-    EXPECT_EQ(heap.Alloc(25), nullptr);
-    EXPECT_EQ(heap.chunk_count(), 1u);
-}
-
-TEST(FixHeap, FullChunkGrowsASecondAndReleasesItWhenEmpty) {
-    FixHeap heap(24, 4096, 4);
-    auto blocks = Take(heap, 4072);
-    void* overflow = heap.Alloc(24);
-    EXPECT_EQ(heap.chunk_count(), 2u);
-    void* next = heap.Alloc(24);
-    EXPECT_EQ(next, At(overflow, 24)) << "the new chunk is current";
-    EXPECT_TRUE(heap.Free(overflow));
-    EXPECT_EQ(heap.chunk_count(), 2u);
-    EXPECT_TRUE(heap.Free(next));
-    EXPECT_EQ(heap.chunk_count(), 1u);
-    for (void* block : blocks) EXPECT_TRUE(heap.Free(block));
-    EXPECT_EQ(heap.chunk_count(), 1u) << "the last chunk stays";
-}
-
-TEST(FixHeap, AFreeInTheCurrentChunkSendsTheNextAllocBackToTheFirstChunk) {
+TEST(FixHeap, AFullChunkGrowsACurrentSecondOneThatIsReleasedWhenEmpty) {
     FixHeap heap(16, 256, 4);
     auto first = Take(heap, heap.blocks_in_chunk());
     auto second = Take(heap, 3);
     ASSERT_EQ(heap.chunk_count(), 2u);
     EXPECT_TRUE(heap.Free(first[5]));
-    EXPECT_EQ(heap.Alloc(16), At(second[2], 16)) << "a free elsewhere keeps the current chunk";
+    void* fourth = heap.Alloc(16);
+    EXPECT_EQ(fourth, At(second[2], 16)) << "a free elsewhere keeps the current chunk";
     EXPECT_TRUE(heap.Free(second[1]));
-    EXPECT_EQ(heap.Alloc(16), first[5]) << "chunks are tried in creation order";
+    EXPECT_EQ(heap.Alloc(16), first[5]) << "after a free in the current chunk, chunks are tried in creation order";
     EXPECT_EQ(heap.Alloc(16), second[1]);
+    for (void* block : {second[0], second[1], second[2]}) EXPECT_TRUE(heap.Free(block));
+    EXPECT_EQ(heap.chunk_count(), 2u);
+    EXPECT_TRUE(heap.Free(fourth));
+    EXPECT_EQ(heap.chunk_count(), 1u) << "an empty chunk is released";
+    for (void* block : first) EXPECT_TRUE(heap.Free(block));
+    EXPECT_EQ(heap.chunk_count(), 1u) << "the last chunk stays";
 }
 
-TEST(FixHeap, FreedBlocksAreReusedFirstFit) {
+TEST(FixHeap, BlocksAreAdjacentFreedOnesReusedFirstFitAndForeignOnesRefused) {
     FixHeap heap(16, 256, 4);
     auto blocks = Take(heap, 20);
-    EXPECT_TRUE(heap.Free(blocks[9]));
-    EXPECT_TRUE(heap.Free(blocks[3]));
-    EXPECT_EQ(heap.Alloc(16), blocks[3]);
-    EXPECT_EQ(heap.Alloc(16), blocks[9]);
-    EXPECT_EQ(heap.Alloc(16), At(blocks[19], 16));
-}
-
-TEST(FixHeap, FreeRefusesWhatItDidNotHandOut) {
-    FixHeap heap(16, 256, 4);
-    auto blocks = Take(heap, 2);
+    for (int i = 1; i < 20; ++i) EXPECT_EQ(blocks[i], At(blocks[i - 1], 16));
+    EXPECT_EQ(heap.Alloc(17), nullptr);
     int outside = 0;
-    EXPECT_FALSE(heap.Free(At(blocks[1], 16)));  // in range, bit clear
-    EXPECT_FALSE(heap.Free(At(blocks[0], 4)));   // inside a block
+    EXPECT_FALSE(heap.Free(At(blocks[19], 16)));  // in range, bit clear
+    EXPECT_FALSE(heap.Free(At(blocks[0], 4)));    // inside a block
     EXPECT_FALSE(heap.Free(&outside));
     EXPECT_TRUE(heap.Free(nullptr));
-    EXPECT_TRUE(heap.Free(blocks[0]));
-    EXPECT_FALSE(heap.Free(blocks[0]));  // twice
-}
+    EXPECT_TRUE(heap.Free(blocks[9]));
+    EXPECT_FALSE(heap.Free(blocks[9]));  // twice
+    EXPECT_TRUE(heap.Free(blocks[3]));
+    EXPECT_EQ(heap.Alloc(16), blocks[3]);
+    EXPECT_EQ(heap.Alloc(1), blocks[9]);
+    EXPECT_EQ(heap.Alloc(16), At(blocks[19], 16));
 
-TEST(FixHeap, TooSmallAChunkNeverYieldsBlocks) {
-    FixHeap heap(16, 0, 4);
-    EXPECT_EQ(heap.chunk_count(), 0u);
-    EXPECT_EQ(heap.Alloc(16), nullptr);
+    FixHeap too_small(16, 0, 4);
+    EXPECT_EQ(too_small.Alloc(16), nullptr);
+    EXPECT_EQ(too_small.chunk_count(), 0u);
 }
 
 TEST(FixHeap, ThreadsShareOnePool) {

@@ -64,21 +64,7 @@ protected:
     std::vector<std::string> log;
 };
 
-TEST_F(ListTest, GetAtCountsFromBothEnds) {
-    ListGroup empty;
-    for (int i : {-2, -1, 0, 1}) EXPECT_EQ(empty.GetAt(i), nullptr);
-
-    ListGroup many;
-    auto more = Fill(many, 7);
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(many.GetAt(i), more[i]);
-        EXPECT_EQ(many.GetAt(~i), more[6 - i]);
-    }
-    EXPECT_EQ(many.GetAt(7), nullptr);
-    EXPECT_EQ(many.GetAt(-8), nullptr);
-}
-
-TEST_F(ListTest, InsertChainInFrontOfHeadOrMiddle) {
+TEST_F(ListTest, InsertChainInFrontOfHeadOrMiddleAndGetAtCountsFromBothEnds) {
     ListGroup group;
     auto items = Fill(group, 2);
     Item* a = new Item("a");
@@ -88,18 +74,41 @@ TEST_F(ListTest, InsertChainInFrontOfHeadOrMiddle) {
     b->SetChainNext(c);
     EXPECT_EQ(group.InsertChain(items[0], a), c);
     ExpectConsistent(group, {a, b, c, items[0], items[1]});
-
     Item* d = new Item("d");
     EXPECT_EQ(group.InsertChain(items[1], d), d);
-    ExpectConsistent(group, {a, b, c, items[0], d, items[1]});
-
+    const std::vector<ListNode*> order = {a, b, c, items[0], d, items[1]};
+    ExpectConsistent(group, order);
     EXPECT_EQ(group.InsertChain(nullptr, nullptr), nullptr);
     EXPECT_EQ(group.count(), 6);
+
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(group.GetAt(i), order[i]);
+        EXPECT_EQ(group.GetAt(~i), order[5 - i]);
+    }
+    EXPECT_EQ(group.GetAt(6), nullptr);
+    EXPECT_EQ(group.GetAt(-7), nullptr);
+    ListGroup empty;
+    for (int i : {-1, 0}) EXPECT_EQ(empty.GetAt(i), nullptr);
 }
 
-TEST_F(ListTest, UnlinkKeepsTheNodeAndFixesTheEnds) {
-    ListGroup group;
-    auto items = Fill(group, 3);
+TEST_F(ListTest, UnlinkKeepsTheNodeFixesTheEndsAndRefusesStrangers) {
+    ListGroup group, second;
+    auto items = Fill(group, 4);
+    auto theirs = Fill(second, 1);
+    EXPECT_EQ(group.Unlink(theirs[0]), nullptr);
+    EXPECT_EQ(group.Unlink(nullptr), nullptr);
+    Item loose("x");
+    EXPECT_EQ(group.InsertChain(theirs[0], &loose), nullptr);
+    EXPECT_EQ(loose.group(), nullptr);
+    EXPECT_FALSE(theirs[0]->SetGroup(&group));  // a member keeps its group
+    ExpectConsistent(second, {theirs[0]});
+    {
+        Item only_naming("loose");  // a node that only names its group leaves the group alone
+        EXPECT_TRUE(only_naming.SetGroup(&group));
+        EXPECT_FALSE(group.Holds(&only_naming));
+    }
+
+    delete items[3];  // deleting a member takes it out
     EXPECT_EQ(group.Unlink(items[1]), items[1]);
     ExpectConsistent(group, {items[0], items[2]});
     EXPECT_EQ(items[1]->group(), nullptr);
@@ -108,45 +117,11 @@ TEST_F(ListTest, UnlinkKeepsTheNodeAndFixesTheEnds) {
     EXPECT_EQ(group.Unlink(items[0]), items[0]);
     ExpectConsistent(group, {});
     EXPECT_EQ(group.Unlink(items[0]), nullptr);
-    for (Item* item : items) delete item;
-    EXPECT_EQ(log.size(), 3u);
+    for (int i : {0, 1, 2}) delete items[i];
+    EXPECT_EQ(log, (std::vector<std::string>{"loose", "n3", "n0", "n1", "n2"}));
 }
 
-TEST_F(ListTest, UnlinkAndInsertRefuseOtherGroupsMembersAndNull) {
-    ListGroup first, second;
-    auto mine = Fill(first, 2);
-    auto theirs = Fill(second, 2);
-    EXPECT_EQ(first.Unlink(theirs[0]), nullptr);
-    EXPECT_EQ(first.Unlink(nullptr), nullptr);
-    Item item("x");
-    EXPECT_EQ(first.InsertChain(theirs[0], &item), nullptr);
-    EXPECT_EQ(item.group(), nullptr);
-    ExpectConsistent(first, {mine[0], mine[1]});
-    ExpectConsistent(second, {theirs[0], theirs[1]});
-}
-
-TEST_F(ListTest, DeletingAMemberTakesItOut) {
-    ListGroup group;
-    auto items = Fill(group, 3);
-    delete items[0];
-    ExpectConsistent(group, {items[1], items[2]});
-}
-
-TEST_F(ListTest, ANodeOnlyNamingItsGroupLeavesTheGroupAlone) {
-    ListGroup group;
-    auto items = Fill(group, 2);
-    {
-        Item loose("loose");
-        EXPECT_TRUE(loose.SetGroup(&group));
-        EXPECT_FALSE(group.Holds(&loose));
-    }
-    ListGroup other;
-    EXPECT_FALSE(items[0]->SetGroup(&other));  // a member keeps its group
-    EXPECT_EQ(items[0]->group(), &group);
-    ExpectConsistent(group, {items[0], items[1]});
-}
-
-TEST_F(ListTest, DestroyingNestedGroupsEmptiesEachHeadFirst) {
+TEST_F(ListTest, DestroyingNestedGroupsEmptiesEachHeadFirstAndLeavesTheirOwnGroup) {
     {
         Box outer("outer");
         Box* inner = new Box("inner");
@@ -154,58 +129,15 @@ TEST_F(ListTest, DestroyingNestedGroupsEmptiesEachHeadFirst) {
         outer.InsertChain(nullptr, inner);
         inner->InsertChain(nullptr, new Item("b"));
         inner->InsertChain(nullptr, new Item("c"));
-        outer.InsertChain(nullptr, new Item("d"));
+        Item* d = new Item("d");
+        outer.InsertChain(nullptr, d);
+        Box* leaving = new Box("leaving");
+        outer.InsertChain(nullptr, leaving);
+        delete leaving;
+        ExpectConsistent(outer, {outer.head(), inner, d});
     }
-    EXPECT_EQ(log, (std::vector<std::string>{"outer members=3", "a", "inner members=2", "b", "c", "d"}));
-}
-
-TEST_F(ListTest, DestroyingAGroupLeavesItsOwnGroup) {
-    ListGroup outer;
-    Box* inner = new Box("inner");
-    auto before = Fill(outer, 1);
-    outer.InsertChain(nullptr, inner);
-    delete inner;
-    ExpectConsistent(outer, {before[0]});
-}
-
-// The typed templates as the script language uses them.
-class Step;
-class Script : public CDoubleListGroup<Script, Step> {};
-class Step : public CDoubleListNode<Step, Script> {
-public:
-    explicit Step(int value) : value(value) {}
-    int value;
-};
-
-TEST(TypedLists, DoubleListLinksCarryTheDerivedTypes) {
-    Script script;
-    for (int i = 1; i <= 3; ++i) script.InsertChain(nullptr, new Step(i));
-    Step* middle = script.head()->next();
-    EXPECT_EQ(middle->value, 2);
-    EXPECT_EQ(script.Unlink(middle), middle);
-    delete middle;
-    EXPECT_EQ(script.tail()->prev()->value, 1);
-}
-
-struct Link {
-    Link* next;
-    int value;
-};
-
-TEST(Chains, AppendAndNth) {
-    Link c{nullptr, 3}, b{nullptr, 2}, a{nullptr, 1};
-    Link* head = ChainAppend<Link>(nullptr, &a);
-    EXPECT_EQ(head, &a);
-    EXPECT_EQ(ChainAppend(head, &b), &a);
-    EXPECT_EQ(ChainAppend(head, &c), &a);
-    EXPECT_EQ(a.next, &b);
-    EXPECT_EQ(b.next, &c);
-    EXPECT_EQ(ChainNth(head, 0), &a);
-    EXPECT_EQ(ChainNth(head, 2), &c);
-    EXPECT_EQ(ChainNth(head, 3), nullptr);
-    EXPECT_EQ(ChainNth(head, 50), nullptr);
-    EXPECT_EQ(ChainNth(head, -1), nullptr);
-    EXPECT_EQ(ChainNth<Link>(nullptr, 0), nullptr);
+    EXPECT_EQ(
+        log, (std::vector<std::string>{"leaving members=0", "outer members=3", "a", "inner members=2", "b", "c", "d"}));
 }
 
 }  // namespace

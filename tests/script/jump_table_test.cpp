@@ -57,10 +57,6 @@ TEST_F(Tables, WithoutAJudgeTableTheJumpEntryDecides) {
     EXPECT_EQ(Target(3), u"J3");
     EXPECT_EQ(Target(-1), u"LAST") << "a negative number counts from the last entry";
     EXPECT_EQ(Target(-20), u"J0");
-}
-
-TEST_F(Tables, NumbersWithoutAJumpEntryAreAClearError) {
-    Load("");
     EXPECT_EQ(FailureText(20), u"IVG: ジャンプテーブルに20番はありません");
     EXPECT_EQ(FailureText(-21), u"IVG: ジャンプテーブルに-21番はありません");
     EXPECT_EQ(FailureText(1), u"ラベルが見つかりません。[J1]");
@@ -101,23 +97,27 @@ TEST_F(Tables, OperatorsCompareSigned32BitValuesAtTheirBoundaries) {
     }
 }
 
-TEST(ParseJumpTable, HeaderRuleAndStoredRest) {
-    ScriptStateGroup group;
-    std::string bytes(128, '\0');
-    bytes += "  first  rest of line // comment\n" + JumpLines().substr(JumpLines().find('\n') + 1);
-    ParseJumpTable(group, bytes, u"iv.txt");
-    ASSERT_EQ(group.jump_tables().count(), kJumpEntryCount);
-    EXPECT_EQ(group.jump_tables().head()->label, u"FIRST");
-    EXPECT_EQ(group.jump_tables().head()->rest, u"rest of line ");
-}
-
-TEST(ParseJumpTable, FaultsAreReportedWithFileAndLine) {
+TEST(ParseJumpTable, HeaderRuleEightEntriesAndFaultsWithFileAndLine) {
     struct Case {
         std::string text;
         std::uint32_t line;
         std::u16string message;
     };
-    const std::string nine_entries = "#1\nT\nA == 1\nA == 2\nA == 3\nA == 4\nA == 5\nA == 6\nA == 7\nA == 8\nA == 9\n";
+    const std::string eight_entries = "#1\nT\nA == 1\nA == 2\nA == 3\nA == 4\nA == 5\nA == 6\nA == 7\nA == 8\n";
+    ScriptStateGroup fits;
+    ParseJumpTable(fits, JumpLines() + eight_entries, u"iv.txt");
+    ASSERT_EQ(fits.judge_tables().count(), 1);
+    EXPECT_EQ(fits.judge_tables().head()->count, kMaxJudgeEntries);
+    EXPECT_EQ(fits.judge_tables().head()->entries[7].b, u"8");
+    // A first byte 0 skips a 128-byte header; the first word is the label, the rest is kept.
+    ScriptStateGroup header;
+    std::string bytes(128, '\0');
+    bytes += "  first  rest of line // comment\n" + JumpLines().substr(JumpLines().find('\n') + 1);
+    ParseJumpTable(header, bytes, u"iv.txt");
+    ASSERT_EQ(header.jump_tables().count(), kJumpEntryCount);
+    EXPECT_EQ(header.jump_tables().head()->label, u"FIRST");
+    EXPECT_EQ(header.jump_tables().head()->rest, u"rest of line ");
+
     const Case cases[] = {
         {"A\nB\n", 3, u"ジャンプテーブルが2行しかありません（20行必要です）"},
         {"", 1, u"ジャンプテーブルが0行しかありません（20行必要です）"},
@@ -127,7 +127,7 @@ TEST(ParseJumpTable, FaultsAreReportedWithFileAndLine) {
         {JumpLines() + "#1\nT\nA ==\nB\n", 23, u"書式が違います"},
         {JumpLines() + "#1\nT\nA\nB == 1\n", 23, u"書式が違います"},
         {JumpLines() + "#1\nT\nA =\n", 23, u"書式が違います"},
-        {JumpLines() + nine_entries, 31, u"判定テーブルの条件は8個までです"},
+        {JumpLines() + eight_entries + "A == 9\n", 31, u"判定テーブルの条件は8個までです"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -145,15 +145,6 @@ TEST(ParseJumpTable, FaultsAreReportedWithFileAndLine) {
                       u"iv.txt(" + Utf8ToUtf16(std::to_string(c.line)) + u"): Compile Error: " + c.message + u"\n");
         }
     }
-}
-
-TEST(ParseJumpTable, EightEntriesFit) {
-    ScriptStateGroup group;
-    ParseJumpTable(group, JumpLines() + "#1\nT\nA == 1\nA == 2\nA == 3\nA == 4\nA == 5\nA == 6\nA == 7\nA == 8\n",
-                   u"iv.txt");
-    ASSERT_EQ(group.judge_tables().count(), 1);
-    EXPECT_EQ(group.judge_tables().head()->count, kMaxJudgeEntries);
-    EXPECT_EQ(group.judge_tables().head()->entries[7].b, u"8");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "script/script_error.h"
 #include "script_test_util.h"
 
 using namespace TextScript;
@@ -32,175 +31,48 @@ std::vector<Lexed> LexAll(std::string_view bytes) {
     }
 }
 
-std::vector<int> Tokens(std::string_view bytes) {
-    std::vector<int> tokens;
-    for (const Lexed& lexed : LexAll(bytes)) tokens.push_back(lexed.token);
-    return tokens;
-}
-
-TEST(ByteReader, CrLfAndLoneCrEachEndOneLine) {
-    for (std::string_view text : {"A\r\nB", "A\nB", "A\rB"}) {
-        LexerState state;
-        state.Start(text);
-        ByteReader reader(state);
-        EXPECT_EQ(reader.Read(), 'A');
-        EXPECT_EQ(reader.Read(), '\n');
-        EXPECT_EQ(reader.line(), 2u) << text;
-        EXPECT_EQ(reader.Read(), 'B');
-        EXPECT_EQ(reader.Read(), 0);
-        EXPECT_EQ(reader.Read(), 0) << "the end is sticky";
+// The tokens as text: keywords as ".NAME", words as themselves, messages in <>, comment lines
+// as "//text" and "#text", line ends as ";", the end as "$".
+std::string Render(std::string_view bytes) {
+    std::string out;
+    for (const Lexed& lexed : LexAll(bytes)) {
+        std::string text = lexed.token < 256 ? std::string(1, static_cast<char>(lexed.token)) : lexed.text;
+        for (const Keyword& keyword : KeywordTable)
+            if (keyword.token == lexed.token) text = "." + std::string(keyword.name);
+        if (lexed.token == kTokenText) text = "<" + text + ">";
+        if (lexed.token == kTokenSlashLine) text = "//" + text;
+        if (lexed.token == kTokenSharpLine) text = "#" + text;
+        if (lexed.token == kTokenEol) text = ";";
+        if (lexed.token == kTokenEnd) text = "$";
+        out += (out.empty() ? "" : " ") + text;
     }
-}
-
-TEST(ByteReader, PushedBackLineEndTakesTheLineBack) {
-    LexerState state;
-    state.Start("\nX");
-    ByteReader reader(state);
-    EXPECT_EQ(reader.Read(), '\n');
-    EXPECT_EQ(state.line, 2u);
-    reader.Unread('\n');
-    EXPECT_EQ(state.line, 1u);
-    EXPECT_EQ(state.pushback_count, 1);
-    EXPECT_EQ(reader.Read(), '\n');
-    EXPECT_EQ(state.line, 2u);
-    EXPECT_EQ(state.pushback[0], LexerState::kFreeSlot) << "a popped slot is reset";
-}
-
-TEST(ByteReader, ReadingStopsAtAZeroByteInsideTheText) {
-    const std::string text("AB\0CD", 5);
-    LexerState state;
-    state.Start(text);
-    ByteReader reader(state);
-    std::string word;
-    reader.ReadName(word);
-    EXPECT_EQ(word, "AB");
-    EXPECT_EQ(reader.Read(), 0);
-    EXPECT_EQ(reader.Read(), 0);
-}
-
-TEST(ByteReader, WordsAreBoundedAndALongerOneIsAnError) {
-    const std::string fits = std::string(kMaxWordBytes, 'A') + " ";
-    LexerState state;
-    state.Start(fits);
-    ByteReader reader(state);
-    std::string word;
-    reader.ReadName(word);
-    EXPECT_EQ(word.size(), kMaxWordBytes);
-
-    const std::string too_long = "\n\n" + std::string(2000, '7');
-    state.Start(too_long);
-    reader.SkipWhite();
-    try {
-        reader.ReadDigits(word);
-        FAIL() << "a 2000-byte word must be refused";
-    } catch (const ScriptError2& error) {
-        EXPECT_EQ(error.line, 3u);
-        EXPECT_EQ(std::u16string(error.text), u"名前または数値が長すぎます。");
-    }
-}
-
-TEST(ByteReader, CommentsRunToTheLineEnd) {
-    LexerState state;
-    state.Start("a/b//c\nd");
-    ByteReader reader(state);
-    std::string read;
-    for (int c = reader.ReadWithComments(); c != 0; c = reader.ReadWithComments()) read.push_back(static_cast<char>(c));
-    EXPECT_EQ(read, "a/b\nd");
+    return out;
 }
 
 TEST(ScriptLexer, TokenSequences) {
-    const std::vector<int> grp_line{kTokenGrp, kTokenWord, kTokenEol, kTokenEnd};
-    const std::pair<std::string, std::vector<int>> cases[] = {
-        {std::string(128, '\0') + ".GRP A\n", grp_line},  // a first byte 0 skips a 128-byte header
-        {std::string("\0.GRP", 5), {kTokenEnd}},          // too short for one: no read past its end
-        {"", {kTokenEnd}},
-        {".GRP A // note\n", grp_line},  // a comment leaves the line end
-        {"// only a comment\n", {kTokenEol, kTokenEnd}},
-        {"/// three\n", {kTokenEol, kTokenEnd}},
-        {"/ x\n", {'/', kTokenWord, kTokenEol, kTokenEnd}},
-        {".GRP A", grp_line},  // an input ending inside a line gives one line end
-        {Cp932("「文」"), {kTokenText, kTokenEol, kTokenEnd}},
-        {".GRP A\n", grp_line},
-        {"   ", {kTokenEnd}},  // blanks alone begin no line
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(128, '\0') + ".GRP A\n", ".GRP A ; $"},  // a first byte 0 skips a 128-byte header
+        {std::string("\0.GRP", 5), "$"},                      // too short for one: no read past its end
+        {"", "$"},
+        {"   ", "$"},                        // blanks alone begin no line
+        {".GRP A", ".GRP A ; $"},            // an input ending inside a line gives one line end
+        {".GRP A // note\n", ".GRP A ; $"},  // a comment leaves the line end
+        {"// only a comment\n", "; $"},
+        {"/// three\n", "; $"},
+        {"/ x\n", "/ X ; $"},
+        {std::string(".GRP AB\0CD", 10), ".GRP AB ; $"},                        // reading stops at a zero byte
+        {".pjp Apple < 12ab Label_1@x\n", ".PJP APPLE < 12 AB LABEL_1@X ; $"},  // digits end at the first letter
+        {"//// four //\n", "// four // ; $"},
+        {"////" + std::string(5000, 'x') + "\n.GRP A\n", "//" + std::string(kMaxLineUnits, 'x') + " ; .GRP A ; $"},
+        {Cp932("＃ WORD\n"), "# WORD ; $"},
+        {Cp932("＄１\n"), "<＄１> ; $"},  // 0x81 followed by anything but the number sign starts a message
+        {Cp932("「一」\r\n二\n .GRP A\n"), "<「一」\n二> ; .GRP A ; $"},  // full-width lines join
     };
-    for (const auto& [text, tokens] : cases) EXPECT_EQ(Tokens(text), tokens) << text;
-}
-
-TEST(ScriptLexer, CommandLinesGiveKeywordsWordsAndCharacters) {
-    auto tokens = LexAll(".pjp Apple < 12ab Label_1@x\n");
-    ASSERT_EQ(tokens.size(), 8u);
-    EXPECT_EQ(tokens[0].token, kTokenPjp);
-    EXPECT_EQ(tokens[1].token, kTokenWord);
-    EXPECT_EQ(tokens[1].text, "APPLE");
-    EXPECT_EQ(tokens[2].token, '<');
-    EXPECT_EQ(tokens[3].text, "12") << "digits end at the first letter";
-    EXPECT_EQ(tokens[4].text, "AB");
-    EXPECT_EQ(tokens[5].text, "LABEL_1@X");
-    EXPECT_EQ(tokens[6].token, kTokenEol);
-    EXPECT_EQ(tokens[7].token, kTokenEnd);
-}
-
-TEST(ScriptLexer, EveryKeywordInAnyCaseGivesItsToken) {
-    for (const Keyword& keyword : KeywordTable) {
-        std::string lower(keyword.name);
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        EXPECT_EQ(Tokens("." + std::string(keyword.name))[0], keyword.token) << keyword.name;
-        EXPECT_EQ(Tokens("." + lower)[0], keyword.token) << lower;
-    }
-    // END, END1 and END2 are told apart by the whole name.
-    EXPECT_EQ(Tokens(".END1")[0], kTokenEnd1);
-    EXPECT_EQ(Tokens(".end2")[0], kTokenEnd2);
-}
-
-TEST(ScriptLexer, UnknownKeywordRaisesWithItsLine) {
-    try {
-        LexAll(".GRP A\n\n.GRPX B\n");
-        FAIL();
-    } catch (const ScriptError2& error) {
-        EXPECT_EQ(error.line, 3u);
-        EXPECT_EQ(std::u16string(error.text), u"コマンド名が違います。");
-    }
-}
-
-TEST(ScriptLexer, FourSlashesMakeACommentLineToken) {
-    auto slash_line = LexAll("//// four //\n");
-    ASSERT_EQ(slash_line.size(), 3u);
-    EXPECT_EQ(slash_line[0].token, kTokenSlashLine);
-    EXPECT_EQ(slash_line[0].text, " four //");
-    EXPECT_EQ(slash_line[1].token, kTokenEol);
-}
-
-TEST(ScriptLexer, FullWidthNumberSignLineIsASharpLine) {
-    auto tokens = LexAll(Cp932("＃ WORD\n"));
-    ASSERT_EQ(tokens.size(), 3u);
-    EXPECT_EQ(tokens[0].token, kTokenSharpLine);
-    EXPECT_EQ(tokens[0].text, " WORD");
-    EXPECT_EQ(tokens[1].token, kTokenEol);
-
-    // 0x81 followed by anything else starts a message.
-    auto message = LexAll(Cp932("＄１\n"));
-    EXPECT_EQ(message[0].token, kTokenText);
-    EXPECT_EQ(message[0].text, "＄１");
-}
-
-TEST(ScriptLexer, CommentLinesAreBoundedAndCut) {
-    auto tokens = LexAll("////" + std::string(5000, 'x') + "\n.GRP A\n");
-    ASSERT_GE(tokens.size(), 3u);
-    EXPECT_EQ(tokens[0].token, kTokenSlashLine);
-    EXPECT_EQ(tokens[0].text.size(), kMaxLineUnits);
-    EXPECT_EQ(tokens[1].token, kTokenEol);
-    EXPECT_EQ(tokens[2].token, kTokenGrp) << "the rest of the long line is passed over";
-}
-
-TEST(ScriptLexer, ConsecutiveFullWidthLinesJoinIntoOneMessage) {
-    auto tokens = LexAll(Cp932("「一」\r\n二\n .GRP A\n"));
-    ASSERT_GE(tokens.size(), 3u);
-    EXPECT_EQ(tokens[0].token, kTokenText);
-    EXPECT_EQ(tokens[0].text, "「一」\n二");
-    EXPECT_EQ(tokens[0].line, 2u) << "the line end after the text is pushed back";
-    EXPECT_EQ(tokens[1].token, kTokenEol);
-    EXPECT_EQ(tokens[1].line, 3u);
-    EXPECT_EQ(tokens[2].token, kTokenGrp);
+    for (const auto& [text, tokens] : cases) EXPECT_EQ(Render(text), tokens) << text;
+    // The line end after a message is pushed back: the message ends on line 2, its line end on 3.
+    auto lexed = LexAll(Cp932("「一」\r\n二\n .GRP A\n"));
+    EXPECT_EQ(lexed[0].line, 2u);
+    EXPECT_EQ(lexed[1].line, 3u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/test_util.h"
 #include "lib/text.h"
 #include "media/sound_writers.h"
 
@@ -24,18 +25,12 @@ using media::MakeWave;
 // The whole stream in a file as the library's own 16-bit little-endian read gives it.
 std::vector<std::uint8_t> DecodeWithLibrary(const std::filesystem::path& file);
 
-// Writes bytes to a file in a fresh temporary folder that goes with the object.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::filesystem::path Write(const std::string& name, std::span<const std::uint8_t> bytes) const;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+// A fresh temporary folder that goes with the object; Write puts bytes in a file there.
+struct TempFolder : archive_test::TempDir {
+    std::filesystem::path Write(const std::string& name, std::span<const std::uint8_t> bytes) const {
+        archive_test::WriteFile(*this / name, {bytes.begin(), bytes.end()});
+        return *this / name;
+    }
 };
 
 // One channel (0 left, 1 right) of interleaved stereo.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "sound/sound_effects.h"
 #include "sound/sound_fixture.h"
@@ -62,19 +63,38 @@ TEST_F(WaveParseTest, FindsTheFormatAndTheDataPastOtherChunks) {
     EXPECT_EQ(ParseWaveImage(no_data, nullptr, &data_, nullptr), 0);
 }
 
-TEST_F(WaveParseTest, RejectsHeadersAndShortFormats) {
+// Each case writes one 32-bit value into a good image (unless `at` is kKeep) and keeps its first
+// `size` bytes: no header, or a chunk reaching past the image or the RIFF size, is refused.
+TEST_F(WaveParseTest, RefusesBadHeadersAndChunksThatDoNotFit) {
     const auto good = MakeWave(Pcm(40), 44100, 1, 16);
-    auto not_riff = good;
-    not_riff[0] = 'X';
-    EXPECT_EQ(Parse(not_riff), 0);
-    auto not_wave = good;
-    not_wave[8] = 'X';
-    EXPECT_EQ(Parse(not_wave), 0);
-    EXPECT_EQ(Parse(std::vector<std::uint8_t>(good.begin(), good.begin() + 11)), 0);
-    EXPECT_EQ(Parse({}), 0);
-
+    const std::size_t all = good.size(), data_at = FindChunk(good, "data"), fmt_at = FindChunk(good, "fmt ");
+    constexpr std::size_t kKeep = SIZE_MAX;
+    const std::tuple<std::size_t, std::uint32_t, std::size_t, int> cases[] = {
+        {0, 0, all, 0},                    // not RIFF
+        {8, 0, all, 0},                    // not WAVE
+        {kKeep, 0, 11, 0},                 // a short header
+        {kKeep, 0, 0, 0},                  // nothing
+        {4, 0xFFFFFFF0u, all, 1},          // a RIFF size past the image stops at its end
+        {4, 0xFFFFFFF0u, data_at + 4, 0},  // ... and then the data header is cut
+        {data_at + 4, 41, all, 0},         // data longer than the image
+        {data_at + 4, 0xFFFFFFFFu, all, 0},
+        {4, std::uint32_t(data_at + 20), all, 0},  // the data ends past the RIFF size
+        {fmt_at + 4, 0x7FFFFFFFu, all, 0},         // a format running past the end
+    };
+    int refused = 0;
+    for (auto [at, value, size, result] : cases) {
+        auto image = good;
+        if (at != kKeep) SetU32(image, at, value);
+        image.resize(size);
+        EXPECT_EQ(Parse(image), result) << at << " " << size;
+        refused += result == 0;
+    }
+    // A chunk of size 0xFFFFFFFF before the data must not wrap the scan around.
+    auto wrapped = MakeWave(Pcm(40), 44100, 1, 16, std::vector<std::uint8_t>(8, 0));
+    SetU32(wrapped, FindChunk(wrapped, "LIST") + 4, 0xFFFFFFFFu);
+    EXPECT_EQ(Parse(wrapped), 0);
     std::u16string expected_debug;
-    for (int i = 0; i < 4; ++i) expected_debug += u"Could not parse wave resource!\n";
+    for (int i = 0; i <= refused; ++i) expected_debug += u"Could not parse wave resource!\n";
     EXPECT_EQ(reports_.debug, expected_debug);
 }
 
@@ -90,43 +110,10 @@ TEST_F(WaveParseTest, AFormatChunkNeedsFourteenBytes) {
         SetU32(image, 4, static_cast<std::uint32_t>(image.size() - 8));
         EXPECT_EQ(Parse(image), size >= 14 ? 1 : 0) << size;
         EXPECT_EQ(data_size_, size >= 14 ? 4u : 0u) << size;
-        if (size >= 14) EXPECT_EQ(format_.block_align, 2) << size;
+        if (size >= 14) {
+            EXPECT_EQ(format_.block_align, 2) << size;
+        }
     }
-}
-
-TEST_F(WaveParseTest, EveryChunkMustFitInsideTheImageAndTheRiffSize) {
-    const auto good = MakeWave(Pcm(40), 44100, 1, 16);
-    const std::size_t data_at = FindChunk(good, "data");
-
-    // A RIFF size larger than the image does not let the scan leave the image.
-    auto big_riff = good;
-    SetU32(big_riff, 4, 0xFFFFFFF0u);
-    EXPECT_EQ(Parse(big_riff), 1);
-    big_riff.resize(data_at + 4);  // the data chunk's header is cut
-    EXPECT_EQ(Parse(big_riff), 0);
-
-    // A data chunk claiming more than the image holds.
-    auto long_data = good;
-    SetU32(long_data, data_at + 4, 41);
-    EXPECT_EQ(Parse(long_data), 0);
-    SetU32(long_data, data_at + 4, 0xFFFFFFFFu);
-    EXPECT_EQ(Parse(long_data), 0);
-
-    // A chunk that ends past the RIFF size, even though the image goes on.
-    auto short_riff = good;
-    SetU32(short_riff, 4, static_cast<std::uint32_t>(data_at + 8 + 20 - 8));
-    EXPECT_EQ(Parse(short_riff), 0);
-
-    // A format chunk whose size runs past the end.
-    auto long_format = good;
-    SetU32(long_format, FindChunk(good, "fmt ") + 4, 0x7FFFFFFFu);
-    EXPECT_EQ(Parse(long_format), 0);
-
-    // A chunk of size 0xFFFFFFFF before the data must not wrap the scan around.
-    std::vector<std::uint8_t> junk(8, 0);
-    auto wrapped = MakeWave(Pcm(40), 44100, 1, 16, junk);
-    SetU32(wrapped, FindChunk(wrapped, "LIST") + 4, 0xFFFFFFFFu);
-    EXPECT_EQ(Parse(wrapped), 0);
 }
 
 TEST_F(SoundFixture, LoadingASlotTwiceReplacesItsBufferAndImage) {
@@ -159,6 +146,15 @@ TEST_F(SoundFixture, LoadingASlotTwiceReplacesItsBufferAndImage) {
     auto odd = MakeWave(Pcm(300), 44100, 3, 16);
     LoadSoundEffect(6, odd.data(), static_cast<std::uint32_t>(odd.size()));
     EXPECT_FALSE(GetSoundEffectSlot(6).buffer);
+
+    // The end of the sound frees the slots and the streams.
+    LoadSoundEffect(1, first.data(), static_cast<std::uint32_t>(first.size()));
+    ASSERT_GE(StartStream(nullptr, ToneFile(0.5), -1, 1, 4096, 0, 0), 0);
+    TermSound();
+    EXPECT_FALSE(GetSoundEffectSlot(1).buffer);
+    EXPECT_TRUE(GetSoundEffectSlot(1).image.empty());
+    EXPECT_EQ(GetChannelStreamId(0), -1);
+    EXPECT_EQ(IsSoundAvailable(), 0);
 }
 
 TEST_F(SoundFixture, ALostSlotBufferIsRestoredAndRefilledOnTheNextTick) {
@@ -178,17 +174,6 @@ TEST_F(SoundFixture, ALostSlotBufferIsRestoredAndRefilledOnTheNextTick) {
     ASSERT_EQ(slot.buffer->Lock(0, 400, &region), host::kAudioOk);
     EXPECT_EQ(0, std::memcmp(region.first, pcm.data(), 400));
     slot.buffer->Unlock(region);
-}
-
-TEST_F(SoundFixture, TermSoundFreesTheSlots) {
-    const auto image = MakeWave(Pcm(400), 44100, 2, 16);
-    LoadSoundEffect(1, image.data(), static_cast<std::uint32_t>(image.size()));
-    ASSERT_GE(StartStream(nullptr, ToneFile(0.5), -1, 1, 4096, 0, 0), 0);
-    TermSound();
-    EXPECT_FALSE(GetSoundEffectSlot(1).buffer);
-    EXPECT_TRUE(GetSoundEffectSlot(1).image.empty());
-    EXPECT_EQ(GetChannelStreamId(0), -1);
-    EXPECT_EQ(IsSoundAvailable(), 0);
 }
 
 }  // namespace

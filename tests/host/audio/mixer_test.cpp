@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "host/audio/test_audio_device.h"
@@ -42,6 +43,20 @@ void FillConstant(SoundBuffer& buffer, std::int16_t left, std::int16_t right) {
     ASSERT_EQ(buffer.Unlock(region), host::kAudioOk);
 }
 
+// Writes bytes at the start of the buffer.
+void Write(SoundBuffer& buffer, const void* bytes, std::uint32_t size) {
+    SoundBuffer::Region region;
+    ASSERT_EQ(buffer.Lock(0, size, &region), host::kAudioOk);
+    std::memcpy(region.first, bytes, size);
+    ASSERT_EQ(buffer.Unlock(region), host::kAudioOk);
+}
+
+std::uint32_t Status(const SoundBuffer& buffer) {
+    std::uint32_t status = 0;
+    buffer.GetStatus(&status);
+    return status;
+}
+
 std::vector<std::int16_t> MixFrames(Mixer& mixer, std::size_t frames) {
     std::vector<std::int16_t> out(2 * frames);
     mixer.Mix(out.data(), frames);
@@ -68,63 +83,53 @@ TEST(MixerTest, VolumePanAndMasterScaleTheOutput) {
     FillConstant(*buffer, 10000, -10000);
     ASSERT_EQ(buffer->Play(true), host::kAudioOk);
 
-    auto out = MixFrames(mixer, 4);
-    EXPECT_EQ(out[0], 10000);
-    EXPECT_EQ(out[1], -10000);
-
-    ASSERT_EQ(buffer->SetVolume(-600), host::kAudioOk);  // -6 dB
-    out = MixFrames(mixer, 4);
-    EXPECT_NEAR(out[0], 10000 * std::pow(10.0, -0.3), 1.0);
-
-    ASSERT_EQ(buffer->SetVolume(0), host::kAudioOk);
-    ASSERT_EQ(buffer->SetPan(2000), host::kAudioOk);  // right: the left side drops 20 dB
-    out = MixFrames(mixer, 4);
-    EXPECT_NEAR(out[0], 1000, 1.0);
-    EXPECT_EQ(out[1], -10000);
-    ASSERT_EQ(buffer->SetPan(host::kPanLeft), host::kAudioOk);
-    out = MixFrames(mixer, 4);
-    EXPECT_EQ(out[0], 10000);
-    EXPECT_EQ(out[1], 0);
-
-    ASSERT_EQ(buffer->SetPan(0), host::kAudioOk);
-    ASSERT_EQ(mixer.SetMasterVolume(-2000), host::kAudioOk);
-    out = MixFrames(mixer, 4);
-    EXPECT_NEAR(out[0], 1000, 1.0);
-    ASSERT_EQ(mixer.SetMasterVolume(host::kVolumeMin), host::kAudioOk);
-    out = MixFrames(mixer, 4);
-    EXPECT_EQ(out[0], 0);
-
+    // {volume, pan, master volume} in hundredths of a dB, and the left and right output.
+    const std::tuple<std::int32_t, std::int32_t, std::int32_t, double, double> cases[] = {
+        {0, 0, 0, 10000, -10000},         {-600, 0, 0, 5011.9, -5011.9},  // -6 dB
+        {0, 2000, 0, 1000, -10000},                                       // to the right: the left side drops 20 dB
+        {0, host::kPanLeft, 0, 10000, 0}, {0, 0, -2000, 1000, -1000},    {0, 0, host::kVolumeMin, 0, 0},
+    };
+    for (auto [volume, pan, master, left, right] : cases) {
+        SCOPED_TRACE(testing::Message() << volume << " " << pan << " " << master);
+        ASSERT_EQ(buffer->SetVolume(volume), host::kAudioOk);
+        ASSERT_EQ(buffer->SetPan(pan), host::kAudioOk);
+        ASSERT_EQ(mixer.SetMasterVolume(master), host::kAudioOk);
+        auto out = MixFrames(mixer, 4);
+        EXPECT_NEAR(out[0], left, 1.0);
+        EXPECT_NEAR(out[1], right, 1.0);
+    }
     EXPECT_EQ(buffer->SetVolume(1), host::kAudioInvalidParam);
     EXPECT_EQ(buffer->SetPan(10001), host::kAudioInvalidParam);
     EXPECT_EQ(mixer.SetMasterVolume(-10001), host::kAudioInvalidParam);
 }
 
-TEST(MixerTest, BuffersAddUpAndClipInsteadOfWrapping) {
+// Long mixes go through the vector path eight samples at a time, short ones through the plain
+// one: both must add up, clip, and round halves to even.
+TEST(MixerTest, BuffersAddUpAndClipInsteadOfWrappingAtEveryLength) {
     Mixer mixer(44100);
-    auto a = Make(mixer, Pcm(44100, 1, 16), 400);
-    auto b = Make(mixer, Pcm(44100, 1, 16), 400);
-    FillConstant(*a, 30000, 30000);
-    FillConstant(*b, 30000, 30000);
+    auto a = Make(mixer, Pcm(44100, 2, 16), 400);
+    auto b = Make(mixer, Pcm(44100, 2, 16), 400);
+    FillConstant(*a, 30000, -30000);
+    FillConstant(*b, 30000, -30000);
     a->Play(true);
     b->Play(true);
-    auto out = MixFrames(mixer, 2);
-    EXPECT_EQ(out[0], 32767);
-    FillConstant(*b, -31000, -31000);
+    auto out = MixFrames(mixer, 9);
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        EXPECT_EQ(out[i], 32767) << i;
+        EXPECT_EQ(out[i + 1], -32768) << i;
+    }
+    FillConstant(*b, -31000, 31000);
     out = MixFrames(mixer, 2);
     EXPECT_EQ(out[0], -1000);
+    EXPECT_EQ(out[1], 1000);
 }
 
-// Long mixes go through the vector path eight samples at a time, short ones through the plain
-// one: both must round halves to even and clip.
-TEST(MixerTest, OutputRoundsHalvesToEvenAndClipsAtEveryLength) {
+TEST(MixerTest, OutputRoundsHalvesToEvenAtEveryLength) {
     Mixer mixer(44100);
     // At half the output rate every second output frame lies halfway between two samples.
     auto buffer = Make(mixer, Pcm(22050, 1, 16), 200);
-    SoundBuffer::Region region;
-    ASSERT_EQ(buffer->Lock(0, 0, &region), host::kAudioOk);
     const std::int16_t ramp[9] = {0, 1, 2, 3, -1, -2, -3, -4, 0};
-    std::memcpy(region.first, ramp, sizeof ramp);
-    buffer->Unlock(region);
+    Write(*buffer, ramp, sizeof ramp);
     const std::vector<std::int16_t> expected = {0, 0, 1, 2, 2, 2, 3, 1, -1, -2, -2, -2, -3, -4, -4, -2};
     buffer->Play(false);
     auto out = MixFrames(mixer, 16);
@@ -135,19 +140,6 @@ TEST(MixerTest, OutputRoundsHalvesToEvenAndClipsAtEveryLength) {
     left.clear();
     for (int i = 0; i < 16; ++i) left.push_back(MixFrames(mixer, 1)[0]);
     EXPECT_EQ(left, expected);
-    buffer.reset();
-
-    auto a = Make(mixer, Pcm(44100, 2, 16), 400);
-    auto b = Make(mixer, Pcm(44100, 2, 16), 400);
-    FillConstant(*a, 30000, -30000);
-    FillConstant(*b, 30000, -30000);
-    a->Play(true);
-    b->Play(true);
-    out = MixFrames(mixer, 9);
-    for (std::size_t i = 0; i < out.size(); i += 2) {
-        EXPECT_EQ(out[i], 32767) << i;
-        EXPECT_EQ(out[i + 1], -32768) << i;
-    }
 }
 
 TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
@@ -158,15 +150,12 @@ TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
     auto out = MixFrames(mixer, 16);
     EXPECT_EQ(out[2 * 9], 5000);
     EXPECT_EQ(out[2 * 10], 0);
-    std::uint32_t status = 0;
-    once->GetStatus(&status);
-    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(Status(*once), 0u);
 
     auto loop = Make(mixer, Pcm(44100, 2, 16), 40);
     FillConstant(*loop, 7000, 7000);
     loop->Play(true);
-    loop->GetStatus(&status);
-    EXPECT_EQ(status, host::kBufferPlaying | host::kBufferLooping);
+    EXPECT_EQ(Status(*loop), host::kBufferPlaying | host::kBufferLooping);
     out = MixFrames(mixer, 25);
     EXPECT_EQ(out[2 * 24], 7000);
     std::uint32_t play = 0, write = 0;
@@ -177,18 +166,16 @@ TEST(MixerTest, OneShotStopsAtTheEndAndLoopingWraps) {
     out = MixFrames(mixer, 2);
     EXPECT_EQ(out[0], 0);
     loop->GetCurrentPosition(&play, nullptr);
-    EXPECT_EQ(play, 5u * 4);  // stopping keeps the cursor
+    EXPECT_EQ(play, 5u * 4) << "stopping keeps the cursor";
 }
 
 TEST(MixerTest, ResamplesByTheBufferFrequency) {
     Mixer mixer(44100);
     // A ramp at half the output rate takes two output frames per source frame, halfway between.
     auto buffer = Make(mixer, Pcm(22050, 1, 16), 200);
-    SoundBuffer::Region region;
-    ASSERT_EQ(buffer->Lock(0, 200, &region), host::kAudioOk);
-    auto* s = reinterpret_cast<std::int16_t*>(region.first);
-    for (int i = 0; i < 100; ++i) s[i] = static_cast<std::int16_t>(i * 100);
-    buffer->Unlock(region);
+    std::int16_t ramp[100];
+    for (int i = 0; i < 100; ++i) ramp[i] = static_cast<std::int16_t>(i * 100);
+    Write(*buffer, ramp, sizeof ramp);
     buffer->Play(false);
     auto out = MixFrames(mixer, 8);
     EXPECT_EQ(out[0], 0);
@@ -205,10 +192,10 @@ TEST(MixerTest, ResamplesByTheBufferFrequency) {
     EXPECT_EQ(out[0], 400);
     EXPECT_EQ(out[2], 600);
     EXPECT_EQ(buffer->SetFrequency(99), host::kAudioInvalidParam);
-    ASSERT_EQ(buffer->SetFrequency(0), host::kAudioOk);
-    std::uint32_t frequency = 0;
-    buffer->GetFrequency(&frequency);
-    EXPECT_EQ(frequency, 22050u);
+    ASSERT_EQ(buffer->SetFrequency(0), host::kAudioOk);  // back to the buffer's own rate
+    out = MixFrames(mixer, 2);
+    EXPECT_EQ(out[0], 800);  // source frame 8, then halfway to 9
+    EXPECT_EQ(out[2], 850);
 }
 
 TEST(MixerTest, EightBitSamplesAreCentredOn128) {
@@ -240,13 +227,10 @@ TEST(MixerTest, LockWrapsAroundTheRingAndIsHeardAfterUnlock) {
     const std::int16_t a[2] = {111, 222}, b[2] = {333, 444};
     std::memcpy(region.first, a, 4);
     std::memcpy(region.second, b, 4);
-    // Until Unlock the mixer plays silence there.
-    buffer->Play(true);
-    auto out = MixFrames(mixer, 1);
-    EXPECT_EQ(out[0], 0);
     ASSERT_EQ(buffer->Unlock(region), host::kAudioOk);
+    buffer->Play(true);
     buffer->SetCurrentPosition(16);
-    out = MixFrames(mixer, 4);
+    auto out = MixFrames(mixer, 4);
     EXPECT_EQ(out[0], 111);
     EXPECT_EQ(out[2], 222);
     EXPECT_EQ(out[4], 333);
@@ -317,26 +301,17 @@ TEST(MixerTest, LostBuffersRefuseUseUntilRestoredAndComeBackSilent) {
     FillConstant(*buffer, 9000, 9000);
     buffer->Play(true);
     mixer.LoseAllBuffers();
-    std::uint32_t status = 0;
-    buffer->GetStatus(&status);
-    EXPECT_EQ(status, host::kBufferLost);
+    EXPECT_EQ(Status(*buffer), host::kBufferLost);
     SoundBuffer::Region region;
     EXPECT_EQ(buffer->Lock(0, 4, &region), host::kAudioBufferLost);
     EXPECT_EQ(buffer->Play(true), host::kAudioBufferLost);
     ASSERT_EQ(buffer->Restore(), host::kAudioOk);
     ASSERT_EQ(buffer->Play(true), host::kAudioOk);
-    auto out = MixFrames(mixer, 2);
-    EXPECT_EQ(out[0], 0);
-}
-
-TEST(MixerTest, DestroyedBuffersLeaveTheMix) {
-    Mixer mixer(44100);
-    auto buffer = Make(mixer, Pcm(44100, 1, 16), 40);
+    EXPECT_EQ(MixFrames(mixer, 2)[0], 0);
     FillConstant(*buffer, 9000, 9000);
-    buffer->Play(true);
-    buffer.reset();
-    auto out = MixFrames(mixer, 2);
-    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(MixFrames(mixer, 2)[0], 9000);
+    buffer.reset();  // a destroyed buffer leaves the mix
+    EXPECT_EQ(MixFrames(mixer, 2)[0], 0);
 }
 
 TEST(TestAudioDeviceTest, AdvancesInTenMillisecondStepsWithExactFrameCounts) {

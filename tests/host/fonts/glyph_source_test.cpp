@@ -8,6 +8,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,15 @@ std::string FaceFile(const char* family) {
     return path;
 }
 
+// The box around a glyph's set pixels.
 struct Ink {
+    void Add(int x, int y) {
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
+    }
+    bool operator==(const Ink&) const = default;
     int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
 };
 
@@ -60,12 +69,9 @@ TEST(GlyphSource, GlyphsSitWhereFreeTypeSays) {
         Ink want;
         for (unsigned r = 0; r < slot->bitmap.rows; ++r)
             for (unsigned c = 0; c < slot->bitmap.width; ++c)
-                if (slot->bitmap.buffer[r * static_cast<unsigned>(slot->bitmap.pitch) + c / 8] & (0x80 >> (c % 8))) {
-                    const int x = slot->bitmap_left + static_cast<int>(c),
-                              y = baseline - slot->bitmap_top + static_cast<int>(r);
-                    want = Ink{std::min(want.left, x), std::min(want.top, y), std::max(want.right, x),
-                               std::max(want.bottom, y)};
-                }
+                if (slot->bitmap.buffer[r * static_cast<unsigned>(slot->bitmap.pitch) + c / 8] & (0x80 >> (c % 8)))
+                    want.Add(slot->bitmap_left + static_cast<int>(c),
+                             baseline - slot->bitmap_top + static_cast<int>(r));
 
         std::vector<std::uint8_t> canvas(128 * 128, 0);
         font->DrawChar(ch, host::GlyphCanvas{canvas.data(), 128, 128, 128}, 9);
@@ -74,13 +80,9 @@ TEST(GlyphSource, GlyphsSitWhereFreeTypeSays) {
             for (int x = 0; x < 128; ++x)
                 if (canvas[static_cast<std::size_t>(y * 128 + x)]) {
                     ASSERT_EQ(canvas[static_cast<std::size_t>(y * 128 + x)], 9);
-                    got = Ink{std::min(got.left, x), std::min(got.top, y), std::max(got.right, x),
-                              std::max(got.bottom, y)};
+                    got.Add(x, y);
                 }
-        EXPECT_EQ(got.left, want.left);
-        EXPECT_EQ(got.top, want.top);
-        EXPECT_EQ(got.right, want.right);
-        EXPECT_EQ(got.bottom, want.bottom);
+        EXPECT_TRUE(got == want) << got.left << "," << got.top << "-" << got.right << "," << got.bottom;
         const char32_t one[] = {ch};
         EXPECT_EQ(font->TextExtent(one), (slot->advance.x + 32) >> 6);
     }

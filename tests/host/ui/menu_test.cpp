@@ -31,7 +31,7 @@ TEST(MenuModel, RadioCheckClearsOnlyItsRangeInItsPopup) {
     EXPECT_FALSE(menu.CheckRadio(40004, 40009, 49999));
 }
 
-TEST(MenuModel, GrayRelabelAndUnknownCommands) {
+TEST(MenuModel, GrayRelabelRemoveAndUnknownCommands) {
     host::MenuModel menu = SampleMenu();
     auto before = menu.version();
     EXPECT_TRUE(menu.Gray(40003, true));
@@ -44,10 +44,7 @@ TEST(MenuModel, GrayRelabelAndUnknownCommands) {
     EXPECT_FALSE(menu.Gray(1, true));
     EXPECT_FALSE(menu.Relabel(1, u"x"));
     EXPECT_EQ(menu.Find(1), nullptr);
-}
-
-TEST(MenuModel, RemovingAPopupRemovesItsCommands) {
-    host::MenuModel menu = SampleMenu();
+    // Removing a popup removes its commands.
     EXPECT_TRUE(menu.RemovePopup(2));
     EXPECT_EQ(menu.popups().size(), 2u);
     EXPECT_EQ(menu.Find(40013), nullptr);

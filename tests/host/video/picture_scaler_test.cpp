@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -33,7 +34,7 @@ std::vector<int> Probes(int size, int begin, int end) {
 
 std::vector<std::uint32_t> NumberedPicture() {
     std::vector<std::uint32_t> picture(host::kGameWidth * host::kGameHeight);
-    for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint32_t>(i);
+    std::iota(picture.begin(), picture.end(), 0u);
     return picture;
 }
 
@@ -106,11 +107,11 @@ TEST(PictureScaler, NothingOutsideThePictureOrTheTarget) {
     const auto picture = NumberedPicture();
     host::PictureScaler scaler;
     Canvas canvas(100, 100);
-    EXPECT_TRUE(
-        scaler.Scale(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{800, 0, 900, 600}).empty());
-    EXPECT_TRUE(
-        scaler.Scale(picture.data(), 800 * 4, canvas.plane(), Rect{0, 0, 800, 600}, Rect{200, 200, 300, 300}).empty());
-    EXPECT_TRUE(scaler.Scale(picture.data(), 800 * 4, canvas.plane(), Rect{}, Rect{0, 0, 800, 600}).empty());
+    // {area, part}: a part off the picture, a part off the target, an empty area.
+    for (auto [area, part] : {std::pair{Rect{0, 0, 800, 600}, Rect{800, 0, 900, 600}},
+                              {Rect{0, 0, 800, 600}, Rect{200, 200, 300, 300}},
+                              {Rect{}, Rect{0, 0, 800, 600}}})
+        EXPECT_TRUE(scaler.Scale(picture.data(), 800 * 4, canvas.plane(), area, part).empty());
     for (std::uint32_t p : canvas.pixels) ASSERT_EQ(p, kUntouched);
 }
 

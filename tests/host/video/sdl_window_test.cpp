@@ -3,58 +3,43 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "../sdl_key_event.h"
+#include "../sdl_events.h"
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
 
 namespace {
 
+using namespace sdltest;
+
 class SdlWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
-
-    void Push(SDL_Event event) {
-        event.common.timestamp = SDL_GetTicks();
-        ASSERT_EQ(SDL_PushEvent(&event), 1);
-    }
-    void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) { Push(KeyEvent(code, down, mod)); }
-    void PushWindowEvent(Uint8 which) {
-        SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.event = which;
-        e.window.windowID = SDL_GetWindowID(window.sdl_window());
-        Push(e);
-    }
-    std::vector<host::WindowMessage> Drain() {
-        std::vector<host::WindowMessage> out;
-        host::WindowMessage m;
-        while (window.PeekMessage(m)) out.push_back(m);
-        return out;
+    std::vector<host::WindowMessage> Drain() { return sdltest::Drain(window); }
+    // Whether the messages hold one with that message and w.
+    static bool Holds(const std::vector<host::WindowMessage>& messages, unsigned message, std::uintptr_t w) {
+        return std::any_of(messages.begin(), messages.end(),
+                           [&](const host::WindowMessage& m) { return m.message == message && m.w == w; });
     }
 
     host::SdlWindow window{"test", true};
 };
 
+// INTERNATIONAL3 is the yen key; keys the game never reads have no code.
 TEST(ScanCodes, MapPhysicalKeysToTheClassicNumbering) {
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_ESCAPE), 0x01);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_RETURN), 0x1C);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_KP_ENTER), 0x9C);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_LSHIFT), 0x2A);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_RSHIFT), 0x36);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_RCTRL), 0x9D);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_F12), 0x58);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_UP), 0xC8);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_KP_7), 0x47);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_Z), 0x2C);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_INTERNATIONAL3), 0x7D);  // yen
+    const std::pair<int, int> cases[] = {
+        {SDL_SCANCODE_ESCAPE, 0x01}, {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_KP_ENTER, 0x9C},
+        {SDL_SCANCODE_LSHIFT, 0x2A}, {SDL_SCANCODE_RSHIFT, 0x36}, {SDL_SCANCODE_RCTRL, 0x9D},
+        {SDL_SCANCODE_F12, 0x58},    {SDL_SCANCODE_UP, 0xC8},     {SDL_SCANCODE_KP_7, 0x47},
+        {SDL_SCANCODE_Z, 0x2C},      {SDL_SCANCODE_MUTE, 0},      {SDL_SCANCODE_INTERNATIONAL3, 0x7D}};
     EXPECT_EQ(host::ScanCodeFromSdl(-1), 0);
     EXPECT_EQ(host::ScanCodeFromSdl(SDL_NUM_SCANCODES), 0);
-    EXPECT_EQ(host::ScanCodeFromSdl(SDL_SCANCODE_MUTE), 0);
+    for (auto [sdl, code] : cases) EXPECT_EQ(host::ScanCodeFromSdl(sdl), code) << sdl;
 }
 
 TEST_F(SdlWindowTest, KeysAreHeldByScanCodeAndTypedAsCharacters) {
@@ -65,11 +50,8 @@ TEST_F(SdlWindowTest, KeysAreHeldByScanCodeAndTypedAsCharacters) {
     SDL_strlcpy(text.text.text, "あ", sizeof(text.text.text));
     Push(text);
     auto messages = Drain();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].message, host::kMsgChar);
-    EXPECT_EQ(messages[0].w, 0x0Du);
-    EXPECT_EQ(messages[1].message, host::kMsgChar);
-    EXPECT_EQ(messages[1].w, 0x3042u);
+    EXPECT_TRUE(messages.size() == 2 && Holds(messages, host::kMsgChar, 0x0D) &&
+                Holds(messages, host::kMsgChar, 0x3042));
 
     std::uint8_t keys[256];
     ASSERT_TRUE(window.ReadKeyboard(keys));
@@ -84,29 +66,23 @@ TEST_F(SdlWindowTest, KeysAreHeldByScanCodeAndTypedAsCharacters) {
 TEST_F(SdlWindowTest, FocusChangesBecomeActivationAndReadsFailWithoutFocus) {
     Drain();
     PushKey(SDL_SCANCODE_LSHIFT, true);
-    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
-    auto messages = Drain();
-    bool deactivated = false;
-    for (auto& m : messages) deactivated |= m.message == host::kMsgActivateApp && m.w == 0;
-    EXPECT_TRUE(deactivated);
+    PushWindowEvent(window, SDL_WINDOWEVENT_FOCUS_LOST);
+    EXPECT_TRUE(Holds(Drain(), host::kMsgActivateApp, 0));
     std::uint8_t keys[256];
     EXPECT_FALSE(window.ReadKeyboard(keys));
     host::MouseReading mouse;
     EXPECT_FALSE(window.ReadMouse(mouse));
 
-    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
-    messages = Drain();
-    bool activated = false;
-    for (auto& m : messages) activated |= m.message == host::kMsgActivateApp && m.w == 1;
-    EXPECT_TRUE(activated);
+    PushWindowEvent(window, SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_TRUE(Holds(Drain(), host::kMsgActivateApp, 1));
     ASSERT_TRUE(window.ReadKeyboard(keys));
     EXPECT_EQ(keys[0x2A], 0) << "a key held when the focus went must not stay down";
 }
 
 TEST_F(SdlWindowTest, CloseExposeAndWheelBecomeMessages) {
     Drain();
-    PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
-    PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
+    PushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
+    PushWindowEvent(window, SDL_WINDOWEVENT_EXPOSED);
     SDL_Event wheel{};
     wheel.type = SDL_MOUSEWHEEL;
     wheel.wheel.y = -1;
@@ -128,17 +104,8 @@ TEST_F(SdlWindowTest, CloseExposeAndWheelBecomeMessages) {
 
 TEST_F(SdlWindowTest, PointerIsInGameCoordinatesAndButtonsAreTracked) {
     // No overlay: the picture fills the 800x600 window.
-    SDL_Event motion{};
-    motion.type = SDL_MOUSEMOTION;
-    motion.motion.x = 123;
-    motion.motion.y = 456;
-    Push(motion);
-    SDL_Event button{};
-    button.type = SDL_MOUSEBUTTONDOWN;
-    button.button.button = SDL_BUTTON_RIGHT;
-    button.button.x = 123;
-    button.button.y = 456;
-    Push(button);
+    PushMouse(SDL_MOUSEMOTION, 123, 456);
+    PushMouse(SDL_MOUSEBUTTONDOWN, 123, 456, SDL_BUTTON_RIGHT);
     Drain();
     int x = 0, y = 0;
     window.CursorPosition(x, y);
@@ -167,18 +134,17 @@ TEST_F(SdlWindowTest, PresentClipsRectanglesToThePicture) {
 // The window's own pixels as 0xRRGGBB (the dummy driver keeps them in memory).
 std::vector<std::uint32_t> WindowPixels(SDL_Window* window) {
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    std::vector<std::uint32_t> out;
-    if (!surface) return out;
-    for (int y = 0; y < surface->h; ++y)
-        for (int x = 0; x < surface->w; ++x) {
-            Uint8 r = 0, g = 0, b = 0;
-            Uint32 pixel = 0;
-            std::memcpy(&pixel,
-                        static_cast<Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
-                        surface->format->BytesPerPixel);
-            SDL_GetRGB(pixel, surface->format, &r, &g, &b);
-            out.push_back(static_cast<std::uint32_t>(r) << 16 | g << 8 | b);
-        }
+    std::vector<std::uint32_t> out(surface ? static_cast<std::size_t>(surface->w) * surface->h : 0);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const int x = static_cast<int>(i % surface->w), y = static_cast<int>(i / surface->w);
+        Uint32 pixel = 0;
+        Uint8 r, g, b;
+        std::memcpy(&pixel,
+                    static_cast<Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+                    surface->format->BytesPerPixel);
+        SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+        out[i] = static_cast<std::uint32_t>(r) << 16 | g << 8 | b;
+    }
     return out;
 }
 
