@@ -4,10 +4,14 @@
 
 #include "app/frame_step.h"
 #include "app/game_data.h"
+#include "app/message_window.h"
 #include "app/scene_stage.h"
 #include "app/scene_views.h"
 #include "app/script_helpers.h"
+#include "app/settings.h"
+#include "app/text_background.h"
 #include "lib/error.h"
+#include "lib/scope_guard.h"
 #include "lib/text_field.h"
 #include "script/pools.h"
 #include "script/text_fold.h"
@@ -50,6 +54,7 @@ std::int32_t ScriptStateGroup_App::Run(std::int32_t page) {
     std::int32_t result = 0;
     {
         const SceneStage stage(*ScreenSurface);
+        ApplyTextBackground(SettingsBlock);
         switch (TextScript::ScriptStateGroup::Run(page)) {
             case 1: result = 1; break;
             case 2: result = RequestedLoadSlot + 2; break;
@@ -68,6 +73,12 @@ std::int32_t ScriptStateGroup_App::Run(std::int32_t page) {
 
 std::intptr_t ScriptStateGroup_App::Notify(std::uint32_t message, std::intptr_t) {
     if (message != kNotifyGoBack) return 0;
+    if (MessageWindow* window = GameMessageWindow) {
+        // At once: the step back resumes the page with the window closed, not half-way closing.
+        const ScopeExit restore([window, mode = window->GetOpenMode()] { window->SetOpenMode(mode); });
+        window->SetOpenMode(TextScript::DxMessWindow::kOpenAtOnce);
+        TextScript::HideWindowNow(*window);
+    }
     StopAllSounds();
     return 1;
 }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/message_window.h"
 #include "app/scene_views.h"
 #include "app/script_helpers.h"
+#include "app/settings.h"
 #include "dxdraw/screen_surface.h"
 #include "host/video/window.h"
 #include "lib/error.h"
@@ -15,6 +17,12 @@ namespace {
 constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kOpaque = 255;
+// The story's window: 800 x 200 at the bottom of the screen, its text inside these margins, in a
+// font of this size and line spacing.
+constexpr int kWindowHeight = 200;
+constexpr int kWindowMargins[4] = {8, 24, 44, 16};  // left, right, top, bottom
+constexpr int kWindowFontSize = 32;
+constexpr int kWindowLineSpacing = 3;
 
 // A game-sized 32-bit surface filled with one opaque colour.
 ComPtr<DxDraw::DxSurface> FilledSurface(std::uint32_t rgb) {
@@ -62,11 +70,21 @@ SceneStage::SceneStage(DxDraw::DxScreenSurface& screen) {
     PicturePending = kPictureFilled;
     BlackCoverSprite = CoverSprite(*SceneCoverGroup, kBlack);
     WhiteCoverSprite = CoverSprite(*SceneCoverGroup, kWhite);
+
+    GameMessageWindow = new MessageWindow(host::kGameWidth, kWindowHeight, kWindowMargins[0], kWindowMargins[1],
+                                          kWindowMargins[2], kWindowMargins[3]);
+    SceneLayers[kSceneLayerCount - 1]->Add(GameMessageWindow);
+    GameMessageWindow->SetPosition(0, host::kGameHeight - kWindowHeight);
+    GameMessageWindow->View().SetFont(kWindowFontSize, kWindowLineSpacing, SettingsBlock.font_name);
+    GameMessageWindow->Hide();
+    GameMessageWindow->Words()[kWindowStartFlagWord] = 0;
+    GameMessageWindow->Words()[kWindowSpeedFactorWord] = kStorySpeedFactor;
 }
 
 SceneStage::~SceneStage() { TearDown(); }
 
 void SceneStage::TearDown() noexcept {
+    DestroyView(GameMessageWindow);
     DestroyView(BlackCoverSprite);
     DestroyView(WhiteCoverSprite);
     PictureWorkSurface.Reset();

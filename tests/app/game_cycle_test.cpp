@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -12,9 +14,13 @@
 #include "app/app_script.h"
 #include "app/frame_step.h"
 #include "app/game_data.h"
+#include "app/message_window.h"
 #include "app/runtime.h"
+#include "app/scene_stage.h"
 #include "app/scene_state.h"
 #include "app/scene_views.h"
+#include "app/settings.h"
+#include "app/system_image.h"
 #include "dxdraw/screen_surface.h"
 #include "host/testhost/test_host.h"
 #include "lib/error.h"
@@ -52,7 +58,18 @@ protected:
             log += "load-slot " + std::to_string(number) + " ";
             ResumePage = 2;
         };
+        // A system image whose window band differs from the rest, and a base colour that tints it.
+        SystemImage = DxDraw::CreateSurface(32);
+        SystemImage->SetSize(800, 600);
+        SystemImage->FillRect(nullptr, 0x00FF80, 255);
+        const RECT band{0, 40, 800, 240};
+        SystemImage->FillRect(&band, 0x60FF00, 255);
+        SettingsBlock.base_color[0] = 0x40;
+        SettingsBlock.base_color[1] = 0xC0;
+        SettingsBlock.base_color[2] = 0x20;
+        SettingsBlock.base_color[3] = 100;
     }
+    ~GameCycle() override { SettingsBlock = {}; }
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(folder.path() / name, std::ios::binary) << text;
     }
@@ -181,14 +198,31 @@ TEST_F(GameCycle, CompileErrorsNameTheScriptAndLineAndNoCycleBegins) {
     EXPECT_NE(Cycle("\n", 0).find("Script: file not found 'iv.txt'"), std::string::npos);
 }
 
+// Bytes B, G, R and inverted alpha of a pixel.
+std::uint32_t PixelAt(DxDraw::DxSurface& surface, int x, int y) {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, surface.GetPixelAddress(x, y), sizeof pixel);
+    return pixel;
+}
+
 // The story's run with nodes that wait a frame each, as the story commands do.
 class FrameNode : public ScriptStateNode_App {
 public:
     using ScriptStateNode_App::ScriptStateNode_App;
     TextScript::ScriptStateNode* Execute() override {
         EXPECT_EQ(PictureSprite->GetParent(), SceneLayers[0]);
+        EXPECT_EQ(PixelAt(*PictureSprite->GetSurface(), 799, 599), 0x00000000u) << "opaque black";
         EXPECT_FALSE(BlackCoverSprite->IsVisible());
         EXPECT_EQ(BlackCoverSprite->GetParent(), SceneCoverGroup);
+        EXPECT_EQ(PixelAt(*WhiteCoverSprite, 0, 0), 0x00FFFFFFu);
+        MessageWindow& window = *GameMessageWindow;
+        EXPECT_EQ(window.GetParent(), SceneLayers[23]);
+        EXPECT_FALSE(window.IsVisible());
+        EXPECT_EQ(window.GetPosition().y, 400);
+        EXPECT_EQ(window.Words(), (std::array<std::int32_t, 4>{10, 0, 0, 0}));
+        // The system image's band tinted by the base colour, at the base colour's level.
+        EXPECT_EQ(PixelAt(window.Background(), 5, 5), 0x0040C000u);
+        EXPECT_EQ(window.Background().Blend().level, 100u);
         group()->StepFrame();
         return ScriptStateNode_App::Execute();
     }
@@ -228,9 +262,23 @@ TEST_F(GameCycle, StoryRunMapsItsEndsAndTakesItsViewsDown) {
         EXPECT_EQ(ScreenSurface->GetFirstChild(), nullptr);
         EXPECT_EQ(
             std::vector<const void*>({SceneBaseGroup, SceneLayers[0], SceneLayers[23], SceneCoverGroup, PictureSprite,
-                                      BlackCoverSprite, WhiteCoverSprite, PictureWorkSurface.Get()}),
-            std::vector<const void*>(8, nullptr));
+                                      BlackCoverSprite, WhiteCoverSprite, PictureWorkSurface.Get(), GameMessageWindow}),
+            std::vector<const void*>(9, nullptr));
     }
+}
+
+TEST_F(GameCycle, StepBackHidesTheWindowAtOnceAndKeepsItsOpenMode) {
+    ScriptStateGroup_App group;
+    EXPECT_EQ(group.Notify(ScriptStateGroup_App::kNotifyGoBack, 0), 1) << "without a window";
+    const SceneStage stage(*ScreenSurface);
+    GameMessageWindow->Show();
+    GameMessageWindow->SetOpenMode(TextScript::DxMessWindow::kOpenFade);
+    const int frames = host.test_window().frames();
+    EXPECT_EQ(group.Notify(ScriptStateGroup_App::kNotifyGoBack, 0), 1);
+    EXPECT_FALSE(GameMessageWindow->IsVisible());
+    EXPECT_LE(host.test_window().frames() - frames, 1);
+    EXPECT_EQ(GameMessageWindow->GetOpenMode(), TextScript::DxMessWindow::kOpenFade);
+    EXPECT_EQ(group.Notify(0x5001, 0), 0);
 }
 
 TEST_F(GameCycle, StoryViewsGoWhenAFatalErrorLeavesTheRun) {
