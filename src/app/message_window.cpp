@@ -8,6 +8,7 @@
 #include "app/system_config.h"
 #include "app/system_image.h"
 #include "lib/scope_guard.h"
+#include "lib/text_field.h"
 
 namespace TextScript {
 namespace {
@@ -19,12 +20,6 @@ constexpr std::uint32_t kInitialStyle = DxDraw::kTextBold | DxDraw::kTextShadow;
 
 bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-// The name up to its terminator, never past its field.
-std::u16string_view NameOf(const char16_t (&field)[SystemConfigRecord::kNameUnits]) {
-    const std::size_t length = std::find(std::begin(field), std::end(field), u'\0') - std::begin(field);
-    return {field, length};
-}
 
 // 0xRRGGBB into the text record's order, red in the low byte.
 std::uint32_t SwapRedBlue(std::uint32_t colour) {
@@ -47,7 +42,8 @@ std::size_t ExpandNameTags(std::u16string_view text, std::span<TextElement> elem
         const char16_t unit = text[i];
         const char16_t next = i + 1 < text.size() ? text[i + 1] : u'\0';
         if (unit == u'#' && (next == u'1' || next == u'2')) {
-            const std::u16string_view name = NameOf(next == u'1' ? SystemConfig.PlayerName1 : SystemConfig.PlayerName2);
+            const std::u16string_view name =
+                FieldText(next == u'1' ? SystemConfig.PlayerName1 : SystemConfig.PlayerName2);
             std::size_t take = std::min(name.size(), budget - 1);
             if (take < name.size() && take > 0 && IsHighSurrogate(name[take - 1])) --take;
             for (std::size_t k = 0; k < take; ++k) store(name[k]);

@@ -3,7 +3,10 @@
 #include <limits>
 
 #include "app/game_data.h"
+#include "app/message_window.h"
+#include "app/scene_views.h"
 #include "app/settings.h"
+#include "app/system_image.h"
 #include "lib/error.h"
 #include "lib/report.h"
 #include "sound/sound.h"
@@ -15,6 +18,7 @@ constexpr int kSeChannels[] = {1, 2};
 constexpr int kVoiceChannel = 3;
 constexpr int kStreamChannels = 4;
 constexpr int kPointerShapes = 3;
+constexpr RECT kTextBackgroundSource{0, 40, 800, 240};
 
 std::uint8_t SeenBit(std::int32_t page) { return static_cast<std::uint8_t>(0x80u >> (page % 8)); }
 bool IsPage(std::int32_t page) { return page >= 0 && page < kSeenPageCount; }
@@ -71,3 +75,17 @@ void SetMousePointer(std::int32_t shape) {
 }
 
 void SetRequestedLoadSlot(std::int32_t slot) { RequestedLoadSlot = slot; }
+
+void ApplyTextBackground(const SettingsBlockRecord& settings) {
+    if (!GameMessageWindow) return;
+    DxDraw::DxSurfaceSprite32& background = GameMessageWindow->Background();
+    background.FillRect(nullptr, 0x000000, 255);
+    const auto [red, green, blue, alpha] = settings.base_color;
+    DxDraw::BlendParams tint;
+    tint.flags = DxDraw::BLEND_CHANNEL_MASK;
+    tint.channelMask = 0xFF000000u | std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue;
+    if (SystemImage) background.Blit(0, 0, SystemImage.Get(), &kTextBackgroundSource, nullptr, &tint);
+    background.Blend().flags = DxDraw::BLEND_SOURCE_ALPHA | DxDraw::kColumnFade;
+    background.Blend().level = alpha;
+    background.Invalidate(DxDraw::kDirtyContents);
+}

@@ -1,10 +1,13 @@
 // Small services the story commands, the screens and the start-up share: page-read flags,
-// script files, channel volumes, the system sounds, the mouse pointer and the load request.
+// script files, channel volumes, the system sounds, the mouse pointer, the load request and the
+// message window's background.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+struct SettingsBlockRecord;
 
 // Page numbers outside 0 to 16383 are neither set nor found.
 void SetSeenFlag(std::int32_t page);
@@ -30,3 +33,8 @@ void StopAllSounds();
 // the shape is only kept.
 void SetMousePointer(std::int32_t shape);
 void SetRequestedLoadSlot(std::int32_t slot);
+
+// Rebuilds the background of the game's message window (nothing while there is none): the
+// background part of the system image with each colour channel masked by the settings' base
+// colour, over opaque black, blended at the base colour's alpha.
+void ApplyTextBackground(const SettingsBlockRecord& settings);

@@ -33,3 +33,11 @@ template <std::size_t N>
 std::size_t CopyFieldCp932(char (&dst)[N], std::string_view text) {
     return CopyFieldCp932(dst, N, text);
 }
+
+// The text of a field up to its terminator, never past the field's end.
+template <std::size_t N>
+constexpr std::u16string_view FieldText(const char16_t (&field)[N]) {
+    std::size_t length = 0;
+    while (length < N && field[length] != u'\0') ++length;
+    return {field, length};
+}
