@@ -9,7 +9,6 @@
 #include "app/scene_views.h"
 #include "app/script_helpers.h"
 #include "app/settings.h"
-#include "app/text_background.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
 #include "lib/text_field.h"
