@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "app/message_window.h"
 #include "app/scene_views.h"
