@@ -115,7 +115,9 @@ TEST(TextFreeType, AntiAliasedTextHasPartialCoverage) {
             const int opacity = 255 - p[3];
             full += opacity == 240;
             partial += opacity > 0 && opacity < 240;
-            if (opacity > 0) EXPECT_EQ(p[0], 255) << "the exact text colour";
+            if (opacity > 0) {
+                EXPECT_EQ(p[0], 255) << "the exact text colour";
+            }
         }
     EXPECT_GT(full, 0);
     EXPECT_GT(partial, 20) << "the 4 x 4 sums give the edges their own levels";
