@@ -1,5 +1,6 @@
 #include "app/frame_step.h"
 
+#include "app/game_events.h"
 #include "app/scheduler.h"
 #include "dxdraw/draw_view.h"
 #include "dxdraw/dxinput.h"
@@ -121,6 +122,7 @@ void FrameUpdate() {
     if (PendingRequest >= kRequestTitle && PendingRequest <= kRequestGoBack) {
         std::int32_t code = PendingRequest - 1;
         PendingRequest = kRequestNone;
+        PostGameEvent("request", {FormatString(u"%d", code)});
         throw ScriptException{code};
     }
     PollInput(InputState);

@@ -4,6 +4,7 @@
 
 #include "app/app_script.h"
 #include "app/game_data.h"
+#include "app/game_events.h"
 #include "app/scene_state.h"
 #include "app/script_helpers.h"
 #include "host/ui/menu.h"
@@ -88,7 +89,11 @@ void SaveAfterError(const GameCycleServices& services, ScriptStateGroup_App& gro
 
 GameCycleServices DefaultGameCycleServices() {
     return {
-        .run_title = [] { return std::int32_t{1}; },
+        .run_title =
+            [] {
+                PostGameEvent("title");
+                return std::int32_t{1};
+            },
         .load_slot = [](std::int32_t number) { DebugPrintf(u"LoadSlot(%d): save slots are not kept yet\n", number); },
         .load_global = [](ScriptStateGroup_App&) { DebugPrintf(u"LoadGlobalData: global records are not kept yet\n"); },
         .save_global = [](ScriptStateGroup_App&) { DebugPrintf(u"SaveGlobalData: global records are not kept yet\n"); },

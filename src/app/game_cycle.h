@@ -31,7 +31,8 @@ struct GameCycleServices {
     host::MenuModel* menu = nullptr;
 };
 
-// The title answers "new game"; the other three write a trace that their records are not kept.
+// The title stand-in shows nothing: it tells the game events that the title was reached and
+// answers "new game". The other three write a trace that their records are not kept.
 GameCycleServices DefaultGameCycleServices();
 
 // The group of the running cycle, null outside one.

@@ -13,8 +13,9 @@ class IArchive;
 // The process-wide sheet; empty until loaded. The runtime's start-up and teardown empty it.
 extern ComPtr<DxDraw::DxSurface> SystemImage;
 
-// Loads the entry "SYSTEM" (as "SYSTEM.png" or "SYSTEM.bmp", the first the archive holds) into
-// SystemImage. A missing or unreadable sheet raises the error exception naming it.
+// Loads the picture "SYSTEM" in whichever format the archive holds it (as the story's pictures
+// are loaded, app/cg_image.h) into SystemImage. A missing or unreadable sheet raises the error
+// exception naming it.
 void LoadSystemImage(IArchive& system_archive);
 
 // Makes the sprite show the sheet (nothing while it is not loaded) with a reference of its own,

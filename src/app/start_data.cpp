@@ -1,0 +1,106 @@
+#include "app/start_data.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <span>
+
+#include "app/app_script.h"
+#include "app/game_data.h"
+#include "app/picture_transitions.h"
+#include "app/scheduler.h"
+#include "app/script_helpers.h"
+#include "app/settings.h"
+#include "app/system_config.h"
+#include "app/system_image.h"
+#include "archive/archive.h"
+#include "host/ui/menu.h"
+#include "lib/error.h"
+#include "lib/scope_guard.h"
+#include "lib/text.h"
+#include "script/variables.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr std::u16string_view kSource = u"main";
+constexpr std::u16string_view kStartScript = u"_start.txt";
+constexpr std::u16string_view kSystemArchive = u"system.saf";
+
+bool FileExists(const std::u16string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(Utf16ToUtf8(path)), error);
+}
+
+void Gray(const GameCycleServices& services, std::span<const int> commands, bool grayed) {
+    if (!services.menu) return;
+    for (int command : commands) services.menu->Gray(command, grayed);
+}
+
+// The release of the data, whether the start-up ended normally or not.
+void ReleaseData() {
+    SystemImage.Reset();
+    TextScript::ClearVariableTable(TextScript::LiveVariables());
+    TextScript::ClearVariableTable(TextScript::VariableSnapshot());
+    StopAllSounds();
+    SystemArchive.Reset();
+    ScriptArchive.Reset();
+    SoundArchive.Reset();
+}
+
+// The splash; a request made during it decides how the first cycle starts.
+std::int32_t RunSplash(const GameCycleServices& services) {
+    Gray(services, kMenuStartGrayed, true);
+    Gray(services, kMenuSplashGrayed, true);
+    std::int32_t mode = 0;
+    try {
+        BrandSplash();
+    } catch (const ScriptException& request) {
+        mode = CycleResultOfRequest(request, 0);
+    }
+    Gray(services, kMenuSplashGrayed, false);
+    return mode;
+}
+
+}  // namespace
+
+std::u16string DataBaseFolder(std::u16string_view folder) {
+    std::u16string base(folder);
+    if (base.empty()) base = u"./";
+    if (base.back() != u'/') base.push_back(u'/');
+    if (FileExists(base + std::u16string(kSystemArchive))) return base;
+    return base + u"../data/";
+}
+
+void OpenDataArchives(std::u16string_view base_folder, bool archives_only) {
+    const std::u16string base(base_folder);
+    const std::u16string system_path = base + std::u16string(kSystemArchive);
+    SystemArchive = OpenSafArchive(system_path);
+    // The system sounds and the system image come from it: without it nothing can be shown.
+    if (!SystemArchive) ThrowError(kSource, __LINE__, 0, 0, u"データがありません。(%s)", system_path);
+    if (!archives_only && FileExists(base + u"script/data/" + std::u16string(kStartScript))) {
+        ScriptArchive = OpenDirArchive(base + u"script/data");
+        SoundArchive = OpenDirArchive(base + u"script/sound");
+    } else {
+        ScriptArchive = OpenSafArchive(base + u"script.saf");
+        SoundArchive = OpenSafArchive(base + u"sound.saf");
+    }
+    if (!ScriptArchive || !SoundArchive) ThrowError(kSource, __LINE__, 1, 0, u"データがありません。");
+}
+
+void StartData(std::u16string_view data_folder, const GameCycleServices& services) {
+    const ScopeExit release(ReleaseData);
+    OpenDataArchives(DataBaseFolder(data_folder), CommandOptions.archives_only != 0);
+    LoadSystemSounds();
+    LoadSystemImage(*SystemArchive);
+    SetMasterVolume(VolumeToAttenuation(SettingsBlock.main_volume * 255 / 100));
+    std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0});
+    LoadSystemConfig(*ScriptArchive);
+
+    std::int32_t mode = RunSplash(services);
+    do {
+        ResetThreadSlots();
+        Gray(services, kMenuStartGrayed, true);
+        mode = RunSession(kStartScript, mode, services);
+        StopAllSounds();
+    } while (mode != 0);
+}
