@@ -1,0 +1,87 @@
+// The playthrough tool on the sample game: the opening through the real start-up, the quiet quit,
+// and the tool's own errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "playtest/playtest_run.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using playtest_test::PlayRun;
+using playtest_test::ReadShot;
+using playtest_test::RunPlaytest;
+
+const fs::path kScripts = PLAYTEST_SCRIPTS;
+const std::string kDemo = DEMO_DATA_DIR;
+
+double Red(std::uint32_t pixel) { return static_cast<double>(pixel >> 16 & 0xFF); }
+
+TEST(Playtest, TheOpeningShowsTheSplashAndStartsTheStory) {
+    testsupport::TempFolder shots("playtest_opening");
+    const PlayRun run = RunPlaytest(kDemo, kScripts / "opening.txt", "--shots '" + shots.path().string() + "'");
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_TRUE(run.Of("box").empty() && run.Of("error").empty()) << run.Kinds();
+
+    // The splash fades in by 4 a frame over black: 30 frames in, the picture stands near level
+    // 120 of 255; the click ends the fade at once.
+    const auto fading = ReadShot(shots.path() / "splash_fading.png");
+    const auto shown = ReadShot(shots.path() / "splash_shown.png");
+    ASSERT_EQ(fading.width, 800);
+    ASSERT_EQ(shown.height, 600);
+    const std::uint32_t ground = shown.At(50, 50);
+    ASSERT_GT(Red(ground), 200) << "the brand picture's pale ground";
+    EXPECT_GT(Red(ground), (ground & 0xFF) + 10.0) << "a warm cream: more red than blue";
+    const double level = Red(fading.At(50, 50)) / Red(shown.At(50, 50)) * 255;
+    EXPECT_NEAR(level, 118, 8);
+
+    // Five seconds and the fade-out after the click, then the first cycle's title.
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log[0].kind, "title");
+    EXPECT_GE(run.log[0].frame, 31 + 300 + 64);
+    EXPECT_LE(run.log[0].frame, 31 + 300 + 64 + 8);
+}
+
+TEST(Playtest, AnUntilTimesOutAndF12EndsTheGameQuietly) {
+    testsupport::TempFolder shots("playtest_quit");
+    const PlayRun run = RunPlaytest(kDemo, kScripts / "quit.txt", "--shots '" + shots.path().string() + "'");
+    EXPECT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.Kinds(), "timeout ");
+    EXPECT_EQ(run.log[0].frame, 50);
+    EXPECT_EQ(run.log[0].fields, std::vector<std::string>{"choice"});
+    EXPECT_FALSE(fs::exists(shots.path() / "never.png"));
+
+    // A script that runs out ends the game as a confirmed close does, here in the splash.
+    const fs::path short_script = shots.path() / "short.txt";
+    std::ofstream(short_script) << "wait 10\n";
+    const PlayRun ended = RunPlaytest(kDemo, short_script);
+    EXPECT_EQ(ended.status, 0) << ended.errors;
+    EXPECT_EQ(ended.Kinds(), "") << "no title: the game ended in the splash";
+}
+
+TEST(Playtest, ErrorsOfTheRunAreReportedWithExitCodeOne) {
+    testsupport::TempFolder folder("playtest_errors");
+    const fs::path script = folder.path() / "script.txt";
+    const struct {
+        std::string script, data, arguments, message;
+    } cases[] = {
+        {"wait 1\nclick 5\n", kDemo, "", "script.txt: line 2: 'click' takes 2 operands"},
+        {"key Hyper\n", kDemo, "", "unknown key 'Hyper'"},
+        {"wait 1\n", kDemo + "/missing", "", "missing is not a folder"},
+        {"wait 1\n", kDemo, "--speed 2", "unknown option --speed"},
+        {"wait 1\n", folder.path().string(), "", "データがありません。"},
+        {"wait 100\n", kDemo, "--max-frames 20", "the run passed 20 frames"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::ofstream(script) << c.script;
+        const PlayRun run = RunPlaytest(c.data, script, c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "playtest/playtest_run.h"
+
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace playtest_test {
+
+std::vector<LogLine> PlayRun::Of(const std::string& kind) const {
+    std::vector<LogLine> lines;
+    for (const LogLine& line : log)
+        if (line.kind == kind) lines.push_back(line);
+    return lines;
+}
+
+std::string PlayRun::Kinds() const {
+    std::string kinds;
+    for (const LogLine& line : log) kinds += line.kind + " ";
+    return kinds;
+}
+
+namespace {
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        parts.push_back(line.substr(start, tab - start));
+    parts.push_back(line.substr(start));
+    return parts;
+}
+
+}  // namespace
+
+PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments) {
+    const std::filesystem::path errors =
+        std::filesystem::temp_directory_path() / ("playtest_stderr_" + std::to_string(::getpid()) + ".txt");
+    const std::string command = "timeout 120 '" PLAYTEST "' '" + data_dir + "' '" + script.string() + "' " + arguments +
+                                " 2>'" + errors.string() + "'";
+    PlayRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::string output;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> parts = SplitTabs(line);
+        LogLine record;
+        record.frame = std::stoi(parts[0]);
+        record.kind = parts.size() > 1 ? parts[1] : "";
+        if (parts.size() > 2) record.fields.assign(parts.begin() + 2, parts.end());
+        run.log.push_back(std::move(record));
+    }
+    std::ifstream in(errors);
+    run.errors.assign(std::istreambuf_iterator<char>(in), {});
+    std::filesystem::remove(errors);
+    return run;
+}
+
+Shot ReadShot(const std::filesystem::path& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Shot shot;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return shot;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return shot;
+    shot.width = static_cast<int>(image.width);
+    shot.height = static_cast<int>(image.height);
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+        shot.pixels.push_back(std::uint32_t{rgb[i]} << 16 | std::uint32_t{rgb[i + 1]} << 8 | rgb[i + 2]);
+    return shot;
+}
+
+}  // namespace playtest_test

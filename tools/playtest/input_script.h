@@ -1,0 +1,67 @@
+// The playthrough tool's input script: what the player does, one action a line.
+//
+//   wait N                 let N frames pass
+//   click X Y, rclick X Y  left or right click at X, Y (game pixels)
+//   move X Y               move the pointer
+//   wheel N                turn the wheel by N (120 a notch, positive away from the player)
+//   key NAME               press and let go; hold NAME and release NAME keep it down between
+//   until WHAT [MAXFRAMES] let frames pass until the next page wait, choice menu, title screen or
+//                          ending (WHAT: page, choice, title, end); without MAXFRAMES 6000
+//   answer yes|no|ok|cancel  the answer of the next message box
+//   type TEXT              typed into the next dialog's edit fields (one field a line, in order)
+//   shot NAME              the screen as NAME.png in the shots folder
+//
+// Key names: Return, Space, Escape, Tab, Backspace, Control, Shift, Alt, Up, Down, Left, Right,
+// PageUp, PageDown, Home, End, F1-F12, the letters A-Z and digits 0-9, with any of the prefixes
+// "Ctrl+", "Alt+" and "Shift+" (Alt+Return, Ctrl+Z). Names are compared ignoring case.
+// A line whose first other character is '#' is a comment, and so is everything from a '#' that
+// follows a blank, except in the text of `type`, which runs to the line's end. Blank lines are
+// ignored. The script is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace playtest {
+
+// A key with the modifiers held while it is pressed.
+struct KeyChord {
+    std::uint8_t code = 0;  // scan code
+    bool ctrl = false, alt = false, shift = false;
+    bool operator==(const KeyChord&) const = default;
+};
+
+enum class Action { Wait, Click, RightClick, Move, Wheel, Key, Hold, Release, Until, Answer, Type, Shot };
+enum class UntilWhat { Page, Choice, Title, End };
+
+inline constexpr int kDefaultUntilFrames = 6000;
+
+struct InputLine {
+    Action action = Action::Wait;
+    int line = 0;      // in the script, for messages
+    int x = 0, y = 0;  // click, rclick, move; wait's count in x; wheel's amount in x
+    KeyChord key;      // key, hold, release
+    UntilWhat until = UntilWhat::Page;
+    int max_frames = kDefaultUntilFrames;
+    int answer = 0;    // kIdYes, kIdNo, kIdOk or kIdCancel
+    std::string text;  // type (UTF-8), shot (the file's name)
+};
+
+// A line that cannot be read: the message names the line.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::optional<KeyChord> ParseKeyChord(std::string_view name);
+// The name the log and the messages use for an until's target.
+std::string_view UntilName(UntilWhat what);
+
+// Reads a whole script; throws InputError at the first line it cannot read.
+std::vector<InputLine> ParseInputScript(std::string_view script);
+
+}  // namespace playtest

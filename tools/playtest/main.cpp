@@ -1,0 +1,247 @@
+// playtest: plays the game without a person, for whole-game tests.
+//
+//   playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N]
+//
+// Runs the real engine on the test host: the runtime's one start-up, the settings of the
+// settings folder, sound on a hand-driven audio device that follows the test clock, and the data
+// start-up with its loop of game cycles on DATA_DIR. The input script (input_script.h) plays the
+// player; the event log (event_log.h) goes to stdout.
+//
+// --settings DIR  the settings folder (read, and written back at the end); without it a fresh
+//                 temporary folder, so that a run never reads or changes a player's settings
+// --shots DIR     where `shot` writes its pictures (default: the current folder)
+// --seed N        the start of the random sequence of the random jumps (default 1)
+// --max-frames N  the run fails once this many frames have passed (default 200000)
+//
+// Exit 0 when the input script ran to its end or the game ended; 1 with a message on stderr on
+// an error (the error is logged as well). A message box the game shows is an event of the log,
+// not an error of the tool.
+#include <stdlib.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/frame_step.h"
+#include "app/game_cycle.h"
+#include "app/runtime.h"
+#include "app/settings.h"
+#include "app/start_data.h"
+#include "host/audio/test_audio_device.h"
+#include "host/testhost/test_host.h"
+#include "lib/cmdline.h"
+#include "lib/diskfile.h"
+#include "lib/error.h"
+#include "lib/scope_guard.h"
+#include "lib/text.h"
+#include "lib/utility.h"
+#include "sound/sound.h"
+#include "tools/playtest/event_log.h"
+#include "tools/playtest/input_driver.h"
+#include "tools/playtest/input_script.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "usage: playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N]\n";
+constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
+constexpr std::uint32_t kSampleRates[] = {44100, 22050, 11025};
+
+struct Options {
+    std::string data_dir, input_file, settings_dir, shots_dir = ".";
+    std::uint32_t seed = 1;
+    int max_frames = 200'000;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+template <class T>
+T ParseNumber(const std::string& text, const char* what) {
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        throw UsageError(std::string(what) + " takes a number, not '" + text + "'");
+    return value;
+}
+
+Options ParseArguments(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> plain;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) {
+            plain.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+        const std::string value = argv[++i];
+        if (arg == "--settings")
+            options.settings_dir = value;
+        else if (arg == "--shots")
+            options.shots_dir = value;
+        else if (arg == "--seed")
+            options.seed = ParseNumber<std::uint32_t>(value, "--seed");
+        else if (arg == "--max-frames")
+            options.max_frames = ParseNumber<int>(value, "--max-frames");
+        else
+            throw UsageError("unknown option " + arg);
+    }
+    if (plain.size() != 2) throw UsageError("DATA_DIR and INPUT_FILE are needed");
+    options.data_dir = plain[0];
+    options.input_file = plain[1];
+    if (options.max_frames <= 0) throw UsageError("--max-frames must be above 0");
+    return options;
+}
+
+// The settings folder of the run: the given one, or a temporary one removed at the end.
+class SettingsFolder {
+public:
+    explicit SettingsFolder(const std::string& given) {
+        if (given.empty()) {
+            std::string pattern = (fs::temp_directory_path() / "playtest_XXXXXX").string();
+            if (!::mkdtemp(pattern.data())) throw std::runtime_error("no temporary settings folder can be made");
+            temporary_ = pattern;
+        }
+        ::setenv("QUIBEL_SETTINGS_DIR", given.empty() ? temporary_.c_str() : given.c_str(), 1);
+    }
+    ~SettingsFolder() {
+        std::error_code error;
+        if (!temporary_.empty()) fs::remove_all(temporary_, error);
+    }
+    SettingsFolder(const SettingsFolder&) = delete;
+    SettingsFolder& operator=(const SettingsFolder&) = delete;
+
+private:
+    std::string temporary_;
+};
+
+std::vector<playtest::InputLine> ReadInputScript(const std::string& path) {
+    const std::optional<std::string> text = LoadNativeText(path, kMaxInputBytes);
+    if (!text) throw std::runtime_error("the input script " + path + " cannot be read");
+    try {
+        return playtest::ParseInputScript(*text);
+    } catch (const playtest::InputError& error) {
+        throw std::runtime_error(path + ": " + error.what());
+    }
+}
+
+// Sound as the program starts it, on an audio device that the frame hook keeps in step with
+// the test clock.
+class TestSound {
+public:
+    TestSound() {
+        StreamBufferUnit = static_cast<std::uint32_t>(StreamSize);
+        const std::uint32_t rate = SoundFreq >= 0 && SoundFreq < 3 ? kSampleRates[SoundFreq] : kSampleRates[0];
+        auto device = std::make_unique<host::TestAudioDevice>(rate);
+        device->set_capturing(false);
+        device_ = device.get();
+        SoundParams params;
+        params.enabled = CommandOptions.sound_enable;
+        params.sample_rate = rate;
+        params.high_priority = SoundPriority > 0;
+        if (InitSound(&params, std::move(device)) != 0) throw std::runtime_error("sound cannot start");
+    }
+    ~TestSound() { TermSound(); }
+    TestSound(const TestSound&) = delete;
+    TestSound& operator=(const TestSound&) = delete;
+
+    // Mixes up to the clock's time in the device's 10 ms steps.
+    void FollowClock(std::uint32_t now_ms) {
+        if (!IsSoundAvailable()) return;
+        const std::uint32_t target = now_ms / 10 * 10;
+        if (target > device_->NowMilliseconds()) device_->Advance(target - device_->NowMilliseconds());
+    }
+
+private:
+    host::TestAudioDevice* device_ = nullptr;  // owned by the sound layer while it runs
+};
+
+// An error of the run: in the log and on stderr.
+void Fail(playtest::EventLog& log, const std::string& message) {
+    log.Write("error", {Utf8ToUtf16(message)});
+    std::fprintf(stderr, "playtest: %s\n", message.c_str());
+}
+
+// The run itself; returns the exit code. Errors of the tool and of the game are logged.
+int Play(const Options& options, std::vector<playtest::InputLine> lines) {
+    testhost::TestHost host;
+    testhost::TestWindow& window = host.test_window();
+    playtest::EventLog log(
+        stdout, [&window] { return window.frames(); }, host.modal());
+    const ScopedReportSink report_scope(&log);
+    const ScopedGameEventSink event_scope(&log);
+
+    const char* const command[] = {"playtest", options.data_dir.c_str()};
+    if (!LoadSettings(JoinCommandLine(command), Utf8ToUtf16(options.data_dir))) return 1;
+    ResetLockedRand(options.seed);
+    const ScopedRuntime runtime(
+        host, RuntimeOptions{
+                  .full_screen = SettingsBlock.full_screen != 0, .refresh_rate = RefreshRate, .draw_speed = DrawSpeed});
+    TestSound sound;
+
+    playtest::InputDriver driver(
+        std::move(lines), host, options.shots_dir,
+        [&log](std::string_view kind, std::u16string_view field) { log.Write(kind, {field}); });
+    log.set_listener([&driver](std::string_view kind) { driver.Notice(kind); });
+    bool too_long = false;
+    window.on_frame = [&](int frame) {
+        sound.FollowClock(host.clock.Milliseconds());
+        if (frame > options.max_frames) {
+            if (!too_long) Fail(log, "the run passed " + std::to_string(options.max_frames) + " frames");
+            too_long = true;
+            QuitRequested = 1;
+            return;
+        }
+        driver.OnFrame();
+    };
+    const ScopeExit unhook([&window] { window.on_frame = nullptr; });
+    driver.OnFrame();
+
+    GameCycleServices services = DefaultGameCycleServices();
+    services.menu = &host.menu();
+    int status = 0;
+    try {
+        StartData(SettingsFolders.data_folder, services);
+    } catch (const ExceptionHandle& error) {
+        // Type 1 is the quiet end: the script ran out, or the data ends the program silently.
+        if (error.type != 1) {
+            std::fprintf(stderr, "playtest: %s(%u):\n", Utf16ToUtf8(error.file).c_str(), error.line);
+            Fail(log, Utf16ToUtf8(error.message));
+            status = 1;
+        }
+    } catch (const std::exception& error) {
+        Fail(log, error.what());
+        status = 1;
+    }
+    if (!options.settings_dir.empty() && !SaveSettings(SettingsBlock.full_screen != 0))
+        std::fprintf(stderr, "playtest: the settings were not written back\n");
+    return too_long ? 1 : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const Options options = ParseArguments(argc, argv);
+        std::error_code error;
+        if (!fs::is_directory(options.data_dir, error)) throw std::runtime_error(options.data_dir + " is not a folder");
+        std::vector<playtest::InputLine> lines = ReadInputScript(options.input_file);
+        const SettingsFolder settings(options.settings_dir);
+        return Play(options, std::move(lines));
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "playtest: %s\n%s", error.what(), kUsage);
+    } catch (const std::exception& error) {
+        std::printf("0\terror\t%s\n", error.what());
+        std::fprintf(stderr, "playtest: %s\n", error.what());
+    }
+    return 1;
+}
