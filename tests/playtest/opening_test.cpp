@@ -74,6 +74,7 @@ TEST(Playtest, ErrorsOfTheRunAreReportedWithExitCodeOne) {
         {"wait 1\n", kDemo, "--speed 2", "unknown option --speed"},
         {"wait 1\n", folder.path().string(), "", "データがありません。"},
         {"wait 100\n", kDemo, "--max-frames 20", "the run passed 20 frames"},
+        {"wait 1\n", kDemo, "--settings '" + script.string() + "/sub'", "sub/ cannot be made"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -81,7 +82,15 @@ TEST(Playtest, ErrorsOfTheRunAreReportedWithExitCodeOne) {
         const PlayRun run = RunPlaytest(c.data, script, c.arguments);
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
+        ASSERT_FALSE(run.log.empty());
+        EXPECT_EQ(run.log.back().kind, "error");
     }
+    // The settings box the player would see is logged with its answer before the error.
+    const PlayRun run = RunPlaytest(kDemo, script, "--settings '" + script.string() + "/sub'");
+    ASSERT_EQ(run.Kinds(), "box error ");
+    EXPECT_EQ(run.log[0].fields.at(0), "エラー");
+    EXPECT_NE(run.log[0].fields.at(1).find("無効なディレクトリ名です。"), std::string::npos);
+    EXPECT_EQ(run.log[0].fields.at(2), "ok");
 }
 
 }  // namespace

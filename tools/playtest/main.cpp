@@ -181,7 +181,10 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
     const ScopedGameEventSink event_scope(&log);
 
     const char* const command[] = {"playtest", options.data_dir.c_str()};
-    if (!LoadSettings(JoinCommandLine(command), Utf8ToUtf16(options.data_dir))) return 1;
+    if (!LoadSettings(JoinCommandLine(command), Utf8ToUtf16(options.data_dir))) {
+        Fail(log, "the settings folder " + Utf16ToUtf8(SettingsFolders.settings_folder) + " cannot be made");
+        return 1;
+    }
     ResetLockedRand(options.seed);
     const ScopedRuntime runtime(
         host, RuntimeOptions{
@@ -237,11 +240,11 @@ int main(int argc, char** argv) {
         std::vector<playtest::InputLine> lines = ReadInputScript(options.input_file);
         const SettingsFolder settings(options.settings_dir);
         return Play(options, std::move(lines));
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "playtest: %s\n%s", error.what(), kUsage);
     } catch (const std::exception& error) {
-        std::printf("0\terror\t%s\n", error.what());
+        // Before the game started: logged at frame 0.
+        std::printf("%s\n", playtest::FormatLogLine(0, "error", {Utf8ToUtf16(error.what())}).c_str());
         std::fprintf(stderr, "playtest: %s\n", error.what());
+        if (dynamic_cast<const UsageError*>(&error)) std::fputs(kUsage, stderr);
     }
     return 1;
 }
