@@ -5,10 +5,13 @@
 #include "app/frame_step.h"
 #include "app/game_data.h"
 #include "app/message_window.h"
+#include "app/picture_commands.h"
+#include "app/scene_replay.h"
 #include "app/scene_stage.h"
 #include "app/scene_views.h"
 #include "app/script_helpers.h"
 #include "app/settings.h"
+#include "app/sound_commands.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
 #include "lib/text_field.h"
@@ -30,7 +33,22 @@ std::int32_t CycleResultOfRequest(const ScriptException& request, std::int32_t o
     }
 }
 
-TextScript::ScriptStateNode* ScriptStateNode_App::Execute() { return TextScript::ScriptStateNode::Execute(); }
+TextScript::ScriptStateNode* ScriptStateNode_App::Execute() {
+    switch (code) {
+        case kGrp: return ExecuteGrp(*this);
+        case kChr:
+        case kChl: return ExecuteCharacter(*this);
+        case kWav: return ExecuteWav(*this);
+        case kVoi: return ExecuteVoi(*this);
+        case kS1a:
+        case kS1b:
+        case kS1m:
+        case kS2a:
+        case kS2b:
+        case kS2m: return ExecuteEffectSlot(*this);
+        default: return TextScript::ScriptStateNode::Execute();
+    }
+}
 
 void* ScriptStateNode_App::operator new(std::size_t size) {
     void* block = TextScript::StateNodePool().Alloc(size);
@@ -54,6 +72,7 @@ std::int32_t ScriptStateGroup_App::Run(std::int32_t page) {
     {
         const SceneStage stage(*ScreenSurface);
         ApplyTextBackground(SettingsBlock);
+        ReplaySceneState();
         switch (TextScript::ScriptStateGroup::Run(page)) {
             case 1: result = 1; break;
             case 2: result = RequestedLoadSlot + 2; break;

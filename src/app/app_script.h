@@ -31,8 +31,9 @@ public:
     static constexpr std::size_t kDebugJumpLabelUnits = 32;  // 31 characters and a terminator
 
     std::unique_ptr<TextScript::ScriptStateNode> CreateNode() override;
-    // Builds the scene's views, runs the story from `page` (-1: from the head) and takes the
-    // views down again, however the run is left. Returns 0 (the story ended), 1 (back to the
+    // Builds the scene's views, shows and plays again what the scene-state records remember (a
+    // loaded game's picture and sounds), runs the story from `page` (-1: from the head) and takes
+    // the views down again, however the run is left. Returns 0 (the story ended), 1 (back to the
     // title) or RequestedLoadSlot + 2 (load that slot). A back-to-title or load request that
     // arrives in the frame after the teardown still decides the result.
     std::int32_t Run(std::int32_t page) override;

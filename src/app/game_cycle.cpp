@@ -5,6 +5,7 @@
 #include "app/app_script.h"
 #include "app/game_data.h"
 #include "app/game_events.h"
+#include "app/picture_commands.h"
 #include "app/scene_state.h"
 #include "app/script_helpers.h"
 #include "host/ui/menu.h"
@@ -109,6 +110,7 @@ std::int32_t RunSession(std::u16string_view script_name, std::int32_t mode, cons
     group.ClearSceneNames();
     TextScript::ClearVariableTable(TextScript::LiveVariables());
     ClearSceneStateModes();
+    SeenCgList.clear();
     services.load_global(group);
     Enable(services, kMenuBackToTitle);
     SkipPrologue = 0;
@@ -118,6 +120,7 @@ std::int32_t RunSession(std::u16string_view script_name, std::int32_t mode, cons
     const ScopeExit end_cycle([&group] {
         group.ClearSceneNames();
         ClearSceneStateModes();
+        SeenCgList.clear();
     });
     const ScopeFail save_on_error([&services, &group] { SaveAfterError(services, group); });
     std::int32_t result = 0;

@@ -49,15 +49,6 @@ void Fade(DxSprite& sprite, std::int32_t from, std::int32_t to, std::int32_t ste
 
 bool HaveScenePicture() { return PictureSprite && PictureSprite->GetSurface() && PictureWorkSurface; }
 
-// The work surface copied onto the picture sprite's own surface and shown without blending.
-void ShowWorkSurface() {
-    DxDraw::BlendParams copy;
-    copy.flags = DxDraw::kColumnCopy;
-    PictureSprite->GetSurface()->Blit(0, 0, PictureWorkSurface.Get(), nullptr, nullptr, &copy);
-    PictureSprite->Blend().flags = 0;
-    PictureSprite->Invalidate(DxDraw::kDirtyContents);
-}
-
 // A sprite of the work surface just above the picture, invisible (level 0) at first.
 OwnedView<DxSprite> NewWorkSprite() {
     OwnedView<DxSprite> sprite(new DxSprite(PictureWorkSurface.Get(), nullptr, kFadeFlags));
@@ -67,6 +58,15 @@ OwnedView<DxSprite> NewWorkSprite() {
 }
 
 }  // namespace
+
+void ShowWorkSurface() {
+    if (!HaveScenePicture()) return;
+    DxDraw::BlendParams copy;
+    copy.flags = DxDraw::kColumnCopy;
+    PictureSprite->GetSurface()->Blit(0, 0, PictureWorkSurface.Get(), nullptr, nullptr, &copy);
+    PictureSprite->Blend().flags = 0;
+    PictureSprite->Invalidate(DxDraw::kDirtyContents);
+}
 
 void FadeToBlack() {
     if (!HaveScenePicture()) return;

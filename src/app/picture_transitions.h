@@ -19,6 +19,8 @@ void FadeToWhite();
 // skipping, else faded in over the picture (by 2 per frame after a fade to black or white, by 16
 // otherwise). Then one frame, and nothing is pending any more.
 void CommitPicture();
+// The work surface copied onto the picture sprite's own surface and shown at once, unblended.
+void ShowWorkSurface();
 
 // The "brand" picture of the script archive fades in from level 0 by 4 per frame, stays for
 // five seconds (a decide key or button ends the wait) and fades out by 4 per frame; a left click

@@ -5,8 +5,10 @@
 #include "app/frame_step.h"
 #include "app/game_cycle.h"
 #include "app/game_data.h"
+#include "app/picture_commands.h"
 #include "app/scene_views.h"
 #include "app/scheduler.h"
+#include "app/sound_commands.h"
 #include "app/system_image.h"
 #include "dxdraw/dxinput.h"
 #include "dxdraw/dxsurface.h"
@@ -26,6 +28,8 @@ void ResetRecords() {
     ResetGameCycle();
     ResetSceneViews();
     ResetGameData();
+    ResetPictureCommands();
+    ResetSoundCommands();
     ResetFrameState();
     ResetThreadSlots();
     DxDraw::SurfacesLostWhileInactive = 0;

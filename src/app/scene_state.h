@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 struct SceneStateRecord {
     static constexpr std::size_t kNameBytes = 31;
@@ -14,7 +16,18 @@ struct SceneStateRecord {
 };
 static_assert(sizeof(SceneStateRecord) == 32, "a save slot stores the records byte for byte");
 
-// Modes: 0 black, 1 white, 2 background image, 3 character image.
+// The modes of the records; 0 is also "none" for the second layer and the music.
+enum : std::uint8_t {
+    kSceneBlack = 0,
+    kSceneWhite = 1,
+    kSceneGrp = 2,  // background image
+    kSceneChr = 3,  // character image
+    kSceneOn = 1,   // second layer shown, music playing
+    kEffectOnce = 1,
+    kEffectLooping = 2,
+};
+
+// Modes: black, white, background image, character image.
 extern SceneStateRecord CurrentPicture;
 // 0 none, 1 shown.
 extern SceneStateRecord CurrentChl;
@@ -23,6 +36,12 @@ extern SceneStateRecord CurrentBgm;
 // 0 stopped, 1 played once, 2 looping.
 extern SceneStateRecord CurrentS1;
 extern SceneStateRecord CurrentS2;
+
+// Sets the record's mode and its name in CP932, cut at the last whole character that fits.
+void RecordScene(SceneStateRecord& record, std::uint8_t mode, std::u16string_view name);
+// The record's name as wide text, read up to its terminator and never past the field (a record
+// read from a save slot may lack the terminator).
+std::u16string SceneName(const SceneStateRecord& record);
 
 // Sets the five modes to 0 and keeps the names, as the game cycle does when a story starts or ends.
 void ClearSceneStateModes();

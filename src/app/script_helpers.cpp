@@ -23,12 +23,12 @@ constexpr RECT kTextBackgroundSource{0, 40, 800, 240};
 std::uint8_t SeenBit(std::int32_t page) { return static_cast<std::uint8_t>(0x80u >> (page % 8)); }
 bool IsPage(std::int32_t page) { return page >= 0 && page < kSeenPageCount; }
 
-void SetChannelVolume(int channel, int volume) {
-    SetStreamVolume(GetChannelStreamId(channel), VolumeToAttenuation(volume));
-}
-
 // A percentage of the settings on the 0 to 255 scale.
 int Scaled(std::uint8_t percent) { return percent * 255 / 100; }
+
+void SetChannelVolume(int channel, bool on) {
+    SetStreamVolume(GetChannelStreamId(channel), VolumeToAttenuation(ChannelVolume(channel, on)));
+}
 
 }  // namespace
 
@@ -45,12 +45,18 @@ std::string LoadScriptFile(std::u16string_view name) {
     return std::move(*text);
 }
 
-void ApplyBgmVolume(bool on) { SetChannelVolume(kBgmChannel, on ? Scaled(SettingsBlock.bgm_volume) / 10 : 0); }
+int ChannelVolume(int channel, bool on) {
+    if (!on) return 0;
+    if (channel == kVoiceChannel) return Scaled(SettingsBlock.voice_volume);
+    return Scaled(channel == kBgmChannel ? SettingsBlock.bgm_volume : SettingsBlock.se_volume) / 10;
+}
 
-void ApplyVoiceVolume(bool on) { SetChannelVolume(kVoiceChannel, on ? Scaled(SettingsBlock.voice_volume) : 0); }
+void ApplyBgmVolume(bool on) { SetChannelVolume(kBgmChannel, on); }
+
+void ApplyVoiceVolume(bool on) { SetChannelVolume(kVoiceChannel, on); }
 
 void ApplySeVolume(bool on) {
-    for (int channel : kSeChannels) SetChannelVolume(channel, on ? Scaled(SettingsBlock.se_volume) / 10 : 0);
+    for (int channel : kSeChannels) SetChannelVolume(channel, on);
 }
 
 void LoadSystemSounds() {

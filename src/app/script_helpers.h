@@ -19,7 +19,9 @@ std::string LoadScriptFile(std::u16string_view name);
 
 // Channel volumes from the settings block on the game's 0 to 255 scale: music (channel 0) at a
 // tenth of its percentage, voices (channel 3) at its percentage, effects (channels 1 and 2) at
-// a tenth; silent when switched off. A channel without a stream is left alone.
+// a tenth; 0 when switched off. The Apply functions set a channel's stream to it; a channel
+// without a stream is left alone.
+int ChannelVolume(int channel, bool on);
 void ApplyBgmVolume(bool on);
 void ApplyVoiceVolume(bool on);
 void ApplySeVolume(bool on);

@@ -6,23 +6,13 @@ namespace {
 
 TEST(TextField, CutsOnCharacterBoundaries) {
     const std::u16string pair = u"ab\U0001F600";  // a, b, high, low
-    const struct {
-        std::size_t capacity;
-        std::size_t units;
-    } wide[] = {{0, 0}, {1, 0}, {3, 2}, {4, 2}, {5, 4}, {9, 4}};
-    for (const auto& c : wide) EXPECT_EQ(FitUtf16(pair, c.capacity), c.units) << c.capacity;
-    EXPECT_EQ(FitUtf16(u"a\xD800"
-                       u"b",
-                       3),
-              2u);  // a lone high surrogate is a character of its own
-
+    const std::pair<std::size_t, std::size_t> wide[] = {{0, 0}, {1, 0}, {3, 2}, {4, 2}, {5, 4}, {9, 4}};
+    for (const auto& [capacity, units] : wide) EXPECT_EQ(FitUtf16(pair, capacity), units) << capacity;
+    const char16_t lone[] = {u'a', 0xD800, u'b'};  // a lone high surrogate is a character of its own
+    EXPECT_EQ(FitUtf16({lone, 3}, 3), 2u);
     const std::string sjis = "a\x93\xFA\xB1\x96";  // a, 日, ｱ, and a lead byte without its trail
-    const struct {
-        std::size_t capacity;
-        std::size_t bytes;
-    } narrow[] = {{0, 0}, {2, 1}, {3, 1}, {4, 3}, {5, 4}, {6, 4}, {9, 4}};
-    for (const auto& c : narrow) EXPECT_EQ(FitCp932(sjis, c.capacity), c.bytes) << c.capacity;
-
+    const std::pair<std::size_t, std::size_t> narrow[] = {{0, 0}, {2, 1}, {3, 1}, {4, 3}, {5, 4}, {6, 4}, {9, 4}};
+    for (const auto& [capacity, bytes] : narrow) EXPECT_EQ(FitCp932(sjis, capacity), bytes) << capacity;
     char16_t field16[4] = {u'x', u'x', u'x', u'x'};
     EXPECT_EQ(CopyField16(field16, pair), 2u);
     EXPECT_EQ(std::u16string_view(field16, 4), std::u16string_view(u"ab\0x", 4));

