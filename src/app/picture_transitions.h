@@ -20,6 +20,9 @@ void FadeToWhite();
 // otherwise). Then one frame, and nothing is pending any more.
 void CommitPicture();
 
+// The work surface filled opaque black and shown at once, then one frame; a fill is pending.
+void ShowBlackPicture();
+
 // The "brand" picture of the script archive fades in from level 0 by 4 per frame, stays for
 // five seconds (a decide key or button ends the wait) and fades out by 4 per frame; a left click
 // ends either fade at once. Throws the error exception when the picture is missing.
