@@ -1,58 +1,23 @@
-// The yes/no prompt, the notice and the text background on the test host at 60 Hz: the frame
+// The yes/no prompt, the notice and the text background on the test host: the frame
 // script moves the pointer, presses keys and buttons or raises a request, and reads the screen.
 #include "app/prompts.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <functional>
-#include <map>
-#include <vector>
-
-#include "app/frame_step.h"
 #include "app/message_window.h"
-#include "app/runtime.h"
 #include "app/scene_views.h"
 #include "app/script_helpers.h"
 #include "app/settings.h"
-#include "app/system_image.h"
-#include "host/testhost/test_host.h"
 #include "lib/text_field.h"
+#include "stage_fixture.h"
 
 namespace {
 
-constexpr int kReturnKey = 0x1C, kLeftButton = 0x100, kRightButton = 0x101;
+using namespace stagetest;
 
-class PromptsTest : public ::testing::Test {
+class PromptsTest : public StageTest {
 protected:
-    PromptsTest() : runtime(host) {
-        SystemImage = DxDraw::CreateSurface(32);
-        SystemImage->SetSize(800, 600);
-        SystemImage->FillRect(nullptr, 0x000000, 255);
-        window().on_frame = [this](int frame) {
-            for (auto [it, end] = script.equal_range(frame); it != end; ++it) it->second();
-        };
-    }
+    PromptsTest() { MakeSystemImage(); }
     ~PromptsTest() override { SystemImage.Reset(), SettingsBlock = {}, ChangeMask = 0; }
 
-    testhost::TestWindow& window() { return host.test_window(); }
-    // The action runs in the frame `frame` after now; the frame step reads its input in the next.
-    void At(int frame, std::function<void()> action) { script.emplace(window().frames() + frame, std::move(action)); }
-    // A key's scan code, or 0x100 + a mouse button; 0 nothing.
-    void Input(int code, bool down) {
-        if (code >= 0x100) return down ? window().PressButton(code - 0x100) : window().ReleaseButton(code - 0x100);
-        if (code)
-            down ? window().Press(static_cast<std::uint8_t>(code)) : window().Release(static_cast<std::uint8_t>(code));
-    }
-    void Click(int frame, int x, int y) {
-        At(frame, [=, this] { window().MoveCursor(x, y), Input(kLeftButton, true); });
-        At(frame + 1, [this] { Input(kLeftButton, false); });
-    }
-    std::uint32_t ViewCount() {
-        std::uint32_t count = 0;
-        runtime.root().HandleMessage(kMsgCount, reinterpret_cast<std::uintptr_t>(&count), 0);
-        return count;
-    }
     // 'R' when the screen area holds bright red text and no white, 'W' the other way, else '-'.
     char TextColour(RECT area) {
         int red = 0, white = 0;
@@ -64,10 +29,6 @@ protected:
             }
         return red && !white ? 'R' : (white && !red ? 'W' : '-');
     }
-
-    testhost::TestHost host;
-    ScopedRuntime runtime;
-    std::multimap<int, std::function<void()>> script;
 };
 
 TEST_F(PromptsTest, TheLabelUnderThePointerIsRedAndOnlyALeftClickOnOneAnswers) {
@@ -141,12 +102,6 @@ TEST_F(PromptsTest, TheNoticeIsCentredAndWaitsForReleaseThenItsMillisecondsAndAR
     const std::uint32_t views = ViewCount();
     EXPECT_THROW(ConfirmYesNo(u"はい？"), ScriptException);
     EXPECT_EQ(ViewCount(), views) << "nor does one during the prompt";
-}
-
-std::uint32_t RawPixel(DxDraw::DxImage& image, int x, int y) {
-    std::uint32_t pixel;
-    std::memcpy(&pixel, image.GetPixelAddress(x, y), sizeof pixel);
-    return pixel;
 }
 
 TEST_F(PromptsTest, TheTextBackgroundIsTheSheetsPartMaskedByTheBaseColour) {

@@ -211,36 +211,43 @@ TEST_F(Settings, TextSpeedAndAutoWaitTables) {
     }
 }
 
+using Options = CommandOptionsRecord;
+// The options record with one field changed.
+Options With(std::int32_t Options::*field, std::int32_t value) {
+    Options options;
+    options.*field = value;
+    return options;
+}
+
 TEST_F(Settings, EveryOption) {
-    struct OptionCase {
+    const struct {
         const char16_t* line;
         CommandOptionsRecord expected;
         int full_screen;
+    } cases[] = {
+        {u"quibel", {}, 1},
+        {u"quibel -D", With(&Options::debug_level, 1), 1},
+        {u"quibel -d2", With(&Options::debug_level, 2), 1},
+        {u"quibel -d3", With(&Options::debug_level, 1), 1},
+        {u"quibel --seldriver", With(&Options::select_driver, 1), 1},
+        {u"quibel --SELDRIVERS -", {}, 1},
+        {u"quibel -a", With(&Options::archives_only, 1), 1},
+        {u"quibel -E", With(&Options::option_e, 1), 1},
+        {u"quibel -i", With(&Options::option_i, 1), 1},
+        {u"quibel -M", With(&Options::no_mmx, 1), 1},
+        {u"quibel -Oout.log",
+         [] {
+             Options r;
+             r.output_path = u"out.log";
+             return r;
+         }(),
+         1},
+        {u"quibel -s", With(&Options::sound_enable, 0), 1},
+        {u"quibel -W", {}, 0},
+        {u"quibel -x -zz", {}, 1},
+        {u"-s quibel", {}, 1},  // the program's name is never an option
     };
-    CommandOptionsRecord base;
-    auto with = [&](auto change) {
-        CommandOptionsRecord r = base;
-        change(r);
-        return r;
-    };
-    const OptionCase cases[] = {
-        {u"quibel", base, 1},
-        {u"quibel -D", with([](auto& r) { r.debug_level = 1; }), 1},
-        {u"quibel -d2", with([](auto& r) { r.debug_level = 2; }), 1},
-        {u"quibel -d3", with([](auto& r) { r.debug_level = 1; }), 1},
-        {u"quibel --seldriver", with([](auto& r) { r.select_driver = 1; }), 1},
-        {u"quibel --SELDRIVERS -", base, 1},
-        {u"quibel -a", with([](auto& r) { r.archives_only = 1; }), 1},
-        {u"quibel -E", with([](auto& r) { r.option_e = 1; }), 1},
-        {u"quibel -i", with([](auto& r) { r.option_i = 1; }), 1},
-        {u"quibel -M", with([](auto& r) { r.no_mmx = 1; }), 1},
-        {u"quibel -Oout.log", with([](auto& r) { r.output_path = u"out.log"; }), 1},
-        {u"quibel -s", with([](auto& r) { r.sound_enable = 0; }), 1},
-        {u"quibel -W", base, 0},
-        {u"quibel -x -zz", base, 1},
-        {u"-s quibel", base, 1},  // the program's name is never an option
-    };
-    for (const OptionCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.line));
         CommandOptions = {};
         CommandOptions.debug_level = 2;  // each parse starts from debug level 0
