@@ -206,18 +206,16 @@ public:
 };
 
 TEST_F(GameCycle, StoryRunMapsItsEndsAndTakesItsViewsDown) {
+    const char* const kAbc = ".PST A = 1\n.PST B = 1\n.PST C = 1\n";
     const struct {
         int frame;  // the frame after which the request is made
         std::int32_t request;
         const char* script;
         std::string result;
     } cases[] = {
-        {0, kRequestNone, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "0 1 1 1 "},
-        {2, kRequestTitle, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "1 1 1 0 "},
-        {2, kRequestLoad, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "5 1 1 0 "},
-        {4, kRequestLoad, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "5 1 1 1 "},  // in the teardown frame
-        {2, kRequestGoBack, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "0 1 1 1 "},
-        {0, kRequestNone, ".PST A = 1\n.JMP NOWHERE\n", "! 1 -99 -99 "},
+        {0, kRequestNone, kAbc, "0 1 1 1 "},   {2, kRequestTitle, kAbc, "1 1 1 0 "},
+        {2, kRequestLoad, kAbc, "5 1 1 0 "},   {4, kRequestLoad, kAbc, "5 1 1 1 "},  // in the teardown frame
+        {2, kRequestGoBack, kAbc, "0 1 1 1 "}, {0, kRequestNone, ".PST A = 1\n.JMP NOWHERE\n", "! 1 -99 -99 "},
     };
     testsupport::CaptureReports reports;
     for (const auto& c : cases) {

@@ -189,25 +189,19 @@ TEST_F(Settings, WrittenInTableOrderKeepingForeignLinesAndReadBackAlike) {
 }
 
 TEST_F(Settings, TextSpeedAndAutoWaitTables) {
-    const std::int32_t indexes[] = {-1, 0, 1, 2, 3, 4, 5, 1 << 30};
-    for (std::int32_t index : indexes) {
-        TextSpeed = -9;
-        AutoWait = -9;
+    const std::int32_t sets[][3] = {{-1, -9, -9},  {0, 0, 0},   {3, 400, 600},
+                                    {4, -9, 1000}, {5, -9, -9}, {1 << 30, -9, -9}};
+    for (const auto& [index, speed, wait] : sets) {  // an index outside its table changes nothing
+        TextSpeed = AutoWait = -9;
         SetTextSpeed(index);
         SetAutoWait(index);
-        EXPECT_EQ(TextSpeed, index >= 0 && index < 4 ? kTextSpeeds[index] : -9) << index;
-        EXPECT_EQ(AutoWait, index >= 0 && index < 5 ? kAutoWaits[index] : -9) << index;
+        EXPECT_EQ(std::pair(TextSpeed, AutoWait), std::pair(speed, wait)) << index;
     }
-    const std::pair<std::int32_t, std::int32_t> speeds[] = {{0, 0}, {50, 1}, {200, 2}, {400, 3}, {123, 2}, {-9, 2}};
-    for (const auto& [speed, index] : speeds) {
-        TextSpeed = speed;
-        EXPECT_EQ(GetTextSpeedIndex(), index) << speed;
-    }
-    const std::pair<std::int32_t, std::int32_t> waits[] = {{0, 0},    {1, 1}, {100, 2}, {600, 3},
-                                                           {1000, 4}, {7, 3}, {-1, 3}};
-    for (const auto& [wait, index] : waits) {
-        AutoWait = wait;
-        EXPECT_EQ(GetAutoWaitIndex(), index) << wait;
+    const std::int32_t reads[][3] = {{0, 0, 0},   {1, 2, 1},   {50, 1, 3}, {100, 2, 2}, {200, 2, 3},
+                                     {400, 3, 3}, {600, 2, 3}, {-1, 2, 3}, {1000, 2, 4}};
+    for (const auto& [value, speed_index, wait_index] : reads) {  // values outside the tables read as defaults
+        TextSpeed = AutoWait = value;
+        EXPECT_EQ(std::pair(GetTextSpeedIndex(), GetAutoWaitIndex()), std::pair(speed_index, wait_index)) << value;
     }
 }
 
