@@ -14,7 +14,6 @@
 #include "app/scene_state.h"
 #include "app/scene_views.h"
 #include "app/settings.h"
-#include "lib/report.h"
 #include "script/variables.h"
 #include "stage_fixture.h"
 
@@ -250,13 +249,6 @@ TEST_F(GameCycle, StepBackHidesTheWindowAtOnceAndKeepsItsOpenMode) {
     EXPECT_LE(Frames() - frames, 1);
     EXPECT_EQ(GameMessageWindow->GetOpenMode(), TextScript::DxMessWindow::kOpenFade);
     EXPECT_EQ(group.Notify(0x5001, 0), 0);
-}
-
-TEST_F(GameCycle, TheTestHostAnswersTheProgramsBoxesFromItsScript) {
-    host.scripted_modal().AnswerNext(kIdNo);
-    EXPECT_EQ(ShowMessage(u"c", u"t", kMbYesNo), kIdNo);
-    ASSERT_EQ(host.scripted_modal().boxes.size(), 1u);
-    EXPECT_EQ(host.scripted_modal().boxes[0].text, u"t");
 }
 
 }  // namespace

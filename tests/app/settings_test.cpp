@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/frame_step.h"
+#include "host/testhost/test_host.h"
 #include "lib/profile.h"
 #include "lib/text.h"
 #include "support/capture_reports.h"
@@ -252,6 +253,9 @@ TEST_F(Settings, EveryOption) {
     }
 }
 
+// The data path and the data folder.
+std::pair<std::u16string, std::u16string> Folders() { return {SettingsFolders.data_path, SettingsFolders.data_folder}; }
+
 TEST_F(Settings, DataPathAndDataFolder) {
     fs::create_directories(dir_ / "game data");
     fs::create_directories(dir_ / "bin");
@@ -259,8 +263,7 @@ TEST_F(Settings, DataPathAndDataFolder) {
     const std::u16string bin = Dir("bin");
 
     ParseDataPathArgument(u"quibel -d \"" + game + u"\" second", bin);
-    EXPECT_EQ(SettingsFolders.data_path, game);
-    EXPECT_EQ(SettingsFolders.data_folder, game + u"/");
+    EXPECT_EQ(Folders(), std::pair(game, game + u"/"));
 
     const std::pair<std::u16string, std::u16string> paths[] = {
         {game + u"/", game + u"/"},
@@ -273,14 +276,12 @@ TEST_F(Settings, DataPathAndDataFolder) {
     EXPECT_EQ(DataFolderFor(u"", bin), bin + u"/");
 
     ParseDataPathArgument(u"quibel", bin);
-    EXPECT_EQ(SettingsFolders.data_path, u"");
-    EXPECT_EQ(SettingsFolders.data_folder, bin + u"/");
+    EXPECT_EQ(Folders(), std::pair(std::u16string(), bin + u"/"));
     // Options take the first plain argument too, and leave the data path alone without one.
     ParseOptions(u"quibel -w", bin);
     EXPECT_EQ(SettingsFolders.data_folder, bin + u"/");
     ParseOptions(u"quibel -w other.dat second.dat", bin);
-    EXPECT_EQ(SettingsFolders.data_path, u"other.dat");
-    EXPECT_EQ(SettingsFolders.data_folder, u"./");
+    EXPECT_EQ(Folders(), std::pair(std::u16string(u"other.dat"), std::u16string(u"./")));
 }
 
 TEST_F(Settings, SettingsFolderFromTheEnvironment) {
@@ -317,10 +318,8 @@ TEST_F(Settings, LoadAndSaveThroughTheSettingsFolder) {
     ASSERT_TRUE(LoadSettings(u"quibel -s", Dir("bin")));
     EXPECT_EQ(SettingsFolders.settings_file, folder + u"/quibel.ini");
     EXPECT_EQ(SettingsBlock.full_screen, 0);  // -W from the Options key
-    EXPECT_EQ(CommandOptions.debug_level, 2);
-    EXPECT_EQ(CommandOptions.sound_enable, 0);
-    EXPECT_EQ(TextSpeed, 400);
-    EXPECT_EQ(AutoWait, 600);
+    EXPECT_EQ(std::pair(CommandOptions.debug_level, CommandOptions.sound_enable), std::pair(2, 0));
+    EXPECT_EQ(std::pair(TextSpeed, AutoWait), std::pair(400, 600));
 
     SetAutoWait(0);
     ASSERT_TRUE(SaveSettings(true));
@@ -335,12 +334,13 @@ TEST_F(Settings, FolderThatCannotBeMadeAndFileThatCannotBeRead) {
     std::ofstream(dir_ / "plain") << "x";
     {
         ScopedEnv env("QUIBEL_SETTINGS_DIR", (dir_ / "plain" / "sub").c_str());
-        testsupport::CaptureReports reports;
+        testhost::TestHost host;  // its scripted modal layer takes the program's boxes
         EXPECT_FALSE(LoadSettings(u"quibel", Dir()));
-        ASSERT_EQ(reports.boxes.size(), 1u);
-        EXPECT_EQ(reports.boxes[0].caption, u"エラー");
-        EXPECT_EQ(reports.boxes[0].text, u"Error: 無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
-        EXPECT_EQ(reports.boxes[0].style, kMbOk | kMbIconExclamation);
+        const auto& boxes = host.scripted_modal().boxes;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption + u"|" + boxes[0].text,
+                  u"エラー|Error: 無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
+        EXPECT_EQ(boxes[0].style, kMbOk | kMbIconExclamation);
     }
     // A settings "file" that cannot be read (a link to a folder): defaults are used and the
     // link is not replaced.
