@@ -12,6 +12,8 @@
 #include "app/script_helpers.h"
 #include "app/settings.h"
 #include "app/sound_commands.h"
+#include "app/story_commands.h"
+#include "host/ui/menu.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
 #include "lib/text_field.h"
@@ -34,7 +36,19 @@ std::int32_t CycleResultOfRequest(const ScriptException& request, std::int32_t o
 }
 
 TextScript::ScriptStateNode* ScriptStateNode_App::Execute() {
+    try {
+        return Dispatch();
+    } catch (TextScript::ScriptErrorLine& error) {
+        error.line = line;
+        throw;
+    }
+}
+
+TextScript::ScriptStateNode* ScriptStateNode_App::Dispatch() {
     switch (code) {
+        case kMessage: return RunMessage(*this);
+        case kSed:
+        case kPage: return RunPageEnd(*this);
         case kGrp: return ExecuteGrp(*this);
         case kChr:
         case kChl: return ExecuteCharacter(*this);
@@ -48,6 +62,12 @@ TextScript::ScriptStateNode* ScriptStateNode_App::Execute() {
         case kS2m: return ExecuteEffectSlot(*this);
         default: return TextScript::ScriptStateNode::Execute();
     }
+}
+
+ScriptStateGroup_App& ScriptStateNode_App::AppGroup() const {
+    auto* app = dynamic_cast<ScriptStateGroup_App*>(group());
+    if (!app) ThrowError(u"app/app_script", __LINE__, 0, 0, u"a story node outside the game's script group");
+    return *app;
 }
 
 void* ScriptStateNode_App::operator new(std::size_t size) {
@@ -66,6 +86,8 @@ std::unique_ptr<TextScript::ScriptStateNode> ScriptStateGroup_App::CreateNode() 
 
 std::int32_t ScriptStateGroup_App::Run(std::int32_t page) {
     SkipMode = 0;
+    AutoMode = 0;
+    MessagePending = 0;
     debug_jump_request_ = 0;
     if (!ScreenSurface) ThrowError(u"app/app_script", __LINE__, 0, 0, u"Run: the runtime has no screen");
     std::int32_t result = 0;
@@ -114,6 +136,10 @@ void ScriptStateGroup_App::AddSceneName(std::u16string_view name) {
 bool ScriptStateGroup_App::ContainsAppName(std::u16string_view name) const {
     return std::any_of(scene_names_.begin(), scene_names_.end(),
                        [name](const std::u16string& entry) { return TextScript::EqualIgnoringCase(entry, name); });
+}
+
+void ScriptStateGroup_App::EnableMenuItem(int command, bool enabled) {
+    if (menu_) menu_->Gray(command, !enabled);
 }
 
 void ScriptStateGroup_App::RequestDebugJump(std::u16string_view label) {

@@ -9,7 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/backlog_history.h"
 #include "script/script_node.h"
+
+namespace host {
+class MenuModel;
+}
 
 class ScriptStateGroup_App;
 
@@ -17,13 +22,21 @@ class ScriptStateNode_App : public TextScript::ScriptStateNode {
 public:
     using TextScript::ScriptStateNode::ScriptStateNode;
 
-    // The story commands' interpreter; until it is here every node runs the base behaviour.
+    // Runs one story node by its command code; codes without a story command of their own run
+    // the base behaviour. A script error that leaves it carries this node's line.
     TextScript::ScriptStateNode* Execute() override;
 
     // Blocks come from the script layer's story-node pool; an empty pool raises the error
     // exception, and a constructor that fails gives its block back before the error travels on.
     static void* operator new(std::size_t size);
     static void operator delete(void* block) noexcept;
+
+    // The group the node belongs to (the compiler makes application nodes in application groups
+    // only; another group raises the error exception).
+    ScriptStateGroup_App& AppGroup() const;
+
+private:
+    TextScript::ScriptStateNode* Dispatch();
 };
 
 class ScriptStateGroup_App : public TextScript::ScriptStateGroup {
@@ -56,8 +69,17 @@ public:
     std::uint32_t debug_jump_request() const { return debug_jump_request_; }
     void ClearDebugJump() { debug_jump_request_ = 0; }
 
+    // The window's menu, whose save and debug items the page waits enable; may be null.
+    void SetMenu(host::MenuModel* menu) { menu_ = menu; }
+    void EnableMenuItem(int command, bool enabled);
+
+    // The messages shown during this game cycle, for the backlog.
+    BacklogHistory& backlog() { return backlog_; }
+
 private:
     std::vector<std::u16string> scene_names_;
+    BacklogHistory backlog_;
+    host::MenuModel* menu_ = nullptr;
     char16_t debug_jump_label_[kDebugJumpLabelUnits] = {};
     std::uint32_t debug_jump_request_ = 0;
 };

@@ -104,6 +104,7 @@ GameCycleServices DefaultGameCycleServices() {
 std::int32_t RunSession(std::u16string_view script_name, std::int32_t mode, const GameCycleServices& services) {
     ScriptStateGroup_App group;
     CurrentScript = &group;
+    group.SetMenu(services.menu);
     const ScopeExit forget_group([] { CurrentScript = nullptr; });
     CompileScripts(group, script_name);
 

@@ -21,16 +21,15 @@ constexpr std::uint32_t kInitialStyle = DxDraw::kTextBold | DxDraw::kTextShadow;
 bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-// 0xRRGGBB into the text record's order, red in the low byte.
-std::uint32_t SwapRedBlue(std::uint32_t colour) {
-    return (colour & 0xFF00FF00) | ((colour >> 16) & 0xFF) | ((colour & 0xFF) << 16);
-}
-
 void SetStyleBit(DxDraw::TextData& text, std::uint32_t bit, bool on) {
     text.style_ = on ? (text.style_ | bit) : (text.style_ & ~bit);
 }
 
 }  // namespace
+
+std::uint32_t SwapRedBlue(std::uint32_t colour) {
+    return (colour & 0xFF00FF00) | ((colour >> 16) & 0xFF) | ((colour & 0xFF) << 16);
+}
 
 std::size_t ExpandNameTags(std::u16string_view text, std::span<TextElement> elements) {
     if (elements.empty()) return 0;

@@ -56,6 +56,9 @@ inline constexpr int kActReadResult = 7;
 // Cursor kinds of the page wait: two animations of four frames in the system image.
 enum CursorKind : std::int32_t { kCursorPage = 0, kCursorLine = 1 };
 
+// 0xRRGGBB into the text record's order (red in the low byte) and back.
+std::uint32_t SwapRedBlue(std::uint32_t colour);
+
 // Expands "#1" and "#2" into the hero names of the system configuration and every other unit
 // into a character element. Each character costs 1 of the capacity (the list's size), each name
 // its length plus 2; the expansion stops at the text's end or when the capacity is used up, never

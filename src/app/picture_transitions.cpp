@@ -114,6 +114,14 @@ void CommitPicture() {
     PicturePending = 0;
 }
 
+void ShowBlackPicture() {
+    if (!HaveScenePicture()) return;
+    PictureWorkSurface->FillRect(nullptr, kBlack, kOpaque);
+    ShowWorkSurface();
+    StepFrame();
+    PicturePending |= kPictureFilled;
+}
+
 void BrandSplash() {
     ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), u"brand", false, false);
     OwnedView<DxSprite> sprite(new DxSprite(picture.Get(), nullptr, kFadeFlags));

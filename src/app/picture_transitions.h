@@ -22,6 +22,9 @@ void CommitPicture();
 // The work surface copied onto the picture sprite's own surface and shown at once, unblended.
 void ShowWorkSurface();
 
+// The work surface filled opaque black and shown at once, then one frame; a fill is pending.
+void ShowBlackPicture();
+
 // The "brand" picture of the script archive fades in from level 0 by 4 per frame, stays for
 // five seconds (a decide key or button ends the wait) and fades out by 4 per frame; a left click
 // ends either fade at once. Throws the error exception when the picture is missing.

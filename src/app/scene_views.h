@@ -43,6 +43,10 @@ extern MessageWindow* GameMessageWindow;
 // Skipping: 0 off, 1 by the skip button, 2 while a Shift key is held. The interpreter sets it;
 // the transitions show pictures at once while it is on.
 extern std::uint32_t SkipMode;
+// Auto-advance: 1 after the auto button, until a click or a choice cancels it.
+extern std::uint32_t AutoMode;
+// 1 once a message has been drawn; the next page end waits for the reader only then.
+extern std::uint32_t MessagePending;
 
 // Empties every record above (the views themselves belong to the tree and are not touched).
 void ResetSceneViews();

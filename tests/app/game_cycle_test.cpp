@@ -2,32 +2,20 @@
 // above the runtime are scripted services, and requests arrive as the window menu makes them.
 #include "app/game_cycle.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
-#include <cstring>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/app_script.h"
-#include "app/frame_step.h"
 #include "app/game_data.h"
 #include "app/message_window.h"
-#include "app/runtime.h"
 #include "app/scene_stage.h"
 #include "app/scene_state.h"
 #include "app/scene_views.h"
 #include "app/settings.h"
-#include "dxdraw/screen_surface.h"
-#include "host/testhost/test_host.h"
-#include "lib/error.h"
-#include "lib/report.h"
-#include "lib/text.h"
 #include "script/variables.h"
-#include "support/capture_reports.h"
-#include "support/temp_folder.h"
+#include "stage_fixture.h"
 
 namespace {
 
@@ -39,14 +27,7 @@ std::string Vars() {
     return text;
 }
 
-// Bytes B, G, R and inverted alpha of a pixel.
-std::uint32_t PixelAt(DxDraw::DxSurface& surface, int x, int y) {
-    std::uint32_t pixel;
-    std::memcpy(&pixel, surface.GetPixelAddress(x, y), sizeof pixel);
-    return pixel;
-}
-
-class GameCycle : public ::testing::Test {
+class GameCycle : public stagetest::StageTest {
 protected:
     GameCycle() {
         std::string table;
@@ -92,8 +73,6 @@ protected:
     }
 
     testsupport::TempFolder folder{"game_cycle"};
-    testhost::TestHost host;
-    ScopedRuntime runtime{host};
     GameCycleServices services = DefaultGameCycleServices();
     std::string log;
 };
@@ -205,10 +184,10 @@ public:
     using ScriptStateNode_App::ScriptStateNode_App;
     TextScript::ScriptStateNode* Execute() override {
         EXPECT_EQ(PictureSprite->GetParent(), SceneLayers[0]);
-        EXPECT_EQ(PixelAt(*PictureSprite->GetSurface(), 799, 599), 0x00000000u) << "opaque black";
+        EXPECT_EQ(stagetest::RawPixel(*PictureSprite->GetSurface(), 799, 599), 0x00000000u) << "opaque black";
         EXPECT_FALSE(BlackCoverSprite->IsVisible());
         EXPECT_EQ(BlackCoverSprite->GetParent(), SceneCoverGroup);
-        EXPECT_EQ(PixelAt(*WhiteCoverSprite, 0, 0), 0x00FFFFFFu);
+        EXPECT_EQ(stagetest::RawPixel(*WhiteCoverSprite, 0, 0), 0x00FFFFFFu);
         MessageWindow& window = *GameMessageWindow;
         EXPECT_EQ(window.GetParent(), SceneLayers[23]);
         EXPECT_FALSE(window.IsVisible());
@@ -226,27 +205,23 @@ public:
 };
 
 TEST_F(GameCycle, StoryRunMapsItsEndsAndTakesItsViewsDown) {
+    const char* const kAbc = ".PST A = 1\n.PST B = 1\n.PST C = 1\n";
     const struct {
         int frame;  // the frame after which the request is made
         std::int32_t request;
         const char* script;
         std::string result;
     } cases[] = {
-        {0, kRequestNone, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "0 1 1 1 "},
-        {2, kRequestTitle, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "1 1 1 0 "},
-        {2, kRequestLoad, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "5 1 1 0 "},
-        {4, kRequestLoad, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "5 1 1 1 "},  // in the teardown frame
-        {2, kRequestGoBack, ".PST A = 1\n.PST B = 1\n.PST C = 1\n", "0 1 1 1 "},
-        {0, kRequestNone, ".PST A = 1\n.JMP NOWHERE\n", "! 1 -99 -99 "},
+        {0, kRequestNone, kAbc, "0 1 1 1 "},   {2, kRequestTitle, kAbc, "1 1 1 0 "},
+        {2, kRequestLoad, kAbc, "5 1 1 0 "},   {4, kRequestLoad, kAbc, "5 1 1 1 "},  // in the teardown frame
+        {2, kRequestGoBack, kAbc, "0 1 1 1 "}, {0, kRequestNone, ".PST A = 1\n.JMP NOWHERE\n", "! 1 -99 -99 "},
     };
     testsupport::CaptureReports reports;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frame);
         TextScript::ClearVariableTable(TextScript::LiveVariables());
         RequestedLoadSlot = 3;
-        host.test_window().on_frame = [&c, start = host.test_window().frames()](int frame) {
-            if (frame - start == c.frame) PendingRequest = c.request;
-        };
+        At(c.frame, [&c] { PendingRequest = c.request; });
         std::string outcome = "!";
         try {
             FrameGroup group;
@@ -268,19 +243,12 @@ TEST_F(GameCycle, StepBackHidesTheWindowAtOnceAndKeepsItsOpenMode) {
     const SceneStage stage(*ScreenSurface);
     GameMessageWindow->Show();
     GameMessageWindow->SetOpenMode(TextScript::DxMessWindow::kOpenFade);
-    const int frames = host.test_window().frames();
+    const int frames = Frames();
     EXPECT_EQ(group.Notify(ScriptStateGroup_App::kNotifyGoBack, 0), 1);
     EXPECT_FALSE(GameMessageWindow->IsVisible());
-    EXPECT_LE(host.test_window().frames() - frames, 1);
+    EXPECT_LE(Frames() - frames, 1);
     EXPECT_EQ(GameMessageWindow->GetOpenMode(), TextScript::DxMessWindow::kOpenFade);
     EXPECT_EQ(group.Notify(0x5001, 0), 0);
-}
-
-TEST_F(GameCycle, TheTestHostAnswersTheProgramsBoxesFromItsScript) {
-    host.scripted_modal().AnswerNext(kIdNo);
-    EXPECT_EQ(ShowMessage(u"c", u"t", kMbYesNo), kIdNo);
-    ASSERT_EQ(host.scripted_modal().boxes.size(), 1u);
-    EXPECT_EQ(host.scripted_modal().boxes[0].text, u"t");
 }
 
 }  // namespace

@@ -1,74 +1,53 @@
-// The message window on the test host at 60 Hz: the reveal's frames per character, name tags,
+// The message window on the test host: the reveal's frames per character, name tags,
 // surrogates, attributes, the page cursor and its ends, the open and hide animations, and that
 // a request arriving during any wait leaves nothing open or half-animated behind.
 #include "app/message_window.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <functional>
-#include <map>
 #include <vector>
 
-#include "app/frame_step.h"
-#include "app/runtime.h"
 #include "app/system_config.h"
-#include "app/system_image.h"
 #include "archive/archive.h"
-#include "dxdraw/screen_surface.h"
 #include "host/audio/test_audio_device.h"
-#include "host/testhost/test_host.h"
-#include "lib/error.h"
-#include "lib/text.h"
 #include "sound/sound.h"
 #include "sound/tone.h"
+#include "stage_fixture.h"
 
 namespace {
 
 using TextScript::DxMessWindow;
 using TextScript::TextElement;
 
-// The cursor frame k of row r of the synthetic sheet is filled with this colour.
-std::uint32_t CursorColour(int row, int k) { return 0x400000u | static_cast<std::uint32_t>((row * 4 + k + 1) * 0x18); }
+using stagetest::CursorColour;
 
 struct Event {
     int frame, code;
     bool down;
 };
 
-class MessageWindowTest : public ::testing::Test {
+class MessageWindowTest : public stagetest::StageTest {
 protected:
-    MessageWindowTest() : runtime(host) {
-        SystemImage = DxDraw::CreateSurface(32);
-        SystemImage->SetSize(800, 600);
-        SystemImage->FillRect(nullptr, 0x000000, 255);
-        for (int row = 0; row < 2; ++row)
-            for (int k = 0; k < 4; ++k) {
-                const int x = (row * 4 + k) * 16;
-                const RECT frame{x, 16, x + 16, 32};
-                SystemImage->FillRect(&frame, CursorColour(row, k), 255);
-            }
+    MessageWindowTest() {
+        MakeSystemImage();
         window = new MessageWindow(800, 200, 8, 24, 44, 16);
         window->SetPosition(0, 400);
         runtime.screen().Add(window);
         window->View().SetFont(24, 3, u"");
-        host.test_window().on_frame = [this](int frame) {
-            for (const Event& e : events)
-                if (e.frame == frame) Key(e.code, e.down);
-            if (frame == request_at) PendingRequest = kRequestTitle;
-            if (each_frame) each_frame(frame);
-        };
     }
     ~MessageWindowTest() override { SystemConfig = {}; }
 
-    void Key(int code, bool down) {
-        auto& w = host.test_window();
-        if (code >= 0x100)
-            down ? w.PressButton(code - 0x100) : w.ReleaseButton(code - 0x100);
-        else
-            down ? w.Press(static_cast<std::uint8_t>(code)) : w.Release(static_cast<std::uint8_t>(code));
+    // Events at frame 0 are seen held by a frame step before the test starts.
+    void Play(const std::vector<Event>& events) {
+        for (const Event& e : events) {
+            if (e.frame == 0)
+                Input(e.code, e.down), StepFrame();
+            else
+                At(e.frame, [this, e] { Input(e.code, e.down); });
+        }
     }
-    int Frames() const { return const_cast<testhost::TestHost&>(host).test_window().frames(); }
+    void Release(const std::vector<Event>& events) {
+        for (const Event& e : events) Input(e.code, false);
+        StepFrame();
+    }
     std::uint32_t Colour(int x, int y) { return host.test_window().Pixel(x, y) & 0xFFFFFF; }
     int Children() {
         int n = 0;
@@ -76,12 +55,7 @@ protected:
         return n;
     }
 
-    testhost::TestHost host;
-    ScopedRuntime runtime;
     MessageWindow* window;
-    std::vector<Event> events;
-    int request_at = -1;
-    std::function<void(int)> each_frame;
 };
 
 TEST_F(MessageWindowTest, TheRevealWaitsPerCharacterAsItsWaitAndTheKeysSay) {
@@ -101,21 +75,15 @@ TEST_F(MessageWindowTest, TheRevealWaitsPerCharacterAsItsWaitAndTheKeysSay) {
     };
     static int calls;
     for (const Case& c : cases) {
-        events = c.events;
-        if (!events.empty() && events[0].frame == 0) {
-            Key(events[0].code, true);
-            StepFrame();  // the input record sees it held before the text starts
-        }
+        Play(c.events);
         calls = 0;
         const int start = Frames();
-        for (Event& e : events) e.frame += start;
         window->View().DrawText(
             0, 0xFFFFFF, c.wait, u"あいう", [](std::uintptr_t) { ++calls; }, 0);
         EXPECT_EQ(Frames() - start, c.frames) << c.name;
         EXPECT_EQ(calls, c.callbacks) << c.name;
         EXPECT_EQ(window->View().GetTextCounter(), 3u) << c.name;
-        for (const Event& e : c.events) Key(e.code, false);
-        StepFrame();
+        Release(c.events);
     }
 }
 
@@ -218,8 +186,7 @@ TEST_F(MessageWindowTest, ThePageCursorEndsAsTheKeysSayAndBlinksItsFrames) {
     for (const Case& c : cases) {
         window->View().SetAutoWait(c.auto_wait);
         const int start = Frames();
-        events = c.events;
-        for (Event& e : events) e.frame += start;
+        Play(c.events);
         std::vector<std::uint32_t> seen;
         each_frame = [&](int) {
             const std::uint32_t colour = Colour(780, 590);
@@ -233,8 +200,7 @@ TEST_F(MessageWindowTest, ThePageCursorEndsAsTheKeysSayAndBlinksItsFrames) {
             for (int k = 0; k < 3; ++k) EXPECT_EQ(seen[static_cast<std::size_t>(k)], CursorColour(c.kind, k));
         }
         each_frame = nullptr;
-        for (const Event& e : c.events) Key(e.code, false);
-        StepFrame();
+        Release(c.events);
         EXPECT_EQ(window->View().CursorTaskCount(), 0u);
         EXPECT_EQ(Children(), 2 + MessageWindow::kButtonCount) << c.name << ": the cursor sprite is gone";
     }
@@ -257,7 +223,7 @@ TEST_F(MessageWindowTest, AVoiceThatEndsEndsTheWaitAndOneCutShortIsStopped) {
     EXPECT_EQ(window->View().WaitForReader(0, 3), 0u);
     const int long_voice = StartStream(nullptr, file(5.0), 3, 0, 4096, 0, 0);
     ASSERT_GE(long_voice, 0);
-    events = {{Frames() + 3, 0x1C, true}};
+    Play({{3, 0x1C, true}});
     EXPECT_EQ(window->View().WaitForReader(0, 3), 0x10u);
     audio->Advance(20);
     EXPECT_EQ(IsStreamPlaying(long_voice), 0) << "the reader went on: the voice is stopped";
@@ -340,7 +306,8 @@ TEST_F(MessageWindowTest, ARequestDuringAnyWaitLeavesNothingOpenOrHalfDone) {
     for (const Case& c : cases) {
         c.shown_before ? window->Show() : window->Hide();
         window->SetOpenMode(c.mode);
-        request_at = Frames() + 5;
+        const int request_at = Frames() + 5;
+        At(5, [] { PendingRequest = kRequestTitle; });
         EXPECT_THROW(c.wait(*window), ScriptException) << c.name;
         EXPECT_EQ(Frames(), request_at) << c.name << ": the request ends the wait";
         EXPECT_EQ(window->IsVisible(), c.shown_after) << c.name;
@@ -364,50 +331,30 @@ TEST_F(MessageWindowTest, TasksStillHangingGoWithTheirWindow) {
     StepFrame();
 }
 
-TEST_F(MessageWindowTest, TheButtonsShowTheirPartsOfTheSheet) {
+TEST_F(MessageWindowTest, TheButtonsShowTheirPartsOfTheSheetAndHoldIt) {
     for (int k = 0; k < MessageWindow::kButtonCount; ++k) {
-        DxDraw::DxSprite& button = window->Button(k);
-        EXPECT_EQ(button.GetSurface(), SystemImage.Get());
+        const DxDraw::DxSprite& button = window->Button(k);
         EXPECT_EQ(button.Source().source, (RECT{752, 288 + 24 * k, 800, 312 + 24 * k}));
-        EXPECT_EQ(button.GetPosition().x, 752.0f);
-        EXPECT_EQ(button.GetPosition().y, 40.0f + 24 * k);
-        EXPECT_EQ(button.Blend().flags, 0x10002u);
-        EXPECT_EQ(button.Blend().level, 128u);
+        EXPECT_EQ(std::pair(button.GetPosition().x, button.GetPosition().y), std::pair(752.0f, 40.0f + 24 * k));
+        EXPECT_EQ(std::pair(button.Blend().flags, button.Blend().level), std::pair(0x10002u, 128u));
         EXPECT_EQ(window->ButtonRect(k), (RECT{752, 440 + 24 * k, 800, 464 + 24 * k}));
     }
     EXPECT_EQ(window->View().GetPosition().x + window->View().GetPosition().y, 8.0f + 44.0f);
-    EXPECT_EQ(window->View().GetWidth() * 1000 + window->View().GetHeight(), 768 * 1000 + 140);
     EXPECT_EQ(window->Words(), (std::array<std::int32_t, 4>{0, 1, 0, 0}));
     EXPECT_EQ(SystemImage->ReferenceCount(), 1u + MessageWindow::kButtonCount) << "each button holds the sheet";
     window->Destroy();
     EXPECT_EQ(SystemImage->ReferenceCount(), 1u) << "and lets go of it";
 }
 
-TEST_F(MessageWindowTest, TheSampleGamesSheetAndNames) {
+TEST(SystemImageSheet, TheSampleGamesSheetComesFromTheSystemArchiveOnly) {
     const std::string root = DEMO_DATA_DIR;
     ComPtr<IArchive> system = OpenSafArchive(Utf8ToUtf16(root + "/system.saf"));
     ComPtr<IArchive> script = OpenSafArchive(Utf8ToUtf16(root + "/script.saf"));
     ASSERT_TRUE(system && script);
     LoadSystemImage(*system);
-    EXPECT_EQ(SystemImage->GetWidth(), 800);
-    EXPECT_EQ(std::abs(SystemImage->GetHeight()), 808);
-    LoadSystemConfig(*script);
-    std::vector<TextElement> elements(TextScript::kTextElementCapacity);
-    ASSERT_EQ(TextScript::ExpandNameTags(u"#2#1", elements), 3u);
-    EXPECT_EQ(elements[0].value, u'遠');
-    EXPECT_EQ(elements[2].value, u'湊');
+    EXPECT_EQ(SystemImage->GetWidth() * 1000 + std::abs(SystemImage->GetHeight()), 800 * 1000 + 808);
     EXPECT_THROW(LoadSystemImage(*script), ExceptionHandleT<char16_t>) << "no sheet in the script archive";
-}
-
-TEST(SystemImageRecord, EveryRunStartsAndEndsWithoutTheSheet) {
-    testhost::TestHost host;
-    SystemImage = DxDraw::CreateSurface(32);
-    {
-        ScopedRuntime runtime(host);
-        EXPECT_FALSE(SystemImage) << "nothing of an earlier run is shown";
-        SystemImage = DxDraw::CreateSurface(32);
-    }
-    EXPECT_FALSE(SystemImage);
+    SystemImage.Reset();
 }
 
 }  // namespace

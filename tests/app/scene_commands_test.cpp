@@ -303,8 +303,8 @@ TEST_F(SceneCommands, VoicesAreQuietWhileSkippingOrHeldAndLeftToABesideMessage) 
         {0, kInputRightShift, 1, "VOI V1", "-"},
         {0, kInputMouseRight, 1, "VOI V1", "-"},
         {0, 0, 0, "VOI V1", "-"},
-        {0, 0, 1, "VOI V1\nそして", "V2"},
-        {0, 0, 1, "PST A = 1\nそして\n.VOI V1", "V2"},
+        {0, 0, 1, "VOI V1\nそして", "V1"},
+        {0, 0, 1, "PST A = 1\nそして\n.VOI V1", "V1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script + std::to_string(c.skip) + " " + std::to_string(c.held));
@@ -316,7 +316,7 @@ TEST_F(SceneCommands, VoicesAreQuietWhileSkippingOrHeldAndLeftToABesideMessage) 
         Run(c.script);
         device_->Advance(20);
         EXPECT_EQ(Sounds(), std::string("- - - ") + c.voice + " ");
-        EXPECT_EQ(events.text, c.voice == std::string("V1") ? "voice V1\n" : "");
+        EXPECT_EQ(events.text.find("voice V1\n") != std::string::npos, c.voice == std::string("V1"));
         SkipMode = 0;
         InputState.held = 0;
         SettingsBlock.enable_voice = 1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/frame_step.h"
+#include "host/testhost/test_host.h"
 #include "lib/profile.h"
 #include "lib/text.h"
 #include "support/capture_reports.h"
@@ -189,58 +190,59 @@ TEST_F(Settings, WrittenInTableOrderKeepingForeignLinesAndReadBackAlike) {
 }
 
 TEST_F(Settings, TextSpeedAndAutoWaitTables) {
-    const std::int32_t indexes[] = {-1, 0, 1, 2, 3, 4, 5, 1 << 30};
-    for (std::int32_t index : indexes) {
-        TextSpeed = -9;
-        AutoWait = -9;
+    const std::int32_t sets[][3] = {{-1, -9, -9},  {0, 0, 0},   {3, 400, 600},
+                                    {4, -9, 1000}, {5, -9, -9}, {1 << 30, -9, -9}};
+    for (const auto& [index, speed, wait] : sets) {  // an index outside its table changes nothing
+        TextSpeed = AutoWait = -9;
         SetTextSpeed(index);
         SetAutoWait(index);
-        EXPECT_EQ(TextSpeed, index >= 0 && index < 4 ? kTextSpeeds[index] : -9) << index;
-        EXPECT_EQ(AutoWait, index >= 0 && index < 5 ? kAutoWaits[index] : -9) << index;
+        EXPECT_EQ(std::pair(TextSpeed, AutoWait), std::pair(speed, wait)) << index;
     }
-    const std::pair<std::int32_t, std::int32_t> speeds[] = {{0, 0}, {50, 1}, {200, 2}, {400, 3}, {123, 2}, {-9, 2}};
-    for (const auto& [speed, index] : speeds) {
-        TextSpeed = speed;
-        EXPECT_EQ(GetTextSpeedIndex(), index) << speed;
-    }
-    const std::pair<std::int32_t, std::int32_t> waits[] = {{0, 0},    {1, 1}, {100, 2}, {600, 3},
-                                                           {1000, 4}, {7, 3}, {-1, 3}};
-    for (const auto& [wait, index] : waits) {
-        AutoWait = wait;
-        EXPECT_EQ(GetAutoWaitIndex(), index) << wait;
+    const std::int32_t reads[][3] = {{0, 0, 0},   {1, 2, 1},   {50, 1, 3}, {100, 2, 2}, {200, 2, 3},
+                                     {400, 3, 3}, {600, 2, 3}, {-1, 2, 3}, {1000, 2, 4}};
+    for (const auto& [value, speed_index, wait_index] : reads) {  // values outside the tables read as defaults
+        TextSpeed = AutoWait = value;
+        EXPECT_EQ(std::pair(GetTextSpeedIndex(), GetAutoWaitIndex()), std::pair(speed_index, wait_index)) << value;
     }
 }
 
+using Options = CommandOptionsRecord;
+// The options record with one field changed.
+Options With(std::int32_t Options::*field, std::int32_t value) {
+    Options options;
+    options.*field = value;
+    return options;
+}
+
 TEST_F(Settings, EveryOption) {
-    struct OptionCase {
+    const struct {
         const char16_t* line;
         CommandOptionsRecord expected;
         int full_screen;
+    } cases[] = {
+        {u"quibel", {}, 1},
+        {u"quibel -D", With(&Options::debug_level, 1), 1},
+        {u"quibel -d2", With(&Options::debug_level, 2), 1},
+        {u"quibel -d3", With(&Options::debug_level, 1), 1},
+        {u"quibel --seldriver", With(&Options::select_driver, 1), 1},
+        {u"quibel --SELDRIVERS -", {}, 1},
+        {u"quibel -a", With(&Options::archives_only, 1), 1},
+        {u"quibel -E", With(&Options::option_e, 1), 1},
+        {u"quibel -i", With(&Options::option_i, 1), 1},
+        {u"quibel -M", With(&Options::no_mmx, 1), 1},
+        {u"quibel -Oout.log",
+         [] {
+             Options r;
+             r.output_path = u"out.log";
+             return r;
+         }(),
+         1},
+        {u"quibel -s", With(&Options::sound_enable, 0), 1},
+        {u"quibel -W", {}, 0},
+        {u"quibel -x -zz", {}, 1},
+        {u"-s quibel", {}, 1},  // the program's name is never an option
     };
-    CommandOptionsRecord base;
-    auto with = [&](auto change) {
-        CommandOptionsRecord r = base;
-        change(r);
-        return r;
-    };
-    const OptionCase cases[] = {
-        {u"quibel", base, 1},
-        {u"quibel -D", with([](auto& r) { r.debug_level = 1; }), 1},
-        {u"quibel -d2", with([](auto& r) { r.debug_level = 2; }), 1},
-        {u"quibel -d3", with([](auto& r) { r.debug_level = 1; }), 1},
-        {u"quibel --seldriver", with([](auto& r) { r.select_driver = 1; }), 1},
-        {u"quibel --SELDRIVERS -", base, 1},
-        {u"quibel -a", with([](auto& r) { r.archives_only = 1; }), 1},
-        {u"quibel -E", with([](auto& r) { r.option_e = 1; }), 1},
-        {u"quibel -i", with([](auto& r) { r.option_i = 1; }), 1},
-        {u"quibel -M", with([](auto& r) { r.no_mmx = 1; }), 1},
-        {u"quibel -Oout.log", with([](auto& r) { r.output_path = u"out.log"; }), 1},
-        {u"quibel -s", with([](auto& r) { r.sound_enable = 0; }), 1},
-        {u"quibel -W", base, 0},
-        {u"quibel -x -zz", base, 1},
-        {u"-s quibel", base, 1},  // the program's name is never an option
-    };
-    for (const OptionCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.line));
         CommandOptions = {};
         CommandOptions.debug_level = 2;  // each parse starts from debug level 0
@@ -251,6 +253,9 @@ TEST_F(Settings, EveryOption) {
     }
 }
 
+// The data path and the data folder.
+std::pair<std::u16string, std::u16string> Folders() { return {SettingsFolders.data_path, SettingsFolders.data_folder}; }
+
 TEST_F(Settings, DataPathAndDataFolder) {
     fs::create_directories(dir_ / "game data");
     fs::create_directories(dir_ / "bin");
@@ -258,8 +263,7 @@ TEST_F(Settings, DataPathAndDataFolder) {
     const std::u16string bin = Dir("bin");
 
     ParseDataPathArgument(u"quibel -d \"" + game + u"\" second", bin);
-    EXPECT_EQ(SettingsFolders.data_path, game);
-    EXPECT_EQ(SettingsFolders.data_folder, game + u"/");
+    EXPECT_EQ(Folders(), std::pair(game, game + u"/"));
 
     const std::pair<std::u16string, std::u16string> paths[] = {
         {game + u"/", game + u"/"},
@@ -272,14 +276,12 @@ TEST_F(Settings, DataPathAndDataFolder) {
     EXPECT_EQ(DataFolderFor(u"", bin), bin + u"/");
 
     ParseDataPathArgument(u"quibel", bin);
-    EXPECT_EQ(SettingsFolders.data_path, u"");
-    EXPECT_EQ(SettingsFolders.data_folder, bin + u"/");
+    EXPECT_EQ(Folders(), std::pair(std::u16string(), bin + u"/"));
     // Options take the first plain argument too, and leave the data path alone without one.
     ParseOptions(u"quibel -w", bin);
     EXPECT_EQ(SettingsFolders.data_folder, bin + u"/");
     ParseOptions(u"quibel -w other.dat second.dat", bin);
-    EXPECT_EQ(SettingsFolders.data_path, u"other.dat");
-    EXPECT_EQ(SettingsFolders.data_folder, u"./");
+    EXPECT_EQ(Folders(), std::pair(std::u16string(u"other.dat"), std::u16string(u"./")));
 }
 
 TEST_F(Settings, SettingsFolderFromTheEnvironment) {
@@ -316,10 +318,8 @@ TEST_F(Settings, LoadAndSaveThroughTheSettingsFolder) {
     ASSERT_TRUE(LoadSettings(u"quibel -s", Dir("bin")));
     EXPECT_EQ(SettingsFolders.settings_file, folder + u"/quibel.ini");
     EXPECT_EQ(SettingsBlock.full_screen, 0);  // -W from the Options key
-    EXPECT_EQ(CommandOptions.debug_level, 2);
-    EXPECT_EQ(CommandOptions.sound_enable, 0);
-    EXPECT_EQ(TextSpeed, 400);
-    EXPECT_EQ(AutoWait, 600);
+    EXPECT_EQ(std::pair(CommandOptions.debug_level, CommandOptions.sound_enable), std::pair(2, 0));
+    EXPECT_EQ(std::pair(TextSpeed, AutoWait), std::pair(400, 600));
 
     SetAutoWait(0);
     ASSERT_TRUE(SaveSettings(true));
@@ -334,12 +334,13 @@ TEST_F(Settings, FolderThatCannotBeMadeAndFileThatCannotBeRead) {
     std::ofstream(dir_ / "plain") << "x";
     {
         ScopedEnv env("QUIBEL_SETTINGS_DIR", (dir_ / "plain" / "sub").c_str());
-        testsupport::CaptureReports reports;
+        testhost::TestHost host;  // its scripted modal layer takes the program's boxes
         EXPECT_FALSE(LoadSettings(u"quibel", Dir()));
-        ASSERT_EQ(reports.boxes.size(), 1u);
-        EXPECT_EQ(reports.boxes[0].caption, u"エラー");
-        EXPECT_EQ(reports.boxes[0].text, u"Error: 無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
-        EXPECT_EQ(reports.boxes[0].style, kMbOk | kMbIconExclamation);
+        const auto& boxes = host.scripted_modal().boxes;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption + u"|" + boxes[0].text,
+                  u"エラー|Error: 無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
+        EXPECT_EQ(boxes[0].style, kMbOk | kMbIconExclamation);
     }
     // A settings "file" that cannot be read (a link to a folder): defaults are used and the
     // link is not replaced.
