@@ -43,6 +43,17 @@ TEST(Playtest, TheOpeningShowsTheSplashAndStartsTheStory) {
     EXPECT_EQ(run.log[0].kind, "title");
     EXPECT_GE(run.log[0].frame, 31 + 300 + 64);
     EXPECT_LE(run.log[0].frame, 31 + 300 + 64 + 8);
+
+    // The story starts: its first message, then the page wait of page 1, where the script ends.
+    const auto texts = run.Of("text");
+    ASSERT_EQ(texts.size(), 1u) << run.Kinds();
+    EXPECT_EQ(texts[0].fields,
+              (std::vector<std::string>{
+                  "", "夏の終わりの匂いがした。\\n潮の香りと、焼けたアスファルトと、\\n遠い花火の火薬。"}));
+    const auto pages = run.Of("page");
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].fields, (std::vector<std::string>{"_start.txt", "1"}));
+    EXPECT_GT(pages[0].frame, texts[0].frame) << "the page wait after the text is shown";
 }
 
 TEST(Playtest, AnUntilTimesOutAndF12EndsTheGameQuietly) {
