@@ -54,6 +54,16 @@ TEST(Playtest, TheOpeningShowsTheSplashAndStartsTheStory) {
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(pages[0].fields, (std::vector<std::string>{"_start.txt", "1"}));
     EXPECT_GT(pages[0].frame, texts[0].frame) << "the page wait after the text is shown";
+
+    // Over the black first picture: the window's ground and text, gone after the right click.
+    const auto lit_in_window = [](const playtest_test::Shot& shot) {
+        int lit = 0;
+        for (int y = 400; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) lit += (shot.At(x, y) & 0xFFFFFF) != 0;
+        return lit;
+    };
+    EXPECT_GT(lit_in_window(ReadShot(shots.path() / "first_page.png")), 10000);
+    EXPECT_EQ(lit_in_window(ReadShot(shots.path() / "window_hidden.png")), 0);
 }
 
 TEST(Playtest, AnUntilTimesOutAndF12EndsTheGameQuietly) {
