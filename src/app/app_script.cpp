@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/choice_commands.h"
+#include "app/ending_commands.h"
 #include "app/frame_step.h"
 #include "app/game_data.h"
 #include "app/message_window.h"
@@ -30,7 +32,19 @@ std::int32_t CycleResultOfRequest(const ScriptException& request, std::int32_t o
     }
 }
 
-TextScript::ScriptStateNode* ScriptStateNode_App::Execute() { return TextScript::ScriptStateNode::Execute(); }
+TextScript::ScriptStateNode* ScriptStateNode_App::Execute() {
+    switch (code) {
+        case kSel: return ExecuteSel(*this);
+        case kSfs: return ExecuteSceneName(*this);
+        case kTof: return ExecuteWindowOff(*this);
+        case kSsl: return ExecuteSsl(*this);
+        case kEnd:
+        case kEnd1:
+        case kEnd2: ExecuteEnding(*this);
+        case kFls: return ExecuteFlash(*this);
+        default: return TextScript::ScriptStateNode::Execute();
+    }
+}
 
 void* ScriptStateNode_App::operator new(std::size_t size) {
     void* block = TextScript::StateNodePool().Alloc(size);

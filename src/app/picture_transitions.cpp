@@ -79,8 +79,7 @@ void FadeToBlack() {
     });
     ShowLevel(picture, kLevelFull);
     Fade(picture, kLevelFull, 0, 2, false);
-    PictureWorkSurface->FillRect(nullptr, kBlack, kOpaque);
-    ShowWorkSurface();
+    ShowPlainPicture(kBlack);
     StepFrame();
 }
 
@@ -112,6 +111,13 @@ void CommitPicture() {
     }
     StepFrame();
     PicturePending = 0;
+}
+
+void ShowPlainPicture(std::uint32_t rgb) {
+    if (!HaveScenePicture()) return;
+    PicturePending |= kPictureFilled;
+    PictureWorkSurface->FillRect(nullptr, rgb, kOpaque);
+    ShowWorkSurface();
 }
 
 void BrandSplash() {

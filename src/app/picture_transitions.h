@@ -6,6 +6,8 @@
 // and the picture sprite's blend is put back before the exception travels on.
 #pragma once
 
+#include <cstdint>
+
 // The fades and the commit work on the scene views (app/scene_views.h) and do nothing outside
 // a game cycle, while there is no picture sprite.
 
@@ -19,6 +21,9 @@ void FadeToWhite();
 // skipping, else faded in over the picture (by 2 per frame after a fade to black or white, by 16
 // otherwise). Then one frame, and nothing is pending any more.
 void CommitPicture();
+// The work surface filled with the colour (0xRRGGBB, opaque) and shown at once; a fill is then
+// pending for the next transition.
+void ShowPlainPicture(std::uint32_t rgb);
 
 // The "brand" picture of the script archive fades in from level 0 by 4 per frame, stays for
 // five seconds (a decide key or button ends the wait) and fades out by 4 per frame; a left click

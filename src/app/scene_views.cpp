@@ -12,6 +12,8 @@ ComPtr<DxDraw::DxSurface> PictureWorkSurface;
 std::uint32_t PicturePending = 0;
 MessageWindow* GameMessageWindow = nullptr;
 std::uint32_t SkipMode = 0;
+std::uint32_t AutoMode = 0;
+std::uint32_t MessagePending = 0;
 
 void ResetSceneViews() {
     SceneBaseGroup = nullptr;
@@ -24,4 +26,6 @@ void ResetSceneViews() {
     PicturePending = 0;
     GameMessageWindow = nullptr;
     SkipMode = 0;
+    AutoMode = 0;
+    MessagePending = 0;
 }

@@ -43,6 +43,10 @@ extern MessageWindow* GameMessageWindow;
 // Skipping: 0 off, 1 by the skip button, 2 while a Shift key is held. The interpreter sets it;
 // the transitions show pictures at once while it is on.
 extern std::uint32_t SkipMode;
+// Auto-advance: 1 while the auto button's mode is on.
+extern std::uint32_t AutoMode;
+// 1 after a message was drawn: the next page end waits for the reader.
+extern std::uint32_t MessagePending;
 
 // Empties every record above (the views themselves belong to the tree and are not touched).
 void ResetSceneViews();
