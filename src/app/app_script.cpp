@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/choice_commands.h"
+#include "app/ending_commands.h"
 #include "app/frame_step.h"
 #include "app/game_data.h"
 #include "app/message_window.h"
@@ -60,6 +62,14 @@ TextScript::ScriptStateNode* ScriptStateNode_App::Dispatch() {
         case kS2a:
         case kS2b:
         case kS2m: return ExecuteEffectSlot(*this);
+        case kSel: return ExecuteSel(*this);
+        case kSfs: return ExecuteSceneName(*this);
+        case kTof: return ExecuteWindowOff(*this);
+        case kSsl: return ExecuteSsl(*this);
+        case kEnd:
+        case kEnd1:
+        case kEnd2: ExecuteEnding(*this);  // ends the run with a script exception
+        case kFls: return ExecuteFlash(*this);
         default: return TextScript::ScriptStateNode::Execute();
     }
 }

@@ -239,6 +239,8 @@ void HideWindowNow(DxMessWindow& window);
 class MessageWindow : public TextScript::DxMessWindow {
 public:
     static constexpr int kButtonCount = 5;
+    // The buttons, top to bottom.
+    enum : int { kButtonBacklog = 0, kButtonSkip = 1, kButtonAuto = 2, kButtonSave = 3, kButtonLoad = 4 };
 
     MessageWindow(int width, int height, int left, int right, int top, int bottom);
 

@@ -104,9 +104,7 @@ void ShowCharImage(std::u16string_view name, CharLayer layer) {
 }
 
 void ShowPlainPicture(bool white) {
-    if (PictureWorkSurface) PictureWorkSurface->FillRect(nullptr, white ? kWhite : kBlack, kOpaque);
-    ShowWorkSurface();
-    PicturePending |= kPictureFilled;
+    ShowFilledPicture(white ? kWhite : kBlack);
     PostGameEvent("picture", {u"bg", white ? u"WHITE" : u"BLACK"});
 }
 

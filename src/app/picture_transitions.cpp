@@ -79,8 +79,7 @@ void FadeToBlack() {
     });
     ShowLevel(picture, kLevelFull);
     Fade(picture, kLevelFull, 0, 2, false);
-    PictureWorkSurface->FillRect(nullptr, kBlack, kOpaque);
-    ShowWorkSurface();
+    ShowFilledPicture(kBlack);
     StepFrame();
 }
 
@@ -114,12 +113,11 @@ void CommitPicture() {
     PicturePending = 0;
 }
 
-void ShowBlackPicture() {
+void ShowFilledPicture(std::uint32_t rgb) {
     if (!HaveScenePicture()) return;
-    PictureWorkSurface->FillRect(nullptr, kBlack, kOpaque);
-    ShowWorkSurface();
-    StepFrame();
     PicturePending |= kPictureFilled;
+    PictureWorkSurface->FillRect(nullptr, rgb, kOpaque);
+    ShowWorkSurface();
 }
 
 void BrandSplash() {

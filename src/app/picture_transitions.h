@@ -6,6 +6,8 @@
 // and the picture sprite's blend is put back before the exception travels on.
 #pragma once
 
+#include <cstdint>
+
 // The fades and the commit work on the scene views (app/scene_views.h) and do nothing outside
 // a game cycle, while there is no picture sprite.
 
@@ -21,9 +23,9 @@ void FadeToWhite();
 void CommitPicture();
 // The work surface copied onto the picture sprite's own surface and shown at once, unblended.
 void ShowWorkSurface();
-
-// The work surface filled opaque black and shown at once, then one frame; a fill is pending.
-void ShowBlackPicture();
+// The work surface filled with the colour (0xRRGGBB, opaque) and shown at once; a fill is then
+// pending for the next transition.
+void ShowFilledPicture(std::uint32_t rgb);
 
 // The "brand" picture of the script archive fades in from level 0 by 4 per frame, stays for
 // five seconds (a decide key or button ends the wait) and fades out by 4 per frame; a left click

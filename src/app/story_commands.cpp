@@ -7,6 +7,7 @@
 #include "app/game_events.h"
 #include "app/message_window.h"
 #include "app/owned_view.h"
+#include "app/picture_commands.h"
 #include "app/picture_transitions.h"
 #include "app/scene_stage.h"
 #include "app/scene_views.h"
@@ -34,7 +35,11 @@ constexpr char16_t kSpeakerOpen = u'【';
 constexpr char16_t kSpeakerClose = u'】';
 
 // The window's buttons, in the order of its sprites and rectangles.
-enum : int { kButtonBacklog = 0, kButtonSkip = 1, kButtonAuto = 2, kButtonSave = 3, kButtonLoad = 4 };
+constexpr int kButtonBacklog = MessageWindow::kButtonBacklog;
+constexpr int kButtonSkip = MessageWindow::kButtonSkip;
+constexpr int kButtonAuto = MessageWindow::kButtonAuto;
+constexpr int kButtonSave = MessageWindow::kButtonSave;
+constexpr int kButtonLoad = MessageWindow::kButtonLoad;
 constexpr std::uint32_t kLevelOff = 128;
 constexpr std::uint32_t kLevelOn = 255;
 
@@ -286,27 +291,6 @@ void WaitAtPageEnd(ScriptStateNode_App& node) {
     MessagePending = 0;
 }
 
-// The debug window's jump, when asked for: to the page before the label, over a black picture.
-// A label that is not there (or has no page end before it) is reported and the story goes on.
-ScriptStateNode* DebugJump(ScriptStateNode_App& node) {
-    ScriptStateGroup_App& group = node.AppGroup();
-    if (!CommandOptions.debug_level || !group.debug_jump_request()) return node.next();
-    group.ClearDebugJump();
-    const std::u16string label(group.debug_jump_label());
-    ScriptStateNode* target = nullptr;
-    try {
-        target = TextScript::FindLabelNode(group, label);
-        if (!target) throw TextScript::ScriptError2(0, u"ラベルが見つかりません。[%s]", label);
-    } catch (const TextScript::ScriptError2& error) {
-        DebugPrintf(u"debug jump: %s\n", std::u16string_view(error.text));
-        MessageBoxPrintf(u"debug jump", u"%s", std::u16string_view(error.text));
-        return node.next();
-    }
-    ShowBlackPicture();
-    PostGameEvent("jump", {label});
-    return target;
-}
-
 }  // namespace
 
 std::u16string ExpandMessageText(std::u16string_view text) {
@@ -367,5 +351,29 @@ ScriptStateNode* RunPageEnd(ScriptStateNode_App& node) {
     TextScript::SnapshotVariables();
     if (scene_end) return nullptr;
     TextScript::CurrentPage = node.number;
-    return DebugJump(node);
+    if (ScriptStateNode* jump = TakeDebugJump(node)) return jump;
+    return node.next();
+}
+
+// The debug window's jump, when asked for: to the page before the label, over a black picture.
+// A label that is not there (or has no page end before it) is reported and the story goes on: null
+// then, as when no jump is asked for.
+ScriptStateNode* TakeDebugJump(ScriptStateNode_App& node) {
+    ScriptStateGroup_App& group = node.AppGroup();
+    if (!CommandOptions.debug_level || !group.debug_jump_request()) return nullptr;
+    group.ClearDebugJump();
+    const std::u16string label(group.debug_jump_label());
+    ScriptStateNode* target = nullptr;
+    try {
+        target = TextScript::FindLabelNode(group, label);
+        if (!target) throw TextScript::ScriptError2(0, u"ラベルが見つかりません。[%s]", label);
+    } catch (const TextScript::ScriptError2& error) {
+        DebugPrintf(u"debug jump: %s\n", std::u16string_view(error.text));
+        MessageBoxPrintf(u"debug jump", u"%s", std::u16string_view(error.text));
+        return nullptr;
+    }
+    ShowPlainPicture(false);
+    StepFrame();
+    PostGameEvent("jump", {label});
+    return target;
 }

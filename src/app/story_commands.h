@@ -24,6 +24,11 @@ TextScript::ScriptStateNode* RunMessage(ScriptStateNode_App& node);
 // the debug window's jump.
 TextScript::ScriptStateNode* RunPageEnd(ScriptStateNode_App& node);
 
+// The debug window's jump, when the debug option is on and a jump was asked for: the picture goes
+// black and the page before the label is returned. Null when none is pending, or when the label is
+// missing (reported in a box and a trace; the story goes on).
+TextScript::ScriptStateNode* TakeDebugJump(ScriptStateNode_App& node);
+
 // The text as the window shows it: "#1" and "#2" become the hero names, cut as the window's
 // expansion cuts it (never more than it can show, never half a surrogate pair).
 std::u16string ExpandMessageText(std::u16string_view text);
