@@ -1,12 +1,16 @@
 #include "playtest/playtest_run.h"
 
-#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
+
+// After <cstdio>, which jpeglib.h needs.
+#include <jpeglib.h>
+#include <png.h>
 
 namespace playtest_test {
 
@@ -64,19 +68,54 @@ PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& sc
     return run;
 }
 
-Shot ReadShot(const std::filesystem::path& path) {
+namespace {
+
+Shot ReadPng(const std::filesystem::path& path) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     Shot shot;
     if (!png_image_begin_read_from_file(&image, path.c_str())) return shot;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return shot;
+    image.format = PNG_FORMAT_ARGB;
+    std::vector<std::uint8_t> argb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, argb.data(), 0, nullptr)) return shot;
     shot.width = static_cast<int>(image.width);
     shot.height = static_cast<int>(image.height);
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        shot.pixels.push_back(std::uint32_t{rgb[i]} << 16 | std::uint32_t{rgb[i + 1]} << 8 | rgb[i + 2]);
+    for (std::size_t i = 0; i + 3 < argb.size(); i += 4)
+        shot.pixels.push_back(std::uint32_t{argb[i]} << 24 | std::uint32_t{argb[i + 1]} << 16 |
+                              std::uint32_t{argb[i + 2]} << 8 | argb[i + 3]);
     return shot;
 }
+
+// The sample game's own pictures: a broken one ends the test program with libjpeg's message.
+Shot ReadJpeg(const std::filesystem::path& path) {
+    Shot shot;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return shot;
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file.get());
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    shot.width = static_cast<int>(info.output_width);
+    shot.height = static_cast<int>(info.output_height);
+    std::vector<std::uint8_t> row(3 * info.output_width);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[] = {row.data()};
+        jpeg_read_scanlines(&info, rows, 1);
+        for (std::size_t x = 0; x < info.output_width; ++x)
+            shot.pixels.push_back(0xFF000000u | std::uint32_t{row[3 * x]} << 16 | std::uint32_t{row[3 * x + 1]} << 8 |
+                                  row[3 * x + 2]);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return shot;
+}
+
+}  // namespace
+
+Shot ReadShot(const std::filesystem::path& path) { return path.extension() == ".jpg" ? ReadJpeg(path) : ReadPng(path); }
 
 }  // namespace playtest_test

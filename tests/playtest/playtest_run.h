@@ -29,7 +29,8 @@ struct PlayRun {
 PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script,
                     const std::string& arguments = "");
 
-// A screenshot as 0xRRGGBB words, row by row; empty when it cannot be read.
+// A screenshot or a picture of the data as 0xAARRGGBB words, row by row; empty when it cannot
+// be read. PNG files (screenshots, pictures with alpha) and JPEG files (opaque) are read.
 struct Shot {
     int width = 0, height = 0;
     std::vector<std::uint32_t> pixels;

@@ -1,0 +1,263 @@
+// The whole sample game, played by the playthrough tool down every route to each ending with
+// the input scripts of tests/playtest/routes. Each run is checked against the scenario's own
+// text: what the stretches of the story it passes through name (pictures, music, voices,
+// effects) must all be in the log, the choices, turns and ending must be the route's, and the
+// screenshots of a message page, the festival's choice menu and the last turn selection must
+// show the pictures of the data where they belong.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "playtest/playtest_run.h"
+#include "playtest/scenario_names.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace playtest_test;
+
+const fs::path kRoutes = fs::path(PLAYTEST_SCRIPTS) / "routes";
+const fs::path kScenario = SCENARIO_DIR;
+const fs::path kData = fs::path(DEMO_DATA_DIR) / "script/data";
+const fs::path kSystemPicture = SYSTEM_PICTURE;
+
+struct Route {
+    std::string name;  // routes/NAME.txt
+    int seed;          // picks the festival's stall (2: the first, 6: the second, 1: the third)
+    std::vector<std::string> stretches;
+    std::vector<std::string> chosen, turns;
+    std::string ending;
+    std::vector<std::string> last_turn_buttons;  // the layout of the last turn selection
+};
+
+// Every route starts with the prologue and the first day's hub, and meets the festival.
+const std::vector<std::string> kOpening = {"", "PRSK", "TURNHUB", "TURNHUB/2"};
+const std::vector<std::string> kFestival = {"DAY2", "FESTIVAL", "SC_FEST", "F_STALL", "F_SKY"};
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const Route kRoutesTable[] = {
+    {"shiori",
+     2,
+     Join({kOpening,
+           kFestival,
+           {"T_A", "A_HELP", "A_END", "T_C", "SC_BEACH", "T_D", "F_PRAISE", "STALL_1", "ROUTE_A", "RA_GO", "SC_LIGHT",
+            "ENDING_A"}}),
+     {"0", "0", "0"},
+     {"1", "3", "6"},
+     "0",
+     {"AB", "CD"}},
+    {"shiori_unanswered",
+     6,
+     Join({kOpening,
+           kFestival,
+           {"T_A", "A_WATCH", "A_END", "T_B", "SC_BOOK", "T_AB", "F_PRAISE", "STALL_2", "ROUTE_A", "RA_GO", "SC_LIGHT",
+            "ENDING_N"}}),
+     {"1", "0", "0"},
+     {"1", "5", "5"},
+     "1",
+     {"AB", "C", "D"}},
+    {"chikage",
+     1,
+     Join({kOpening,
+           kFestival,
+           {"T_D", "T_B", "SC_BOOK", "SC_BOOK/1", "T_C", "SC_BEACH", "F_TEASE", "STALL_3", "ROUTE_B", "RB_STAY"}}),
+     {"1", "0"},
+     {"4", "2", "6"},
+     "2",
+     {"AB", "CD"}},
+    {"chikage_parting",
+     6,
+     Join({kOpening,
+           kFestival,
+           {"T_B", "SC_BOOK", "T_D", "T_A", "A_WATCH", "A_END", "F_QUIET", "STALL_2", "ROUTE_B", "RB_LEAVE",
+            "ENDING_N"}}),
+     {"1", "2", "1"},
+     {"2", "4", "5"},
+     "1",
+     {"AB", "CD"}},
+    {"alone",
+     2,
+     Join({kOpening, kFestival, {"T_C", "SC_BEACH", "T_D", "T_CD", "F_QUIET", "STALL_1", "ROUTE_N", "ENDING_N"}}),
+     {"2"},
+     {"3", "6", "6"},
+     "1",
+     {"A", "B", "CD"}},
+};
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text;
+}
+
+// The named events of the log as the scenario reader writes them: the picture's layer dropped.
+std::set<std::string> LoggedNames(const PlayRun& run) {
+    std::set<std::string> names;
+    for (const LogLine& line : run.log) {
+        const auto& f = line.fields;
+        if (line.kind == "picture" && f.size() == 2) names.insert(Upper("picture " + f[1]));
+        if ((line.kind == "music" || line.kind == "voice") && f.size() == 1)
+            names.insert(Upper(line.kind + " " + f[0]));
+        if (line.kind == "effect" && f.size() == 2) names.insert(Upper("effect " + f[0] + " " + f[1]));
+    }
+    return names;
+}
+
+std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind) {
+    std::vector<std::string> fields;
+    for (const LogLine& line : run.Of(kind)) fields.push_back(line.fields.empty() ? "" : line.fields[0]);
+    return fields;
+}
+
+int Channel(std::uint32_t pixel, int shift) { return static_cast<int>(pixel >> shift & 0xFF); }
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance) return false;
+    return true;
+}
+
+// `over` drawn over `under` at an alpha level of 0-255.
+std::uint32_t Blend(std::uint32_t over, std::uint32_t under, int level) {
+    std::uint32_t out = 0;
+    for (int shift : {0, 8, 16})
+        out |= static_cast<std::uint32_t>((Channel(over, shift) * level + Channel(under, shift) * (255 - level)) / 255)
+               << shift;
+    return out;
+}
+
+// The share of the rectangle's pixels where the shot matches `expected(x, y)`.
+template <class Expected>
+double Matching(const Shot& shot, int left, int top, int right, int bottom, int tolerance, Expected expected) {
+    int match = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) match += Near(shot.At(x, y), expected(x, y), tolerance);
+    return static_cast<double>(match) / ((right - left) * (bottom - top));
+}
+
+// The sample's turn-selection buttons: picture name and x range.
+struct Button {
+    std::string name;
+    int left, right;
+};
+const std::map<std::string, Button> kButtons = {
+    {"A", {"SEL_A_0", 36, 206}},  {"B", {"SEL_B_0", 222, 392}},  {"C", {"SEL_C_0", 408, 578}},
+    {"D", {"SEL_D_0", 594, 764}}, {"AB", {"SEL_AB_0", 36, 392}}, {"CD", {"SEL_CD_0", 408, 764}},
+};
+
+void CheckTurnSelection(const Shot& shot, const std::vector<std::string>& layout) {
+    const Shot ground = ReadShot(kData / "select/selbg.jpg");
+    ASSERT_EQ(ground.width, 800);
+    std::vector<std::pair<Button, Shot>> buttons;
+    for (const std::string& name : layout) {
+        const Button& button = kButtons.at(name);
+        buttons.emplace_back(button, ReadShot(kData / "select" / (button.name + ".png")));
+        ASSERT_EQ(buttons.back().second.width, button.right - button.left) << name;
+    }
+    const double match = Matching(shot, 0, 0, 800, 600, 3, [&](int x, int y) {
+        for (const auto& [button, picture] : buttons)
+            if (x >= button.left && x < button.right && y >= 197 && y < 497) {
+                const std::uint32_t pixel = picture.At(x - button.left, y - 197);
+                return Blend(pixel, ground.At(x, y), static_cast<int>(pixel >> 24));
+            }
+        return ground.At(x, y);
+    });
+    EXPECT_GT(match, 0.99) << "the selection background with the buttons of the layout";
+}
+
+// The third page of the prologue: the harbour town's picture above the message window.
+void CheckMessagePage(const Shot& shot) {
+    const Shot town = ReadShot(kData / "BG10000.jpg");
+    ASSERT_EQ(town.width, 800);
+    const auto picture = [&](int x, int y) { return town.At(x, y); };
+    EXPECT_GT(Matching(shot, 0, 0, 800, 400, 3, picture), 0.99) << "the picture above the window";
+    EXPECT_LT(Matching(shot, 0, 400, 800, 600, 3, picture), 0.2) << "the window's tinted ground and text";
+}
+
+// The festival's three items over the scene: the system panel at level 128 from (108, 148);
+// its left part (no text there) checked against the scene shot just before the menu.
+void CheckChoiceMenu(const Shot& before, const Shot& menu, const Shot& hover) {
+    const Shot system = ReadShot(kSystemPicture);
+    ASSERT_EQ(system.width, 800);
+    EXPECT_GT(
+        Matching(menu, 108, 148, 230, 272, 3,
+                 [&](int x, int y) { return Blend(system.At(x - 108 + 72, y - 148 + 240), before.At(x, y), 128); }),
+        0.99)
+        << "the panel blended over the scene";
+    EXPECT_GT(Matching(menu, 0, 0, 800, 140, 0, [&](int x, int y) { return before.At(x, y); }), 0.99)
+        << "the scene above the panel as it was";
+    // The pointed item (the second, y 190 to 230) turns red; the first stays white.
+    const auto red_pixels = [](const Shot& shot, int top) {
+        int count = 0;
+        for (int y = top; y < top + 32; ++y)
+            for (int x = 200; x < 600; ++x) {
+                const std::uint32_t p = shot.At(x, y);
+                count += Channel(p, 16) > 180 && Channel(p, 8) < 80 && Channel(p, 0) < 80;
+            }
+        return count;
+    };
+    EXPECT_GT(red_pixels(hover, 152 + 42), 50);
+    EXPECT_EQ(red_pixels(hover, 152), 0);
+    EXPECT_EQ(red_pixels(menu, 152 + 42), 0) << "nothing pointed at before the move";
+}
+
+void PrintTo(const Route& route, std::ostream* out) { *out << route.name; }
+
+class Routes : public ::testing::TestWithParam<Route> {};
+
+TEST_P(Routes, PlayToTheEnding) {
+    const Route& route = GetParam();
+    testsupport::TempFolder shots("playtest_route_" + route.name);
+    // Instant text and pictures shown at once keep the runs short; nothing else changes.
+    std::ofstream(shots.path() / "quibel.ini") << "[quibel]\nMessageWait=0\nDisplaySpeed=1\n";
+    const std::string folder = "'" + shots.path().string() + "'";
+    const PlayRun run =
+        RunPlaytest(DEMO_DATA_DIR, kRoutes / (route.name + ".txt"),
+                    "--settings " + folder + " --shots " + folder + " --seed " + std::to_string(route.seed));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    for (const char* kind : {"box", "error", "timeout"})
+        EXPECT_TRUE(run.Of(kind).empty()) << kind << ": " << run.Kinds();
+
+    const std::map<std::string, NamedEvents> scenario = ReadScenarioNames(kScenario);
+    const std::set<std::string> logged = LoggedNames(run);
+    for (const std::string& stretch : route.stretches) {
+        ASSERT_TRUE(scenario.count(stretch)) << "no stretch " << stretch;
+        for (const std::string& named : scenario.at(stretch))
+            EXPECT_TRUE(logged.count(Upper(named))) << named << " of " << stretch << " is not in the log";
+    }
+    EXPECT_EQ(FirstFields(run, "chose"), route.chosen);
+    EXPECT_EQ(FirstFields(run, "turn"), route.turns);
+    EXPECT_EQ(FirstFields(run, "end"), std::vector<std::string>{route.ending});
+
+    CheckMessagePage(ReadShot(shots.path() / "page.png"));
+    CheckChoiceMenu(ReadShot(shots.path() / "before_choice.png"), ReadShot(shots.path() / "choice.png"),
+                    ReadShot(shots.path() / "choice_hover.png"));
+    CheckTurnSelection(ReadShot(shots.path() / "turn.png"), route.last_turn_buttons);
+}
+
+TEST(RouteTable, TheRoutesTogetherPassEveryStretchThatNamesSomething) {
+    std::set<std::string> passed;
+    for (const Route& route : kRoutesTable) passed.insert(route.stretches.begin(), route.stretches.end());
+    int named = 0;
+    for (const auto& [stretch, names] : ReadScenarioNames(kScenario)) {
+        if (names.empty()) continue;
+        ++named;
+        EXPECT_TRUE(passed.count(stretch)) << "no route passes " << stretch;
+    }
+    EXPECT_GT(named, 20) << "the scenario was read";
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleGame, Routes, ::testing::ValuesIn(kRoutesTable),
+                         [](const ::testing::TestParamInfo<Route>& info) { return info.param.name; });
+
+}  // namespace
