@@ -97,19 +97,20 @@ void InputDriver::Press(const InputLine& line) {
 }
 
 void InputDriver::Type(const std::string& text) {
-    if (!typed_) {
-        typed_ = std::make_shared<std::vector<std::u16string>>();
-        // The next dialog: each text into the next edit field, in order, then OK (Return).
-        host_.scripted_modal().OnNextDialog([texts = typed_, this](host::Dialog& dialog) {
-            typed_.reset();
+    if (!typed_ || typed_->taken) {
+        typed_ = std::make_shared<TypedFields>();
+        // The next dialog: each text into the next edit field, in order, then OK (Return). The
+        // turn holds the texts itself, so it may run whenever the dialog opens.
+        host_.scripted_modal().OnNextDialog([fields = typed_](host::Dialog& dialog) {
+            fields->taken = true;
             std::size_t next = 0;
             for (host::Control& control : dialog.controls())
-                if (control.kind == host::ControlKind::Edit && control.enabled && next < texts->size())
-                    dialog.Type(control.id, (*texts)[next++]);
+                if (control.kind == host::ControlKind::Edit && control.enabled && next < fields->texts.size())
+                    dialog.Type(control.id, fields->texts[next++]);
             if (!dialog.ended()) dialog.Accept();
         });
     }
-    typed_->push_back(Utf8ToUtf16(text));
+    typed_->texts.push_back(Utf8ToUtf16(text));
 }
 
 void InputDriver::Shot(const std::string& name) {

@@ -58,8 +58,13 @@ private:
         bool reached = false;
     };
     std::unique_ptr<Until> until_;
-    // Texts for the next dialog's edit fields, shared with its scripted turn until it opens.
-    std::shared_ptr<std::vector<std::u16string>> typed_;
+    // Texts for the next dialog's edit fields, shared with its scripted turn; once that dialog
+    // has taken them, the next `type` starts a new set.
+    struct TypedFields {
+        std::vector<std::u16string> texts;
+        bool taken = false;
+    };
+    std::shared_ptr<TypedFields> typed_;
 };
 
 }  // namespace playtest
