@@ -67,8 +67,11 @@ std::u16string DataBaseFolder(std::u16string_view folder) {
     std::u16string base(folder);
     if (base.empty()) base = u"./";
     if (base.back() != u'/') base.push_back(u'/');
-    if (FileExists(base + std::u16string(kSystemArchive))) return base;
-    return base + u"../data/";
+    const std::u16string beside = base + u"../data/";
+    if (!FileExists(base + std::u16string(kSystemArchive)) && FileExists(beside + std::u16string(kSystemArchive)))
+        return beside;
+    // Found there, or nowhere: then the folder given is the one the missing archive is reported in.
+    return base;
 }
 
 void OpenDataArchives(std::u16string_view base_folder, bool archives_only) {

@@ -16,8 +16,8 @@
 inline constexpr int kMenuStartGrayed[] = {40003, 40010, 40011, 40013, 40012};
 inline constexpr int kMenuSplashGrayed[] = {40027, 40028, 40029};
 
-// The folder the archives are read from: `folder` when "system.saf" lies in it, else the "data"
-// folder beside it ("../data/" from it). Always ends in '/'.
+// The folder the archives are read from: `folder`, unless "system.saf" is missing there and lies
+// in the "data" folder beside it ("../data/" from it). Always ends in '/'.
 std::u16string DataBaseFolder(std::u16string_view folder);
 
 // Opens SystemArchive, ScriptArchive and SoundArchive from the base folder: the loose folders

@@ -62,12 +62,15 @@ protected:
     GameCycleServices services = DefaultGameCycleServices();
 };
 
-TEST_F(StartData, TheBaseFolderIsTheFolderWithTheSystemArchiveElseTheDataFolderBesideIt) {
-    const std::u16string base = folder.Path();  // ends in '/'
+TEST_F(StartData, TheBaseFolderHasTheSystemArchiveOrIsTheDataFolderBesideIt) {
+    const std::u16string base = folder.Path() + u"bin/";
     const std::u16string bare = base.substr(0, base.size() - 1);
+    fs::create_directories(folder.path() / "bin");
+    EXPECT_EQ(DataBaseFolder(bare), base) << "found nowhere: the folder given";
+    fs::create_directories(folder.path() / "data");
+    fs::copy_file(kDemo / "system.saf", folder.path() / "data/system.saf");
     EXPECT_EQ(DataBaseFolder(bare), base + u"../data/");
-    Make(true, false, false);
-    EXPECT_EQ(DataBaseFolder(bare), base);
+    fs::copy_file(kDemo / "system.saf", folder.path() / "bin/system.saf");
     EXPECT_EQ(DataBaseFolder(base), base);
 }
 
@@ -83,7 +86,7 @@ TEST_F(StartData, LooseFoldersUnlessArchivesOnly) {
 }
 
 TEST_F(StartData, AMissingArchiveEndsTheStartAndLeavesNothing) {
-    const std::string system_missing = "!0 データがありません。(" + Utf16ToUtf8(folder.Path()) + "../data/system.saf)";
+    const std::string system_missing = "!0 データがありません。(" + Utf16ToUtf8(folder.Path()) + "system.saf)";
     const struct {
         bool system, script, sound;
         std::string result;
