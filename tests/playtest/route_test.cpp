@@ -228,13 +228,17 @@ TEST_P(Routes, PlayToTheEnding) {
     for (const char* kind : {"box", "error", "timeout"})
         EXPECT_TRUE(run.Of(kind).empty()) << kind << ": " << run.Kinds();
 
-    const std::map<std::string, NamedEvents> scenario = ReadScenarioNames(kScenario);
+    const Scenario scenario = ReadScenario(kScenario);
     const std::set<std::string> logged = LoggedNames(run);
     for (const std::string& stretch : route.stretches) {
-        ASSERT_TRUE(scenario.count(stretch)) << "no stretch " << stretch;
-        for (const std::string& named : scenario.at(stretch))
+        ASSERT_TRUE(scenario.stretches.count(stretch)) << "no stretch " << stretch;
+        for (const std::string& named : scenario.stretches.at(stretch))
             EXPECT_TRUE(logged.count(Upper(named))) << named << " of " << stretch << " is not in the log";
     }
+    const std::vector<std::string> menus = FirstFields(run, "choice");
+    EXPECT_EQ(menus.size(), route.chosen.size());
+    for (const std::string& menu : menus)
+        EXPECT_TRUE(scenario.menus.count(menu)) << menu << " is not a menu of the scenario";
     EXPECT_EQ(FirstFields(run, "chose"), route.chosen);
     EXPECT_EQ(FirstFields(run, "turn"), route.turns);
     EXPECT_EQ(FirstFields(run, "end"), std::vector<std::string>{route.ending});
@@ -249,7 +253,9 @@ TEST(RouteTable, TheRoutesTogetherPassEveryStretchThatNamesSomething) {
     std::set<std::string> passed;
     for (const Route& route : kRoutesTable) passed.insert(route.stretches.begin(), route.stretches.end());
     int named = 0;
-    for (const auto& [stretch, names] : ReadScenarioNames(kScenario)) {
+    const Scenario scenario = ReadScenario(kScenario);
+    EXPECT_EQ(scenario.menus.size(), 4u) << "the lighthouse, the festival and the two routes' menus";
+    for (const auto& [stretch, names] : scenario.stretches) {
         if (names.empty()) continue;
         ++named;
         EXPECT_TRUE(passed.count(stretch)) << "no route passes " << stretch;

@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace playtest_test {
 
-std::map<std::string, NamedEvents> ReadScenarioNames(const std::filesystem::path& scenario_folder) {
+Scenario ReadScenario(const std::filesystem::path& scenario_folder) {
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::directory_iterator(scenario_folder))
         if (entry.path().extension() == ".txt") files.push_back(entry.path());
     std::sort(files.begin(), files.end());  // joined in name order, as the builder does
 
-    std::map<std::string, NamedEvents> stretches;
-    std::string label, stretch;
+    Scenario scenario;
+    std::string label, stretch, menu;
     int jumps = 0;
     for (const auto& file : files) {
         std::ifstream in(file);
@@ -23,13 +24,20 @@ std::map<std::string, NamedEvents> ReadScenarioNames(const std::filesystem::path
             std::istringstream words(line);
             std::string command, name;
             words >> command >> name;
+            if (command == ".SEL") {
+                std::string text;
+                std::getline(words >> std::ws, text);
+                menu += (menu.empty() ? "" : "|") + text;
+                continue;
+            }
+            if (!menu.empty()) scenario.menus.insert(std::exchange(menu, ""));
             if (command == ".LAB") {
                 label = stretch = name;
                 jumps = 0;
             } else if (command == ".PJP") {
                 stretch = label + "/" + std::to_string(++jumps);
             }
-            NamedEvents& named = stretches[stretch];
+            NamedEvents& named = scenario.stretches[stretch];
             if (command == ".GRP" || command == ".CHR" || command == ".CHL") named.insert("picture " + name);
             if (command == ".WAV" && name != "00") named.insert("music " + name);
             if (command == ".VOI" && name != "00") named.insert("voice " + name);
@@ -38,7 +46,7 @@ std::map<std::string, NamedEvents> ReadScenarioNames(const std::filesystem::path
             if (command == ".S2A" || command == ".S2B") named.insert("effect 2 " + name);
         }
     }
-    return stretches;
+    return scenario;
 }
 
 }  // namespace playtest_test

@@ -18,6 +18,12 @@ namespace playtest_test {
 // "effect 1 WAVES"); stopping music and silent voices name nothing.
 using NamedEvents = std::set<std::string>;
 
-std::map<std::string, NamedEvents> ReadScenarioNames(const std::filesystem::path& scenario_folder);
+struct Scenario {
+    std::map<std::string, NamedEvents> stretches;
+    // Each choice menu as the log gives it: the texts of a run of choice lines joined by '|'.
+    std::set<std::string> menus;
+};
+
+Scenario ReadScenario(const std::filesystem::path& scenario_folder);
 
 }  // namespace playtest_test
