@@ -1,6 +1,5 @@
-// The story's interpreter on the test host at 60 Hz: small scripts run through the game's group
-// with a reader played from the game events (clicks, Return, Shift, the window's buttons), and
-// what the story showed, played and reported kept as one log line per run.
+// The story's interpreter on the test host at 60 Hz: small scripts read by a reader played from
+// the game events, and what the story showed, played and reported as one log line per run.
 #include "app/story_commands.h"
 
 #include <gtest/gtest.h>
