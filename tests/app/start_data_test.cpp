@@ -95,7 +95,9 @@ TEST_F(StartData, AMissingArchiveOrAnErrorEndsTheStartAndLeavesNothing) {
         Make(c.system, c.script, c.sound, c.start);
         EXPECT_EQ(Start(), c.result);
         EXPECT_FALSE(SystemArchive || ScriptArchive || SoundArchive || SystemImage);
-        if (c.start[1] == 'P') EXPECT_EQ(host.test_window().frames(), 0) << "no splash";
+        if (c.start[1] == 'P') {
+            EXPECT_EQ(host.test_window().frames(), 0) << "no splash";
+        }
     }
 }
 
