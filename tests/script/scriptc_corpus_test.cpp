@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -77,7 +76,14 @@ protected:
         for (const char* line_end : {"\n", "\r\n", "\r"}) {
             SCOPED_TRACE(source.filename().string() + (line_end[0] == '\n' ? " LF" : line_end[1] ? " CRLF" : " CR"));
             const fs::path converted = work_ / source.filename();
-            WriteBytes(converted, scripttest::Cp932(std::regex_replace(text, std::regex("\n"), line_end)));
+            std::string with_ends;
+            for (char c : text) {
+                if (c == '\n')
+                    with_ends += line_end;
+                else
+                    with_ends += c;
+            }
+            WriteBytes(converted, scripttest::Cp932(with_ends));
             const Outcome outcome = RunScriptc(option + ' ' + converted.string());
             EXPECT_EQ(outcome.status, status);
             EXPECT_EQ(outcome.out, expected);
