@@ -207,6 +207,22 @@ Canvas NightBeach() {
     return c;
 }
 
+// A flock of gulls as small chevrons scattered over the area, the same flock for the same seed.
+void Gulls(Canvas& c, std::uint32_t seed, int count, float x0, float x1, float y0, float y1, float s0, float s1,
+           const Color& colour) {
+    Random random(seed);
+    for (int i = 0; i < count; ++i) {
+        float x = random.Uniform(x0, x1), y = random.Uniform(y0, y1), s = random.Uniform(s0, s1);
+        c.Paint(Polygon({{x - s, y - s * 0.4f},
+                         {x - s * 0.3f, y},
+                         {x, y + s * 0.15f},
+                         {x + s * 0.3f, y},
+                         {x + s, y - s * 0.4f},
+                         {x, y - s * 0.05f}}),
+                colour, 1.0f);
+    }
+}
+
 }  // namespace
 
 Canvas SceneBackground(int scene) {
@@ -346,17 +362,7 @@ Canvas EventOverlay(int event, int position) {
         return c;
     }
     if (event == 1 && position == 2) {
-        Random random(3);
-        for (int i = 0; i < 5; ++i) {
-            float x = random.Uniform(80, 330), y = random.Uniform(80, 260), s = random.Uniform(8, 15);
-            c.Paint(Polygon({{x - s, y - s * 0.4f},
-                             {x - s * 0.3f, y},
-                             {x, y + s * 0.15f},
-                             {x + s * 0.3f, y},
-                             {x + s, y - s * 0.4f},
-                             {x, y - s * 0.05f}}),
-                    Rgb(0x3A3050), 1.0f);
-        }
+        Gulls(c, 3, 5, 80, 330, 80, 260, 8, 15, Rgb(0x3A3050));
         return c;
     }
     if (event == 2 && position == 1) {
@@ -380,17 +386,7 @@ Canvas EventOverlay(int event, int position) {
         return c;
     }
     if (event == 4 && position == 1) {
-        Random random(6);
-        for (int i = 0; i < 6; ++i) {
-            float x = random.Uniform(420, 700), y = random.Uniform(150, 300), s = random.Uniform(7, 12);
-            c.Paint(Polygon({{x - s, y - s * 0.4f},
-                             {x - s * 0.3f, y},
-                             {x, y + s * 0.15f},
-                             {x + s * 0.3f, y},
-                             {x + s, y - s * 0.4f},
-                             {x, y - s * 0.05f}}),
-                    Rgb(0x5A4A60), 1.0f);
-        }
+        Gulls(c, 6, 6, 420, 700, 150, 300, 7, 12, Rgb(0x5A4A60));
         return c;
     }
     if (event == 5 && position == 1) {

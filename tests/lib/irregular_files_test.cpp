@@ -12,7 +12,7 @@
 namespace {
 
 TEST(SpecialFiles, OnlyRegularFilesAreReadAndNothingWaits) {
-    const testsupport::TempFolder folder("special_files_test");
+    const testsupport::TempFolder folder("irregular_files_test");
     const auto path = [&](const char* name) { return (folder.path() / name).string(); };
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
     std::ofstream(path("plain")) << "bytes";
