@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "lib/text_field.h"
+
 namespace TextScript {
 
 // Token numbers of the grammar. One-character tokens are the byte's own value.
@@ -74,7 +76,10 @@ inline constexpr std::size_t kMaxWordBytes = 1023;
 // Comment-like lines (SHARPLINE, SLASHLINE) keep at most this many characters; the rest is cut.
 inline constexpr std::size_t kMaxLineUnits = 1023;
 
-inline constexpr bool IsLeadByte(int c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// c is a byte or the end-of-input value.
+inline constexpr bool IsLeadByte(int c) {
+    return c >= 0 && c <= 0xFF && IsCp932LeadByte(static_cast<unsigned char>(c));
+}
 inline constexpr bool IsAsciiLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 inline constexpr bool IsAsciiDigit(int c) { return c >= '0' && c <= '9'; }
 inline constexpr bool IsNameByte(int c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '@'; }
