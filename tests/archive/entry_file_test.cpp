@@ -40,7 +40,7 @@ class EntryFiles : public ::testing::Test {
 protected:
     ComPtr<IArchive> Open(std::uint8_t flags, const std::vector<FlatEntry>& entries) {
         WriteFile(dir / "pack.saf", FlatPack6(flags, entries));
-        return OpenSafArchive(dir.U16("pack.saf"));
+        return OpenSafArchive(dir.Path("pack.saf"));
     }
     TempDir dir;
 };

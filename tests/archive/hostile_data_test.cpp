@@ -56,7 +56,7 @@ TEST(HostileData, DeclaredSizesCostOnlyWhatTheDataGives) {
         WriteFile(dir / "pack.saf", pack);
         if (!c.stored) std::filesystem::resize_file(dir / "pack.saf", 2048 + c.declared);  // sparse
         const long peak = testsupport::ChildPeakGrowthMiB([&] {
-            ComPtr<IArchive> archive = OpenSafArchive(dir.U16("pack.saf"));
+            ComPtr<IArchive> archive = OpenSafArchive(dir.Path("pack.saf"));
             return archive && !LoadArchiveEntry(*archive, u"entry") && !LoadArchiveText(*archive, u"entry");
         });
         EXPECT_GE(peak, 0) << "opened or decoded";
@@ -79,7 +79,7 @@ TEST(HostileData, LookupsKeepIndexOrderAndWalkOnlyIntoFolders) {
     w.U8(0).Text("bg").U8(0).Text("BG").U8(0).Text("x").U8(0).U8(0);
     w.PadTo(2048).Text("one").PadTo(4096).Text("two").PadTo(6144);
     WriteFile(dir / "pack.saf", w.bytes);
-    ComPtr<IArchive> archive = OpenSafArchive(dir.U16("pack.saf"));
+    ComPtr<IArchive> archive = OpenSafArchive(dir.Path("pack.saf"));
     ASSERT_TRUE(archive);
     EXPECT_EQ(LoadArchiveEntry(*archive, u"Bg"), Bytes("one"));
     EXPECT_EQ(LoadArchiveEntry(*archive, u"bG/X"), Bytes("two"));
@@ -96,10 +96,10 @@ TEST(HostileData, SpecialFilesFailAtOnceAndPathsKeepTheirBytes) {
     ASSERT_EQ(::mkfifo((dir / "data" / "pipe.txt").c_str(), 0600), 0);
     WriteFile(dir / "src" / "a.txt", Bytes("a"));
     ASSERT_EQ(::mkfifo((dir / "src" / "b.txt").c_str(), 0600), 0);
-    EXPECT_FALSE(OpenSafArchive(dir.U16("fifo")));
-    EXPECT_FALSE(OpenArchive5(dir.U16("fifo")));
-    EXPECT_FALSE(OpenArchive6(dir.U16("fifo")));
-    ComPtr<IArchive> folder = OpenDirArchive(dir.U16("data"));
+    EXPECT_FALSE(OpenSafArchive(dir.Path("fifo")));
+    EXPECT_FALSE(OpenArchive5(dir.Path("fifo")));
+    EXPECT_FALSE(OpenArchive6(dir.Path("fifo")));
+    ComPtr<IArchive> folder = OpenDirArchive(dir.Path("data"));
     ASSERT_TRUE(folder);
     EXPECT_FALSE(folder->OpenFile(u"pipe.txt"));
     EXPECT_FALSE(folder->OpenArchive(u"pipe.txt"));
@@ -124,7 +124,7 @@ TEST(HostileData, FolderArchivesStayInsideTheirFolder) {
     WriteFile(dir / "outside.txt", Bytes("secret"));
     WriteFile(dir / "data" / "sub" / "inside.txt", Bytes("inside"));
     WriteFile(dir / "data" / "inner.saf", Fixture6(false));
-    ComPtr<IArchive> archive = OpenDirArchive(dir.U16("data"));
+    ComPtr<IArchive> archive = OpenDirArchive(dir.Path("data"));
     ASSERT_TRUE(archive);
     const std::u16string refused[] = {u"sub/../../outside.txt", u"..\\outside.txt", u"/sub/inside.txt",
                                       u"\\sub\\inside.txt", std::u16string(u"sub/inside.txt\0x", 16)};

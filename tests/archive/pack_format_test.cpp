@@ -21,7 +21,7 @@ class BrokenPack : public ::testing::Test {
 protected:
     ComPtr<IArchive> OpenBytes(const std::vector<std::uint8_t>& bytes) {
         WriteFile(dir / "pack.saf", bytes);
-        return OpenSafArchive(dir.U16("pack.saf"));
+        return OpenSafArchive(dir.Path("pack.saf"));
     }
     TempDir dir;
     std::vector<std::uint8_t> pack = Fixture6(false);
@@ -75,11 +75,11 @@ TEST_P(PackFormat, NestedPackIsReadWithItsOwnVersionAtItsBaseAndNotListed) {
 
 TEST_P(PackFormat, EachVersionOpensOnlyItsOwn) {
     WriteFile(dir / "pack.saf", Fixture5(GetParam()));
-    EXPECT_TRUE(OpenArchive5(dir.U16("pack.saf")));
-    EXPECT_FALSE(OpenArchive6(dir.U16("pack.saf")));
+    EXPECT_TRUE(OpenArchive5(dir.Path("pack.saf")));
+    EXPECT_FALSE(OpenArchive6(dir.Path("pack.saf")));
     WriteFile(dir / "pack.saf", Fixture6(GetParam()));
-    EXPECT_FALSE(OpenArchive5(dir.U16("pack.saf")));
-    EXPECT_TRUE(OpenArchive6(dir.U16("pack.saf")));
+    EXPECT_FALSE(OpenArchive5(dir.Path("pack.saf")));
+    EXPECT_TRUE(OpenArchive6(dir.Path("pack.saf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(ScrambledOrNot, PackFormat, ::testing::Bool());
@@ -149,7 +149,7 @@ TEST_F(BrokenPack, UnknownVersionReportsTheAssertion) {
     ASSERT_EQ(reports.boxes.size(), 1u);
     EXPECT_NE(reports.boxes[0].text.find(u"未対応のSAF形式"), std::u16string::npos);
     EXPECT_NE(reports.boxes[0].text.find(u"archive, line 1787"), std::u16string::npos);
-    EXPECT_FALSE(OpenSafArchive(dir.U16("missing.saf")));
+    EXPECT_FALSE(OpenSafArchive(dir.Path("missing.saf")));
     EXPECT_EQ(reports.boxes.size(), 1u);
 }
 

@@ -116,7 +116,7 @@ TEST_P(RoundTrip, EveryEntryReadsBackEveryWay) {
                                 " --compress " + c.compression + " ";
     ASSERT_EQ(RunTool("pack " + options + Quote(dir / "src") + " " + Quote(dir / "out.saf")), 0);
 
-    auto archive = OpenSafArchive(dir.U16("out.saf"));
+    auto archive = OpenSafArchive(dir.Path("out.saf"));
     ASSERT_TRUE(archive);
     auto inner = archive->OpenArchive(u"INNER.saf");
     ASSERT_TRUE(inner);
@@ -193,8 +193,8 @@ TEST(FolderArchive, NamesIgnoreCaseAndNestedPacksKeepTheirVersion) {
     WriteFile(dir / "data/BG/Title.png", Bytes("picture"));
     WriteFile(dir / "data/inner/a.txt", Bytes("v5 inside a folder"));
     ASSERT_EQ(RunTool("pack --version 5 " + Quote(dir / "data/inner") + " " + Quote(dir / "data/Pack5.saf")), 0);
-    auto archive = OpenDirArchive(dir.U16("data"));
-    auto slashed = OpenDirArchive(dir.U16("data/"));
+    auto archive = OpenDirArchive(dir.Path("data"));
+    auto slashed = OpenDirArchive(dir.Path("data/"));
     ASSERT_TRUE(archive);
     ASSERT_TRUE(slashed);
     for (IArchive* a : {archive.Get(), slashed.Get()}) {
@@ -209,7 +209,7 @@ TEST(FolderArchive, NamesIgnoreCaseAndNestedPacksKeepTheirVersion) {
     ASSERT_TRUE(pack);
     EXPECT_EQ(LoadArchiveText(*pack, u"A.txt").value_or("<none>"), "v5 inside a folder");
     EXPECT_FALSE(archive->OpenFile(u"bg"));  // a folder is not a file
-    EXPECT_FALSE(OpenDirArchive(dir.U16("missing")));
+    EXPECT_FALSE(OpenDirArchive(dir.Path("missing")));
 
     std::u16string probed;
     EXPECT_FALSE(ProbeArchiveFile(*archive, u"none.png", &probed));

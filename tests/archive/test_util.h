@@ -1,8 +1,6 @@
 // Helpers for the archive tests: a temporary folder and byte-level pack building.
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -10,29 +8,12 @@
 #include <vector>
 
 #include "lib/text.h"
+#include "support/temp_folder.h"
 
 namespace archive_test {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "archive_test_XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    std::u16string U16(const std::string& name) const { return Utf8ToUtf16((path_ / name).string()); }
-
-private:
-    std::filesystem::path path_;
-};
+// The archive tests' name for the shared temporary folder.
+using TempDir = testsupport::TempFolder;
 
 inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::filesystem::create_directories(path.parent_path());
