@@ -10,6 +10,8 @@
 #include <functional>
 #include <string_view>
 
+#include "app/menu_commands.h"
+
 class ScriptStateGroup_App;
 namespace host {
 class MenuModel;
@@ -41,9 +43,6 @@ extern ScriptStateGroup_App* CurrentScript;
 extern std::int32_t ResumePage;
 // Set by the title when the player skips the prologue: the story starts at label PRSK.
 extern std::uint32_t SkipPrologue;
-
-inline constexpr int kMenuBackToTitle = 40003;
-inline constexpr int kMenuLoad = 40011;
 
 // One game cycle (see above). A compile error of either script raises the error exception with the
 // script's name and line. A back-to-title or load request that passes the title, the load or the

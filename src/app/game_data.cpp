@@ -5,6 +5,7 @@
 ComPtr<IArchive> SystemArchive;
 ComPtr<IArchive> ScriptArchive;
 ComPtr<IArchive> SoundArchive;
+std::vector<std::u16string> FontFaces;
 std::uint8_t SeenFlags[kSeenFlagBytes] = {};
 std::int32_t RequestedLoadSlot = 0;
 std::int32_t MousePointerShape = 0;
@@ -13,6 +14,7 @@ void ResetGameData() {
     SystemArchive.Reset();
     ScriptArchive.Reset();
     SoundArchive.Reset();
+    FontFaces.clear();
     std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0});
     RequestedLoadSlot = 0;
     MousePointerShape = 0;

@@ -1,5 +1,6 @@
 // The game's data and the records kept for the whole run beside the scene: the three archives,
-// the page-read flags, the slot a load request names and the mouse-pointer shape.
+// the faces offered for the message text, the page-read flags, the slot a load request names and
+// the mouse-pointer shape.
 //
 // The start-up opens the archives and the game cycles use them until the program ends. The
 // runtime's start-up and teardown (app/runtime.h) empty every record through ResetGameData.
@@ -7,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "archive/archive.h"
 #include "lib/combase.h"
@@ -15,6 +18,9 @@
 extern ComPtr<IArchive> SystemArchive;
 extern ComPtr<IArchive> ScriptArchive;
 extern ComPtr<IArchive> SoundArchive;
+
+// The faces the system settings offer for the message text, listed at start-up.
+extern std::vector<std::u16string> FontFaces;
 
 // One bit per page number n (0 to 16383): bit 0x80 >> (n mod 8) of byte n / 8. Saved with the
 // common record of the save data.

@@ -59,7 +59,8 @@ ScopedRuntime::ScopedRuntime(host::Host& host, const RuntimeOptions& options) {
 
 void ScopedRuntime::StartDisplay(host::Window& window, const RuntimeOptions& options) {
     if (InitDirectDraw(device_, &window, host::kGameWidth, host::kGameHeight, kScreenDepth, options.full_screen,
-                       nullptr, options.refresh_rate) != 0)
+                       options.driver_chooser ? *options.driver_chooser : DisplayDriverChooser(),
+                       options.refresh_rate) != 0)
         throw std::runtime_error("the display could not start");
     cleanups_.Push([this] { ReleaseDirectDraw(device_); });
     if (!device_.windowed) window.ShowMenuBar(false);

@@ -36,6 +36,8 @@ struct RuntimeOptions {
     bool full_screen = false;
     int refresh_rate = 0;         // 0: the display's default
     std::int32_t draw_speed = 1;  // DrawSpeed: draw one frame in 1, 2, 4, 8 or 16; 0 automatic
+    // Asked to choose the display driver (the --SELDRIVER option); null: no choice offered.
+    const DisplayDriverChooser* driver_chooser = nullptr;
 };
 
 class ScopedRuntime {

@@ -13,6 +13,7 @@
 #include "app/system_config.h"
 #include "app/system_image.h"
 #include "archive/archive.h"
+#include "host/fonts/font_faces.h"
 #include "host/ui/menu.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
@@ -38,6 +39,7 @@ void Gray(const GameCycleServices& services, std::span<const int> commands, bool
 
 // The release of the data, whether the start-up ended normally or not.
 void ReleaseData() {
+    FontFaces.clear();
     SystemImage.Reset();
     TextScript::ClearVariableTable(TextScript::LiveVariables());
     TextScript::ClearVariableTable(TextScript::VariableSnapshot());
@@ -80,14 +82,14 @@ void OpenDataArchives(std::u16string_view base_folder, bool archives_only) {
     SystemArchive = OpenSafArchive(system_path);
     // The system sounds and the system image come from it: without it nothing can be shown.
     if (!SystemArchive) ThrowError(kSource, __LINE__, 0, 0, u"データがありません。(%s)", system_path);
-    if (!archives_only && FileExists(base + u"script/data/" + std::u16string(kStartScript))) {
-        ScriptArchive = OpenDirArchive(base + u"script/data");
-        SoundArchive = OpenDirArchive(base + u"script/sound");
-    } else {
-        ScriptArchive = OpenSafArchive(base + u"script.saf");
-        SoundArchive = OpenSafArchive(base + u"sound.saf");
-    }
-    if (!ScriptArchive || !SoundArchive) ThrowError(kSource, __LINE__, 1, 0, u"データがありません。");
+    const bool loose = !archives_only && FileExists(base + u"script/data/" + std::u16string(kStartScript));
+    const std::u16string script_path = base + (loose ? u"script/data" : u"script.saf");
+    const std::u16string sound_path = base + (loose ? u"script/sound" : u"sound.saf");
+    ScriptArchive = loose ? OpenDirArchive(script_path) : OpenSafArchive(script_path);
+    SoundArchive = loose ? OpenDirArchive(sound_path) : OpenSafArchive(sound_path);
+    // Without scripts or sounds the game cannot start: the player is told which one is missing.
+    if (!ScriptArchive) ThrowError(kSource, __LINE__, 0, 0, u"データがありません。(%s)", script_path);
+    if (!SoundArchive) ThrowError(kSource, __LINE__, 0, 0, u"データがありません。(%s)", sound_path);
 }
 
 void StartData(std::u16string_view data_folder, const GameCycleServices& services) {
@@ -95,6 +97,7 @@ void StartData(std::u16string_view data_folder, const GameCycleServices& service
     OpenDataArchives(DataBaseFolder(data_folder), CommandOptions.archives_only != 0);
     LoadSystemSounds();
     LoadSystemImage(*SystemArchive);
+    FontFaces = host::ListMessageFaces(SettingsBlockRecord::kFontNameUnits);
     SetMasterVolume(VolumeToAttenuation(SettingsBlock.main_volume * 255 / 100));
     std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0});
     LoadSystemConfig(*ScriptArchive);

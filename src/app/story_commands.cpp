@@ -5,6 +5,7 @@
 
 #include "app/frame_step.h"
 #include "app/game_events.h"
+#include "app/menu_commands.h"
 #include "app/message_window.h"
 #include "app/owned_view.h"
 #include "app/picture_commands.h"
@@ -42,9 +43,6 @@ constexpr int kButtonSave = MessageWindow::kButtonSave;
 constexpr int kButtonLoad = MessageWindow::kButtonLoad;
 constexpr std::uint32_t kLevelOff = 128;
 constexpr std::uint32_t kLevelOn = 255;
-
-constexpr int kMenuSave = 40010;
-constexpr int kMenuDebugWindow = 40013;
 
 constexpr std::uint32_t kShiftHeld = kInputLeftShift | kInputRightShift;
 constexpr std::uint32_t kHideKeys = kInputMouseRight | kInputEscape;

@@ -47,7 +47,7 @@ int MatchDisplayMode(const DirectDrawDevice& device, int width, int height, int 
 }
 
 int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, int height, int depth, bool full_screen,
-                   DisplayDriverChooser chooser, int refresh) {
+                   const DisplayDriverChooser& chooser, int refresh) {
     device.window = window;
     if (!window) {
         ReleaseDirectDraw(device);

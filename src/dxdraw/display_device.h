@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ struct DisplayDriverRecord {
 };
 
 // Gets the driver list and returns the index chosen, or -1 for the first.
-using DisplayDriverChooser = int (*)(int count, const DisplayDriverRecord* records);
+using DisplayDriverChooser = std::function<int(int count, const DisplayDriverRecord* records)>;
 
 inline constexpr std::size_t kMaxDisplayModes = 1024;
 inline constexpr std::size_t kMaxDisplayDrivers = 32;
@@ -41,7 +42,7 @@ extern int Screen555;
 
 // 0 on success, else a failure code (after a message box).
 int InitDirectDraw(DirectDrawDevice& device, host::Window* window, int width, int height, int depth, bool full_screen,
-                   DisplayDriverChooser chooser, int refresh);
+                   const DisplayDriverChooser& chooser, int refresh);
 int CreateDisplaySurfaces(DirectDrawDevice& device, bool full_screen);
 void SetScreenMode(DirectDrawDevice& device, bool full_screen);
 void ReleaseDirectDraw(DirectDrawDevice& device);

@@ -22,6 +22,7 @@ enum : unsigned {
     kMbIconExclamation = 0x30,
     kMbIconInformation = 0x40,
     kMbIconMask = 0xF0,
+    kMbDefaultButton2 = 0x100,  // Return answers with the second button
 };
 enum : int { kIdOk = 1, kIdCancel = 2, kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7 };
 

@@ -78,14 +78,16 @@ TEST_F(StartData, ArchivesOnlySkipsTheLooseFolders) {
 }
 
 TEST_F(StartData, AMissingArchiveOrAnErrorEndsTheStartAndLeavesNothing) {
-    const std::string system_missing = "!0 データがありません。(" + Utf16ToUtf8(folder.Path()) + "system.saf)";
+    const auto missing = [this](const char* name) {
+        return "!0 データがありません。(" + Utf16ToUtf8(folder.Path()) + name + ")";
+    };
     const struct {
         bool system, script, sound;
         std::string result, start = ".PST A = 1\n";
     } cases[] = {
-        {false, true, true, system_missing},
-        {true, false, false, "!1 データがありません。"},  // no loose folder, no script.saf
-        {true, true, false, "!1 データがありません。"},   // the loose script folder without its sounds
+        {false, true, true, missing("system.saf")},
+        {true, false, false, missing("script.saf")},   // no loose folder, no script.saf
+        {true, true, false, missing("script/sound")},  // the loose script folder without its sounds
         {true, true, true, "!0 コマンド名が違います。", ".NOPE\n"},
     };
     for (const auto& c : cases) {

@@ -15,7 +15,6 @@ namespace host {
 namespace {
 
 constexpr float kFontPixels = 16.0f;
-constexpr unsigned kMbDefaultButton2 = 0x100;
 
 // Resource labels mark the access key with '&' ("終了(&X)"); ImGui shows none, "&&" is one '&'.
 std::string Label(std::u16string_view text) {
@@ -122,6 +121,16 @@ bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
                  event.type == SDL_MOUSEBUTTONUP || event.type == SDL_MOUSEWHEEL ||
                  (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) ||
                  event.type == SDL_QUIT;
+    if (event.type == SDL_QUIT && ModalOpen()) {
+        // The program is asked to end: the open box takes its last answer (No, Cancel or OK)
+        // and the open dialog is cancelled, so that the quit the window queues reaches the game.
+        if (box_) box_->answer = ButtonsFor(box_->style).answers[ButtonsFor(box_->style).count - 1];
+        if (Dialog* dialog = dialog_)
+            after_frame_.push_back([dialog] {
+                dialog->Cancel();
+                if (!dialog->ended()) dialog->End(-1);
+            });
+    }
     if (ModalOpen()) return input;
 
     if (event.type == SDL_KEYDOWN && !event.key.repeat) {

@@ -19,22 +19,22 @@ MenuItem* FindIn(std::vector<MenuItem>& items, int command, std::vector<MenuItem
 
 MenuItem& MenuModel::AddPopup(std::u16string label) {
     ++version_;
-    popups_.push_back({MenuItem::Kind::Popup, 0, std::move(label), false, false, {}});
+    popups_.push_back({MenuItem::Kind::Popup, 0, std::move(label), false, false, false, {}});
     return popups_.back();
 }
 
 MenuItem& MenuModel::AddItem(MenuItem& popup, int command, std::u16string label) {
-    popup.children.push_back({MenuItem::Kind::Command, command, std::move(label), false, false, {}});
+    popup.children.push_back({MenuItem::Kind::Command, command, std::move(label), false, false, false, {}});
     return popup.children.back();
 }
 
 MenuItem& MenuModel::AddSubPopup(MenuItem& popup, std::u16string label) {
-    popup.children.push_back({MenuItem::Kind::Popup, 0, std::move(label), false, false, {}});
+    popup.children.push_back({MenuItem::Kind::Popup, 0, std::move(label), false, false, false, {}});
     return popup.children.back();
 }
 
 void MenuModel::AddSeparator(MenuItem& popup) {
-    popup.children.push_back({MenuItem::Kind::Separator, 0, {}, false, false, {}});
+    popup.children.push_back({MenuItem::Kind::Separator, 0, {}, false, false, false, {}});
 }
 
 MenuItem* MenuModel::Find(int command) { return FindIn(popups_, command, nullptr); }
@@ -65,7 +65,11 @@ bool MenuModel::CheckRadio(int first, int last, int command) {
 }
 
 bool MenuModel::Gray(int command, bool grayed) {
-    return ChangeItem(command, [&](MenuItem& item) { item.grayed = grayed; });
+    return ChangeItem(command, [&](MenuItem& item) { item.grayed = grayed || item.unavailable; });
+}
+
+bool MenuModel::MakeUnavailable(int command) {
+    return ChangeItem(command, [](MenuItem& item) { item.unavailable = item.grayed = true; });
 }
 
 bool MenuModel::Relabel(int command, std::u16string label) {

@@ -17,6 +17,7 @@ struct MenuItem {
     std::u16string label;  // "&X" marks the access key, as in the resource texts
     bool checked = false;
     bool grayed = false;             // shown gray and not pickable
+    bool unavailable = false;        // nothing answers the command yet: gray whatever Gray says
     std::vector<MenuItem> children;  // Popup only
 };
 
@@ -44,6 +45,9 @@ public:
     // Checks `command` and clears the other items of first..last that share its popup.
     bool CheckRadio(int first, int last, int command);
     bool Gray(int command, bool grayed);
+    // Grays the item for good: a later Gray(command, false) leaves it gray. For commands whose
+    // screen the program does not offer.
+    bool MakeUnavailable(int command);
     bool Relabel(int command, std::u16string label);
     bool IsChecked(int command);
     bool IsGrayed(int command);

@@ -304,9 +304,9 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
             }
             break;
         case SDL_QUIT:
-            // A signal or the session asking the program to end: treated as the close box.
-            if (!overlay_only && (queue_.empty() || queue_.back().message != kMsgClose))
-                queue_.push_back({kMsgClose, 0, 0, {}});
+            // A signal or the session asking the program to end: not the close box, and not
+            // the overlay's alone either (it answers its open box or dialog and lets this pass).
+            if (queue_.empty() || queue_.back().message != kMsgQuit) queue_.push_back({kMsgQuit, 0, 0, {}});
             break;
         case SDL_TEXTINPUT: {
             if (overlay_only) break;

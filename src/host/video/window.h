@@ -38,6 +38,7 @@ enum : unsigned {
     kMsgActivate = 0x0006,  // w: 1 active, 0 inactive
     kMsgPaint = 0x000F,     // WindowMessage::rect: the area to repaint, in game pixels
     kMsgClose = 0x0010,
+    kMsgQuit = 0x0012,  // the session or a signal (SIGINT, SIGTERM) ends the program: no question asked
     kMsgActivateApp = 0x001C,  // w: 1 activated, 0 deactivated
     kMsgChar = 0x0102,         // w: one UTF-16 unit, l: repeat count 1
     kMsgCommand = 0x0111,      // w: command id (menu pick or accelerator)

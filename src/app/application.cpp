@@ -1,0 +1,114 @@
+#include "app/application.h"
+
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "app/driver_choice_dialog.h"
+#include "app/frame_step.h"
+#include "app/runtime.h"
+#include "app/script_helpers.h"
+#include "app/settings.h"
+#include "app/sound_start.h"
+#include "app/start_data.h"
+#include "lib/error.h"
+#include "lib/instance_lock.h"
+#include "lib/report.h"
+#include "lib/text.h"
+
+namespace {
+
+constexpr char16_t kErrorCaption[] = u"Saffronwake 体験版 Exception Error";
+
+// An error that ends the program: traced as the start-up traces it, then shown (in the window
+// while it lives, and always on stderr). The quiet quit (type 1) is neither.
+void ReportError(const ExceptionHandle& error) {
+    if (error.type == 1) return;
+    DebugOutput(FormatString(
+        u"Exception Error:\n    Type: %d\n  Source: %s\n    Line: %d\n     Ptr: %p\n Message: %s\n", error.type,
+        std::u16string_view(error.file), error.line, error.pointer, std::u16string_view(error.message)));
+    MessageBoxPrintf(kErrorCaption, u"Type: %d\r\nSource: %s\r\nLine: %d\r\nPtr: %p\r\nMessage: %s", error.type,
+                     std::u16string_view(error.file), error.line, error.pointer, std::u16string_view(error.message));
+}
+
+// A failure that is not the error exception (a device that cannot start, memory running out).
+void ReportFailure(const char* what) { ShowMessage(u"エラー", Utf8ToUtf16(what), kMbOk | kMbIconStop); }
+
+// The devices, the data start-up and the game cycles, then the teardown in the reverse order.
+// Returns the exit code; `full_screen_at_exit` tells the settings how the display was left.
+int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platform, bool& full_screen_at_exit) {
+    RuntimeOptions options;
+    options.frame = &app;
+    options.full_screen = SettingsBlock.full_screen != 0;
+    options.refresh_rate = RefreshRate;
+    options.draw_speed = DrawSpeed;
+    const DisplayDriverChooser chooser = DriverChoiceOn(host.modal());
+    if (CommandOptions.select_driver) options.driver_chooser = &chooser;
+    ScopedRuntime runtime(host, options);
+    const ScopedSound sound(platform.open_audio ? platform.open_audio(SoundSampleRate(SoundFreq)) : nullptr);
+    ApplyBgmVolume(SettingsBlock.enable_bgm != 0);
+    ApplyVoiceVolume(SettingsBlock.enable_voice != 0);
+    ApplySeVolume(SettingsBlock.enable_se != 0);
+    app.CheckSettingsItems(TextSpeedIndex, AutoWaitIndex, DrawSpeed);
+    SetMousePointer(0);
+    if (platform.on_started) platform.on_started(host);
+
+    GameCycleServices services = platform.cycle;
+    services.menu = &host.menu();
+    int status = 0;
+    try {
+        StartData(SettingsFolders.data_folder, services);
+    } catch (const ExceptionHandle& error) {
+        ReportError(error);
+        status = error.type == 1 ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        ReportFailure("メモリが足りません。(out of memory)");
+        status = 1;
+    }
+    full_screen_at_exit = !runtime.device().windowed;
+    return status;
+}
+
+// Everything that needs the window, with errors shown while it still lives.
+int RunInWindow(const ApplicationPlatform& platform, bool& full_screen_at_exit) {
+    std::unique_ptr<host::Host> host = platform.open_host();
+    BuildMainMenu(host->menu(), CommandOptions.debug_level);
+    WinApp app(host->modal(), host->menu(), platform.menu_screens);
+    app.MarkMissingScreens();
+    try {
+        return StartDevices(*host, app, platform, full_screen_at_exit);
+    } catch (const ExceptionHandle& error) {
+        ReportError(error);
+        return error.type == 1 ? 0 : 1;
+    } catch (const std::runtime_error& error) {
+        // A device that could not start has shown its own message where it has one.
+        ReportFailure(error.what());
+        return 1;
+    }
+}
+
+}  // namespace
+
+int RunApplication(std::u16string_view command_line, std::u16string_view executable_folder,
+                   const ApplicationPlatform& platform) {
+    CommandOptions = {};  // what this command line does not ask for is off
+    if (!LoadSettings(command_line, executable_folder)) return 1;
+    const InstanceLock lock(SettingsFolders.settings_folder + kLockFileName);
+    if (!lock.held()) {
+        // Another instance runs (or the lock cannot be taken): this start ends at once.
+        std::fprintf(stderr, "quibel: another instance is running (%s)\n", lock.error().c_str());
+        return 0;
+    }
+    bool full_screen_at_exit = SettingsBlock.full_screen != 0;
+    int status = 1;
+    try {
+        status = RunInWindow(platform, full_screen_at_exit);
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "quibel: %s\n", error.what());
+    }
+    // Once, as a whole: a file that could not be read is left exactly as it is.
+    if (!SaveSettings(full_screen_at_exit))
+        std::fprintf(stderr, "quibel: the settings were not written back to %s\n",
+                     Utf16ToUtf8(SettingsFolders.settings_file).c_str());
+    return status;
+}

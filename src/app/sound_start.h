@@ -1,0 +1,22 @@
+// Sound as the start-up starts it: the stream segment of StreamSize, the sample rate that
+// SoundFreq chooses, the worker's priority from SoundPriority, and off with the -S option. Taken
+// down again when the scope ends.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "host/audio/audio_device.h"
+
+// SoundFreq 0, 1 and 2 choose 44,100, 22,050 and 11,025 Hz; any other value 44,100 Hz.
+std::uint32_t SoundSampleRate(std::int32_t sound_freq);
+
+class ScopedSound {
+public:
+    // On `device`, or on the default output device when it is null (sound then stays off when
+    // none can be opened). Throws std::runtime_error when the sound layer cannot start.
+    explicit ScopedSound(std::unique_ptr<host::AudioDevice> device = nullptr);
+    ~ScopedSound();
+    ScopedSound(const ScopedSound&) = delete;
+    ScopedSound& operator=(const ScopedSound&) = delete;
+};
