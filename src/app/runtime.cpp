@@ -43,7 +43,13 @@ ScopedRuntime::ScopedRuntime(host::Host& host, const RuntimeOptions& options) {
     DxDraw::CreateMatrixStack(kMatrixStackDepth);
     cleanups_.Push(DxDraw::FreeMatrixStack);
     ResetRecords();
-    cleanups_.Push(ResetRecords);
+    cleanups_.Push([] {
+        // The draw speed is also a setting: the write-back after the teardown must see the
+        // player's last choice.
+        const std::int32_t draw_speed = DrawSpeed;
+        ResetRecords();
+        DrawSpeed = draw_speed;
+    });
     DrawSpeed = options.draw_speed;
 
     StartDisplay(window, options);

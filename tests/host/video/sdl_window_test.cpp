@@ -79,7 +79,7 @@ TEST_F(SdlWindowTest, FocusChangesBecomeActivationAndReadsFailWithoutFocus) {
     EXPECT_EQ(keys[0x2A], 0) << "a key held when the focus went must not stay down";
 }
 
-TEST_F(SdlWindowTest, CloseExposeAndWheelBecomeMessages) {
+TEST_F(SdlWindowTest, CloseExposeWheelAndQuitBecomeMessages) {
     Drain();
     PushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
     PushWindowEvent(window, SDL_WINDOWEVENT_EXPOSED);
@@ -87,8 +87,12 @@ TEST_F(SdlWindowTest, CloseExposeAndWheelBecomeMessages) {
     wheel.type = SDL_MOUSEWHEEL;
     wheel.wheel.y = -1;
     Push(wheel);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;  // what a SIGINT or SIGTERM becomes: the quit, not the close question
+    Push(quit);
     auto messages = Drain();
-    ASSERT_EQ(messages.size(), 3u);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[3].message, host::kMsgQuit);
     EXPECT_EQ(messages[0].message, host::kMsgClose);
     EXPECT_EQ(messages[1].message, host::kMsgPaint);
     EXPECT_EQ(messages[1].rect, (host::Rect{0, 0, 800, 600}));

@@ -1,0 +1,211 @@
+// The whole program on the test host and the sample game: the menu through a start-up, the
+// settings through a whole run, and the ways a start ends early (another instance, missing data,
+// a broken script), each with its exit code and what the player is shown.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/temp_folder.h"
+#include "app/application.h"
+#include "app/frame_step.h"
+#include "app/game_events.h"
+#include "app/menu_commands.h"
+#include "host/testhost/test_host.h"
+#include "host/video/scancodes.h"
+#include "lib/cmdline.h"
+#include "lib/instance_lock.h"
+#include "lib/text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kDemo = DEMO_DATA_DIR;
+constexpr int kMenuItems[] = {kMenuBackToTitle,   kMenuSave,           kMenuLoad,        kMenuDebugWindow,
+                              kMenuSoundSettings, kMenuSystemSettings, kMenuPlayerNames, kMenuManual};
+
+// The grayed items of kMenuItems, as a row of 'x' (gray) and '-' (enabled).
+std::string Grays(host::MenuModel& menu) {
+    std::string grays;
+    for (int id : kMenuItems) grays += menu.IsGrayed(id) ? 'x' : '-';
+    return grays;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The program's window is the test's host, which outlives the run so that the test can read
+// what it recorded.
+class BorrowedHost final : public host::Host {
+public:
+    explicit BorrowedHost(testhost::TestHost& host) : host_(host) {}
+    host::Window& window() override { return host_.window(); }
+    host::ModalUi& modal() override { return host_.modal(); }
+    host::MenuModel& menu() override { return host_.menu(); }
+
+private:
+    testhost::TestHost& host_;
+};
+
+class Application : public ::testing::Test, public GameEventSink {
+protected:
+    Application() { ::setenv("QUIBEL_SETTINGS_DIR", settings.path().c_str(), 1); }
+    ~Application() override { ::unsetenv("QUIBEL_SETTINGS_DIR"); }
+
+    // Runs the program with these arguments after its name; `on_event` sees every game event
+    // with the host, and F12 is pressed at the first page unless it says otherwise.
+    int Run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "quibel");
+        std::vector<const char*> argv;
+        for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+        ApplicationPlatform platform;
+        host.reset();  // first: a host hands the reports back to what was there before it
+        host = std::make_unique<testhost::TestHost>();
+        opened = false;
+        message_shown = false;
+        quit_frame = -1;
+        platform.open_host = [this]() -> std::unique_ptr<host::Host> {
+            opened = true;
+            return std::make_unique<BorrowedHost>(*host);
+        };
+        platform.menu_screens = screens;
+        platform.on_started = [this](host::Host&) {
+            menu_states = {Grays(host->menu())};
+            host->test_window().on_frame = [this](int frame) {
+                if (frame == quit_frame) host->test_window().Press(host::kKeyF12);
+                if (Grays(host->menu()) != menu_states.back()) menu_states.push_back(Grays(host->menu()));
+            };
+        };
+        const ScopedGameEventSink events(this);
+        return RunApplication(JoinCommandLine(argv), u"/nonexistent", platform);
+    }
+
+    void OnGameEvent(std::string_view kind, std::initializer_list<std::u16string_view>) override {
+        // The first page that waits is the first one after a message; F12 a few frames into its wait.
+        if (kind == "text") message_shown = true;
+        if (kind == "page" && message_shown && quit_at_first_page && quit_frame < 0)
+            quit_frame = host->test_window().frames() + 5;
+        if (on_event) on_event(kind);
+    }
+
+    // The sample game's archives, with the scripts as a loose folder whose start script is `start`.
+    fs::path DataWithStartScript(const std::string& start) {
+        const fs::path data = folder.path() / "data";
+        fs::create_directories(data / "script/data");
+        fs::create_directories(data / "script/sound");
+        for (const char* name : {"system.saf", "sound.saf"}) fs::copy_file(kDemo / name, data / name);
+        for (const char* name : {"iv.txt", "config.xml", "brand.jpg"})
+            fs::copy_file(kDemo / "script/data" / name, data / "script/data" / name);
+        std::ofstream(data / "script/data/_start.txt", std::ios::binary) << start;
+        return data;
+    }
+
+    testsupport::TempFolder settings{"app_settings"};
+    testsupport::TempFolder folder{"app_data"};
+    std::unique_ptr<testhost::TestHost> host;  // the last run's, kept for what it recorded
+    bool opened = false;                       // whether the run opened its window
+    MenuScreens screens;
+    std::vector<std::string> menu_states;  // the menu's grays as they changed from frame to frame
+    bool quit_at_first_page = true;
+    bool message_shown = false;
+    int quit_frame = -1;
+    std::function<void(std::string_view kind)> on_event;
+};
+
+TEST_F(Application, TheMenuIsCheckedAndGrayedThroughAStartUp) {
+    std::ofstream(settings / "quibel.ini") << "[quibel]\nMessageWait=3\nMessageSkip=1\nSkipFrame=8\n";
+    screens.save_load = [](int) { return -1; };
+    screens.debug_window = [] {};
+    bool checked = false;
+    on_event = [&](std::string_view kind) {
+        if (kind == "title")
+            checked = host->menu().IsChecked(kMenuTextSlow) && host->menu().IsChecked(kMenuAutoFastest) &&
+                      host->menu().IsChecked(kMenuDrawSpeed8) && !host->menu().IsChecked(kMenuTextNormal);
+    };
+    EXPECT_EQ(Run({kDemo.string(), "-S", "-D"}), 0);
+    EXPECT_TRUE(checked) << "the radio checks of the settings file";
+    // Back to title, save, load, debug window, sound and system settings, names, manual. The
+    // settings and the manual have no screens yet and stay gray throughout.
+    const std::vector<std::string> expected = {
+        "----xx-x",  // the window just opened
+        "xxxxxxxx",  // the splash: nothing but the quit and the menu's own settings
+        "-x-xxx-x",  // the first cycle: back to the title, load, and the names again
+        "----xx-x",  // the first page waits: save and debug window too
+    };
+    EXPECT_EQ(menu_states, expected);
+    EXPECT_EQ(Grays(host->menu()), "-x-xxx-x") << "the quit from the page wait grays save and debug again";
+}
+
+TEST_F(Application, SettingsSurviveAWholeRunAndMenuChangesAreWrittenBack) {
+    const std::string lines =
+        "; kept\n[other]\nkey=value\n[quibel]\nFullScreen=1\nDisplaySpeed=1\nTextSkip1=0\nTextSkip2=0\n"
+        "BaseColor=1,2,3,4\nFontName=ＭＳ ゴシック\nEnableVoice=0\nEnableBgm=1\nEnableSe=0\nMainVolume=10\n"
+        "BgmVolume=20\nVoiceVolume=30\nSeVolume=40\nSkipFrame=2\nRefreshRate=0\nSoundFreq=1\nSoundPriority=1\n"
+        "StreamSize=8\nMessageWait=1\nMessageSkip=4\nUnknown=kept\n";
+    std::ofstream(settings / "quibel.ini") << lines;
+    quit_at_first_page = false;
+    bool done = false;
+    on_event = [&](std::string_view kind) {
+        if (kind != "page" || done) return;
+        done = true;
+        for (int command : {kMenuTextSlow, kMenuAutoFast, kMenuDrawSpeed16, kMenuScreenMode})
+            host->test_window().PostMessage({host::kMsgCommand, static_cast<std::uintptr_t>(command), 0, {}});
+        host->test_window().Press(host::kKeyF12);
+    };
+    EXPECT_EQ(Run({kDemo.string(), "-S"}), 0);
+    std::string expected = lines;
+    for (const auto& [from, to] : {std::pair{"FullScreen=1", "FullScreen=0"},
+                                   {"SkipFrame=2", "SkipFrame=16"},
+                                   {"MessageWait=1", "MessageWait=3"},
+                                   {"MessageSkip=4", "MessageSkip=2"}})
+        expected.replace(expected.find(from), std::string(from).size(), to);
+    EXPECT_EQ(ReadText(settings / "quibel.ini"), expected);
+}
+
+TEST_F(Application, ErrorsOfTheDataAreShownInTheWindowAndOnStderrWithExitCode1) {
+    const fs::path broken = DataWithStartScript(".PST A = 1\n.NOPE\n");
+    const fs::path empty = folder.path() / "nothing/here";
+    fs::create_directories(empty);
+    const struct {
+        fs::path data;
+        std::vector<std::string> shown;  // pieces of the message
+    } cases[] = {
+        {empty, {"データがありません。", (empty / "system.saf").string()}},
+        {broken, {"_start.txt", "Line: 2", "コマンド名が違います。"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data.string());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Run({c.data.string(), "-S"}), 1);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(host->scripted_modal().boxes.size(), 1u);
+        const std::string box = Utf16ToUtf8(host->scripted_modal().boxes[0].text);
+        for (const std::string& piece : c.shown) {
+            EXPECT_NE(box.find(piece), std::string::npos) << box;
+            EXPECT_NE(printed.find(piece), std::string::npos) << printed;
+        }
+        EXPECT_TRUE(fs::exists(settings / "quibel.ini")) << "the settings are written back all the same";
+    }
+}
+
+TEST_F(Application, ASecondInstanceEndsAtOnceWithoutAWindow) {
+    const InstanceLock first(settings.Path("quibel.lock"));
+    ASSERT_TRUE(first.held());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run({kDemo.string(), "-S"}), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("another instance"), std::string::npos);
+    EXPECT_FALSE(opened) << "no window was opened";
+    EXPECT_FALSE(fs::exists(settings / "quibel.ini")) << "nor the settings written";
+}
+
+}  // namespace
