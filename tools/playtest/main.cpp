@@ -30,6 +30,7 @@
 #include "app/game_cycle.h"
 #include "app/runtime.h"
 #include "app/settings.h"
+#include "app/sound_start.h"
 #include "app/start_data.h"
 #include "host/audio/test_audio_device.h"
 #include "host/testhost/test_host.h"
@@ -51,7 +52,6 @@ namespace fs = std::filesystem;
 constexpr const char* kUsage =
     "usage: playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N]\n";
 constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
-constexpr std::uint32_t kSampleRates[] = {44100, 22050, 11025};
 
 struct Options {
     std::string data_dir, input_file, settings_dir, shots_dir = ".";
@@ -138,21 +138,7 @@ std::vector<playtest::InputLine> ReadInputScript(const std::string& path) {
 // the test clock.
 class TestSound {
 public:
-    TestSound() {
-        StreamBufferUnit = static_cast<std::uint32_t>(StreamSize);
-        const std::uint32_t rate = SoundFreq >= 0 && SoundFreq < 3 ? kSampleRates[SoundFreq] : kSampleRates[0];
-        auto device = std::make_unique<host::TestAudioDevice>(rate);
-        device->set_capturing(false);
-        device_ = device.get();
-        SoundParams params;
-        params.enabled = CommandOptions.sound_enable;
-        params.sample_rate = rate;
-        params.high_priority = SoundPriority > 0;
-        if (InitSound(&params, std::move(device)) != 0) throw std::runtime_error("sound cannot start");
-    }
-    ~TestSound() { TermSound(); }
-    TestSound(const TestSound&) = delete;
-    TestSound& operator=(const TestSound&) = delete;
+    TestSound() : sound_(MakeDevice()) {}
 
     // Mixes up to the clock's time in the device's 10 ms steps.
     void FollowClock(std::uint32_t now_ms) {
@@ -162,7 +148,15 @@ public:
     }
 
 private:
+    std::unique_ptr<host::AudioDevice> MakeDevice() {
+        auto device = std::make_unique<host::TestAudioDevice>(SoundSampleRate(SoundFreq));
+        device->set_capturing(false);
+        device_ = device.get();
+        return device;
+    }
+
     host::TestAudioDevice* device_ = nullptr;  // owned by the sound layer while it runs
+    ScopedSound sound_;
 };
 
 // An error of the run: in the log and on stderr.
