@@ -71,6 +71,7 @@ protected:
         ApplicationPlatform platform;
         host.reset();  // first: a host hands the reports back to what was there before it
         host = std::make_unique<testhost::TestHost>();
+        if (prepare_host) prepare_host(*host);
         opened = false;
         message_shown = false;
         quit_frame = -1;
@@ -83,6 +84,7 @@ protected:
             menu_states = {Grays(host->menu())};
             host->test_window().on_frame = [this](int frame) {
                 if (frame == quit_frame) host->test_window().Press(host::kKeyF12);
+                if (on_frame) on_frame(frame);
                 if (Grays(host->menu()) != menu_states.back()) menu_states.push_back(Grays(host->menu()));
             };
         };
@@ -95,6 +97,7 @@ protected:
         if (kind == "text") message_shown = true;
         if (kind == "page" && message_shown && quit_at_first_page && quit_frame < 0)
             quit_frame = host->test_window().frames() + 5;
+        events.emplace_back(kind);
         if (on_event) on_event(kind);
     }
 
@@ -119,7 +122,10 @@ protected:
     bool quit_at_first_page = true;
     bool message_shown = false;
     int quit_frame = -1;
+    std::vector<std::string> events;  // the kinds of the game events, in order
     std::function<void(std::string_view kind)> on_event;
+    std::function<void(int frame)> on_frame;
+    std::function<void(testhost::TestHost&)> prepare_host;
 };
 
 TEST_F(Application, TheMenuIsCheckedAndGrayedThroughAStartUp) {
@@ -196,6 +202,33 @@ TEST_F(Application, ErrorsOfTheDataAreShownInTheWindowAndOnStderrWithExitCode1) 
         }
         EXPECT_TRUE(fs::exists(settings / "quibel.ini")) << "the settings are written back all the same";
     }
+}
+
+TEST_F(Application, GoingBackDuringTheSplashGoesOnToTheGame) {
+    on_frame = [this](int frame) {
+        if (frame != 5) return;
+        host->scripted_modal().AnswerNext(kIdYes);
+        host->test_window().PostMessage({host::kMsgCommand, kMenuGoBack, 0, {}});  // Ctrl+Z
+    };
+    EXPECT_EQ(Run({kDemo.string(), "-S"}), 0);
+    const auto request = std::find(events.begin(), events.end(), "request");
+    ASSERT_NE(request, events.end());
+    EXPECT_NE(std::find(request, events.end(), "title"), events.end());
+    EXPECT_NE(std::find(request, events.end(), "text"), events.end());
+}
+
+TEST_F(Application, TheDriverChoiceOffersTheDisplaysDrivers) {
+    std::vector<std::u16string> offered;
+    prepare_host = [&offered](testhost::TestHost& made) {
+        made.scripted_modal().OnNextDialog([&offered](host::Dialog& dialog) {
+            offered = dialog.Find(1000)->items;
+            dialog.Accept();
+        });
+    };
+    EXPECT_EQ(Run({kDemo.string(), "-S", "--seldriver"}), 0);
+    EXPECT_EQ(host->scripted_modal().dialogs_run, std::vector<std::u16string>{u"ドライバの選択"});
+    EXPECT_EQ(offered, std::vector<std::u16string>{u"Primary Display Driver"});
+    EXPECT_NE(std::find(events.begin(), events.end(), "text"), events.end()) << "the game goes on";
 }
 
 TEST_F(Application, ASecondInstanceEndsAtOnceWithoutAWindow) {
