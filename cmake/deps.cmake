@@ -44,7 +44,12 @@ endif()
 
 if(QB_TESTS AND NOT QB_FUZZ)
   qb_package(GTest libgtest-dev)
+endif()
+# The window tests and the start-up benchmark watch the game from another X client and drive it
+# with synthesised input.
+if((QB_TESTS OR QB_BENCH) AND NOT QB_FUZZ)
   qb_pkg(X11 libx11-dev x11)
+  qb_pkg(XTST libxtst-dev xtst)
 endif()
 if(QB_BENCH AND NOT QB_SANITIZE AND NOT QB_FUZZ)
   qb_package(benchmark libbenchmark-dev)

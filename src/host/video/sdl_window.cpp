@@ -276,6 +276,12 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
     }
     bool overlay_only = overlay_ && overlay_->HandleEvent(event);
     if (overlay_) needs_redraw_ |= event.type != SDL_WINDOWEVENT || overlay_->Animating();
+    // A key that went down for the overlay (the Return that answers a box, the Return of an
+    // Alt+Return accelerator) stays the overlay's until it is let go: still held when the box has
+    // closed, the game would read it as a press of its own and turn the page.
+    if ((event.type == SDL_KEYDOWN && !event.key.repeat) || event.type == SDL_KEYUP)
+        if (std::uint8_t code = ScanCodeFromSdl(event.key.keysym.scancode))
+            overlay_keys_[code] = event.type == SDL_KEYDOWN && overlay_only;
 
     switch (event.type) {
         case SDL_WINDOWEVENT:
@@ -288,6 +294,7 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
                 case SDL_WINDOWEVENT_FOCUS_LOST:
                     focused_ = false;
                     std::fill(std::begin(keys_), std::end(keys_), 0);
+                    std::fill(std::begin(overlay_keys_), std::end(overlay_keys_), false);
                     std::fill(std::begin(buttons_), std::end(buttons_), false);
                     queue_.push_back({kMsgActivate, 0, 0, {}});
                     queue_.push_back({kMsgActivateApp, 0, 0, {}});
@@ -364,7 +371,7 @@ bool SdlWindow::ReadKeyboard(std::uint8_t (&keys)[256]) {
     if (overlay_ && overlay_->CapturesKeyboard())
         std::fill(std::begin(keys), std::end(keys), 0);
     else
-        std::copy(std::begin(keys_), std::end(keys_), std::begin(keys));
+        for (std::size_t i = 0; i < std::size(keys); ++i) keys[i] = overlay_keys_[i] ? 0 : keys_[i];
     return true;
 }
 

@@ -108,6 +108,7 @@ private:
     bool closed_ = false;
     // Input tracked from events, so that synthesised events count like real ones.
     std::uint8_t keys_[256] = {};
+    bool overlay_keys_[256] = {};  // down keys that the overlay took: up for the game until released
     bool buttons_[3] = {};
     int mouse_x_ = -1, mouse_y_ = -1;  // window pixels
     int dx_ = 0, dy_ = 0, dz_ = 0;
