@@ -6,7 +6,10 @@ function(qb_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} qb_test_support GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE QB_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  # A parametrised test is named by its suite's name generator alone: with pretty values CTest
+  # would append the printed parameter, which for a record is its raw bytes (pointers included),
+  # so the name would change from build to build and -R and --rerun-failed would miss it.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES TIMEOUT 600)
 endfunction()
 
 # qb_fuzz(NAME SOURCE LIBS libs... CORPUS dir): a libFuzzer target.

@@ -1,6 +1,9 @@
 // quibel: the game. Options follow the game's own command line (a dash and a letter, e.g. -W for
 // a window, -S without sound, -D for the debug menu, --SELDRIVER for the display choice, @FILE
-// for more options from a file); the first plain argument names the data folder.
+// for more options from a file); the first plain argument names the data folder. Unknown letters
+// pass unnoticed, as the game's command line always let them; an unknown long option is a mistake
+// the player is told of (usage on stderr, exit 2).
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,6 +43,14 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+    // Only the arguments: an Options line in the settings file is the game's own business. "--"
+    // alone names no option and is passed over.
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--", 2) == 0 && argv[i][2] != '\0' && ::strcasecmp(argv[i], "--SELDRIVER") != 0) {
+            std::fprintf(stderr, "quibel: unknown option %s\n", argv[i]);
+            std::fputs(kUsage, stderr);
+            return 2;
         }
     ApplicationPlatform platform;
     platform.open_host = [] { return host::OpenSdlHost(kWindowTitle); };

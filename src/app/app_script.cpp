@@ -6,6 +6,8 @@
 #include "app/ending_commands.h"
 #include "app/frame_step.h"
 #include "app/game_data.h"
+#include "app/game_events.h"
+#include "app/menu_commands.h"
 #include "app/message_window.h"
 #include "app/picture_commands.h"
 #include "app/scene_replay.h"
@@ -130,8 +132,11 @@ std::intptr_t ScriptStateGroup_App::Notify(std::uint32_t message, std::intptr_t)
         TextScript::HideWindowNow(*window);
     }
     StopAllSounds();
+    ForgetChannelNames();
     return 1;
 }
+
+void ScriptStateGroup_App::Jumped(std::u16string_view label) const { PostGameEvent("jump", {label}); }
 
 void ScriptStateGroup_App::StepFrame() { ::StepFrame(); }
 
@@ -150,6 +155,16 @@ bool ScriptStateGroup_App::ContainsAppName(std::u16string_view name) const {
 
 void ScriptStateGroup_App::EnableMenuItem(int command, bool enabled) {
     if (menu_) menu_->Gray(command, !enabled);
+}
+
+StoryMenuOffer::StoryMenuOffer(ScriptStateGroup_App& group) : group_(group) {
+    group_.EnableMenuItem(kMenuDebugWindow, true);
+    if (!TextScript::ScenePlayMode) group_.EnableMenuItem(kMenuSave, true);
+}
+
+StoryMenuOffer::~StoryMenuOffer() {
+    group_.EnableMenuItem(kMenuSave, false);
+    group_.EnableMenuItem(kMenuDebugWindow, false);
 }
 
 void ScriptStateGroup_App::RequestDebugJump(std::u16string_view label) {

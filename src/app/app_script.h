@@ -50,9 +50,11 @@ public:
     // title) or RequestedLoadSlot + 2 (load that slot). A back-to-title or load request that
     // arrives in the frame after the teardown still decides the result.
     std::int32_t Run(std::int32_t page) override;
-    // kNotifyGoBack hides the message window at once and stops the four stream channels
-    // (answers 1); every other message answers 0.
+    // kNotifyGoBack hides the message window at once, stops the four stream channels and
+    // forgets what they played (answers 1); every other message answers 0.
     std::intptr_t Notify(std::uint32_t message, std::intptr_t argument) override;
+    // Each jump of the base commands and the jump tables is a "jump" game event.
+    void Jumped(std::u16string_view label) const override;
     // The application's frame step and the held word of its input record.
     void StepFrame() override;
     std::uint32_t HeldInput() override;
@@ -82,6 +84,19 @@ private:
     host::MenuModel* menu_ = nullptr;
     char16_t debug_jump_label_[kDebugJumpLabelUnits] = {};
     std::uint32_t debug_jump_request_ = 0;
+};
+
+// Offers the menu's save and debug window items while the story waits for the player (save not
+// during a scene replay) and grays both again however the wait ends.
+class StoryMenuOffer {
+public:
+    explicit StoryMenuOffer(ScriptStateGroup_App& group);
+    ~StoryMenuOffer();
+    StoryMenuOffer(const StoryMenuOffer&) = delete;
+    StoryMenuOffer& operator=(const StoryMenuOffer&) = delete;
+
+private:
+    ScriptStateGroup_App& group_;
 };
 
 // The cycle result a back-to-title or load request stands for; any other request keeps `otherwise`.

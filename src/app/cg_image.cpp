@@ -34,8 +34,12 @@ ComPtr<DxSurface> SurfaceFromPackedDib(const DxDraw::DibBuffer& dib) {
     return SurfaceFromDib(DxDraw::ParsePackedDib(dib.bytes()));
 }
 
+// The picture's bytes. It was found before it is read, so a load that fails is one that is there
+// and cannot be read: the error says what is wrong rather than that it is missing.
 std::vector<std::uint8_t> Entry(IArchive& archive, std::u16string_view name) {
-    return LoadArchiveEntry(archive, name).value_or(std::vector<std::uint8_t>{});
+    std::optional<std::vector<std::uint8_t>> bytes = LoadArchiveEntry(archive, name);
+    if (!bytes) ThrowError(kSource, __LINE__, 0, 0, u"Script Error: '%s' %s.", name, DescribeEntryError(archive, name));
+    return std::move(*bytes);
 }
 
 ComPtr<DxSurface> LoadJpeg(IArchive& archive, std::u16string_view name, std::u16string_view base) {
@@ -82,7 +86,7 @@ ComPtr<DxSurface> LoadCgImage(IArchive* archive, std::u16string_view base_name, 
             const std::u16string name = std::u16string(base_name) + std::u16string(format.extension);
             if (!ProbeArchiveFile(*archive, name)) continue;
             if (record) TextScript::AddImageHistory(name);
-            return format.load(*archive, name, base_name);
+            return CatchOutOfMemory(kSource, __LINE__, name, [&] { return format.load(*archive, name, base_name); });
         }
     }
     if (quiet) return {};

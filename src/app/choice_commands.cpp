@@ -1,6 +1,7 @@
 #include "app/choice_commands.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,9 +107,11 @@ private:
         const RECT source{72, 240, 656, kChoicePanelBottom[count - 1]};
         return {source, kChoicePanelAt, kChoiceViewAt, kChoiceViewWidth, 126, DxDraw::kTextAntiAliased};
     }
+    // After a font change every line comes back white, the pointed one too, until the pointer
+    // moves to another line.
     void DrawAll() override {
         panel_.View().Clear(0);
-        for (int i = 0; i < static_cast<int>(items_.size()); ++i) DrawLine(i);
+        for (const ChoiceItem& item : items_) panel_.Redraw(item.x, item.y, item.text, kPanelWhite);
     }
     // Item i (nothing for -1).
     void DrawLine(int i) override {
@@ -174,10 +177,15 @@ void SetLevel(DxSprite& sprite, std::int32_t level) {
     sprite.Invalidate(DxDraw::kDirtyContents);
 }
 
-// "ターン" and the turn number over "turnbg": faded in, shown two seconds, faded out.
-void ShowTurnCaption(std::int32_t turn) {
+// "ターン" and the turn number, counted from 1.
+std::u16string TurnCaption(std::int32_t turn) {
     char16_t caption[16];
     FormatW(caption, std::size(caption), u"ターン%2d", turn + 1);
+    return caption;
+}
+
+// The caption over "turnbg": faded in, shown two seconds, faded out.
+void ShowTurnCaption(std::u16string_view caption) {
     ComPtr<DxDraw::DxSurface> background = LoadPicture(u"turnbg");
     OwnedView<DxSprite> back = NewScreenSprite(background.Get(), kFadeBlend);
     OwnedView<TextScript::DxMessView2> text(new TextScript::DxMessView2(PanelTextWidth(caption), kCaptionHeight));
@@ -242,6 +250,7 @@ TextScript::ScriptStateNode* ExecuteSel(ScriptStateNode_App& node) {
     CancelSkipAtChoice();
     if (GameMessageWindow) GameMessageWindow->Show();
     CommitPicture();
+    const StoryMenuOffer offer(AppGroup(node));
     std::u16string offered;
     for (const ChoiceItem& item : items) offered += (offered.empty() ? u"" : u"|") + std::u16string(item.text);
     PostGameEvent("choice", {offered});
@@ -253,6 +262,7 @@ TextScript::ScriptStateNode* ExecuteSel(ScriptStateNode_App& node) {
 }
 
 TextScript::ScriptStateNode* ExecuteSsl(ScriptStateNode_App& node) {
+    std::optional<StoryMenuOffer> offer(std::in_place, AppGroup(node));
     CancelSkipAtChoice();
     if (GameMessageWindow) GameMessageWindow->Hide();
     MessagePending = 0;
@@ -276,15 +286,20 @@ TextScript::ScriptStateNode* ExecuteSsl(ScriptStateNode_App& node) {
             PictureSprite->Invalidate(DxDraw::kDirtyContents);
             PictureSprite->Show();
         });
-        ShowTurnCaption(TextScript::EvaluateOperand(u"TURN", 0));
+        const std::u16string caption = TurnCaption(TextScript::EvaluateOperand(u"TURN", 0));
+        ShowTurnCaption(caption);
         const OwnedView<DxSprite> background = NewScreenSprite(selection.Get(), 0);
-        choice = ChooseTurn(TurnLayout());
+        const std::vector<TurnButton> layout = TurnLayout();
+        // Offered once the buttons take clicks: the caption, then the buttons from the left.
+        std::u16string offered = caption;
+        for (const TurnButton& button : layout) offered += u"|" + std::u16string(button.name);
+        PostGameEvent("choice", {offered});
+        choice = ChooseTurn(layout);
     }
+    offer.reset();
     PostGameEvent("turn", {Utf8ToUtf16(std::to_string(choice))});
     ScriptStateGroup_App& group = AppGroup(node);
     if (ScriptStateNode* jump = TakeDebugJump(node)) return jump;
-    ScriptStateNode* next = TextScript::JumpThroughTables(group, choice);
-    if (next && next->next() && next->next()->code == ScriptStateNode::kLab)
-        PostGameEvent("jump", {next->next()->Arg(0)});
-    return next;
+    // The group tells of the table's jump.
+    return TextScript::JumpThroughTables(group, choice);
 }

@@ -31,9 +31,11 @@ void Enable(const GameCycleServices& services, int command) {
 
 void CompileScripts(ScriptStateGroup_App& group, std::u16string_view script_name) {
     const std::string table = LoadScriptFile(kJumpTableName);
-    TextScript::ParseJumpTable(group, table, kJumpTableName);
+    // A script's nodes take many times its text: memory may run out here as well as in the load.
+    CatchOutOfMemory(u"app/game_cycle", __LINE__, kJumpTableName,
+                     [&] { TextScript::ParseJumpTable(group, table, kJumpTableName); });
     const std::string source = LoadScriptFile(script_name);
-    group.Compile(source, script_name);
+    CatchOutOfMemory(u"app/game_cycle", __LINE__, script_name, [&] { group.Compile(source, script_name); });
 }
 
 // Where a new game starts: the head, or the page before label PRSK when the title asked to skip

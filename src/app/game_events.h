@@ -26,10 +26,14 @@ public:
 //   "music"   name                          a piece of music started ("" when stopped)
 //   "voice"   name                          a voice started
 //   "effect"  slot, name                    a sound effect started in a slot ("1" or "2")
-//   "choice"  item|item|...                 a choice menu offered
+//   "choice"  item|item|...                 a choice menu offered; for a turn selection, once its
+//                                           buttons take clicks: the caption, then the buttons'
+//                                           names from the left ("ターン 1|A|B|C|D")
 //   "chose"   index                         the item taken (0 first)
 //   "turn"    index                         the turn selection's result
-//   "jump"    label                         a jump to a label by a choice, a table or a debug jump
+//   "jump"    label                         a jump that lands on a label, once for each jump: JMP,
+//                                           RJP and PJP, IVG and the turn selection (through the
+//                                           jump tables), a choice, the debug window's jump
 //   "title"                                 the title screen shown
 //   "request" code                          a menu request turned into a script exception
 //   "ending"  number                        an ending reached

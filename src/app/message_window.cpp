@@ -217,7 +217,7 @@ constexpr std::int32_t kWindowScreenTop = 400;
 }  // namespace
 
 MessageWindow::MessageWindow(int width, int height, int left, int right, int top, int bottom)
-    : DxMessWindow(width, height, left, right, top, bottom, 1) {
+    : DxMessWindow(width, height, left, right, top, bottom, 0) {
     for (int k = 0; k < kButtonCount; ++k) {
         TEXANIM source;
         source.width = static_cast<std::uint16_t>(kButtonSize[0]);

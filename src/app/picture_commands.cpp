@@ -51,16 +51,6 @@ std::size_t GrpCodeCount(std::u16string_view name) {
     return 0;
 }
 
-bool IsLetter(char16_t c) {
-    const char16_t upper = UpperCasePositionCode(c);
-    return (upper >= u'A' && upper <= u'Z') || (upper >= u'Ａ' && upper <= u'Ｚ');
-}
-
-bool IsCharName(std::u16string_view name) {
-    return name.size() == kCharNameLength && IsLetter(name[0]) &&
-           std::all_of(name.begin() + 1, name.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
-}
-
 // The x of the first entry whose code is the letter upper-cased or '*'; 0 without one.
 std::int32_t CharX(const std::vector<CharPosition>& table, char16_t letter) {
     const char16_t code = UpperCasePositionCode(letter);
@@ -79,7 +69,11 @@ bool IsCgSeen(std::u16string_view prefix) {
 void ShowGrpImage(std::u16string_view name) {
     if (!PictureWorkSurface) return;
     const std::size_t codes = GrpCodeCount(name);
-    if (codes == 0) return ReportMissing(u"GRP", name);
+    if (codes == 0) {
+        // Not a picture name: nothing to compose, and nothing the player must be told.
+        DebugPrintf(u"GRP: %s is not a picture name\n", name);
+        return;
+    }
     std::u16string image(name.substr(0, kGrpPrefix));
     image.append(codes, u'0');
     DrawImage(u"GRP", image, 0, 0);
@@ -93,7 +87,8 @@ void ShowGrpImage(std::u16string_view name) {
 
 void ShowCharImage(std::u16string_view name, CharLayer layer) {
     if (!PictureWorkSurface) return;
-    if (!IsCharName(name)) return ReportMissing(Tag(layer), name);
+    // The letter and three part codes are the first seven characters; what follows them is not read.
+    if (name.size() < kCharNameLength) return ReportMissing(Tag(layer), name);
     const std::u16string letter(1, name[0]);
     const std::u16string_view face = name.substr(1, 2), pose = name.substr(3, 2), extra = name.substr(5, 2);
     if (face != kNoPart) DrawImage(Tag(layer), u"H" + std::u16string(face) + u"0000", 0, 0);
@@ -136,9 +131,9 @@ ScriptStateNode* ExecuteGrp(ScriptStateNode_App& node) {
         return node.next();
     }
     RecordScene(CurrentPicture, kSceneGrp, name);
-    // Only a name of the GRP form stands for a picture the album can show.
-    if (GrpCodeCount(name) != 0 && !IsCgSeen(name.substr(0, kGrpPrefix)))
-        SeenCgList.emplace_back(name.substr(0, kGrpPrefix));
+    // The prefix counts as seen whatever the name's length, even when nothing can be drawn.
+    const std::u16string_view prefix = name.substr(0, kGrpPrefix);
+    if (!prefix.empty() && !IsCgSeen(prefix)) SeenCgList.emplace_back(prefix);
     ComposeGrpPicture(name);
     return node.next();
 }

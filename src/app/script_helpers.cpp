@@ -39,9 +39,12 @@ void SetSeenFlag(std::int32_t page) {
 bool IsSeenFlag(std::int32_t page) { return IsPage(page) && (SeenFlags[page / 8] & SeenBit(page)); }
 
 std::string LoadScriptFile(std::u16string_view name) {
-    std::optional<std::string> text;
-    if (ScriptArchive && ProbeArchiveFile(*ScriptArchive, name)) text = LoadArchiveText(*ScriptArchive, name);
-    if (!text) ThrowError(u"script/scr_gui", __LINE__, 0, 0, u"Script: file not found '%s'", name);
+    constexpr std::u16string_view kSource = u"script/scr_gui";
+    if (!ScriptArchive || !ProbeArchiveFile(*ScriptArchive, name))
+        ThrowError(kSource, __LINE__, 0, 0, u"Script: file not found '%s'", name);
+    std::optional<std::string> text =
+        CatchOutOfMemory(kSource, __LINE__, name, [&] { return LoadArchiveText(*ScriptArchive, name); });
+    if (!text) ThrowError(kSource, __LINE__, 0, 0, u"Script: '%s' %s", name, DescribeEntryError(*ScriptArchive, name));
     return std::move(*text);
 }
 

@@ -13,8 +13,9 @@ struct SettingsBlockRecord;
 void SetSeenFlag(std::int32_t page);
 bool IsSeenFlag(std::int32_t page);
 
-// The whole entry of the script archive (CP932 text). A missing or unreadable entry raises the
-// error exception "Script: file not found '%s'".
+// The whole entry of the script archive (CP932 text). A missing entry raises the error exception
+// "Script: file not found '%s'"; one that is there but cannot be read (too large, not a file,
+// damaged, or more than memory holds) raises it with what is wrong.
 std::string LoadScriptFile(std::u16string_view name);
 
 // Channel volumes from the settings block on the game's 0 to 255 scale: music (channel 0) at a

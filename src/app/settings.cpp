@@ -1,11 +1,14 @@
 #include "app/settings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/frame_step.h"
 #include "lib/cmdline.h"
@@ -155,7 +158,8 @@ const SettingsKey kKeys[] = {
      [](bool) { return Number(DrawSpeed); }},
     {u"RefreshRate", u"0", [](std::u16string_view v) { RefreshRate = std::max(Decimal(v), 0); },
      [](bool) { return Number(RefreshRate); }},
-    {u"SoundFreq", u"0", [](std::u16string_view v) { SoundFreq = IndexOrDefault(v, 3, 0); },
+    // Kept as read: values above 2 mean 44,100 Hz (SoundSampleRate) and are written back unchanged.
+    {u"SoundFreq", u"0", [](std::u16string_view v) { SoundFreq = std::max(Decimal(v), 0); },
      [](bool) { return Number(SoundFreq); }},
     {u"SoundPriority", u"0", [](std::u16string_view v) { SoundPriority = std::max(Decimal(v), 0); },
      [](bool) { return Number(SoundPriority); }},
@@ -180,18 +184,50 @@ std::u16string WithSlash(std::u16string_view folder) {
 
 fs::path ToPath(std::u16string_view text) { return fs::path(Utf16ToUtf8(text)); }
 
-// Calls `plain` with each plain argument and `option` with each option token, in order, skipping
-// the program's name.
+// Calls `plain` with each plain argument and `option` with each option token of the command line
+// and then of `extra`, in order, skipping the program's name.
 template <class Plain, class Option>
-void ForEachToken(std::u16string_view command_line, Plain plain, Option option) {
-    CommandLineReader reader(command_line);
-    if (!reader.NextToken()) return;
-    while (const char16_t* token = reader.NextToken()) {
-        if (token[0] == u'-')
-            option(std::u16string_view(token));
+void ForEachToken(std::u16string_view command_line, std::span<const std::u16string> extra, Plain plain, Option option) {
+    bool named = false;  // the first token of all is the program's name
+    auto take = [&](std::u16string_view token) {
+        if (!std::exchange(named, true)) return;
+        if (token.starts_with(u'-'))
+            option(token);
         else
-            plain(std::u16string_view(token));
-    }
+            plain(token);
+    };
+    CommandLineReader reader(command_line);
+    while (const char16_t* token = reader.NextToken()) take(token);
+    for (const std::u16string& token : extra) take(token);
+}
+
+// The tokens of the Options key. A response file it names that cannot be read drops the key's
+// options as a whole, with a message, where the command line's own would end the program: the
+// player did not type this line, and the game can go on with the rest of the settings.
+std::vector<std::u16string> OptionsKeyTokens(std::u16string_view value) {
+    std::vector<std::u16string> tokens;
+    ResponseFileFailure failure;
+    CommandLineReader reader(value, &failure);
+    while (const char16_t* token = reader.NextToken()) tokens.emplace_back(token);
+    if (failure.reason.empty()) return tokens;
+    const std::u16string message =
+        FormatString(u"Settings file %s, key Options: the response file @%s %s; the key's options are not used.",
+                     SettingsFolders.settings_file, failure.file, failure.reason);
+    DebugOutput(message + u"\n");
+    ShowMessage(u"エラー", message, kMbOk | kMbIconExclamation);
+    return {};
+}
+
+// A settings file that cannot be read is left as it is (SaveSettings will not write over it) and
+// the defaults are used; the player is told why.
+void ReportUnreadSettings(const std::u16string& path, int error) {
+    const std::u16string reason = DescribeReadError(error, ProfileFile::kMaxFileBytes);
+    DebugOutput(FormatString(u"Settings file %s %s; defaults used\n", path, reason));
+    ShowMessage(u"エラー",
+                FormatString(u"The settings file %s %s. The game starts with the default settings and leaves the "
+                             u"file as it is.",
+                             path, reason),
+                kMbOk | kMbIconExclamation);
 }
 
 void TakeDataPath(std::u16string_view path, std::u16string_view executable_folder) {
@@ -291,7 +327,7 @@ bool MakeDirectoryPath(std::u16string_view path) {
 void ParseDataPathArgument(std::u16string_view command_line, std::u16string_view executable_folder) {
     std::optional<std::u16string> first;
     ForEachToken(
-        command_line,
+        command_line, {},
         [&](std::u16string_view plain) {
             if (!first) first = plain;
         },
@@ -299,11 +335,12 @@ void ParseDataPathArgument(std::u16string_view command_line, std::u16string_view
     TakeDataPath(first.value_or(u""), executable_folder);
 }
 
-void ParseOptions(std::u16string_view command_line, std::u16string_view executable_folder) {
+void ParseOptions(std::u16string_view command_line, std::u16string_view executable_folder,
+                  std::span<const std::u16string> extra) {
     CommandOptions.debug_level = 0;
     bool taken = false;
     ForEachToken(
-        command_line,
+        command_line, extra,
         [&](std::u16string_view plain) {
             if (!taken) TakeDataPath(plain, executable_folder);
             taken = true;
@@ -331,11 +368,8 @@ bool LoadSettings(std::u16string_view command_line, std::u16string_view executab
     }
     folders.settings_file = folders.settings_folder + u"quibel.ini";
     const std::optional<ProfileFile> file = ProfileFile::Load(folders.settings_file);
-    if (!file) DebugPrintf(u"Settings file cannot be read; defaults used\n");
-    const std::u16string extra = ReadSettings(file ? *file : ProfileFile());
-    std::u16string line(command_line);
-    if (!extra.empty()) line.append(u" ").append(extra);
-    ParseOptions(line, executable_folder);
+    if (!file) ReportUnreadSettings(folders.settings_file, errno);
+    ParseOptions(command_line, executable_folder, OptionsKeyTokens(ReadSettings(file ? *file : ProfileFile())));
     SetTextSpeed(TextSpeedIndex);
     SetAutoWait(AutoWaitIndex);
     return true;

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -48,7 +49,7 @@ extern SettingsBlockRecord SettingsBlock;
 
 // The settings words beside the block (the draw speed is DrawSpeed of the frame step).
 extern std::int32_t RefreshRate;     // 0 the display's default
-extern std::int32_t SoundFreq;       // 0, 1, 2: 44100, 22050, 11025 Hz
+extern std::int32_t SoundFreq;       // 0, 1, 2: 44100, 22050, 11025 Hz; any other value 44100 Hz
 extern std::int32_t SoundPriority;   // above 0: the higher priority
 extern std::int32_t StreamSize;      // eighths of a second per stream segment
 extern std::int32_t TextSpeedIndex;  // into kTextSpeeds, read from the file
@@ -102,9 +103,11 @@ bool MakeDirectoryPath(std::u16string_view path);
 
 // The data path and data folder from the first plain argument of the command line.
 void ParseDataPathArgument(std::u16string_view command_line, std::u16string_view executable_folder);
-// The debug level becomes 0, then every option of the command line takes effect; the first plain
-// argument is taken as by ParseDataPathArgument.
-void ParseOptions(std::u16string_view command_line, std::u16string_view executable_folder);
+// The debug level becomes 0, then every option of the command line takes effect, followed by the
+// `extra` tokens (the Options key's, read already); the first plain argument is taken as by
+// ParseDataPathArgument.
+void ParseOptions(std::u16string_view command_line, std::u16string_view executable_folder,
+                  std::span<const std::u16string> extra = {});
 
 // Reads every key of the settings section (defaults for what is missing) and returns the extra
 // options of the "Options" key.
@@ -115,6 +118,10 @@ void WriteSettings(ProfileFile& file, bool full_screen_at_exit);
 // Start-up: data path and folder, the settings folder (created when missing), the settings file,
 // then the options of the command line extended by the "Options" key. A settings folder that
 // cannot be made is reported in a message box and gives false: the program then ends with 1.
+// A settings file that cannot be read (not a regular file, larger than ProfileFile::kMaxFileBytes)
+// is reported in a message box and the defaults are used; it is then never written back. An
+// Options key naming a response file that cannot be read is reported the same way and its
+// options are not used; the command line's own response files end the program (cmdline.h).
 bool LoadSettings(std::u16string_view command_line, std::u16string_view executable_folder);
 // End: writes the settings back into the settings file, keeping its other lines. False when the
 // file could not be read or written (the file on disk is then left as it was).

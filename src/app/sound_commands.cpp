@@ -51,7 +51,7 @@ void PlayStreamSound(int channel, std::u16string_view name, bool replay) {
     if (GetStreamState(stream) == 1 && TextScript::EqualIgnoringCase(record.name, name)) return;
     StopStream(stream);
     const bool on = voice ? SettingsBlock.enable_voice : SettingsBlock.enable_bgm;
-    record = {ChannelVolume(channel, on), std::u16string(name)};
+    record = {0, ChannelVolume(channel, on), std::u16string(name)};
     const std::u16string path = (channel == kMusicChannel ? u"bgm/" : u"voice/") + record.name;
     StartOggStream(path, SoundArchive.Get(), channel, channel == kMusicChannel ? 1 : 0, kNormalSpeed,
                    VolumeToAttenuation(record.volume), kCentre);
@@ -110,6 +110,10 @@ ScriptStateNode* ExecuteEffectSlot(ScriptStateNode_App& node) {
             break;
     }
     return node.next();
+}
+
+void ForgetChannelNames() {
+    for (ChannelStateRecord& record : ChannelState) record.name.clear();
 }
 
 void ResetSoundCommands() {

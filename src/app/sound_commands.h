@@ -21,6 +21,7 @@ inline constexpr int kVoiceChannel = 3;
 
 // What each stream channel was last started with, so that the same music is not started again.
 struct ChannelStateRecord {
+    std::uint32_t state = 0;  // 0 whenever a stream is started on the channel
     std::int32_t volume = 0;  // 0 to 255
     std::u16string name;      // the script's sound name
 };
@@ -41,5 +42,7 @@ TextScript::ScriptStateNode* ExecuteVoi(ScriptStateNode_App& node);
 // S1A, S1B, S1M, S2A, S2B and S2M, by the node's code.
 TextScript::ScriptStateNode* ExecuteEffectSlot(ScriptStateNode_App& node);
 
+// Empties the names of the four channel records, so that the next music starts afresh.
+void ForgetChannelNames();
 // Empties the four channel records (the runtime's start-up and teardown).
 void ResetSoundCommands();

@@ -183,9 +183,10 @@ bool DecideWait(MessageWindow& window, std::int32_t page) {
 
 enum class ButtonAnswer { kLeave, kStay, kNoButton };
 
-// A left click on button k. A button that is not shown is no button: the click is the reader's.
+// A left click on button k. A hidden button (skip on an unread page, save in a scene replay)
+// still takes the click: the page goes on waiting.
 ButtonAnswer PressButton(ScriptStateNode_App& node, MessageWindow& window, int k) {
-    if (!window.Button(k).IsVisible()) return ButtonAnswer::kNoButton;
+    if (!window.Button(k).IsVisible()) return ButtonAnswer::kStay;
     switch (k) {
         case kButtonBacklog: {
             window.Hide();
@@ -337,13 +338,7 @@ ScriptStateNode* RunPageEnd(ScriptStateNode_App& node) {
     if (!scene_end) SetSeenFlag(static_cast<std::int32_t>(TextScript::CurrentPage));
     ScriptStateGroup_App& group = node.AppGroup();
     {
-        // The save and debug items are offered only while the story waits at a page end.
-        const ScopeExit gray([&group] {
-            group.EnableMenuItem(kMenuSave, false);
-            group.EnableMenuItem(kMenuDebugWindow, false);
-        });
-        group.EnableMenuItem(kMenuDebugWindow, true);
-        if (!TextScript::ScenePlayMode) group.EnableMenuItem(kMenuSave, true);
+        const StoryMenuOffer offer(group);
         if (MessagePending) WaitAtPageEnd(node);
     }
     TextScript::SnapshotVariables();

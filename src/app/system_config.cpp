@@ -19,6 +19,14 @@ constexpr std::u16string_view kSource = u"app/system_config";
     ThrowError(kSource, __LINE__, 0, 0, u"config.xml: missing %s \"%s\".", what, path);
 }
 
+// The document was not read: missing, or there and unreadable (too large, not a file, damaged).
+[[noreturn]] void ThrowUnread(IArchive& archive) {
+    if (!archive.Exists(u"config.xml"))
+        ThrowError(kSource, __LINE__, 0, 0, u"config.xml: not found in the script archive.");
+    ThrowError(kSource, __LINE__, 0, 0, u"config.xml: the file %s.",
+               DescribeEntryError(archive, u"config.xml", kMaxXmlDocumentBytes));
+}
+
 const XmlNode& Element(const XmlNode& parent, std::u16string_view name, std::u16string_view path) {
     const XmlNode* element = parent.FindChild(name);
     if (!element) ThrowMissing(u"element", path);
@@ -79,16 +87,32 @@ void ReadPositions(const XmlNode& system, std::u16string_view layer, std::vector
 }  // namespace
 
 char16_t UpperCasePositionCode(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - u'a' + u'A');
-    if (c >= u'ａ' && c <= u'ｚ') return static_cast<char16_t>(c - u'ａ' + u'Ａ');
+    // Every lower-case letter that CP932 holds, each with its capital at a fixed distance.
+    struct Range {
+        char16_t first, last, capital_of_first;
+    };
+    static constexpr Range kLowerCase[] = {
+        {u'a', u'z', u'A'},                 // Latin
+        {u'ａ', u'ｚ', u'Ａ'},              // full-width Latin
+        {u'\u03B1', u'\u03C1', u'\u0391'},  // Greek alpha to rho
+        {u'\u03C3', u'\u03C9', u'\u03A3'},  // Greek sigma to omega (final sigma is not in CP932)
+        {u'\u0430', u'\u044F', u'\u0410'},  // Cyrillic a to ya
+        {u'\u0451', u'\u0451', u'\u0401'},  // Cyrillic yo
+        {u'\u2170', u'\u2179', u'\u2160'},  // small Roman numerals one to ten
+    };
+    for (const Range& range : kLowerCase)
+        if (c >= range.first && c <= range.last) return static_cast<char16_t>(c - range.first + range.capital_of_first);
     return c;
 }
 
 void LoadSystemConfig(IArchive& script_archive, SystemConfigRecord& config) {
-    const std::optional<std::string> text = LoadArchiveText(script_archive, u"config.xml");
-    if (!text) ThrowError(kSource, __LINE__, 0, 0, u"config.xml: not found in the script archive.");
     std::int32_t line = 0;
-    const std::unique_ptr<XmlNode> root = ParseXml(*text, kXmlTrimLines, &line);
+    const std::unique_ptr<XmlNode> root = CatchOutOfMemory(kSource, __LINE__, u"config.xml", [&] {
+        // The size is checked before anything is read: the tree takes many times its document.
+        const std::optional<std::string> text = LoadArchiveText(script_archive, u"config.xml", kMaxXmlDocumentBytes);
+        if (!text) ThrowUnread(script_archive);
+        return ParseXml(*text, kXmlTrimLines, &line);
+    });
     if (!root) ThrowError(kSource, __LINE__, 0, 0, u"config.xml: not a readable document (line %d).", line);
 
     // Filled aside, so that a document that fails half way changes nothing.

@@ -34,8 +34,9 @@ struct SystemConfigRecord {
 // The process-wide values.
 extern SystemConfigRecord SystemConfig;
 
-// The upper-case form of a position code: ASCII and full-width Latin letters are upper-cased,
-// every other character stays as it is.
+// The upper-case form of a position code: every lower-case letter of CP932 (Latin, full-width
+// Latin, Greek, Cyrillic, small Roman numerals) becomes its capital; every other character
+// stays as it is.
 char16_t UpperCasePositionCode(char16_t c);
 
 // Reads "config.xml" from the script archive into config. A missing or broken document, or a

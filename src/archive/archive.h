@@ -140,8 +140,16 @@ std::optional<std::vector<std::uint8_t>> LoadArchiveEntry(IArchive& archive, std
 // The same into the caller's buffer; returns the decoded size, nullopt also when it does not fit.
 std::optional<std::uint64_t> LoadArchiveEntry(IArchive& archive, std::u16string_view name,
                                               std::span<std::uint8_t> buffer);
-// The decoded bytes as text (the string's own terminator stands right after them).
-std::optional<std::string> LoadArchiveText(IArchive& archive, std::u16string_view name);
+// The decoded bytes as text (the string's own terminator stands right after them); nullopt also
+// when the entry declares more than max_size bytes.
+std::optional<std::string> LoadArchiveText(IArchive& archive, std::u16string_view name,
+                                           std::uint64_t max_size = kMaxEntryLoadBytes);
+// Why a whole load of `name` gave nothing, as the words that follow its name in a message (those
+// of DescribeReadError): "was not found", "is a folder" or "is not a regular file" (a folder
+// archive's entry), "cannot be read (...)", "is larger than N bytes" (N = max_size, the limit
+// the load had), or "is damaged" (its data does not decode to its declared size).
+std::u16string DescribeEntryError(IArchive& archive, std::u16string_view name,
+                                  std::uint64_t max_size = kMaxEntryLoadBytes);
 // Exists(name); the name is copied to out_name when given: for a bare name (no folder
 // separator) only when the entry exists, otherwise always.
 bool ProbeArchiveFile(IArchive& archive, std::u16string_view name, std::u16string* out_name = nullptr);

@@ -1,7 +1,9 @@
 // Whole-entry loading used by every consumer of the archives.
 #include <algorithm>
+#include <cerrno>
 
 #include "archive/archive.h"
+#include "lib/diskfile.h"
 
 namespace {
 
@@ -34,11 +36,11 @@ private:
 
 // The whole entry into a growing buffer; nothing unless it decodes to exactly its declared size.
 template <class Bytes>
-std::optional<Bytes> LoadWhole(IArchive& archive, std::u16string_view name) {
+std::optional<Bytes> LoadWhole(IArchive& archive, std::u16string_view name, std::uint64_t max_size) {
     ComPtr<ICompressedFile> decoder = archive.OpenDecompressed(name);
     if (!decoder) return std::nullopt;
     const std::uint64_t size = decoder->GetSize();
-    if (size > kMaxEntryLoadBytes) return std::nullopt;
+    if (size > std::min(max_size, kMaxEntryLoadBytes)) return std::nullopt;
     Bytes bytes;
     if (size == 0) return bytes;
     GrowingSink<Bytes> sink(bytes, size, decoder->GetStoredSize());
@@ -49,7 +51,7 @@ std::optional<Bytes> LoadWhole(IArchive& archive, std::u16string_view name) {
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> LoadArchiveEntry(IArchive& archive, std::u16string_view name) {
-    return LoadWhole<std::vector<std::uint8_t>>(archive, name);
+    return LoadWhole<std::vector<std::uint8_t>>(archive, name, kMaxEntryLoadBytes);
 }
 
 std::optional<std::uint64_t> LoadArchiveEntry(IArchive& archive, std::u16string_view name,
@@ -63,8 +65,20 @@ std::optional<std::uint64_t> LoadArchiveEntry(IArchive& archive, std::u16string_
     return size;
 }
 
-std::optional<std::string> LoadArchiveText(IArchive& archive, std::u16string_view name) {
-    return LoadWhole<std::string>(archive, name);
+std::optional<std::string> LoadArchiveText(IArchive& archive, std::u16string_view name, std::uint64_t max_size) {
+    return LoadWhole<std::string>(archive, name, max_size);
+}
+
+std::u16string DescribeEntryError(IArchive& archive, std::u16string_view name, std::uint64_t max_size) {
+    if (!archive.Exists(name)) return DescribeReadError(ENOENT);
+    // A folder archive's entry says what it is through the errno of its open; a pack's entry
+    // that cannot be opened (a folder, or data outside the pack) leaves errno alone.
+    errno = 0;
+    ComPtr<ICompressedFile> decoder = archive.OpenDecompressed(name);
+    if (!decoder) return errno ? DescribeReadError(errno) : u"cannot be opened";
+    max_size = std::min(max_size, kMaxEntryLoadBytes);
+    if (decoder->GetSize() > max_size) return DescribeReadError(EFBIG, max_size);
+    return u"is damaged (its data does not decode to its declared size)";
 }
 
 bool ProbeArchiveFile(IArchive& archive, std::u16string_view name, std::u16string* out_name) {

@@ -126,7 +126,9 @@ ComPtr<IArchive> OpenSafArchiveNative(const std::string& path) {
     if (archive_detail::ReadFully(fd.get(), start.data(), start.size()) != start.size()) return nullptr;
     if (start[1] != 5 && start[1] != 6) {
         static const std::string expression = Utf16ToCp932(u"(\"未対応のSAF形式\",0)");
-        AssertFail(expression.c_str(), "archive", 1787);
+        // The box names the pack: with several packs in the data folder the assertion alone does
+        // not say which one to look at. The message is CP932, as the box reads it.
+        AssertFail(expression.c_str(), "archive", 1787, Utf16ToCp932(Utf8ToUtf16(path)).c_str());
         return nullptr;
     }
     return OpenPackFile(path, start[1]);

@@ -76,6 +76,8 @@ public:
     // Reads a picture file (BMP, PNG or the raw 16-bit record) from the archive, or from disk
     // when archive is null, and converts it into this image's depth.
     bool Load(IArchive* archive, std::u16string_view name);
+    // The same for the bytes of a picture file already read.
+    bool Decode(std::span<const std::uint8_t> bytes);
     // Writes the image (depth 16 or 32) as a BMP file of 24 or 32 bits (32 bits with ordinary
     // alpha, 255 opaque), rows in memory order. False when the file cannot be written.
     bool SaveBmp24(std::u16string_view path) const;

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -14,10 +15,12 @@
 namespace DxDraw {
 
 bool DxImage::Load(IArchive* archive, std::u16string_view name) {
-    std::optional<std::vector<std::uint8_t>> file = archive ? LoadArchiveEntry(*archive, name) : LoadDiskFile(name);
-    if (!file) return false;
-    const std::span<const std::uint8_t> bytes(*file);
+    const std::optional<std::vector<std::uint8_t>> file =
+        archive ? LoadArchiveEntry(*archive, name) : LoadDiskFile(name);
+    return file && Decode(*file);
+}
 
+bool DxImage::Decode(std::span<const std::uint8_t> bytes) {
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
         if (depth_ != 16 && depth_ != 32) return false;
         const std::optional<DibView> dib = ParseBmpFile(bytes);
@@ -33,8 +36,21 @@ bool DxImage::Load(IArchive* archive, std::u16string_view name) {
 }  // namespace DxDraw
 
 ComPtr<DxDraw::DxSurface> LoadSurfaceArchive_Dx(IArchive* archive, std::u16string_view name) {
+    constexpr std::u16string_view kSource = u"dxdraw/dxdraw";
     ComPtr<DxDraw::DxSurface> surface = DxDraw::CreateSurface(32);
-    if (!surface || !surface->Load(archive, name))
-        ThrowError(u"dxdraw/dxdraw", 431, 0, 0, u"LoadSurfaceArchive_Dx: file not found '%s'.\n", name);
+    // A picture that is there but cannot be read says what is wrong with it; a missing one, or
+    // one that does not decode, keeps the system's words.
+    std::u16string unread;
+    auto load = [&] {
+        const std::optional<std::vector<std::uint8_t>> file =
+            archive ? LoadArchiveEntry(*archive, name) : LoadDiskFile(name);
+        if (file) return surface->Decode(*file);
+        if (archive ? archive->Exists(name) : (errno != ENOENT && errno != ENOTDIR))
+            unread = archive ? DescribeEntryError(*archive, name) : DescribeReadError(errno);
+        return false;
+    };
+    const bool loaded = surface && CatchOutOfMemory(kSource, 431, name, load);
+    if (!unread.empty()) ThrowError(kSource, 431, 0, 0, u"LoadSurfaceArchive_Dx: '%s' %s.\n", name, unread);
+    if (!loaded) ThrowError(kSource, 431, 0, 0, u"LoadSurfaceArchive_Dx: file not found '%s'.\n", name);
     return surface;
 }

@@ -1,9 +1,9 @@
 #include "lib/cmdline.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "lib/diskfile.h"
 #include "lib/report.h"
 #include "lib/text.h"
 
@@ -11,13 +11,12 @@ namespace {
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-// Reads a response file whole as UTF-8 text, with CR LF line ends read as LF.
+// Reads a response file whole as UTF-8 text, with CR LF line ends read as LF; false (with errno
+// saying why) when it is not a regular file of at most kMaxResponseFileBytes that reads whole.
 bool ReadTextFile(const std::string& path, std::u16string& text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return false;
-    std::u16string decoded = Utf8ToUtf16(bytes);
+    const std::optional<std::string> bytes = LoadNativeText(path, CommandLineReader::kMaxResponseFileBytes);
+    if (!bytes) return false;
+    std::u16string decoded = Utf8ToUtf16(*bytes);
     text.clear();
     for (std::size_t i = 0; i < decoded.size(); ++i) {
         if (decoded[i] == u'\r' && i + 1 < decoded.size() && decoded[i + 1] == u'\n') continue;
@@ -28,7 +27,8 @@ bool ReadTextFile(const std::string& path, std::u16string& text) {
 
 }  // namespace
 
-CommandLineReader::CommandLineReader(std::u16string_view command_line) : command_line_(command_line) {
+CommandLineReader::CommandLineReader(std::u16string_view command_line, ResponseFileFailure* failure)
+    : command_line_(command_line), failure_(failure) {
     // The system's command line ends at its first zero unit.
     if (auto end = command_line_.find(u'\0'); end != std::u16string::npos) command_line_.resize(end);
 }
@@ -49,8 +49,18 @@ const char16_t* CommandLineReader::NextToken() {
                 }
                 if (token_[0] != u'@') return token_.data();
                 if (!OpenResponseFile(token_.data() + 1)) {
-                    char16_t message[256];
-                    FormatW(message, u"File not found '%s'", token_.data() + 1);
+                    const int error = errno;
+                    const std::u16string_view file = token_.data() + 1;
+                    if (failure_) {
+                        *failure_ = {std::u16string(file), DescribeReadError(error, kMaxResponseFileBytes)};
+                        state_ = State::Finished;
+                        return nullptr;
+                    }
+                    // A missing file keeps the system's own words.
+                    const std::u16string message =
+                        error == ENOENT ? FormatString(u"File not found '%s'", file)
+                                        : FormatString(u"Response file of the argument @%s: the file %s.", file,
+                                                       DescribeReadError(error, kMaxResponseFileBytes));
                     ShowMessage(u"Error", message, kMbOk | kMbIconExclamation);
                     std::exit(1);
                 }

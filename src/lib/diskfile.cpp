@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <system_error>
 
 #include "lib/text.h"
 
@@ -17,11 +19,13 @@ std::optional<std::size_t> RegularFileSize(const FileHandle& file) {
     return static_cast<std::size_t>(info.st_size);
 }
 
-// Reads exactly `size` bytes; false on an error or an early end of file.
+// Reads exactly `size` bytes; false on an error or an early end of file (errno EIO then, since
+// the file shrank under the reader).
 bool ReadExactly(const FileHandle& file, std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         const ssize_t got = ::read(file.get(), data, size);
         if (got < 0 && errno == EINTR) continue;
+        if (got == 0) errno = EIO;
         if (got <= 0) return false;
         data += got;
         size -= static_cast<std::size_t>(got);
@@ -35,7 +39,11 @@ std::optional<Bytes> LoadWhole(const std::string& native_path, std::size_t max_s
     const FileHandle file = OpenRegularFile(native_path);
     if (!file.valid()) return std::nullopt;
     const std::optional<std::size_t> size = RegularFileSize(file);
-    if (!size || *size > max_size) return std::nullopt;
+    if (!size) return std::nullopt;
+    if (*size > max_size) {
+        errno = EFBIG;
+        return std::nullopt;
+    }
     Bytes bytes(*size, 0);
     if (!ReadExactly(file, reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size())) return std::nullopt;
     return bytes;
@@ -58,6 +66,19 @@ FileHandle OpenRegularFile(const std::string& native_path) {
     const int flags = ::fcntl(file.get(), F_GETFL);
     if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return FileHandle();
     return file;
+}
+
+std::u16string DescribeReadError(int error, std::uint64_t max_size) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR: return u"was not found";
+        case EISDIR: return u"is a folder";
+        case EINVAL: return u"is not a regular file";  // what OpenRegularFile says of pipes and devices
+        case EFBIG: return u"is larger than " + Utf8ToUtf16(std::to_string(max_size)) + u" bytes";
+        case EACCES:
+        case EPERM: return u"cannot be read (permission denied)";
+        default: return u"cannot be read (" + Utf8ToUtf16(std::generic_category().message(error)) + u")";
+    }
 }
 
 std::optional<std::vector<std::uint8_t>> LoadDiskFile(std::u16string_view path) {

@@ -13,7 +13,8 @@
 #include <vector>
 
 // The whole file, read once into its final buffer; nothing when it is not a regular file, is
-// larger than max_size, or cannot be read to its end.
+// larger than max_size, or cannot be read to its end. errno then says why: as OpenRegularFile
+// leaves it, EFBIG for a file above max_size, EIO for one that ends early.
 std::optional<std::vector<std::uint8_t>> LoadDiskFile(std::u16string_view path);
 std::optional<std::vector<std::uint8_t>> LoadNativeFile(const std::string& native_path,
                                                         std::size_t max_size = SIZE_MAX);
@@ -54,6 +55,11 @@ private:
 // for a folder, EINVAL for a pipe, socket or device). native_path is the file system's own
 // bytes, which need not be UTF-8 (a command-line argument is passed on as it is).
 FileHandle OpenRegularFile(const std::string& native_path);
+
+// Why a file could not be read, from the errno that OpenRegularFile or a whole-file load left,
+// as the words that follow the file's name in a message: "was not found", "is a folder", "is not
+// a regular file", "is larger than N bytes" (N = max_size, for EFBIG), "cannot be read (...)".
+std::u16string DescribeReadError(int error, std::uint64_t max_size = SIZE_MAX);
 
 // Creates the file (or empties an existing one) for writing; invalid when that fails.
 FileHandle CreateFileForWrite(std::u16string_view path);

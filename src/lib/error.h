@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "lib/text.h"
 
@@ -52,4 +53,17 @@ template <class... Args>
     ExceptionHandle site(source_file, source_line);
     ExceptionHandle out;
     throw site.Format(out, type, pointer, format, args...);
+}
+
+// Runs `load` and returns what it gives; memory running out inside it raises the error exception
+// "Out of memory while loading WHAT." instead. A file too big for memory is bad data like any
+// other: the player learns which one it was, and what it half built is freed on the way out.
+template <class Load>
+decltype(auto) CatchOutOfMemory(std::u16string_view source_file, std::uint32_t source_line, std::u16string_view what,
+                                Load&& load) {
+    try {
+        return load();
+    } catch (const std::bad_alloc&) {
+        ThrowError(source_file, source_line, 0, 0, u"Out of memory while loading %s.", what);
+    }
 }

@@ -1,7 +1,6 @@
 #include "lib/profile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -157,12 +156,9 @@ ProfileFile ProfileFile::Parse(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<ProfileFile> ProfileFile::Load(std::u16string_view path) {
-    const std::string name = Utf16ToUtf8(path);
-    struct stat info {};
-    if (::stat(name.c_str(), &info) != 0) return errno == ENOENT ? std::optional(ProfileFile()) : std::nullopt;
-    if (!S_ISREG(info.st_mode)) return std::nullopt;  // never opened: a pipe would block the reader
-    const std::optional<std::vector<std::uint8_t>> bytes = LoadDiskFile(path);
-    if (!bytes) return std::nullopt;
+    // The size is checked before anything is allocated for the file.
+    const std::optional<std::vector<std::uint8_t>> bytes = LoadNativeFile(Utf16ToUtf8(path), kMaxFileBytes);
+    if (!bytes) return errno == ENOENT ? std::optional(ProfileFile()) : std::nullopt;
     return Parse(*bytes);
 }
 

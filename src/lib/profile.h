@@ -27,13 +27,18 @@
 class ProfileFile {
 public:
     static constexpr std::size_t kValueUnits = 255;  // longest value handed out
+    // The largest file Load reads. A settings file is a few hundred bytes; a damaged or hostile
+    // one of gigabytes would take memory and time to read and then be written back whole.
+    static constexpr std::size_t kMaxFileBytes = 64 << 10;
 
     ProfileFile() = default;
 
     // Decodes the bytes of a file in any of the three encodings.
     static ProfileFile Parse(std::span<const std::uint8_t> bytes);
     // Reads a file. A file that does not exist reads as empty; nothing when it exists but cannot
-    // be read (so that a write-back does not replace a file whose lines it never saw).
+    // be read (so that a write-back does not replace a file whose lines it never saw), errno
+    // saying why as a whole-file load leaves it: not a regular file, larger than kMaxFileBytes
+    // (EFBIG), unreadable.
     static std::optional<ProfileFile> Load(std::u16string_view path);
 
     // The value of a key, or nothing when the section or the key is missing.

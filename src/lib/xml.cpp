@@ -26,15 +26,34 @@ char16_t CMemoryReaderSJIS::Next() {
 
 // ---- Tree ----
 
+namespace {
+
+// Moves every node of `nodes` onto the chain of nodes waiting to be freed, linked through their
+// parent fields, which nothing reads once the tree goes.
+void DetachOnto(XmlNode*& chain, std::vector<std::unique_ptr<XmlNode>>& nodes) noexcept {
+    for (std::unique_ptr<XmlNode>& node : nodes) {
+        XmlNode* detached = node.release();
+        detached->parent = chain;
+        chain = detached;
+    }
+    nodes.clear();
+}
+
+}  // namespace
+
 XmlNode::~XmlNode() {
-    // Detach the subtree into a work list and free it node by node: a recursive destruction of a
-    // deeply nested document would exhaust the stack.
-    std::vector<std::unique_ptr<XmlNode>> pending = std::move(children);
-    while (!pending.empty()) {
-        std::unique_ptr<XmlNode> node = std::move(pending.back());
-        pending.pop_back();
-        for (std::unique_ptr<XmlNode>& child : node->children) pending.push_back(std::move(child));
-        node->children.clear();
+    // The subtree is freed node by node from a chain threaded through the nodes themselves: a
+    // recursive destruction of a deeply nested document would exhaust the stack, and a work list
+    // would have to grow, which fails when memory has run out (the half-built tree of a document
+    // too big for memory goes this way) and would end the program inside a destructor. Each
+    // node hands its children on before it is deleted, so its own destructor finds none.
+    XmlNode* chain = nullptr;
+    DetachOnto(chain, children);
+    while (chain) {
+        XmlNode* node = chain;
+        chain = node->parent;
+        DetachOnto(chain, node->children);
+        delete node;
     }
 }
 

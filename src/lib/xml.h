@@ -30,6 +30,11 @@
 // may produce in one document, in UTF-16 units.
 inline constexpr std::size_t kMaxXmlTextUnits = std::size_t{1} << 20;
 
+// The largest document a loader hands to the reader, in bytes. The game's documents are a few
+// KB; a tree takes some forty times its document in memory (a node for every "<a/>"), so a
+// damaged or hostile document must be refused before it is read, not when memory runs out.
+inline constexpr std::size_t kMaxXmlDocumentBytes = std::size_t{1} << 20;
+
 namespace XML {
 
 // A source of UTF-16 characters; Next returns 0 at the end of input.
@@ -61,7 +66,8 @@ struct XmlAttribute {
 };
 
 // One node of the tree: an element (name, attributes, children) or a text. A node owns its
-// children; destroying a node frees its whole subtree without recursion, however deep.
+// children; destroying a node frees its whole subtree without recursion, however deep, and
+// without allocating (so also while memory is exhausted).
 struct XmlNode {
     enum Kind : std::int32_t { kElement = 0, kText = 1 };
 

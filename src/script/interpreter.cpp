@@ -26,6 +26,7 @@ constexpr std::int32_t kRandomJumpTargets = 3;
 ScriptStateNode* JumpTo(const ScriptStateGroup& group, std::u16string_view label) {
     ScriptStateNode* node = FindLabelNode(group, label);
     if (!node) throw ScriptError2(0, u"ラベルが見つかりません。[%s]", label);
+    group.Jumped(label);
     return node;
 }
 
@@ -141,11 +142,19 @@ void ScriptStateGroup::WaitForPendingTask() {
 }
 
 std::int32_t ScriptStateGroup::RunLoop(ScriptStateNode* node, bool& passed_page) {
+    // Commands since the run last waited on a task. A command that steps frames itself is not
+    // seen here; at worst that adds one frame in kCommandsWithoutFrame commands.
+    std::uint32_t without_frame = 0;
     while (node) {
         current_node_ = node;
         if (node->code == ScriptStateNode::kPage) passed_page = true;
         node = node->Execute();
+        if (pending_wait_) without_frame = 0;
         WaitForPendingTask();
+        if (++without_frame >= kCommandsWithoutFrame) {
+            without_frame = 0;
+            StepFrame();
+        }
     }
     return 0;
 }

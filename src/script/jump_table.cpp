@@ -137,6 +137,8 @@ void ReadJudgePart(ByteReader& reader, IVJUDGETABLEGROUP& judges) {
 ScriptStateNode* LabelTarget(const ScriptStateGroup& group, std::u16string_view label) {
     ScriptStateNode* node = FindLabelNode(group, label);
     if (!node) throw ScriptError2(0, u"ラベルが見つかりません。[%s]", label);
+    // FindLabelNode gives the page node just before the label node.
+    group.Jumped(node->next()->Arg(0));
     return node;
 }
 

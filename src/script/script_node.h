@@ -165,12 +165,22 @@ public:
     // resumes the current page for the go-back request.
     virtual std::intptr_t Notify(std::uint32_t message, std::intptr_t argument);
     static constexpr std::uint32_t kNotifyGoBack = 0x5000;
+    // Told of each jump the base commands take, once its label is found: JMP, RJP and PJP give
+    // the label as they name it, IVG (and whoever else jumps through the tables) the label
+    // node's own name, since the tables keep only an upper-cased copy. The game posts these as
+    // its jump events; the base does nothing.
+    virtual void Jumped(std::u16string_view /*label*/) const {}
 
     // The frame loop, as the game fills it: one frame step (which may throw ScriptException or
     // the error exception), and the held word of the input record. The base group has no frame
     // loop: a command that waits in it raises the error exception.
     virtual void StepFrame();
     virtual std::uint32_t HeldInput();
+    // The run steps a frame of its own after this many commands in a row without a wait, so that
+    // a script looping without one (a label jumped to from below it) still lets the window, the
+    // player's quit and the frame limits of the tools through (the base group's step ends such
+    // a run with its error). Real scripts wait long before.
+    static constexpr std::uint32_t kCommandsWithoutFrame = 100000;
 
     const std::u16string& file_name() const { return file_name_; }
     LexerState& lexer() { return lexer_; }

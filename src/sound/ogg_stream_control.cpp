@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "lib/report.h"
+#include "lib/scope_guard.h"
 #include "sound/pcm16.h"
 #include "sound/sound.h"
 #include "sound/stream_channel.h"
@@ -40,6 +42,33 @@ long TellCallback(void* source) { return static_cast<long>(ReaderOf(source)->Tel
 
 const ov_callbacks kCallbacks = {ReadCallback, SeekCallback, nullptr, TellCallback};
 
+// How near its end a stream must hold a whole page. The library finds a stream's length by
+// looking back from the end for its last page, a chunk of this size at a time, reading on to the
+// end again for each chunk: a tail without pages (a download cut short and filled with zeros)
+// costs time in the square of its size before the open fails or goes on. A page is at most
+// 65,307 bytes, so a stream that ends with a page has one starting in this window, and there the
+// library's search ends with its first chunk.
+constexpr std::uint32_t kLastPageWindow = 64 << 10;
+
+// Whether a whole page (capture pattern "OggS" and checksum) starts in the last kLastPageWindow
+// bytes of the reader's stream. The reader is left at the stream's start.
+bool HasPageNearEnd(IStreamReader& reader) {
+    const auto window = static_cast<std::uint32_t>(std::min<std::uint64_t>(reader.GetSize(), kLastPageWindow));
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    const ScopeExit clear([&sync] { ogg_sync_clear(&sync); });
+    char* tail = ogg_sync_buffer(&sync, static_cast<long>(window));
+    if (!tail || reader.Seek(-static_cast<std::int64_t>(window), kStreamSeekEnd) < 0) return false;
+    const std::uint32_t got = reader.Read(tail, window);
+    if (reader.Seek(0, kStreamSeekSet) != 0 || ogg_sync_wrote(&sync, static_cast<long>(got)) != 0) return false;
+    ogg_page page;
+    for (;;) {
+        const long step = ogg_sync_pageseek(&sync, &page);
+        if (step > 0) return true;
+        if (step == 0) return false;  // what is left is no whole page
+    }
+}
+
 }  // namespace
 
 ComPtr<IStreamControl> CreateOggStreamControl(IStreamReader* reader) {
@@ -61,6 +90,11 @@ CStreamControl_Ogg::~CStreamControl_Ogg() { Close(); }
 int CStreamControl_Ogg::Open(std::u16string_view name) {
     Close();
     if (!reader_ || !reader_->Open(name)) return 0;
+    if (!HasPageNearEnd(*reader_)) {
+        DebugOutput(FormatString(u"Ogg stream '%s': no page near its end; taken as broken\n", name));
+        reader_->Close();
+        return 0;
+    }
     // The callbacks find the control through the data source pointer.
     if (ov_open_callbacks(state_->owner, &state_->file, nullptr, 0, kCallbacks) != 0) {
         reader_->Close();

@@ -42,7 +42,16 @@ bool ParseChunks(std::span<const std::uint8_t> image, host::WaveFormat* format, 
             format->samples_per_sec = U32(p + 4);
             format->avg_bytes_per_sec = U32(p + 8);
             format->block_align = U16(p + 12);
-            if (size >= 16) format->bits_per_sample = U16(p + 14);
+            // Only what the chunk holds is read. A chunk of 14 (or 15) bytes is the old format
+            // record, which has no sample size: a block holds one sample of each channel, so the
+            // sample size is the block's share of one channel. A block that does not split evenly
+            // leaves it 0, which no buffer plays.
+            if (size >= 16) {
+                format->bits_per_sample = U16(p + 14);
+            } else if (format->channels != 0 && format->block_align % format->channels == 0) {
+                format->bits_per_sample =
+                    static_cast<std::uint16_t>(std::min(format->block_align / format->channels * 8u, 0xFFFFu));
+            }
             if (size >= 18) format->extra_size = U16(p + 16);
             want_format = false;
         } else if (want_data && std::memcmp(header, "data", 4) == 0) {

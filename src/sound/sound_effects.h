@@ -22,7 +22,9 @@ const SoundEffectSlot& GetSoundEffectSlot(int slot);
 
 // Finds the asked parts of a RIFF WAVE image (null outputs are not asked for): the "fmt "
 // chunk's format and the "data" chunk. 1 on success; 0 (with a debugger message) when the
-// image is not a WAVE or a chunk does not fit inside both the image and the RIFF size.
+// image is not a WAVE or a chunk does not fit inside both the image and the RIFF size. A format
+// chunk of 14 or 15 bytes (the old record without a sample size) gives the sample size as the
+// block align's share of one channel.
 int ParseWaveImage(std::span<const std::uint8_t> image, host::WaveFormat* format, const std::uint8_t** data,
                    std::uint32_t* data_size);
 std::unique_ptr<host::SoundBuffer> CreateStaticSoundBuffer(host::Mixer& mixer, std::span<const std::uint8_t> image);

@@ -18,12 +18,14 @@
 #include "app/game_cycle.h"
 #include "app/game_data.h"
 #include "app/game_events.h"
+#include "app/menu_commands.h"
 #include "app/message_window.h"
 #include "app/runtime.h"
 #include "app/scene_state.h"
 #include "app/scene_views.h"
 #include "app/settings.h"
 #include "app/system_image.h"
+#include "app/win_app.h"
 #include "dxdraw/screen_surface.h"
 #include "host/testhost/test_host.h"
 #include "lib/error.h"
@@ -316,6 +318,68 @@ TEST_F(ChoiceCommands, TheTurnSelectionGroupsItsButtonsByTheVisitsAndJumpsThroug
     }
 }
 
+TEST_F(ChoiceCommands, ChoicesOfferSaveAndDebugWhileTheyWaitExceptSaveInAReplay) {
+    BuildMainMenu(host.menu(), 1);
+    services.menu = &host.menu();
+    host.menu().Gray(kMenuSave, true);
+    host.menu().Gray(kMenuDebugWindow, true);
+    // The save and debug items as they change ('x' gray, '-' offered), and each click's frame.
+    std::vector<std::string> states{"xx"};
+    every_frame = [this, &states] {
+        const std::string now{"-x"[host.menu().IsGrayed(kMenuSave)], "-x"[host.menu().IsGrayed(kMenuDebugWindow)]};
+        if (now != states.back()) states.push_back(now);
+        // The menu's first line and the first turn button, each clicked every 20 frames.
+        if (window().frames() % 20 == 0) Click(1, {400, 160});
+        if (window().frames() % 20 == 10) Click(1, {100, 300});
+    };
+    const struct {
+        std::string story;
+        bool replay;
+        std::vector<std::string> states;
+        int r;  // the jump's target; -2 not checked
+    } cases[] = {
+        {".SEL L0 はい\n" + Targets(1, "L"), false, {"xx", "--", "xx"}, 0},
+        {".SSL MAP\n" + Targets(2, "T"), false, {"xx", "--", "xx"}, 1},
+        // In a replay (from the first frame of the message on) the page end and the menu offer
+        // the debug window only.
+        {"あ\n\n.SEL L0 はい\n" + Targets(1, "L"), true, {"xx", "x-", "xx"}, -2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story.substr(0, 8));
+        states = {"xx"};
+        const std::function<void()> each_frame = every_frame;
+        if (c.replay) every_frame = [each_frame] { TextScript::ScenePlayMode = 1, each_frame(); };
+        EXPECT_EQ(Play(c.story), "0");
+        every_frame = each_frame;
+        EXPECT_EQ(states, c.states);
+        if (c.r != -2) {
+            EXPECT_EQ(R(), c.r);  // a replay keeps no variables
+        }
+    }
+    TextScript::ScenePlayMode = 0;
+}
+
+TEST_F(ChoiceCommands, AFontChangeDrawsEveryLineWhiteAgain) {
+    // "R" or "W" for the menu's line under the pointer: red while pointed, white after the font
+    // changed, until the pointer moves on.
+    std::string seen;
+    const auto look = [this, &seen] {
+        int red = 0;
+        for (int x = 40; x < 760; ++x) red += (Pixel(x, 168) & 0xC0C0C0) == 0xC00000;
+        seen += red ? "R" : "W";
+    };
+    on_event = [&](std::string_view kind) {
+        if (kind != "choice") return;
+        At(1, [this] { window().MoveCursor(400, 160); });
+        At(4, look);
+        At(5, [] { ChangeMask |= kChangeRebuildViews; });
+        At(8, look);
+        Click(10, {400, 160});
+    };
+    EXPECT_EQ(Play(".SEL L0 はい\n" + Targets(1, "L")), "0");
+    EXPECT_EQ(seen, "RW");
+}
+
 // Where a caption of 8 columns is drawn in white: one character per pixel, '#' for text.
 std::string CaptionMask(const std::function<bool(int x, int y)>& is_text) {
     std::string mask;
@@ -391,6 +455,66 @@ TEST_F(ChoiceCommands, EndingsFadeToBlackWaitAndShowTheSlidesExceptEnd1) {
         EXPECT_EQ(grey[60], 0);
         EXPECT_EQ(reports.debug.find(u"EndingSlides") != std::u16string::npos, !c.installed && c.command != "END1");
     }
+}
+
+TEST_F(ChoiceCommands, TheEndingsFadeCoversTheMessageWindow) {
+    // The brightest pixel of the window's text area in each frame the window is up: the message's
+    // white text, until the black cover has risen over it.
+    std::vector<int> brightest;
+    every_frame = [&, this] {
+        if (!GameMessageWindow || !GameMessageWindow->IsVisible()) return;
+        int most = 0;
+        for (int y = 444; y < 584; ++y)
+            for (int x = 8; x < 776; ++x) most = std::max(most, int(Pixel(x, y) >> 8 & 0xFF));
+        brightest.push_back(most);
+    };
+    EXPECT_EQ(Play("あいうえお\n.END\n"), "1");
+    ASSERT_GT(brightest.size(), 52u);
+    EXPECT_GT(*std::max_element(brightest.begin(), brightest.end()), 200);
+    EXPECT_LT(brightest.back(), 8) << "the window is under the cover";
+}
+
+TEST_F(ChoiceCommands, AChoiceRightAfterAPictureShowsThePicture) {
+    constexpr std::uint32_t kBrown = 0x804020;
+    Picture("ABC0000.bmp", 800, 600, kBrown);
+    std::uint32_t seen = 0;
+    on_event = [&](std::string_view kind) {
+        if (kind != "choice") return;
+        seen = Pixel(10, 10);
+        Click(2, {400, 160});
+    };
+    EXPECT_EQ(Play(".GRP ABC0000\n.SEL L0 はい\n" + Targets(1, "L")), "0");
+    EXPECT_EQ(seen, kBrown);
+}
+
+TEST_F(ChoiceCommands, TheTurnSelectionFadesToBlackFirstAndThePictureShowsAfterIt) {
+    // The middle pixel's grey from the white picture until "turnbg" comes; then, once the story
+    // goes on to a white picture after the selection, what the middle shows.
+    std::vector<int> grey;
+    std::optional<std::uint32_t> after;
+    every_frame = [&, this] {
+        const std::uint32_t p = Pixel(400, 300);
+        if (R() == 1) {
+            if (!after) after = p, PendingRequest = kRequestTitle;
+            return;
+        }
+        const bool is_grey = (p & 0xFF) == (p >> 16) && (p & 0xFF) == (p >> 8 & 0xFF);
+        if (after || (grey.empty() && p != 0xFFFFFF) || (!grey.empty() && grey.back() < 0)) return;
+        grey.push_back(is_grey ? int(p & 0xFF) : -1);
+    };
+    on_event = [&](std::string_view kind) {
+        if (kind == "choice") Click(2, {100, 300});
+    };
+    EXPECT_EQ(Play(".FLS 0\n.SSL MAP\n\n.LAB T1\n.GRP WHITE\n.PST R = 1\nあ\n\n"), "1");
+    ASSERT_GT(grey.size(), 2u);
+    grey.pop_back();  // the first frame of "turnbg"
+    EXPECT_GT(grey.size(), 128u) << "from 255 to 0 by 2 a frame";
+    EXPECT_EQ(grey.front(), 255);
+    EXPECT_EQ(grey.back(), 0);
+    int steepest = 0;
+    for (std::size_t i = 1; i < grey.size(); ++i) steepest = std::max(steepest, grey[i - 1] - grey[i]);
+    EXPECT_EQ(steepest, 2) << "down by 2 a frame";
+    EXPECT_EQ(after, 0xFFFFFFu);
 }
 
 TEST_F(ChoiceCommands, FlashesLast100MsWithGapsAndLeaveThePictureWhite) {

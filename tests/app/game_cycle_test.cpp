@@ -14,6 +14,7 @@
 #include "app/scene_state.h"
 #include "app/scene_views.h"
 #include "app/settings.h"
+#include "app/sound_commands.h"
 #include "script/variables.h"
 #include "stage_fixture.h"
 
@@ -105,7 +106,8 @@ TEST_F(GameCycle, TitleChoicesLoadsAndPrologueSkip) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.title) + " " + c.script);
-        SkipPrologue = 1;  // a cycle clears what an earlier one left
+        SkipPrologue = 1;               // a cycle clears what an earlier one left
+        TextScript::ScenePlayMode = 1;  // a scene replay's too, whose story runs no PST
         services.run_title = [&c] {
             EXPECT_NE(c.title, 99) << "the title ran";
             EXPECT_EQ(SkipPrologue, 0u);
@@ -237,9 +239,11 @@ TEST_F(GameCycle, StoryRunMapsItsEndsAndTakesItsViewsDown) {
     }
 }
 
-TEST_F(GameCycle, StepBackHidesTheWindowAtOnceAndKeepsItsOpenMode) {
+TEST_F(GameCycle, StepBackHidesTheWindowAtOnceKeepsItsOpenModeAndForgetsTheChannels) {
     ScriptStateGroup_App group;
+    for (ChannelStateRecord& record : ChannelState) record = {0, 25, u"M1"};
     EXPECT_EQ(group.Notify(ScriptStateGroup_App::kNotifyGoBack, 0), 1) << "without a window";
+    for (const ChannelStateRecord& record : ChannelState) EXPECT_EQ(record.name, u"");
     const SceneStage stage(*ScreenSurface);
     GameMessageWindow->Show();
     GameMessageWindow->SetOpenMode(TextScript::DxMessWindow::kOpenFade);

@@ -70,6 +70,7 @@ TEST_F(MessageWindowTest, TheRevealWaitsPerCharacterAsItsWaitAndTheKeysSay) {
         {"200 ms", 200, {}, 36, 3},
         {"400 ms", 400, {}, 72, 3},
         {"Control held", 400, {{0, 0x1D, true}}, 0, 3},
+        {"right Control held", 400, {{0, 0x9D, true}}, 0, 3},
         {"a decide press ends one wait", 200, {{2, 0x1C, true}, {4, 0x1C, false}}, 3 + 24, 3},
         {"a held skip key ends each wait", 200, {{0, 0x2A, true}}, 3, 3},
     };
@@ -159,11 +160,11 @@ TEST_F(MessageWindowTest, ElementsSetTheAttributes) {
     TextScript::DxMessView2& view = window->View();
     view.DrawText(0, 0x112233, 0, u"", nullptr, 0);
     EXPECT_EQ(view.GetColor(), 0x332211u) << "the record keeps red in the low byte";
-    EXPECT_EQ(view.GetStyle(), 0x8003u) << "bold and shadow, anti-aliased in the game's window";
+    EXPECT_EQ(view.GetStyle(), 0x3u) << "bold and shadow; the message command adds the anti-aliasing";
     const std::vector<TextElement> list = {{4, 0xABCDEF}, {5, 0}, {9, 1}, {8, 0}, {2, 123}, {6, 0}, {3, 5}, {}, {5, 1}};
     view.ApplyElements(0, list);
     EXPECT_EQ(view.GetColor(), 0xABCDEFu);
-    EXPECT_EQ(view.GetStyle(), 0x8004u) << "the element after the end is not run";
+    EXPECT_EQ(view.GetStyle(), 0x4u) << "the element after the end is not run";
     EXPECT_EQ(view.GetCharWait(), 123);
     EXPECT_FALSE(view.IsWaitEnabled());
     EXPECT_EQ(view.GetCellSize(), (POINT{24, 27}));
@@ -182,6 +183,8 @@ TEST_F(MessageWindowTest, ThePageCursorEndsAsTheKeysSayAndBlinksItsFrames) {
         {"the right button alone does not end it", 1, 0, {{3, 0x101, true}, {30, 0x100, true}}, 32, 0x1000},
         {"a held skip key without auto-wait", 0, 0, {{3, 0x2A, true}, {10, 0x01, true}}, 12, 0x20},
         {"a held skip key with auto-wait", 0, 100, {{3, 0x2A, true}}, 11, 0x10000},
+        // The right button is a skip key: with auto-wait its press is no reader's press.
+        {"a right click with auto-wait", 0, 100, {{3, 0x101, true}, {5, 0x101, false}}, 11, 0x2000},
     };
     for (const Case& c : cases) {
         window->View().SetAutoWait(c.auto_wait);

@@ -168,14 +168,15 @@ TEST_F(SceneCommands, NamingFormsComposeTheirPicturesInOrderAtTheirPositions) {
         {"GRP ABC0102", "ABC0000 ABC0100 ABC0002 ", "", "2 ABC0102|0 |"},
         {"GRP ABC000100", "ABC000000 ABC000100 ", "", "2 ABC000100|0 |"},
         {"GRP ABC3000", "ABC0000 ", "GRP:画像ファイル ABC3000 がありません。\n", "2 ABC3000|0 |"},
-        {"GRP AB", "", "GRP:画像ファイル AB がありません。\n", "2 AB|0 |"},
-        {"GRP ABC00000", "", "GRP:画像ファイル ABC00000 がありません。\n", "2 ABC00000|0 |"},
+        {"GRP AB", "", "", "2 AB|0 |"},  // no picture name: nothing drawn, nothing shown
+        {"GRP ABC00000", "", "", "2 ABC00000|0 |"},
         {"CHR A010203", "H010000 A000200 A000003 ", "", "3 A010203|0 |"},
         {"CHR A000000", "", "", "3 A000000|0 |"},
         {"CHR A0102", "", "CHR:画像ファイル A0102 がありません。\n", "3 A0102|0 |"},
-        {"CHR A01020304", "", "CHR:画像ファイル A01020304 がありません。\n", "3 A01020304|0 |"},
-        {"CHR 1010203", "", "CHR:画像ファイル 1010203 がありません。\n", "3 1010203|0 |"},
-        {"CHL AX10203", "", "CHL:画像ファイル AX10203 がありません。\n", "0 |1 AX10203|"},
+        {"CHR A01020304", "H010000 A000200 A000003 ", "", "3 A01020304|0 |"},  // the first seven characters
+        {"CHR 1010203", "H010000 ",
+         "CHR:画像ファイル 1000200 がありません。\nCHR:画像ファイル 1000003 がありません。\n", "3 1010203|0 |"},
+        {"CHL AX10203", "A000200 A000003 ", "CHL:画像ファイル HX10000 がありません。\n", "0 |1 AX10203|"},
         {"CHL D090000", "", "CHL:画像ファイル H090000 がありません。\n", "0 |1 D090000|"},
         {"CHR A000100", "A000100 ", "", "3 A000100|0 |", 170, "A000100"},
         {"CHR B000100", "B000100 ", "", "3 B000100|0 |", 200, "B000100"},
@@ -200,8 +201,8 @@ TEST_F(SceneCommands, NamingFormsComposeTheirPicturesInOrderAtTheirPositions) {
         EXPECT_EQ(Pixel(*PictureWorkSurface, c.x, 0), ColourOf(c.part));
         EXPECT_EQ(Pixel(*PictureWorkSurface, c.x + 8, 0) | (c.x ? Pixel(*PictureWorkSurface, c.x - 1, 0) : 0), 0u);
     }
-    // Each prefix once, case ignored; a name of neither GRP length is no album picture.
-    EXPECT_EQ(SeenCgList, std::vector<std::u16string>{u"ABC"});
+    // Each prefix once, case ignored, whatever the name's length.
+    EXPECT_EQ(SeenCgList, (std::vector<std::u16string>{u"ABC", u"AB"}));
     // The face part's backdrop stands at the left edge, under the other parts.
     Run("CHR A010100");
     EXPECT_EQ(Pixel(*PictureWorkSurface, 0, 0), ColourOf("H010000"));
@@ -317,6 +318,30 @@ TEST_F(SceneCommands, VoicesAreQuietWhileSkippingOrHeldAndLeftToABesideMessage) 
         InputState.held = 0;
         SettingsBlock.enable_voice = 1;
     }
+}
+
+TEST_F(SceneCommands, AStepBackStopsEveryChannel) {
+    Run("WAV M1|S1B E1|S2B E2|VOI V1");
+    device_->Advance(20);
+    ASSERT_EQ(Sounds(), "M1+loop fx+loop fx+loop V1 ");
+    ScriptStateGroup_App group;
+    EXPECT_EQ(group.Notify(ScriptStateGroup_App::kNotifyGoBack, 0), 1);
+    device_->Advance(20);
+    EXPECT_EQ(Sounds(), "- - - - ");
+}
+
+TEST_F(SceneCommands, TheFirstPictureOfTheStageRisesAtTwoLevelsAFrameAndTheNextAtSixteen) {
+    // Frames of each rise, the frame after it included: over the new stage's black as after a
+    // fade (255 by 2), then from one picture to the next (255 by 16).
+    SettingsBlock.display_speed = 0;
+    std::vector<int> frames;
+    for (int i = 0; i < 2; ++i) {
+        Run("GRP ABC0000");
+        const int before = host.test_window().frames();
+        CommitPicture();
+        frames.push_back(host.test_window().frames() - before);
+    }
+    EXPECT_EQ(frames, (std::vector<int>{128 + 1, 16 + 1}));
 }
 
 TEST_F(SceneCommands, RecordsFollowEveryCommandAndReplayTheSameScreenAndSounds) {

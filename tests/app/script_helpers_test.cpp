@@ -2,6 +2,7 @@
 // scripted window, so fades, commits and the splash are counted and their levels read frame by
 // frame; for the prompt and the notice the frame script moves the pointer, presses keys and
 // buttons, and reads the screen.
+#include <new>
 #include <vector>
 
 #include "app/cg_image.h"
@@ -14,6 +15,7 @@
 #include "app/script_helpers.h"
 #include "app/settings.h"
 #include "app/system_config.h"
+#include "dxdraw/load_surface.h"
 #include "host/audio/test_audio_device.h"
 #include "lib/text_field.h"
 #include "media/picture_writers.h"
@@ -250,6 +252,54 @@ TEST_F(HelpersTest, SeenFlagsKeepOneBitPerPageAndIgnoreOtherNumbers) {
     for (auto [page, expected] : seen) EXPECT_EQ(IsSeenFlag(page), expected) << page;
 }
 
+// An archive that holds every name and runs out of memory whenever one is opened.
+class ExhaustedArchive final : public CComImpl<IArchive> {
+public:
+    bool Exists(std::u16string_view) override { return true; }
+    ComPtr<IArchiveFile> OpenFile(std::u16string_view) override { throw std::bad_alloc(); }
+    ComPtr<IMappingFile> OpenMapping(std::u16string_view) override { throw std::bad_alloc(); }
+    ComPtr<IArchive> OpenArchive(std::u16string_view) override { throw std::bad_alloc(); }
+    std::vector<ArchiveListEntry> Enumerate() override { return {}; }
+    ComPtr<IArchive> Duplicate() override { return ComPtr<IArchive>::Share(this); }
+    bool IsCompressed(std::u16string_view) override { return false; }
+    ComPtr<ICompressedFile> OpenDecompressed(std::u16string_view) override { throw std::bad_alloc(); }
+};
+
+// Data that is there but cannot be read (here a folder where a file should be, or more than
+// memory holds) is an error that says so and names the file: never "not found", never a bare
+// std::bad_alloc.
+TEST_F(HelpersTest, DataThatCannotBeReadSaysWhy) {
+    for (const char* name : {"config.xml", "_start.txt", "bg.jpg", "x.png"})
+        std::filesystem::create_directories(folder.path() / name);
+    const ComPtr<IArchive> folders = OpenDirArchive(folder.Path());
+    const ComPtr<IArchive> exhausted = ComPtr<IArchive>::Adopt(new ExhaustedArchive);
+    const std::function<void()> loads[] = {
+        [] { LoadSystemConfig(*ScriptArchive); },
+        [] { LoadScriptFile(u"_start.txt"); },
+        [] { LoadCgImage(ScriptArchive.Get(), u"bg", false, false); },
+        [] { LoadSurfaceArchive_Dx(ScriptArchive.Get(), u"x.png"); },
+    };
+    const std::u16string expected[][4] = {
+        {u"config.xml: the file is a folder.", u"Script: '_start.txt' is a folder",
+         u"Script Error: 'bg.jpg' is a folder.", u"LoadSurfaceArchive_Dx: 'x.png' is a folder.\n"},
+        {u"Out of memory while loading config.xml.", u"Out of memory while loading _start.txt.",
+         u"Out of memory while loading bg.jpg.", u"Out of memory while loading x.png."},
+    };
+    for (int a = 0; a < 2; ++a) {
+        ScriptArchive = a == 0 ? folders : exhausted;
+        for (int i = 0; i < 4; ++i) {
+            std::u16string message = u"(no error)";
+            try {
+                loads[i]();
+            } catch (const ExceptionHandle& error) {
+                message = error.message;
+            }
+            EXPECT_EQ(message, expected[a][i]);
+        }
+    }
+    ScriptArchive.Reset();
+}
+
 TEST_F(HelpersTest, ScriptFilesComeWholeFromTheScriptArchive) {
     EXPECT_THROW(LoadScriptFile(u"_start.txt"), ExceptionHandle) << "no archive yet";
     ScriptArchive = Archive({{"_start.txt", {'a', 0, 'b'}}});
@@ -395,6 +445,47 @@ TEST_F(HelpersTest, TheNoticeIsCentredAndWaitsForReleaseThenItsMillisecondsAndAR
         EXPECT_EQ(ViewCount(), views);
         Input(c.hold, false), StepFrame();
     }
+}
+
+TEST_F(HelpersTest, TheNoticeStandsAtItsPlaceAndADecidePressEndsItNotAShiftKey) {
+    // The notice's part of the sheet in one colour: on the screen at level 128 over black.
+    MakeSystemImage();
+    const RECT part{72, 240, 656, 282};
+    SystemImage->FillRect(&part, 0xC04020, 255);
+    // The text as a 720 x 42 view in the panel font draws it centred, to be found from (40, 344).
+    TextScript::DxMessView2 reference(720, 42);
+    reference.SetStyle(reference.GetStyle() | DxDraw::kTextAntiAliased);
+    reference.SetFont(32, 0, FieldText(SettingsBlock.font_name));
+    reference.SetPen((720 - 160) / 2, 0);
+    reference.DrawText(0, 0xFFFFFF, 0, u"セーブ完了", nullptr, 0);
+    RECT panel{800, 600, 0, 0};
+    int missing = 0, stray = 0;
+    At(1, [&] {
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                const std::uint32_t p = window().Pixel(x, y) & 0xFFFFFF;
+                if (p)
+                    panel = {std::min(panel.left, x), std::min(panel.top, y), std::max(panel.right, x + 1),
+                             std::max(panel.bottom, y + 1)};
+                const bool white = (p & 0xC0C0C0) == 0xC0C0C0;
+                const bool inside = x >= 40 && x < 760 && y >= 344 && y < 386;
+                const std::uint8_t* r = inside ? reference.GetPixelAddress(x - 40, y - 344) : nullptr;
+                missing += r && r[3] < 16 && r[1] >= 0xF0 && !white;
+                stray += white && (!r || r[3] > 200);
+            }
+    });
+    // Shift goes down and up during the wait, then the right button is pressed.
+    At(3, [this] { Input(0x2A, true); });
+    At(5, [this] { Input(0x2A, false); });
+    At(10, [this] { Input(stagetest::kRightButton, true); });
+    const int start = window().frames();
+    ShowNotice(u"セーブ完了", 1000);
+    EXPECT_EQ(window().frames() - start, 11);
+    EXPECT_EQ((std::vector<int>{panel.left, panel.top, panel.right, panel.bottom}),
+              (std::vector<int>{108, 340, 108 + 584, 340 + 42}))
+        << "the panel, under which the text lies";
+    EXPECT_LT(missing + stray, 10) << missing << " missing, " << stray << " stray";
+    Input(stagetest::kRightButton, false), StepFrame();
 }
 
 TEST_F(HelpersTest, TheTextBackgroundIsTheSheetsPartMaskedByTheBaseColour) {

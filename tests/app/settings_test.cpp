@@ -99,7 +99,7 @@ TEST_F(Settings, EveryKeyWithItsDefaultBadAndMissingValues) {
          [] { return DrawSpeed; },
          {{kMissing, 1}, {u"-1", 1}, {u"0", 0}, {u"16", 16}, {u"3", 1}, {u"32", 1}}},
         {u"RefreshRate", [] { return RefreshRate; }, {{kMissing, 0}, {u"-60", 0}, {u"75", 75}}},
-        {u"SoundFreq", [] { return SoundFreq; }, {{kMissing, 0}, {u"2", 2}, {u"3", 0}, {u"-1", 0}}},
+        {u"SoundFreq", [] { return SoundFreq; }, {{kMissing, 0}, {u"2", 2}, {u"3", 3}, {u"-1", 0}}},
         {u"SoundPriority", [] { return SoundPriority; }, {{kMissing, 0}, {u"-1", 0}, {u"2", 2}}},
         {u"StreamSize", [] { return StreamSize; }, {{kMissing, 4}, {u"0", 4}, {u"-2", 4}, {u"8", 8}, {u"1000", 64}}},
         {u"MessageWait", [] { return TextSpeedIndex; }, {{kMissing, 2}, {u"0", 0}, {u"3", 3}, {u"4", 2}, {u"-1", 2}}},
@@ -342,17 +342,43 @@ TEST_F(Settings, FolderThatCannotBeMadeAndFileThatCannotBeRead) {
                   u"エラー|Error: 無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
         EXPECT_EQ(boxes[0].style, kMbOk | kMbIconExclamation);
     }
-    // A settings "file" that cannot be read (a link to a folder): defaults are used and the
-    // link is not replaced.
-    fs::create_directories(dir_ / "cfg" / "folder");
-    fs::create_directory_symlink(dir_ / "cfg" / "folder", dir_ / "cfg" / "quibel.ini");
-    ScopedEnv env("QUIBEL_SETTINGS_DIR", (dir_ / "cfg").c_str());
+    // A settings "file" that cannot be read (a link to a folder, a file too large to be one):
+    // defaults are used, the player is told why, and the file is left as it is.
+    fs::create_directories(dir_ / "link" / "folder");
+    fs::create_directory_symlink(dir_ / "link" / "folder", dir_ / "link" / "quibel.ini");
+    fs::create_directories(dir_ / "big");
+    std::ofstream(dir_ / "big" / "quibel.ini") << "[quibel]\nMainVolume=7\n";
+    fs::resize_file(dir_ / "big" / "quibel.ini", ProfileFile::kMaxFileBytes + 1);  // sparse
+    const std::pair<std::string, std::u16string> unreadable[] = {{"link", u"is a folder"},
+                                                                 {"big", u"is larger than 65536 bytes"}};
+    for (const auto& [name, reason] : unreadable) {
+        const fs::path file = dir_ / name / "quibel.ini";
+        const std::u16string path = Utf8ToUtf16(file.string());
+        ScopedEnv env("QUIBEL_SETTINGS_DIR", (dir_ / name).c_str());
+        testsupport::CaptureReports reports;
+        ASSERT_TRUE(LoadSettings(u"quibel", Dir()));
+        EXPECT_EQ(SettingsBlock.main_volume, 50);
+        EXPECT_EQ(reports.debug, u"Settings file " + path + u" " + reason + u"; defaults used\n");
+        ASSERT_EQ(reports.boxes.size(), 1u);
+        EXPECT_NE(reports.boxes[0].text.find(path + u" " + reason + u"."), std::u16string::npos);
+        EXPECT_FALSE(SaveSettings(false));
+        EXPECT_TRUE(name == "link" ? fs::is_symlink(file) : fs::file_size(file) == ProfileFile::kMaxFileBytes + 1);
+    }
+}
+
+// A response file of the Options key that cannot be read drops that key's options, with a
+// message naming the key; the command line's own options stay.
+TEST_F(Settings, OptionsKeyWithAnUnreadableResponseFileIsNotUsed) {
+    std::ofstream(dir_ / "quibel.ini") << "[quibel]\nFullScreen=1\nOptions=-W @/dev/zero -S\n";
+    ScopedEnv env("QUIBEL_SETTINGS_DIR", dir_.c_str());
     testsupport::CaptureReports reports;
-    ASSERT_TRUE(LoadSettings(u"quibel", Dir()));
-    EXPECT_EQ(SettingsBlock.main_volume, 50);
-    EXPECT_EQ(reports.debug, u"Settings file cannot be read; defaults used\n");
-    EXPECT_FALSE(SaveSettings(false));
-    EXPECT_TRUE(fs::is_symlink(dir_ / "cfg" / "quibel.ini"));
+    ASSERT_TRUE(LoadSettings(u"quibel -d", Dir()));
+    EXPECT_EQ(SettingsBlock.full_screen, 1);
+    EXPECT_EQ(std::pair(CommandOptions.debug_level, CommandOptions.sound_enable), std::pair(1, 1));
+    ASSERT_EQ(reports.boxes.size(), 1u);
+    EXPECT_EQ(reports.boxes[0].text, u"Settings file " + Dir("quibel.ini") +
+                                         u", key Options: the response file @/dev/zero is not a regular file; the "
+                                         u"key's options are not used.");
 }
 
 }  // namespace

@@ -38,14 +38,15 @@ constexpr int kMenuSave = 40010;
 constexpr int kMenuDebug = 40013;
 
 // Messages are full-width CP932 text: the tables write them in ASCII, and every line that is not
-// a command goes to full width here and back to ASCII in the log.
+// a command goes to full width here (what is not ASCII stays as it is) and back to ASCII in the log.
 std::string ScriptBytes(const std::string& script) {
+    const std::u16string source = Utf8ToUtf16(script);
     std::u16string text;
     bool message = true;
-    for (std::size_t i = 0; i < script.size(); ++i) {
-        const char c = script[i];
-        if (i == 0 || script[i - 1] == '\n') message = c != '.' && c != '\n';
-        text.push_back(static_cast<char16_t>(message && c > ' ' && c < 0x7F ? c + 0xFEE0 : c));
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        const char16_t c = source[i];
+        if (i == 0 || source[i - 1] == u'\n') message = c != u'.' && c != u'\n';
+        text.push_back(static_cast<char16_t>(message && c > u' ' && c < 0x7F ? c + 0xFEE0 : c));
     }
     return Utf16ToCp932(text);
 }
@@ -77,9 +78,11 @@ ScriptStateNode* VoiceNode::Execute() {
 }
 
 // When the log's newest entry is `on`, the reader does `action` ("N:action" N frames later):
-// click X Y, rclick, return, shift+, shift-, move X Y, jump LABEL, rebuild, buttons (logs each
-// button: '-' hidden, '+' lit, 'o' plain), menu (logs whether the save and debug items are on),
-// mark and lap (logs the time since the mark, in whole tenths of a second).
+// click X Y, rclick, return, escape, shift+, shift-, move X Y, jump LABEL, rebuild, buttons (logs
+// each button: '-' hidden, '+' lit, 'o' plain), menu (logs whether the save and debug items are
+// on), mark and lap (logs the time since the mark, in whole tenths of a second), voice (logs
+// whether the voice channel plays), lines (logs which of the window's four text lines show
+// text) and layout (logs whether the window shows the newest message as the reference does).
 // A page wait that no rule answers is left with a click.
 struct Rule {
     std::string on, action;
@@ -202,10 +205,16 @@ protected:
         in >> verb >> x >> y;
         if (verb == "click" || verb == "move") window.MoveCursor(x, y);
         if (verb == "click" || verb == "rclick") window.PressButton(verb == "click" ? 0 : 1);
-        if (verb == "click" || verb == "rclick" || verb == "return") later_.emplace(frame + 2, "release " + verb);
+        if (verb == "click" || verb == "rclick" || verb == "return" || verb == "escape")
+            later_.emplace(frame + 2, "release " + verb);
         if (verb == "release") action == "release click" ? window.ReleaseButton(0) : window.ReleaseButton(1);
         if (verb == "return" || verb == "shift+") window.Press(verb == "return" ? 0x1C : 0x2A);
         if (verb == "shift-" || action == "release return") window.Release(verb == "shift-" ? 0x2A : 0x1C);
+        if (verb == "escape" || action == "release escape")
+            verb == "escape" ? window.Press(0x01) : window.Release(0x01);
+        if (verb == "voice") Log(std::string("S:") + (IsStreamPlaying(GetChannelStreamId(3)) ? "on" : "off"));
+        if (verb == "lines") Log("L:" + InkedLines());
+        if (verb == "layout") Log("W:" + LayoutAgainstReference());
         if (verb == "mark") mark_ = host.clock.Milliseconds();
         if (verb == "lap") Log("ms:" + std::to_string((host.clock.Milliseconds() - mark_) / 100 * 100));
         if (verb == "rebuild") ChangeMask |= kChangeRebuildViews;
@@ -220,6 +229,46 @@ protected:
             }
             Log(marks);
         }
+    }
+
+    // Where the screen shows text: white, over the dark window and the black picture.
+    bool Inked(int x, int y) { return (host.test_window().Pixel(x, y) & 0xC0C0C0) == 0xC0C0C0; }
+
+    // The window's text area on the screen: four lines of 35 pixels from (8, 444), 768 wide;
+    // '#' for a line with text, '-' for an empty one.
+    std::string InkedLines() {
+        std::string lines;
+        for (int line = 0; line < 4; ++line) {
+            bool ink = false;
+            for (int y = 444 + 35 * line; y < 444 + 35 * (line + 1); ++y)
+                for (int x = 8; x < 776; ++x) ink = ink || Inked(x, y);
+            lines += ink ? '#' : '-';
+        }
+        return lines;
+    }
+
+    // The text view's place and size on the screen, then "same" when the screen from (8, 444)
+    // shows the newest message as a 768 x 140 view in a 32-pixel font with 3 pixels between lines
+    // draws it (narration from the second line) over the black window, else how many pixels are
+    // off by more than a rounding.
+    std::string LayoutAgainstReference() {
+        TextScript::DxMessView2 reference(768, 140);
+        reference.SetStyle(reference.GetStyle() | DxDraw::kTextAntiAliased);
+        reference.SetFont(32, 3, FieldText(SettingsBlock.font_name));
+        reference.DrawText(0, 0xFFFFFF, 0, u"\n" + group->backlog().Newest()->text, nullptr, 0);
+        int differ = 0;
+        for (int y = 0; y < 140; ++y)
+            for (int x = 0; x < 768; ++x) {
+                const std::uint8_t* p = reference.GetPixelAddress(x, y);  // B, G, R, inverted alpha
+                const int expected = p[1] * (255 - p[3]) / 255;
+                differ +=
+                    std::abs(expected - static_cast<int>(host.test_window().Pixel(8 + x, 444 + y) >> 8 & 0xFF)) > 24;
+            }
+        TextScript::DxMessView2& view = GameMessageWindow->View();
+        const int left = static_cast<int>(GameMessageWindow->GetPosition().x + view.GetPosition().x);
+        const int top = static_cast<int>(GameMessageWindow->GetPosition().y + view.GetPosition().y);
+        return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(view.GetWidth()) + "x" +
+               std::to_string(view.GetHeight()) + (differ < 20 ? " same" : " " + std::to_string(differ) + "-differ");
     }
 
     void OnFrame(int frame) {
@@ -266,11 +315,18 @@ TEST_F(StoryTest, PageWaitsSkipAutoAndTheWindowsButtons) {
         {"", k5, {{"P:0", skip}}, "show T:A P:0 T:B/s1 T:C/s1 T:D/s1 T:E/s1 read:4"},
         {"skip1 read3", k5, {{"P:0", "buttons"}, {"B:ooooo", skip}, {"P:2", "buttons"}, {"B:o-ooo", next}},
          "show T:A P:0 B:ooooo T:B/s1 T:C/s1 P:2 B:o-ooo T:D P:3 T:E read:4"},
-        {"skip1 read1", k5, {{"P:0", "buttons"}, {"B:o-ooo", skip}}, "show T:A P:0 B:o-ooo T:B P:1 T:C P:2 T:D P:3 T:E read:4"},
+        // A click on the hidden skip button goes on waiting.
+        {"skip1 read1", k5, {{"P:0", "buttons"}, {"B:o-ooo", skip}, {"B:o-ooo", "30:menu"}, {"M:11", "return"}},
+         "show T:A P:0 B:o-ooo M:11 T:B P:1 T:C P:2 T:D P:3 T:E read:4"},
         {"", k5, {{"P:0", skip}, {"T:C/s1", next}}, "show T:A P:0 T:B/s1 T:C/s1 P:2 T:D P:3 T:E read:4"},
         {"", k5, {{"P:0", "shift+"}, {"T:D/s2", "shift-"}}, "show T:A P:0 T:B/s2 T:C/s2 T:D/s2 P:3 T:E read:4"},
         {"", k5, {{"P:0", "rclick"}, {"hide", next}, {"show", "menu"}, {"M:11", next}},
          "show T:A P:0 hide show M:11 T:B P:1 T:C P:2 T:D P:3 T:E read:4"},
+        // Escape hides the window as the right button does.
+        {"", k5, {{"P:0", "escape"}, {"hide", next}, {"show", "menu"}, {"M:11", next}},
+         "show T:A P:0 hide show M:11 T:B P:1 T:C P:2 T:D P:3 T:E read:4"},
+        // After TOF a page end without a message of its own does not wait.
+        {"", "A\n.TOF\n\nB\n\nC\n", {}, "show T:A T:B P:1 T:C read:2"},
         // The buttons' rectangles: backlog, skip, auto, save, load from y 440, 24 high, x 752 to 800.
         {"", k2, {{"P:0", "click 751 470"}}, "show T:A P:0 T:B read:1"},
         {"", k2, {{"P:0", "click 752 464"}}, "show T:A P:0 T:B/s1 read:1"},
@@ -294,6 +350,12 @@ TEST_F(StoryTest, PageWaitsSkipAutoAndTheWindowsButtons) {
          "show T:A P:0 V:B T:B/a T:C/a ms:100 P:2 T:D read:3"},
         {"auto100 voice", kVoiced, {{"P:0", automatic}, {"T:B/a", "mark"}, {"T:C/a", "lap"}, {"T:C/a", "3:" + next}},
          "show T:A P:0 V:B T:B/a T:C/a ms:1000 P:2 T:D read:3"},
+        // The auto button is lit while auto mode runs.
+        {"", k5, {{"P:0", automatic}, {"T:C/a", "buttons"}, {"B:oo+oo", next}},
+         "show T:A P:0 T:B/a T:C/a B:oo+oo P:2 T:D P:3 T:E read:4"},
+        // The reader going on stops the voice: it is silent while the next message is revealed.
+        {"voice speed3", "\n.VOI a\nA\n\nBBBBBBBBBB\n", {{"T:BBBBBBBBBB", "3:voice"}},
+         "V:A show T:A P:1 T:BBBBBBBBBB S:off read:2"},
         // The debug window's jump, a mistyped label, and SED inside and outside a replay.
         {"debug", kLabels, {{"P:0", "menu"}, {"M:11", "jump there"}, {"M:11", next}}, "show T:A P:0 M:11 j:there T:C read:2"},
         {"debug", kLabels, {{"P:0", "jump thre"}, {"P:0", next}},
@@ -338,6 +400,35 @@ TEST_F(StoryTest, VoicesPairWithMessagesAndTheBacklogKeepsTheLast60) {
     const auto& entries = group->backlog().entries();
     ASSERT_EQ(entries.size(), 60u);
     EXPECT_EQ(Narrow(entries.front().text) + " " + Narrow(entries.back().text), "M2 M61");
+}
+
+TEST_F(StoryTest, NarrationStartsOnTheSecondLineOfTheTextArea) {
+    const std::string next = "click 1 1";
+    const struct {
+        std::string setup, script;
+        std::vector<Rule> rules;
+        std::string log;
+    } cases[] = {
+        // A speaker's name takes the first line; narration leaves it empty, revealed or drawn at
+        // once while skipping.
+        {"",
+         "A\n\n【N】\nB\n\nC\n",
+         {{"P:0", "1:lines"}, {"L:-#--", next}, {"P:1", "1:lines"}, {"L:##--", next}},
+         "show T:A P:0 L:-#-- T:N>B P:1 L:##-- T:C read:2"},
+        {"",
+         "A\n\nB\n\nC\n",
+         {{"P:0", "click 760 470"}, {"T:B/s1", "2:lines"}, {"L:-#--", next}},
+         "show T:A P:0 T:B/s1 L:-#-- P:1 T:C read:2"},
+        // A full line of 24 characters and three lines of narration fill the text area.
+        {"",
+         "XXXXXXXXXXXXXXXXXXXXXXXX\nAB\nCD\n\nE\n",
+         {{"P:0", "1:layout"}, {"W:8,444,768x140 same", next}},
+         "show T:XXXXXXXXXXXXXXXXXXXXXXXX\nAB\nCD P:0 W:8,444,768x140 same T:E read:1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        EXPECT_EQ(Play(c.setup, c.script, c.rules), c.log);
+    }
 }
 
 TEST_F(StoryTest, TheExpandedTextStaysWithinWhatTheWindowShows) {

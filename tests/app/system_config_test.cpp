@@ -10,6 +10,7 @@
 #include "archive/test_util.h"
 #include "lib/error.h"
 #include "lib/text.h"
+#include "lib/xml.h"
 
 namespace {
 
@@ -82,6 +83,11 @@ TEST(SystemConfig, ValuesAsTheDocumentGivesThem) {
          "<chr><pos name='b' x='12abc'/><pos name='*' x=' -3'/><pos name='' x='abc'/><pos name='ｂ' x='+9'/>"
          "<pos name='Bob' x='-99999999999'/></chr>",
          "1,2 4 / B12 *-3 -0 Ｂ9 B-2147483648 "},
+        // Every lower-case letter CP932 holds is upper-cased; kana and symbols stay.
+        {"<chr/>",
+         "<chr><pos name='α' x='1'/><pos name='ω' x='2'/><pos name='ж' x='3'/><pos name='ё' x='4'/>"
+         "<pos name='ⅲ' x='5'/><pos name='ぁ' x='6'/><pos name='σ' x='7'/></chr>",
+         "1,2 4 / Α1 Ω2 Ж3 Ё4 Ⅲ5 ぁ6 Σ7 "},
     };
     for (const auto& c : cases) {
         SystemConfigRecord config;
@@ -113,6 +119,8 @@ TEST(SystemConfig, MissingOrBrokenPartsRaiseTheErrorNamingThem) {
         std::u16string message;
     } cases[] = {
         {std::nullopt, u"not found in the script archive."},
+        // Refused by its size before it is read: its tree would take many times as much.
+        {std::string(kMaxXmlDocumentBytes + 1, ' '), u"the file is larger than 1048576 bytes."},
         {"<config><system>", u"not a readable document (line 1)."},
         {"<config/>", u"missing element \"system\"."},
         {Edit("<name first='f' last='l'/>", ""), u"missing element \"system/name\"."},

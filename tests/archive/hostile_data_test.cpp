@@ -119,6 +119,32 @@ TEST(HostileData, SpecialFilesFailAtOnceAndPathsKeepTheirBytes) {
     EXPECT_TRUE(std::filesystem::exists(latin1.string() + "-out/bg/title.png"));
 }
 
+// A whole load that gives nothing says why, for the message that names the entry.
+TEST(HostileData, FailedLoadsSayWhy) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "data" / "sub");
+    ASSERT_EQ(::mkfifo((dir / "data" / "pipe.txt").c_str(), 0600), 0);
+    WriteFile(dir / "data" / "a.txt", Bytes("abc"));
+    WriteFile(dir / "pack.saf", FlatPack6(0, {{"short", Deflated(100, 0), 200}}));
+    ComPtr<IArchive> folder = OpenDirArchive(dir.Path("data"));
+    ComPtr<IArchive> pack = OpenSafArchive(dir.Path("pack.saf"));
+    ASSERT_TRUE(folder && pack);
+    const std::tuple<IArchive*, std::u16string, std::uint64_t, std::u16string> cases[] = {
+        {folder.Get(), u"missing", kMaxEntryLoadBytes, u"was not found"},
+        {folder.Get(), u"PIPE.txt", kMaxEntryLoadBytes, u"is not a regular file"},
+        {folder.Get(), u"sub", kMaxEntryLoadBytes, u"is a folder"},
+        {folder.Get(), u"a.txt", 2, u"is larger than 2 bytes"},
+        {pack.Get(), u"short", kMaxEntryLoadBytes, u"is damaged (its data does not decode to its declared size)"},
+        {pack.Get(), u"short", 199, u"is larger than 199 bytes"},
+    };
+    for (const auto& [archive, name, limit, reason] : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(name));
+        EXPECT_FALSE(LoadArchiveText(*archive, name, limit));
+        EXPECT_EQ(DescribeEntryError(*archive, name, limit), reason);
+    }
+    EXPECT_EQ(LoadArchiveText(*folder, u"a.txt", 3), "abc");
+}
+
 TEST(HostileData, FolderArchivesStayInsideTheirFolder) {
     TempDir dir;
     WriteFile(dir / "outside.txt", Bytes("secret"));

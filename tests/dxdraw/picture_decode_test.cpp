@@ -151,7 +151,18 @@ TEST_P(PngDecodeTest, DecodesEveryPixel) {
     EXPECT_TRUE(reports.boxes.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryColourTypeAndDepth, PngDecodeTest, ::testing::ValuesIn(kPngCases));
+// "palette4_trns", "rgb_alpha16", "rgb8_interlaced".
+std::string PngCaseName(const ::testing::TestParamInfo<PngCase>& info) {
+    const PngCase& c = info.param;
+    const char* type = c.colourType == PNG_COLOR_TYPE_GRAY         ? "gray"
+                       : c.colourType == PNG_COLOR_TYPE_PALETTE    ? "palette"
+                       : c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? "gray_alpha"
+                       : c.colourType == PNG_COLOR_TYPE_RGB        ? "rgb"
+                                                                   : "rgb_alpha";
+    return type + std::to_string(c.depth) + (c.transparency ? "_trns" : "") + (c.interlace ? "_interlaced" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryColourTypeAndDepth, PngDecodeTest, ::testing::ValuesIn(kPngCases), PngCaseName);
 
 // Loads bytes through a file, as the game's pictures are loaded.
 bool LoadBytes(DxDraw::DxImage& image, const std::vector<std::uint8_t>& bytes) {

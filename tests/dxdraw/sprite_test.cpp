@@ -79,6 +79,24 @@ TEST_F(SpriteTest, OnlyTheChangedPartOfTheSurfaceIsRepainted) {
     root.Remove(&sprite);
 }
 
+TEST_F(SpriteTest, AHiddenSpriteAddsNoNewRectangle) {
+    ComPtr<DxSurface> surface = Plain(50, 50, 0x336699);
+    DxSprite sprite(surface.Get());
+    root.Add(&sprite);
+    DirtyPass(root);
+    // Hidden and moved: only the place it leaves; then nothing, whatever changes while hidden.
+    sprite.Hide();
+    sprite.SetPosition(100, 100);
+    EXPECT_EQ(DirtyPass(root), (std::vector<RECT>{{0, 0, 50, 50}}));
+    const RECT change{10, 10, 20, 20};
+    surface->FillRect(&change, 0xFFFFFF, 255);
+    sprite.SetPosition(200, 200);
+    EXPECT_TRUE(DirtyPass(root).empty());
+    sprite.Show();
+    EXPECT_EQ(DirtyPass(root), (std::vector<RECT>{{200, 200, 250, 250}}));
+    root.Remove(&sprite);
+}
+
 TEST_F(SpriteTest, RenderBlitsTheSourceInsideTheClip) {
     ComPtr<DxSurface> target = Plain(64, 64, 0);
     ComPtr<DxSurface> picture = Plain(16, 16, 0x112233);

@@ -156,6 +156,18 @@ TEST_F(TextLayoutTest, FullBoxScrollsUpOneLine) {
     EXPECT_FALSE(Inked(30, 20));
 }
 
+TEST_F(TextLayoutTest, TheScrolledStripTakesTheLineSpacingToo) {
+    // Lines 19 apart in a box of two: the strip from y 19 is cleared, spacing rows and all.
+    text.lineSpacing_ = 3;
+    text.box_ = RECT{0, 0, 40, 38};
+    Put(U"X\nYY\n");
+    Put(U"Z");
+    EXPECT_TRUE(Inked(0, 0) && Inked(8, 0)) << "the second line moved to the top";
+    EXPECT_TRUE(Inked(0, 19)) << "the new character on the cleared last line";
+    EXPECT_EQ(At(8, 19), (Pixel{0, 0, 0, 0})) << "the old second line's ink is gone";
+    EXPECT_EQ(text.pen_, (POINT{8, 19}));
+}
+
 TEST_F(TextLayoutTest, CallbackCanSkipACharacter) {
     skipped = U'S';
     Put(U"ASA");

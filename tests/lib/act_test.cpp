@@ -33,6 +33,14 @@ std::intptr_t FreeOtherOnWalk(ACT* act, int message, std::intptr_t a, std::intpt
 
 std::uintptr_t Name(const char* text) { return reinterpret_cast<std::uintptr_t>(text); }
 
+// As FreeOtherOnWalk, then makes record "n" under root 1: it takes the freed record from the pool.
+std::intptr_t ReuseOtherOnWalk(ACT* act, int message, std::intptr_t a, std::intptr_t b) {
+    const bool frees = message == kActWalkEnter && act->user;
+    FreeOtherOnWalk(act, message, a, b);
+    if (frees) AttachACT(1, MakeACT(Record, Name("n")));
+    return 0;
+}
+
 class ACTTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -134,23 +142,29 @@ TEST_F(ACTTest, UnlinkingAStrangerChangesNothing) {
 }
 
 TEST_F(ACTTest, RecordsFreedDuringTheWalkAreSkippedAndTheWalkGoesOn) {
-    // Children a, b, c, d of slot 0; `frees` is freed by `by` on its walk.
+    // Children a, b, c, d of slot 0; `frees` is freed by `by` on its walk (and, with `reuse`,
+    // made again at once as "n" under slot 1).
     struct Case {
         int by, frees;
         std::vector<std::string> log;
+        bool reuse = false;
     } cases[] = {
         {1, 1, {"a:5", "a:6", "b:5", "b:2", "c:5", "c:6", "d:5", "d:6"}},         // itself
         {0, 1, {"a:5", "b:2", "a:6", "c:5", "c:6", "d:5", "d:6"}},                // the next sibling
         {1, 3, {"a:5", "a:6", "b:5", "d:2", "b:6", "c:5", "c:6"}},                // the newest
         {2, 0, {"a:5", "a:6", "b:5", "b:6", "c:5", "a:2", "c:6", "d:5", "d:6"}},  // one already walked
+        // The next sibling, its record reused under another root: not walked here.
+        {0, 1, {"a:5", "b:2", "n:1", "n:4", "a:6", "c:5", "c:6", "d:5", "d:6"}, true},
     };
     const char* names[] = {"a", "b", "c", "d"};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.by * 10 + c.frees);
+        SCOPED_TRACE(c.by * 10 + c.frees + 100 * c.reuse);
         InitACTPool();
         ACT* acts[4];
-        for (int i = 0; i < 4; ++i)
-            AttachACT(0, acts[i] = MakeACT(i == c.by ? FreeOtherOnWalk : Record, Name(names[i])));
+        for (int i = 0; i < 4; ++i) {
+            const ACTCallback callback = i != c.by ? Record : c.reuse ? ReuseOtherOnWalk : FreeOtherOnWalk;
+            AttachACT(0, acts[i] = MakeACT(callback, Name(names[i])));
+        }
         acts[c.by]->user = reinterpret_cast<std::uintptr_t>(acts[c.frees]);
         g_log.clear();
         WalkACTRoots(0, 0);

@@ -3,6 +3,7 @@
 #include "lib/diskfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -72,6 +73,31 @@ TEST(CommandLine, JoinedArgumentsReadBackUnchanged) {
     EXPECT_EQ(AllTokens(JoinCommandLine(args)), expected);
 }
 
+// Only a regular file of at most kMaxResponseFileBytes is read, and nothing waits on a pipe or
+// reads a device without end; the reader given a place for the failure stops there and says why.
+TEST_F(ResponseFiles, WhatCannotBeReadEndsTheReadingWithTheReason) {
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    Write("big", "x");
+    fs::resize_file(dir_ / "big", CommandLineReader::kMaxResponseFileBytes + 1);
+    std::ofstream(dir_ / "limit") << "x" << std::string(CommandLineReader::kMaxResponseFileBytes - 1, '\n');
+    ::alarm(20);  // a read that blocks would hang the run: the alarm turns it into a failure
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"/dev/zero", u"is not a regular file"},     {Write("fifo"), u"is not a regular file"},
+        {Utf8ToUtf16(dir_.string()), u"is a folder"}, {Write("big"), u"is larger than 65536 bytes"},
+        {Write("missing"), u"was not found"},         {Write("limit"), u""},
+    };
+    for (const auto& [file, reason] : cases) {
+        ResponseFileFailure failure;
+        CommandLineReader reader(u"a @" + file + u" b", &failure);
+        Tokens tokens;
+        while (const char16_t* token = reader.NextToken()) tokens.emplace_back(token);
+        EXPECT_EQ(failure.reason, reason) << Utf16ToUtf8(file);
+        EXPECT_EQ(tokens, reason.empty() ? (Tokens{u"a", u"x", u"b"}) : (Tokens{u"a"})) << Utf16ToUtf8(file);
+        EXPECT_EQ(failure.file, reason.empty() ? u"" : file);
+    }
+    ::alarm(0);
+}
+
 TEST_F(ResponseFiles, FileTokensTakeThePlaceOfTheAtTokenUnderTheFileRules) {
     const std::u16string list = Write("list", "x\r\ny\n");
     EXPECT_EQ(AllTokens(u"a \"b c\" @" + list + u" d"), (Tokens{u"a", u"b c", u"x", u"y", u"d"}));
@@ -100,6 +126,15 @@ TEST(CommandLineDeathTest, MissingResponseFileEndsTheProgram) {
             AllTokens(u"a @/nonexistent/none b");
         },
         testing::ExitedWithCode(1), "box Error\\|File not found '/nonexistent/none'\\|0x30");
+    // A file that is there but cannot be read is named by its argument, with what is wrong.
+    EXPECT_EXIT(
+        {
+            StderrSink sink;
+            ScopedReportSink scope(&sink);
+            AllTokens(u"a @/dev/zero b");
+        },
+        testing::ExitedWithCode(1),
+        "box Error\\|Response file of the argument @/dev/zero: the file is not a regular file.\\|0x30");
 }
 
 TEST_F(DiskFile, LoadsWholeFilesUnderUtf8NamesIntoBuffersThatHoldThem) {

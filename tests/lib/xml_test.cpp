@@ -1,8 +1,14 @@
 #include "lib/xml.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
 
 #include "lib/text.h"
+#include "support/child_peak.h"
 
 namespace {
 
@@ -105,6 +111,8 @@ TEST(XmlParser, TextAttributesAndEntities) {
         {"<a>&lt;&</a>", u"<&"},
         {"<!DOCTYPE a [ <!-- x --> <!ENTITY e \"one\"> <!ENTITY e 'two'> <!ENTITY amp 'X'> ]><a>&e;&amp;</a>", u"one&"},
         {"<!DOCTYPE a [<!ENTITY x '1&lt;'><!ENTITY y \"&x;&x;\">]><a>&y;</a>", u"1<1<"},
+        // A comment in the internal subset ends at the next '>', whatever comes before it.
+        {"<!DOCTYPE a [<!-- no end mark ><!ENTITY e 'one'>]><a>&e;</a>", u"one"},
         {"<a  b = 'it\"s' />", u"it\"s"},
         {"<a b=\"x\ny\"/>", u""},  // broken by a line feed, carriage return or tab
         {"<a b=\"x\ry\"/>", u""},
@@ -160,6 +168,45 @@ TEST(XmlParser, TextAndExpansionAreBounded) {
     for (int i = 0; i < 15; ++i) wide += " v" + std::to_string(i) + "='&k;'";
     EXPECT_NE(ParseXml(wide + "/>"), nullptr);
     EXPECT_EQ(ParseXml(wide + " w='&k;&k;'/>"), nullptr);
+}
+
+// Takes every byte the process may still allocate: the address space is held at its size now,
+// and blocks are taken, large to small, until none is left. They are chained through themselves,
+// so that holding them needs no memory, and never freed: the process ends soon after.
+void ExhaustMemory() {
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit limit{};
+    ::getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    ::setrlimit(RLIMIT_AS, &limit);
+    void* volatile chain = nullptr;  // volatile: the compiler may drop allocations nothing reads
+    for (std::size_t size = 1 << 20; size >= sizeof(void*); size /= 2) {
+        while (void* block = std::malloc(size)) {
+            *static_cast<void**>(block) = chain;
+            chain = block;
+        }
+    }
+}
+
+// A tree is freed when memory has run out (the half-built tree of a document too big for memory
+// goes while the error unwinds), so freeing one must take none: an allocation failing inside the
+// destructor would end the program.
+TEST(XmlTree, FreeingATreeTakesNoMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator does not run out under an address-space limit";
+#endif
+    // Children below children, so that a list of the nodes still to free would have to grow.
+    std::string document = "<r><s>";
+    for (int i = 0; i < 1000; ++i) document += "<a><b/></a>";
+    document += "</s></r>";
+    EXPECT_GE(testsupport::ChildPeakMiB([&] {
+                  std::unique_ptr<XmlNode> root = ParseXml(document);
+                  ExhaustMemory();
+                  root.reset();
+                  return true;
+              }),
+              0);
 }
 
 TEST(XmlTree, DeepTreesAreFreedWithoutRecursion) {

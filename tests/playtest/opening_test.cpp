@@ -92,7 +92,6 @@ TEST(Playtest, ErrorsOfTheRunAreReportedWithExitCodeOne) {
         {"wait 1\nclick 5\n", kDemo, "", "script.txt: line 2: 'click' takes 2 operands"},
         {"key Hyper\n", kDemo, "", "unknown key 'Hyper'"},
         {"wait 1\n", kDemo + "/missing", "", "missing is not a folder"},
-        {"wait 1\n", kDemo, "--speed 2", "unknown option --speed"},
         {"wait 1\n", folder.path().string(), "", "データがありません。"},
         {"wait 100\n", kDemo, "--max-frames 20", "the run passed 20 frames"},
         {"wait 1\n", kDemo, "--settings '" + script.string() + "/sub'", "sub/ cannot be made"},

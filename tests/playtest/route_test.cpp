@@ -1,8 +1,8 @@
 // The whole sample game, played by the playthrough tool down every route to each ending with
 // the input scripts of tests/playtest/routes. Each run is checked against the scenario's own
 // text: what the stretches of the story it passes through name (pictures, music, voices,
-// effects) must all be in the log, the choices, turns and ending must be the route's, and the
-// screenshots of a message page, the festival's choice menu and the last turn selection must
+// effects) must all be in the log, the choices, turns, jumps and ending must be the route's, and
+// the screenshots of a message page, the festival's choice menu and the last turn selection must
 // show the pictures of the data where they belong.
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "playtest/playtest_run.h"
 #include "playtest/scenario_names.h"
@@ -34,6 +35,7 @@ struct Route {
     std::vector<std::string> chosen, turns;
     std::string ending;
     std::vector<std::string> last_turn_buttons;  // the layout of the last turn selection
+    std::vector<std::string> jumps;              // the labels jumped to, in order
 };
 
 // Every route starts with the prologue and the first day's hub, and meets the festival.
@@ -56,7 +58,9 @@ const Route kRoutesTable[] = {
      {"0", "0", "0"},
      {"1", "3", "6"},
      "0",
-     {"AB", "CD"}},
+     {"AB", "CD"},
+     {"T_A", "A_HELP", "A_END", "TURNHUB", "T_C", "TURNHUB", "DAY2", "T_D", "TURNHUB", "FESTIVAL", "F_PRAISE",
+      "F_STALL", "STALL_1", "F_SKY", "ROUTE_A", "RA_GO", "ENDING_A"}},
     {"shiori_unanswered",
      6,
      Join({kOpening,
@@ -66,7 +70,9 @@ const Route kRoutesTable[] = {
      {"1", "0", "0"},
      {"1", "5", "5"},
      "1",
-     {"AB", "C", "D"}},
+     {"AB", "C", "D"},
+     {"T_A", "A_WATCH", "TURNHUB", "T_B", "TURNHUB", "DAY2", "T_AB", "TURNHUB", "FESTIVAL", "F_PRAISE", "F_STALL",
+      "STALL_2", "F_SKY", "ROUTE_A", "RA_GO", "ENDING_N"}},
     {"chikage",
      1,
      Join({kOpening,
@@ -75,7 +81,9 @@ const Route kRoutesTable[] = {
      {"1", "0"},
      {"4", "2", "6"},
      "2",
-     {"AB", "CD"}},
+     {"AB", "CD"},
+     {"T_D", "TURNHUB", "T_B", "TURNHUB", "DAY2", "T_C", "TURNHUB", "FESTIVAL", "F_TEASE", "F_STALL", "STALL_3",
+      "ROUTE_B", "RB_STAY"}},
     {"chikage_parting",
      6,
      Join({kOpening,
@@ -85,14 +93,18 @@ const Route kRoutesTable[] = {
      {"1", "2", "1"},
      {"2", "4", "5"},
      "1",
-     {"AB", "CD"}},
+     {"AB", "CD"},
+     {"T_B", "TURNHUB", "T_D", "TURNHUB", "DAY2", "T_A", "A_WATCH", "TURNHUB", "FESTIVAL", "F_QUIET", "STALL_2",
+      "F_SKY", "ROUTE_B", "RB_LEAVE", "ENDING_N"}},
     {"alone",
      2,
      Join({kOpening, kFestival, {"T_C", "SC_BEACH", "T_D", "T_CD", "F_QUIET", "STALL_1", "ROUTE_N", "ENDING_N"}}),
      {"2"},
      {"3", "6", "6"},
      "1",
-     {"A", "B", "CD"}},
+     {"A", "B", "CD"},
+     {"T_C", "TURNHUB", "T_D", "TURNHUB", "DAY2", "T_CD", "TURNHUB", "FESTIVAL", "F_QUIET", "STALL_1", "F_SKY",
+      "ROUTE_N"}},
 };
 
 std::string Upper(std::string text) {
@@ -111,6 +123,23 @@ std::set<std::string> LoggedNames(const PlayRun& run) {
         if (line.kind == "effect" && f.size() == 2) names.insert(Upper("effect " + f[0] + " " + f[1]));
     }
     return names;
+}
+
+// What the choice events offered, told apart by the answer that follows: "chose" answers a choice
+// menu, "turn" a turn selection.
+struct Offers {
+    std::vector<std::string> menus, turns;
+};
+
+Offers SplitOffers(const PlayRun& run) {
+    Offers offers;
+    std::string offered;
+    for (const LogLine& line : run.log) {
+        if (line.kind == "choice" && !line.fields.empty()) offered = line.fields[0];
+        if (line.kind == "chose") offers.menus.push_back(std::exchange(offered, ""));
+        if (line.kind == "turn") offers.turns.push_back(std::exchange(offered, ""));
+    }
+    return offers;
 }
 
 std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind) {
@@ -235,12 +264,22 @@ TEST_P(Routes, PlayToTheEnding) {
         for (const std::string& named : scenario.stretches.at(stretch))
             EXPECT_TRUE(logged.count(Upper(named))) << named << " of " << stretch << " is not in the log";
     }
-    const std::vector<std::string> menus = FirstFields(run, "choice");
-    EXPECT_EQ(menus.size(), route.chosen.size());
-    for (const std::string& menu : menus)
+    const Offers offers = SplitOffers(run);
+    EXPECT_EQ(offers.menus.size(), route.chosen.size());
+    for (const std::string& menu : offers.menus)
         EXPECT_TRUE(scenario.menus.count(menu)) << menu << " is not a menu of the scenario";
     EXPECT_EQ(FirstFields(run, "chose"), route.chosen);
     EXPECT_EQ(FirstFields(run, "turn"), route.turns);
+    // A turn selection offers its caption, then its buttons from the left: all four the first
+    // time, the layout of the shot the last time. The routes' scripts wait for them by `until choice`.
+    ASSERT_EQ(offers.turns.size(), route.turns.size());
+    for (std::size_t i = 0; i < offers.turns.size(); ++i)
+        EXPECT_TRUE(offers.turns[i].starts_with("ターン " + std::to_string(i + 1) + "|")) << offers.turns[i];
+    EXPECT_EQ(offers.turns.front(), "ターン 1|A|B|C|D");
+    std::string last_layout;
+    for (const std::string& button : route.last_turn_buttons) last_layout += "|" + button;
+    EXPECT_EQ(offers.turns.back(), "ターン 3" + last_layout);
+    EXPECT_EQ(FirstFields(run, "jump"), route.jumps);
     EXPECT_EQ(FirstFields(run, "end"), std::vector<std::string>{route.ending});
 
     CheckMessagePage(ReadShot(shots.path() / "page.png"));

@@ -1,6 +1,7 @@
 // The base interpreter under a small story interpreter of the tests' own, built the way the game
 // builds its own: a derived group that makes derived nodes and fills the frame-loop seam.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 #include <sstream>
@@ -263,6 +264,20 @@ TEST_F(Interpreter, WaitsTurnFramesUntilTheTaskEnds) {
     std::vector<ACT*> tasks;
     for (int i = 0; i < kActPoolSize - kActRootSlots; ++i) tasks.push_back(MakeACT(nullptr, 0));
     for (ACT* task : tasks) FreeACT(task);
+}
+
+// A loop without a wait still steps a frame every kCommandsWithoutFrame commands, so that the
+// player's quit (thrown by a frame) ends it.
+TEST_F(Interpreter, ALoopWithoutAWaitStillStepsFrames) {
+    group_.Load("\n.LAB L1\n.JMP L1\n");  // the page, the label and the jump, for ever
+    group_.on_frame = [](int frame) {
+        if (frame == 3) ThrowError(u"main", 1, 1, 0, u"Quit");
+    };
+    ::alarm(20);  // a run that never steps a frame would hang: the alarm turns it into a failure
+    EXPECT_EQ(group_.Run(-1), 0);
+    ::alarm(0);
+    EXPECT_EQ(group_.frames, 3);
+    EXPECT_EQ(group_.executed.size(), 3 * ScriptStateGroup::kCommandsWithoutFrame);
 }
 
 // A script exception ends the run with its result (title and load requests take a snapshot); of the

@@ -71,6 +71,17 @@ TEST_F(OggStreamTest, DataThatIsNotOggVorbisDoesNotOpen) {
     auto cut = Tone(0.5);
     cut.resize(200);
     EXPECT_FALSE(OpenControl(cut));
+    // A good start and then zeros (a download cut short): a little after the last page does no
+    // harm, but without a page in the last 64 KiB the stream is broken, and the library's search
+    // back through the zeros is never started.
+    testsupport::CaptureReports reports;
+    auto padded = Tone(0.5);
+    padded.resize(padded.size() + 1000);
+    EXPECT_TRUE(OpenControl(padded));
+    padded.resize(padded.size() + (64 << 10));
+    EXPECT_FALSE(OpenControl(padded));
+    EXPECT_EQ(reports.debug,
+              u"Ogg stream '" + folder_.Path("stream5.ogg") + u"': no page near its end; taken as broken\n");
 }
 
 // A pass cut at 600 bytes, read into 1000: a plain read pads with silence and then gives

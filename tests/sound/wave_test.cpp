@@ -98,9 +98,12 @@ TEST_F(WaveParseTest, RefusesBadHeadersAndChunksThatDoNotFit) {
     EXPECT_EQ(reports_.debug, expected_debug);
 }
 
+// Only what the chunk holds is read: without its sample size (14 or 15 bytes) the size is the
+// block's share of one channel (2 bytes, mono: 16 bits), not the bytes that follow.
 TEST_F(WaveParseTest, AFormatChunkNeedsFourteenBytes) {
-    // The first `size` bytes of a 16-bit mono format, padded to an even length.
-    const std::uint8_t format[16] = {1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0};
+    // The first `size` bytes of a mono format with a block of 2 bytes, padded to an even length;
+    // its own sample size says 8 bits, so that a read past a shorter chunk shows.
+    const std::uint8_t format[16] = {1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 8, 0};
     for (std::uint32_t size = 12; size <= 16; ++size) {
         std::vector<std::uint8_t> image = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
         image.resize(20 + size + size % 2);
@@ -112,6 +115,7 @@ TEST_F(WaveParseTest, AFormatChunkNeedsFourteenBytes) {
         EXPECT_EQ(data_size_, size >= 14 ? 4u : 0u) << size;
         if (size >= 14) {
             EXPECT_EQ(format_.block_align, 2) << size;
+            EXPECT_EQ(format_.bits_per_sample, size >= 16 ? 8 : 16) << size;
         }
     }
 }

@@ -5,7 +5,8 @@
 // writes the system archive's files (the parts sheet and the two interface sounds) to SYSTEM_DIR,
 // the scripts, layout document and every picture to SCRIPT_DIR, and every music piece, effect and
 // voice to SOUND_DIR. Each folder is later packed as it stands; the script and sound folders are
-// also the loose-folder layout the engine can start from.
+// also the loose-folder layout the engine can start from. `--help` prints the usage; any other
+// option, or a wrong count of folders, ends it with 2.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "picture_file.h"
 #include "scenario.h"
 #include "sounds.h"
+#include "tools/usage.h"
 
 namespace fs = std::filesystem;
 using namespace mkdemo;
@@ -236,8 +238,12 @@ void RunAll(const std::vector<Job>& jobs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    constexpr const char* kUsage = "usage: mkdemo DEMO_DIR SYSTEM_DIR SCRIPT_DIR SOUND_DIR\n";
+    if (tools::AnswerHelp(argc, argv, kUsage)) return 0;
+    for (int i = 1; i < argc; ++i)
+        if (tools::IsOption(argv[i])) return tools::RefuseOption("mkdemo", argv[i], kUsage);
     if (argc != 5) {
-        std::fprintf(stderr, "usage: mkdemo DEMO_DIR SYSTEM_DIR SCRIPT_DIR SOUND_DIR\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     try {

@@ -5,6 +5,11 @@
 //   effect SLOT NAME, choice ITEM|ITEM|..., chose N, turn N, jump LABEL, title, request CODE,
 //   end RESULT (an ending reached), box CAPTION TEXT ANSWER, timeout WHAT, error MESSAGE
 //
+// A choice is a choice menu's items or a turn selection's caption and buttons (CAPTION|A|B|CD),
+// answered by chose or turn; a jump is written for every jump that lands on a label (jump
+// commands, jump tables, choices, turn selections, the debug window's jump), with the label as
+// the jump names it (a table's jump: as the label's own line does).
+//
 // Fields are UTF-8 with backslash, tab, carriage return and line feed written as \\, \t, \r
 // and \n, so that every event stays one line. Other tests and tools read this format: keep it.
 #pragma once

@@ -5,8 +5,9 @@
 //   move X Y               move the pointer
 //   wheel N                turn the wheel by N (120 a notch, positive away from the player)
 //   key NAME               press and let go; hold NAME and release NAME keep it down between
-//   until WHAT [MAXFRAMES] let frames pass until the next page wait, choice menu, title screen or
-//                          ending (WHAT: page, choice, title, end); without MAXFRAMES 6000
+//   until WHAT [MAXFRAMES] let frames pass until the next page wait, choice menu or turn selection
+//                          (once its buttons are up), title screen or ending (WHAT: page, choice,
+//                          title, end); without MAXFRAMES 6000
 //   answer yes|no|ok|cancel  the answer of the next message box
 //   type TEXT              typed into the next dialog's edit fields (one field a line, in order)
 //   shot NAME              the screen as NAME.png in the shots folder

@@ -14,8 +14,9 @@
 // --max-frames N  the run fails once this many frames have passed (default 200000)
 //
 // Exit 0 when the input script ran to its end or the game ended; 1 with a message on stderr on
-// an error (the error is logged as well). A message box the game shows is an event of the log,
-// not an error of the tool.
+// an error (the error is logged as well); 2 with the usage after the message for a command line
+// it cannot read, an unknown option among them. `--help` prints the usage on stdout. A message
+// box the game shows is an event of the log, not an error of the tool.
 #include <stdlib.h>
 
 #include <charconv>
@@ -44,6 +45,7 @@
 #include "tools/playtest/event_log.h"
 #include "tools/playtest/input_driver.h"
 #include "tools/playtest/input_script.h"
+#include "tools/usage.h"
 
 namespace {
 
@@ -78,10 +80,12 @@ Options ParseArguments(int argc, char** argv) {
     std::vector<std::string> plain;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0) {
+        if (!tools::IsOption(arg)) {
             plain.push_back(arg);
             continue;
         }
+        if (arg != "--settings" && arg != "--shots" && arg != "--seed" && arg != "--max-frames")
+            throw UsageError("unknown option " + arg);
         if (i + 1 >= argc) throw UsageError(arg + " needs a value");
         const std::string value = argv[++i];
         if (arg == "--settings")
@@ -90,10 +94,8 @@ Options ParseArguments(int argc, char** argv) {
             options.shots_dir = value;
         else if (arg == "--seed")
             options.seed = ParseNumber<std::uint32_t>(value, "--seed");
-        else if (arg == "--max-frames")
-            options.max_frames = ParseNumber<int>(value, "--max-frames");
         else
-            throw UsageError("unknown option " + arg);
+            options.max_frames = ParseNumber<int>(value, "--max-frames");
     }
     if (plain.size() != 2) throw UsageError("DATA_DIR and INPUT_FILE are needed");
     options.data_dir = plain[0];
@@ -227,6 +229,7 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tools::AnswerHelp(argc, argv, kUsage)) return 0;
     try {
         const Options options = ParseArguments(argc, argv);
         std::error_code error;
@@ -238,7 +241,10 @@ int main(int argc, char** argv) {
         // Before the game started: logged at frame 0.
         std::printf("%s\n", playtest::FormatLogLine(0, "error", {Utf8ToUtf16(error.what())}).c_str());
         std::fprintf(stderr, "playtest: %s\n", error.what());
-        if (dynamic_cast<const UsageError*>(&error)) std::fputs(kUsage, stderr);
+        if (dynamic_cast<const UsageError*>(&error)) {
+            std::fputs(kUsage, stderr);
+            return tools::kUsageExit;
+        }
     }
     return 1;
 }

@@ -1,4 +1,5 @@
-// saftool: lists, reads, extracts and writes the game's archives.
+// saftool: lists, reads, extracts and writes the game's archives. `--help` prints the usage; a
+// command line it cannot read (an unknown option among them) ends it with 2.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -8,12 +9,14 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/archive.h"
 #include "lib/report_hook.h"
 #include "lib/text.h"
 #include "saf_writer.h"
+#include "tools/usage.h"
 
 namespace fs = std::filesystem;
 
@@ -91,13 +94,18 @@ std::optional<std::vector<std::uint8_t>> LoadEntry(IArchive& archive, std::u16st
     return bytes;
 }
 
-// Splits "ARCHIVE [--open ENTRY]... REST..." into its parts.
+int RefuseOption(std::string_view option) { return tools::RefuseOption("saftool", option, kUsage); }
+
+// Splits "ARCHIVE [--open ENTRY]... REST..." into its parts; another option is left in `unknown`.
 bool ParseArchiveArgs(const std::vector<std::string>& args, std::string& archive, std::vector<std::string>& opens,
-                      std::vector<std::string>& rest) {
+                      std::vector<std::string>& rest, std::string& unknown) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--open") {
             if (++i == args.size()) return false;
             opens.push_back(args[i]);
+        } else if (tools::IsOption(args[i])) {
+            unknown = args[i];
+            return false;
         } else if (archive.empty()) {
             archive = args[i];
         } else {
@@ -179,8 +187,9 @@ int Pack(const std::vector<std::string>& args) {
                 options.compression = PackCompression::kLzss;
             else
                 return Usage();
-        } else if (arg.starts_with("--")) {
-            return Usage();
+        } else if (tools::IsOption(arg)) {
+            // --version and --compress come here only without their value.
+            return arg == "--version" || arg == "--compress" ? Usage() : RefuseOption(arg);
         } else {
             paths.push_back(arg);
         }
@@ -197,14 +206,17 @@ int Pack(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tools::AnswerHelp(argc, argv, kUsage)) return 0;
     if (argc < 2) return Usage();
     const std::string command = argv[1];
+    if (tools::IsOption(command)) return RefuseOption(command);
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "pack") return Pack(args);
 
-    std::string archive_path;
+    std::string archive_path, unknown;
     std::vector<std::string> opens, rest;
-    if (!ParseArchiveArgs(args, archive_path, opens, rest)) return Usage();
+    if (!ParseArchiveArgs(args, archive_path, opens, rest, unknown))
+        return unknown.empty() ? Usage() : RefuseOption(unknown);
     const std::size_t wanted = command == "list" ? 0 : 1;
     if ((command != "list" && command != "cat" && command != "extract") || rest.size() != wanted) return Usage();
     QuietReports quiet;

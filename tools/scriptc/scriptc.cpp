@@ -3,8 +3,10 @@
 //   scriptc --dump FILE   compile FILE and print its node list, one node a line
 //   scriptc --iv FILE     read FILE as "iv.txt" and print its jump entries and judge tables
 //   scriptc FILE...       compile each file and print only the errors
+//   scriptc --help        print the usage
 //
 // A failure prints the system's trace "NAME(LINE): Compile Error: MESSAGE" on stdout and exits 1.
+// A command line it cannot read (an option other than these among them) exits 2 with the usage.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -19,6 +21,7 @@
 #include "lib/error.h"
 #include "lib/text.h"
 #include "script/script_node.h"
+#include "tools/usage.h"
 
 namespace {
 
@@ -110,17 +113,23 @@ void DumpTables(const ScriptStateGroup& group) {
     }
 }
 
+constexpr const char* kUsage = "usage: scriptc --dump FILE | scriptc --iv FILE | scriptc FILE...\n";
+
 int Usage() {
-    std::fputs("usage: scriptc --dump FILE | scriptc --iv FILE | scriptc FILE...\n", stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tools::AnswerHelp(argc, argv, kUsage)) return 0;
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty()) return Usage();
-    if (args[0] == "--dump" || args[0] == "--iv") {
+    const bool listing = args[0] == "--dump" || args[0] == "--iv";
+    for (std::size_t i = listing ? 1 : 0; i < args.size(); ++i)
+        if (tools::IsOption(args[i])) return tools::RefuseOption("scriptc", args[i], kUsage);
+    if (listing) {
         if (args.size() != 2) return Usage();
         const bool dump = args[0] == "--dump";
         ScriptStateGroup group;
