@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "host/fonts/glyph_source.h"
 #include "lib/text.h"
 
 namespace host {
@@ -38,6 +39,9 @@ std::string FamilyOf(FcPattern* face) {
 }  // namespace
 
 std::vector<std::u16string> ListMessageFaces(std::size_t max_units) {
+    // fontconfig's configuration, loaded by the first list, is let go with the glyph source's at
+    // process exit.
+    SystemGlyphSource();
     std::vector<std::u16string> faces{kDefaultMinchoFace, kDefaultGothicFace};
     std::unique_ptr<FcPattern, PatternFree> pattern(FcPatternCreate());
     std::unique_ptr<FcObjectSet, ObjectSetFree> objects(
