@@ -1,0 +1,83 @@
+// The database session: one connection kept open, inside one transaction, for as long as any
+// scope of the program uses it.
+//
+// The first DatabaseScope opens the file, sets the connection up and begins the transaction; the
+// scopes opened inside it only count. The outermost scope ends the transaction: it commits when
+// every scope ended normally and nothing failed, and rolls back when a scope was left by an
+// exception or a failure was raised through the session, so half-done work never reaches the
+// file. A COMMIT that fails is rolled back and raised as the error exception.
+//
+// Every failure the session raises is the error exception with the site's source and line and
+// SQLite's message (the open failure with the site's own message).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <string_view>
+
+#include "lib/combase.h"
+#include "lib/sqlite.h"
+
+// Where a session's failures are reported: the source named in the error, the line of each
+// step the session runs itself, and the message of a file that cannot be opened.
+struct DatabaseSite {
+    std::u16string_view source;
+    std::uint32_t open_line;
+    std::u16string_view open_message;
+    std::uint32_t setup_line;  // the connection's pragmas and BEGIN
+    std::uint32_t commit_line;
+};
+
+class DatabaseSession {
+public:
+    explicit DatabaseSession(const DatabaseSite& site) : site_(site) {}
+    DatabaseSession(const DatabaseSession&) = delete;
+    DatabaseSession& operator=(const DatabaseSession&) = delete;
+
+    // One more user. The first opens `path`, makes every lock wait end after `busy_timeout`,
+    // keeps a rollback journal written with full syncs and begins the transaction; when any of
+    // that fails the connection is closed again and the count stays 0.
+    void Enter(std::u16string_view path, std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout);
+    // One user less. The last one commits, or rolls back when the session failed or `abandoned`
+    // (the user's scope is left by an exception), then closes the connection. A failed COMMIT is
+    // rolled back and raised, but only when `abandoned` is false.
+    void Leave(bool abandoned);
+
+    // Raises the error exception for the statement at `line` with the connection's message, and
+    // marks the session so that its transaction is rolled back.
+    [[noreturn]] void Raise(std::uint32_t line);
+    // Marks the session so that its transaction is rolled back.
+    void MarkFailed() { failed_ = true; }
+
+    std::uint32_t Users() const { return users_; }
+    bool Failed() const { return failed_; }
+    // The open connection; null while no scope is open.
+    SQLite3* Database() const { return database_.Get(); }
+
+private:
+    [[noreturn]] void RaiseFor(SQLite3& database, std::uint32_t line);
+
+    DatabaseSite site_;
+    std::uint32_t users_ = 0;
+    ComPtr<SQLite3> database_;
+    bool failed_ = false;
+};
+
+// One user of a session for the life of a scope.
+class DatabaseScope {
+public:
+    DatabaseScope(DatabaseSession& session, std::u16string_view path,
+                  std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout)
+        : session_(session) {
+        session_.Enter(path, busy_timeout);
+    }
+    // Throws only when the outermost scope's COMMIT fails, never while an exception unwinds.
+    ~DatabaseScope() noexcept(false) { session_.Leave(std::uncaught_exceptions() > uncaught_); }
+    DatabaseScope(const DatabaseScope&) = delete;
+    DatabaseScope& operator=(const DatabaseScope&) = delete;
+
+private:
+    DatabaseSession& session_;
+    int uncaught_ = std::uncaught_exceptions();
+};

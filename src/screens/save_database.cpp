@@ -1,0 +1,317 @@
+#include "screens/save_database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "app/settings.h"
+#include "lib/error.h"
+
+namespace {
+
+constexpr std::u16string_view kSource = u"script/scr_gui";
+
+// The line each failure is reported with: one per statement (its prepare, bindings and steps),
+// and one for each read that finds no row or a record of the wrong size.
+enum Line : std::uint32_t {
+    kOpenLine = 3410,
+    kSetupLine = 3411,  // the connection's pragmas and BEGIN
+    kCommitLine = 3412,
+    kWriteCommonLine = 3434,
+    kReadCommonLine = 3445,
+    kReadCommonRowLine = 3450,
+    kReadCommonSizeLine = 3451,
+    kWriteSceneLine = 3460,
+    kReadSceneLine = 3472,
+    kReadSceneRowLine = 3477,
+    kWriteAlbumLine = 3489,
+    kReadAlbumLine = 3501,
+    kReadAlbumRowLine = 3505,
+    kRenumberSelectLine = 3517,
+    kRenumberUpdateLine = 3527,
+    kFindRingLine = 3554,
+    kWriteHeaderSelectLine = 3570,
+    kWriteHeaderUpdateLine = 3581,
+    kWriteHeaderInsertLine = 3592,
+    kUpdateHeaderSelectLine = 3608,
+    kUpdateHeaderSizeLine = 3615,
+    kUpdateHeaderUpdateLine = 3627,
+    kReadHeaderLine = 3644,
+    kReadHeaderRowLine = 3650,
+    kReadHeaderSizeLine = 3655,
+    kWriteBacklogLine = 3667,
+    kWriteVariablesLine = 3704,
+    kReadVariablesLine = 3720,
+    kReadVariablesRowLine = 3725,
+    kEntryExistsLine = 3759,
+    kDeleteLine = 3777,
+    kSchemaExistsLine = 3785,
+    kEncodingLine = 3789,
+    kCreateGlobalLine = 3791,
+    kCreateEntryLine = 3797,
+    kInsertGlobalLine = 3807,
+};
+
+constexpr DatabaseSite kSaveSite{kSource, kOpenLine, u"セーブファイルを開けません\n", kSetupLine, kCommitLine};
+
+// The quick-save ring's slot numbers.
+constexpr std::int32_t kFirstRingNumber = 91;
+constexpr std::int32_t kLastRingNumber = 99;
+
+// The comment field of a slot's header record: 36 bytes from offset 4, zero-terminated.
+constexpr std::size_t kCommentOffset = 4;
+constexpr std::size_t kCommentBytes = 36;
+
+// One statement of the save database, prepared on the session's connection and finalized when
+// it goes. Every failure raises the error exception with the statement's line.
+class SaveStatement {
+public:
+    SaveStatement(const char16_t* sql, std::uint32_t line) : line_(line) {
+        SQLite3* database = SaveDatabaseSession.Database();
+        if (!database) SaveDatabaseSession.Raise(line_);
+        if (database->Prepare(statement_, sql) != SQLITE_OK) SaveDatabaseSession.Raise(line_);
+    }
+
+    // Ready for another run: the last run's row and bindings are dropped.
+    void Restart() {
+        statement_->Reset();
+        statement_->ClearBindings();
+    }
+    void BindInt(int index, std::int32_t value) { Check(statement_->BindInt(index, value)); }
+    void BindBlob(int index, std::span<const std::uint8_t> bytes) { Check(statement_->BindBlob(index, bytes)); }
+    void BindText(int index, std::u16string_view text) { Check(statement_->BindText16(index, text)); }
+
+    // True with a row, false at the end.
+    bool Step() {
+        const int result = statement_->Step();
+        if (result == SQLITE_ROW) return true;
+        if (result != SQLITE_DONE) SaveDatabaseSession.Raise(line_);
+        return false;
+    }
+    // Runs a writing statement to its end.
+    void Run() {
+        while (Step()) {}
+    }
+    // Steps to the one row a read needs; no row raises the error of `missing_line`.
+    void StepToRow(std::uint32_t missing_line) {
+        if (!Step()) SaveDatabaseSession.Raise(missing_line);
+    }
+
+    std::optional<std::span<const std::uint8_t>> Blob() const { return statement_->ColumnBlob(0); }
+    std::int32_t Int() const { return statement_->ColumnInt(0); }
+
+private:
+    void Check(int result) {
+        if (result != SQLITE_OK) SaveDatabaseSession.Raise(line_);
+    }
+
+    ComPtr<SQLite3Statement> statement_;
+    std::uint32_t line_;
+};
+
+// A record whose stored size is not its own is refused: nothing is read past the blob, and a
+// damaged slot is named.
+[[noreturn]] void RefuseSize(std::uint32_t line, std::u16string_view what, std::size_t size, std::size_t expected) {
+    SaveDatabaseSession.MarkFailed();
+    ThrowError(kSource, line, 0, 0, u"save.dat: %s holds %u bytes, not %u.", what, static_cast<unsigned>(size),
+               static_cast<unsigned>(expected));
+}
+
+void WriteGlobal(const char16_t* sql, std::uint32_t line, std::span<const std::uint8_t> blob) {
+    SaveStatement statement(sql, line);
+    statement.BindBlob(1, blob);
+    statement.Run();
+}
+
+std::vector<std::uint8_t> ReadGlobal(const char16_t* sql, std::uint32_t line, std::uint32_t missing_line) {
+    SaveStatement statement(sql, line);
+    statement.StepToRow(missing_line);
+    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
+    if (!blob) return {};
+    return std::vector<std::uint8_t>(blob->begin(), blob->end());
+}
+
+// True when a slot row with the number exists, by `sql`, a SELECT of that slot.
+bool SlotRowExists(const char16_t* sql, std::uint32_t line, std::int32_t number) {
+    SaveStatement statement(sql, line);
+    statement.BindInt(1, number);
+    return statement.Step();
+}
+
+// The longest start of a CP932 text that fits `capacity` bytes without splitting a
+// double-byte character.
+std::string_view FitCp932(std::string_view text, std::size_t capacity) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[end]);
+        const std::size_t length = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) ? 2 : 1;
+        if (end + length > capacity || end + length > text.size()) break;
+        end += length;
+    }
+    return text.substr(0, end);
+}
+
+}  // namespace
+
+DatabaseSession SaveDatabaseSession(kSaveSite);
+
+std::u16string SaveDatabasePath() { return SettingsFolders.settings_folder + u"save.dat"; }
+
+DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout) {
+    return DatabaseScope(SaveDatabaseSession, SaveDatabasePath(), busy_timeout);
+}
+
+bool SaveSchemaExists() {
+    SaveStatement statement(u"SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('global','entry');",
+                            kSchemaExistsLine);
+    statement.StepToRow(kSchemaExistsLine);
+    return statement.Int() == 2;
+}
+
+void CreateSaveSchema() {
+    // Only a database without any table takes an encoding; the pragma is part of the transaction
+    // that creates the tables, so a file is either empty or complete.
+    SaveStatement(u"PRAGMA encoding=\"UTF-16le\";", kEncodingLine).Run();
+    SaveStatement(u"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);",
+                  kCreateGlobalLine)
+        .Run();
+    SaveStatement(
+        u"CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB, value_data BLOB);",
+        kCreateEntryLine)
+        .Run();
+    SaveStatement insert(u"INSERT INTO global(name) VALUES(?);", kInsertGlobalLine);
+    for (const std::u16string_view name : {u"SCENE", u"ALBUM", u"COMMON"}) {
+        insert.Restart();
+        insert.BindText(1, name);
+        insert.Run();
+    }
+}
+
+void WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes> record) {
+    WriteGlobal(u"UPDATE global SET value_bin=? WHERE name='COMMON';", kWriteCommonLine, record);
+}
+
+bool ReadCommonData(std::span<std::uint8_t, kCommonRecordBytes> record) {
+    SaveStatement statement(u"SELECT value_bin FROM global WHERE name='COMMON';", kReadCommonLine);
+    statement.StepToRow(kReadCommonRowLine);
+    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
+    if (!blob) return false;
+    if (blob->size() != record.size()) RefuseSize(kReadCommonSizeLine, u"COMMON", blob->size(), record.size());
+    std::copy(blob->begin(), blob->end(), record.begin());
+    return true;
+}
+
+void WriteSceneData(std::span<const std::uint8_t> blob) {
+    WriteGlobal(u"UPDATE global SET value_bin=? WHERE name='SCENE';", kWriteSceneLine, blob);
+}
+
+std::vector<std::uint8_t> ReadSceneData() {
+    return ReadGlobal(u"SELECT value_bin FROM global WHERE name='SCENE';", kReadSceneLine, kReadSceneRowLine);
+}
+
+void WriteAlbumData(std::span<const std::uint8_t> blob) {
+    WriteGlobal(u"UPDATE global SET value_bin=? WHERE name='ALBUM';", kWriteAlbumLine, blob);
+}
+
+std::vector<std::uint8_t> ReadAlbumData() {
+    return ReadGlobal(u"SELECT value_bin FROM global WHERE name='ALBUM';", kReadAlbumLine, kReadAlbumRowLine);
+}
+
+bool EntryExists(std::int32_t number) {
+    return SlotRowExists(u"SELECT number FROM entry WHERE number=?;", kEntryExistsLine, number);
+}
+
+void ReadEntryHeader(std::int32_t number, std::span<std::uint8_t, kSaveData2Bytes> record) {
+    SaveStatement statement(u"SELECT header FROM entry WHERE number=?;", kReadHeaderLine);
+    statement.BindInt(1, number);
+    statement.StepToRow(kReadHeaderRowLine);
+    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
+    const std::size_t size = blob ? blob->size() : 0;
+    if (size != record.size()) RefuseSize(kReadHeaderSizeLine, u"a slot header", size, record.size());
+    std::copy(blob->begin(), blob->end(), record.begin());
+}
+
+void WriteEntryHeader(std::int32_t number, std::span<const std::uint8_t, kSaveData2Bytes> record) {
+    if (SlotRowExists(u"SELECT header FROM entry WHERE number=?;", kWriteHeaderSelectLine, number)) {
+        SaveStatement update(u"UPDATE entry SET header=? WHERE number=?;", kWriteHeaderUpdateLine);
+        update.BindBlob(1, record);
+        update.BindInt(2, number);
+        update.Run();
+    } else {
+        SaveStatement insert(u"INSERT INTO entry(number,header) VALUES(?,?);", kWriteHeaderInsertLine);
+        insert.BindInt(1, number);
+        insert.BindBlob(2, record);
+        insert.Run();
+    }
+}
+
+void UpdateEntryHeader(std::int32_t number, std::string_view comment) {
+    std::vector<std::uint8_t> record;
+    {
+        SaveStatement select(u"SELECT header FROM entry WHERE number=?;", kUpdateHeaderSelectLine);
+        select.BindInt(1, number);
+        if (!select.Step()) return;
+        const std::optional<std::span<const std::uint8_t>> blob = select.Blob();
+        const std::size_t size = blob ? blob->size() : 0;
+        if (size != kSaveData2Bytes) RefuseSize(kUpdateHeaderSizeLine, u"a slot header", size, kSaveData2Bytes);
+        record.assign(blob->begin(), blob->end());
+    }
+    // The field keeps its terminating zero: at most 35 bytes of text, the rest zeros.
+    const std::string_view text = FitCp932(comment, kCommentBytes - 1);
+    const auto field = std::span<std::uint8_t>(record).subspan(kCommentOffset, kCommentBytes);
+    std::fill(field.begin(), field.end(), std::uint8_t{0});
+    std::transform(text.begin(), text.end(), field.begin(), [](char c) { return static_cast<std::uint8_t>(c); });
+
+    SaveStatement update(u"UPDATE entry SET header=? WHERE number=?;", kUpdateHeaderUpdateLine);
+    update.BindBlob(1, record);
+    update.BindInt(2, number);
+    update.Run();
+}
+
+void WriteEntryBacklog(std::int32_t number) {
+    SaveStatement statement(u"UPDATE entry SET backlog=? WHERE number=?;", kWriteBacklogLine);
+    // ?1 stays unbound, so the column becomes NULL.
+    statement.BindInt(2, number);
+    statement.Run();
+}
+
+void WriteSlotVariables(std::int32_t number, std::span<const std::uint8_t> blob) {
+    SaveStatement statement(u"UPDATE entry SET value_data=? WHERE number=?;", kWriteVariablesLine);
+    statement.BindBlob(1, blob);
+    statement.BindInt(2, number);
+    statement.Run();
+}
+
+std::vector<std::uint8_t> ReadSlotVariables(std::int32_t number) {
+    SaveStatement statement(u"SELECT value_data FROM entry WHERE number=?;", kReadVariablesLine);
+    statement.BindInt(1, number);
+    statement.StepToRow(kReadVariablesRowLine);
+    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
+    if (!blob) return {};
+    return std::vector<std::uint8_t>(blob->begin(), blob->end());
+}
+
+void DeleteEntry(std::int32_t number) {
+    SaveStatement statement(u"DELETE FROM entry WHERE number=?;", kDeleteLine);
+    statement.BindInt(1, number);
+    statement.Run();
+}
+
+void RenumberEntry(std::int32_t from, std::int32_t to) {
+    if (!SlotRowExists(u"SELECT number FROM entry WHERE number=?;", kRenumberSelectLine, from)) return;
+    SaveStatement update(u"UPDATE entry SET number=? WHERE number=?;", kRenumberUpdateLine);
+    update.BindInt(1, to);
+    update.BindInt(2, from);
+    update.Run();
+}
+
+std::int32_t FindRingSlot() {
+    SaveStatement statement(u"SELECT header FROM entry WHERE number=?;", kFindRingLine);
+    for (std::int32_t number = kFirstRingNumber; number <= kLastRingNumber; ++number) {
+        statement.Restart();
+        statement.BindInt(1, number);
+        if (statement.Step()) return number - 1;
+    }
+    return -1;
+}
