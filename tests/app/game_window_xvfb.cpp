@@ -1,14 +1,18 @@
 // The real window on a (virtual) X server, run under xvfb-run: what is presented reaches the
 // server's pixels below the menu bar, full screen scales the picture and comes back, the menu
 // bar turns a click into a command message, message boxes and dialogs take their answers from
-// the keyboard, and the frame step draws a view tree there and asks in a real message box
-// before it quits on close.
+// the keyboard, a box over a dialog is drawn over it and alone takes the input, a quit answers
+// every open modal, an exception leaves through the modals, edit boxes hear the focus come and
+// go, list items are shown as they are, and the frame step draws a view tree there and asks in
+// a real message box before it quits on close.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "../host/sdl_events.h"
@@ -205,6 +209,297 @@ TEST_F(RealWindow, MessageBoxesAndDialogsTakeTheirAnswersFromTheKeyboard) {
     EXPECT_EQ(AnswerWith(SDL_SCANCODE_RETURN, [&] { return layer.RunDialog(dialog); }), 42);
     EXPECT_EQ(AnswerWith(SDL_SCANCODE_ESCAPE, [&] { return layer.RunDialog(cancelled); }), 2);
     EXPECT_TRUE(Commands().empty()) << "keys of a modal box do not reach the game";
+}
+
+// Asks before it overwrites: Yes ends it with 5, No leaves it open.
+class OverwriteDialog : public host::Dialog {
+public:
+    explicit OverwriteDialog(host::ModalUi& modal) : Dialog(u"セーブ", 400, 300), modal_(modal) {
+        Add({1021, host::ControlKind::ListBox, {10, 10, 390, 200}});
+        Add({2, host::ControlKind::Button, {200, 250, 290, 280}, u"ｷｬﾝｾﾙ"});
+        Add({1, host::ControlKind::DefaultButton, {300, 250, 390, 280}, u"セーブ"});
+    }
+    void OnCommand(int id, int notify) override {
+        if (id != 1 || notify != host::kNotifyClicked) return Dialog::OnCommand(id, notify);
+        if (nested) {
+            modal_.RunDialog(*nested);
+            return;
+        }
+        answers.push_back(
+            modal_.MessageBox(u"上書き", u"1番のデータに上書きしてもよろしいですか？", kMbYesNo | kMbIconQuestion));
+        if (answers.back() == kIdYes) End(5);
+    }
+    std::vector<int> answers;
+    host::Dialog* nested = nullptr;  // when set, OK opens this dialog instead of asking
+
+private:
+    host::ModalUi& modal_;
+};
+
+// Test steps run from the layer's frame hook, inside the modals' own loops: one step a frame,
+// each waiting until its condition holds and the window has settled for a few frames.
+class HookScript {
+public:
+    struct Step {
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    explicit HookScript(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    void operator()() {
+        // A script stuck on a step throws out of the modal's run (which the layer lets through),
+        // so the test fails instead of hanging.
+        if (++frames_ == 600) throw std::runtime_error("stuck at step " + std::to_string(next_));
+        if (next_ >= steps_.size()) return;
+        if (!steps_[next_].ready()) {
+            settled_ = 0;
+            return;
+        }
+        if (++settled_ < 4) return;
+        settled_ = 0;
+        steps_[next_++].act();
+    }
+    std::size_t done() const { return next_; }
+
+private:
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    int settled_ = 0, frames_ = 0;
+};
+
+bool Bluish(std::uint32_t rgb) { return (rgb & 0xFF) > ((rgb >> 16) & 0xFF) + 30; }
+SDL_Point Inside(const SDL_Rect& r) { return {r.x + 4, r.y + r.h / 2}; }
+// A click just inside the left edge of a rectangle, pushed at once: the layer holds a button
+// that went down and up between two frames down for one frame.
+void PushClick(const SDL_Rect& r) {
+    const SDL_Point at = Inside(r);
+    for (Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) PushMouse(type, at.x, at.y);
+}
+
+TEST_F(RealWindow, ABoxOverADialogIsDrawnOverItAndTakesTheInputUntilAnswered) {
+    Frames(2);
+    OverwriteDialog dialog(layer);
+    SDL_Rect save{}, cancel{};
+    std::uint32_t no_pixel = 0, save_pixel = 0;
+    std::size_t depth_after_cancel_click = 0, depth_after_no = 0;
+    bool open_after_cancel_click = false;
+    auto shown = [&](std::size_t depth, int button) {
+        return layer.ModalDepth() == depth && layer.ModalButtonRects().count(button) != 0;
+    };
+    HookScript script({
+        {[&] { return shown(1, 1); },
+         [&] {
+             save = layer.ModalButtonRects().at(1);
+             cancel = layer.ModalButtonRects().at(2);
+             PushClick(save);
+         }},
+        {[&] { return shown(2, kIdNo); },
+         [&] {
+             // The box's button shows where the dialog's list lies beneath it; the dialog's own
+             // buttons, outside the box, are still drawn.
+             no_pixel = ServerPixel(Inside(layer.ModalButtonRects().at(kIdNo)).x,
+                                    Inside(layer.ModalButtonRects().at(kIdNo)).y);
+             save_pixel = ServerPixel(Inside(save).x, Inside(save).y);
+             // Beneath the box the dialog takes no input: not a click, not Escape.
+             PushClick(cancel);
+             PushKey(SDL_SCANCODE_ESCAPE, true);
+         }},
+        {[&] { return shown(2, kIdNo); },
+         [&] {
+             depth_after_cancel_click = layer.ModalDepth();
+             open_after_cancel_click = !dialog.ended();
+             PushKey(SDL_SCANCODE_ESCAPE, false);
+             PushClick(layer.ModalButtonRects().at(kIdNo));
+         }},
+        {[&] { return shown(1, 1); },
+         [&] {
+             depth_after_no = layer.ModalDepth();
+             PushKey(SDL_SCANCODE_ESCAPE, true);  // released after the run
+         }},
+    });
+    layer.SetFrameHook(std::ref(script));
+    const std::intptr_t result = layer.RunDialog(dialog);
+    layer.SetFrameHook(nullptr);
+    PushKey(SDL_SCANCODE_ESCAPE, false);
+    EXPECT_EQ(script.done(), 4u);
+    EXPECT_TRUE(Bluish(no_pixel)) << std::hex << no_pixel << ": the box is drawn over the dialog";
+    EXPECT_TRUE(Bluish(save_pixel)) << std::hex << save_pixel << ": the dialog beneath is drawn";
+    EXPECT_EQ(depth_after_cancel_click, 2u) << "a click on the dialog beneath the box did nothing";
+    EXPECT_TRUE(open_after_cancel_click) << "neither did Escape";
+    EXPECT_EQ(dialog.answers, std::vector<int>{kIdNo});
+    EXPECT_EQ(depth_after_no, 1u) << "No leaves the dialog open";
+    EXPECT_EQ(result, 2) << "then Escape cancels it";
+    EXPECT_EQ(layer.ModalDepth(), 0u);
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(RealWindow, AskedToEndTheProgramEveryOpenModalIsAnsweredTopFirst) {
+    Frames(2);
+    OverwriteDialog dialog(layer);
+    HookScript script({
+        {[&] { return layer.ModalButtonRects().count(1) != 0; }, [&] { PushClick(layer.ModalButtonRects().at(1)); }},
+        {[&] { return layer.ModalDepth() == 2; },
+         [] {
+             SDL_Event quit{};
+             quit.type = SDL_QUIT;
+             Push(quit);
+         }},
+    });
+    layer.SetFrameHook(std::ref(script));
+    const std::intptr_t result = layer.RunDialog(dialog);
+    layer.SetFrameHook(nullptr);
+    EXPECT_EQ(script.done(), 2u);
+    EXPECT_EQ(dialog.answers, std::vector<int>{kIdNo}) << "the box took its last answer";
+    EXPECT_EQ(result, 2) << "then the dialog beneath was cancelled";
+    EXPECT_EQ(layer.ModalDepth(), 0u);
+    Drain(window);
+}
+
+// Its button throws, as a dialog class does when the save database fails.
+class FailingDialog : public host::Dialog {
+public:
+    FailingDialog() : Dialog(u"セーブ", 300, 120) {
+        Add({1, host::ControlKind::DefaultButton, {200, 80, 290, 110}, u"OK"});
+    }
+    void OnCommand(int id, int notify) override {
+        if (id == 1 && notify == host::kNotifyClicked) throw std::runtime_error("save failed");
+        Dialog::OnCommand(id, notify);
+    }
+};
+
+TEST_F(RealWindow, AnExceptionFromADialogReachesTheCallerAndTheLayerGoesOn) {
+    Frames(2);
+    FailingDialog failing;
+    OverwriteDialog beneath(layer);
+    beneath.nested = &failing;  // its OK opens the failing dialog over it
+    HookScript script({
+        {[&] { return layer.ModalDepth() == 1 && layer.ModalButtonRects().count(1); },
+         [] { PushKey(SDL_SCANCODE_RETURN, true); }},
+        {[] { return true; }, [] { PushKey(SDL_SCANCODE_RETURN, false); }},
+        {[&] { return layer.ModalDepth() == 2 && layer.ModalButtonRects().count(1); },
+         [] { PushKey(SDL_SCANCODE_RETURN, true); }},
+    });
+    layer.SetFrameHook(std::ref(script));
+    try {
+        layer.RunDialog(beneath);
+        ADD_FAILURE() << "the exception was lost";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "save failed");
+    }
+    layer.SetFrameHook(nullptr);
+    EXPECT_EQ(layer.ModalDepth(), 0u);
+    PushKey(SDL_SCANCODE_RETURN, false);
+    Frames(2);
+    NameDialog next;
+    EXPECT_EQ(AnswerWith(SDL_SCANCODE_RETURN, [&] { return layer.RunDialog(next); }), 42) << "the next dialog runs";
+    EXPECT_TRUE(Commands().empty());
+}
+
+// A comment box whose Return renames instead of accepting: OK with the focus in the box sends
+// the focus to the list; OK elsewhere ends the dialog with 7.
+class CommentDialog : public host::Dialog {
+public:
+    CommentDialog() : Dialog(u"ロード", 400, 240) {
+        Add({1021, host::ControlKind::ListBox, {10, 10, 390, 150}});
+        Add({1023, host::ControlKind::Edit, {10, 160, 390, 184}});
+        Add({1, host::ControlKind::DefaultButton, {300, 200, 390, 230}, u"OK"});
+    }
+    void OnCommand(int id, int notify) override {
+        heard.push_back({id, notify});
+        if (id != 1 || notify != host::kNotifyClicked) return Dialog::OnCommand(id, notify);
+        if (focused() == 1023) {
+            Focus(1021);
+            return;
+        }
+        End(7);
+    }
+    std::vector<std::pair<int, int>> heard;
+};
+
+TEST_F(RealWindow, EditBoxesHearTheFocusComeAndGoAroundReturnAndClicks) {
+    Frames(2);
+    CommentDialog dialog;
+    HookScript script({
+        {[&] { return layer.ModalButtonRects().count(1023) != 0; },
+         [&] { PushClick(layer.ModalButtonRects().at(1023)); }},
+        {[&] { return dialog.focused() == 1023; }, [&] { PushKey(SDL_SCANCODE_RETURN, true); }},
+        {[] { return true; }, [&] { PushKey(SDL_SCANCODE_RETURN, false); }},
+        {[&] { return dialog.focused() == 1021; }, [&] { PushClick(layer.ModalButtonRects().at(1)); }},
+    });
+    layer.SetFrameHook(std::ref(script));
+    const std::intptr_t result = layer.RunDialog(dialog);
+    layer.SetFrameHook(nullptr);
+    EXPECT_EQ(script.done(), 4u);
+    EXPECT_EQ(result, 7);
+    using host::kNotifyClicked, host::kNotifyKillFocus, host::kNotifySetFocus;
+    EXPECT_EQ(dialog.heard,
+              (std::vector<std::pair<int, int>>{
+                  {1023, kNotifySetFocus}, {1, kNotifyClicked}, {1023, kNotifyKillFocus}, {1, kNotifyClicked}}))
+        << "the click into the box, Return there, the focus sent to the list, then OK";
+}
+
+// The leftmost and rightmost dark (text) pixels found in a row of text.
+struct Ink {
+    int left = -1, right = -1;
+    int width() const { return right < 0 ? 0 : right - left + 1; }
+};
+
+TEST_F(RealWindow, ListAndComboItemsAreShownAsTheyAreWithAmpersandsAndHashes) {
+    Frames(2);
+    const std::u16string amps(16, u'&'), hashes(14, u'#');
+    const std::vector<std::u16string> items{u"A", u"&", u"#", u"A" + amps, u"A##" + hashes};
+    class ListDialog : public host::Dialog {
+    public:
+        explicit ListDialog(std::vector<std::u16string> items) : Dialog(u"一覧", 400, 240), items_(std::move(items)) {
+            Add({1003, host::ControlKind::ListBox, {10, 10, 390, 180}});
+            Add({1004, host::ControlKind::ComboBox, {10, 190, 390, 214}});
+        }
+        void OnInit() override {
+            SetItems(1003, items_);
+            SetItems(1004, {items_.back()});
+            SetSelection(1004, 0);
+        }
+
+    private:
+        std::vector<std::u16string> items_;
+    } dialog(items);
+    // The dark (text) pixels across the middle rows of a rectangle, up to `right` (exclusive).
+    auto measure = [&](const SDL_Rect& r, int right) {
+        Ink ink;
+        for (int y = r.y + r.h / 2 - 1; y <= r.y + r.h / 2 + 1; ++y)
+            for (int x = r.x; x < right; ++x) {
+                const std::uint32_t p = ServerPixel(x, y);
+                if (((p >> 16) & 0xFF) >= 0x80 || ((p >> 8) & 0xFF) >= 0x80 || (p & 0xFF) >= 0x80) continue;
+                if (ink.left < 0 || x < ink.left) ink.left = x;
+                ink.right = std::max(ink.right, x);
+            }
+        return ink;
+    };
+    std::vector<Ink> ink(items.size());
+    Ink combo;
+    HookScript script({{[&] { return layer.ListItemRects().size() == items.size(); },
+                        [&] {
+                            for (std::size_t i = 0; i < items.size(); ++i) {
+                                const SDL_Rect r = layer.ListItemRects().at({1003, static_cast<int>(i)});
+                                ink[i] = measure(r, r.x + r.w);
+                            }
+                            // The closed combo box, left of its arrow (a square of its height).
+                            const SDL_Rect r = layer.ModalButtonRects().at(1004);
+                            combo = measure(r, r.x + r.w - r.h);
+                            PushKey(SDL_SCANCODE_ESCAPE, true);  // released after the run
+                        }}});
+    layer.SetFrameHook(std::ref(script));
+    layer.RunDialog(dialog);
+    layer.SetFrameHook(nullptr);
+    PushKey(SDL_SCANCODE_ESCAPE, false);
+    ASSERT_EQ(script.done(), 1u);
+    ASSERT_GT(ink[0].width(), 0);
+    ASSERT_GT(ink[1].width(), 0);
+    ASSERT_GT(ink[2].width(), 0);
+    // Sixteen glyphs past the "A" take more than twelve of their own ink widths: "&&" is not
+    // one '&' and "##" hides nothing.
+    EXPECT_GT(ink[3].right - ink[0].right, 12 * ink[1].width()) << "A + 16 x '&'";
+    EXPECT_GT(ink[4].right - ink[0].right, 12 * ink[2].width()) << "A + 16 x '#'";
+    EXPECT_GT(combo.width(), ink[0].width() + 12 * ink[2].width()) << "the combo box's choice, A + 16 x '#'";
 }
 
 // The part of the application's procedure that the frame step's quit relies on.

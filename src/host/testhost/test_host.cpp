@@ -78,31 +78,34 @@ void TestWindow::PaceFrame() {
 }
 
 int ScriptedModal::MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) {
-    boxes.push_back({std::u16string(caption), std::u16string(text), style});
-    if (!answers_.empty()) {
-        int answer = answers_.front();
-        answers_.pop_front();
-        return answer;
-    }
-    switch (style & kMbButtonMask) {
-        case kMbAbortRetryIgnore: return kIdAbort;
-        case kMbYesNo:
-        case kMbYesNoCancel: return kIdYes;
-        default: return kIdOk;
-    }
+    return stack_.MessageBox(caption, text, style, [this](host::OpenModal& box) {
+        boxes.push_back({box.caption, box.text, box.style});
+        box_depths.push_back(stack_.depth());
+        if (!answers_.empty()) {
+            box.answer = answers_.front();
+            answers_.pop_front();
+        } else if (box.answer == 0) {
+            box.answer = host::BoxAnswers(box.style).front();
+        }
+        return box.answer;
+    });
 }
 
 std::intptr_t ScriptedModal::RunDialog(host::Dialog& dialog) {
     dialogs_run.push_back(dialog.caption());
-    dialog.OnInit();
+    // The script is taken when the dialog opens, before its OnInit: a dialog opened from its
+    // OnInit or its commands takes the script after it.
+    std::function<void(host::Dialog&)> script;
     if (!dialogs_.empty()) {
-        auto script = std::move(dialogs_.front());
+        script = std::move(dialogs_.front());
         dialogs_.pop_front();
-        if (!dialog.ended()) script(dialog);
     }
-    if (!dialog.ended()) dialog.Cancel();
-    if (!dialog.ended()) dialog.End(kIdCancel);
-    return dialog.result();
+    return stack_.RunDialog(dialog, [&](host::OpenModal&) {
+        if (script) script(dialog);
+        if (dialog.ended()) return;
+        dialog.Cancel();
+        if (!dialog.ended()) dialog.End(kIdCancel);
+    });
 }
 
 }  // namespace testhost

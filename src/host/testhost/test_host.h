@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/ui/host.h"
+#include "host/ui/modal_stack.h"
 #include "host/ui/report_sink.h"
 #include "host/video/clock.h"
 
@@ -108,6 +109,9 @@ struct ShownBox {
     unsigned style;
 };
 
+// Boxes and dialogs run on the same modal stack as in the window: a box asked while a dialog
+// runs, or a dialog opened from a dialog's command, is stacked over it and answered from the
+// script in the order the modals open.
 class ScriptedModal final : public host::ModalUi {
 public:
     int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) override;
@@ -121,10 +125,14 @@ public:
 
     std::vector<ShownBox> boxes;
     std::vector<std::u16string> dialogs_run;
+    // How deep the stack was when each box was asked (1: over nothing).
+    std::vector<std::size_t> box_depths;
+    const host::ModalStack& stack() const { return stack_; }
 
 private:
     std::deque<int> answers_;
     std::deque<std::function<void(host::Dialog&)>> dialogs_;
+    host::ModalStack stack_;
 };
 
 class TestHost final : public host::Host {

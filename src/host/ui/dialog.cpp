@@ -13,9 +13,10 @@ void FitToEdit(const Control& edit, std::u16string& text) { text.resize(FitUtf16
 
 }  // namespace
 
-void Dialog::OnCommand(int id, int /*notify*/) {
-    // The default dialog procedure: OK and Cancel end the dialog with their id.
-    if (id == 1 || id == 2) End(id);
+void Dialog::OnCommand(int id, int notify) {
+    // The default dialog procedure: OK and Cancel end the dialog with their id (not a focus
+    // notice of a control that happens to carry one of those ids).
+    if ((id == 1 || id == 2) && notify == kNotifyClicked) End(id);
 }
 
 Control& Dialog::Add(Control control) {
@@ -102,9 +103,34 @@ int Dialog::SliderPosition(int id) {
     return c ? c->position : 0;
 }
 
+bool Dialog::Focus(int id) {
+    if (id != 0) {
+        const Control* c = Find(id);
+        if (!c || !c->enabled || !c->visible || c->kind == ControlKind::Static || c->kind == ControlKind::Picture)
+            return false;
+    }
+    if (id == focus_) return true;
+    const int old = focus_;
+    // While the old control is told, the focus is nowhere: a handler that moves it on decides
+    // where it ends, and the control passed over hears nothing.
+    focus_ = 0;
+    if (const Control* c = old ? Find(old) : nullptr; c && c->kind == ControlKind::Edit)
+        OnCommand(old, kNotifyKillFocus);
+    if (focus_ != 0) return focus_ == id;
+    focus_ = id;
+    if (const Control* c = id ? Find(id) : nullptr; c && c->kind == ControlKind::Edit) OnCommand(id, kNotifySetFocus);
+    return focus_ == id;
+}
+
 void Dialog::Click(int id) {
     Control* c = Find(id);
     if (!c || !c->enabled || !c->visible) return;
+    if (c->kind != ControlKind::Button && c->kind != ControlKind::DefaultButton && c->kind != ControlKind::CheckBox &&
+        c->kind != ControlKind::RadioButton)
+        return;
+    Focus(id);
+    c = Find(id);  // the focus handlers may have added controls
+    if (!c) return;
     if (c->kind == ControlKind::CheckBox) {
         c->check = c->check ? 0 : 1;
         Touch(*c);
@@ -116,8 +142,6 @@ void Dialog::Click(int id) {
             }
         c->check = 1;
         Touch(*c);
-    } else if (c->kind != ControlKind::Button && c->kind != ControlKind::DefaultButton) {
-        return;
     }
     OnCommand(id, kNotifyClicked);
 }
@@ -126,6 +150,9 @@ void Dialog::Choose(int id, int index, bool double_click) {
     Control* c = Find(id);
     if (!c || !c->enabled || (c->kind != ControlKind::ListBox && c->kind != ControlKind::ComboBox)) return;
     if (index < 0 || index >= static_cast<int>(c->items.size())) return;
+    Focus(id);
+    c = Find(id);
+    if (!c || index >= static_cast<int>(c->items.size())) return;
     bool changed = c->selection != index;
     c->selection = index;
     Touch(*c);
@@ -146,6 +173,9 @@ void Dialog::Type(int id, std::u16string text) {
 void Dialog::Slide(int id, int position) {
     Control* c = Find(id);
     if (!c || !c->enabled || c->kind != ControlKind::Slider) return;
+    Focus(id);
+    c = Find(id);
+    if (!c) return;
     position = std::clamp(position, c->minimum, c->maximum);
     if (position == c->position) return;
     c->position = position;

@@ -1,7 +1,7 @@
 // Modal dialogs as plain C++: a dialog class owns its controls (keyed by control id) and reacts
-// to init, command and scroll calls until it ends itself with a result. The UI layer only draws
-// the controls and turns what the player does into these calls, after its frame, never inside
-// the drawing; tests drive the same calls directly.
+// to init, command, focus and scroll calls until it ends itself with a result. The UI layer only
+// draws the controls and turns what the player does into these calls, after its frame, never
+// inside the drawing; tests drive the same calls directly.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +14,11 @@ namespace host {
 
 // Notification codes handed to OnCommand with the control id.
 enum : int {
-    kNotifyClicked = 0,      // button, check box, radio button
-    kNotifySelChange = 1,    // list box or combo box selection changed
-    kNotifyDoubleClick = 2,  // list box item double-clicked
+    kNotifyClicked = 0,        // button, check box, radio button
+    kNotifySelChange = 1,      // list box or combo box selection changed
+    kNotifyDoubleClick = 2,    // list box item double-clicked
+    kNotifySetFocus = 0x100,   // edit box took the keyboard focus
+    kNotifyKillFocus = 0x200,  // edit box lost the keyboard focus
     kNotifyEditChange = 0x300,
 };
 
@@ -63,7 +65,8 @@ public:
     virtual ~Dialog() = default;
 
     // The dialog class: called once before the first frame, for every command (buttons, kIdOk 1
-    // on Return, kIdCancel 2 on Escape or the close box) and for slider moves.
+    // on Return, kIdCancel 2 on Escape or the close box, focus notifications of edit boxes) and
+    // for slider moves.
     virtual void OnInit() {}
     virtual void OnCommand(int id, int notify);
     virtual void OnScroll(int /*id*/, int /*position*/) {}
@@ -94,8 +97,18 @@ public:
     void SetSliderRange(int id, int minimum, int maximum);
     void SetSliderPosition(int id, int position);
     int SliderPosition(int id);
+    // The keyboard focus: a control that takes input (not a static or a picture), enabled and
+    // shown; 0 takes it away. An edit box losing it is told (kNotifyKillFocus) before the one
+    // taking it (kNotifySetFocus). Returns whether the focus is now on that control.
+    bool Focus(int id);
+    int focused() const { return focus_; }
 
-    // What the player does; each runs the dialog class as the platform would.
+    // What the player does; each runs the dialog class as the platform would. Clicking,
+    // choosing and sliding move the focus to the control first, so an edit box is told it lost
+    // the focus before the command that took it away. Typing replaces an edit box's contents
+    // and leaves the focus where it is (the window layer focuses a box when it is clicked; a
+    // script calls Focus). Return (Accept) and Escape (Cancel) leave the focus alone too: the
+    // dialog class can tell Return in an edit box from a click on OK.
     void Click(int id);                                         // buttons, check and radio buttons
     void Choose(int id, int index, bool double_click = false);  // list and combo boxes
     void Type(int id, std::u16string text);                     // edit box contents replaced
@@ -111,6 +124,7 @@ private:
     std::vector<Control> controls_;
     bool ended_ = false;
     std::intptr_t result_ = 0;
+    int focus_ = 0;
 };
 
 // Where modal message boxes and dialogs run: over the frozen game picture in the real window,

@@ -4,11 +4,13 @@
 #include <backends/imgui_impl_sdlrenderer.h>
 #include <fontconfig/fontconfig.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
 
 #include "host/video/scancodes.h"
 #include "lib/report_hook.h"
+#include "lib/scope_guard.h"
 #include "lib/text.h"
 
 namespace host {
@@ -50,20 +52,23 @@ SDL_Rect ItemRect() {
                     static_cast<int>(b.y - a.y)};
 }
 
-struct BoxButtons {
-    int answers[3];
-    const char* labels[3];
-    int count;
-};
-
-BoxButtons ButtonsFor(unsigned style) {
-    switch (style & kMbButtonMask) {
-        case kMbOkCancel: return {{kIdOk, kIdCancel}, {"OK", "キャンセル"}, 2};
-        case kMbAbortRetryIgnore: return {{kIdAbort, kIdRetry, kIdIgnore}, {"中止(A)", "再試行(R)", "無視(I)"}, 3};
-        case kMbYesNoCancel: return {{kIdYes, kIdNo, kIdCancel}, {"はい(Y)", "いいえ(N)", "キャンセル"}, 3};
-        case kMbYesNo: return {{kIdYes, kIdNo}, {"はい(Y)", "いいえ(N)"}, 2};
-        default: return {{kIdOk}, {"OK"}, 1};
+const char* ButtonLabel(int answer) {
+    switch (answer) {
+        case kIdCancel: return "キャンセル";
+        case kIdAbort: return "中止(A)";
+        case kIdRetry: return "再試行(R)";
+        case kIdIgnore: return "無視(I)";
+        case kIdYes: return "はい(Y)";
+        case kIdNo: return "いいえ(N)";
+        default: return "OK";
     }
+}
+
+// Text drawn as it is, with none of ImGui's label rules ("##" ends a label): list and combo
+// items are the program's data, not labels.
+void DrawVerbatim(ImDrawList* list, ImVec2 at, const std::string& text, const ImVec4* clip = nullptr) {
+    list->AddText(ImGui::GetFont(), ImGui::GetFontSize(), at, ImGui::GetColorU32(ImGuiCol_Text), text.data(),
+                  text.data() + text.size(), 0.0f, clip);
 }
 
 }  // namespace
@@ -93,7 +98,7 @@ ImGuiLayer::ImGuiLayer(SdlWindow& window, MenuModel& menu) : window_(window), me
 
 ImGuiLayer::~ImGuiLayer() {
     window_.SetOverlay(nullptr);
-    ReleasePictures();
+    views_.clear();
     ImGui::SetCurrentContext(context_);
     ImGui_ImplSDLRenderer_Shutdown();
     ImGui_ImplSDL2_Shutdown();
@@ -126,16 +131,9 @@ bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
                  event.type == SDL_MOUSEBUTTONUP || event.type == SDL_MOUSEWHEEL ||
                  (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) ||
                  event.type == SDL_QUIT;
-    if (event.type == SDL_QUIT && ModalOpen()) {
-        // The program is asked to end: the open box takes its last answer (No, Cancel or OK)
-        // and the open dialog is cancelled, so that the quit the window queues reaches the game.
-        if (box_) box_->answer = ButtonsFor(box_->style).answers[ButtonsFor(box_->style).count - 1];
-        if (Dialog* dialog = dialog_)
-            after_frame_.push_back([dialog] {
-                dialog->Cancel();
-                if (!dialog->ended()) dialog->End(-1);
-            });
-    }
+    // The program is asked to end: every open box takes its last answer (No, Cancel or OK) and
+    // every open dialog is cancelled, top first, so that the quit the window queues reaches the game.
+    if (event.type == SDL_QUIT) stack_.RequestQuit();
     if (ModalOpen()) return input;
 
     if (event.type == SDL_KEYDOWN && !event.key.repeat) {
@@ -172,9 +170,18 @@ void ImGuiLayer::Draw() {
     popup_rects_.clear();
     item_rects_.clear();
     button_rects_.clear();
+    list_item_rects_.clear();
     if (window_.MenuBarShown() && !menu_.popups().empty()) DrawMenuBar();
-    if (box_) DrawMessageBox();
-    if (dialog_) DrawDialog();
+    SyncViews();
+    for (std::size_t depth = 0; depth < stack_.depth(); ++depth) {
+        OpenModal& modal = stack_.at(depth);
+        const bool top = depth + 1 == stack_.depth();
+        if (modal.dialog)
+            DrawDialog(*modal.dialog, *views_[depth], top, depth);
+        else
+            DrawMessageBox(modal, top, depth);
+        views_[depth]->was_top = top;
+    }
     menu_popup_open_ = ImGui::IsPopupOpen(nullptr, ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel);
     wants_mouse_ = io.WantCaptureMouse && !ModalOpen() && window_.MenuBarShown();
     UpdateTextInput();
@@ -182,12 +189,32 @@ void ImGuiLayer::Draw() {
     ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
     if (settle_frames_ > 0) --settle_frames_;
 
-    // What the player did in this frame takes effect now, outside the drawing.
+    // What the player did in this frame takes effect now, outside the drawing. An action may
+    // run further modals (nested calls) or throw; the actions after one that ended the top
+    // dialog are dropped.
     auto actions = std::move(after_frame_);
     after_frame_.clear();
+    Dialog* dialog = ModalOpen() ? stack_.top().dialog : nullptr;
     for (auto& action : actions) {
-        if (dialog_ && dialog_->ended()) break;
+        if (dialog && dialog->ended()) break;
         action();
+    }
+    if (frame_hook_) frame_hook_();
+}
+
+ImGuiLayer::ModalView::~ModalView() {
+    for (auto& [id, picture] : pictures)
+        if (picture.first) SDL_DestroyTexture(picture.first);
+}
+
+void ImGuiLayer::SyncViews() {
+    views_.resize(std::min(views_.size(), stack_.depth()));
+    for (std::size_t depth = 0; depth < stack_.depth(); ++depth) {
+        if (depth == views_.size()) views_.push_back(nullptr);
+        if (!views_[depth] || views_[depth]->serial != stack_.at(depth).serial) {
+            views_[depth] = std::make_unique<ModalView>();
+            views_[depth]->serial = stack_.at(depth).serial;
+        }
     }
 }
 
@@ -236,71 +263,94 @@ void ImGuiLayer::DrawMenuItems(const std::vector<MenuItem>& items) {
     }
 }
 
-void ImGuiLayer::DrawMessageBox() {
+void ImGuiLayer::DrawMessageBox(OpenModal& box, bool top, std::size_t depth) {
     SDL_Rect picture = window_.PictureRect();
     ImGui::SetNextWindowPos(ImVec2(picture.x + picture.w * 0.5f, picture.y + picture.h * 0.5f), ImGuiCond_Always,
                             ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowFocus();
-    std::string title = box_->caption + "##messagebox";
-    ImGui::Begin(title.c_str(), nullptr,
-                 ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
-                     ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings);
+    ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
+                             ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings;
+    if (top)
+        ImGui::SetNextWindowFocus();
+    else
+        flags |= ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_NoBringToFrontOnFocus;
+    std::string title = Utf16ToUtf8(box.caption) + "##messagebox" + std::to_string(depth);
+    ImGui::Begin(title.c_str(), nullptr, flags);
     ImGui::PushTextWrapPos(picture.w * 0.8f);
-    ImGui::TextUnformatted(box_->text.c_str());
+    ImGui::TextUnformatted(Utf16ToUtf8(box.text).c_str());
     ImGui::PopTextWrapPos();
     ImGui::Spacing();
-    BoxButtons buttons = ButtonsFor(box_->style);
-    int default_index = (box_->style & kMbDefaultButton2) && buttons.count > 1 ? 1 : 0;
-    for (int i = 0; i < buttons.count; ++i) {
+    const std::span<const int> answers = BoxAnswers(box.style);
+    const std::size_t default_index = (box.style & kMbDefaultButton2) && answers.size() > 1 ? 1 : 0;
+    int answer = 0;
+    for (std::size_t i = 0; i < answers.size(); ++i) {
         if (i) ImGui::SameLine();
         // The default button (the one Return answers) is framed, as the platform marks it.
         ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, i == default_index ? 1.0f : 0.0f);
-        if (ImGui::Button(buttons.labels[i], ImVec2(96, 0))) box_->answer = buttons.answers[i];
+        std::string label = std::string(ButtonLabel(answers[i])) + "##" + std::to_string(answers[i]);
+        if (ImGui::Button(label.c_str(), ImVec2(96, 0))) answer = answers[i];
         ImGui::PopStyleVar();
-        button_rects_[buttons.answers[i]] = ItemRect();
+        if (top) button_rects_[answers[i]] = ItemRect();
     }
     if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) ||
         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter)))
-        box_->answer = buttons.answers[default_index];
+        answer = answers[default_index];
     if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
         // Escape answers only a box that can be cancelled or just acknowledged; a yes/no box needs a choice.
-        for (int i = 0; i < buttons.count; ++i)
-            if (buttons.answers[i] == kIdCancel) box_->answer = kIdCancel;
-        if (buttons.count == 1) box_->answer = kIdOk;
+        for (int a : answers)
+            if (a == kIdCancel) answer = kIdCancel;
+        if (answers.size() == 1) answer = kIdOk;
     }
+    if (top && answer && !box.answer) box.answer = answer;
     ImGui::End();
 }
 
-void ImGuiLayer::DrawDialog() {
+void ImGuiLayer::DrawDialog(Dialog& dialog, ModalView& view, bool top, std::size_t depth) {
     SDL_Rect picture = window_.PictureRect();
     float title = ImGui::GetFrameHeight();
     ImGui::SetNextWindowPos(ImVec2(picture.x + picture.w * 0.5f, picture.y + picture.h * 0.5f), ImGuiCond_Always,
                             ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(static_cast<float>(dialog_->width()), dialog_->height() + title));
-    std::string caption = Label(dialog_->caption()) + "##dialog";
+    ImGui::SetNextWindowSize(ImVec2(static_cast<float>(dialog.width()), dialog.height() + title));
+    ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
+                             ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoScrollbar;
+    // A dialog under another modal is drawn but takes no input; the top one comes to the front
+    // when it opens or when what was over it closes.
+    if (!top) flags |= ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_NoBringToFrontOnFocus;
+    if (top && !view.was_top) ImGui::SetNextWindowFocus();
+    std::string caption = Label(dialog.caption()) + "##dialog" + std::to_string(depth);
     bool open = true;
-    ImGui::Begin(caption.c_str(), &open,
-                 ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
-                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoScrollbar);
-    for (Control& control : dialog_->controls()) {
+    ImGui::Begin(caption.c_str(), &open, flags);
+    // Focus moved by the dialog class (or by a click the last frame) is given to ImGui once.
+    const bool focus_moved = top && dialog.focused() != view.focus_seen;
+    for (Control& control : dialog.controls()) {
         if (!control.visible) continue;
         ImGui::SetCursorPos(ImVec2(static_cast<float>(control.rect.left), control.rect.top + title));
         ImGui::BeginDisabled(!control.enabled);
-        DrawControl(control);
+        DrawControl(dialog, view, control, top, focus_moved);
         ImGui::EndDisabled();
     }
-    bool typing = ImGui::IsAnyItemActive();
-    Dialog* dialog = dialog_;
-    if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
-        after_frame_.push_back([dialog] { dialog->Cancel(); });
-    else if (!typing && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
-        after_frame_.push_back([dialog] { dialog->Accept(); });
+    if (top) {
+        view.focus_seen = dialog.focused();
+        bool typing = ImGui::IsAnyItemActive();
+        Dialog* d = &dialog;
+        if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
+            after_frame_.push_back([d] { d->Cancel(); });
+        else if (!typing && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
+            after_frame_.push_back([d] { d->Accept(); });
+    }
     ImGui::End();
 }
 
-void ImGuiLayer::DrawControl(Control& control) {
-    Dialog* dialog = dialog_;
+void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, bool top, bool focus_moved) {
+    Dialog* d = &dialog;
     const int id = control.id;
+    // Only the top modal's controls act; the ones beneath are pictures of themselves.
+    auto act = [&](std::function<void()> action) {
+        if (top) after_frame_.push_back(std::move(action));
+    };
+    // The platform gives a control the focus when the pointer goes down on it.
+    auto focus_on_press = [&] {
+        if (ImGui::IsItemActivated()) act([d, id] { d->Focus(id); });
+    };
     const ImVec2 size(static_cast<float>(control.rect.width()), static_cast<float>(control.rect.height()));
     std::string tag = "##c" + std::to_string(id);
     std::string label = Label(control.text) + tag;
@@ -312,7 +362,7 @@ void ImGuiLayer::DrawControl(Control& control) {
             break;
         }
         case ControlKind::Picture: {
-            auto& [texture, version] = pictures_[id];
+            auto& [texture, version] = view.pictures[id];
             if (texture && version != control.version) {
                 SDL_DestroyTexture(texture);
                 texture = nullptr;
@@ -332,59 +382,67 @@ void ImGuiLayer::DrawControl(Control& control) {
         }
         case ControlKind::Button:
         case ControlKind::DefaultButton:
-            if (ImGui::Button(label.c_str(), size)) after_frame_.push_back([dialog, id] { dialog->Click(id); });
-            button_rects_[id] = ItemRect();
+            if (ImGui::Button(label.c_str(), size)) act([d, id] { d->Click(id); });
+            focus_on_press();
+            if (top) button_rects_[id] = ItemRect();
             break;
         case ControlKind::CheckBox: {
             bool checked = control.check != 0;
-            if (ImGui::Checkbox(label.c_str(), &checked)) after_frame_.push_back([dialog, id] { dialog->Click(id); });
-            button_rects_[id] = ItemRect();
+            if (ImGui::Checkbox(label.c_str(), &checked)) act([d, id] { d->Click(id); });
+            focus_on_press();
+            if (top) button_rects_[id] = ItemRect();
             break;
         }
         case ControlKind::RadioButton:
-            if (ImGui::RadioButton(label.c_str(), control.check != 0))
-                after_frame_.push_back([dialog, id] { dialog->Click(id); });
-            button_rects_[id] = ItemRect();
+            if (ImGui::RadioButton(label.c_str(), control.check != 0)) act([d, id] { d->Click(id); });
+            focus_on_press();
+            if (top) button_rects_[id] = ItemRect();
             break;
         case ControlKind::Edit: {
-            std::string& buffer = edit_buffers_[id];
-            if (edit_versions_[id] != control.version || buffer.empty()) {
+            std::string& buffer = view.edit_buffers[id];
+            if (view.edit_versions[id] != control.version || buffer.empty()) {
                 buffer = Utf16ToUtf8(control.text);
-                edit_versions_[id] = control.version;
+                view.edit_versions[id] = control.version;
             }
             buffer.resize(std::max(buffer.size(), control.max_length * 3 + 1), '\0');
             ImGui::SetNextItemWidth(size.x);
+            const bool active_before = ImGui::GetActiveID() == ImGui::GetID(tag.c_str());
+            if (focus_moved && dialog.focused() == id && !active_before) ImGui::SetKeyboardFocusHere();
             if (ImGui::InputText(tag.c_str(), buffer.data(), buffer.size())) {
                 std::u16string text = Utf8ToUtf16(buffer.c_str());
-                after_frame_.push_back([dialog, id, text] { dialog->Type(id, text); });
+                act([d, id, text] { d->Type(id, text); });
             }
-            if (ImGui::IsItemActive()) focused_edit_ = ItemRect();
+            focus_on_press();
+            if (top) button_rects_[id] = ItemRect();
+            if (focus_moved && dialog.focused() != id && ImGui::IsItemActive()) {
+                ImGui::ClearActiveID();  // the dialog class moved the focus away while it was typed into
+            } else if (top && ImGui::IsItemActive()) {
+                focused_edit_ = ItemRect();
+            }
             break;
         }
         case ControlKind::ListBox:
             if (ImGui::BeginListBox(tag.c_str(), size)) {
-                for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
-                    std::string item = Label(control.items[i]) + "##i" + std::to_string(i);
-                    if (ImGui::Selectable(item.c_str(), control.selection == i,
-                                          ImGuiSelectableFlags_AllowDoubleClick)) {
-                        bool twice = ImGui::IsMouseDoubleClicked(0);
-                        after_frame_.push_back([dialog, id, i, twice] { dialog->Choose(id, i, twice); });
-                    }
-                }
+                DrawItems(dialog, control, top, true);
                 ImGui::EndListBox();
             }
             break;
         case ControlKind::ComboBox: {
-            std::string preview = control.selection >= 0 && control.selection < static_cast<int>(control.items.size())
-                                      ? Label(control.items[control.selection])
-                                      : std::string();
+            // The choice shown in the closed box is drawn by hand, as it is, left of the arrow.
+            ImDrawList* list = ImGui::GetWindowDrawList();
+            const ImVec2 at = ImGui::GetCursorScreenPos();
+            const ImVec2 padding = ImGui::GetStyle().FramePadding;
+            const ImVec4 clip(at.x, at.y, at.x + size.x - ImGui::GetFrameHeight(), at.y + ImGui::GetFrameHeight());
+            if (top)
+                button_rects_[id] = SDL_Rect{static_cast<int>(at.x), static_cast<int>(at.y), static_cast<int>(size.x),
+                                             static_cast<int>(ImGui::GetFrameHeight())};
             ImGui::SetNextItemWidth(size.x);
-            if (ImGui::BeginCombo(tag.c_str(), preview.c_str())) {
-                for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
-                    std::string item = Label(control.items[i]) + "##i" + std::to_string(i);
-                    if (ImGui::Selectable(item.c_str(), control.selection == i))
-                        after_frame_.push_back([dialog, id, i] { dialog->Choose(id, i); });
-                }
+            const bool open = ImGui::BeginCombo(tag.c_str(), "");
+            if (control.selection >= 0 && control.selection < static_cast<int>(control.items.size()))
+                DrawVerbatim(list, ImVec2(at.x + padding.x, at.y + padding.y),
+                             Utf16ToUtf8(control.items[control.selection]), &clip);
+            if (open) {
+                DrawItems(dialog, control, top, false);
                 ImGui::EndCombo();
             }
             break;
@@ -393,14 +451,42 @@ void ImGuiLayer::DrawControl(Control& control) {
             int position = control.position;
             ImGui::SetNextItemWidth(size.x);
             if (ImGui::SliderInt(tag.c_str(), &position, control.minimum, control.maximum))
-                after_frame_.push_back([dialog, id, position] { dialog->Slide(id, position); });
+                act([d, id, position] { d->Slide(id, position); });
+            focus_on_press();
             break;
         }
     }
 }
 
-void ImGuiLayer::RunModal(const std::function<bool()>& done) {
+void ImGuiLayer::DrawItems(Dialog& dialog, Control& control, bool top, bool double_clicks) {
+    Dialog* d = &dialog;
+    const int id = control.id;
+    const float height = ImGui::GetTextLineHeight();
+    for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
+        ImGui::PushID(i);
+        const ImVec2 at = ImGui::GetCursorScreenPos();
+        const bool picked = ImGui::Selectable(
+            "##item", control.selection == i,
+            double_clicks ? ImGuiSelectableFlags_AllowDoubleClick : ImGuiSelectableFlags_None, ImVec2(0, height));
+        DrawVerbatim(ImGui::GetWindowDrawList(), at, Utf16ToUtf8(control.items[i]));
+        if (top) {
+            list_item_rects_[{id, i}] = ItemRect();
+            if (ImGui::IsItemActivated()) after_frame_.push_back([d, id] { d->Focus(id); });
+            if (picked) {
+                const bool twice = double_clicks && ImGui::IsMouseDoubleClicked(0);
+                after_frame_.push_back([d, id, i, twice] { d->Choose(id, i, twice); });
+            }
+        }
+        ImGui::PopID();
+    }
+}
+
+void ImGuiLayer::RunModal(OpenModal& modal) {
     // The game picture stays as it was; only the modal layer moves until it is answered.
+    auto done = [&modal] {
+        if (!modal.dialog) return modal.answer != 0;
+        return ModalStack::HonourQuit(modal) || modal.dialog->ended();
+    };
     while (!done()) {
         window_.PumpEvents();
         window_.Redraw();
@@ -411,25 +497,20 @@ void ImGuiLayer::RunModal(const std::function<bool()>& done) {
 }
 
 int ImGuiLayer::MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) {
-    if (ModalOpen()) return ButtonsFor(style).answers[0];  // a box from inside a box: never stacked
-    box_ = MessageBoxState{Utf16ToUtf8(caption), Utf16ToUtf8(text), style, 0};
-    RunModal([this] { return box_->answer != 0; });
-    int answer = box_->answer;
-    box_.reset();
-    return answer;
+    return stack_.MessageBox(caption, text, style, [this](OpenModal& box) {
+        RunModal(box);
+        return box.answer;
+    });
 }
 
 std::intptr_t ImGuiLayer::RunDialog(Dialog& dialog) {
-    if (ModalOpen()) return -1;
-    dialog_ = &dialog;
-    dialog.OnInit();
-    RunModal([&dialog] { return dialog.ended(); });
-    dialog_ = nullptr;
-    after_frame_.clear();
-    edit_buffers_.clear();
-    edit_versions_.clear();
-    ReleasePictures();
-    return dialog.result();
+    // However the run ends, what the window kept of the dialog goes with it (its pictures), and
+    // no action of its frames is left to run on it.
+    ScopeExit forget([this] {
+        views_.resize(std::min(views_.size(), stack_.depth()));
+        after_frame_.clear();
+    });
+    return stack_.RunDialog(dialog, [this](OpenModal& modal) { RunModal(modal); });
 }
 
 void ImGuiLayer::UpdateTextInput() {
@@ -439,12 +520,6 @@ void ImGuiLayer::UpdateTextInput() {
     } else if (SDL_IsTextInputActive()) {
         SDL_StopTextInput();
     }
-}
-
-void ImGuiLayer::ReleasePictures() {
-    for (auto& [id, picture] : pictures_)
-        if (picture.first) SDL_DestroyTexture(picture.first);
-    pictures_.clear();
 }
 
 }  // namespace host

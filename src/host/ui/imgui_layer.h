@@ -1,19 +1,24 @@
 // Dear ImGui over the SDL window: the menu bar, modal message boxes and modal dialogs, drawn
-// with a Japanese face over the frozen game picture. Picks and control actions are collected
-// while a frame is drawn and carried out after it: a menu pick becomes a command message in
-// the window's queue, a control action a call of the dialog class.
+// with a Japanese face over the frozen game picture. The modals stack (host/ui/modal_stack.h):
+// all are drawn, bottom first, and only the top one takes input. Picks and control actions are
+// collected while a frame is drawn and carried out after it: a menu pick becomes a command
+// message in the window's queue, a control action a call of the dialog class (which may open
+// further modals, or throw: the exception leaves the modal's run and goes on to its caller).
 #pragma once
 
 #include <SDL.h>
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/ui/dialog.h"
 #include "host/ui/menu.h"
+#include "host/ui/modal_stack.h"
 #include "host/video/sdl_window.h"
 
 struct ImGuiContext;
@@ -41,27 +46,48 @@ public:
     const std::vector<SDL_Rect>& PopupLabelRects() const { return popup_rects_; }
     // Where the items of the open popup lie, by command id, in window pixels.
     const std::map<int, SDL_Rect>& OpenItemRects() const { return item_rects_; }
-    // Where the buttons of the open message box or dialog lie, by answer or control id.
+    // Where the buttons (and edit and combo boxes) of the top message box or dialog lie, by
+    // answer or control id.
     const std::map<int, SDL_Rect>& ModalButtonRects() const { return button_rects_; }
+    // Where the items of the top dialog's list boxes (and open combo box) lie, by control id
+    // and item index.
+    const std::map<std::pair<int, int>, SDL_Rect>& ListItemRects() const { return list_item_rects_; }
+    // How many modals are open.
+    std::size_t ModalDepth() const { return stack_.depth(); }
+    // Called after every frame the layer draws, outside the drawing, also inside a modal's run:
+    // tests look at the window and push their input from it.
+    void SetFrameHook(std::function<void()> hook) { frame_hook_ = std::move(hook); }
 
 private:
-    struct MessageBoxState {
-        std::string caption, text;
-        unsigned style = 0;
-        int answer = 0;
+    // What the window keeps of one open modal between frames.
+    struct ModalView {
+        ModalView() = default;
+        ModalView(const ModalView&) = delete;
+        ModalView& operator=(const ModalView&) = delete;
+        ~ModalView();
+
+        std::uint64_t serial = 0;  // the modal it belongs to
+        bool was_top = false;
+        int focus_seen = 0;  // the dialog's focus as of the last frame
+        std::map<int, std::string> edit_buffers;
+        std::map<int, std::uint64_t> edit_versions;
+        std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures;
     };
 
     void DrawMenuBar();
     void DrawMenuItems(const std::vector<MenuItem>& items);
-    void DrawMessageBox();
-    void DrawDialog();
-    void DrawControl(Control& control);
-    void RunModal(const std::function<bool()>& done);
-    void ReleasePictures();
+    void DrawMessageBox(OpenModal& box, bool top, std::size_t depth);
+    void DrawDialog(Dialog& dialog, ModalView& view, bool top, std::size_t depth);
+    void DrawControl(Dialog& dialog, ModalView& view, Control& control, bool top, bool focus_moved);
+    void DrawItems(Dialog& dialog, Control& control, bool top, bool double_clicks);
+    // Runs the window until the modal is answered or its dialog has ended.
+    void RunModal(OpenModal& modal);
+    // Keeps one view per open modal, made afresh for a modal it has not seen at that depth.
+    void SyncViews();
     // Text input (and so the input method) is on only while an edit box has focus, with the
     // input method's rectangle at that box; otherwise Return and Space stay plain keys.
     void UpdateTextInput();
-    bool ModalOpen() const { return box_.has_value() || dialog_ != nullptr; }
+    bool ModalOpen() const { return !stack_.empty(); }
 
     SdlWindow& window_;
     MenuModel& menu_;
@@ -75,17 +101,16 @@ private:
     bool pointer_down_[3] = {};
     bool pointer_clicked_[3] = {};
 
-    std::optional<MessageBoxState> box_;
-    Dialog* dialog_ = nullptr;
+    ModalStack stack_;
+    std::vector<std::unique_ptr<ModalView>> views_;  // by depth
     std::vector<std::function<void()>> after_frame_;
-    std::map<int, std::string> edit_buffers_;
-    std::map<int, std::uint64_t> edit_versions_;
     std::optional<SDL_Rect> focused_edit_;  // the edit box being typed into this frame
-    std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures_;
+    std::function<void()> frame_hook_;
 
     std::vector<SDL_Rect> popup_rects_;
     std::map<int, SDL_Rect> item_rects_;
     std::map<int, SDL_Rect> button_rects_;
+    std::map<std::pair<int, int>, SDL_Rect> list_item_rects_;
 };
 
 }  // namespace host
