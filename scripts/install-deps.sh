@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config bison
   libsdl2-dev libimgui-dev libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
-  libsqlite3-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev
+  libsqlite3-dev sqlite3 zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev
   libogg-dev libvorbis-dev sound-theme-freedesktop
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libx11-dev libxtst-dev

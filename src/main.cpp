@@ -16,6 +16,7 @@
 #include "lib/cmdline.h"
 #include "lib/error.h"
 #include "lib/text.h"
+#include "screens/screen_services.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
         }
     ApplicationPlatform platform;
     platform.open_host = [] { return host::OpenSdlHost(kWindowTitle); };
+    InstallScreens(platform);
     try {
         return RunApplication(JoinCommandLine(std::span<const char* const>(argv, static_cast<std::size_t>(argc))),
                               ExecutableFolder(argv[0]), platform);

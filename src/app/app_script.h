@@ -17,6 +17,7 @@ class MenuModel;
 }
 
 class ScriptStateGroup_App;
+struct GameCycleServices;
 
 class ScriptStateNode_App : public TextScript::ScriptStateNode {
 public:
@@ -73,6 +74,10 @@ public:
 
     // The window's menu, whose save and debug items the page waits enable; may be null.
     void SetMenu(host::MenuModel* menu) { menu_ = menu; }
+    // What the cycle that runs this group calls for saves and screens (the page wait's quick save
+    // and quick load among them); null outside RunSession.
+    void SetServices(const GameCycleServices* services) { services_ = services; }
+    const GameCycleServices* services() const { return services_; }
     void EnableMenuItem(int command, bool enabled);
 
     // The messages shown during this game cycle, for the backlog.
@@ -82,6 +87,7 @@ private:
     std::vector<std::u16string> scene_names_;
     BacklogHistory backlog_;
     host::MenuModel* menu_ = nullptr;
+    const GameCycleServices* services_ = nullptr;
     char16_t debug_jump_label_[kDebugJumpLabelUnits] = {};
     std::uint32_t debug_jump_request_ = 0;
 };

@@ -100,6 +100,16 @@ GameCycleServices DefaultGameCycleServices() {
         .load_slot = [](std::int32_t number) { DebugPrintf(u"LoadSlot(%d): save slots are not kept yet\n", number); },
         .load_global = [](ScriptStateGroup_App&) { DebugPrintf(u"LoadGlobalData: global records are not kept yet\n"); },
         .save_global = [](ScriptStateGroup_App&) { DebugPrintf(u"SaveGlobalData: global records are not kept yet\n"); },
+        .auto_save =
+            [] {
+                DebugPrintf(u"AutoSave: quick saves are not kept yet\n");
+                return std::int32_t{0};
+            },
+        .find_latest_auto_save =
+            [] {
+                DebugPrintf(u"FindLatestAutoSave: quick saves are not kept yet\n");
+                return std::int32_t{-1};
+            },
     };
 }
 
@@ -107,6 +117,7 @@ std::int32_t RunSession(std::u16string_view script_name, std::int32_t mode, cons
     ScriptStateGroup_App group;
     CurrentScript = &group;
     group.SetMenu(services.menu);
+    group.SetServices(&services);
     const ScopeExit forget_group([] { CurrentScript = nullptr; });
     CompileScripts(group, script_name);
 

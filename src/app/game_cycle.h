@@ -29,6 +29,11 @@ struct GameCycleServices {
     // Reads and writes the records kept across cycles (read pages, scene names, seen pictures).
     std::function<void(ScriptStateGroup_App&)> load_global;
     std::function<void(ScriptStateGroup_App&)> save_global;
+    // The page wait's save button: a quick save into the ring of quick saves; 1 when it was
+    // stored, 0 when not (the player is told that the save failed).
+    std::function<std::int32_t()> auto_save;
+    // The page wait's load button: the slot index (number - 1) of the newest quick save, -1 for none.
+    std::function<std::int32_t()> find_latest_auto_save;
     // The window's menu, whose back-to-title and load items a cycle enables; may be null.
     host::MenuModel* menu = nullptr;
 };

@@ -31,6 +31,10 @@ extern std::uint8_t SeenFlags[kSeenFlagBytes];
 // The zero-based slot a load request asks for; a load unwind ends the game cycle with it.
 extern std::int32_t RequestedLoadSlot;
 
+// The index (number - 1) of the slot saved last through the save dialog, -1 for none; kept in the
+// common record of the save data.
+extern std::int32_t LastUsedSlot;
+
 // The mouse-pointer shape, 0 to 2.
 extern std::int32_t MousePointerShape;
 

@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "app/frame_step.h"
+#include "app/game_cycle.h"
 #include "app/game_events.h"
 #include "app/menu_commands.h"
 #include "app/message_window.h"
 #include "app/owned_view.h"
 #include "app/picture_commands.h"
 #include "app/picture_transitions.h"
+#include "app/prompts.h"
 #include "app/scene_stage.h"
 #include "app/scene_views.h"
 #include "app/script_helpers.h"
@@ -130,14 +132,34 @@ void PostText(std::u16string_view shown) {
     PostGameEvent("text", {speaker, message});
 }
 
-// The screens behind the backlog, quick-save and quick-load buttons come with the save data; until
-// then the buttons say so in a trace and the page goes on waiting.
+// The screen behind the backlog button comes with the backlog; until then the button says so in a
+// trace and the page goes on waiting.
 void OpenBacklog(const BacklogHistory& history) {
     DebugPrintf(u"BackLog: the backlog screen is not built yet (%d messages kept)\n",
                 static_cast<int>(history.entries().size()));
 }
-void QuickSave() { DebugPrintf(u"AutoSave: quick saves are not kept yet\n"); }
-void QuickLoad() { DebugPrintf(u"FindLatestAutoSave: quick saves are not kept yet\n"); }
+constexpr std::uint32_t kSavedNoticeMs = 2000;
+
+// The save button: a quick save into the ring, and the player reads whether it was stored. Not
+// while a scene is replayed from the extras screen.
+void QuickSave(const ScriptStateGroup_App& group) {
+    if (TextScript::ScenePlayMode) return;
+    const GameCycleServices* services = group.services();
+    const bool stored = services && services->auto_save && services->auto_save() == 1;
+    ShowNotice(stored ? u"セーブしました" : u"セーブできませんでした", kSavedNoticeMs);
+}
+
+// The load button: after the player agrees, the newest quick save becomes the load request that
+// the next frame step turns into the unwind; with no quick save nothing happens.
+void QuickLoad(const ScriptStateGroup_App& group) {
+    if (!ConfirmYesNo(u"ロードしてもよろしいですか？")) return;
+    const GameCycleServices* services = group.services();
+    if (!services || !services->find_latest_auto_save) return;
+    const std::int32_t slot = services->find_latest_auto_save();
+    if (slot == -1) return;
+    SetRequestedLoadSlot(slot);
+    PendingRequest = kRequestLoad;
+}
 
 // Whether the page that begins at `page` may be skipped: always, unless skipping stops at
 // unread text and the page is unread.
@@ -196,8 +218,8 @@ ButtonAnswer PressButton(ScriptStateNode_App& node, MessageWindow& window, int k
         }
         case kButtonSkip: SkipMode = 1; return ButtonAnswer::kLeave;
         case kButtonAuto: AutoMode = 1; return ButtonAnswer::kLeave;
-        case kButtonSave: QuickSave(); return ButtonAnswer::kStay;
-        case kButtonLoad: QuickLoad(); return ButtonAnswer::kStay;
+        case kButtonSave: QuickSave(node.AppGroup()); return ButtonAnswer::kStay;
+        case kButtonLoad: QuickLoad(node.AppGroup()); return ButtonAnswer::kStay;
         default: return ButtonAnswer::kNoButton;
     }
 }

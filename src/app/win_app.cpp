@@ -165,11 +165,12 @@ void WinApp::OnCommand(int command) {
         case kMenuScreenMode: SwitchScreenMode(); break;
         case kMenuBackToTitle: PendingRequest = kRequestTitle; break;
         case kMenuSave:
-            if (screens_.save_load && screens_.save_load(0) != -1) ShowNotice(u"セーブしました", kSavedNoticeMs);
+            if (screens_.save_load && screens_.save_load(modal_, 0) != -1)
+                ShowNotice(u"セーブしました", kSavedNoticeMs);
             break;
         case kMenuLoad:
             if (screens_.save_load) {
-                const std::int32_t slot = screens_.save_load(1);
+                const std::int32_t slot = screens_.save_load(modal_, 1);
                 if (slot != -1) {
                     SetRequestedLoadSlot(slot);
                     PendingRequest = kRequestLoad;
@@ -181,13 +182,13 @@ void WinApp::OnCommand(int command) {
                 PendingRequest = kRequestGoBack;
             break;
         case kMenuDebugWindow:
-            if (screens_.debug_window) screens_.debug_window();
+            if (screens_.debug_window) screens_.debug_window(modal_);
             break;
         case kMenuSoundSettings:
-            if (screens_.sound_settings) screens_.sound_settings();
+            if (screens_.sound_settings) screens_.sound_settings(modal_);
             break;
         case kMenuSystemSettings:
-            if (screens_.system_settings) screens_.system_settings();
+            if (screens_.system_settings) screens_.system_settings(modal_);
             break;
         case kMenuPlayerNames: EditPlayerNames(modal_); break;
         case kMenuManual:

@@ -20,12 +20,13 @@ void BuildMainMenu(host::MenuModel& menu, std::int32_t debug_level);
 
 // The screens and dialogs the menu opens that live above the runtime; the program installs
 // them as they exist. A command whose screen is missing is grayed for good (MarkMissingScreens).
+// The dialogs run on the window's modal layer, which the procedure hands them.
 struct MenuScreens {
     // The save/load dialog: mode 0 save, 1 load; the slot index chosen, or -1.
-    std::function<std::int32_t(int mode)> save_load;
-    std::function<void()> debug_window;
-    std::function<void()> sound_settings;
-    std::function<void()> system_settings;
+    std::function<std::int32_t(host::ModalUi& modal, int mode)> save_load;
+    std::function<void(host::ModalUi& modal)> debug_window;
+    std::function<void(host::ModalUi& modal)> sound_settings;
+    std::function<void(host::ModalUi& modal)> system_settings;
     std::function<void()> manual;
 };
 

@@ -21,7 +21,7 @@ enum Line : std::uint32_t {
     kWriteCommonLine = 3434,
     kReadCommonLine = 3445,
     kReadCommonRowLine = 3450,
-    kReadCommonSizeLine = 3451,
+    kReadCommonSizeLine = kCommonRecordSizeLine,
     kWriteSceneLine = 3460,
     kReadSceneLine = 3472,
     kReadSceneRowLine = 3477,

@@ -37,6 +37,10 @@ bool SaveSchemaExists();
 // (ids 1, 2, 3) with NULL values. The caller writes the first values in the same scope.
 void CreateSaveSchema();
 
+// The line of the error a COMMON record of another size raises: the record is damaged, the
+// database is not.
+inline constexpr std::uint32_t kCommonRecordSizeLine = 3451;
+
 void WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes> record);
 // Copies the stored COMMON record into `record`; false, copying nothing, while it was never
 // written (NULL). A record of another size is refused with the error exception.

@@ -130,8 +130,8 @@ protected:
 
 TEST_F(Application, TheMenuIsCheckedAndGrayedThroughAStartUp) {
     std::ofstream(settings / "quibel.ini") << "[quibel]\nMessageWait=3\nMessageSkip=1\nSkipFrame=8\n";
-    screens.save_load = [](int) { return -1; };
-    screens.debug_window = [] {};
+    screens.save_load = [](host::ModalUi&, int) { return -1; };
+    screens.debug_window = [](host::ModalUi&) {};
     bool checked = false;
     on_event = [&](std::string_view kind) {
         if (kind == "title")

@@ -3,12 +3,14 @@
 // bar turns a click into a command message, message boxes and dialogs take their answers from
 // the keyboard, a box over a dialog is drawn over it and alone takes the input, a quit answers
 // every open modal, an exception leaves through the modals, edit boxes hear the focus come and
-// go, list items are shown as they are, and the frame step draws a view tree there and asks in
-// a real message box before it quits on close.
+// go, list items are shown as they are, the save dialog asks over itself before it overwrites or
+// deletes and keeps a typed Japanese comment to its byte limit, and the frame step draws a view
+// tree there and asks in a real message box before it quits on close.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -19,6 +21,7 @@
 #include "../host/ui/x11_pixels.h"
 #include "app/frame_step.h"
 #include "app/runtime.h"
+#include "app/settings.h"
 #include "dxdraw/dxsprite.h"
 #include "dxdraw/frame_window.h"
 #include "dxdraw/screen_surface.h"
@@ -29,6 +32,12 @@
 #include "lib/error.h"
 #include "lib/report.h"
 #include "lib/report_hook.h"
+#include "lib/scope_guard.h"
+#include "lib/text.h"
+#include "screens/save_database.h"
+#include "screens/save_load_dialog.h"
+#include "screens/save_slots.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -500,6 +509,94 @@ TEST_F(RealWindow, ListAndComboItemsAreShownAsTheyAreWithAmpersandsAndHashes) {
     EXPECT_GT(ink[3].right - ink[0].right, 12 * ink[1].width()) << "A + 16 x '&'";
     EXPECT_GT(ink[4].right - ink[0].right, 12 * ink[2].width()) << "A + 16 x '#'";
     EXPECT_GT(combo.width(), ink[0].width() + 12 * ink[2].width()) << "the combo box's choice, A + 16 x '#'";
+}
+
+// The save/load dialog's message boxes, recorded on their way to the window's modal layer.
+class RecordingModal : public host::ModalUi {
+public:
+    explicit RecordingModal(host::ModalUi& inner) : inner_(inner) {}
+    int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) override {
+        captions.emplace_back(caption);
+        return inner_.MessageBox(caption, text, style);
+    }
+    std::intptr_t RunDialog(host::Dialog& dialog) override { return inner_.RunDialog(dialog); }
+    std::vector<std::u16string> captions;
+
+private:
+    host::ModalUi& inner_;
+};
+
+// UTF-8 typed as the input method hands it over.
+void PushText(const char* utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
+    Push(e);
+}
+
+TEST_F(RealWindow, SaveDialogAsksOverItselfBeforeOverwritingOrDeletingAndSavesAJapaneseComment) {
+    testsupport::TempFolder folder("qb_saveload_xvfb");
+    const std::u16string saved_folder = SettingsFolders.settings_folder;
+    SettingsFolders.settings_folder = folder.Path("");
+    const ScopeExit restore([&] { SettingsFolders.settings_folder = saved_folder; });
+    {
+        const DatabaseScope scope = OpenSaveDatabase();
+        CreateSaveSchema();
+    }
+    ASSERT_EQ(SaveSlot(1, u"古い"), 1);
+    Frames(2);
+    RecordingModal modal(layer);
+    SaveLoadDialog dialog(SaveLoadDialog::kSaveMode, 0, modal);
+    auto dialog_ready = [&] { return layer.ModalDepth() == 1 && layer.ModalButtonRects().count(1) != 0; };
+    auto box_ready = [&] { return layer.ModalDepth() == 2 && layer.ModalButtonRects().count(kIdNo) != 0; };
+    std::uint32_t no_pixel = 0;
+    bool open_after_no = false, kept_after_delete_no = false;
+    HookScript script({
+        // Slot 1 is flagged and chosen: saving over it asks first, over the dialog.
+        {dialog_ready, [&] { PushClick(layer.ModalButtonRects().at(1)); }},
+        {box_ready,
+         [&] {
+             const SDL_Point at = Inside(layer.ModalButtonRects().at(kIdNo));
+             no_pixel = ServerPixel(at.x, at.y);
+             PushClick(layer.ModalButtonRects().at(kIdNo));
+         }},
+        {dialog_ready,
+         [&] {
+             open_after_no = !dialog.ended();
+             PushClick(layer.ModalButtonRects().at(SaveLoadDialog::kDeleteButton));
+         }},
+        {box_ready, [&] { PushClick(layer.ModalButtonRects().at(kIdNo)); }},
+        {[&] {
+             return dialog_ready() && layer.ListItemRects().count({SaveLoadDialog::kSlotList, 2}) != 0;
+         },
+         [&] {
+             kept_after_delete_no = SlotExists(1);
+             PushClick(layer.ListItemRects().at({SaveLoadDialog::kSlotList, 2}));
+         }},
+        {[&] { return dialog.Selection(SaveLoadDialog::kSlotList) == 2; },
+         [&] { PushClick(layer.ModalButtonRects().at(SaveLoadDialog::kCommentEdit)); }},
+        {[&] { return dialog.focused() == SaveLoadDialog::kCommentEdit; },
+         [] {
+             // 20 characters, 40 CP932 bytes: the field keeps the first 32 bytes.
+             PushText("日本語のコメントです");
+             PushText("日本語のコメントです");
+         }},
+        {[&] { return dialog.Text(SaveLoadDialog::kCommentEdit).size() == 16; },
+         [&] { PushClick(layer.ModalButtonRects().at(1)); }},
+    });
+    layer.SetFrameHook(std::ref(script));
+    const std::intptr_t result = layer.RunDialog(dialog);
+    layer.SetFrameHook(nullptr);
+    EXPECT_EQ(script.done(), 8u);
+    EXPECT_EQ(result, 2);
+    EXPECT_TRUE(Bluish(no_pixel)) << std::hex << no_pixel << ": the box is drawn over the dialog";
+    EXPECT_TRUE(open_after_no) << "No keeps the dialog open";
+    EXPECT_TRUE(kept_after_delete_no) << "deleting asks first";
+    EXPECT_EQ(modal.captions, (std::vector<std::u16string>{u"上書き", u"削除"}));
+    EXPECT_EQ(Utf16ToUtf8(ReadSlotRecord(1).value.comment), "古い");
+    EXPECT_EQ(Utf16ToUtf8(ReadSlotRecord(3).value.comment), "日本語のコメントです日本語のコメ");
+    EXPECT_EQ(layer.ModalDepth(), 0u);
+    EXPECT_TRUE(Commands().empty());
 }
 
 // The part of the application's procedure that the frame step's quit relies on.

@@ -1,5 +1,6 @@
 // The story's interpreter on the test host at 60 Hz: small scripts read by a reader played from
 // the game events, and what the story showed, played and reported as one log line per run.
+#include "app/game_cycle.h"
 #include "app/story_commands.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +123,7 @@ protected:
         AutoWait = 0;
         CommandOptions.debug_level = 0;
         TextScript::ScenePlayMode = 0;
+        quick_result_ = 5;
         voice_.clear();
         step_back_.clear();
         for (std::string word; words >> word;) {
@@ -135,6 +137,7 @@ protected:
             if (word == "back") step_back_ = u"BACK";
             if (word == "debug") CommandOptions.debug_level = 1;
             if (word == "replay") TextScript::ScenePlayMode = 1;
+            if (word == "quick-1") quick_result_ = -1;
         }
         rules_ = std::move(rules);
         next_rule_ = 0;
@@ -142,6 +145,7 @@ protected:
         limit_ = host.test_window().frames() + 20000;
         group = std::make_unique<StoryGroup>();
         group->SetMenu(&host.menu());
+        group->SetServices(&services_);
         group->on_voice = [this](std::u16string_view name) {
             if (name == step_back_) {
                 step_back_.clear();
@@ -285,6 +289,24 @@ protected:
     std::unique_ptr<StoryGroup> group;
 
 private:
+    // The quick save and load of the save layer: each logs its call; the save answers whether it
+    // stored (quick-1: no), the search the slot index of the newest quick save (quick-1: none).
+    std::int32_t quick_result_ = 5;
+    GameCycleServices services_ = QuickServices();
+
+    GameCycleServices QuickServices() {
+        GameCycleServices services;
+        services.auto_save = [this] {
+            Log("Q:save");
+            return std::int32_t{quick_result_ == -1 ? 0 : 1};
+        };
+        services.find_latest_auto_save = [this] {
+            Log("Q:find");
+            return quick_result_;
+        };
+        return services;
+    }
+
     ScopedGameEventSink sink_{this};
     testsupport::CaptureReports reports_;
     soundtest::TempFolder folder_;
@@ -304,6 +326,7 @@ TEST_F(StoryTest, PageWaitsSkipAutoAndTheWindowsButtons) {
     const std::string kLong = "A\n\nBBBBBBBBBBBBBBBBBBBB\n\nC\n", kVoiced = "A\n\n\n.VOI b\nB\n\nC\n\nD\n";
     const std::string kLabels = "A\n.SED\n\nB\n\n.LAB THERE\nC\n";
     const std::string skip = "click 760 470", automatic = "click 760 500", next = "click 1 1";
+    const std::string yes = "click 333 208", no = "click 430 208";  // the prompt's two answers
     const struct {
         std::string setup, script;
         std::vector<Rule> rules;
@@ -333,8 +356,14 @@ TEST_F(StoryTest, PageWaitsSkipAutoAndTheWindowsButtons) {
         {"", k2, {{"P:0", "click 799 487"}}, "show T:A P:0 T:B/s1 read:1"},
         {"", k2, {{"P:0", "click 752 488"}}, "show T:A P:0 T:B/a read:1"},
         {"", k2, {{"P:0", "click 760 440"}, {"P:0", "3:" + next}}, "show T:A P:0 T:B R:BackLog read:1"},
-        {"", k2, {{"P:0", "click 760 512"}, {"P:0", "3:" + next}}, "show T:A P:0 T:B R:AutoSave read:1"},
-        {"", k2, {{"P:0", "click 760 559"}, {"P:0", "3:" + next}}, "show T:A P:0 T:B R:FindLatestAutoSave read:1"},
+        // The save button makes a quick save and shows its notice for two seconds (the page waits on);
+        // the load button asks first, then loads the newest quick save, if there is one.
+        {"", k2, {{"P:0", "click 760 512"}, {"Q:save", "130:" + next}}, "show T:A P:0 Q:save T:B read:1"},
+        {"quick-1", k2, {{"P:0", "click 760 512"}, {"Q:save", "130:" + next}}, "show T:A P:0 Q:save T:B read:1"},
+        {"", k2, {{"P:0", "click 760 559"}, {"P:0", "10:" + yes}}, "show T:A P:0 Q:find r:1 end7 read:1"},
+        {"quick-1", k2, {{"P:0", "click 760 559"}, {"P:0", "10:" + yes}, {"Q:find", "3:" + next}},
+         "show T:A P:0 Q:find T:B read:1"},
+        {"", k2, {{"P:0", "click 760 559"}, {"P:0", "10:" + no}, {"P:0", "20:" + next}}, "show T:A P:0 T:B read:1"},
         {"", k2, {{"P:0", "click 760 560"}}, "show T:A P:0 T:B read:1"},
         {"", k2, {{"P:0", "move 770 500"}, {"P:0", "3:buttons"}, {"B:oo+oo", "move 770 540"}, {"B:oo+oo", "3:buttons"},
                   {"B:oooo+", next}}, "show T:A P:0 B:oo+oo B:oooo+ T:B read:1"},

@@ -30,12 +30,12 @@ protected:
     // Every screen but the system settings and the manual, each noting that it was opened.
     MenuScreens Screens() {
         MenuScreens screens;
-        screens.save_load = [this](int mode) {
+        screens.save_load = [this](host::ModalUi&, int mode) {
             opened.push_back(mode ? "load" : "save");
             return chosen_slot;
         };
-        screens.debug_window = [this] { opened.push_back("debug"); };
-        screens.sound_settings = [this] { opened.push_back("sound"); };
+        screens.debug_window = [this](host::ModalUi&) { opened.push_back("debug"); };
+        screens.sound_settings = [this](host::ModalUi&) { opened.push_back("sound"); };
         return screens;
     }
     void Command(int id) { app.WindowProc({host::kMsgCommand, static_cast<std::uintptr_t>(id), 0, {}}); }

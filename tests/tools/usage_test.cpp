@@ -29,6 +29,10 @@ TEST(ToolUsage, HelpGoesToStdoutAndAnUnknownOptionIsNamedWithTheUsageOnStderr) {
         {MKDEMO, "--jobs 4", "--jobs"},
         {QUIBEL, "-W --help", nullptr},
         {QUIBEL, "-W --window", "--window"},
+        {SAVETOOL, "--help", nullptr},
+        {SAVETOOL, "show save.dat 3 --help", nullptr},
+        {SAVETOOL, "--list", "--list"},
+        {SAVETOOL, "globals save.dat -v", "-v"},
     };
     for (const auto& c : cases) {
         const std::string program = std::string(c.program).substr(std::string(c.program).rfind('/') + 1);

@@ -41,6 +41,7 @@
 #include "lib/scope_guard.h"
 #include "lib/text.h"
 #include "lib/utility.h"
+#include "screens/screen_services.h"
 #include "sound/sound.h"
 #include "tools/playtest/event_log.h"
 #include "tools/playtest/input_driver.h"
@@ -206,6 +207,7 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
     driver.OnFrame();
 
     GameCycleServices services = DefaultGameCycleServices();
+    InstallSaveServices(services);
     services.menu = &host.menu();
     int status = 0;
     try {

@@ -1,0 +1,49 @@
+// The records kept for the player across saves and game cycles, in the rows COMMON, SCENE and
+// ALBUM of "save.dat": the slot saved last through the dialog, the two hero names, the page-read
+// bits, the scene names the story has reached and the CG pictures seen. A game cycle reads them
+// at its start and writes them at its end; every save writes them too.
+//
+// In memory they are LastUsedSlot (app/game_data.h), SystemConfig.PlayerName1 and PlayerName2
+// (app/system_config.h), SeenFlags (app/game_data.h), the group's scene names (app/app_script.h)
+// and SeenCgList (app/picture_commands.h).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/game_data.h"
+#include "screens/save_records.h"
+
+class ScriptStateGroup_App;
+namespace TextScript {
+class VariableTable;
+}
+
+// Reads the global records into memory. The first start (no schema in "save.dat") creates the
+// schema and writes the state in memory as the first values, in one transaction. A record that
+// is damaged reads as empty (memory keeps what it held for COMMON) and is written to the debugger
+// output; the next save of the global records replaces it. A database failure raises the error
+// exception.
+void LoadGlobalData(ScriptStateGroup_App& group);
+// Writes the state in memory to COMMON, SCENE and ALBUM in one transaction (or in the caller's).
+void SaveGlobalData(const ScriptStateGroup_App& group);
+// The same with the scene names given; the caller's open scope, if any, takes the writes.
+void WriteGlobalRecords(std::span<const std::u16string> scene_names);
+// The common record of the state in memory.
+CommonRecord CurrentCommonRecord();
+// Frees every scene name of the group.
+void ClearSceneNames(ScriptStateGroup_App& group);
+
+// The slot's value_data from a variable table (number variables in table order).
+void WriteSlotVariables(std::int32_t number, const TextScript::VariableTable& table);
+// Reads and checks the slot's value_data, then sets each of its variables in `table`; variables
+// absent from the blob keep their values. A missing slot or a damaged blob raises the error
+// exception and leaves the table as it was.
+void ReadSlotVariables(std::int32_t number, TextScript::VariableTable& table);
+// The slot's value_data decoded; a damaged blob raises the error exception naming the slot.
+std::vector<VariableBlobEntry> ReadSlotVariableEntries(std::int32_t number);
+
+// The index (number - 1) of the slot saved last through the dialog; -1 for none. Declared in
+// app/game_data.h beside the other records of the run: extern std::int32_t LastUsedSlot;

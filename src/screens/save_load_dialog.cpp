@@ -1,0 +1,288 @@
+#include "screens/save_load_dialog.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "app/game_data.h"
+#include "lib/error.h"
+#include "lib/report.h"
+#include "lib/report_hook.h"
+#include "lib/text.h"
+#include "screens/save_database.h"
+#include "screens/save_records.h"
+#include "screens/save_slots.h"
+
+namespace {
+
+// Offsets inside the part of a slot's record the list reads (kSlotHeaderBytes).
+constexpr std::size_t kHeaderCommentOffset = 4;
+constexpr std::size_t kHeaderTimeOffset = kHeaderCommentOffset + kSlotCommentBytes;
+static_assert(kHeaderTimeOffset + 16 == kSlotHeaderBytes);
+// Inside the thumbnail area: the picture header (its first word is its size, 0 when the slot was
+// saved without a picture), then the bottom-up rows.
+constexpr std::size_t kThumbnailRowsOffset = 40;
+
+std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+
+struct SlotHeader {
+    std::string comment;  // CP932
+    SaveTime time;
+};
+
+// The header as the list shows it; false when its comment lacks its terminator.
+bool DecodeSlotHeader(std::span<const std::uint8_t, kSlotHeaderBytes> bytes, SlotHeader& header) {
+    const auto field = bytes.subspan(kHeaderCommentOffset, kSlotCommentBytes);
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    if (end == field.end()) return false;
+    header.comment.assign(field.begin(), end);
+    std::uint16_t* const time[] = {&header.time.wYear,   &header.time.wMonth,       &header.time.wDayOfWeek,
+                                   &header.time.wDay,    &header.time.wHour,        &header.time.wMinute,
+                                   &header.time.wSecond, &header.time.wMilliseconds};
+    for (std::size_t i = 0; i < std::size(time); ++i) *time[i] = Get16(bytes, kHeaderTimeOffset + 2 * i);
+    return true;
+}
+
+// The text cut to at most `bytes` CP932 bytes, never inside a character: a surrogate pair counts
+// as one character, and a character CP932 lacks as the one byte it is stored as.
+std::u16string CutToCp932Bytes(std::u16string_view text, std::size_t bytes) {
+    std::size_t used = 0, units = 0;
+    while (units < text.size()) {
+        std::size_t length = 1;
+        if (text[units] >= 0xD800 && text[units] <= 0xDBFF && units + 1 < text.size() && text[units + 1] >= 0xDC00 &&
+            text[units + 1] <= 0xDFFF)
+            length = 2;
+        const std::size_t size = Utf16ToCp932(text.substr(units, length)).size();
+        if (used + size > bytes) break;
+        used += size;
+        units += length;
+    }
+    return std::u16string(text.substr(0, units));
+}
+
+}  // namespace
+
+SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal)
+    : Dialog(mode == kLoadMode ? u"ロード" : u"セーブ", 620, 420),
+      mode_(mode),
+      flagged_(flagged_slot),
+      modal_(modal),
+      slots_(kSlotCount) {
+    using host::ControlKind;
+    Add({0, ControlKind::Static, {10, 12, 100, 32}, u"コメント入力"});
+    Add({kCommentEdit, ControlKind::Edit, {104, 8, 456, 34}}).max_length = kCommentBytes;
+    Add({kThumbnail, ControlKind::Picture, {470, 8, 470 + kThumbnailWidth, 8 + kThumbnailHeight}});
+    Add({0, ControlKind::Static, {10, 100, 80, 118}, u"スロット"});
+    Add({0, ControlKind::Static, {84, 100, 240, 118}, u"更新日時"});
+    Add({0, ControlKind::Static, {244, 100, 400, 118}, u"コメント"});
+    Add({kSlotList, ControlKind::ListBox, {10, 122, 610, 370}});
+    // Save mode has no comment change: the comment goes with the save.
+    if (mode_ == kLoadMode) Add({kFixButton, ControlKind::Button, {10, 380, 100, 408}, u"修正"});
+    Add({kDeleteButton, ControlKind::Button, {110, 380, 200, 408}, u"削除(&D)"});
+    Add({1, ControlKind::DefaultButton, {420, 380, 510, 408}, mode_ == kLoadMode ? u"&OK" : u"セーブ"});
+    Add({2, ControlKind::Button, {520, 380, 610, 408}, u"ｷｬﾝｾﾙ"});
+}
+
+void SaveLoadDialog::OnInit() {
+    FillList();
+    SetSelection(kSlotList, flagged_);
+    SelectionChanged();
+    Focus(kSlotList);
+    commentFocused_ = false;
+}
+
+void SaveLoadDialog::FillList() {
+    std::vector<std::u16string> lines;
+    lines.reserve(kSlotCount);
+    for (std::int32_t number = 1; number <= kSlotCount; ++number) {
+        SlotEntry& slot = slots_[static_cast<std::size_t>(number - 1)];
+        const char16_t flag = number - 1 == flagged_ ? u'>' : u' ';
+        slot = {};
+        if (SlotExists(number)) {
+            std::array<std::uint8_t, kSlotHeaderBytes> bytes{};
+            SlotHeader header;
+            bool read = false;
+            try {
+                ReadSlotHeader(number, bytes);
+                read = DecodeSlotHeader(bytes, header);
+            } catch (const ExceptionHandle& error) {
+                // A record that cannot be read: listed as unreadable, the other slots stay usable.
+                DebugPrintf(u"save slot %d: %s\n", number, error.message);
+            }
+            if (read) {
+                slot = {SlotState::kOccupied, Cp932ToUtf16(header.comment)};
+                const SaveTime& t = header.time;
+                lines.push_back(FormatString(u"%c%02d %04d/%02d/%02d %02d:%02d:%02d %-30hs ", flag, number, t.wYear,
+                                             t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, header.comment));
+                continue;
+            }
+            slot.state = SlotState::kUnreadable;
+            lines.push_back(FormatString(u"%c%02d ----/--/-- --:--:-- 読み込めないデータです", flag, number));
+            continue;
+        }
+        lines.push_back(FormatString(u"%c%02d ----/--/-- --:--:-- --------------------------------", flag, number));
+    }
+    SetItems(kSlotList, std::move(lines));
+}
+
+std::int32_t SaveLoadDialog::SelectedNumber() {
+    const int selection = Selection(kSlotList);
+    return selection >= 0 && selection < kSlotCount ? selection + 1 : 0;
+}
+
+SaveLoadDialog::SlotState SaveLoadDialog::StateOf(std::int32_t number) const {
+    return number >= 1 && number <= kSlotCount ? slots_[static_cast<std::size_t>(number - 1)].state : SlotState::kEmpty;
+}
+
+void SaveLoadDialog::SelectionChanged() {
+    const std::int32_t number = SelectedNumber();
+    const SlotState state = StateOf(number);
+    if (mode_ == kLoadMode) {
+        // Only a readable slot loads or takes a new comment; an unreadable one can only go.
+        Enable(1, state == SlotState::kOccupied);
+        Enable(kFixButton, state == SlotState::kOccupied);
+        Enable(kDeleteButton, state != SlotState::kEmpty);
+    }
+    if (number == 0) return;
+    SetText(kCommentEdit, state == SlotState::kOccupied ? slots_[static_cast<std::size_t>(number - 1)].comment : u"");
+    ShowThumbnail(number, state);
+}
+
+void SaveLoadDialog::ShowThumbnail(std::int32_t number, SlotState state) {
+    host::Control* picture = Find(kThumbnail);
+    if (!picture) return;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kThumbnailWidth * kThumbnailHeight), kEmptyThumbnail);
+    if (state == SlotState::kOccupied) {
+        std::vector<std::uint8_t> area(kSlotThumbnailBytes);
+        const std::span<std::uint8_t, kSlotThumbnailBytes> bytes(area.data(), kSlotThumbnailBytes);
+        // A slot saved before any picture existed has an all-zero area: the grey stays.
+        if (ReadSlotThumbnail(number, bytes) && (area[0] | area[1] | area[2] | area[3]) != 0) {
+            for (std::int32_t y = 0; y < kThumbnailHeight; ++y) {
+                const std::uint8_t* row = area.data() + kThumbnailRowsOffset +
+                                          static_cast<std::size_t>(kThumbnailHeight - 1 - y) * kThumbnailStride;
+                for (std::int32_t x = 0; x < kThumbnailWidth; ++x) {
+                    const std::uint8_t* p = row + 4 * x;
+                    pixels[static_cast<std::size_t>(y * kThumbnailWidth + x)] =
+                        0xFF000000u | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+                }
+            }
+        }
+    }
+    picture->pixels = std::move(pixels);
+    picture->picture_width = kThumbnailWidth;
+    picture->picture_height = kThumbnailHeight;
+    ++picture->version;
+}
+
+std::string SaveLoadDialog::NarrowComment() { return Utf16ToCp932(CutToCp932Bytes(Text(kCommentEdit), kCommentBytes)); }
+
+template <class Change>
+bool SaveLoadDialog::Attempt(std::u16string_view caption, Change&& change) {
+    try {
+        change();
+        return true;
+    } catch (const ExceptionHandle& error) {
+        // The scope of the change rolled back: the file holds what it held before.
+        modal_.MessageBox(caption, FormatString(u"%sできませんでした。\n%s", caption, error.message),
+                          kMbOk | kMbIconStop);
+        return false;
+    }
+}
+
+void SaveLoadDialog::SaveSelected() {
+    const std::int32_t number = SelectedNumber();
+    if (number == 0) return;
+    if (StateOf(number) != SlotState::kEmpty &&
+        modal_.MessageBox(u"上書き", FormatString(u"%d番のデータに上書きしてもよろしいですか？", number),
+                          kMbYesNo | kMbIconQuestion) != kIdYes)
+        return;
+    const std::u16string comment = Cp932ToUtf16(NarrowComment());
+    if (Attempt(u"セーブ", [&] { SaveSlot(number, comment); })) End(number - 1);
+}
+
+void SaveLoadDialog::FixSelected() {
+    const std::int32_t number = SelectedNumber();
+    if (number == 0 || StateOf(number) != SlotState::kOccupied) return;
+    const std::string comment = NarrowComment();
+    Attempt(u"修正", [&] {
+        const DatabaseScope scope = OpenSaveDatabase();
+        UpdateEntryHeader(number, comment);
+    });
+    FillList();
+    SetSelection(kSlotList, number - 1);
+    SelectionChanged();
+}
+
+void SaveLoadDialog::DeleteSelected() {
+    const std::int32_t number = SelectedNumber();
+    if (number == 0 || StateOf(number) == SlotState::kEmpty) return;
+    if (modal_.MessageBox(u"削除", FormatString(u"%d番のデータを削除してもよろしいですか？", number),
+                          kMbYesNo | kMbIconQuestion) != kIdYes)
+        return;
+    Attempt(u"削除", [&] { DeleteSlot(number); });
+    FillList();
+    SelectionChanged();
+}
+
+void SaveLoadDialog::OnCommand(int id, int notify) {
+    switch (id) {
+        case kSlotList:
+            if (notify == host::kNotifySelChange) SelectionChanged();
+            if (notify == host::kNotifyDoubleClick && mode_ == kLoadMode) {
+                const std::int32_t number = SelectedNumber();
+                if (StateOf(number) == SlotState::kOccupied) End(number - 1);
+            }
+            break;
+        case kCommentEdit:
+            // The focus flag tells Return in the field from a click on OK (load mode only).
+            if (notify == host::kNotifySetFocus && mode_ == kLoadMode) commentFocused_ = true;
+            if (notify == host::kNotifyKillFocus && mode_ == kLoadMode) commentFocused_ = false;
+            if (notify == host::kNotifyEditChange) {
+                const std::u16string text = Text(kCommentEdit);
+                const std::u16string cut = CutToCp932Bytes(text, kCommentBytes);
+                if (cut != text) SetText(kCommentEdit, cut);
+            }
+            break;
+        case 1:
+            if (notify != host::kNotifyClicked) break;
+            if (mode_ == kSaveMode) {
+                SaveSelected();
+            } else if (commentFocused_) {
+                // Return while typing the comment changes it instead of loading.
+                OnCommand(kFixButton, host::kNotifyClicked);
+                Focus(kSlotList);
+            } else if (StateOf(SelectedNumber()) == SlotState::kOccupied) {
+                End(SelectedNumber() - 1);
+            }
+            break;
+        case kFixButton:
+            if (notify == host::kNotifyClicked && mode_ == kLoadMode) FixSelected();
+            break;
+        case kDeleteButton:
+            if (notify == host::kNotifyClicked) DeleteSelected();
+            break;
+        case 2:
+            if (notify == host::kNotifyClicked) End(-1);
+            break;
+        default: break;
+    }
+}
+
+std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode) {
+    SaveLoadDialog dialog(mode, LastUsedSlot, modal);
+    std::int32_t result = -1;
+    try {
+        result = static_cast<std::int32_t>(modal.RunDialog(dialog));
+    } catch (const ExceptionHandle& error) {
+        // The save file itself cannot be read (the slots' changes are caught in the dialog): the
+        // player is told and the game goes on without a save or a load.
+        if (error.type == 1) throw;
+        modal.MessageBox(dialog.caption(), FormatString(u"セーブデータを読み込めませんでした。\n%s", error.message),
+                         kMbOk | kMbIconStop);
+        return -1;
+    }
+    if (mode == SaveLoadDialog::kSaveMode && result != -1) LastUsedSlot = result;
+    return result;
+}

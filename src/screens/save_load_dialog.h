@@ -1,0 +1,73 @@
+// The save/load dialog: the 99 slots listed with their date, time and comment, the selected
+// slot's thumbnail, a comment field, and the buttons that save, load, delete and (in load mode)
+// change a slot's comment. Saves, deletes and comment changes happen inside the dialog; a load
+// only returns the chosen slot's index, and the caller turns it into a load request.
+//
+// A slot whose stored header cannot be read is listed as unreadable: it can be overwritten or
+// deleted, never loaded, so that one damaged slot never keeps the player from the others. A save,
+// delete or comment change that fails is shown to the player and the dialog stays open.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/ui/dialog.h"
+
+class SaveLoadDialog : public host::Dialog {
+public:
+    enum : int {
+        kSlotList = 1021,
+        kCommentEdit = 1023,
+        kFixButton = 1024,
+        kDeleteButton = 1025,
+        kThumbnail = 1058,
+    };
+    enum Mode : int { kSaveMode = 0, kLoadMode = 1 };
+    // The comment field holds at most this many CP932 bytes (a 33-byte buffer with its zero).
+    static constexpr std::size_t kCommentBytes = 32;
+    // The grey of the thumbnail field while no picture is shown.
+    static constexpr std::uint32_t kEmptyThumbnail = 0xFF808080;
+
+    // `flagged_slot` is the index (number - 1) marked ">" in the list, -1 for none; message
+    // boxes run on `modal`, over the dialog.
+    SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal);
+
+    void OnInit() override;
+    void OnCommand(int id, int notify) override;
+
+private:
+    enum class SlotState { kEmpty, kOccupied, kUnreadable };
+    struct SlotEntry {
+        SlotState state = SlotState::kEmpty;
+        std::u16string comment;
+    };
+
+    void FillList();
+    void SelectionChanged();
+    void ShowThumbnail(std::int32_t number, SlotState state);
+    void SaveSelected();
+    void FixSelected();
+    void DeleteSelected();
+    // The selected slot's number (1 to 99), 0 for none.
+    std::int32_t SelectedNumber();
+    SlotState StateOf(std::int32_t number) const;
+    // The comment field as stored: cut to kCommentBytes CP932 bytes.
+    std::string NarrowComment();
+    // Runs a change of the save data; a failure is shown in a box and false returned.
+    template <class Change>
+    bool Attempt(std::u16string_view caption, Change&& change);
+
+    int mode_;
+    std::int32_t flagged_;
+    host::ModalUi& modal_;
+    std::vector<SlotEntry> slots_;
+    bool commentFocused_ = false;
+};
+
+// Runs the dialog in `mode` (SaveLoadDialog::kSaveMode or kLoadMode) on the modal layer with
+// LastUsedSlot flagged; the index of the slot saved or to be loaded, or -1. A save makes its slot
+// the new LastUsedSlot. A save file that cannot be read at all is shown in a box and gives -1.
+std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode);

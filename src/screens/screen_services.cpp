@@ -1,0 +1,20 @@
+#include "screens/screen_services.h"
+
+#include "app/application.h"
+#include "app/game_cycle.h"
+#include "screens/global_records.h"
+#include "screens/save_load_dialog.h"
+#include "screens/save_slots.h"
+
+void InstallSaveServices(GameCycleServices& services) {
+    services.load_slot = [](std::int32_t number) { LoadSlot(number); };
+    services.load_global = [](ScriptStateGroup_App& group) { LoadGlobalData(group); };
+    services.save_global = [](ScriptStateGroup_App& group) { SaveGlobalData(group); };
+    services.auto_save = [] { return AutoSave(); };
+    services.find_latest_auto_save = [] { return FindLatestAutoSave(); };
+}
+
+void InstallScreens(ApplicationPlatform& platform) {
+    InstallSaveServices(platform.cycle);
+    platform.menu_screens.save_load = OpenSaveLoadDialog;
+}
