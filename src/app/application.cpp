@@ -22,17 +22,22 @@ constexpr char16_t kErrorCaption[] = u"Saffronwake 体験版 Exception Error";
 
 // An error that ends the program: traced as the start-up traces it, then shown (in the window
 // while it lives, and always on stderr). The quiet quit (type 1) is neither.
-void ReportError(const ExceptionHandle& error) {
+void ReportError(const ExceptionHandle& error, const ApplicationPlatform& platform) {
     if (error.type == 1) return;
     DebugOutput(FormatString(
         u"Exception Error:\n    Type: %d\n  Source: %s\n    Line: %d\n     Ptr: %p\n Message: %s\n", error.type,
         std::u16string_view(error.file), error.line, error.pointer, std::u16string_view(error.message)));
     MessageBoxPrintf(kErrorCaption, u"Type: %d\r\nSource: %s\r\nLine: %d\r\nPtr: %p\r\nMessage: %s", error.type,
                      std::u16string_view(error.file), error.line, error.pointer, std::u16string_view(error.message));
+    if (platform.on_error) platform.on_error(error.message);
 }
 
 // A failure that is not the error exception (a device that cannot start, memory running out).
-void ReportFailure(const char* what) { ShowMessage(u"エラー", Utf8ToUtf16(what), kMbOk | kMbIconStop); }
+void ReportFailure(const char* what, const ApplicationPlatform& platform) {
+    const std::u16string message = Utf8ToUtf16(what);
+    ShowMessage(u"エラー", message, kMbOk | kMbIconStop);
+    if (platform.on_error) platform.on_error(message);
+}
 
 // The devices, the data start-up and the game cycles, then the teardown in the reverse order.
 // Returns the exit code; `full_screen_at_exit` tells the settings how the display was left.
@@ -59,10 +64,10 @@ int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platf
     try {
         StartData(SettingsFolders.data_folder, services);
     } catch (const ExceptionHandle& error) {
-        ReportError(error);
+        ReportError(error, platform);
         status = error.type == 1 ? 0 : 1;
     } catch (const std::bad_alloc&) {
-        ReportFailure("メモリが足りません。(out of memory)");
+        ReportFailure("メモリが足りません。(out of memory)", platform);
         status = 1;
     }
     full_screen_at_exit = !runtime.device().windowed;
@@ -78,11 +83,11 @@ int RunInWindow(const ApplicationPlatform& platform, bool& full_screen_at_exit) 
     try {
         return StartDevices(*host, app, platform, full_screen_at_exit);
     } catch (const ExceptionHandle& error) {
-        ReportError(error);
+        ReportError(error, platform);
         return error.type == 1 ? 0 : 1;
     } catch (const std::runtime_error& error) {
         // A device that could not start has shown its own message where it has one.
-        ReportFailure(error.what());
+        ReportFailure(error.what(), platform);
         return 1;
     }
 }
@@ -92,7 +97,12 @@ int RunInWindow(const ApplicationPlatform& platform, bool& full_screen_at_exit) 
 int RunApplication(std::u16string_view command_line, std::u16string_view executable_folder,
                    const ApplicationPlatform& platform) {
     CommandOptions = {};  // what this command line does not ask for is off
-    if (!LoadSettings(command_line, executable_folder)) return 1;
+    if (!LoadSettings(command_line, executable_folder)) {
+        // LoadSettings has shown why; the caller learns which folder it was.
+        if (platform.on_error)
+            platform.on_error(u"the settings folder " + SettingsFolders.settings_folder + u" cannot be made");
+        return 1;
+    }
     const InstanceLock lock(SettingsFolders.settings_folder + kLockFileName);
     if (!lock.held()) {
         // Another instance runs (or the lock cannot be taken): this start ends at once.
@@ -105,6 +115,7 @@ int RunApplication(std::u16string_view command_line, std::u16string_view executa
         status = RunInWindow(platform, full_screen_at_exit);
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "quibel: %s\n", error.what());
+        if (platform.on_error) platform.on_error(Utf8ToUtf16(error.what()));
     }
     // Once, as a whole: a file that could not be read is left exactly as it is.
     if (!SaveSettings(full_screen_at_exit))

@@ -33,6 +33,9 @@ struct ApplicationPlatform {
     // Called once the window, its menu and the devices are up, before the data start-up (tests
     // hook the window's frames here).
     std::function<void(host::Host&)> on_started;
+    // Told the message of every error that ends the run, after it has been shown (the playthrough
+    // tool logs it); the quiet quit is no error.
+    std::function<void(std::u16string_view message)> on_error;
 };
 
 // The whole run from the command line (the program's name and its arguments, as

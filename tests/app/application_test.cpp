@@ -44,19 +44,6 @@ std::string ReadText(const fs::path& path) {
     return text.str();
 }
 
-// The program's window is the test's host, which outlives the run so that the test can read
-// what it recorded.
-class BorrowedHost final : public host::Host {
-public:
-    explicit BorrowedHost(testhost::TestHost& host) : host_(host) {}
-    host::Window& window() override { return host_.window(); }
-    host::ModalUi& modal() override { return host_.modal(); }
-    host::MenuModel& menu() override { return host_.menu(); }
-
-private:
-    testhost::TestHost& host_;
-};
-
 class Application : public ::testing::Test, public GameEventSink {
 protected:
     Application() { ::setenv("QUIBEL_SETTINGS_DIR", settings.path().c_str(), 1); }
@@ -77,9 +64,11 @@ protected:
         quit_frame = -1;
         platform.open_host = [this]() -> std::unique_ptr<host::Host> {
             opened = true;
-            return std::make_unique<BorrowedHost>(*host);
+            return std::make_unique<testhost::BorrowedHost>(*host);
         };
         platform.menu_screens = screens;
+        errors.clear();
+        platform.on_error = [this](std::u16string_view message) { errors.push_back(Utf16ToUtf8(message)); };
         platform.on_started = [this](host::Host&) {
             menu_states = {Grays(host->menu())};
             host->test_window().on_frame = [this](int frame) {
@@ -123,6 +112,7 @@ protected:
     bool message_shown = false;
     int quit_frame = -1;
     std::vector<std::string> events;  // the kinds of the game events, in order
+    std::vector<std::string> errors;  // what on_error was told
     std::function<void(std::string_view kind)> on_event;
     std::function<void(int frame)> on_frame;
     std::function<void(testhost::TestHost&)> prepare_host;
@@ -196,6 +186,8 @@ TEST_F(Application, ErrorsOfTheDataAreShownInTheWindowAndOnStderrWithExitCode1) 
         const std::string printed = testing::internal::GetCapturedStderr();
         ASSERT_EQ(host->scripted_modal().boxes.size(), 1u);
         const std::string box = Utf16ToUtf8(host->scripted_modal().boxes[0].text);
+        ASSERT_EQ(errors.size(), 1u) << "the platform is told once";
+        EXPECT_NE(box.find(errors[0]), std::string::npos) << "the message of the box: " << errors[0];
         for (const std::string& piece : c.shown) {
             EXPECT_NE(box.find(piece), std::string::npos) << box;
             EXPECT_NE(printed.find(piece), std::string::npos) << printed;
@@ -211,6 +203,7 @@ TEST_F(Application, GoingBackDuringTheSplashGoesOnToTheGame) {
         host->test_window().PostMessage({host::kMsgCommand, kMenuGoBack, 0, {}});  // Ctrl+Z
     };
     EXPECT_EQ(Run({kDemo.string(), "-S"}), 0);
+    EXPECT_TRUE(errors.empty()) << "the quiet quit is no error";
     const auto request = std::find(events.begin(), events.end(), "request");
     ASSERT_NE(request, events.end());
     EXPECT_NE(std::find(request, events.end(), "title"), events.end());

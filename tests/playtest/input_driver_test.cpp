@@ -88,4 +88,83 @@ TEST_F(InputDriverTest, AnAcceleratorBecomesItsCommandAndTypedTextFillsTheNextDi
     SystemConfig = {};
 }
 
+// A dialog that writes down each command that reaches it with the state it finds: both edit
+// fields and the list's selection.
+class RecordingDialog final : public host::Dialog {
+public:
+    RecordingDialog() : Dialog(u"記録", 300, 200) {}
+    void OnInit() override {
+        Add({10, host::ControlKind::ListBox});
+        SetItems(10, {u"a", u"b", u"c"});
+        Add({11, host::ControlKind::Edit});
+        Add({12, host::ControlKind::Edit});
+        Add({20, host::ControlKind::Button, {}, u"x"});
+        Add({1, host::ControlKind::DefaultButton, {}, u"OK"});
+        Add({2, host::ControlKind::Button, {}, u"Cancel"});
+    }
+    void OnCommand(int id, int notify) override {
+        if (notify == host::kNotifyClicked || notify == host::kNotifySelChange)
+            seen += std::to_string(id) + ":" + Utf16ToUtf8(Text(11)) + "/" + Utf16ToUtf8(Text(12)) + "@" +
+                    std::to_string(Selection(10)) + ";";
+        Dialog::OnCommand(id, notify);
+    }
+    std::string seen;
+};
+
+TEST_F(InputDriverTest, AMenuPickPostsItsCommandUnlessTheItemIsGrayed) {
+    host::MenuItem& popup = host.menu().AddPopup(u"&File");
+    host::MenuModel::AddItem(popup, 40010, u"セーブする(&S)");
+    host::MenuModel::AddItem(popup, 40011, u"load");
+    host::MenuModel::AddSeparator(popup);
+    host::MenuItem& sub = host::MenuModel::AddSubPopup(popup, u"more");
+    host::MenuModel::AddItem(sub, 40012, u"S&kip");
+    host.menu().Gray(40011, true);
+    Play(
+        "menu 40011\nmenu 40010\nmenu 40099\nmenu File/セーブする\nmenu File/more/Skip\nmenu File/load\n"
+        "menu File/more\nmenu File/セーブする(&S)\n",
+        10);
+    std::vector<std::uintptr_t> posted;
+    for (host::WindowMessage message; host.test_window().PeekMessage(message);) {
+        EXPECT_EQ(message.message, host::kMsgCommand);
+        posted.push_back(message.w);
+    }
+    EXPECT_EQ(posted, (std::vector<std::uintptr_t>{40010, 40010, 40012})) << "only the enabled items";
+    EXPECT_EQ(logged, "grayed 40011;grayed 40099;grayed File/load;grayed File/more;grayed File/セーブする(&S);");
+}
+
+TEST_F(InputDriverTest, ChooseTypeAndPressActInTheNextDialogInTheirOrder) {
+    const struct {
+        std::string script, seen, logged;
+        std::intptr_t result;
+    } cases[] = {
+        // Without a press the dialog is confirmed after the steps.
+        {"choose 10 2\ntype one\ntype two\n", "10:/@2;1:one/two@2;", "dialog 記録;item c;", 1},
+        // A press that does not end it: the dialog is left open and closed by its close box.
+        {"type one\npress 20\nchoose 10 1\n", "20:one/@-1;10:one/@1;2:one/@1;", "dialog 記録;item b;", 2},
+        {"press 2\ntype late\n", "2:/@-1;", "dialog 記録;", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        logged.clear();
+        Play(c.script, 1);
+        RecordingDialog dialog;
+        EXPECT_EQ(host.modal().RunDialog(dialog), c.result);
+        EXPECT_EQ(dialog.seen, c.seen);
+        EXPECT_EQ(logged, c.logged);
+    }
+    // The dialog after takes no steps of the one before.
+    RecordingDialog next;
+    EXPECT_EQ(host.modal().RunDialog(next), 2);
+    EXPECT_EQ(next.seen, "2:/@-1;");
+}
+
+TEST_F(InputDriverTest, AStepOnAControlTheDialogLacksIsAnError) {
+    for (const char* script : {"press 99\n", "choose 10 3\n", "choose 99 0\n"}) {
+        SCOPED_TRACE(script);
+        Play(script, 1);
+        RecordingDialog dialog;
+        EXPECT_THROW(host.modal().RunDialog(dialog), std::runtime_error);
+    }
+}
+
 }  // namespace

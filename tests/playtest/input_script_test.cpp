@@ -41,6 +41,9 @@ std::string Read(const std::string& source) {
             case Action::Answer: out += "answer " + std::to_string(l.answer); break;
             case Action::Type: out += "type [" + l.text + "]"; break;
             case Action::Shot: out += "shot " + l.text; break;
+            case Action::Menu: out += "menu " + (l.text.empty() ? std::to_string(l.x) : "[" + l.text + "]"); break;
+            case Action::Choose: out += "choose " + std::to_string(l.x) + "," + std::to_string(l.y); break;
+            case Action::Press: out += "press " + std::to_string(l.x); break;
         }
         out += ";";
     }
@@ -72,6 +75,14 @@ TEST(InputScript, LinesAreReadOrRefusedNamingTheLine) {
         {"answer maybe\n", "!line 1: the answer is yes, no, ok or cancel, not 'maybe'"},
         {"shot ../x\n", "!line 1: a shot's name is a plain file name"},
         {"jump 3\n", "!line 1: unknown action 'jump'"},
+        {"menu 40010\nchoose 1021 2\nPress 1\n", "1:menu 40010;2:choose 1021,2;3:press 1;"},
+        {"menu シナリオ/セーブする\nmenu 1\n", "1:menu [シナリオ/セーブする];2:menu 1;"},
+        {"menu 4x\n", "!line 1: '4x' is not a number from 1 to 65535"},
+        {"menu\n", "!line 1: 'menu' takes 1 operands"},
+        {"menu 0\n", "!line 1: '0' is not a number from 1 to 65535"},
+        {"choose 1021\n", "!line 1: 'choose' takes 2 operands"},
+        {"choose 1021 -1\n", "!line 1: '-1' is not a number from 0 to 65535"},
+        {"press 65536\n", "!line 1: '65536' is not a number from 1 to 65535"},
     };
     for (const auto& c : cases) EXPECT_EQ(Read(c.source), c.expected) << c.source;
 }

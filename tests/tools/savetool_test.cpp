@@ -1,9 +1,7 @@
 // savetool on save files made by the game's own save functions and by the sqlite3 command-line
 // client from the documented schema and byte offsets; and the game's file as the client sees it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -11,7 +9,6 @@
 #include <fstream>
 #include <functional>
 #include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +19,7 @@
 #include "screens/save_records.h"
 #include "script/variables.h"
 #include "sha256.h"
+#include "support/client_save_file.h"
 #include "support/run_tool.h"
 #include "support/sqlite_observer.h"
 #include "support/temp_folder.h"
@@ -29,10 +27,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using testsupport::Bytes;
 using testsupport::FileBytes;
 using testsupport::RunTool;
 using testsupport::TempFolder;
+using testsupport::VariableBlob;
 
 // ---- The fingerprint ----
 
@@ -78,19 +77,6 @@ TEST(SavetoolSha256, AgreesWithSha256sumAcrossBlockBoundaries) {
 }
 
 // ---- Save files ----
-
-// The bytes of a variable blob in the order given: name, zero, value as 32-bit little-endian.
-Bytes VariableBlob(std::initializer_list<std::pair<std::string, std::int32_t>> variables) {
-    Bytes blob;
-    for (const auto& [name, value] : variables) {
-        blob.insert(blob.end(), name.begin(), name.end());
-        blob.push_back(0);
-        for (int i = 0; i < 4; ++i)
-            blob.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i)));
-    }
-    blob.push_back(0);
-    return blob;
-}
 
 SceneStateRecord Scene(std::uint8_t mode, std::u16string_view name) {
     SceneStateRecord record;
@@ -311,33 +297,16 @@ TEST_F(SavetoolTest, AmbiguousSlotNumbersAreACommandLineItCannotRead) {
 
 // ---- The sqlite3 command-line client ----
 
-// The client the build found, else the first on PATH; empty when there is none.
-std::string SqliteClient() {
-    const std::string built = SQLITE3_CLIENT;
-    if (fs::is_regular_file(built)) return built;
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const fs::path candidate = fs::path(folder) / "sqlite3";
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    }
-    return {};
-}
-
 class SqliteClientTest : public SavetoolTest {
 protected:
     void SetUp() override {
         SavetoolTest::SetUp();
-        client_ = SqliteClient();
-        ASSERT_FALSE(client_.empty()) << "the sqlite3 command-line client is missing: install the Debian package "
-                                         "sqlite3 (scripts/install-deps.sh does)";
+        client_ = testsupport::FindSqliteClient(SQLITE3_CLIENT);
+        ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
     }
     // Runs the SQL through the client on the file; its output, and the exit code checked.
     std::string Client(const std::string& sql) {
-        const fs::path script = folder_ / "script.sql";
-        std::ofstream(script, std::ios::binary) << sql;
-        const testsupport::ToolRun run = RunTool(client_, "-batch -bail " + Quoted(file_) + " < " + Quoted(script));
-        fs::remove(script);
+        const testsupport::ToolRun run = testsupport::RunSqliteClient(client_, file_, sql);
         EXPECT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(run.errors, "");
         return run.output;
@@ -346,82 +315,34 @@ protected:
     std::string client_;
 };
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (const std::uint8_t byte : bytes) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
-}
-
-void Put16(Bytes& bytes, std::size_t at, std::uint16_t value) {
-    bytes.at(at) = static_cast<std::uint8_t>(value);
-    bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
-}
-void Put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    Put16(bytes, at, static_cast<std::uint16_t>(value));
-    Put16(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
-}
-void PutBytes(Bytes& bytes, std::size_t at, const std::string& text) {
-    std::copy(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-    bytes.at(at + text.size()) = 0;
-}
+using testsupport::Hex;
+using testsupport::Put32;
 
 TEST_F(SqliteClientTest, AFileTheClientBuildsFromTheSchemaIsReadField) {
-    // A slot record laid out by its offsets: u32 0, comment, SYSTEMTIME, page, picture header,
-    // pixels, five scene records of 32 bytes.
-    Bytes header(65'796);
-    PutBytes(header, 4, "\x83\x5a\x81\x5b\x83\x75");  // セーブ in CP932
-    const std::uint16_t time[8] = {2025, 3, 0, 9, 23, 59, 58, 999};
-    for (int i = 0; i < 8; ++i) Put16(header, 40 + 2 * i, time[i]);
-    Put32(header, 56, 4242);
-    Put32(header, 60, 40);
-    Put32(header, 64, 140);
-    Put32(header, 68, 105);
-    Put16(header, 72, 1);
-    Put16(header, 74, 32);
     Bytes pixels(58'800);
     for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 13 + 1);
-    std::copy(pixels.begin(), pixels.end(), header.begin() + 100);
-    const std::pair<std::uint8_t, std::string> scenes[5] = {
+    // After a zero mode the name is bytes of no meaning.
+    const testsupport::ClientScene scenes[5] = {
         {2, "BG"}, {0, ""}, {1, "BGM01"}, {0, "OLD"}, {2, "\x94\x77\x8c\x69"}};  // 背景 in CP932
-    for (int i = 0; i < 5; ++i) {
-        header.at(65'636 + 32 * i) = scenes[i].first;
-        PutBytes(header, 65'637 + 32 * i, scenes[i].second);  // after a zero mode: bytes of no meaning
-    }
+    const std::string comment = "\x83\x5a\x81\x5b\x83\x75";                      // セーブ in CP932
+    const Bytes header = testsupport::ClientSlotHeader(comment, {2025, 3, 0, 9, 23, 59, 58, 999}, 4242, pixels, scenes);
     Bytes ring = header;
-    PutBytes(ring, 4, "ring");
+    testsupport::PutBytes(ring, 4, "ring");
     Put32(ring, 56, static_cast<std::uint32_t>(-1));
     const Bytes variables = VariableBlob({{"FLAG", 1}, {"A", -2}});
 
-    Bytes common(2'308);
-    Put32(common, 0, 90);
-    const char16_t name1[] = u"Ann", name2[] = u"花子";
-    for (int i = 0; i < 3; ++i) Put16(common, 4 + 2 * i, name1[i]);
-    for (int i = 0; i < 2; ++i) Put16(common, 132 + 2 * i, name2[i]);
-    common.at(260 + 0) = 0x10;     // page 3
-    common.at(260 + 2047) = 0x01;  // page 16383
-    common.at(260 + 1) = 0x81;     // pages 8 and 15
+    const Bytes common = testsupport::ClientCommonRecord(90, u"Ann", u"花子", {3, 8, 15, 16'383});
 
-    Client(
-        "PRAGMA encoding=\"UTF-16le\";\n"
-        "CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);\n"
-        "CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB, value_data BLOB);\n"
-        "INSERT INTO global(name) VALUES('SCENE');\n"
-        "INSERT INTO global(name) VALUES('ALBUM');\n"
-        "INSERT INTO global(name) VALUES('COMMON');\n"
-        "UPDATE global SET value_bin=X'" +
-        Hex(common) +
-        "' WHERE name='COMMON';\n"
-        "UPDATE global SET value_bin=X'4F50454E0000' WHERE name='SCENE';\n"
-        // ALBUM stays NULL, as before its first write: an empty list.
-        "INSERT INTO entry(number,header,value_data) VALUES(91,X'" +
-        Hex(ring) +
-        "',X'00');\n"
-        "INSERT INTO entry(number,header,value_data) VALUES(3,X'" +
-        Hex(header) + "',X'" + Hex(variables) + "');\n");
+    Client(std::string(testsupport::kSaveSchemaSql) +
+           "INSERT INTO global(name) VALUES('SCENE');\n"
+           "INSERT INTO global(name) VALUES('ALBUM');\n"
+           "INSERT INTO global(name) VALUES('COMMON');\n"
+           "UPDATE global SET value_bin=X'" +
+           Hex(common) +
+           "' WHERE name='COMMON';\n"
+           "UPDATE global SET value_bin=X'4F50454E0000' WHERE name='SCENE';\n" +
+           // ALBUM stays NULL, as before its first write: an empty list.
+           testsupport::InsertEntrySql(91, ring, Bytes{0}) + testsupport::InsertEntrySql(3, header, variables));
     ASSERT_EQ(Client("PRAGMA encoding;"), "UTF-16le\n");
 
     const std::string digest = CoreutilsSha256(folder_, pixels);

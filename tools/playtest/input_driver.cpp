@@ -1,7 +1,12 @@
 #include "tools/playtest/input_driver.h"
 
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+
 #include "app/frame_step.h"
 #include "host/testhost/test_host.h"
+#include "host/ui/menu.h"
 #include "lib/text.h"
 #include "tools/media/picture_writers.h"
 
@@ -19,6 +24,32 @@ std::vector<std::uint8_t> ChordCodes(const KeyChord& key) {
     if (key.shift) codes.push_back(kLeftShift);
     codes.push_back(key.code);
     return codes;
+}
+
+// A label as the menu shows it: a trailing "(&X)" goes whole, any other '&' alone.
+std::u16string ShownLabel(std::u16string_view label) {
+    if (label.size() >= 4 && label.substr(label.size() - 4, 2) == u"(&" && label.back() == u')') label.remove_suffix(4);
+    std::u16string shown;
+    for (char16_t c : label)
+        if (c != u'&') shown.push_back(c);
+    return shown;
+}
+
+// The command of the item at the end of a label path (popups, then the item, joined by '/').
+std::optional<int> FindMenuCommand(const host::MenuModel& menu, std::u16string_view path) {
+    const std::vector<host::MenuItem>* level = &menu.popups();
+    for (;;) {
+        const std::size_t slash = path.find(u'/');
+        const std::u16string_view label = path.substr(0, slash);
+        const auto found = std::find_if(level->begin(), level->end(), [&](const host::MenuItem& item) {
+            return item.kind != host::MenuItem::Kind::Separator && ShownLabel(item.label) == label;
+        });
+        if (found == level->end()) return std::nullopt;
+        if (slash == std::u16string_view::npos)
+            return found->kind == host::MenuItem::Kind::Command ? std::optional<int>(found->command) : std::nullopt;
+        level = &found->children;
+        path.remove_prefix(slash + 1);
+    }
 }
 
 }  // namespace
@@ -68,8 +99,11 @@ bool InputDriver::Run(const InputLine& line) {
             return true;
         case Action::Until: until_ = std::make_unique<Until>(Until{line.until, line.max_frames}); return true;
         case Action::Answer: host_.scripted_modal().AnswerNext(line.answer); return false;
-        case Action::Type: Type(line.text); return false;
+        case Action::Type:
+        case Action::Choose:
+        case Action::Press: InNextDialog(line); return false;
         case Action::Shot: Shot(line.text); return false;
+        case Action::Menu: PickMenu(line); return true;
     }
     return false;
 }
@@ -96,21 +130,65 @@ void InputDriver::Press(const InputLine& line) {
     };
 }
 
-void InputDriver::Type(const std::string& text) {
-    if (!typed_ || typed_->taken) {
-        typed_ = std::make_shared<TypedFields>();
-        // The next dialog: each text into the next edit field, in order, then OK (Return). The
-        // turn holds the texts itself, so it may run whenever the dialog opens.
-        host_.scripted_modal().OnNextDialog([fields = typed_](host::Dialog& dialog) {
-            fields->taken = true;
-            std::size_t next = 0;
-            for (host::Control& control : dialog.controls())
-                if (control.kind == host::ControlKind::Edit && control.enabled && next < fields->texts.size())
-                    dialog.Type(control.id, fields->texts[next++]);
-            if (!dialog.ended()) dialog.Accept();
-        });
+void InputDriver::PickMenu(const InputLine& line) {
+    const std::optional<int> command =
+        line.text.empty() ? std::optional<int>(line.x) : FindMenuCommand(host_.menu(), Utf8ToUtf16(line.text));
+    // A player cannot pick what the menu grays or does not have.
+    if (!command || !host_.menu().Find(*command) || host_.menu().IsGrayed(*command)) {
+        log_("grayed", Utf8ToUtf16(line.text.empty() ? std::to_string(line.x) : line.text));
+        return;
     }
-    typed_->texts.push_back(Utf8ToUtf16(text));
+    host_.test_window().PostMessage({host::kMsgCommand, static_cast<std::uintptr_t>(*command), 0, {}});
+}
+
+void InputDriver::InNextDialog(const InputLine& line) {
+    if (turn_ && !turn_->taken) {
+        turn_->steps.push_back(line);
+        return;
+    }
+    turn_ = std::make_shared<DialogTurn>();
+    turn_->steps.push_back(line);
+    // The turn holds its steps itself, so it may run whenever the dialog opens: each text into
+    // the next enabled edit field in order, each choice and press as the player makes them, then
+    // OK (Return) unless a button was pressed.
+    host_.scripted_modal().OnNextDialog([turn = turn_, log = log_](host::Dialog& dialog) {
+        turn->taken = true;
+        log("dialog", dialog.caption());
+        const auto control = [&dialog](const InputLine& step, const char* what) -> host::Control& {
+            host::Control* found = dialog.Find(step.x);
+            if (!found)
+                throw std::runtime_error("line " + std::to_string(step.line) + ": the dialog has no " + what + " " +
+                                         std::to_string(step.x));
+            return *found;
+        };
+        std::size_t edits = 0;
+        bool pressed = false;
+        for (const InputLine& step : turn->steps) {
+            if (dialog.ended()) break;
+            if (step.action == Action::Type) {
+                const std::vector<host::Control>& controls = dialog.controls();
+                std::size_t seen = 0;
+                for (const host::Control& field : controls)
+                    if (field.kind == host::ControlKind::Edit && field.enabled && seen++ == edits) {
+                        dialog.Type(field.id, Utf8ToUtf16(step.text));
+                        break;
+                    }
+                ++edits;
+            } else if (step.action == Action::Choose) {
+                const host::Control& list = control(step, "list");
+                if (step.y >= static_cast<int>(list.items.size()))
+                    throw std::runtime_error("line " + std::to_string(step.line) + ": the list " +
+                                             std::to_string(step.x) + " has no line " + std::to_string(step.y));
+                log("item", list.items[static_cast<std::size_t>(step.y)]);
+                dialog.Choose(step.x, step.y);
+            } else {
+                control(step, "button");
+                dialog.Click(step.x);
+                pressed = true;
+            }
+        }
+        if (!pressed && !dialog.ended()) dialog.Accept();
+    });
 }
 
 void InputDriver::Shot(const std::string& name) {

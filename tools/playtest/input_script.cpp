@@ -123,6 +123,8 @@ private:
 };
 
 constexpr int kMaxCoordinate = 100000;
+// Command and control ids are 16-bit, as the window messages carry them.
+constexpr int kMaxId = 65535;
 
 InputLine ReadLine(int number, const Words& words) {
     const LineReader reader(number, words);
@@ -181,6 +183,24 @@ InputLine ReadLine(int number, const Words& words) {
         // Only a plain name: a shot never lands outside the shots folder.
         if (line.text.find('/') != std::string::npos || line.text == "." || line.text == "..")
             reader.Fail("a shot's name is a plain file name");
+    } else if (verb == "menu") {
+        line.action = Action::Menu;
+        reader.Count(1, 1);
+        // A word that starts with a digit is a command id; anything else a label path.
+        const std::string target = reader.Word(1);
+        if (target[0] >= '0' && target[0] <= '9')
+            line.x = reader.Number(1, 1, kMaxId);
+        else
+            line.text = target;
+    } else if (verb == "choose") {
+        line.action = Action::Choose;
+        reader.Count(2, 2);
+        line.x = reader.Number(1, 1, kMaxId);
+        line.y = reader.Number(2, 0, kMaxId);
+    } else if (verb == "press") {
+        line.action = Action::Press;
+        reader.Count(1, 1);
+        line.x = reader.Number(1, 1, kMaxId);
     } else {
         reader.Fail("unknown action '" + std::string(words.words[0]) + "'");
     }

@@ -11,6 +11,18 @@
 //   answer yes|no|ok|cancel  the answer of the next message box
 //   type TEXT              typed into the next dialog's edit fields (one field a line, in order)
 //   shot NAME              the screen as NAME.png in the shots folder
+//   menu ID|PATH           pick the menu item of command ID (40010 save, 40011 load, ...), or of
+//                          the label path PATH (the popups' labels and the item's, joined by '/',
+//                          each as shown: without its access key, "セーブする(&S)" is セーブする,
+//                          so シナリオ/セーブする), as the player does: its command goes to the
+//                          window; a grayed or missing item is not picked (the log says
+//                          `grayed ID|PATH`)
+//   choose CONTROL INDEX   in the next dialog, choose line INDEX (from 0) of list CONTROL
+//   press CONTROL          in the next dialog, press button CONTROL
+//
+// type, choose and press make up what the player does in the next dialog, in the order of the
+// lines; without a press the dialog is then confirmed with OK (Return). A choose or press of a
+// control the dialog does not have ends the run with an error.
 //
 // Key names: Return, Space, Escape, Tab, Backspace, Control, Shift, Alt, Up, Down, Left, Right,
 // PageUp, PageDown, Home, End, F1-F12, the letters A-Z and digits 0-9, with any of the prefixes
@@ -36,7 +48,23 @@ struct KeyChord {
     bool operator==(const KeyChord&) const = default;
 };
 
-enum class Action { Wait, Click, RightClick, Move, Wheel, Key, Hold, Release, Until, Answer, Type, Shot };
+enum class Action {
+    Wait,
+    Click,
+    RightClick,
+    Move,
+    Wheel,
+    Key,
+    Hold,
+    Release,
+    Until,
+    Answer,
+    Type,
+    Shot,
+    Menu,
+    Choose,
+    Press
+};
 enum class UntilWhat { Page, Choice, Title, End };
 
 inline constexpr int kDefaultUntilFrames = 6000;
@@ -44,12 +72,13 @@ inline constexpr int kDefaultUntilFrames = 6000;
 struct InputLine {
     Action action = Action::Wait;
     int line = 0;      // in the script, for messages
-    int x = 0, y = 0;  // click, rclick, move; wait's count in x; wheel's amount in x
+    int x = 0, y = 0;  // click, rclick, move; wait's count, wheel's amount, menu's command, the
+                       // control of choose and press in x; choose's line in y
     KeyChord key;      // key, hold, release
     UntilWhat until = UntilWhat::Page;
     int max_frames = kDefaultUntilFrames;
     int answer = 0;    // kIdYes, kIdNo, kIdOk or kIdCancel
-    std::string text;  // type (UTF-8), shot (the file's name)
+    std::string text;  // type (UTF-8), shot (the file's name), menu's label path (UTF-8)
 };
 
 // A line that cannot be read: the message names the line.

@@ -2,10 +2,11 @@
 //
 //   playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N]
 //
-// Runs the real engine on the test host: the runtime's one start-up, the settings of the
-// settings folder, sound on a hand-driven audio device that follows the test clock, and the data
-// start-up with its loop of game cycles on DATA_DIR. The input script (input_script.h) plays the
-// player; the event log (event_log.h) goes to stdout.
+// Runs the program's own shell (RunApplication) on the test host: the settings of the settings
+// folder, the window with its menu, accelerators and close question, the menu's screens, sound
+// on a hand-driven audio device that follows the test clock, and the data start-up with its loop
+// of game cycles on DATA_DIR. The input script (input_script.h) plays the player; the event log
+// (event_log.h) goes to stdout.
 //
 // --settings DIR  the settings folder (read, and written back at the end); without it a fresh
 //                 temporary folder, so that a run never reads or changes a player's settings
@@ -14,9 +15,9 @@
 // --max-frames N  the run fails once this many frames have passed (default 200000)
 //
 // Exit 0 when the input script ran to its end or the game ended; 1 with a message on stderr on
-// an error (the error is logged as well); 2 with the usage after the message for a command line
-// it cannot read, an unknown option among them. `--help` prints the usage on stdout. A message
-// box the game shows is an event of the log, not an error of the tool.
+// an error (the error is logged as well, after the box the program shows for it); 2 with the usage after the message
+// for a command line it cannot read, an unknown option among them. `--help` prints the usage on stdout. A message box
+// the game shows is an event of the log, not an error of the tool.
 #include <stdlib.h>
 
 #include <charconv>
@@ -27,17 +28,12 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/frame_step.h"
-#include "app/game_cycle.h"
-#include "app/runtime.h"
-#include "app/settings.h"
-#include "app/sound_start.h"
-#include "app/start_data.h"
 #include "host/audio/test_audio_device.h"
 #include "host/testhost/test_host.h"
 #include "lib/cmdline.h"
 #include "lib/diskfile.h"
-#include "lib/error.h"
 #include "lib/scope_guard.h"
 #include "lib/text.h"
 #include "lib/utility.h"
@@ -137,29 +133,26 @@ std::vector<playtest::InputLine> ReadInputScript(const std::string& path) {
     }
 }
 
-// Sound as the program starts it, on an audio device that the frame hook keeps in step with
-// the test clock.
-class TestSound {
+// The sound output the program's shell opens: a test device that the frame hook keeps in step
+// with the test clock.
+class ClockedAudio {
 public:
-    TestSound() : sound_(MakeDevice()) {}
-
-    // Mixes up to the clock's time in the device's 10 ms steps.
-    void FollowClock(std::uint32_t now_ms) {
-        if (!IsSoundAvailable()) return;
-        const std::uint32_t target = now_ms / 10 * 10;
-        if (target > device_->NowMilliseconds()) device_->Advance(target - device_->NowMilliseconds());
-    }
-
-private:
-    std::unique_ptr<host::AudioDevice> MakeDevice() {
-        auto device = std::make_unique<host::TestAudioDevice>(SoundSampleRate(SoundFreq));
+    std::unique_ptr<host::AudioDevice> Open(std::uint32_t rate) {
+        auto device = std::make_unique<host::TestAudioDevice>(rate);
         device->set_capturing(false);
         device_ = device.get();
         return device;
     }
 
+    // Mixes up to the clock's time in the device's 10 ms steps.
+    void FollowClock(std::uint32_t now_ms) {
+        if (!device_ || !IsSoundAvailable()) return;
+        const std::uint32_t target = now_ms / 10 * 10;
+        if (target > device_->NowMilliseconds()) device_->Advance(target - device_->NowMilliseconds());
+    }
+
+private:
     host::TestAudioDevice* device_ = nullptr;  // owned by the sound layer while it runs
-    ScopedSound sound_;
 };
 
 // An error of the run: in the log and on stderr.
@@ -168,7 +161,8 @@ void Fail(playtest::EventLog& log, const std::string& message) {
     std::fprintf(stderr, "playtest: %s\n", message.c_str());
 }
 
-// The run itself; returns the exit code. Errors of the tool and of the game are logged.
+// The run itself, through the program's own shell on the test host; returns the exit code.
+// Errors of the tool and of the game are logged.
 int Play(const Options& options, std::vector<playtest::InputLine> lines) {
     testhost::TestHost host;
     testhost::TestWindow& window = host.test_window();
@@ -176,55 +170,43 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
         stdout, [&window] { return window.frames(); }, host.modal());
     const ScopedReportSink report_scope(&log);
     const ScopedGameEventSink event_scope(&log);
-
-    const char* const command[] = {"playtest", options.data_dir.c_str()};
-    if (!LoadSettings(JoinCommandLine(command), Utf8ToUtf16(options.data_dir))) {
-        Fail(log, "the settings folder " + Utf16ToUtf8(SettingsFolders.settings_folder) + " cannot be made");
-        return 1;
-    }
-    ResetLockedRand(options.seed);
-    const ScopedRuntime runtime(
-        host, RuntimeOptions{
-                  .full_screen = SettingsBlock.full_screen != 0, .refresh_rate = RefreshRate, .draw_speed = DrawSpeed});
-    TestSound sound;
-
     playtest::InputDriver driver(
         std::move(lines), host, options.shots_dir,
         [&log](std::string_view kind, std::u16string_view field) { log.Write(kind, {field}); });
     log.set_listener([&driver](std::string_view kind) { driver.Notice(kind); });
+    ClockedAudio audio;
     bool too_long = false;
-    window.on_frame = [&](int frame) {
-        sound.FollowClock(host.clock.Milliseconds());
-        if (frame > options.max_frames) {
-            if (!too_long) Fail(log, "the run passed " + std::to_string(options.max_frames) + " frames");
-            too_long = true;
-            QuitRequested = 1;
-            return;
-        }
+    const ScopeExit unhook([&window] { window.on_frame = nullptr; });
+
+    ApplicationPlatform platform;
+    platform.open_host = [&host]() -> std::unique_ptr<host::Host> {
+        return std::make_unique<testhost::BorrowedHost>(host);
+    };
+    platform.open_audio = [&audio](std::uint32_t rate) { return audio.Open(rate); };
+    InstallScreens(platform);
+    platform.on_started = [&](host::Host&) {
+        ResetLockedRand(options.seed);
+        window.on_frame = [&](int frame) {
+            audio.FollowClock(host.clock.Milliseconds());
+            if (frame > options.max_frames) {
+                if (!too_long) Fail(log, "the run passed " + std::to_string(options.max_frames) + " frames");
+                too_long = true;
+                QuitRequested = 1;
+                return;
+            }
+            driver.OnFrame();
+        };
         driver.OnFrame();
     };
-    const ScopeExit unhook([&window] { window.on_frame = nullptr; });
-    driver.OnFrame();
+    platform.on_error = [&log](std::u16string_view message) { Fail(log, Utf16ToUtf8(message)); };
 
-    GameCycleServices services = DefaultGameCycleServices();
-    InstallSaveServices(services);
-    services.menu = &host.menu();
-    int status = 0;
+    const char* const command[] = {"playtest", options.data_dir.c_str()};
+    int status = 1;
     try {
-        StartData(SettingsFolders.data_folder, services);
-    } catch (const ExceptionHandle& error) {
-        // Type 1 is the quiet end: the script ran out, or the data ends the program silently.
-        if (error.type != 1) {
-            std::fprintf(stderr, "playtest: %s(%u):\n", Utf16ToUtf8(error.file).c_str(), error.line);
-            Fail(log, Utf16ToUtf8(error.message));
-            status = 1;
-        }
+        status = RunApplication(JoinCommandLine(command), Utf8ToUtf16(options.data_dir), platform);
     } catch (const std::exception& error) {
         Fail(log, error.what());
-        status = 1;
     }
-    if (!options.settings_dir.empty() && !SaveSettings(SettingsBlock.full_screen != 0))
-        std::fprintf(stderr, "playtest: the settings were not written back\n");
     return too_long ? 1 : status;
 }
 

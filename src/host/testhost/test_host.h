@@ -157,4 +157,17 @@ private:
     ScopedReportSink sink_scope_{&sink_};
 };
 
+// A test host handed to what opens its own window (the program's shell) while the caller keeps
+// it, so that what it recorded outlives the run.
+class BorrowedHost final : public host::Host {
+public:
+    explicit BorrowedHost(TestHost& host) : host_(host) {}
+    host::Window& window() override { return host_.window(); }
+    host::ModalUi& modal() override { return host_.modal(); }
+    host::MenuModel& menu() override { return host_.menu(); }
+
+private:
+    TestHost& host_;
+};
+
 }  // namespace testhost
