@@ -3,6 +3,9 @@
 // - ScopeExit runs its clean-up whenever the scope ends;
 // - ScopeFail runs it only when an exception leaves the scope (a half-built object giving its
 //   block back), and stays quiet on a normal end;
+// - ScopeGuard runs it when the scope ends unless it was dismissed first: the form for paths that
+//   run per node or per argument, where ScopeFail's two questions to the exception machinery
+//   cost more than the work they guard;
 // - ScopedInstall puts a process-wide hook in place and the previous one back;
 // - CleanupStack collects the clean-ups of a start-up step by step and runs them in reverse
 //   order when it goes, so that a start-up that fails half-way takes down only what it started.
@@ -38,6 +41,24 @@ public:
 private:
     Fn fn_;
     int uncaught_ = std::uncaught_exceptions();
+};
+
+template <class Fn>
+class ScopeGuard {
+public:
+    explicit ScopeGuard(Fn fn) : fn_(std::move(fn)) {}
+    ~ScopeGuard() {
+        if (armed_) fn_();
+    }
+    ScopeGuard(const ScopeGuard&) = delete;
+    ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+    // The guarded work succeeded: nothing to undo.
+    void Dismiss() { armed_ = false; }
+
+private:
+    Fn fn_;
+    bool armed_ = true;
 };
 
 // Installs a process-wide hook (a clock, a report sink) for the life of a scope and puts the

@@ -30,8 +30,11 @@ template <class T, class... Args>
 T* PoolNew(FixHeap& pool, const char16_t* pool_name, Args&&... args) {
     void* block = pool.Alloc(sizeof(T));
     if (!block) RaisePoolExhausted(pool_name);
-    ScopeFail give_back([&pool, block] { pool.Free(block); });
-    return new (block) T(std::forward<Args>(args)...);
+    // Dismissed once the constructor has returned: this runs for every node and argument.
+    ScopeGuard give_back([&pool, block] { pool.Free(block); });
+    T* object = new (block) T(std::forward<Args>(args)...);
+    give_back.Dismiss();
+    return object;
 }
 
 // Destroys a T made by PoolNew and gives its block back.

@@ -67,9 +67,10 @@ ScriptStateNode::~ScriptStateNode() {
 
 void ScriptStateNode::AddArgument(std::u16string text) {
     NamedItem* value = NewNamedItem(1, std::move(text));
-    ScopeFail free_value([value] { FreeNamedItem(value); });
+    ScopeGuard free_value([value] { FreeNamedItem(value); });
     ArgItem* item = PoolNew<ArgItem>(ArgItemPool(), u"ArgItemPool");
     item->value = value;
+    free_value.Dismiss();
     arguments = ChainAppend(arguments, item);
 }
 
