@@ -21,15 +21,16 @@ namespace {
 constexpr char16_t kErrorCaption[] = u"Saffronwake 体験版 Exception Error";
 
 // An error that ends the program: traced as the start-up traces it, then shown (in the window
-// while it lives, and always on stderr). The quiet quit (type 1) is neither.
-void ReportError(const ExceptionHandle& error, const ApplicationPlatform& platform) {
-    if (error.type == 1) return;
+// while it lives, and always on stderr). The quiet quit (type 1) is neither. The exit code.
+int ReportError(const ExceptionHandle& error, const ApplicationPlatform& platform) {
+    if (error.type == 1) return 0;
     DebugOutput(FormatString(
         u"Exception Error:\n    Type: %d\n  Source: %s\n    Line: %d\n     Ptr: %p\n Message: %s\n", error.type,
         std::u16string_view(error.file), error.line, error.pointer, std::u16string_view(error.message)));
     MessageBoxPrintf(kErrorCaption, u"Type: %d\r\nSource: %s\r\nLine: %d\r\nPtr: %p\r\nMessage: %s", error.type,
                      std::u16string_view(error.file), error.line, error.pointer, std::u16string_view(error.message));
     if (platform.on_error) platform.on_error(error.message);
+    return 1;
 }
 
 // A failure that is not the error exception (a device that cannot start, memory running out).
@@ -64,8 +65,7 @@ int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platf
     try {
         StartData(SettingsFolders.data_folder, services);
     } catch (const ExceptionHandle& error) {
-        ReportError(error, platform);
-        status = error.type == 1 ? 0 : 1;
+        status = ReportError(error, platform);
     } catch (const std::bad_alloc&) {
         ReportFailure("メモリが足りません。(out of memory)", platform);
         status = 1;
@@ -83,8 +83,7 @@ int RunInWindow(const ApplicationPlatform& platform, bool& full_screen_at_exit) 
     try {
         return StartDevices(*host, app, platform, full_screen_at_exit);
     } catch (const ExceptionHandle& error) {
-        ReportError(error, platform);
-        return error.type == 1 ? 0 : 1;
+        return ReportError(error, platform);
     } catch (const std::runtime_error& error) {
         // A device that could not start has shown its own message where it has one.
         ReportFailure(error.what(), platform);

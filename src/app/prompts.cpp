@@ -50,6 +50,11 @@ protected:
 
 bool ConfirmYesNo(std::u16string_view question) { return YesNoPrompt(question).Run() == kYes; }
 
+void ShowSaveNotice(bool stored) {
+    constexpr std::uint32_t kSaveNoticeMs = 2000;
+    ShowNotice(stored ? u"セーブしました" : u"セーブできませんでした", kSaveNoticeMs);
+}
+
 void ShowNotice(std::u16string_view text, std::uint32_t milliseconds) {
     TextPanel panel(kNoticeLayout, ScreenSurface);
     panel.DrawCentred(text);

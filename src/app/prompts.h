@@ -18,3 +18,5 @@ bool ConfirmYesNo(std::u16string_view question);
 // Shows the text, waits until no key or button is held any more, then for the milliseconds (a
 // decide key or click ends that wait early).
 void ShowNotice(std::u16string_view text, std::uint32_t milliseconds);
+// The notice after a save, for two seconds: whether the save was stored.
+void ShowSaveNotice(bool stored);

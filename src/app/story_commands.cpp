@@ -138,7 +138,6 @@ void OpenBacklog(const BacklogHistory& history) {
     DebugPrintf(u"BackLog: the backlog screen is not built yet (%d messages kept)\n",
                 static_cast<int>(history.entries().size()));
 }
-constexpr std::uint32_t kSavedNoticeMs = 2000;
 
 // The save button: a quick save into the ring, and the player reads whether it was stored. Not
 // while a scene is replayed from the extras screen.
@@ -146,7 +145,7 @@ void QuickSave(const ScriptStateGroup_App& group) {
     if (TextScript::ScenePlayMode) return;
     const GameCycleServices* services = group.services();
     const bool stored = services && services->auto_save && services->auto_save() == 1;
-    ShowNotice(stored ? u"セーブしました" : u"セーブできませんでした", kSavedNoticeMs);
+    ShowSaveNotice(stored);
 }
 
 // The load button: after the player agrees, the newest quick save becomes the load request that

@@ -1,6 +1,7 @@
 #include "app/win_app.h"
 
 #include <iterator>
+#include <span>
 
 #include "app/frame_step.h"
 #include "app/menu_commands.h"
@@ -16,10 +17,18 @@
 
 namespace {
 
-constexpr std::uint32_t kSavedNoticeMs = 2000;
 // Where each menu's items sit in the radio groups, by the settings index they stand for.
 constexpr int kTextSpeedItems[] = {kMenuTextFastest, kMenuTextFast, kMenuTextNormal, kMenuTextSlow};
 constexpr int kAutoWaitItems[] = {kMenuAutoOff, kMenuAutoFastest, kMenuAutoFast, kMenuAutoNormal, kMenuAutoSlow};
+
+// A radio group whose items stand for the indexes of a settings table.
+struct IndexGroup {
+    std::span<const int> items;  // by index
+    int first, last;             // the command range the radio check clears
+    void (*set)(std::int32_t index);
+};
+const IndexGroup kIndexGroups[] = {{kTextSpeedItems, kMenuTextSlow, kMenuTextFastest, SetTextSpeed},
+                                   {kAutoWaitItems, kMenuAutoOff, kMenuAutoFastest, SetAutoWait}};
 
 struct DrawSpeedItem {
     int command;
@@ -91,13 +100,15 @@ void WinApp::MarkMissingScreens() {
 }
 
 void WinApp::CheckSettingsItems(std::int32_t text_speed_index, std::int32_t auto_wait_index, std::int32_t draw_speed) {
-    // An index outside its table checks nothing and leaves the value as it is.
-    if (text_speed_index >= 0 && text_speed_index < std::ssize(kTextSpeedItems))
-        menu_.CheckRadio(kMenuTextSlow, kMenuTextFastest, kTextSpeedItems[text_speed_index]);
-    SetTextSpeed(text_speed_index);
-    if (auto_wait_index >= 0 && auto_wait_index < std::ssize(kAutoWaitItems))
-        menu_.CheckRadio(kMenuAutoOff, kMenuAutoFastest, kAutoWaitItems[auto_wait_index]);
-    SetAutoWait(auto_wait_index);
+    const std::int32_t indexes[] = {text_speed_index, auto_wait_index};
+    for (std::size_t g = 0; g < std::size(kIndexGroups); ++g) {
+        const IndexGroup& group = kIndexGroups[g];
+        const std::int32_t index = indexes[g];
+        // An index outside its table checks nothing and leaves the value as it is.
+        if (index >= 0 && index < std::ssize(group.items))
+            menu_.CheckRadio(group.first, group.last, group.items[static_cast<std::size_t>(index)]);
+        group.set(index);
+    }
     int command = kMenuDrawSpeed1;
     for (const DrawSpeedItem& item : kDrawSpeedItems)
         if (item.speed == draw_speed) command = item.command;
@@ -150,23 +161,19 @@ void WinApp::OnCommand(int command) {
     if (menu_.IsGrayed(command)) return;
     for (const DrawSpeedItem& item : kDrawSpeedItems)
         if (item.command == command) return SetDrawSpeed(command, item.speed);
-    for (std::int32_t i = 0; i < std::ssize(kTextSpeedItems); ++i)
-        if (kTextSpeedItems[i] == command) {
-            menu_.CheckRadio(kMenuTextSlow, kMenuTextFastest, command);
-            return SetTextSpeed(i);
-        }
-    for (std::int32_t i = 0; i < std::ssize(kAutoWaitItems); ++i)
-        if (kAutoWaitItems[i] == command) {
-            menu_.CheckRadio(kMenuAutoOff, kMenuAutoFastest, command);
-            return SetAutoWait(i);
-        }
+    for (const IndexGroup& group : kIndexGroups)
+        for (std::size_t i = 0; i < group.items.size(); ++i)
+            if (group.items[i] == command) {
+                menu_.CheckRadio(group.first, group.last, command);
+                return group.set(static_cast<std::int32_t>(i));
+            }
     switch (command) {
         case kMenuQuit: AskToQuit(); break;
         case kMenuScreenMode: SwitchScreenMode(); break;
         case kMenuBackToTitle: PendingRequest = kRequestTitle; break;
         case kMenuSave:
-            if (screens_.save_load && screens_.save_load(modal_, 0) != -1)
-                ShowNotice(u"セーブしました", kSavedNoticeMs);
+            // The dialog shows a failed save itself and answers -1.
+            if (screens_.save_load && screens_.save_load(modal_, 0) != -1) ShowSaveNotice(true);
             break;
         case kMenuLoad:
             if (screens_.save_load) {

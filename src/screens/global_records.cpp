@@ -106,8 +106,6 @@ void LoadGlobalData(ScriptStateGroup_App& group) {
     for (std::u16string& name : StoredNames(u"ALBUM", album_blob)) SeenCgList.push_back(std::move(name));
 }
 
-void ClearSceneNames(ScriptStateGroup_App& group) { group.ClearSceneNames(); }
-
 void WriteSlotVariables(std::int32_t number, const TextScript::VariableTable& table) {
     const std::vector<std::uint8_t> blob = EncodeVariableBlob(table);
     WriteSlotVariables(number, std::span<const std::uint8_t>(blob));

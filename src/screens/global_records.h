@@ -33,8 +33,6 @@ void SaveGlobalData(const ScriptStateGroup_App& group);
 void WriteGlobalRecords(std::span<const std::u16string> scene_names);
 // The common record of the state in memory.
 CommonRecord CurrentCommonRecord();
-// Frees every scene name of the group.
-void ClearSceneNames(ScriptStateGroup_App& group);
 
 // The slot's value_data from a variable table (number variables in table order).
 void WriteSlotVariables(std::int32_t number, const TextScript::VariableTable& table);

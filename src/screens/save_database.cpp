@@ -1,5 +1,7 @@
 #include "screens/save_database.h"
 
+#include "lib/text_field.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -139,19 +141,6 @@ bool SlotRowExists(const char16_t* sql, std::uint32_t line, std::int32_t number)
     return statement.Step();
 }
 
-// The longest start of a CP932 text that fits `capacity` bytes without splitting a
-// double-byte character.
-std::string_view FitCp932(std::string_view text, std::size_t capacity) {
-    std::size_t end = 0;
-    while (end < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[end]);
-        const std::size_t length = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) ? 2 : 1;
-        if (end + length > capacity || end + length > text.size()) break;
-        end += length;
-    }
-    return text.substr(0, end);
-}
-
 }  // namespace
 
 DatabaseSession SaveDatabaseSession(kSaveSite);
@@ -258,10 +247,9 @@ void UpdateEntryHeader(std::int32_t number, std::string_view comment) {
         record.assign(blob->begin(), blob->end());
     }
     // The field keeps its terminating zero: at most 35 bytes of text, the rest zeros.
-    const std::string_view text = FitCp932(comment, kCommentBytes - 1);
     const auto field = std::span<std::uint8_t>(record).subspan(kCommentOffset, kCommentBytes);
     std::fill(field.begin(), field.end(), std::uint8_t{0});
-    std::transform(text.begin(), text.end(), field.begin(), [](char c) { return static_cast<std::uint8_t>(c); });
+    CopyFieldCp932(reinterpret_cast<char*>(field.data()), field.size(), comment);
 
     SaveStatement update(u"UPDATE entry SET header=? WHERE number=?;", kUpdateHeaderUpdateLine);
     update.BindBlob(1, record);

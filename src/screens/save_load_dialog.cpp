@@ -94,6 +94,8 @@ void SaveLoadDialog::OnInit() {
 }
 
 void SaveLoadDialog::FillList() {
+    // One transaction for the whole list, not one open of the file per slot.
+    const DatabaseScope scope = OpenSaveDatabase();
     std::vector<std::u16string> lines;
     lines.reserve(kSlotCount);
     for (std::int32_t number = 1; number <= kSlotCount; ++number) {
