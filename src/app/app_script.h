@@ -82,6 +82,7 @@ public:
 
     // The messages shown during this game cycle, for the backlog.
     BacklogHistory& backlog() { return backlog_; }
+    const BacklogHistory& backlog() const { return backlog_; }
 
 private:
     std::vector<std::u16string> scene_names_;

@@ -61,6 +61,7 @@ int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platf
 
     GameCycleServices services = platform.cycle;
     services.menu = &host.menu();
+    services.modal = &host.modal();
     int status = 0;
     try {
         StartData(SettingsFolders.data_folder, services);

@@ -4,6 +4,7 @@
 
 #include "app/app_script.h"
 #include "app/frame_step.h"
+#include "app/game_cycle.h"
 #include "app/game_events.h"
 #include "app/message_window.h"
 #include "app/owned_view.h"
@@ -27,24 +28,21 @@ constexpr std::int32_t kEndingFadeStep = 5;
 constexpr std::uint32_t kEndingPauseMs = 3000;
 constexpr std::uint32_t kFlashMs = 100;
 
-EndingSlidesScreen* InstalledSlides = nullptr;
-
 OwnedView<DxSurfaceSprite32> NewFilledSprite(std::uint32_t rgb) {
     OwnedView<DxSurfaceSprite32> sprite(new DxSurfaceSprite32(kScreenWidth, kScreenHeight));
     sprite->FillRect(nullptr, rgb, kOpaque);
     return sprite;
 }
 
-void RunEndingSlides() {
-    if (InstalledSlides)
-        InstalledSlides->Run();
+void RunEndingSlides(const ScriptStateGroup_App& group) {
+    const GameCycleServices* services = group.services();
+    if (services && services->ending_slides)
+        services->ending_slides();
     else
-        DebugPrintf(u"EndingSlides: the ending slides are not shown yet\n");
+        DebugPrintf(u"EndingSlides: no ending slides are installed\n");
 }
 
 }  // namespace
-
-EndingSlidesScreen* SetEndingSlides(EndingSlidesScreen* slides) { return std::exchange(InstalledSlides, slides); }
 
 void ExecuteEnding(ScriptStateNode_App& node) {
     // The black cover stays over the scene until the scene's views are taken down.
@@ -67,7 +65,7 @@ void ExecuteEnding(ScriptStateNode_App& node) {
                              : node.code == ScriptStateNode::kEnd2 ? u"2"
                                                                    : u"0";
     PostGameEvent("ending", {number});
-    if (node.code != ScriptStateNode::kEnd1) RunEndingSlides();
+    if (node.code != ScriptStateNode::kEnd1) RunEndingSlides(node.AppGroup());
     throw ScriptException{ScriptException::kBackToTitle};
 }
 

@@ -3,27 +3,14 @@
 // (TOF).
 #pragma once
 
-#include "lib/scope_guard.h"
-
 namespace TextScript {
 class ScriptStateNode;
 }
 class ScriptStateNode_App;
 
-// The ending slides that END and END2 show. They belong to the screens above the runtime, which
-// install them; without them an ending writes a trace that it shows none.
-class EndingSlidesScreen {
-public:
-    virtual ~EndingSlidesScreen() = default;
-    // Runs through every slide; a ScriptException passes through once its views are gone.
-    virtual void Run() = 0;
-};
-// Installs the slides (null removes them) and returns the previous ones.
-EndingSlidesScreen* SetEndingSlides(EndingSlidesScreen* slides);
-using ScopedEndingSlides = ScopedInstall<EndingSlidesScreen, SetEndingSlides>;
-
 // END, END1 and END2: the scene fades to black over everything, the window goes, three seconds
-// pass, END and END2 show the ending slides, and the run ends with ScriptException 0 (back to the
+// pass, END and END2 show the ending slides (the cycle's services hold them; without them a trace
+// says that none are shown), and the run ends with ScriptException 0 (back to the
 // title). Never returns.
 [[noreturn]] void ExecuteEnding(ScriptStateNode_App& node);
 

@@ -59,7 +59,7 @@ std::int32_t NewGamePage(const ScriptStateGroup_App& group) {
 // The title, the new game or the load, and the story.
 std::int32_t PlayCycle(ScriptStateGroup_App& group, std::int32_t mode, const GameCycleServices& services) {
     if (mode < 2) {
-        const std::int32_t choice = services.run_title();
+        const std::int32_t choice = services.run_title(services);
         if (choice == -1) return 1;
         if (choice == 0) return 0;
         if (choice == 1) mode = 0;
@@ -93,7 +93,7 @@ void SaveAfterError(const GameCycleServices& services, ScriptStateGroup_App& gro
 GameCycleServices DefaultGameCycleServices() {
     return {
         .run_title =
-            [] {
+            [](const GameCycleServices&) {
                 PostGameEvent("title");
                 return std::int32_t{1};
             },
@@ -110,6 +110,8 @@ GameCycleServices DefaultGameCycleServices() {
                 DebugPrintf(u"FindLatestAutoSave: quick saves are not kept yet\n");
                 return std::int32_t{-1};
             },
+        .backlog = {},  // the page wait traces that there is none
+        .ending_slides = {},
     };
 }
 

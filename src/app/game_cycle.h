@@ -12,18 +12,21 @@
 
 #include "app/menu_commands.h"
 
+class BacklogHistory;
 class ScriptStateGroup_App;
 namespace host {
 class MenuModel;
-}
+class ModalUi;
+}  // namespace host
 
 // The screens and save data the cycle calls, which live in a layer above the runtime and are
 // installed by the program's start-up. DefaultGameCycleServices gives what the runtime can do
 // without them.
 struct GameCycleServices {
     // The title screen: -1 back to the title (cycle result 1), 0 end the program, 1 new game,
-    // n >= 2 load as by cycle mode n; another negative value keeps the mode.
-    std::function<std::int32_t()> run_title;
+    // n >= 2 load as by cycle mode n; another negative value keeps the mode. It is handed these
+    // services (the window's modal layer for the load dialog).
+    std::function<std::int32_t(const GameCycleServices&)> run_title;
     // Restores the game from save slot `number` (1-based): scene state, variables, ResumePage.
     std::function<void(std::int32_t number)> load_slot;
     // Reads and writes the records kept across cycles (read pages, scene names, seen pictures).
@@ -34,12 +37,19 @@ struct GameCycleServices {
     std::function<std::int32_t()> auto_save;
     // The page wait's load button: the slot index (number - 1) of the newest quick save, -1 for none.
     std::function<std::int32_t()> find_latest_auto_save;
+    // The page wait's backlog button: the backlog screen over the page; missing, a trace says so.
+    std::function<void(const BacklogHistory&)> backlog;
+    // The ending slides of END and END2; missing, a trace says that none are shown.
+    std::function<void()> ending_slides;
     // The window's menu, whose back-to-title and load items a cycle enables; may be null.
     host::MenuModel* menu = nullptr;
+    // The window's modal layer, on which the screens run their dialogs; may be null.
+    host::ModalUi* modal = nullptr;
 };
 
 // The title stand-in shows nothing: it tells the game events that the title was reached and
-// answers "new game". The other three write a trace that their records are not kept.
+// answers "new game". The save services write a trace that their records are not kept; the
+// backlog and the ending slides are left out (their callers trace that they are missing).
 GameCycleServices DefaultGameCycleServices();
 
 // The group of the running cycle, null outside one.

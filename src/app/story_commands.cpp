@@ -132,11 +132,15 @@ void PostText(std::u16string_view shown) {
     PostGameEvent("text", {speaker, message});
 }
 
-// The screen behind the backlog button comes with the backlog; until then the button says so in a
-// trace and the page goes on waiting.
-void OpenBacklog(const BacklogHistory& history) {
-    DebugPrintf(u"BackLog: the backlog screen is not built yet (%d messages kept)\n",
-                static_cast<int>(history.entries().size()));
+// The screen behind the backlog button lives above the runtime; without it the button says so in
+// a trace and the page goes on waiting.
+void OpenBacklog(const ScriptStateGroup_App& group) {
+    const GameCycleServices* services = group.services();
+    if (services && services->backlog)
+        services->backlog(group.backlog());
+    else
+        DebugPrintf(u"BackLog: no backlog screen is installed (%d messages kept)\n",
+                    static_cast<int>(group.backlog().entries().size()));
 }
 
 // The save button: a quick save into the ring, and the player reads whether it was stored. Not
@@ -212,7 +216,7 @@ ButtonAnswer PressButton(ScriptStateNode_App& node, MessageWindow& window, int k
         case kButtonBacklog: {
             window.Hide();
             const ScopeExit show([&window] { window.Show(); });
-            OpenBacklog(node.AppGroup().backlog());
+            OpenBacklog(node.AppGroup());
             return ButtonAnswer::kStay;
         }
         case kButtonSkip: SkipMode = 1; return ButtonAnswer::kLeave;

@@ -40,7 +40,7 @@ namespace {
 
 constexpr std::uint32_t kYellow = 0xFFFF00, kMagenta = 0xFF00FF, kGreen = 0x008000, kBlue = 0x0000FF;
 
-class ChoiceCommands : public ::testing::Test, public GameEventSink, public EndingSlidesScreen {
+class ChoiceCommands : public ::testing::Test, public GameEventSink {
 protected:
     ChoiceCommands() : runtime(host) {
         SystemImage = DxDraw::CreateSurface(32);
@@ -68,7 +68,6 @@ protected:
     void OnGameEvent(std::string_view kind, std::initializer_list<std::u16string_view>) override {
         if (on_event) on_event(kind);
     }
-    void Run() override { slides.push_back(window().frames()); }
 
     testhost::TestWindow& window() { return host.test_window(); }
     void Write(const std::string& name, const std::string& text) {
@@ -439,10 +438,10 @@ TEST_F(ChoiceCommands, EndingsFadeToBlackWaitAndShowTheSlidesExceptEnd1) {
             if (slides.empty()) grey.push_back(int(Pixel(400, 300) & 0xFF));
         };
         const int start = window().frames();
-        std::optional<ScopedEndingSlides> installed;
-        if (c.installed) installed.emplace(this);
+        services.ending_slides = nullptr;
+        if (c.installed) services.ending_slides = [this] { slides.push_back(window().frames()); };
         EXPECT_EQ(Play(".FLS 0\n." + c.command + "\n.PST R = 1\n"), "1") << "back to the title";
-        installed.reset();
+        services.ending_slides = nullptr;
         EXPECT_EQ(R(), -1);
         ASSERT_EQ(slides.size(), c.slides);
         // The cover rises by 5 a frame over 52 frames, then a frame and three seconds pass.

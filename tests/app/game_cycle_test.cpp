@@ -108,7 +108,7 @@ TEST_F(GameCycle, TitleChoicesLoadsAndPrologueSkip) {
         SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.title) + " " + c.script);
         SkipPrologue = 1;               // a cycle clears what an earlier one left
         TextScript::ScenePlayMode = 1;  // a scene replay's too, whose story runs no PST
-        services.run_title = [&c] {
+        services.run_title = [&c](const GameCycleServices&) {
             EXPECT_NE(c.title, 99) << "the title ran";
             EXPECT_EQ(SkipPrologue, 0u);
             SkipPrologue = c.skip;
@@ -151,7 +151,7 @@ TEST_F(GameCycle, RequestsErrorsAndQuitDecideTheResultAndStillSave) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.result + " " + std::to_string(c.pending));
         RequestedLoadSlot = 6;
-        services.run_title = c.title;
+        services.run_title = [&c](const GameCycleServices&) { return c.title(); };
         PendingRequest = c.pending;
         EXPECT_EQ(Cycle(".PST A = 1\n", 0), c.result);
         EXPECT_EQ(log, "load-global save-global");

@@ -107,7 +107,7 @@ TEST_F(StartData, CyclesRunUntilOneEndsTheProgramWithTheDataReadyAndReleasedAfte
     Make(true, true, true);
     std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0xFF});
     int titles = 0;
-    services.run_title = [&] {
+    services.run_title = [&](const GameCycleServices&) {
         EXPECT_EQ(SeenFlags[0] | SeenFlags[kSeenFlagBytes - 1], 0);
         EXPECT_TRUE(host.menu().IsGrayed(40010)) << "grayed for the cycle";
         EXPECT_FALSE(host.menu().IsGrayed(40027)) << "enabled again after the splash";
@@ -123,7 +123,7 @@ TEST_F(StartData, CyclesRunUntilOneEndsTheProgramWithTheDataReadyAndReleasedAfte
 TEST_F(StartData, ARequestDuringTheSplashStartsTheFirstCycleAsItAsks) {
     Make(true, true, true);
     int loaded = 0;
-    services.run_title = [] {
+    services.run_title = [](const GameCycleServices&) {
         ADD_FAILURE() << "a load request skips the title";
         return std::int32_t{0};
     };
