@@ -36,7 +36,7 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr POINT kTextAt{124, 0};
 constexpr std::int32_t kTextWidth = 576;
 constexpr std::uint32_t kTextStyle = DxDraw::kTextAntiAliased | DxDraw::kTextProportional;
-// The game behind shows through a quarter of the black layer.
+// The game behind keeps a quarter of its light under the black layer.
 constexpr std::uint32_t kDarkLevel = 192;
 
 constexpr std::int32_t kFaceSize = 48;
