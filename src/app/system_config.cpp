@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::u16string_view kSource = u"app/system_config";
 
+bool IsScanSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
 [[noreturn]] void ThrowMissing(std::u16string_view what, std::u16string_view path) {
     ThrowError(kSource, __LINE__, 0, 0, u"config.xml: missing %s \"%s\".", what, path);
 }
@@ -37,28 +39,6 @@ const std::u16string& Attribute(const XmlNode& element, std::u16string_view name
     const XmlAttribute* attribute = element.FindAttribute(name);
     if (!attribute) ThrowMissing(u"attribute", path);
     return attribute->value;
-}
-
-bool IsScanSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
-// An optionally signed decimal number at pos, after white space, read as the C library's scan
-// and string-to-integer conversions read it; nullopt, with pos unchanged, when no digit follows.
-// A value beyond 32 bits is held at the nearest limit.
-std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& pos) {
-    std::size_t at = pos;
-    while (at < text.size() && IsScanSpace(text[at])) ++at;
-    const bool negative = at < text.size() && text[at] == u'-';
-    if (at < text.size() && (text[at] == u'-' || text[at] == u'+')) ++at;
-    const std::size_t digits = at;
-    std::int64_t value = 0;
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at)
-        value = std::min(value * 10 + (text[at] - u'0'), kLimit);
-    if (at == digits) return std::nullopt;
-    pos = at;
-    if (negative) value = -value;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(), kLimit - 1));
 }
 
 // "%d,%d" into x and y: each stays as it was from the first field that does not parse on.
@@ -86,6 +66,23 @@ void ReadPositions(const XmlNode& system, std::u16string_view layer, std::vector
 
 }  // namespace
 
+std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& pos) {
+    std::size_t at = pos;
+    while (at < text.size() && IsScanSpace(text[at])) ++at;
+    const bool negative = at < text.size() && text[at] == u'-';
+    if (at < text.size() && (text[at] == u'-' || text[at] == u'+')) ++at;
+    const std::size_t digits = at;
+    std::int64_t value = 0;
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at)
+        value = std::min(value * 10 + (text[at] - u'0'), kLimit);
+    if (at == digits) return std::nullopt;
+    pos = at;
+    if (negative) value = -value;
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(), kLimit - 1));
+}
+
 char16_t UpperCasePositionCode(char16_t c) {
     // Every lower-case letter that CP932 holds, each with its capital at a fixed distance.
     struct Range {
@@ -105,16 +102,20 @@ char16_t UpperCasePositionCode(char16_t c) {
     return c;
 }
 
-void LoadSystemConfig(IArchive& script_archive, SystemConfigRecord& config) {
+std::unique_ptr<XmlNode> LoadConfigDocument(IArchive& script_archive) {
     std::int32_t line = 0;
-    const std::unique_ptr<XmlNode> root = CatchOutOfMemory(kSource, __LINE__, u"config.xml", [&] {
+    std::unique_ptr<XmlNode> root = CatchOutOfMemory(kSource, __LINE__, u"config.xml", [&] {
         // The size is checked before anything is read: the tree takes many times its document.
         const std::optional<std::string> text = LoadArchiveText(script_archive, u"config.xml", kMaxXmlDocumentBytes);
         if (!text) ThrowUnread(script_archive);
         return ParseXml(*text, kXmlTrimLines, &line);
     });
     if (!root) ThrowError(kSource, __LINE__, 0, 0, u"config.xml: not a readable document (line %d).", line);
+    return root;
+}
 
+void LoadSystemConfig(IArchive& script_archive, SystemConfigRecord& config) {
+    const std::unique_ptr<XmlNode> root = LoadConfigDocument(script_archive);
     // Filled aside, so that a document that fails half way changes nothing.
     SystemConfigRecord next = config;
     const XmlNode& system = Element(*root, u"system", u"system");

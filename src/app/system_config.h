@@ -5,10 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class IArchive;
+struct XmlNode;
 
 // Where a character picture stands: the first entry whose code is the upper-cased first letter
 // of the picture's name, or '*', gives its x.
@@ -38,6 +42,15 @@ extern SystemConfigRecord SystemConfig;
 // Latin, Greek, Cyrillic, small Roman numerals) becomes its capital; every other character
 // stays as it is.
 char16_t UpperCasePositionCode(char16_t c);
+
+// An optionally signed decimal number at pos, after white space, read as the C library's scan
+// and string-to-integer conversions read it ("%d"); nullopt, with pos unchanged, when no digit
+// follows. A value beyond 32 bits is held at the nearest limit.
+std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& pos);
+
+// The element tree of "config.xml" in the script archive. A missing, oversized or broken document
+// raises the error exception naming config.xml.
+std::unique_ptr<XmlNode> LoadConfigDocument(IArchive& script_archive);
 
 // Reads "config.xml" from the script archive into config. A missing or broken document, or a
 // missing element or attribute, raises the error exception naming config.xml and what is missing.

@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/game_cycle.h"
+#include "screens/backlog_screen.h"
 #include "screens/global_records.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
@@ -16,5 +17,6 @@ void InstallSaveServices(GameCycleServices& services) {
 
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
+    platform.cycle.backlog = BackLog;
     platform.menu_screens.save_load = OpenSaveLoadDialog;
 }

@@ -59,6 +59,11 @@ TEST_F(InputDriverTest, PressesLastAFrameAndEachLineWaitsForTheLastOne) {
               expected);
 }
 
+TEST_F(InputDriverTest, TheLeftButtonHeldAcrossMovesMakesADrag) {
+    const std::vector<std::string> expected = {"5,6", "b0 5,6", "b0 5,9", "5,9", "5,9 quit"};
+    EXPECT_EQ(Play("move 5 6\nhold LeftButton\nmove 5 9\nrelease LeftButton\n", 5), expected);
+}
+
 TEST_F(InputDriverTest, UntilTimesOutOrEndsAtItsEvent) {
     Play("until title 3\n", 6);
     EXPECT_EQ(logged, "timeout title;");

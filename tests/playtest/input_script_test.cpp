@@ -35,6 +35,8 @@ std::string Read(const std::string& source) {
                        std::to_string(l.key.code) + (l.key.ctrl ? "c" : "") + (l.key.alt ? "a" : "") +
                        (l.key.shift ? "s" : "");
                 break;
+            case Action::HoldButton: out += "hold button"; break;
+            case Action::ReleaseButton: out += "release button"; break;
             case Action::Until:
                 out += "until " + std::string(UntilName(l.until)) + " " + std::to_string(l.max_frames);
                 break;
@@ -60,6 +62,8 @@ TEST(InputScript, LinesAreReadOrRefusedNamingTheLine) {
         {"key Return\nhold shift\nrelease SHIFT\nkey Alt+Return\nkey Ctrl+Z\nkey F1\nkey f10\nkey F12\nkey m\nkey 0",
          "1:key 28;2:hold 42;3:release 42;4:key 28a;5:key 44c;6:key 59;7:key 68;8:key 88;9:key 50;10:key 11;"},
         {"key PageDown\nkey Ctrl+Shift+A\n", "1:key 209;2:key 30cs;"},
+        {"hold LeftButton\nrelease leftbutton\n", "1:hold button;2:release button;"},
+        {"key LeftButton\n", "!line 1: unknown key 'LeftButton'"},
         {"until page\nuntil Choice 50\nuntil end 1\nuntil title",
          "1:until page 6000;2:until choice 50;3:until end 1;4:until title 6000;"},
         {"answer yes\nanswer No\nanswer ok\nanswer cancel", "1:answer 6;2:answer 7;3:answer 1;4:answer 2;"},

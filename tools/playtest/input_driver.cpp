@@ -97,6 +97,8 @@ bool InputDriver::Run(const InputLine& line) {
         case Action::Release:
             for (std::uint8_t code : ChordCodes(line.key)) window.Release(code);
             return true;
+        case Action::HoldButton: window.PressButton(kLeftButton); return true;
+        case Action::ReleaseButton: window.ReleaseButton(kLeftButton); return true;
         case Action::Until: until_ = std::make_unique<Until>(Until{line.until, line.max_frames}); return true;
         case Action::Answer: host_.scripted_modal().AnswerNext(line.answer); return false;
         case Action::Type:

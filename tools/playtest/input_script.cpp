@@ -153,6 +153,9 @@ InputLine ReadLine(int number, const Words& words) {
         line.action = Action::Wheel;
         reader.Count(1, 1);
         line.x = reader.Number(1, -kMaxCoordinate, kMaxCoordinate);
+    } else if ((verb == "hold" || verb == "release") && words.words.size() == 2 &&
+               Lower(words.words[1]) == "leftbutton") {
+        line.action = verb == "hold" ? Action::HoldButton : Action::ReleaseButton;
     } else if (verb == "key" || verb == "hold" || verb == "release") {
         line.action = verb == "key" ? Action::Key : verb == "hold" ? Action::Hold : Action::Release;
         key();

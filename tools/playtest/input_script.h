@@ -5,6 +5,8 @@
 //   move X Y               move the pointer
 //   wheel N                turn the wheel by N (120 a notch, positive away from the player)
 //   key NAME               press and let go; hold NAME and release NAME keep it down between
+//                          (NAME LeftButton: the left mouse button, where the pointer is; a drag
+//                          is `move`, `hold LeftButton`, `move`, `release LeftButton`)
 //   until WHAT [MAXFRAMES] let frames pass until the next page wait, choice menu or turn selection
 //                          (once its buttons are up), title screen or ending (WHAT: page, choice,
 //                          title, end); without MAXFRAMES 6000
@@ -57,6 +59,8 @@ enum class Action {
     Key,
     Hold,
     Release,
+    HoldButton,
+    ReleaseButton,
     Until,
     Answer,
     Type,
