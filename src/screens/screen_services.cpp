@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/game_cycle.h"
+#include "screens/debug_window.h"
 #include "screens/global_records.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
@@ -17,4 +18,5 @@ void InstallSaveServices(GameCycleServices& services) {
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
     platform.menu_screens.save_load = OpenSaveLoadDialog;
+    platform.menu_screens.debug_window = [](host::ModalUi& modal) { OpenDebugWindow(modal); };
 }
