@@ -17,13 +17,6 @@ namespace {
 
 constexpr char16_t kNothing[] = u"-----";
 
-// What a field holds, read as a field of `units` characters and its zero would take it.
-std::u16string ReadField(host::Dialog& dialog, int id, std::size_t units) {
-    std::u16string text = dialog.Text(id);
-    text.resize(FitUtf16(text, units + 1));
-    return text;
-}
-
 // A sound slot's record: only a looping sound is named, one played once is gone by now.
 std::u16string EffectSlotText(const SceneStateRecord& record) {
     return record.mode >= kEffectLooping ? SceneName(record) + u" (Loop)" : std::u16string(kNothing);
@@ -106,7 +99,7 @@ int DebugWindowDialog::Box(std::u16string_view caption, std::u16string_view text
 }
 
 void DebugWindowDialog::ShowVariable() {
-    const std::u16string name = ReadField(*this, kNameEdit, kNameUnits);
+    const std::u16string name = Text(kNameEdit);
     if (name.empty()) {
         Box(u"エラー", u"変数名を入力してください", kMbOk);
         return;
@@ -121,8 +114,8 @@ void DebugWindowDialog::ShowVariable() {
 }
 
 void DebugWindowDialog::ChangeVariable() {
-    const std::u16string name = ReadField(*this, kNameEdit, kNameUnits);
-    const std::u16string value = ReadField(*this, kValueEdit, kValueUnits);
+    const std::u16string name = Text(kNameEdit);
+    const std::u16string value = Text(kValueEdit);
     if (name.empty()) {
         Box(u"エラー", u"変数名を入力してください", kMbOk);
         return;
@@ -141,7 +134,7 @@ void DebugWindowDialog::ChangeVariable() {
 }
 
 void DebugWindowDialog::Jump() {
-    const std::u16string label = ReadField(*this, kLabelEdit, kNameUnits);
+    const std::u16string label = Text(kLabelEdit);
     if (label.empty()) {
         Box(u"エラー", u"ラベル名を入力してください", kMbOk);
         return;
@@ -161,8 +154,8 @@ void DebugWindowDialog::Jump() {
     End(0);
 }
 
-void DebugWindowDialog::OnCommand(int id, int notify) {
-    if (notify != host::kNotifyClicked) return;
+void DebugWindowDialog::OnCommand(int id, int /*notify*/) {
+    // Buttons only: the edits' notices have ids of their own, which no case takes.
     switch (id) {
         case kShowButton: ShowVariable(); break;
         case kChangeButton: ChangeVariable(); break;

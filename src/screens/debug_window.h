@@ -35,7 +35,8 @@ public:
         kSceneFlagButton = 1076,
         kLineStatic = 1077,
     };
-    // A variable name or a label is read as at most 29 characters (a field of 30 with its zero).
+    // A variable name or a label holds at most 29 characters (a field of 30 with its zero): the
+    // fields cut what is typed or pasted beyond.
     static constexpr std::size_t kNameUnits = 29;
     // The value field holds more than any 32-bit number needs; what it holds is read bounded.
     static constexpr std::size_t kValueUnits = 31;
