@@ -52,7 +52,7 @@ private:
     void ShowVariable();
     void ChangeVariable();
     void Jump();
-    // The box's answer; every box of this window is captioned and worded by its caller.
+    // A message box over this window; its answer.
     int Box(std::u16string_view caption, std::u16string_view text, unsigned style);
 
     ScriptStateGroup_App& group_;
