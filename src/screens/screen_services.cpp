@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/game_cycle.h"
 #include "screens/backlog_screen.h"
+#include "screens/debug_window.h"
 #include "screens/global_records.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
@@ -19,4 +20,5 @@ void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
     platform.cycle.backlog = BackLog;
     platform.menu_screens.save_load = OpenSaveLoadDialog;
+    platform.menu_screens.debug_window = [](host::ModalUi& modal) { OpenDebugWindow(modal); };
 }

@@ -1,6 +1,6 @@
 // playtest: plays the game without a person, for whole-game tests.
 //
-//   playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N]
+//   playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N] [--debug]
 //
 // Runs the program's own shell (RunApplication) on the test host: the settings of the settings
 // folder, the window with its menu, accelerators and close question, the menu's screens, sound
@@ -13,6 +13,7 @@
 // --shots DIR     where `shot` writes its pictures (default: the current folder)
 // --seed N        the start of the random sequence of the random jumps (default 1)
 // --max-frames N  the run fails once this many frames have passed (default 200000)
+// --debug         the program runs with its option -D: the menu offers the debug window
 //
 // Exit 0 when the input script ran to its end or the game ended; 1 with a message on stderr on
 // an error (the error is logged as well, after the box the program shows for it); 2 with the usage after the message
@@ -49,13 +50,14 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "usage: playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N]\n";
+    "usage: playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N] [--debug]\n";
 constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
 
 struct Options {
     std::string data_dir, input_file, settings_dir, shots_dir = ".";
     std::uint32_t seed = 1;
     int max_frames = 200'000;
+    bool debug = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -79,6 +81,10 @@ Options ParseArguments(int argc, char** argv) {
         const std::string arg = argv[i];
         if (!tools::IsOption(arg)) {
             plain.push_back(arg);
+            continue;
+        }
+        if (arg == "--debug") {
+            options.debug = true;
             continue;
         }
         if (arg != "--settings" && arg != "--shots" && arg != "--seed" && arg != "--max-frames")
@@ -200,7 +206,8 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
     };
     platform.on_error = [&log](std::u16string_view message) { Fail(log, Utf16ToUtf8(message)); };
 
-    const char* const command[] = {"playtest", options.data_dir.c_str()};
+    std::vector<const char*> command = {"playtest", options.data_dir.c_str()};
+    if (options.debug) command.push_back("-D");
     int status = 1;
     try {
         status = RunApplication(JoinCommandLine(command), Utf8ToUtf16(options.data_dir), platform);
