@@ -5,6 +5,7 @@
 #include "screens/global_records.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
+#include "screens/settings_dialogs.h"
 
 void InstallSaveServices(GameCycleServices& services) {
     services.load_slot = [](std::int32_t number) { LoadSlot(number); };
@@ -17,4 +18,6 @@ void InstallSaveServices(GameCycleServices& services) {
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
     platform.menu_screens.save_load = OpenSaveLoadDialog;
+    platform.menu_screens.system_settings = OpenSystemSettings;
+    platform.menu_screens.sound_settings = OpenSoundSettings;
 }

@@ -11,5 +11,5 @@ struct GameCycleServices;
 // menu are left as they are.
 void InstallSaveServices(GameCycleServices& services);
 // Everything of this layer the program has, into the platform the application runs on: the
-// save services and the menu's save/load dialog.
+// save services, the menu's save/load dialog and its two settings dialogs.
 void InstallScreens(ApplicationPlatform& platform);

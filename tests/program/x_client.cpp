@@ -164,6 +164,16 @@ void XClient::MovePointer(int x, int y) {
     XSync(display_, False);
 }
 
+void XClient::Click(int x, int y) {
+    MovePointer(x, y);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XSync(display_, False);
+    // Down over a frame of the program or two before it comes up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+}
+
 void XClient::RequestClose(WindowId window) {
     XEvent event{};
     event.xclient.type = ClientMessage;

@@ -61,6 +61,8 @@ public:
     void Press(std::initializer_list<unsigned long> keysyms);
     void Release(std::initializer_list<unsigned long> keysyms);
     void MovePointer(int x, int y);  // screen pixels
+    // The left button pressed at (x, y) and let go there a moment later, as a player clicks.
+    void Click(int x, int y);
     // What the close box of a window manager sends: WM_DELETE_WINDOW.
     void RequestClose(WindowId window);
 
