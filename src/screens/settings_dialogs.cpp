@@ -101,10 +101,10 @@ void SystemSettingsDialog::OnInit() {
 
 void SystemSettingsDialog::ShowColour() {
     for (int i = 0; i < kColourSliders; ++i) SetSliderPosition(kRedSlider + i, kColourMax - block_.base_color[i]);
-    PaintSwatch();
+    PaintColorSwatch();
 }
 
-void SystemSettingsDialog::PaintSwatch() {
+void SystemSettingsDialog::PaintColorSwatch() {
     host::Control* swatch = Find(kSwatch);
     if (!swatch) return;
     const auto [red, green, blue, alpha] = block_.base_color;
@@ -118,7 +118,7 @@ void SystemSettingsDialog::PaintSwatch() {
 void SystemSettingsDialog::OnScroll(int id, int position) {
     if (id < kRedSlider || id > kOpacitySlider) return;
     block_.base_color[id - kRedSlider] = static_cast<std::uint8_t>(kColourMax - std::clamp(position, 0, kColourMax));
-    PaintSwatch();
+    PaintColorSwatch();
 }
 
 void SystemSettingsDialog::OnCommand(int id, int notify) {
@@ -238,8 +238,7 @@ void SoundSettingsDialog::TestVoice() {
 void SoundSettingsDialog::TestEffect() {
     // Slot 1 looping keeps its sound: the test takes the second slot's channel instead.
     const int channel = CurrentS1.mode == kEffectLooping ? kEffectChannels[1] : kSeChannel;
-    StopChannel(channel);
-    PlaySoundEffect(channel, u"INS02", false);
+    PlaySoundEffect(channel, u"INS02", false);  // stops the channel first
     const SettingsBlockRecord shown = Shown();
     SetChannelVolume(channel, ChannelVolume(shown, channel, shown.enable_se != 0));
 }

@@ -43,7 +43,7 @@ public:
 private:
     // The sliders stand for 255 - value: the brightest colour at the top.
     void ShowColour();
-    void PaintSwatch();
+    void PaintColorSwatch();
 
     SettingsBlockRecord& block_;
     std::vector<std::u16string> faces_;

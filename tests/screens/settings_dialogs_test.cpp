@@ -225,14 +225,16 @@ protected:
         for (int channel = 0; channel < 4; ++channel) ids.push_back(GetChannelStreamId(channel));
         return ids;
     }
-    // The master and the four channels' volumes, on the game's 0 to 255 scale.
+    // A channel's volume as an attenuation; 1 (no attenuation is positive) without a stream.
+    static int Volume(int channel) {
+        std::int32_t volume = 1;
+        if (const auto& buffer = GetStreamChannel(channel).buffer) buffer->GetVolume(&volume);
+        return volume;
+    }
+    // The master and the four channels' volumes, as attenuations.
     static std::vector<int> Heard() {
         std::vector<int> heard{GetSoundMixer()->master_volume()};
-        for (int channel = 0; channel < 4; ++channel) {
-            std::int32_t volume = 1;
-            GetStreamChannel(channel).buffer->GetVolume(&volume);
-            heard.push_back(volume);
-        }
+        for (int channel = 0; channel < 4; ++channel) heard.push_back(Volume(channel));
         return heard;
     }
     static std::vector<int> Expected(int master, int bgm, int se, int voice) {
@@ -317,9 +319,7 @@ TEST_F(SoundSettingsTest, TheTestsPlayAtTheDialogsVolumeAndTheEffectAvoidsALoopi
             d.Slide(Snd::kSeSlider, 100);
             d.Click(c.button);
             EXPECT_EQ(SettingsBlock.enable_voice, 0) << "the live switch is restored";
-            std::int32_t volume = 1;
-            GetStreamChannel(c.channel).buffer->GetVolume(&volume);
-            EXPECT_EQ(volume, VolumeToAttenuation(c.heard));
+            EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.heard));
             d.Cancel();
         });
         const std::vector<int> after = Streams();
@@ -330,9 +330,7 @@ TEST_F(SoundSettingsTest, TheTestsPlayAtTheDialogsVolumeAndTheEffectAvoidsALoopi
             EXPECT_EQ(ChannelState[3].name, u"V_TEST");
         }
         // Cancelled: the live block again (the voice is off there).
-        std::int32_t volume = 1;
-        GetStreamChannel(c.channel).buffer->GetVolume(&volume);
-        EXPECT_EQ(volume, VolumeToAttenuation(c.channel == 3 ? 0 : 7));
+        EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.channel == 3 ? 0 : 7));
     }
 }
 

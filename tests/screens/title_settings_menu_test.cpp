@@ -60,7 +60,10 @@ TEST_F(TitleSettingsMenuTest, TheButtonUnderThePointerIsHoveredAndEachOpensItsDi
     std::vector<std::string> shown;
     std::vector<std::size_t> dialogs;  // how many dialogs had run by each frame
     testhost::ScriptedModal& modal = host.scripted_modal();
-    each_frame = [&](int) { shown.push_back(Shown()), dialogs.push_back(modal.dialogs_run.size()); };
+    each_frame = [&](int) {
+        shown.push_back(Shown()), dialogs.push_back(modal.dialogs_run.size());
+        if (shown.size() > 100) PendingRequest = kRequestTitle;  // a menu that never leaves
+    };
     const auto move = [this](int frame, POINT p) {
         StageTest::At(frame, [=, this] { window().MoveCursor(p.x, p.y); });
     };
