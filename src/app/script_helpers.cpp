@@ -48,10 +48,12 @@ std::string LoadScriptFile(std::u16string_view name) {
     return std::move(*text);
 }
 
-int ChannelVolume(int channel, bool on) {
+int ChannelVolume(int channel, bool on) { return ChannelVolume(SettingsBlock, channel, on); }
+
+int ChannelVolume(const SettingsBlockRecord& settings, int channel, bool on) {
     if (!on) return 0;
-    if (channel == kVoiceChannel) return Scaled(SettingsBlock.voice_volume);
-    return Scaled(channel == kBgmChannel ? SettingsBlock.bgm_volume : SettingsBlock.se_volume) / 10;
+    if (channel == kVoiceChannel) return Scaled(settings.voice_volume);
+    return Scaled(channel == kBgmChannel ? settings.bgm_volume : settings.se_volume) / 10;
 }
 
 void ApplyBgmVolume(bool on) { SetChannelVolume(kBgmChannel, on); }

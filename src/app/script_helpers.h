@@ -23,6 +23,8 @@ std::string LoadScriptFile(std::u16string_view name);
 // a tenth; 0 when switched off. The Apply functions set a channel's stream to it; a channel
 // without a stream is left alone.
 int ChannelVolume(int channel, bool on);
+// The same from another block (one a settings dialog is editing).
+int ChannelVolume(const SettingsBlockRecord& settings, int channel, bool on);
 void ApplyBgmVolume(bool on);
 void ApplyVoiceVolume(bool on);
 void ApplySeVolume(bool on);

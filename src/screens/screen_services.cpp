@@ -7,6 +7,7 @@
 #include "screens/global_records.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
+#include "screens/settings_dialogs.h"
 
 void InstallSaveServices(GameCycleServices& services) {
     services.load_slot = [](std::int32_t number) { LoadSlot(number); };
@@ -21,4 +22,6 @@ void InstallScreens(ApplicationPlatform& platform) {
     platform.cycle.backlog = BackLog;
     platform.menu_screens.save_load = OpenSaveLoadDialog;
     platform.menu_screens.debug_window = [](host::ModalUi& modal) { OpenDebugWindow(modal); };
+    platform.menu_screens.system_settings = OpenSystemSettings;
+    platform.menu_screens.sound_settings = OpenSoundSettings;
 }

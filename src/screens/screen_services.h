@@ -11,5 +11,5 @@ struct GameCycleServices;
 // menu are left as they are.
 void InstallSaveServices(GameCycleServices& services);
 // Everything of this layer the program has, into the platform the application runs on: the
-// save services, the backlog screen and the menu's save/load dialog.
+// save services, the backlog screen, the debug window and the menu's save/load and settings dialogs.
 void InstallScreens(ApplicationPlatform& platform);

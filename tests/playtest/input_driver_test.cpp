@@ -106,6 +106,10 @@ public:
         Add({20, host::ControlKind::Button, {}, u"x"});
         Add({1, host::ControlKind::DefaultButton, {}, u"OK"});
         Add({2, host::ControlKind::Button, {}, u"Cancel"});
+        Add({30, host::ControlKind::Slider}).maximum = 10;
+    }
+    void OnScroll(int id, int position) override {
+        seen += "slid " + std::to_string(id) + " to " + std::to_string(position) + ";";
     }
     void OnCommand(int id, int notify) override {
         if (notify == host::kNotifyClicked || notify == host::kNotifySelChange)
@@ -147,6 +151,8 @@ TEST_F(InputDriverTest, ChooseTypeAndPressActInTheNextDialogInTheirOrder) {
         // A press that does not end it: the dialog is left open and closed by its close box.
         {"type one\npress 20\nchoose 10 1\n", "20:one/@-1;10:one/@1;2:one/@1;", "dialog 記録;item b;", 2},
         {"press 2\ntype late\n", "2:/@-1;", "dialog 記録;", 2},
+        // A slide is held to the slider's range and confirmed like the other steps.
+        {"slide 30 7\nslide 30 99\n", "slid 30 to 7;slid 30 to 10;1:/@-1;", "dialog 記録;", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
@@ -164,7 +170,7 @@ TEST_F(InputDriverTest, ChooseTypeAndPressActInTheNextDialogInTheirOrder) {
 }
 
 TEST_F(InputDriverTest, AStepOnAControlTheDialogLacksIsAnError) {
-    for (const char* script : {"press 99\n", "choose 10 3\n", "choose 99 0\n"}) {
+    for (const char* script : {"press 99\n", "choose 10 3\n", "choose 99 0\n", "slide 99 1\n", "slide 10 1\n"}) {
         SCOPED_TRACE(script);
         Play(script, 1);
         RecordingDialog dialog;

@@ -46,6 +46,7 @@ std::string Read(const std::string& source) {
             case Action::Menu: out += "menu " + (l.text.empty() ? std::to_string(l.x) : "[" + l.text + "]"); break;
             case Action::Choose: out += "choose " + std::to_string(l.x) + "," + std::to_string(l.y); break;
             case Action::Press: out += "press " + std::to_string(l.x); break;
+            case Action::Slide: out += "slide " + std::to_string(l.x) + "," + std::to_string(l.y); break;
         }
         out += ";";
     }
@@ -87,6 +88,9 @@ TEST(InputScript, LinesAreReadOrRefusedNamingTheLine) {
         {"choose 1021\n", "!line 1: 'choose' takes 2 operands"},
         {"choose 1021 -1\n", "!line 1: '-1' is not a number from 0 to 65535"},
         {"press 65536\n", "!line 1: '65536' is not a number from 1 to 65535"},
+        {"slide 1054 0\nSlide 1032 255\n", "1:slide 1054,0;2:slide 1032,255;"},
+        {"slide 1054\n", "!line 1: 'slide' takes 2 operands"},
+        {"slide 0 3\n", "!line 1: '0' is not a number from 1 to 65535"},
     };
     for (const auto& c : cases) EXPECT_EQ(Read(c.source), c.expected) << c.source;
 }

@@ -169,6 +169,14 @@ void XClient::PressPointer(bool down) {
     XSync(display_, False);
 }
 
+void XClient::Click(int x, int y) {
+    MovePointer(x, y);
+    PressPointer(true);
+    // Down over a frame of the program or two before it comes up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    PressPointer(false);
+}
+
 void XClient::RequestClose(WindowId window) {
     XEvent event{};
     event.xclient.type = ClientMessage;

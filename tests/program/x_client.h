@@ -63,6 +63,8 @@ public:
     void MovePointer(int x, int y);  // screen pixels
     // The left button goes down (or up) where the pointer is.
     void PressPointer(bool down);
+    // The left button pressed at (x, y) and let go there a moment later, as a player clicks.
+    void Click(int x, int y);
     // What the close box of a window manager sends: WM_DELETE_WINDOW.
     void RequestClose(WindowId window);
 

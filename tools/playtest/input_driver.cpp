@@ -103,7 +103,8 @@ bool InputDriver::Run(const InputLine& line) {
         case Action::Answer: host_.scripted_modal().AnswerNext(line.answer); return false;
         case Action::Type:
         case Action::Choose:
-        case Action::Press: InNextDialog(line); return false;
+        case Action::Press:
+        case Action::Slide: InNextDialog(line); return false;
         case Action::Shot: Shot(line.text); return false;
         case Action::Menu: PickMenu(line); return true;
     }
@@ -151,7 +152,7 @@ void InputDriver::InNextDialog(const InputLine& line) {
     turn_ = std::make_shared<DialogTurn>();
     turn_->steps.push_back(line);
     // The turn holds its steps itself, so it may run whenever the dialog opens: each text into
-    // the next enabled edit field in order, each choice and press as the player makes them, then
+    // the next enabled edit field in order, each choice, press and slide as the player makes them, then
     // OK (Return) unless a button was pressed.
     host_.scripted_modal().OnNextDialog([turn = turn_, log = log_](host::Dialog& dialog) {
         turn->taken = true;
@@ -183,6 +184,11 @@ void InputDriver::InNextDialog(const InputLine& line) {
                                              std::to_string(step.x) + " has no line " + std::to_string(step.y));
                 log("item", list.items[static_cast<std::size_t>(step.y)]);
                 dialog.Choose(step.x, step.y);
+            } else if (step.action == Action::Slide) {
+                if (control(step, "slider").kind != host::ControlKind::Slider)
+                    throw std::runtime_error("line " + std::to_string(step.line) + ": the control " +
+                                             std::to_string(step.x) + " is no slider");
+                dialog.Slide(step.x, step.y);
             } else {
                 control(step, "button");
                 dialog.Click(step.x);

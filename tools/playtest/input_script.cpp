@@ -200,6 +200,11 @@ InputLine ReadLine(int number, const Words& words) {
         reader.Count(2, 2);
         line.x = reader.Number(1, 1, kMaxId);
         line.y = reader.Number(2, 0, kMaxId);
+    } else if (verb == "slide") {
+        line.action = Action::Slide;
+        reader.Count(2, 2);
+        line.x = reader.Number(1, 1, kMaxId);
+        line.y = reader.Number(2, -kMaxCoordinate, kMaxCoordinate);
     } else if (verb == "press") {
         line.action = Action::Press;
         reader.Count(1, 1);

@@ -21,10 +21,12 @@
 //                          `grayed ID|PATH`)
 //   choose CONTROL INDEX   in the next dialog, choose line INDEX (from 0) of list CONTROL
 //   press CONTROL          in the next dialog, press button CONTROL
+//   slide CONTROL POSITION in the next dialog, drag slider CONTROL to POSITION (as the slider
+//                          counts: a vertical one from its top)
 //
-// type, choose and press make up what the player does in the next dialog, in the order of the
-// lines; without a press the dialog is then confirmed with OK (Return). A choose or press of a
-// control the dialog does not have ends the run with an error.
+// type, choose, press and slide make up what the player does in the next dialog, in the order of the
+// lines; without a press the dialog is then confirmed with OK (Return). A choose, press or
+// slide of a control the dialog does not have ends the run with an error.
 //
 // Key names: Return, Space, Escape, Tab, Backspace, Control, Shift, Alt, Up, Down, Left, Right,
 // PageUp, PageDown, Home, End, F1-F12, the letters A-Z and digits 0-9, with any of the prefixes
@@ -67,7 +69,8 @@ enum class Action {
     Shot,
     Menu,
     Choose,
-    Press
+    Press,
+    Slide
 };
 enum class UntilWhat { Page, Choice, Title, End };
 
@@ -77,7 +80,8 @@ struct InputLine {
     Action action = Action::Wait;
     int line = 0;      // in the script, for messages
     int x = 0, y = 0;  // click, rclick, move; wait's count, wheel's amount, menu's command, the
-                       // control of choose and press in x; choose's line in y
+                       // control of choose, press and slide in x; choose's line and slide's
+                       // position in y
     KeyChord key;      // key, hold, release
     UntilWhat until = UntilWhat::Page;
     int max_frames = kDefaultUntilFrames;

@@ -51,7 +51,11 @@ struct Control {
     std::vector<std::u16string> items;  // list and combo boxes
     int selection = -1;
     int minimum = 0, maximum = 100, position = 0;  // slider
-    std::size_t max_length = 255;                  // edit box, in UTF-16 units
+    // A vertical slider has its minimum at the top and its maximum at the bottom; a horizontal
+    // one its minimum at the left. Either reports only where it was dragged to (no line or page
+    // steps).
+    bool vertical = false;
+    std::size_t max_length = 255;  // edit box, in UTF-16 units
     // Picture: 32-bit 0xAARRGGBB words (alpha ignored), width x height.
     std::vector<std::uint32_t> pixels;
     int picture_width = 0, picture_height = 0;

@@ -449,10 +449,21 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
         }
         case ControlKind::Slider: {
             int position = control.position;
-            ImGui::SetNextItemWidth(size.x);
-            if (ImGui::SliderInt(tag.c_str(), &position, control.minimum, control.maximum))
-                act([d, id, position] { d->Slide(id, position); });
+            bool moved = false;
+            if (control.vertical) {
+                // ImGui puts a vertical slider's maximum at the top, the platform's trackbar its
+                // minimum: the value is turned over on the way in and out. No number is drawn on
+                // a bar too narrow to hold one.
+                int shown = control.maximum + control.minimum - position;
+                moved = ImGui::VSliderInt(tag.c_str(), size, &shown, control.minimum, control.maximum, "");
+                position = control.maximum + control.minimum - shown;
+            } else {
+                ImGui::SetNextItemWidth(size.x);
+                moved = ImGui::SliderInt(tag.c_str(), &position, control.minimum, control.maximum);
+            }
+            if (moved) act([d, id, position] { d->Slide(id, position); });
             focus_on_press();
+            if (top) button_rects_[id] = ItemRect();
             break;
         }
     }

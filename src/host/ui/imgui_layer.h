@@ -46,8 +46,8 @@ public:
     const std::vector<SDL_Rect>& PopupLabelRects() const { return popup_rects_; }
     // Where the items of the open popup lie, by command id, in window pixels.
     const std::map<int, SDL_Rect>& OpenItemRects() const { return item_rects_; }
-    // Where the buttons (and edit and combo boxes) of the top message box or dialog lie, by
-    // answer or control id.
+    // Where the buttons (and edit and combo boxes, and sliders) of the top message box or dialog
+    // lie, by answer or control id.
     const std::map<int, SDL_Rect>& ModalButtonRects() const { return button_rects_; }
     // Where the items of the top dialog's list boxes (and open combo box) lie, by control id
     // and item index.
