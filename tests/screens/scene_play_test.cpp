@@ -1,0 +1,131 @@
+// The scene replay inside a game cycle, on the sample game's replay page and layout with a story
+// of its own: how each way out of a replay comes back, and what a replay starts from.
+#include "screens/scene_play.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "app/app_script.h"
+#include "app/game_cycle.h"
+#include "app/menu_commands.h"
+#include "app/scene_state.h"
+#include "extras_fixture.h"
+#include "host/ui/menu.h"
+#include "script/script_node.h"
+
+namespace {
+
+using extrastest::ExtrasTest;
+using extrastest::Steps;
+
+// Scenes SC_LIGHT (a page, then its end), SC_BOOK (a jump to nowhere) and SC_BEACH; the sample's
+// layout also offers SC_FEST, which this story lacks.
+constexpr const char* kStory =
+    ".PST A = 1\nものがたり\n\n.LAB SC_LIGHT\n.WAV BGM01\nひかり\n.SED\n\n.LAB SC_BOOK\n.JMP NOWHERE\n\n"
+    ".LAB SC_BEACH\nはま\n.SED\n";
+constexpr POINT kLight{200, 190}, kBook{400, 190}, kFest{600, 190}, kBeach{200, 360};
+constexpr POINT kNothing{400, 300};  // no thumbnail or button of the page
+
+struct ReplayFolder {
+    ReplayFolder() {
+        for (const char* name : {"config.xml", "title/s_p1.png", "title/s_thumb1.png"}) {
+            extrastest::fs::create_directories((folder.path() / name).parent_path());
+            extrastest::fs::copy_file(extrastest::kDemoScripts / name, folder.path() / name);
+        }
+        std::ofstream table(folder.path() / "iv.txt");
+        for (int entry = 0; entry < 20; ++entry) table << "J\n";
+        std::ofstream(folder.path() / "start.txt") << Utf16ToCp932(Utf8ToUtf16(kStory));
+    }
+    testsupport::TempFolder folder{"scene_play"};
+};
+
+class ScenePlay : public ReplayFolder, public ExtrasTest {
+protected:
+    ScenePlay() : ExtrasTest(folder.path()) {
+        MakeSystemImage();
+        services.menu = &host.menu();
+        services.load_global = [](ScriptStateGroup_App& group) {
+            for (const char16_t* scene : {u"sc_light", u"SC_BOOK", u"SC_FEST"}) group.AddSceneName(scene);
+        };
+    }
+    ~ScenePlay() override { SystemImage.Reset(); }
+
+    std::u16string BackToTitleLabel() { return host.menu().Find(kMenuBackToTitle)->label; }
+    ::testing::AssertionResult PageShown() { return Shows(*Picture(u"title/s_p1"), RECT{0, 0, 800, 130}, {0, 0}); }
+
+    GameCycleServices services = DefaultGameCycleServices();
+};
+
+TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
+    const struct {
+        const char* name;
+        POINT thumbnail;
+        std::function<void()> second;  // the second step; the others click on nothing, then leave
+        std::string result;
+        bool replayed;
+        std::vector<std::string> requests, boxes;
+    } cases[] = {
+        {"scene end", kLight, Click(kNothing.x, kNothing.y), "0", true, {}, {}},
+        {"title request", kLight, [] { PendingRequest = kRequestTitle; }, "0", true, {"request 0"}, {}},
+        {"load request",
+         kLight,
+         [] { RequestedLoadSlot = 4, PendingRequest = kRequestLoad; },
+         "6",
+         true,
+         {"request 1"},
+         {}},
+        {"error", kBook, [] {}, "NOWHERE", true, {}, {}},
+        {"missing label", kFest, [] {}, "0", false, {}, {"エラー ラベルが見つかりません。[SC_FEST]"}},
+        {"locked", kBeach, [] {}, "0", false, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        events.clear();
+        host.scripted_modal().boxes.clear();
+        host.menu().Gray(kMenuLoad, true);
+        bool replayed = false;
+        on_event = [&](const std::string& event) {
+            if (event != "picture bg BLACK") return;
+            replayed = true;
+            EXPECT_EQ(TextScript::ScenePlayMode, 1u);
+            EXPECT_EQ(Utf16ToUtf8(BackToTitleLabel()), "再生メニューに戻る(&X)");
+            EXPECT_FALSE(host.menu().IsGrayed(kMenuLoad));
+        };
+        services.run_title = [](const GameCycleServices&) {
+            // What an earlier replay or game left in the scene records is not brought back.
+            RecordScene(CurrentBgm, kSceneOn, u"BGM04");
+            RecordScene(CurrentPicture, kSceneGrp, u"BG10000");
+            RunScenePlay();
+            return std::int32_t{0};
+        };
+        const auto click = Click(kNothing.x, kNothing.y);
+        std::string result;
+        const std::string thrown = Play([&] { result = std::to_string(RunSession(u"start.txt", 1, services)); },
+                                        {Click(c.thumbnail.x, c.thumbnail.y), c.second, click, click, [&] {
+                                             EXPECT_TRUE(PageShown());
+                                             EXPECT_EQ(TextScript::ScenePlayMode, 0u);
+                                             Click(0, 0, stagetest::kRightButton)();
+                                         }});
+        EXPECT_EQ(thrown.find("NOWHERE") != std::string::npos ? "NOWHERE" : thrown + result, c.result);
+        EXPECT_EQ(replayed, c.replayed);
+        EXPECT_EQ(Events("request"), c.requests);
+        EXPECT_EQ(TextScript::ScenePlayMode, 0u);
+        EXPECT_EQ(Utf16ToUtf8(BackToTitleLabel()), "タイトルに戻る(&X)");
+        EXPECT_EQ(ScreenSurface->GetFirstChild(), nullptr) << "nothing of the screen or the scene is left";
+        std::vector<std::string> boxes;
+        for (const testhost::ShownBox& box : host.scripted_modal().boxes)
+            boxes.push_back(Utf16ToUtf8(box.caption + u" " + box.text));
+        EXPECT_EQ(boxes, c.boxes);
+        const std::vector<std::string> music = Events("music");
+        EXPECT_EQ(std::count(music.begin(), music.end(), "music BGM04"), 0);
+        if (c.replayed && c.thumbnail == kLight) {
+            EXPECT_EQ(Events("picture"), std::vector<std::string>{"picture bg BLACK"}) << "the scene starts on black";
+            EXPECT_EQ(music.at(0), "music TITLE");
+            EXPECT_EQ(music.at(1), "music BGM01");
+            EXPECT_EQ(music.size() == 3 ? music[2] : "", c.result == "0" ? "music TITLE" : "")
+                << "the page brings the title music back";
+        }
+    }
+}
+
+}  // namespace
