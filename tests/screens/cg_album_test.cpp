@@ -127,6 +127,7 @@ TEST_F(CgAlbum, TheFullViewShowsTheListsPicturesInTurnUntilTheRightButton) {
         Click(kThumbs[0].x + 70, kThumbs[0].y + 50),
         [&] {
             EXPECT_TRUE(FullView({u"EV10000"}));
+            EXPECT_EQ(ShownViews(), 1) << "the full view alone";
             left();
         },
         [&] {

@@ -52,8 +52,8 @@ protected:
     }
 
     // Each step runs kStepFrames frames after the one before, and the mouse buttons are let go in
-    // the frame after it; a screen still running 100 steps after the last is ended by a
-    // back-to-title request. What the screen threw: "" for nothing, "request N" for a
+    // the frame after it; a screen still running 100 steps after the last is sent back-to-title
+    // requests until it ends. What the screen threw: "" for nothing, "request N" for a
     // ScriptException, the message of an error exception.
     std::string Play(const std::function<void()>& screen, const Steps& steps) {
         for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -61,7 +61,10 @@ protected:
             At(frame, steps[i]);
             At(frame + 1, [this] { Input(stagetest::kLeftButton, false), Input(stagetest::kRightButton, false); });
         }
-        At(kStepFrames * static_cast<int>(steps.size() + 100), [] { PendingRequest = kRequestTitle; });
+        const int limit = Frames() + kStepFrames * static_cast<int>(steps.size() + 100);
+        each_frame = [limit](int frame) {
+            if (frame >= limit) PendingRequest = kRequestTitle;
+        };
         std::string outcome;
         try {
             const ScopedGameEventSink sink(this);
@@ -72,6 +75,7 @@ protected:
             outcome = Utf16ToUtf8(error.message);
         }
         script.clear();
+        each_frame = nullptr;
         return outcome;
     }
     std::function<void()> Click(int x, int y, int button = stagetest::kLeftButton) {
@@ -99,6 +103,13 @@ protected:
             }
         }
         return ::testing::AssertionSuccess();
+    }
+
+    // The views shown in the screen view itself (a group counts once).
+    static int ShownViews() {
+        int shown = 0;
+        ScreenSurface->ForEachChild([&shown](ssView* view) { shown += view->IsVisible() ? 1 : 0; });
+        return shown;
     }
 
     std::vector<std::string> events;

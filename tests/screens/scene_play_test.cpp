@@ -90,6 +90,7 @@ TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
             EXPECT_EQ(TextScript::ScenePlayMode, 1u);
             EXPECT_EQ(Utf16ToUtf8(BackToTitleLabel()), "再生メニューに戻る(&X)");
             EXPECT_FALSE(host.menu().IsGrayed(kMenuLoad));
+            EXPECT_EQ(ShownViews(), 2) << "the scene's layers and covers alone";
         };
         services.run_title = [](const GameCycleServices&) {
             // What an earlier replay or game left in the scene records is not brought back.
