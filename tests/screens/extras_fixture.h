@@ -1,6 +1,6 @@
 // The extras screens on the sample game's built data under the test host: its script folder (or a
-// folder of its own beside it), config.xml, the window menu, the player's clicks one step every few
-// frames, the music started and the pixels shown.
+// folder of its own), config.xml, the window menu, the player's steps a few frames apart, the
+// events posted and the pixels shown.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,14 +21,20 @@
 namespace extrastest {
 
 namespace fs = std::filesystem;
+using stagetest::kLeftButton;
+using stagetest::kRightButton;
 
 const fs::path kDemoScripts = fs::path(DEMO_DATA_DIR) / "script/data";
 
-using Steps = std::vector<std::function<void()>>;
+// What the player does, and what must be shown once the screen has answered (none: nothing).
+struct Step {
+    std::function<void()> act;
+    std::function<void()> check = nullptr;
+};
 
 class ExtrasTest : public stagetest::StageTest, public GameEventSink {
 protected:
-    // Frames between two steps of the player: enough for any page to be built and shown.
+    // Frames between two steps: enough for any page to be built and shown.
     static constexpr int kStepFrames = 6;
 
     explicit ExtrasTest(const fs::path& scripts = kDemoScripts) {
@@ -51,15 +57,17 @@ protected:
         return kept;
     }
 
-    // Each step runs kStepFrames frames after the one before, and the mouse buttons are let go in
-    // the frame after it; a screen still running 100 steps after the last is sent back-to-title
-    // requests until it ends. What the screen threw: "" for nothing, "request N" for a
-    // ScriptException, the message of an error exception.
-    std::string Play(const std::function<void()>& screen, const Steps& steps) {
+    // Runs the screen with the steps kStepFrames apart (the buttons let go in the frame after
+    // each); it must last until the last step, and one still running 100 steps after it is sent
+    // back-to-title requests until it ends. What it threw: "" nothing, "request N" a
+    // ScriptException, an error exception's message.
+    std::string Play(const std::function<void()>& screen, const std::vector<Step>& steps) {
+        std::size_t taken = 0;
         for (std::size_t i = 0; i < steps.size(); ++i) {
             const int frame = kStepFrames * static_cast<int>(i + 1);
-            At(frame, steps[i]);
-            At(frame + 1, [this] { Input(stagetest::kLeftButton, false), Input(stagetest::kRightButton, false); });
+            At(frame, [&taken, act = steps[i].act] { ++taken, act(); });
+            At(frame + 1, [this] { Input(kLeftButton, false), Input(kRightButton, false); });
+            if (steps[i].check) At(frame + kStepFrames - 1, steps[i].check);
         }
         const int limit = Frames() + kStepFrames * static_cast<int>(steps.size() + 100);
         each_frame = [limit](int frame) {
@@ -76,16 +84,17 @@ protected:
         }
         script.clear();
         each_frame = nullptr;
+        EXPECT_EQ(taken, steps.size()) << "the screen ended before the player's last step";
         return outcome;
     }
-    std::function<void()> Click(int x, int y, int button = stagetest::kLeftButton) {
-        return [=, this] {
-            window().MoveCursor(x, y);
-            Input(button, true);
-        };
+    std::function<void()> Click(POINT at, int button = kLeftButton) {
+        return [=, this] { window().MoveCursor(at.x, at.y), Input(button, true); };
     }
-    std::function<void()> Move(int x, int y) {
-        return [=, this] { window().MoveCursor(x, y); };
+    std::function<void()> Move(POINT at) {
+        return [=, this] { window().MoveCursor(at.x, at.y); };
+    }
+    std::function<void()> Request(std::int32_t request) {
+        return [request] { PendingRequest = request; };
     }
 
     ComPtr<DxDraw::DxSurface> Picture(std::u16string_view name) {
@@ -104,7 +113,10 @@ protected:
         }
         return ::testing::AssertionSuccess();
     }
-
+    // The page picture's band above the thumbnails.
+    ::testing::AssertionResult PageShown(std::u16string_view picture) {
+        return Shows(*Picture(picture), RECT{0, 0, 800, 130}, {0, 0});
+    }
     // The views shown in the screen view itself (a group counts once).
     static int ShownViews() {
         int shown = 0;

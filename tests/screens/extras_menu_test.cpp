@@ -8,17 +8,11 @@
 
 namespace {
 
-using extrastest::ExtrasTest;
-using extrastest::Steps;
+using namespace extrastest;
 
 constexpr int kX = 520, kY = 300;  // the sample's title menu
 constexpr int kRows[] = {0, 1, 5};
 constexpr POINT kNothing{400, 300};  // outside the menu, the album's and the replay's items
-
-RECT SheetButton(int row, bool hover) {
-    const int top = 608 + 48 * row + (hover ? 288 : 0);
-    return RECT{512, top, 760, top + 40};
-}
 
 class ExtrasMenu : public ExtrasTest {
 protected:
@@ -28,17 +22,25 @@ protected:
         background = AddScreenSprite(sheet.Get(), &whole);
     }
     void Run() { RunExtras(*sheet, *background); }
-    // Button i with its normal or hover image, or the title background where it stands.
-    ::testing::AssertionResult ButtonShows(int i, bool hover) {
-        return Shows(*sheet, SheetButton(kRows[i], hover), {kX, kY + 48 * kRows[i]});
+    POINT Button(int i) { return {kX, kY + 48 * kRows[i]}; }
+    // Button `hovered` with its hover image, the others with their normal one, the title background
+    // beside them.
+    std::function<void()> Shown(int hovered) {
+        return [=, this] {
+            for (int i = 0; i < 3; ++i) {
+                const int top = 608 + 48 * kRows[i] + (i == hovered ? 288 : 0);
+                EXPECT_TRUE(Shows(*sheet, RECT{512, top, 760, top + 40}, Button(i))) << i;
+            }
+            EXPECT_TRUE(Shows(*sheet, RECT{0, 0, kX, 600}, {0, 0}));
+        };
     }
-    ::testing::AssertionResult AllNormal() {
-        for (int i = 0; i < 3; ++i)
-            if (auto shown = ButtonShows(i, false); !shown) return shown;
-        return Shows(*sheet, RECT{0, 0, kX, 600}, {0, 0});  // the background beside them
+    // A page of the album or the replay over the hidden background.
+    std::function<void()> Page(std::u16string_view picture) {
+        return [=, this] {
+            EXPECT_TRUE(PageShown(picture));
+            EXPECT_FALSE(background->IsVisible());
+        };
     }
-    std::function<void()> Over(int i) { return Move(kX + 247, kY + 48 * kRows[i] + 39); }
-    std::function<void()> ClickOn(int i) { return Click(kX, kY + 48 * kRows[i]); }
     // Only the title's background is left, and shown.
     bool OnlyBackground() {
         return ScreenSurface->GetFirstChild() == background.get() &&
@@ -50,65 +52,34 @@ protected:
 };
 
 TEST_F(ExtrasMenu, TheButtonsStandInTheTitleColumnAndShowTheirHoverImageUnderThePointer) {
-    const Steps steps{
-        [&] {
-            EXPECT_TRUE(AllNormal());
-            Over(0)();
-        },
-        [&] {
-            EXPECT_TRUE(ButtonShows(0, true));
-            EXPECT_TRUE(ButtonShows(1, false));
-            Over(1)();
-        },
-        [&] {
-            EXPECT_TRUE(ButtonShows(0, false));
-            EXPECT_TRUE(ButtonShows(1, true));
-            Over(2)();
-        },
-        [&] {
-            EXPECT_TRUE(ButtonShows(2, true));
-            EXPECT_TRUE(ButtonShows(1, false));
-            Move(kX + 248, kY)();
-        },
-        [&] {
-            EXPECT_TRUE(AllNormal());
-            Click(kX, kY + 96)();
-        },
-        [&] {
-            EXPECT_TRUE(AllNormal()) << "a click beside the buttons does nothing";
-            Click(0, 0, stagetest::kRightButton)();
-        },
+    const std::vector<Step> steps{
+        {Move(kNothing), Shown(-1)},
+        {Move(Button(0)), Shown(0)},
+        {Move(Button(1)), Shown(1)},
+        {Move({kX + 247, kY + 279}), Shown(2)},
+        {Move({kX + 248, kY + 279}), Shown(-1)},
+        {Click({kX, kY + 96}), Shown(-1)},  // between the buttons: nothing
+        {Click({0, 0}, kRightButton)},
     };
     EXPECT_EQ(Play([this] { Run(); }, steps), "") << "the right button leaves";
     EXPECT_TRUE(OnlyBackground());
 }
 
 TEST_F(ExtrasMenu, TheAlbumAndTheReplayAreReachedAndTheTitleMusicComesBackAfterTheAlbum) {
-    const auto right = Click(kNothing.x, kNothing.y, stagetest::kRightButton);
-    const auto page_shown = [&](std::u16string_view picture) {
-        EXPECT_FALSE(background->IsVisible());
-        EXPECT_TRUE(Shows(*Picture(picture), RECT{0, 0, 800, 130}, {0, 0}));
-    };
-    const Steps steps{
-        ClickOn(0),
-        [&] {
-            page_shown(u"title/cg_p1");
-            right();
-        },
-        [&] {
-            EXPECT_TRUE(AllNormal());
-            EXPECT_EQ(Events("music"), (std::vector<std::string>{"music CGMODE", "music TITLE"}));
-            ClickOn(1)();
-        },
-        [&] {
-            page_shown(u"title/s_p1");
-            right();
-        },
-        [&] {
-            EXPECT_TRUE(AllNormal());
-            EXPECT_EQ(Events("music").size(), 3u) << "the replay page's title music, and nothing after it";
-            ClickOn(2)();
-        },
+    const std::vector<Step> steps{
+        {Click(Button(0)), Page(u"title/cg_p1")},
+        {Click(kNothing, kRightButton),
+         [&] {
+             Shown(-1)();
+             EXPECT_EQ(Events("music"), (std::vector<std::string>{"music CGMODE", "music TITLE"}));
+         }},
+        {Click(Button(1)), Page(u"title/s_p1")},
+        {Click(kNothing, kRightButton),
+         [&] {
+             Shown(-1)();
+             EXPECT_EQ(Events("music").size(), 3u) << "the replay page's title music, and nothing after it";
+         }},
+        {Click(Button(2))},
     };
     EXPECT_EQ(Play([this] { Run(); }, steps), "");
     EXPECT_TRUE(OnlyBackground());
@@ -116,19 +87,15 @@ TEST_F(ExtrasMenu, TheAlbumAndTheReplayAreReachedAndTheTitleMusicComesBackAfterT
 
 TEST_F(ExtrasMenu, ARequestHereOrInTheAlbumOrTheReplayLeavesOnlyTheBackground) {
     SeenCgList = {u"EV1"};
-    const auto request = [] { PendingRequest = kRequestLoad; };
-    const struct {
-        const char* where;
-        Steps steps;
-    } cases[] = {
-        {"menu", {request}},
-        {"album", {ClickOn(0), request}},
-        {"full view", {ClickOn(0), Click(200, 190), request}},
-        {"replay", {ClickOn(1), request}},
+    const std::vector<Step> cases[] = {
+        {{Request(kRequestLoad)}},
+        {{Click(Button(0))}, {Request(kRequestLoad)}},
+        {{Click(Button(0))}, {Click({200, 190})}, {Request(kRequestLoad)}},  // in the full view
+        {{Click(Button(1))}, {Request(kRequestLoad)}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Play([this] { Run(); }, c.steps), "request 1") << c.where;
-        EXPECT_TRUE(OnlyBackground()) << c.where;
+    for (const auto& steps : cases) {
+        EXPECT_EQ(Play([this] { Run(); }, steps), "request 1") << steps.size();
+        EXPECT_TRUE(OnlyBackground()) << steps.size();
     }
 }
 
