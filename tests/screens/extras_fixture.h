@@ -113,9 +113,12 @@ protected:
         }
         return ::testing::AssertionSuccess();
     }
-    // The page picture's band above the thumbnails.
+    // A page picture: its band above the thumbnails, and its rows down to the screen's edge (the
+    // rest of the picture is below the screen).
     ::testing::AssertionResult PageShown(std::u16string_view picture) {
-        return Shows(*Picture(picture), RECT{0, 0, 800, 130}, {0, 0});
+        const ComPtr<DxDraw::DxSurface> page = Picture(picture);
+        const ::testing::AssertionResult top = Shows(*page, RECT{0, 0, 800, 130}, {0, 0});
+        return top ? Shows(*page, RECT{0, 580, 800, 600}, {0, 580}) : top;
     }
     // The views shown in the screen view itself (a group counts once).
     static int ShownViews() {
