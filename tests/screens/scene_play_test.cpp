@@ -46,6 +46,7 @@ protected:
         services.load_global = [](ScriptStateGroup_App& group) {
             for (const char16_t* scene : {u"sc_light", u"SC_BOOK", u"SC_FEST"}) group.AddSceneName(scene);
         };
+        services.save_global = [](ScriptStateGroup_App&) {};
         services.run_title = [](const GameCycleServices&) {
             // What an earlier replay or game left in the scene records is not brought back.
             RecordScene(CurrentBgm, kSceneOn, u"BGM04");
@@ -62,6 +63,7 @@ protected:
 };
 
 TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
+    const auto load_slot_5 = [] { RequestedLoadSlot = 4, PendingRequest = kRequestLoad; };
     const struct {
         const char* name;
         POINT thumbnail;
@@ -72,12 +74,7 @@ TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
     } cases[] = {
         {"scene end", kLight, Click(kNothing), "0", true},
         {"title request", kLight, Request(kRequestTitle), "0", true, {"request 0"}},
-        {"load request",
-         kLight,
-         [] { RequestedLoadSlot = 4, PendingRequest = kRequestLoad; },
-         "6",
-         true,
-         {"request 1"}},
+        {"load request", kLight, load_slot_5, "6", true, {"request 1"}},
         {"error", kBook, nullptr, "NOWHERE", true},
         {"missing label", kFest, nullptr, "0", false, {}, {"エラー ラベルが見つかりません。[SC_FEST]"}},
         {"locked", kBeach, nullptr, "0", false},
