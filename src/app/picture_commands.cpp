@@ -35,13 +35,17 @@ void ReportMissing(std::u16string_view tag, std::u16string_view image) {
     MessageBoxPrintf(u"エラー", u"%s:画像ファイル %s がありません。", tag, image);
 }
 
-// Draws the picture file over the work surface with its alpha; a missing one is reported.
-void DrawImage(std::u16string_view tag, std::u16string_view image, int x, int y) {
+// Draws the picture file over `target` with its alpha; a missing one is reported.
+void DrawImage(DxDraw::DxSurface& target, std::u16string_view tag, std::u16string_view image, int x, int y) {
     ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), image, true, true);
     if (!picture) return ReportMissing(tag, image);
     DxDraw::BlendParams blend;
     blend.flags = DxDraw::BLEND_SOURCE_ALPHA;
-    PictureWorkSurface->Blit(x, y, picture.Get(), nullptr, nullptr, &blend);
+    target.Blit(x, y, picture.Get(), nullptr, nullptr, &blend);
+}
+
+void DrawImage(std::u16string_view tag, std::u16string_view image, int x, int y) {
+    DrawImage(*PictureWorkSurface, tag, image, x, y);
 }
 
 // Four or six code characters after the prefix; 0 for a name of another length.
@@ -66,23 +70,25 @@ bool IsCgSeen(std::u16string_view prefix) {
                        [prefix](const std::u16string& seen) { return TextScript::EqualIgnoringCase(seen, prefix); });
 }
 
-void ShowGrpImage(std::u16string_view name) {
-    if (!PictureWorkSurface) return;
+bool DrawGrpLayers(DxDraw::DxSurface& target, std::u16string_view name, std::u16string_view tag) {
     const std::size_t codes = GrpCodeCount(name);
-    if (codes == 0) {
-        // Not a picture name: nothing to compose, and nothing the player must be told.
-        DebugPrintf(u"GRP: %s is not a picture name\n", name);
-        return;
-    }
+    if (codes == 0) return false;
     std::u16string image(name.substr(0, kGrpPrefix));
     image.append(codes, u'0');
-    DrawImage(u"GRP", image, 0, 0);
+    DrawImage(target, tag, image, 0, 0);
     for (std::size_t i = kGrpPrefix; i < name.size(); ++i) {
         if (name[i] == u'0') continue;
         image[i] = name[i];
-        DrawImage(u"GRP", image, 0, 0);
+        DrawImage(target, tag, image, 0, 0);
         image[i] = u'0';
     }
+    return true;
+}
+
+void ShowGrpImage(std::u16string_view name) {
+    if (!PictureWorkSurface) return;
+    // Not a picture name: nothing to compose, and nothing the player must be told.
+    if (!DrawGrpLayers(*PictureWorkSurface, name, u"GRP")) DebugPrintf(u"GRP: %s is not a picture name\n", name);
 }
 
 void ShowCharImage(std::u16string_view name, CharLayer layer) {

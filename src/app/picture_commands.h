@@ -17,6 +17,9 @@
 #include <string_view>
 #include <vector>
 
+namespace DxDraw {
+class DxSurface;
+}
 namespace TextScript {
 class ScriptStateNode;
 }
@@ -29,6 +32,11 @@ bool IsCgSeen(std::u16string_view prefix);
 
 // Which layer a character picture goes to: the character layer or the second one.
 enum class CharLayer { kChr, kChl };
+
+// A GRP name's base picture and its overlays drawn over `target` with their alpha; a missing file
+// is reported in a box headed by `tag` and skipped. False, drawing nothing, for a name of another
+// length.
+bool DrawGrpLayers(DxDraw::DxSurface& target, std::u16string_view name, std::u16string_view tag);
 
 // Composition onto the work surface, each image drawn over what the surface holds.
 void ShowGrpImage(std::u16string_view name);

@@ -15,8 +15,6 @@ namespace {
 
 constexpr std::u16string_view kSource = u"app/system_config";
 
-bool IsScanSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
 [[noreturn]] void ThrowMissing(std::u16string_view what, std::u16string_view path) {
     ThrowError(kSource, __LINE__, 0, 0, u"config.xml: missing %s \"%s\".", what, path);
 }
@@ -29,43 +27,11 @@ bool IsScanSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
                DescribeEntryError(archive, u"config.xml", kMaxXmlDocumentBytes));
 }
 
-const XmlNode& Element(const XmlNode& parent, std::u16string_view name, std::u16string_view path) {
-    const XmlNode* element = parent.FindChild(name);
-    if (!element) ThrowMissing(u"element", path);
-    return *element;
-}
+bool IsScanSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
-const std::u16string& Attribute(const XmlNode& element, std::u16string_view name, std::u16string_view path) {
-    const XmlAttribute* attribute = element.FindAttribute(name);
-    if (!attribute) ThrowMissing(u"attribute", path);
-    return attribute->value;
-}
-
-// "%d,%d" into x and y: each stays as it was from the first field that does not parse on.
-void ScanPair(std::u16string_view text, std::int32_t (&out)[2]) {
-    std::size_t pos = 0;
-    const std::optional<std::int32_t> x = ScanDecimal(text, pos);
-    if (!x) return;
-    out[0] = *x;
-    if (pos >= text.size() || text[pos] != u',') return;
-    ++pos;
-    if (const std::optional<std::int32_t> y = ScanDecimal(text, pos)) out[1] = *y;
-}
-
-void ReadPositions(const XmlNode& system, std::u16string_view layer, std::vector<CharPosition>& table) {
-    const std::u16string path = FormatString(u"system/%s", layer);
-    const std::u16string pos_path = path + u"/pos";
-    table.clear();
-    for (const XmlNode* pos : Element(system, layer, path).FindChildren(u"pos")) {
-        const std::u16string& name = Attribute(*pos, u"name", pos_path + u"@name");
-        const std::u16string& x = Attribute(*pos, u"x", pos_path + u"@x");
-        std::size_t at = 0;
-        table.push_back({name.empty() ? char16_t{0} : UpperCasePositionCode(name[0]), ScanDecimal(x, at).value_or(0)});
-    }
-}
-
-}  // namespace
-
+// An optionally signed decimal number at pos, after white space, read as the C library's scan
+// and string-to-integer conversions read it; nullopt, with pos unchanged, when no digit follows.
+// A value beyond 32 bits is held at the nearest limit.
 std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& pos) {
     std::size_t at = pos;
     while (at < text.size() && IsScanSpace(text[at])) ++at;
@@ -82,6 +48,21 @@ std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& p
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(), kLimit - 1));
 }
+
+void ReadPositions(const XmlNode& system, std::u16string_view layer, std::vector<CharPosition>& table) {
+    const std::u16string path = FormatString(u"system/%s", layer);
+    const std::u16string pos_path = path + u"/pos";
+    table.clear();
+    for (const XmlNode* pos : ConfigElement(system, layer, path).FindChildren(u"pos")) {
+        const std::u16string& name = ConfigAttribute(*pos, u"name", pos_path + u"@name");
+        const std::u16string& x = ConfigAttribute(*pos, u"x", pos_path + u"@x");
+        std::int32_t value = 0;
+        ScanConfigNumbers(x, {&value, 1});
+        table.push_back({name.empty() ? char16_t{0} : UpperCasePositionCode(name[0]), value});
+    }
+}
+
+}  // namespace
 
 char16_t UpperCasePositionCode(char16_t c) {
     // Every lower-case letter that CP932 holds, each with its capital at a fixed distance.
@@ -114,22 +95,49 @@ std::unique_ptr<XmlNode> LoadConfigDocument(IArchive& script_archive) {
     return root;
 }
 
+const XmlNode& ConfigElement(const XmlNode& parent, std::u16string_view name, std::u16string_view path) {
+    const XmlNode* element = parent.FindChild(name);
+    if (!element) ThrowMissing(u"element", path);
+    return *element;
+}
+
+const std::u16string& ConfigAttribute(const XmlNode& element, std::u16string_view name, std::u16string_view path) {
+    const XmlAttribute* attribute = element.FindAttribute(name);
+    if (!attribute) ThrowMissing(u"attribute", path);
+    return attribute->value;
+}
+
+std::size_t ScanConfigNumbers(std::u16string_view text, std::span<std::int32_t> out) {
+    std::size_t pos = 0;
+    for (std::size_t field = 0; field < out.size(); ++field) {
+        if (field > 0) {
+            if (pos >= text.size() || text[pos] != u',') return field;
+            ++pos;
+        }
+        const std::optional<std::int32_t> value = ScanDecimal(text, pos);
+        if (!value) return field;
+        out[field] = *value;
+    }
+    return out.size();
+}
+
 void LoadSystemConfig(IArchive& script_archive, SystemConfigRecord& config) {
     const std::unique_ptr<XmlNode> root = LoadConfigDocument(script_archive);
+
     // Filled aside, so that a document that fails half way changes nothing.
     SystemConfigRecord next = config;
-    const XmlNode& system = Element(*root, u"system", u"system");
-    const XmlNode& name = Element(system, u"name", u"system/name");
-    CopyField16(next.PlayerName1, Attribute(name, u"first", u"system/name@first"));
-    CopyField16(next.PlayerName2, Attribute(name, u"last", u"system/name@last"));
-    ScanPair(Attribute(Element(system, u"title", u"system/title"), u"menu", u"system/title@menu"), next.TitleMenuPos);
+    const XmlNode& system = ConfigElement(*root, u"system", u"system");
+    const XmlNode& name = ConfigElement(system, u"name", u"system/name");
+    CopyField16(next.PlayerName1, ConfigAttribute(name, u"first", u"system/name@first"));
+    CopyField16(next.PlayerName2, ConfigAttribute(name, u"last", u"system/name@last"));
+    ScanConfigNumbers(ConfigAttribute(ConfigElement(system, u"title", u"system/title"), u"menu", u"system/title@menu"),
+                      next.TitleMenuPos);
     const std::u16string& credit =
-        Attribute(Element(system, u"ending", u"system/ending"), u"credit", u"system/ending@credit");
-    std::size_t at = 0;
-    next.EndingSlideCount = ScanDecimal(credit, at).value_or(next.EndingSlideCount);
+        ConfigAttribute(ConfigElement(system, u"ending", u"system/ending"), u"credit", u"system/ending@credit");
+    ScanConfigNumbers(credit, {&next.EndingSlideCount, 1});
     for (const XmlNode* bgm : system.FindChildren(u"bgm")) {
-        const std::u16string& mode = Attribute(*bgm, u"mode", u"system/bgm@mode");
-        const std::u16string& music = Attribute(*bgm, u"name", u"system/bgm@name");
+        const std::u16string& mode = ConfigAttribute(*bgm, u"mode", u"system/bgm@mode");
+        const std::u16string& music = ConfigAttribute(*bgm, u"name", u"system/bgm@name");
         if (mode == u"title")
             next.TitleBgmName = music;
         else if (mode == u"cgmode")

@@ -4,9 +4,10 @@
 // the archives are mounted.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,15 +44,6 @@ extern SystemConfigRecord SystemConfig;
 // stays as it is.
 char16_t UpperCasePositionCode(char16_t c);
 
-// An optionally signed decimal number at pos, after white space, read as the C library's scan
-// and string-to-integer conversions read it ("%d"); nullopt, with pos unchanged, when no digit
-// follows. A value beyond 32 bits is held at the nearest limit.
-std::optional<std::int32_t> ScanDecimal(std::u16string_view text, std::size_t& pos);
-
-// The element tree of "config.xml" in the script archive. A missing, oversized or broken document
-// raises the error exception naming config.xml.
-std::unique_ptr<XmlNode> LoadConfigDocument(IArchive& script_archive);
-
 // Reads "config.xml" from the script archive into config. A missing or broken document, or a
 // missing element or attribute, raises the error exception naming config.xml and what is missing.
 // Numbers that do not parse keep their earlier values; names longer than their field are cut
@@ -59,3 +51,18 @@ std::unique_ptr<XmlNode> LoadConfigDocument(IArchive& script_archive);
 void LoadSystemConfig(IArchive& script_archive, SystemConfigRecord& config);
 // The same into the process-wide SystemConfig.
 void LoadSystemConfig(IArchive& script_archive);
+
+// The reading of "config.xml", which the screens share for their own elements.
+//
+// The whole document, parsed. A document that is missing, too large, unreadable or not a document
+// raises the error exception naming config.xml and what is wrong with it.
+std::unique_ptr<XmlNode> LoadConfigDocument(IArchive& script_archive);
+// The first child element `name` of `parent`, or the error exception naming config.xml and `path`.
+const XmlNode& ConfigElement(const XmlNode& parent, std::u16string_view name, std::u16string_view path);
+// The value of the attribute `name`, or the error exception naming config.xml and `path`.
+const std::u16string& ConfigAttribute(const XmlNode& element, std::u16string_view name, std::u16string_view path);
+// Reads "%d,%d,..." into `out` as the C library's formatted scan reads it: blanks before each
+// number, an optional sign, digits, and exactly one ',' between numbers. Fields are stored from
+// the first up to the one that does not parse; the rest keep their values. Returns how many were
+// stored. A value beyond 32 bits is held at the nearest limit.
+std::size_t ScanConfigNumbers(std::u16string_view text, std::span<std::int32_t> out);

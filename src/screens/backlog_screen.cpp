@@ -284,10 +284,10 @@ std::vector<BacklogFace> ReadBacklogFaces(const XmlNode& root, std::int32_t face
         const XmlAttribute* number = face->FindAttribute(u"number");
         if (!chr || !number) continue;
         const auto key = std::find_if_not(chr->value.begin(), chr->value.end(), IsScanBlank);
-        std::size_t at = 0;
-        const std::optional<std::int32_t> n = ScanDecimal(number->value, at);
-        if (key == chr->value.end() || !n || *n < 0 || *n >= face_count) continue;
-        faces.push_back({UpperCasePositionCode(*key), *n});
+        std::int32_t n = -1;
+        if (key == chr->value.end() || ScanConfigNumbers(number->value, {&n, 1}) != 1 || n < 0 || n >= face_count)
+            continue;
+        faces.push_back({UpperCasePositionCode(*key), n});
     }
     return faces;
 }

@@ -1,0 +1,187 @@
+#include "screens/thumbnail_pages.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "app/cg_image.h"
+#include "app/game_data.h"
+#include "app/system_config.h"
+#include "dxdraw/button_tracker.h"
+#include "lib/error.h"
+#include "lib/text.h"
+#include "lib/xml.h"
+#include "screens/screen_sprite.h"
+
+namespace {
+
+constexpr std::u16string_view kSource = u"screens/thumbnail_pages";
+constexpr std::size_t kButtonNumbers = 8;
+
+// Sizes and places come from the document: their sums are held within 32 bits instead of wrapping.
+std::int32_t Clamp32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+RECT Span(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
+    return RECT{Clamp32(x), Clamp32(y), Clamp32(x + width), Clamp32(y + height)};
+}
+
+// A picture part of the given size at (x, y); a size beyond the record's 16 bits is cut, which
+// only narrows what is drawn (a blit never reads outside its surface).
+TEXANIM Part(std::int64_t x, std::int64_t y, std::int32_t width, std::int32_t height) {
+    TEXANIM part;
+    part.width = static_cast<std::uint16_t>(std::clamp(width, 0, 0xFFFF));
+    part.height = static_cast<std::uint16_t>(std::clamp(height, 0, 0xFFFF));
+    part.source = Span(x, y, width, height);
+    return part;
+}
+
+ComPtr<DxDraw::DxSurface> LoadPagePicture(std::u16string_view element, std::size_t page, std::u16string_view name) {
+    ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), name, true, false);
+    if (!picture)
+        ThrowError(kSource, __LINE__, 0, 0, u"config.xml: page %d of \"%s\" has no picture \"%s\".",
+                   static_cast<int>(page + 1), element, name);
+    return picture;
+}
+
+}  // namespace
+
+// One page's objects. The pictures come first so that they are released after every sprite on them.
+struct ThumbnailPages::Page {
+    ComPtr<DxDraw::DxSurface> picture, sheet;
+    OwnedView<DxDraw::DxSprite> backdrop;
+    std::vector<OwnedView<DxDraw::DxSprite>> thumbnails;
+    std::array<OwnedView<DxDraw::DxSprite>, kButtonCount> buttons;
+    std::vector<TEXANIM> normal, hover;
+    std::vector<bool> seen;
+    std::vector<RECT> hits;  // the three buttons, then the thumbnails
+};
+
+ThumbnailPages::ThumbnailPages(const Pictures& pictures) : pictures_(pictures) {
+    document_ = LoadConfigDocument(*ScriptArchive);
+    const std::u16string_view name = pictures_.element;
+    const std::u16string at = std::u16string(name) + u"@";
+    const XmlNode& layout = ConfigElement(*document_, name, name);
+    ScanConfigNumbers(ConfigAttribute(layout, u"width", at + u"width"), {&width_, 1});
+    ScanConfigNumbers(ConfigAttribute(layout, u"height", at + u"height"), {&height_, 1});
+    ScanConfigNumbers(ConfigAttribute(layout, u"thumbsize", at + u"thumbsize"), thumbSize_);
+    static constexpr std::u16string_view kButtonNames[kButtonCount] = {u"exit", u"prev", u"next"};
+    for (int b = 0; b < kButtonCount; ++b) {
+        const std::u16string path = at + std::u16string(kButtonNames[b]);
+        std::int32_t n[kButtonNumbers] = {};
+        if (ScanConfigNumbers(ConfigAttribute(layout, kButtonNames[b], path), n) != kButtonNumbers)
+            ThrowError(kSource, __LINE__, 0, 0, u"config.xml: \"%s\" does not hold eight numbers.", path);
+        buttons_[b] = {Span(n[0], n[1], n[2], n[3]), Part(n[4], n[5], n[2], n[3]), Part(n[6], n[7], n[2], n[3])};
+    }
+
+    const std::u16string cg_path = std::u16string(name) + u"/page/cg";
+    static_cast<void>(ConfigElement(layout, u"page", std::u16string(name) + u"/page"));  // at least one
+    for (const XmlNode* page : layout.FindChildren(u"page")) {
+        firstRows_.push_back(lockedRow_);
+        lockedRow_ += page->children.size();
+        std::vector<Thumbnail>& thumbnails = pages_.emplace_back();
+        for (const XmlNode* cg : page->FindChildren(u"cg")) {
+            std::int32_t at_xy[2] = {};
+            ScanConfigNumbers(ConfigAttribute(*cg, u"pos", cg_path + u"@pos"), at_xy);
+            thumbnails.push_back({cg, POINT{at_xy[0], at_xy[1]}, ConfigAttribute(*cg, u"flag", cg_path + u"@flag")});
+        }
+    }
+}
+
+ThumbnailPages::~ThumbnailPages() = default;
+
+void ThumbnailPages::BuildPage(std::size_t index) {
+    page_.reset();  // the sprites of the page before go first, then its pictures
+    PageBuilding();
+    current_ = index;
+    const std::vector<Thumbnail>& thumbnails = pages_[index];
+    const std::int64_t pitch = thumbSize_[1];
+    auto page = std::make_unique<Page>();
+
+    page->backdrop = AddScreenSprite(nullptr, nullptr);
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(firstRows_[index] + i);
+        page->normal.push_back(Part(0, row * pitch, width_, height_));
+        page->hover.push_back(Part(thumbSize_[0], row * pitch, width_, height_));
+        page->thumbnails.push_back(AddScreenSprite(nullptr, nullptr, thumbnails[i].at.x, thumbnails[i].at.y));
+    }
+    const TEXANIM locked = Part(0, static_cast<std::int64_t>(lockedRow_) * pitch, width_, height_);
+
+    page->picture =
+        LoadPagePicture(pictures_.element, index, FormatString(pictures_.page_picture, static_cast<int>(index + 1)));
+    for (int b = 0; b < kButtonCount; ++b)
+        page->buttons[b] =
+            AddScreenSprite(page->picture.Get(), &buttons_[b].normal, buttons_[b].hit.left, buttons_[b].hit.top);
+    if (index == 0) page->buttons[kPrevButton]->Hide();
+    if (index + 1 == pages_.size()) page->buttons[kNextButton]->Hide();
+    for (const Button& button : buttons_) page->hits.push_back(button.hit);
+    for (const Thumbnail& t : thumbnails) page->hits.push_back(Span(t.at.x, t.at.y, width_, height_));
+    // The whole picture, taller than the screen: what lies below the screen holds the buttons' images.
+    page->backdrop->SetSurface(page->picture.Get());
+    page->backdrop->SetSource(nullptr);
+
+    page->sheet = LoadPagePicture(pictures_.element, index, pictures_.thumbnail_sheet);
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        DxDraw::DxSprite& sprite = *page->thumbnails[i];
+        sprite.SetSurface(page->sheet.Get());
+        page->seen.push_back(IsSeen(thumbnails[i].flag));
+        sprite.SetSource(page->seen[i] ? &page->normal[i] : &locked);
+    }
+    page_ = std::move(page);
+}
+
+void ThumbnailPages::Point(int item, bool hover) {
+    if (item < 0) return;
+    if (item < kButtonCount) {
+        const Button& button = buttons_[item];
+        page_->buttons[static_cast<std::size_t>(item)]->SetSource(hover ? &button.hover : &button.normal);
+        return;
+    }
+    const std::size_t i = static_cast<std::size_t>(item - kButtonCount);
+    // A locked thumbnail keeps its locked image.
+    if (page_->seen[i]) page_->thumbnails[i]->SetSource(hover ? &page_->hover[i] : &page_->normal[i]);
+}
+
+void ThumbnailPages::HidePage() {
+    if (!page_) return;
+    for (auto& button : page_->buttons) button->Hide();
+    for (auto& thumbnail : page_->thumbnails) thumbnail->Hide();
+    page_->backdrop->Hide();
+}
+
+void ThumbnailPages::Run() {
+    BuildPage(0);
+    for (;;) {
+        ButtonTracker tracker;
+        int hovered = -1;
+        for (bool rebuilt = false; !rebuilt;) {
+            StepFrame();
+            const std::vector<RECT>& hits = page_->hits;
+            const int s = tracker.Update(hits.data(), static_cast<int>(hits.size()), InputState.mouse_x,
+                                         InputState.mouse_y, nullptr);
+            if (s != hovered) {
+                Point(hovered, false);
+                Point(s, true);
+                hovered = s;
+            }
+            if (InputState.pressed & kInputMouseRight) return;
+            if (!(InputState.pressed & kInputMouseLeft)) continue;
+            if (s == kExitButton) return;
+            if (s == kPrevButton && current_ > 0) {
+                BuildPage(current_ - 1);
+                rebuilt = true;
+            } else if (s == kNextButton && current_ + 1 < pages_.size()) {
+                BuildPage(current_ + 1);
+                rebuilt = true;
+            } else if (s >= kButtonCount && page_->seen[static_cast<std::size_t>(s - kButtonCount)]) {
+                const Thumbnail& chosen = pages_[current_][static_cast<std::size_t>(s - kButtonCount)];
+                if (Open(*chosen.cg, chosen.flag)) {
+                    BuildPage(current_);
+                    rebuilt = true;
+                }
+            }
+        }
+    }
+}
