@@ -2,9 +2,12 @@
 
 #include "app/application.h"
 #include "app/game_cycle.h"
+#include "screens/ending_slides.h"
 #include "screens/global_records.h"
+#include "screens/manual_screen.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
+#include "screens/title_screen.h"
 
 void InstallSaveServices(GameCycleServices& services) {
     services.load_slot = [](std::int32_t number) { LoadSlot(number); };
@@ -17,4 +20,11 @@ void InstallSaveServices(GameCycleServices& services) {
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
     platform.menu_screens.save_load = OpenSaveLoadDialog;
+    platform.menu_screens.manual = ManualScreen;
+    // The title's settings and extras menus are wired here as they come.
+    const TitleScreens title_screens;
+    platform.cycle.run_title = [title_screens](const GameCycleServices& services) {
+        return RunTitle(services, title_screens);
+    };
+    platform.cycle.ending_slides = EndingSlides;
 }
