@@ -63,6 +63,9 @@ void CheckManual(const Shot& shot, int page, int hovered) {
         return base.At(x, y);
     };
     EXPECT_GT(Matching(shot, 0, 0, 800, 600, 3, expected), 0.99) << "page " << page << ", hovered " << hovered;
+    for (int b = 0; b < 3; ++b)
+        EXPECT_GT(Matching(shot, lefts[b], 533, lefts[b] + 50, 583, 3, expected), 0.99)
+            << "button " << b << " on page " << page << ", hovered " << hovered;
 }
 
 TEST(Title, TheMenuAndTheManualFromTheTitleAndFromTheWindowsMenu) {

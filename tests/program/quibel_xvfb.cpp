@@ -1,9 +1,10 @@
 // The game program as the player meets it, watched from another X client under xvfb-run: the
-// sample game's first page shows in the window, Alt+Return lays the picture over the whole screen
-// and brings the window back, the close box asks before it ends anything, F12 and SIGTERM end
-// the game with exit code 0 and the settings written back, a second start gives way to the first,
-// and missing data is named. Nothing here reaches into the program: it is started as a process,
-// sees only what the X server shows, and gets only what a keyboard and a window manager send.
+// sample game's title leads by its new game to the first page in the window, Alt+Return lays the
+// picture over the whole screen and brings the window back, the close box asks before it ends
+// anything, F12 and SIGTERM end the game with exit code 0 and the settings written back, a second
+// start gives way to the first, and missing data is named. Nothing here reaches into the program:
+// it is started as a process, sees only what the X server shows, and gets only what a keyboard, a
+// mouse and a window manager send.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -118,6 +119,15 @@ bool FirstPageShown(const Picture& picture) {
     return true;
 }
 
+// The title's menu waiting with the pointer on its new-game button (config.xml puts the menu at
+// 520, 300; the button is the second, 48 lower): the button lit in the sample sheet's coral.
+bool NewGameLit(const Picture& picture) {
+    return picture.Count(540, 352, 580, 384, [](std::uint32_t p) { return Red(p) >= Blue(p) + 60; }) >=
+           picture.Area(540, 352, 580, 384) * 9 / 10;
+}
+// The title gone to black: its sky dark.
+bool TitleGone(const Picture& picture) { return picture.read() && picture.Count(100, 20, 400, 80, Lit) == 0; }
+
 // The picture's upper part, black on the first page: where a question box appears.
 int LitAboveTheWindow(const Picture& picture) { return picture.Count(200, 200, 600, 380, Lit); }
 bool QuestionShown(const Picture& picture) { return picture.read() && LitAboveTheWindow(picture) > 2000; }
@@ -198,9 +208,16 @@ TEST_F(QuibelProgram, ShowsTheFirstPageSwitchesToFullScreenAsksOnCloseAndQuitsOn
     ASSERT_NE(window = WindowOf(*game), 0u) << Errors();
     EXPECT_EQ(x.Title(window), kTitle);
 
-    // The brand splash, the title's place, then the story: the first page in the message window.
-    ASSERT_TRUE(Await([&] { return FirstPageShown(Shown()); })) << Errors();
+    // The brand splash, the title, where a click on new game starts the story: the first page in
+    // the message window. The button lights once the menu waits for a click.
     const Box windowed = x.Geometry(window);
+    x.MovePointer(windowed.x + 644, windowed.y + windowed.height - 600 + 368);
+    ASSERT_TRUE(Await([&] { return NewGameLit(Shown()); })) << Errors();
+    x.SendButton(1, true);
+    std::this_thread::sleep_for(kKeyPress);
+    x.SendButton(1, false);
+    ASSERT_TRUE(Await([&] { return TitleGone(Shown()); })) << "the title stayed";
+    ASSERT_TRUE(Await([&] { return FirstPageShown(Shown()); })) << Errors();
     EXPECT_EQ(windowed.width, 800);
     EXPECT_GT(windowed.height, 600) << "the menu bar above the picture";
     x.MovePointer(windowed.x + 400, windowed.y + windowed.height / 3);  // over the picture, away from its edges

@@ -164,6 +164,11 @@ void XClient::MovePointer(int x, int y) {
     XSync(display_, False);
 }
 
+void XClient::SendButton(unsigned button, bool down) {
+    XTestFakeButtonEvent(display_, button, down ? True : False, CurrentTime);
+    XSync(display_, False);
+}
+
 void XClient::RequestClose(WindowId window) {
     XEvent event{};
     event.xclient.type = ClientMessage;

@@ -61,6 +61,8 @@ public:
     void Press(std::initializer_list<unsigned long> keysyms);
     void Release(std::initializer_list<unsigned long> keysyms);
     void MovePointer(int x, int y);  // screen pixels
+    // The pointer's button (1 left) goes down or up where the pointer is.
+    void SendButton(unsigned button, bool down);
     // What the close box of a window manager sends: WM_DELETE_WINDOW.
     void RequestClose(WindowId window);
 

@@ -375,6 +375,7 @@ TEST_F(TitleScreen, InstallScreensGivesTheProgramTheTitleTheSlidesAndTheManual) 
     ASSERT_TRUE(platform.menu_screens.manual);
     // The real title: its menu, where a click on new game gives 1.
     OnMenu([&](int) { Click(3, kMidX, MidY(1)); });
+    Deadline();
     EXPECT_EQ(platform.cycle.run_title(services), 1);
     EXPECT_EQ(events, "music TITLE|title|music |");
     // The menu's "マニュアル" is offered.
