@@ -14,6 +14,7 @@
 #include "app/picture_transitions.h"
 #include "app/scene_state.h"
 #include "app/scene_views.h"
+#include "app/screen_sprite.h"
 #include "app/settings.h"
 #include "app/story_commands.h"
 #include "app/text_panel.h"
@@ -164,12 +165,6 @@ std::vector<TurnButton> TurnLayout() {
 
 ComPtr<DxDraw::DxSurface> LoadPicture(std::u16string_view name) {
     return LoadCgImage(ScriptArchive.Get(), name, false, false);
-}
-
-OwnedView<DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uint32_t flags) {
-    OwnedView<DxSprite> sprite(new DxSprite(surface, nullptr, flags));
-    if (ScreenSurface) ScreenSurface->Add(sprite.get());
-    return sprite;
 }
 
 void SetLevel(DxSprite& sprite, std::int32_t level) {

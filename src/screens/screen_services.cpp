@@ -4,10 +4,15 @@
 #include "app/game_cycle.h"
 #include "screens/backlog_screen.h"
 #include "screens/debug_window.h"
+#include "screens/ending_slides.h"
+#include "screens/extras_menu.h"
 #include "screens/global_records.h"
+#include "screens/manual_screen.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
 #include "screens/settings_dialogs.h"
+#include "screens/title_screen.h"
+#include "screens/title_settings_menu.h"
 
 void InstallSaveServices(GameCycleServices& services) {
     services.load_slot = [](std::int32_t number) { LoadSlot(number); };
@@ -24,4 +29,10 @@ void InstallScreens(ApplicationPlatform& platform) {
     platform.menu_screens.debug_window = [](host::ModalUi& modal) { OpenDebugWindow(modal); };
     platform.menu_screens.system_settings = OpenSystemSettings;
     platform.menu_screens.sound_settings = OpenSoundSettings;
+    platform.menu_screens.manual = ManualScreen;
+    const TitleScreens title_screens{.settings = TitleSettingsMenu, .extras = RunExtras};
+    platform.cycle.run_title = [title_screens](const GameCycleServices& services) {
+        return RunTitle(services, title_screens);
+    };
+    platform.cycle.ending_slides = EndingSlides;
 }

@@ -1,7 +1,8 @@
-// Where the program hands the screens and the save data to the runtime: the game cycle's load of
-// a slot, its reads and writes of the global records and the page wait's quick save and quick
-// load. The program's start-up and the playthrough tool install the same, so that whole-game
-// tests exercise the saves the player makes.
+// Where the program hands the screens and the save data to the runtime: the game cycle's title,
+// its load of a slot and its reads and writes of the global records, the page wait's quick save
+// and quick load, the ending slides, and the menu's dialogs and manual. The program's start-up
+// and the playthrough tool install the same, so that whole-game tests exercise the screens and
+// the saves the player meets.
 #pragma once
 
 struct ApplicationPlatform;
@@ -11,5 +12,6 @@ struct GameCycleServices;
 // menu are left as they are.
 void InstallSaveServices(GameCycleServices& services);
 // Everything of this layer the program has, into the platform the application runs on: the
-// save services, the backlog screen, the debug window and the menu's save/load and settings dialogs.
+// save services, the title screen with its settings and extras menus, the backlog, the ending
+// slides, and the menu's save/load, settings and debug dialogs and manual.
 void InstallScreens(ApplicationPlatform& platform);

@@ -1,4 +1,4 @@
-// The playthrough tool on the sample game: the opening through the real start-up, the quiet quit,
+// The playthrough tool on the sample game: the opening through the real start-up and the title, the quiet quit,
 // and the tool's own errors.
 #include <gtest/gtest.h>
 
@@ -38,11 +38,18 @@ TEST(Playtest, TheOpeningShowsTheSplashAndStartsTheStory) {
     const double level = Red(fading.At(50, 50)) / Red(shown.At(50, 50)) * 255;
     EXPECT_NEAR(level, 118, 8);
 
-    // Five seconds and the fade-out after the click, then the first cycle's title.
-    ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log[0].kind, "title");
+    // Five seconds and the fade-out after the click, then the first cycle's title: its music at
+    // once, its menu once the title has risen from black over 16 frames; the new game clicked
+    // there stops the music.
+    ASSERT_GE(run.log.size(), 3u);
+    EXPECT_EQ(run.log[0].kind, "music");
+    EXPECT_EQ(run.log[0].fields, std::vector<std::string>{"TITLE"});
     EXPECT_GE(run.log[0].frame, 31 + 300 + 64);
     EXPECT_LE(run.log[0].frame, 31 + 300 + 64 + 8);
+    EXPECT_EQ(run.log[1].kind, "title");
+    EXPECT_EQ(run.log[1].frame, run.log[0].frame + 16);
+    EXPECT_EQ(run.log[2].kind, "music");
+    EXPECT_EQ(run.log[2].fields, std::vector<std::string>{""});
 
     // The story starts: its first message, then the page wait of page 1, where the script ends.
     const auto texts = run.Of("text");

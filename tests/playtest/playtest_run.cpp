@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -117,5 +118,19 @@ Shot ReadJpeg(const std::filesystem::path& path) {
 }  // namespace
 
 Shot ReadShot(const std::filesystem::path& path) { return path.extension() == ".jpg" ? ReadJpeg(path) : ReadPng(path); }
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance) return false;
+    return true;
+}
+
+std::uint32_t Blend(std::uint32_t over, std::uint32_t under, int level) {
+    std::uint32_t out = 0;
+    for (int shift : {0, 8, 16})
+        out |= static_cast<std::uint32_t>((Channel(over, shift) * level + Channel(under, shift) * (255 - level)) / 255)
+               << shift;
+    return out;
+}
 
 }  // namespace playtest_test

@@ -38,4 +38,22 @@ struct Shot {
 };
 Shot ReadShot(const std::filesystem::path& path);
 
+// A colour channel of a pixel (shift 0 blue, 8 green, 16 red).
+inline int Channel(std::uint32_t pixel, int shift) { return static_cast<int>(pixel >> shift & 0xFF); }
+
+// Whether the colours differ by at most `tolerance` in each channel.
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance);
+
+// `over` drawn over `under` at an alpha level of 0-255.
+std::uint32_t Blend(std::uint32_t over, std::uint32_t under, int level);
+
+// The share of the rectangle's pixels where the shot matches `expected(x, y)`.
+template <class Expected>
+double Matching(const Shot& shot, int left, int top, int right, int bottom, int tolerance, Expected expected) {
+    int match = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) match += Near(shot.At(x, y), expected(x, y), tolerance);
+    return static_cast<double>(match) / ((right - left) * (bottom - top));
+}
+
 }  // namespace playtest_test

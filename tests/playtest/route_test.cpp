@@ -2,8 +2,9 @@
 // the input scripts of tests/playtest/routes. Each run is checked against the scenario's own
 // text: what the stretches of the story it passes through name (pictures, music, voices,
 // effects) must all be in the log, the choices, turns, jumps and ending must be the route's, and
-// the screenshots of a message page, the festival's choice menu and the last turn selection must
-// show the pictures of the data where they belong.
+// the screenshots of a message page, the festival's choice menu, the last turn selection and
+// the ending slides must show the pictures of the data where they belong; after the slides the
+// title comes back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -148,32 +149,6 @@ std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind
     return fields;
 }
 
-int Channel(std::uint32_t pixel, int shift) { return static_cast<int>(pixel >> shift & 0xFF); }
-
-bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
-    for (int shift : {0, 8, 16})
-        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance) return false;
-    return true;
-}
-
-// `over` drawn over `under` at an alpha level of 0-255.
-std::uint32_t Blend(std::uint32_t over, std::uint32_t under, int level) {
-    std::uint32_t out = 0;
-    for (int shift : {0, 8, 16})
-        out |= static_cast<std::uint32_t>((Channel(over, shift) * level + Channel(under, shift) * (255 - level)) / 255)
-               << shift;
-    return out;
-}
-
-// The share of the rectangle's pixels where the shot matches `expected(x, y)`.
-template <class Expected>
-double Matching(const Shot& shot, int left, int top, int right, int bottom, int tolerance, Expected expected) {
-    int match = 0;
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x) match += Near(shot.At(x, y), expected(x, y), tolerance);
-    return static_cast<double>(match) / ((right - left) * (bottom - top));
-}
-
 // The sample's turn-selection buttons: picture name and x range.
 struct Button {
     std::string name;
@@ -240,6 +215,26 @@ void CheckChoiceMenu(const Shot& before, const Shot& menu, const Shot& hover) {
     EXPECT_EQ(red_pixels(menu, 152 + 42), 0) << "nothing pointed at before the move";
 }
 
+// END and END2 (not END1): the three slides of config.xml, each shown whole once risen; after the
+// last the music stops, and the next cycle starts the title's music and shows its menu.
+void CheckEndingSlides(const PlayRun& run, const fs::path& shots) {
+    for (int n = 1; n <= 3; ++n) {
+        const Shot slide = ReadShot(kData / ("ed0" + std::to_string(n) + ".jpg"));
+        ASSERT_EQ(slide.width, 800) << n;
+        const auto picture = [&](int x, int y) { return slide.At(x, y); };
+        EXPECT_GT(Matching(ReadShot(shots / ("slide" + std::to_string(n) + ".png")), 0, 0, 800, 600, 3, picture), 0.99)
+            << "slide " << n;
+    }
+    std::string after_end;
+    bool ended = false;
+    for (const LogLine& line : run.log) {
+        ended = ended || line.kind == "end";
+        if (ended && line.kind != "end")
+            after_end += line.kind + (line.fields.empty() ? "" : " " + line.fields[0]) + "|";
+    }
+    EXPECT_EQ(after_end.substr(0, after_end.find("title|") + 6), "music |music TITLE|title|");
+}
+
 void PrintTo(const Route& route, std::ostream* out) { *out << route.name; }
 
 class Routes : public ::testing::TestWithParam<Route> {};
@@ -286,6 +281,7 @@ TEST_P(Routes, PlayToTheEnding) {
     CheckChoiceMenu(ReadShot(shots.path() / "before_choice.png"), ReadShot(shots.path() / "choice.png"),
                     ReadShot(shots.path() / "choice_hover.png"));
     CheckTurnSelection(ReadShot(shots.path() / "turn.png"), route.last_turn_buttons);
+    if (route.ending != "1") CheckEndingSlides(run, shots.path());
 }
 
 TEST(RouteTable, TheRoutesTogetherPassEveryStretchThatNamesSomething) {

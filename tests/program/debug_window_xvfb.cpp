@@ -15,6 +15,7 @@
 
 #include "child_process.h"
 #include "support/temp_folder.h"
+#include "title_start.h"
 #include "x_client.h"
 
 namespace {
@@ -110,6 +111,7 @@ TEST_F(DebugWindowProgram, TheMenuOpensTheDebugWindowCentredOverTheStory) {
     ASSERT_TRUE(WaitUntil([&] { return (window_ = x_.FindWindow(game_->pid())) != 0 || !game_->Running(); }));
     ASSERT_NE(window_, 0u) << Errors();
     x_.Focus(window_);
+    ASSERT_TRUE(StartNewGame(x_, window_, kDeadline)) << Errors();
     ASSERT_TRUE(WaitUntil([&] { return FirstPageShown() || !game_->Running(); }) && game_->Running()) << Errors();
 
     // The menu bar: three popups, dark labels on a light bar; the rightmost label is "デバッグ".

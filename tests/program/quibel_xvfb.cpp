@@ -1,9 +1,10 @@
 // The game program as the player meets it, watched from another X client under xvfb-run: the
-// sample game's first page shows in the window, Alt+Return lays the picture over the whole screen
-// and brings the window back, the close box asks before it ends anything, F12 and SIGTERM end
-// the game with exit code 0 and the settings written back, a second start gives way to the first,
-// and missing data is named. Nothing here reaches into the program: it is started as a process,
-// sees only what the X server shows, and gets only what a keyboard and a window manager send.
+// sample game's title leads by its new game to the first page in the window, Alt+Return lays the
+// picture over the whole screen and brings the window back, the close box asks before it ends
+// anything, F12 and SIGTERM end the game with exit code 0 and the settings written back, a second
+// start gives way to the first, and missing data is named. Nothing here reaches into the program:
+// it is started as a process, sees only what the X server shows, and gets only what a keyboard, a
+// mouse and a window manager send.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 
 #include "child_process.h"
 #include "support/temp_folder.h"
+#include "title_start.h"
 #include "x_client.h"
 
 namespace {
@@ -118,6 +120,9 @@ bool FirstPageShown(const Picture& picture) {
     return true;
 }
 
+// The title gone to black: its sky dark.
+bool TitleGone(const Picture& picture) { return picture.read() && picture.Count(100, 20, 400, 80, Lit) == 0; }
+
 // The picture's upper part, black on the first page: where a question box appears.
 int LitAboveTheWindow(const Picture& picture) { return picture.Count(200, 200, 600, 380, Lit); }
 bool QuestionShown(const Picture& picture) { return picture.read() && LitAboveTheWindow(picture) > 2000; }
@@ -198,9 +203,12 @@ TEST_F(QuibelProgram, ShowsTheFirstPageSwitchesToFullScreenAsksOnCloseAndQuitsOn
     ASSERT_NE(window = WindowOf(*game), 0u) << Errors();
     EXPECT_EQ(x.Title(window), kTitle);
 
-    // The brand splash, the title's place, then the story: the first page in the message window.
-    ASSERT_TRUE(Await([&] { return FirstPageShown(Shown()); })) << Errors();
+    // The brand splash, the title, where a click on new game starts the story: the first page in
+    // the message window.
+    ASSERT_TRUE(StartNewGame(x, window, kDeadline)) << Errors();
     const Box windowed = x.Geometry(window);
+    ASSERT_TRUE(Await([&] { return TitleGone(Shown()); })) << "the title stayed";
+    ASSERT_TRUE(Await([&] { return FirstPageShown(Shown()); })) << Errors();
     EXPECT_EQ(windowed.width, 800);
     EXPECT_GT(windowed.height, 600) << "the menu bar above the picture";
     x.MovePointer(windowed.x + 400, windowed.y + windowed.height / 3);  // over the picture, away from its edges

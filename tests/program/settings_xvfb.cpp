@@ -16,6 +16,7 @@
 
 #include "child_process.h"
 #include "support/temp_folder.h"
+#include "title_start.h"
 #include "x_client.h"
 
 namespace {
@@ -133,6 +134,7 @@ TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheM
                                           (folder / "errors.txt").string());
     ASSERT_TRUE(Await([&] { return (window_ = x.FindWindow(game->pid())) != 0; })) << Errors();
     x.Focus(window_);
+    ASSERT_TRUE(StartNewGame(x, window_, kDeadline)) << Errors();
     // The first page: the ground of the sample's colour, 64,64,240 at 160 over black.
     ASSERT_TRUE(Await([&] {
         const std::uint32_t g = Ground();

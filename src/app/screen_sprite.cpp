@@ -1,0 +1,10 @@
+#include "app/screen_sprite.h"
+
+#include "app/frame_step.h"
+#include "dxdraw/screen_surface.h"
+
+OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uint32_t flags) {
+    OwnedView<DxDraw::DxSprite> sprite(new DxDraw::DxSprite(surface, nullptr, flags));
+    if (ScreenSurface) ScreenSurface->Add(sprite.get());
+    return sprite;
+}

@@ -1,0 +1,12 @@
+// A sprite over everything on the screen, owned by the screen or wait that shows it.
+#pragma once
+
+#include <cstdint>
+
+#include "app/owned_view.h"
+#include "dxdraw/dxsprite.h"
+
+// A sprite of the whole surface (none: nothing shown until one is given) with these blend flags,
+// added last to the screen view, so that it draws over the scene and every earlier sprite. Without
+// a screen view (no display) it stays outside the tree.
+OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uint32_t flags);
