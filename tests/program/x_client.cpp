@@ -164,6 +164,16 @@ void XClient::MovePointer(int x, int y) {
     XSync(display_, False);
 }
 
+void XClient::PressButton(Button button) {
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
+    XSync(display_, False);
+}
+
+void XClient::ReleaseButton(Button button) {
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    XSync(display_, False);
+}
+
 void XClient::RequestClose(WindowId window) {
     XEvent event{};
     event.xclient.type = ClientMessage;
