@@ -114,9 +114,9 @@ ProcessUse ReadUse(pid_t pid) {
 struct Deadlines {
     bool available = false;
     int presents = 0;
-    int refreshes = 0;  // the refreshes the judged stretch spans
-    int late = 0;       // refreshes that showed the old picture where a new one was due
-    double worst_ms = 0;
+    int refreshes = 0;    // the refreshes the judged stretch spans
+    int late = 0;         // refreshes that showed the old picture where a new one was due
+    double worst_ms = 0;  // the longest interval beyond the longest one due (negative: time to spare)
 };
 
 // `longest_frames`: the most refreshes an interval between two presents may span on time.
@@ -125,6 +125,7 @@ Deadlines Judge(const std::vector<Present>& presents, int longest_frames) {
     if (presents.size() < 2) return d;
     d.available = true;
     d.presents = static_cast<int>(presents.size());
+    d.worst_ms = -longest_frames * kPeriodMs;
     for (std::size_t i = 1; i < presents.size(); ++i) {
         const double interval = Ms(presents[i].at - presents[i - 1].at);
         const int frames = std::max(1, static_cast<int>(std::lround(interval / kPeriodMs)));
@@ -205,6 +206,34 @@ public:
             return (!seen.empty() && Clock::now() - seen.back().at >= 600ms) || EndsInPageWait(seen);
         });
     }
+    // Waits until the button of a choice or turn selection at (x, y) is up, and clicks it. The
+    // selection's caption stands for two seconds before its buttons come (a click there would only
+    // end its wait): a button is up when pointing at it lights it, and pointing away puts it back.
+    // Any pointer motion makes the window draw itself whole, so the presents cannot tell.
+    bool Choose(int x, int y) {
+        const auto end = Clock::now() + kDeadline;
+        const Box around{picture_.x + x - 40, picture_.y + y - 40, 80, 80};
+        auto still = [&](int px, int py) {
+            Point(px, py);
+            AwaitQuiet(150ms);
+            return x_.Grab(around).rgb;
+        };
+        while (Clock::now() < end && process_->Running()) {
+            const auto away = still(20, 580), at = still(x, y), back = still(20, 580);
+            if (away == back && away != at) {
+                const Clock::time_point click = Clock::now();
+                Click(x, y);
+                // A click the caption took leaves the buttons waiting: then they are pointed at anew.
+                if (AwaitPageWait(click, 15s)) return true;
+            }
+        }
+        return false;
+    }
+    // Whether the page waits now: what changed in the last 450 ms is the page cursor only.
+    bool PageWaiting() const {
+        const std::vector<Present> seen = watch_->PresentsSince(Clock::now() - 450ms);
+        return !seen.empty() && std::all_of(seen.begin(), seen.end(), [this](const Present& p) { return AtCursor(p); });
+    }
     // Waits until nothing has been presented for `quiet`.
     bool AwaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout = kDeadline) {
         return Await(timeout, [&] {
@@ -279,9 +308,29 @@ private:
 // ---------------------------------------------------------------------------------------------
 // The stages.
 
-// The title, when there is one: its fade in from black is judged, and the new game (its second
-// button of six) is chosen. Found by moving the pointer down the menu's column and watching where
-// the hovered button changes; a title without hover gets the second of six 40-pixel rows.
+// The title's new game, its second button of six: found by moving the pointer down the menu's
+// column and watching where the hovered button changes; a title without hover gets the second of
+// six 40-pixel rows.
+void ChooseNewGame(GameRun& game) {
+    int boundaries[3] = {};
+    int found = 0;
+    const int column = 560;
+    game.Point(column, 280);
+    for (int y = 284; y < 600 && found < 3; y += 4) {
+        const Clock::time_point before = Clock::now();
+        game.Point(column, y);
+        std::this_thread::sleep_for(40ms);
+        if (!game.watch().PresentsSince(before).empty()) boundaries[found++] = y;
+    }
+    const int new_game_y = found >= 3 ? (boundaries[1] + boundaries[2]) / 2 : 300 + 40 + 20;
+    const Clock::time_point chosen = Clock::now();
+    game.Click(column, new_game_y);
+    // Once the story has been finished, a new game may ask whether to skip the prologue: no.
+    game.AwaitStill(chosen);
+    if (game.Look() != State::kPage) game.Click(410, 208);
+}
+
+// The title, when there is one: its fade in from black is judged, and the new game is chosen.
 std::optional<Deadlines> PassTitle(GameRun& game) {
     // The splash: a click ends its wait, and its fade out runs to black.
     const auto splash_end = Clock::now() + 20s;
@@ -310,18 +359,7 @@ std::optional<Deadlines> PassTitle(GameRun& game) {
     if (fade.size() > 17) fade.erase(fade.begin(), fade.end() - 17);
     const Deadlines judged = Judge(fade, 1);
 
-    int boundaries[3] = {};
-    int found = 0;
-    const int column = 560;
-    game.Point(column, 280);
-    for (int y = 284; y < 600 && found < 3; y += 4) {
-        const Clock::time_point before = Clock::now();
-        game.Point(column, y);
-        std::this_thread::sleep_for(40ms);
-        if (!game.watch().PresentsSince(before).empty()) boundaries[found++] = y;
-    }
-    const int new_game_y = found >= 3 ? (boundaries[1] + boundaries[2]) / 2 : 300 + 40 + 20;
-    game.Click(column, new_game_y);
+    ChooseNewGame(game);
     return judged;
 }
 
@@ -359,6 +397,7 @@ std::optional<Deadlines> ScrollBacklog(GameRun& game, int notches) {
     // Back through the history, then forward again: each way judged from its first notch to its
     // last present, so that reaching the end of the history is not taken for a late frame.
     Deadlines judged;
+    judged.worst_ms = -2 * kPeriodMs;
     for (const progtest::Button way : {progtest::kWheelAway, progtest::kWheelTowards}) {
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < notches; ++i) {
@@ -413,15 +452,20 @@ bool PlayRoute(GameRun& game, std::span<const RouteLeg> legs) {
     game.Hold(progtest::kKeyControlLeft, true);
     bool ok = true;
     for (const RouteLeg& leg : legs) {
-        for (int i = 0; i < leg.pages && ok; ++i) ok = game.NextPage();
-        if (!ok || leg.choice_x == 0) break;
-        // The last page's click leads to the choice; its buttons are up when the picture stands.
-        game.AwaitQuiet(600ms);
-        game.Point(0, 0);
-        game.Point(leg.choice_x, leg.choice_y);
-        const Clock::time_point click = Clock::now();
-        game.Click(leg.choice_x, leg.choice_y);
-        ok = game.AwaitPageWait(click);
+        const int number = static_cast<int>(&leg - legs.data()) + 1;
+        // The last page's click leads to the choice or the ending, not to a page.
+        for (int i = 0; i + 1 < leg.pages && ok; ++i)
+            if (!(ok = game.NextPage()))
+                std::fprintf(stderr, "frame_bench: no page wait after page %d of leg %d of the route\n", i + 1, number);
+        if (!ok) break;
+        const Clock::time_point last = Clock::now();
+        game.Click(400, 200);
+        if (leg.choice_x == 0) {
+            game.AwaitStill(last);
+            break;
+        }
+        if (!(ok = game.Choose(leg.choice_x, leg.choice_y)))
+            std::fprintf(stderr, "frame_bench: no page wait after the choice of leg %d of the route\n", number);
     }
     game.Hold(progtest::kKeyControlLeft, false);
     return ok;
@@ -505,7 +549,9 @@ public:
         for (const BareResult& b : bare)
             if (b.startup_ms >= 0) bare_startup_ms_.push_back(b.startup_ms);
 
-        std::printf("\nframe deadlines at 60 Hz (late refreshes / refreshes, worst lateness beyond its due):\n");
+        std::printf(
+            "\nframe deadlines at 60 Hz (late refreshes / refreshes; worst: the longest interval between two\n"
+            "presents beyond the longest one due, negative when every one came in time):\n");
         std::printf("  %-34s %-44s %-44s\n", "", "game, every core", "game, 2 cores (taskset -c 0,1)");
         for (const Row& row : rows_) {
             std::printf("  %-34s %-44s %-44s\n", row.what.c_str(), Format(row.game[0]).c_str(),
@@ -583,13 +629,19 @@ private:
         game.AwaitQuiet(0ms);
         const ProcessUse before = game.Use();
         const Clock::time_point start = Clock::now();
-        std::this_thread::sleep_for(smoke_ ? 500ms : 5s);
+        std::this_thread::sleep_for(smoke_ ? 500ms : 10s);
         const ProcessUse after = game.Use();
         page_wait_share_ = 100 * (after.cpu_seconds - before.cpu_seconds) / Ms(Clock::now() - start) * 1000;
         const RouteLeg smoke_route[] = {{2, 0, 0}};
         if (!PlayRoute(game, smoke_ ? std::span<const RouteLeg>(smoke_route) : std::span<const RouteLeg>(kLonelyRoute)))
             return (last_errors_ = game.Errors(), false);
         route_peak_kb_ = game.Use().peak_kb;
+        // After the ending: the title, or without a title screen the first page again.
+        for (int tries = 0; tries < 5 && !game.PageWaiting(); ++tries) {
+            const Clock::time_point now = Clock::now();
+            game.Look() == State::kPicture ? ChooseNewGame(game) : game.Click(400, 200);
+            game.AwaitStill(now);
+        }
         for (int i = 0; i < (smoke_ ? 1 : 10); ++i) {
             // The save button, and its notice's two seconds (a click ends them).
             Clock::time_point click = Clock::now();
@@ -632,11 +684,8 @@ private:
         // The longest interval due: the page's 100 ms wait, rounded up to 7 frames, and the frame
         // that clears the text before the next page is written.
         Record("(b) skip over read pages", two_cores, Judge(skipped, 8));
-        game.Point(0, 0);
-        game.Point(kLonelyRoute[0].choice_x, kLonelyRoute[0].choice_y);
-        const Clock::time_point choice = Clock::now();
-        game.Click(kLonelyRoute[0].choice_x, kLonelyRoute[0].choice_y);
-        if (!game.AwaitPageWait(choice)) return (last_errors_ = game.Errors(), false);
+        if (!game.Choose(kLonelyRoute[0].choice_x, kLonelyRoute[0].choice_y))
+            return (last_errors_ = game.Errors(), false);
         Record("(c) backlog, wheel", two_cores, ScrollBacklog(game, smoke_ ? 4 : 30));
         return true;
     }
