@@ -229,10 +229,12 @@ public:
         }
         return false;
     }
-    // Whether the page waits now: what changed in the last 450 ms is the page cursor only.
-    bool PageWaiting() const {
-        const std::vector<Present> seen = watch_->PresentsSince(Clock::now() - 450ms);
-        return !seen.empty() && std::all_of(seen.begin(), seen.end(), [this](const Present& p) { return AtCursor(p); });
+    // Whether the page waits now: the page cursor blinks (every 200 ms), and was the last to change.
+    bool PageWaiting() {
+        return Await(450ms, [&] {
+            const std::vector<Present> seen = watch_->PresentsSince(Clock::now() - 300ms);
+            return !seen.empty() && AtCursor(seen.back());
+        });
     }
     // Waits until nothing has been presented for `quiet`.
     bool AwaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout = kDeadline) {
@@ -684,7 +686,9 @@ private:
         // The longest interval due: the page's 100 ms wait, rounded up to 7 frames, and the frame
         // that clears the text before the next page is written.
         Record("(b) skip over read pages", two_cores, Judge(skipped, 8));
-        if (!game.Choose(kLonelyRoute[0].choice_x, kLonelyRoute[0].choice_y))
+        // The backlog is opened on a page: the one after the turn selection, or (in the smoke run,
+        // whose route read only a few pages) the unread page that stopped the skipping.
+        if (!game.PageWaiting() && !game.Choose(kLonelyRoute[0].choice_x, kLonelyRoute[0].choice_y))
             return (last_errors_ = game.Errors(), false);
         Record("(c) backlog, wheel", two_cores, ScrollBacklog(game, smoke_ ? 4 : 30));
         return true;
