@@ -166,9 +166,8 @@ public:
         if (process_) framebench::EndInOrder(*process_);
     }
 
-    bool ok() const { return watch_ != nullptr && process_ && const_cast<ChildProcess&>(*process_).Running(); }
+    bool ok() { return watch_ != nullptr && process_->Running(); }
     double startup_ms() const { return startup_ms_; }
-    pid_t pid() const { return process_->pid(); }
     const PresentWatch& watch() const { return *watch_; }
     ProcessUse Use() const { return ReadUse(process_->pid()); }
     std::string Errors() const {
