@@ -46,11 +46,12 @@ endif()
 if(QB_TESTS AND NOT QB_FUZZ)
   qb_package(GTest libgtest-dev)
 endif()
-# The window tests and the start-up benchmark watch the game from another X client and drive it
-# with synthesised input.
+# The window tests and the start-up and frame benchmarks watch the game from another X client and
+# drive it with synthesised input; the frame benchmark sees the presents through Damage.
 if((QB_TESTS OR QB_BENCH) AND NOT QB_FUZZ)
   qb_pkg(X11 libx11-dev x11)
   qb_pkg(XTST libxtst-dev xtst)
+  qb_pkg(XDAMAGE libxdamage-dev xdamage)
 endif()
 if(QB_BENCH AND NOT QB_SANITIZE AND NOT QB_FUZZ)
   qb_package(benchmark libbenchmark-dev)

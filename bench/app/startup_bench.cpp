@@ -13,50 +13,33 @@
 // what the windows draw:
 //   xvfb-run -a -s "-screen 0 1024x768x24" build/bin/startup_bench [--rounds=N]
 #include <benchmark/benchmark.h>
-#include <signal.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "child_process.h"
+#include "first_frame.h"
 #include "support/temp_folder.h"
 #include "x_client.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-using progtest::Box;
+using framebench::Contender;
 using progtest::ChildProcess;
-using progtest::Pixels;
 using progtest::XClient;
 
-constexpr auto kDeadline = 30s;  // a program that shows nothing by then has failed
 constexpr int kDefaultRounds = 15;
-// Where the watcher looks: a square of the picture (below the menu bar when there is one) that the
-// splash's cream ground and the bare window's colour both fill.
-constexpr int kSpotLeft = 40, kSpotTop = 40, kSpotSize = 64;
-
-struct Contender {
-    const char* label;
-    std::vector<std::string> argv;
-    std::vector<std::string> environment;
-};
 
 class StartupWatch {
 public:
-    StartupWatch() : background_(x_.Grab(x_.Screen())) {
+    StartupWatch() {
         MakeOneLineGame(one_line_.path());
         contenders_ = {
             {"A  sample game, brand splash",
@@ -75,11 +58,11 @@ public:
         // One round first that counts for nothing: the page cache, the font cache and the X
         // server's first clients would otherwise weigh on the first round only.
         for (const Contender& c : contenders_)
-            if (Measure(c) < 0) return state.SkipWithError((std::string("no frame from ") + c.label).c_str());
+            if (Measure(c) < 0) return state.SkipWithError(("no frame from " + c.label).c_str());
         for (auto _ : state) {
             for (std::size_t i = 0; i < contenders_.size(); ++i) {
                 const double ms = Measure(contenders_[i]);
-                if (ms < 0) return state.SkipWithError((std::string("no frame from ") + contenders_[i].label).c_str());
+                if (ms < 0) return state.SkipWithError(("no frame from " + contenders_[i].label).c_str());
                 samples_[i].push_back(ms);
             }
             state.SetIterationTime(samples_[0].back() / 1000.0);
@@ -98,7 +81,7 @@ public:
             if (s.empty()) return;
         std::printf("\nfrom spawn to the first frame shown, median of %zu interleaved rounds:\n", samples_[0].size());
         for (std::size_t i = 0; i < contenders_.size(); ++i)
-            std::printf("  %-40s %8.1f ms  (%.1f .. %.1f)\n", contenders_[i].label, Median(i),
+            std::printf("  %-40s %8.1f ms  (%.1f .. %.1f)\n", contenders_[i].label.c_str(), Median(i),
                         *std::min_element(samples_[i].begin(), samples_[i].end()),
                         *std::max_element(samples_[i].begin(), samples_[i].end()));
         const double a = Median(0), b = Median(1), c = Median(2);
@@ -122,63 +105,19 @@ private:
         std::ofstream(folder / "script/data/_start.txt", std::ios::binary) << "\x82\xa0\x81\x42\r\n";
     }
 
-    // Milliseconds from the spawn to the first frame with the spot lit, or -1.
+    // Milliseconds from the spawn to the first frame shown, or -1. The game ends in order (and
+    // lets go of its lock) before the next one starts.
     double Measure(const Contender& contender) {
-        const fs::path errors = settings_.path() / "errors.txt";
-        const Clock::time_point start = Clock::now();
-        std::optional<ChildProcess> started;
-        try {
-            started.emplace(contender.argv, contender.environment, errors.string());
-        } catch (const std::runtime_error& error) {
-            std::fprintf(stderr, "%s\n", error.what());
-            return -1;
-        }
-        ChildProcess& process = *started;
-        double elapsed = -1;
-        while (Clock::now() - start < kDeadline && process.Running()) {
-            if (FrameShown(x_.FindWindow(process.pid()))) {
-                elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-                break;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        if (elapsed < 0) {
-            std::ifstream file(errors);
-            std::fprintf(stderr, "%s showed nothing:\n%s\n", contender.label,
-                         std::string(std::istreambuf_iterator<char>(file), {}).c_str());
-        }
-        // The game ends in order (and lets go of its lock) before the next one starts.
-        process.Signal(SIGTERM);
-        if (!process.Wait(kDeadline)) process.Kill();
+        std::optional<ChildProcess> process;
+        const double elapsed = watch_.Start(contender, (settings_.path() / "errors.txt").string(), process);
+        if (process) framebench::EndInOrder(*process);
         return elapsed;
     }
 
-    // Whether the window shows a frame: most of the spot neither black nor what the screen showed
-    // there before any window (a window shows the screen beneath it until it draws).
-    bool FrameShown(progtest::WindowId window) const {
-        if (!window) return false;
-        const Box frame = x_.Geometry(window);
-        if (frame.width < 800 || frame.height < 600) return false;
-        const Box spot{frame.x + kSpotLeft, frame.y + frame.height - 600 + kSpotTop, kSpotSize, kSpotSize};
-        const Pixels shown = x_.Grab(spot);
-        if (shown.rgb.size() != static_cast<std::size_t>(kSpotSize * kSpotSize)) return false;
-        int drawn = 0;
-        for (int y = 0; y < kSpotSize; ++y)
-            for (int x = 0; x < kSpotSize; ++x) {
-                const std::uint32_t p = shown.At(x, y);
-                drawn += p != 0 && p != background_.At(spot.x + x, spot.y + y) ? 1 : 0;
-            }
-        return drawn * 2 > kSpotSize * kSpotSize;
-    }
-
-    double Median(std::size_t contender) const {
-        std::vector<double> v = samples_[contender];
-        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-        return v[v.size() / 2];
-    }
+    double Median(std::size_t contender) const { return framebench::Median(samples_[contender]); }
 
     XClient x_;
-    const Pixels background_;  // the whole screen before any window
+    framebench::FirstFrameWatch watch_{x_};
     testsupport::TempFolder one_line_{"startup_one_line"};
     testsupport::TempFolder settings_{"startup_settings"};
     std::vector<Contender> contenders_;

@@ -164,9 +164,21 @@ void XClient::MovePointer(int x, int y) {
     XSync(display_, False);
 }
 
-void XClient::PressPointer(bool down) {
-    XTestFakeButtonEvent(display_, 1, down ? True : False, CurrentTime);
+void XClient::PressButton(Button button) {
+    XTestFakeButtonEvent(display_, button, True, CurrentTime);
     XSync(display_, False);
+}
+
+void XClient::ReleaseButton(Button button) {
+    XTestFakeButtonEvent(display_, button, False, CurrentTime);
+    XSync(display_, False);
+}
+
+void XClient::PressPointer(bool down) {
+    if (down)
+        PressButton(kButtonLeft);
+    else
+        ReleaseButton(kButtonLeft);
 }
 
 void XClient::Click(int x, int y) {

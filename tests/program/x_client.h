@@ -34,7 +34,17 @@ struct Pixels {
 };
 
 // X keysyms (X11/keysymdef.h) of the keys the tests press.
-enum Key : unsigned long { kKeyReturn = 0xFF0D, kKeyF12 = 0xFFC9, kKeyAltLeft = 0xFFE9 };
+enum Key : unsigned long {
+    kKeyReturn = 0xFF0D,
+    kKeyF12 = 0xFFC9,
+    kKeyShiftLeft = 0xFFE1,
+    kKeyControlLeft = 0xFFE3,
+    kKeyAltLeft = 0xFFE9
+};
+
+// Pointer buttons as X numbers them: 4 and 5 are a notch of the wheel away from and towards the
+// player.
+enum Button : unsigned { kButtonLeft = 1, kButtonRight = 3, kWheelAway = 4, kWheelTowards = 5 };
 
 class XClient {
 public:
@@ -61,6 +71,9 @@ public:
     void Press(std::initializer_list<unsigned long> keysyms);
     void Release(std::initializer_list<unsigned long> keysyms);
     void MovePointer(int x, int y);  // screen pixels
+    // A button (or a notch of the wheel) goes down or up where the pointer is.
+    void PressButton(Button button);
+    void ReleaseButton(Button button);
     // The left button goes down (or up) where the pointer is.
     void PressPointer(bool down);
     // The left button pressed at (x, y) and let go there a moment later, as a player clicks.
