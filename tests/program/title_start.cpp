@@ -7,14 +7,12 @@ namespace progtest {
 namespace {
 
 constexpr int kPictureHeight = 600;  // the game picture, below the menu bar
-// Inside the button's picture at the sample game's title menu position (520, 300) + 48: its hover
-// image is red where the normal one is blue.
-constexpr Box kNewGameInside{540, 352, 40, 32};
+constexpr int kMenuX = 520, kMenuY = 300, kRowPitch = 48;
 
-bool NewGameLit(const XClient& x, const Box& window) {
-    const Pixels pixels =
-        x.Grab(Box{window.x + kNewGameInside.x, window.y + window.height - kPictureHeight + kNewGameInside.y,
-                   kNewGameInside.width, kNewGameInside.height});
+// A patch inside the button's picture, whose hover image is red where the normal one is blue.
+bool ButtonLit(const XClient& x, const Box& window, int row) {
+    const Pixels pixels = x.Grab(
+        Box{window.x + kMenuX + 20, window.y + window.height - kPictureHeight + kMenuY + kRowPitch * row + 4, 40, 32});
     if (pixels.rgb.empty()) return false;
     std::size_t red = 0;
     for (const std::uint32_t p : pixels.rgb)
@@ -24,12 +22,14 @@ bool NewGameLit(const XClient& x, const Box& window) {
 
 }  // namespace
 
-bool StartNewGame(XClient& x, WindowId window, std::chrono::milliseconds deadline) {
+bool MenuButtonLit(const XClient& x, WindowId window, int row) { return ButtonLit(x, x.Geometry(window), row); }
+
+bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::milliseconds deadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
         const Box at = x.Geometry(window);
-        x.MovePointer(at.x + 644, at.y + at.height - kPictureHeight + 368);
-        if (NewGameLit(x, at)) break;
+        x.MovePointer(at.x + kMenuX + 124, at.y + at.height - kPictureHeight + kMenuY + kRowPitch * row + 20);
+        if (ButtonLit(x, at, row)) break;
         if (std::chrono::steady_clock::now() >= end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
