@@ -100,7 +100,7 @@ private:
     PictureButtons buttons_;
 };
 
-// Step 5.1 and 5.2: the button clicked.
+// The menu waiting for a click: every button back to its normal image, then the button clicked.
 std::int32_t WaitForChoice(PictureButtons& buttons) {
     buttons.Reset();
     PostGameEvent("title");
@@ -130,7 +130,7 @@ std::optional<std::int32_t> ChooseSlotToLoad(host::ModalUi* modal) {
     return slot + kResultFirstSlot;
 }
 
-// Step 5: the result of the button chosen.
+// The menu, with the sub-screens it runs over the background: the result of the button chosen.
 std::int32_t RunMenu(TitleView& view, const GameCycleServices& services, const TitleScreens& screens) {
     PictureButtons& buttons = view.buttons();
     for (;;) {
