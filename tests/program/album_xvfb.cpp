@@ -15,22 +15,15 @@
 #include <optional>
 #include <thread>
 
-#include "child_process.h"
-#include "support/temp_folder.h"
+#include "game_program.h"
 #include "title_start.h"
-#include "x_client.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using progtest::Box;
-using progtest::ChildProcess;
 using progtest::Pixels;
-using progtest::XClient;
 
-constexpr auto kDeadline = 90s;
-constexpr int kGameHeight = 600;
 // The sample's album page (config.xml): thumbnails of 140 x 105 at these places, the previous-page
 // button at (40, 540) and the next-page button at (176, 540), both 120 x 40.
 constexpr int kThumbWidth = 140, kThumbHeight = 105;
@@ -55,24 +48,10 @@ int CountLight(const Pixels& pixels) {
     return static_cast<int>(std::count_if(pixels.rgb.begin(), pixels.rgb.end(), Light));
 }
 
-class AlbumProgram : public ::testing::Test {
+class AlbumProgram : public progtest::GameProgramTest {
 protected:
-    AlbumProgram() { fs::create_directories(settings_); }
+    AlbumProgram() : GameProgramTest("album_xvfb") {}
 
-    template <class Condition>
-    bool WaitUntil(Condition done) {
-        const auto end = std::chrono::steady_clock::now() + kDeadline;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() >= end || !game_->Running()) return false;
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
-    }
-    // A rectangle of the game picture, in game pixels, as shown.
-    Pixels Game(const Box& box) const {
-        const Box frame = x_.Geometry(window_);
-        return x_.Grab(Box{frame.x + box.x, frame.y + frame.height - kGameHeight + box.y, box.width, box.height});
-    }
     Pixels Thumb(int i) const { return Game(Box{kThumbs[i][0], kThumbs[i][1], kThumbWidth, kThumbHeight}); }
     // The first page of a fresh album: six thumbnails alike (all locked) and no longer the title.
     bool AlbumShown() const {
@@ -86,29 +65,15 @@ protected:
             if (!Alike(Thumb(i), first)) return false;
         return true;
     }
-    std::string Errors() const {
-        std::ifstream file(folder_ / "errors.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    XClient x_;
-    testsupport::TempFolder folder_{"album_xvfb"};
-    const fs::path settings_ = folder_ / "settings";
-    std::unique_ptr<ChildProcess> game_;
-    progtest::WindowId window_ = 0;
 };
 
 TEST_F(AlbumProgram, TheExtrasMenuOpensTheAlbumWithItsFirstPageLocked) {
-    game_ = std::make_unique<ChildProcess>(std::vector<std::string>{QUIBEL_PROGRAM, DEMO_DATA_DIR, "-W"},
-                                           std::vector<std::string>{"QUIBEL_SETTINGS_DIR=" + settings_.string()},
-                                           (folder_ / "errors.txt").string());
-    ASSERT_TRUE(WaitUntil([&] { return (window_ = x_.FindWindow(game_->pid())) != 0; })) << Errors();
-    x_.Focus(window_);
-    ASSERT_TRUE(ClickMenuButton(x_, window_, progtest::kExtrasRow, kDeadline)) << Errors();
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(ClickMenuButton(x, window, progtest::kExtrasRow, progtest::kProgramDeadline)) << Errors();
     // The title's buttons give way to the extras menu's, which has none in that row.
-    ASSERT_TRUE(WaitUntil([&] { return !MenuButtonLit(x_, window_, progtest::kExtrasRow); })) << "the title stayed";
-    ASSERT_TRUE(ClickMenuButton(x_, window_, progtest::kAlbumRow, kDeadline)) << "no extras menu";
-    ASSERT_TRUE(WaitUntil([&] { return AlbumShown(); })) << "no album page";
+    ASSERT_TRUE(AwaitGame([&] { return !MenuButtonLit(x, window, progtest::kExtrasRow); })) << "the title stayed";
+    ASSERT_TRUE(ClickMenuButton(x, window, progtest::kAlbumRow, progtest::kProgramDeadline)) << "no extras menu";
+    ASSERT_TRUE(AwaitGame([&] { return AlbumShown(); })) << "no album page";
     std::this_thread::sleep_for(300ms);  // settled
     ASSERT_TRUE(AlbumShown());
     // The next-page button's frame and label; where the previous-page button would stand, the
@@ -117,18 +82,19 @@ TEST_F(AlbumProgram, TheExtrasMenuOpensTheAlbumWithItsFirstPageLocked) {
     EXPECT_EQ(CountLight(Game(kPrevious)), 0);
 
     // A right click leaves the album for the extras menu, whose album button lights again.
-    const Box frame = x_.Geometry(window_);
-    x_.MovePointer(frame.x + 400, frame.y + frame.height - kGameHeight + 100);
-    x_.PressButton(progtest::kButtonRight);
+    const Box frame = x.Geometry(window);
+    x.MovePointer(frame.x + 400, frame.y + frame.height - progtest::kGameHeight + 100);
+    x.PressButton(progtest::kButtonRight);
     std::this_thread::sleep_for(100ms);
-    x_.ReleaseButton(progtest::kButtonRight);
-    ASSERT_TRUE(WaitUntil([&] { return !AlbumShown(); })) << "the album stayed";
-    EXPECT_TRUE(ClickMenuButton(x_, window_, progtest::kAlbumRow, kDeadline)) << "no extras menu after the album";
-    EXPECT_TRUE(WaitUntil([&] { return AlbumShown(); })) << "the album did not open again";
+    x.ReleaseButton(progtest::kButtonRight);
+    ASSERT_TRUE(AwaitGame([&] { return !AlbumShown(); })) << "the album stayed";
+    EXPECT_TRUE(ClickMenuButton(x, window, progtest::kAlbumRow, progtest::kProgramDeadline))
+        << "no extras menu after the album";
+    EXPECT_TRUE(AwaitGame([&] { return AlbumShown(); })) << "the album did not open again";
 
-    x_.Press({progtest::kKeyF12});
-    const std::optional<int> status = game_->Wait(kDeadline);
-    x_.Release({progtest::kKeyF12});
+    x.Press({progtest::kKeyF12});
+    const std::optional<int> status = game->Wait(progtest::kProgramDeadline);
+    x.Release({progtest::kKeyF12});
     EXPECT_EQ(status, 0) << Errors();
 }
 

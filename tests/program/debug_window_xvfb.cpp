@@ -13,35 +13,21 @@
 #include <iterator>
 #include <thread>
 
-#include "child_process.h"
-#include "support/temp_folder.h"
+#include "game_program.h"
 #include "title_start.h"
-#include "x_client.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using progtest::Box;
-using progtest::ChildProcess;
 using progtest::Pixels;
-using progtest::XClient;
 
-constexpr auto kDeadline = 90s;
 constexpr unsigned long kKeyEscape = 0xFF1B;
-// The window's size in dialog pixels (its own layout, its title bar not counted) and the game
-// picture's.
-constexpr int kDialogWidth = 520, kDialogHeight = 390, kGameWidth = 800, kGameHeight = 600;
-
-template <class Condition>
-bool WaitUntil(Condition done, std::chrono::milliseconds timeout = kDeadline) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
+// The window's size in dialog pixels (its own layout, its title bar not counted).
+constexpr int kDialogWidth = 520, kDialogHeight = 390;
+using progtest::kGameHeight;
+using progtest::kGameWidth;
+using progtest::WaitUntil;
 
 int Max(std::uint32_t p) { return std::max({p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF}); }
 int Min(std::uint32_t p) { return std::min({p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF}); }
@@ -67,15 +53,13 @@ Box Bounds(const Pixels& pixels, const std::function<bool(std::uint32_t)>& test)
     return right < 0 ? Box{} : Box{left, top, right - left + 1, bottom - top + 1};
 }
 
-class DebugWindowProgram : public ::testing::Test {
+class DebugWindowProgram : public progtest::GameProgramTest {
 protected:
-    DebugWindowProgram() { fs::create_directories(settings_); }
+    DebugWindowProgram() : GameProgramTest("debug_window_xvfb") {}
 
     // The game picture's rectangle (left, top)-(right, bottom) in game pixels, as shown.
     Pixels Game(int left, int top, int right, int bottom) const {
-        const Box frame = x_.Geometry(window_);
-        const int bar = frame.height - kGameHeight;
-        return x_.Grab(Box{frame.x + left, frame.y + bar + top, right - left, bottom - top});
+        return GameProgramTest::Game(Box{left, top, right - left, bottom - top});
     }
     // The first page: the message window's ground across the bottom, the picture above it black.
     bool FirstPageShown() const {
@@ -84,48 +68,33 @@ protected:
                Count(above, Black) == static_cast<int>(above.rgb.size());
     }
     // A click of the left button at a point of the window (window pixels, the menu bar's included).
-    void ClickAt(int x, int y) {
-        const Box frame = x_.Geometry(window_);
-        x_.MovePointer(frame.x + x, frame.y + y);
+    void ClickAt(int left, int top) {
+        const Box frame = x.Geometry(window);
+        x.MovePointer(frame.x + left, frame.y + top);
         std::this_thread::sleep_for(150ms);
-        x_.PressPointer(true);
+        x.PressPointer(true);
         std::this_thread::sleep_for(150ms);
-        x_.PressPointer(false);
+        x.PressPointer(false);
     }
-    std::string Errors() const {
-        std::ifstream file(folder_ / "errors.txt", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    XClient x_;
-    testsupport::TempFolder folder_{"debug_window_xvfb"};
-    const fs::path settings_ = folder_ / "settings";
-    std::unique_ptr<ChildProcess> game_;
-    progtest::WindowId window_ = 0;
 };
 
 TEST_F(DebugWindowProgram, TheMenuOpensTheDebugWindowCentredOverTheStory) {
-    game_ = std::make_unique<ChildProcess>(std::vector<std::string>{QUIBEL_PROGRAM, DEMO_DATA_DIR, "-W", "-D"},
-                                           std::vector<std::string>{"QUIBEL_SETTINGS_DIR=" + settings_.string()},
-                                           (folder_ / "errors.txt").string());
-    ASSERT_TRUE(WaitUntil([&] { return (window_ = x_.FindWindow(game_->pid())) != 0 || !game_->Running(); }));
-    ASSERT_NE(window_, 0u) << Errors();
-    x_.Focus(window_);
-    ASSERT_TRUE(StartNewGame(x_, window_, kDeadline)) << Errors();
-    ASSERT_TRUE(WaitUntil([&] { return FirstPageShown() || !game_->Running(); }) && game_->Running()) << Errors();
+    ASSERT_TRUE(StartGame({"-D"})) << Errors();
+    ASSERT_TRUE(StartNewGame(x, window, progtest::kProgramDeadline)) << Errors();
+    ASSERT_TRUE(WaitUntil([&] { return FirstPageShown() || !game->Running(); }) && game->Running()) << Errors();
 
     // The menu bar: three popups, dark labels on a light bar; the rightmost label is "デバッグ".
-    const Box frame = x_.Geometry(window_);
+    const Box frame = x.Geometry(window);
     const int bar = frame.height - kGameHeight;
     ASSERT_GT(bar, 10) << "a menu bar above the picture";
-    const Box labels = Bounds(x_.Grab(Box{frame.x, frame.y, frame.width, bar}), Dark);
+    const Box labels = Bounds(x.Grab(Box{frame.x, frame.y, frame.width, bar}), Dark);
     ASSERT_GT(labels.width, 150) << "three popup labels";
     ClickAt(labels.x + labels.width - 32, bar / 2);
 
     // Its popup drops below the bar over the black picture, with its one item.
     Box item;
     ASSERT_TRUE(WaitUntil([&] {
-        const Pixels below = x_.Grab(Box{frame.x, frame.y + bar, frame.width, 120});
+        const Pixels below = x.Grab(Box{frame.x, frame.y + bar, frame.width, 120});
         const Box popup = Bounds(below, Light);
         if (popup.width < 40) return false;
         Pixels inside;
@@ -163,14 +132,14 @@ TEST_F(DebugWindowProgram, TheMenuOpensTheDebugWindowCentredOverTheStory) {
     EXPECT_EQ(Count(corner, Black), static_cast<int>(corner.rgb.size())) << "the picture around it";
 
     // Escape closes it: the picture is the first page again, still waiting.
-    x_.Press({kKeyEscape});
-    const bool closed = WaitUntil([&] { return FirstPageShown() || !game_->Running(); });
-    x_.Release({kKeyEscape});
-    EXPECT_TRUE(closed && game_->Running()) << Errors();
+    x.Press({kKeyEscape});
+    const bool closed = WaitUntil([&] { return FirstPageShown() || !game->Running(); });
+    x.Release({kKeyEscape});
+    EXPECT_TRUE(closed && game->Running()) << Errors();
 
-    x_.Press({progtest::kKeyF12});
-    const std::optional<int> status = game_->Wait(kDeadline);
-    x_.Release({progtest::kKeyF12});
+    x.Press({progtest::kKeyF12});
+    const std::optional<int> status = game->Wait(progtest::kProgramDeadline);
+    x.Release({progtest::kKeyF12});
     EXPECT_EQ(status, 0) << Errors();
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "game_program.h"
 #include "support/temp_folder.h"
 #include "title_start.h"
 #include "x_client.h"
@@ -34,24 +35,11 @@ using progtest::XClient;
 const std::string kQuibel = QUIBEL_PROGRAM;
 const std::string kDemo = DEMO_DATA_DIR;
 constexpr char kTitle[] = "Saffronwake 体験版";
-// Generous for a loaded machine and a sanitizer build: every wait polls and ends as soon as it can.
-constexpr auto kDeadline = 90s;
+constexpr auto kDeadline = progtest::kProgramDeadline;
 constexpr auto kKeyPress = 200ms;  // how long a player's finger rests on a key, about
 
-template <class Condition>
-bool WaitUntil(Condition done, std::chrono::milliseconds timeout = kDeadline) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using progtest::ReadText;
+using progtest::WaitUntil;
 
 // The game picture (800 x 600) as the screen shows it, looked at in game pixels wherever the
 // window puts it and whatever its scale.

@@ -14,22 +14,18 @@
 #include <thread>
 #include <vector>
 
-#include "child_process.h"
-#include "support/temp_folder.h"
+#include "game_program.h"
 #include "title_start.h"
-#include "x_client.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using progtest::Box;
-using progtest::ChildProcess;
 using progtest::Pixels;
-using progtest::XClient;
 
-constexpr auto kDeadline = 90s;
-constexpr int kPictureWidth = 800, kPictureHeight = 600;
+using progtest::kGameHeight;
+using progtest::kGameWidth;
 // The grab of a slider in the dialogs' light style, over the slider's white bar.
 constexpr std::uint32_t kSliderGrab = 0x6BADFB;
 
@@ -39,10 +35,7 @@ int Blue(std::uint32_t p) { return static_cast<int>(p & 0xFF); }
 bool Light(std::uint32_t p) { return Red(p) > 200 && Green(p) > 200 && Blue(p) > 200; }
 bool Dark(std::uint32_t p) { return Red(p) < 100 && Green(p) < 100 && Blue(p) < 100; }
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using progtest::ReadText;
 
 // Where the pixels of one colour lie in a grab: their count and bounds.
 struct Patch {
@@ -63,39 +56,28 @@ std::function<bool(std::uint32_t)> Exactly(std::uint32_t rgb) {
     return [rgb](std::uint32_t p) { return (p & 0xFFFFFF) == rgb; };
 }
 
-class SettingsProgram : public ::testing::Test {
+class SettingsProgram : public progtest::GameProgramTest {
 protected:
-    SettingsProgram() { fs::create_directories(settings); }
-
-    template <class Condition>
-    bool Await(Condition done) {
-        const auto end = std::chrono::steady_clock::now() + kDeadline;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() >= end || !game->Running()) return false;
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
-    }
-    std::string Errors() const { return ReadText(folder / "errors.txt"); }
+    SettingsProgram() : GameProgramTest("settings_xvfb") {}
 
     // The game picture below the menu bar, in a window 800 pixels wide.
     Box PictureBox() const {
-        const Box window = x.Geometry(window_);
-        return Box{window.x, window.y + window.height - kPictureHeight, kPictureWidth, kPictureHeight};
+        const Box frame = x.Geometry(window);
+        return Box{frame.x, frame.y + frame.height - kGameHeight, kGameWidth, kGameHeight};
     }
-    Pixels Picture() const { return x.Grab(PictureBox()); }
+    Pixels Picture() const { return Game(Box{0, 0, kGameWidth, kGameHeight}); }
     // The message window's ground on the first page, right of its text.
     std::uint32_t Ground() const { return Picture().At(760, 470) & 0xFFFFFF; }
 
     // Opens the "システム" popup and picks its item `index` (0 "描画速度", 2 "サウンド設定", 3
     // "システム設定"): the items are told apart by their lines of text on the popup's ground.
     bool PickSystemItem(int index) {
-        const Box window = x.Geometry(window_);
-        const int bar = window.height - kPictureHeight;
-        x.Click(window.x + 32, window.y + bar / 2);
+        const Box frame = x.Geometry(window);
+        const int bar = frame.height - kGameHeight;
+        x.Click(frame.x + 32, frame.y + bar / 2);
         std::vector<int> lines;  // the middle of each line of text, in window rows
-        const bool shown = Await([&] {
-            const Pixels popup = x.Grab(Box{window.x, window.y + bar, 200, 260});
+        const bool shown = AwaitGame([&] {
+            const Pixels popup = x.Grab(Box{frame.x, frame.y + bar, 200, 260});
             lines.clear();
             int top = -1;
             for (int y = 0; y <= popup.height; ++y) {
@@ -117,26 +99,16 @@ protected:
             return lines.size() >= 6;
         });
         if (!shown) return false;
-        x.Click(window.x + 50, window.y + lines[static_cast<std::size_t>(index)]);
+        x.Click(frame.x + 50, frame.y + lines[static_cast<std::size_t>(index)]);
         return true;
     }
-
-    XClient x;
-    testsupport::TempFolder folder{"settings_xvfb"};
-    const fs::path settings = folder / "settings";
-    std::unique_ptr<ChildProcess> game;
-    progtest::WindowId window_ = 0;
 };
 
 TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheMessageWindow) {
-    game = std::make_unique<ChildProcess>(std::vector<std::string>{QUIBEL_PROGRAM, DEMO_DATA_DIR, "-W"},
-                                          std::vector<std::string>{"QUIBEL_SETTINGS_DIR=" + settings.string()},
-                                          (folder / "errors.txt").string());
-    ASSERT_TRUE(Await([&] { return (window_ = x.FindWindow(game->pid())) != 0; })) << Errors();
-    x.Focus(window_);
-    ASSERT_TRUE(StartNewGame(x, window_, kDeadline)) << Errors();
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(StartNewGame(x, window, progtest::kProgramDeadline)) << Errors();
     // The first page: the ground of the sample's colour, 64,64,240 at 160 over black.
-    ASSERT_TRUE(Await([&] {
+    ASSERT_TRUE(AwaitGame([&] {
         const std::uint32_t g = Ground();
         return Blue(g) > 130 && Red(g) >= 35 && Red(g) <= 45;
     })) << Errors();
@@ -144,7 +116,7 @@ TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheM
     // The system settings: the swatch of the live colour, some 100 x 100 pixels.
     ASSERT_TRUE(PickSystemItem(3)) << "no popup";
     Patch swatch;
-    ASSERT_TRUE(Await([&] { return (swatch = Find(Picture(), Exactly(0x4040F0))).count >= 90 * 90; }))
+    ASSERT_TRUE(AwaitGame([&] { return (swatch = Find(Picture(), Exactly(0x4040F0))).count >= 90 * 90; }))
         << "no swatch of 64,64,240";
     EXPECT_LE(swatch.right - swatch.left, 101);
     {
@@ -168,10 +140,10 @@ TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheM
     // "Default" stands right of the swatch: the swatch turns 32,32,240.
     const Box picture = PictureBox();
     x.Click(picture.x + swatch.left + 160, picture.y + swatch.top + 13);
-    ASSERT_TRUE(Await([&] { return Find(Picture(), Exactly(0x2020F0)).count >= 90 * 90; })) << "not repainted";
+    ASSERT_TRUE(AwaitGame([&] { return Find(Picture(), Exactly(0x2020F0)).count >= 90 * 90; })) << "not repainted";
     // Return is OK: the dialog goes and the ground takes the colour (32,32,240 at 160: 20,20,150).
     x.Press({progtest::kKeyReturn});
-    EXPECT_TRUE(Await([&] {
+    EXPECT_TRUE(AwaitGame([&] {
         const std::uint32_t g = Ground();
         return Find(Picture(), Exactly(0x2020F0)).count == 0 && Red(g) >= 15 && Red(g) <= 25 && Blue(g) > 130;
     })) << std::hex
@@ -181,16 +153,17 @@ TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheM
     // The sound settings: four horizontal sliders, their grabs in the middle at 50 percent.
     ASSERT_TRUE(PickSystemItem(2)) << "no popup";
     Patch grabs;
-    ASSERT_TRUE(Await([&] { return (grabs = Find(Picture(), Exactly(kSliderGrab))).count >= 4 * 40; })) << "no sliders";
+    ASSERT_TRUE(AwaitGame([&] { return (grabs = Find(Picture(), Exactly(kSliderGrab))).count >= 4 * 40; }))
+        << "no sliders";
     EXPECT_GT(grabs.bottom - grabs.top, 100) << "four rows of sliders";
     EXPECT_LT(grabs.right - grabs.left, 40) << "all at the same place";
     EXPECT_NEAR((grabs.left + grabs.right) / 2, 450, 10) << "in the middle of their bars (312 to 588)";
     x.Press({0xFF1B});  // Escape
-    EXPECT_TRUE(Await([&] { return Find(Picture(), Exactly(kSliderGrab)).count == 0; }));
+    EXPECT_TRUE(AwaitGame([&] { return Find(Picture(), Exactly(kSliderGrab)).count == 0; }));
     x.Release({0xFF1B});
 
     x.Press({progtest::kKeyF12});
-    EXPECT_EQ(game->Wait(kDeadline), 0) << Errors();
+    EXPECT_EQ(game->Wait(progtest::kProgramDeadline), 0) << Errors();
     x.Release({progtest::kKeyF12});
     const std::string text = ReadText(settings / "quibel.ini");
     EXPECT_NE(text.find("\nBaseColor=32,32,240,160\n"), std::string::npos) << text;
