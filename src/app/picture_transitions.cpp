@@ -7,8 +7,8 @@
 #include "app/game_data.h"
 #include "app/owned_view.h"
 #include "app/scene_views.h"
+#include "app/screen_sprite.h"
 #include "app/settings.h"
-#include "dxdraw/screen_surface.h"
 #include "lib/scope_guard.h"
 
 namespace {
@@ -122,9 +122,8 @@ void ShowFilledPicture(std::uint32_t rgb) {
 
 void BrandSplash() {
     ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), u"brand", false, false);
-    OwnedView<DxSprite> sprite(new DxSprite(picture.Get(), nullptr, kFadeFlags));
+    OwnedView<DxSprite> sprite = NewScreenSprite(picture.Get(), kFadeFlags);
     sprite->Blend().level = 0;
-    if (ScreenSurface) ScreenSurface->Add(sprite.get());
     Fade(*sprite, 0, kLevelFull, 4, true);
     WaitMs(kSplashWaitMs, 1);
     Fade(*sprite, kLevelFull, 0, 4, true);

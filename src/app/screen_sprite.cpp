@@ -3,8 +3,10 @@
 #include "app/frame_step.h"
 #include "dxdraw/screen_surface.h"
 
-OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uint32_t flags) {
-    OwnedView<DxDraw::DxSprite> sprite(new DxDraw::DxSprite(surface, nullptr, flags));
+OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uint32_t flags, const TEXANIM* source,
+                                            POINT at) {
+    OwnedView<DxDraw::DxSprite> sprite(new DxDraw::DxSprite(surface, source, flags));
+    sprite->SetPosition(at.x, at.y);
     if (ScreenSurface) ScreenSurface->Add(sprite.get());
     return sprite;
 }
