@@ -36,17 +36,8 @@ constexpr std::int32_t kLevelFull = 255;
 constexpr std::int32_t kPrologueReadPage = kSeenPageCount - 1;
 
 std::array<PictureButton, kChoiceCount> ButtonTable() {
-    const std::int32_t x = SystemConfig.TitleMenuPos[0], y = SystemConfig.TitleMenuPos[1];
     std::array<PictureButton, kChoiceCount> table;
-    for (std::int32_t i = 0; i < kChoiceCount; ++i) {
-        const std::int32_t top = y + kTitleButtonPitch * i;
-        const std::int32_t sheet_top = kTitleButtonsTop + kTitleButtonPitch * i;
-        table[static_cast<std::size_t>(i)] = {
-            SheetImage(0, sheet_top, kTitleButtonWidth, kTitleButtonHeight),
-            SheetImage(0, sheet_top + kTitleHoverOffset, kTitleButtonWidth, kTitleButtonHeight),
-            {x, top},
-            {x, top, x + kTitleButtonWidth, top + kTitleButtonHeight}};
-    }
+    for (std::int32_t i = 0; i < kChoiceCount; ++i) table[static_cast<std::size_t>(i)] = TitleMenuButton(0, i);
     return table;
 }
 
@@ -176,6 +167,16 @@ bool RunStep(std::int32_t& result, Step&& step) {
 }
 
 }  // namespace
+
+PictureButton TitleMenuButton(std::int32_t sheet_left, std::int32_t row) {
+    const std::int32_t x = SystemConfig.TitleMenuPos[0];
+    const std::int32_t top = SystemConfig.TitleMenuPos[1] + kTitleButtonPitch * row;
+    const std::int32_t sheet_top = kTitleButtonsTop + kTitleButtonPitch * row;
+    return {SheetImage(sheet_left, sheet_top, kTitleButtonWidth, kTitleButtonHeight),
+            SheetImage(sheet_left, sheet_top + kTitleHoverOffset, kTitleButtonWidth, kTitleButtonHeight),
+            {x, top},
+            {x, top, x + kTitleButtonWidth, top + kTitleButtonHeight}};
+}
 
 std::int32_t RunTitle(const GameCycleServices& services, const TitleScreens& screens) {
     const std::u16string& music = SystemConfig.TitleBgmName;
