@@ -22,11 +22,7 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kOpaque = 255;
 constexpr std::uint32_t kSplashWaitMs = 5000;
 
-void SetLevel(DxSprite& sprite, std::int32_t level) {
-    sprite.Blend().flags = kFadeFlags;
-    sprite.Blend().level = static_cast<std::uint32_t>(level);
-    sprite.Invalidate(DxDraw::kDirtyContents);
-}
+void SetLevel(DxSprite& sprite, std::int32_t level) { SetBlendLevel(sprite, kFadeFlags, level); }
 
 void ShowLevel(DxSprite& sprite, std::int32_t level) {
     SetLevel(sprite, level);

@@ -10,3 +10,9 @@ OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uin
     if (ScreenSurface) ScreenSurface->Add(sprite.get());
     return sprite;
 }
+
+void SetBlendLevel(DxDraw::DxSprite& sprite, std::uint32_t flags, std::int32_t level) {
+    sprite.Blend().flags = flags;
+    sprite.Blend().level = static_cast<std::uint32_t>(level);
+    sprite.Invalidate(DxDraw::kDirtyContents);
+}

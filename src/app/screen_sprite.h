@@ -14,3 +14,7 @@
 // display) it stays outside the tree.
 OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uint32_t flags = 0,
                                             const TEXANIM* source = nullptr, POINT at = {0, 0});
+
+// The sprite's blend flags and level (0 to 255) set, and the sprite marked to be drawn anew with
+// them at the next frame: a fade step.
+void SetBlendLevel(DxDraw::DxSprite& sprite, std::uint32_t flags, std::int32_t level);

@@ -27,9 +27,7 @@ constexpr int kMusicFadeSteps = 40;
 constexpr std::uint32_t kMusicStepMs = 100;
 
 void ShowLevel(DxSprite& sprite, std::int32_t level) {
-    sprite.Blend().flags = DxDraw::kColumnFade;
-    sprite.Blend().level = static_cast<std::uint32_t>(level);
-    sprite.Invalidate(DxDraw::kDirtyContents);
+    SetBlendLevel(sprite, DxDraw::kColumnFade, level);
     StepFrame();
 }
 

@@ -77,13 +77,8 @@ public:
 
 private:
     void SetLevels(std::uint32_t flags, std::int32_t level) {
-        const auto set = [&](DxSprite& sprite) {
-            sprite.Blend().flags = flags;
-            sprite.Blend().level = static_cast<std::uint32_t>(level);
-            sprite.Invalidate(DxDraw::kDirtyContents);
-        };
-        set(*background_);
-        for (std::size_t i = 0; i < buttons_.size(); ++i) set(buttons_[i]);
+        SetBlendLevel(*background_, flags, level);
+        for (std::size_t i = 0; i < buttons_.size(); ++i) SetBlendLevel(buttons_[i], flags, level);
     }
 
     ComPtr<DxDraw::DxSurface> sheet_;
