@@ -18,7 +18,6 @@
 #include "screens/manual_screen.h"
 #include "screens/picture_buttons.h"
 #include "screens/save_load_dialog.h"
-#include "sound/sound.h"
 
 namespace {
 
@@ -178,10 +177,7 @@ std::int32_t RunTitle(const GameCycleServices& services, const TitleScreens& scr
     // A configuration without title music leaves channel 0 silent rather than asking for "bgm/.ogg".
     if (!music.empty()) PlayStreamSound(kMusicChannel, music, false);
     // The title music ends whatever the title ends with, an error included.
-    const ScopeExit stop_music([] {
-        StopChannel(kMusicChannel);
-        PostGameEvent("music", {u""});
-    });
+    const ScopeExit stop_music([] { StopMusic(); });
     TitleView view;
     std::int32_t result = kResultTitleAgain;
     // A request during the fade-in ends it and the title at once; one in the menu still fades out,
