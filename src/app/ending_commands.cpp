@@ -12,6 +12,7 @@
 #include "app/picture_transitions.h"
 #include "app/scene_state.h"
 #include "app/scene_views.h"
+#include "app/screen_sprite.h"
 #include "dxdraw/screen_surface.h"
 #include "lib/report.h"
 #include "script/variables.h"
@@ -51,9 +52,7 @@ void ExecuteEnding(ScriptStateNode_App& node) {
         DxSurfaceSprite32& sprite = *cover;
         if (layer->Add(cover.get())) cover.release();
         for (std::int32_t level = 0; level <= 255; level += kEndingFadeStep) {
-            sprite.Blend().flags = DxDraw::kColumnFade;
-            sprite.Blend().level = static_cast<std::uint32_t>(level);
-            sprite.Invalidate(DxDraw::kDirtyContents);
+            SetBlendLevel(sprite, DxDraw::kColumnFade, level);
             StepFrame();
         }
     }

@@ -69,6 +69,10 @@ extern std::uint32_t ChangeMask;
 extern std::int32_t DrawSpeed;  // 1, 2, 4, 8, 16 (draw one frame in that many), 0 automatic
 extern std::int32_t ClientWidth;
 extern std::int32_t ClientHeight;
+// ChangeMask bits: the settings dialogs set them, the story's waits read and clear them.
+inline constexpr std::uint32_t kChangeDisplaySpeed = 0x2;
+inline constexpr std::uint32_t kChangeSkipUnread = 0x4;  // the stop-at-unread setting
+inline constexpr std::uint32_t kChangeSkipChoice = 0x8;
 inline constexpr std::uint32_t kChangeRebuildViews = 0x10;
 
 class DrawGroup;

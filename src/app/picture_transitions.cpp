@@ -7,8 +7,8 @@
 #include "app/game_data.h"
 #include "app/owned_view.h"
 #include "app/scene_views.h"
+#include "app/screen_sprite.h"
 #include "app/settings.h"
-#include "dxdraw/screen_surface.h"
 #include "lib/scope_guard.h"
 
 namespace {
@@ -22,11 +22,7 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kOpaque = 255;
 constexpr std::uint32_t kSplashWaitMs = 5000;
 
-void SetLevel(DxSprite& sprite, std::int32_t level) {
-    sprite.Blend().flags = kFadeFlags;
-    sprite.Blend().level = static_cast<std::uint32_t>(level);
-    sprite.Invalidate(DxDraw::kDirtyContents);
-}
+void SetLevel(DxSprite& sprite, std::int32_t level) { SetBlendLevel(sprite, kFadeFlags, level); }
 
 void ShowLevel(DxSprite& sprite, std::int32_t level) {
     SetLevel(sprite, level);
@@ -122,9 +118,8 @@ void ShowFilledPicture(std::uint32_t rgb) {
 
 void BrandSplash() {
     ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), u"brand", false, false);
-    OwnedView<DxSprite> sprite(new DxSprite(picture.Get(), nullptr, kFadeFlags));
+    OwnedView<DxSprite> sprite = NewScreenSprite(picture.Get(), kFadeFlags);
     sprite->Blend().level = 0;
-    if (ScreenSurface) ScreenSurface->Add(sprite.get());
     Fade(*sprite, 0, kLevelFull, 4, true);
     WaitMs(kSplashWaitMs, 1);
     Fade(*sprite, kLevelFull, 0, 4, true);

@@ -66,6 +66,11 @@ void PlaySoundEffect(int channel, std::u16string_view name, bool loop) {
     PostGameEvent("effect", {channel == 1 ? u"1" : u"2", name});
 }
 
+void StopMusic() {
+    StopChannel(kMusicChannel);
+    PostGameEvent("music", {u""});
+}
+
 ScriptStateNode* ExecuteWav(ScriptStateNode_App& node) {
     const std::u16string_view name = node.Arg(0);
     if (IsStop(name)) {

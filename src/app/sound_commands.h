@@ -35,6 +35,9 @@ int StartOggStream(std::u16string_view path, IArchive* archive, int channel, int
 void PlayStreamSound(int channel, std::u16string_view name, bool replay);
 // A sound effect in slot 1 or 2 (channel 1 or 2), once or looping.
 void PlaySoundEffect(int channel, std::u16string_view name, bool loop);
+// Stops the music channel and posts the game event that no music plays, for the screens outside
+// the story that play their own music and end it.
+void StopMusic();
 
 // The handlers: argument 0 is the name (not read by S1M and S2M); each returns the next node.
 TextScript::ScriptStateNode* ExecuteWav(ScriptStateNode_App& node);

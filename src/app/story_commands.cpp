@@ -49,7 +49,6 @@ constexpr std::uint32_t kLevelOn = 255;
 constexpr std::uint32_t kShiftHeld = kInputLeftShift | kInputRightShift;
 constexpr std::uint32_t kHideKeys = kInputMouseRight | kInputEscape;
 constexpr std::uint32_t kLeaveKeys = kInputMouseLeft | kInputReturn;
-constexpr std::uint32_t kChangeSkipSetting = 0x4;  // ChangeMask: the stop-at-unread setting changed
 
 constexpr std::uint32_t kSkipPageDelayMs = 100;
 constexpr std::uint32_t kAutoDelayWithoutWaitMs = 100;
@@ -253,9 +252,9 @@ void ReaderLoop(ScriptStateNode_App& node, MessageWindow& window, DxDraw::DxSpri
             StartTimer(blink);
             SetShown(cursor, !cursor.IsVisible());
         }
-        if (ChangeMask & kChangeSkipSetting) {
+        if (ChangeMask & kChangeSkipUnread) {
             SetShown(window.Button(kButtonSkip), MaySkip(page));
-            ChangeMask &= ~kChangeSkipSetting;
+            ChangeMask &= ~kChangeSkipUnread;
         }
         if (ChangeMask & kChangeRebuildViews) {
             DxMessView2& view = window.View();

@@ -14,4 +14,6 @@ struct TEXANIM {
     std::int16_t hotY = 0;
     RECT source;
     std::uint32_t reserved = 0;
+
+    friend constexpr bool operator==(const TEXANIM&, const TEXANIM&) = default;
 };

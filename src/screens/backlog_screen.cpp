@@ -10,6 +10,7 @@
 #include "app/game_data.h"
 #include "app/message_window.h"
 #include "app/owned_view.h"
+#include "app/screen_sprite.h"
 #include "app/settings.h"
 #include "app/sound_commands.h"
 #include "app/system_config.h"
@@ -68,10 +69,8 @@ OwnedView<DxSprite> SystemSprite(const RECT& source, std::int32_t x, std::int32_
     record.width = static_cast<std::uint16_t>(source.Width());
     record.height = static_cast<std::uint16_t>(source.Height());
     record.source = source;
-    OwnedView<DxSprite> sprite(new DxSprite(nullptr, &record, DxDraw::BLEND_SOURCE_ALPHA));
+    OwnedView<DxSprite> sprite = NewScreenSprite(nullptr, DxDraw::BLEND_SOURCE_ALPHA, &record, {x, y});
     ShowSystemImage(*sprite);
-    sprite->SetPosition(x, y);
-    if (ScreenSurface) ScreenSurface->Add(sprite.get());
     return sprite;
 }
 

@@ -2,12 +2,12 @@
 
 #include "app/frame_step.h"
 #include "app/picture_commands.h"
+#include "app/screen_sprite.h"
 #include "app/sound_commands.h"
 #include "app/system_config.h"
 #include "host/video/window.h"
 #include "lib/error.h"
 #include "lib/xml.h"
-#include "screens/screen_sprite.h"
 #include "screens/thumbnail_pages.h"
 
 namespace {
@@ -46,7 +46,7 @@ std::int32_t LoadCgModeImage(std::u16string_view name) {
     if (!picture || !picture->SetSize(host::kGameWidth, host::kGameHeight))
         ThrowError(u"screens/cg_album", __LINE__, 0, 0, u"Out of memory while composing %s.", name);
     DrawGrpLayers(*picture, name, u"CG-MODE");
-    const OwnedView<DxDraw::DxSprite> sprite = AddScreenSprite(picture.Get(), nullptr);
+    const OwnedView<DxDraw::DxSprite> sprite = NewScreenSprite(picture.Get());
     StepFrame();
     for (;;) {
         if (InputState.pressed & kInputMouseLeft) return 1;

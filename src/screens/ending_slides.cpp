@@ -5,7 +5,6 @@
 #include "app/cg_image.h"
 #include "app/frame_step.h"
 #include "app/game_data.h"
-#include "app/game_events.h"
 #include "app/screen_sprite.h"
 #include "app/script_helpers.h"
 #include "app/settings.h"
@@ -27,9 +26,7 @@ constexpr int kMusicFadeSteps = 40;
 constexpr std::uint32_t kMusicStepMs = 100;
 
 void ShowLevel(DxSprite& sprite, std::int32_t level) {
-    sprite.Blend().flags = DxDraw::kColumnFade;
-    sprite.Blend().level = static_cast<std::uint32_t>(level);
-    sprite.Invalidate(DxDraw::kDirtyContents);
+    SetBlendLevel(sprite, DxDraw::kColumnFade, level);
     StepFrame();
 }
 
@@ -39,11 +36,6 @@ void ShowSlide(DxSprite& sprite, bool last) {
     WaitMs(last ? kLastHoldMs : kHoldMs, kHoldEndsOnDecide);
     for (std::int32_t level = kLevelFull; level > 0; level -= kFadeStep) ShowLevel(sprite, level);
     ShowLevel(sprite, 0);
-}
-
-void StopMusic() {
-    StopChannel(kMusicChannel);
-    PostGameEvent("music", {u""});
 }
 
 // From the music's volume down to 0 in equal steps, one every 100 ms, then stopped.

@@ -1,21 +1,37 @@
 #include "screens/picture_buttons.h"
 
+#include <utility>
+
 #include "app/frame_step.h"
 #include "app/screen_sprite.h"
 
+namespace {
+
+std::vector<OwnedView<DxDraw::DxSprite>> NewSprites(DxDraw::DxSurface& sheet, std::span<const PictureButton> table,
+                                                    std::uint32_t flags) {
+    std::vector<OwnedView<DxDraw::DxSprite>> sprites;
+    for (const PictureButton& button : table) sprites.push_back(NewScreenSprite(&sheet, flags, nullptr, button.at));
+    return sprites;
+}
+
+}  // namespace
+
 PictureButtons::PictureButtons(DxDraw::DxSurface& sheet, std::span<const PictureButton> table, std::uint32_t flags)
-    : table_(table.begin(), table.end()) {
-    for (const PictureButton& button : table_) {
-        OwnedView<DxDraw::DxSprite>& sprite = sprites_.emplace_back(NewScreenSprite(&sheet, flags));
-        sprite->SetSource(&button.normal);
-        sprite->SetPosition(button.at.x, button.at.y);
-        hits_.push_back(button.hit);
+    : PictureButtons(std::vector<PictureButton>(table.begin(), table.end()), NewSprites(sheet, table, flags)) {}
+
+PictureButtons::PictureButtons(std::vector<PictureButton> table, std::vector<OwnedView<DxDraw::DxSprite>> sprites)
+    : table_(std::move(table)), sprites_(std::move(sprites)) {
+    for (std::size_t i = 0; i < table_.size(); ++i) {
+        sprites_[i]->SetSource(&table_[i].normal);
+        hits_.push_back(table_[i].hit);
     }
 }
 
 void PictureButtons::SetImage(std::int32_t index, bool hover) {
     if (index < 0) return;
     const auto i = static_cast<std::size_t>(index);
+    // Setting the same image again would only draw the button anew.
+    if (table_[i].hover == table_[i].normal) return;
     sprites_[i]->SetSource(hover ? &table_[i].hover : &table_[i].normal);
 }
 

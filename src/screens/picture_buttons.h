@@ -22,9 +22,9 @@ constexpr TEXANIM SheetImage(std::int32_t left, std::int32_t top, std::int32_t w
 }
 
 struct PictureButton {
-    TEXANIM normal, hover;
-    POINT at;  // where the sprite stands on the screen
-    RECT hit;  // where the pointer selects it (right and bottom edges outside)
+    TEXANIM normal, hover;  // a hover image equal to the normal one: the sprite is left as it is
+    POINT at;               // where the sprite stands on the screen
+    RECT hit;               // where the pointer selects it (right and bottom edges outside)
 };
 
 class PictureButtons {
@@ -32,6 +32,11 @@ public:
     // The sprites, in table order (later ones draw over earlier ones), added to the screen view
     // with their normal images and these blend flags. The sheet must outlive the buttons.
     PictureButtons(DxDraw::DxSurface& sheet, std::span<const PictureButton> table, std::uint32_t flags);
+    // Buttons on sprites the caller made, sprites[i] showing table[i], for buttons cut from more
+    // than one sheet or drawn in another order than the pointer finds them (the first button in
+    // the table whose hit rectangle holds the pointer is the one under it). The sprites hold
+    // their surfaces and stand in the screen view already; each is given its normal image.
+    PictureButtons(std::vector<PictureButton> table, std::vector<OwnedView<DxDraw::DxSprite>> sprites);
 
     // Every button back to its normal image and the tracker afresh: the next Update finds the
     // button under the pointer anew.

@@ -18,11 +18,6 @@ namespace {
 
 using host::ControlKind;
 
-// ChangeMask bits the story reads at its next wait.
-constexpr std::uint32_t kChangeDisplaySpeed = 0x2;
-constexpr std::uint32_t kChangeSkipUnread = 0x4;
-constexpr std::uint32_t kChangeSkipChoice = 0x8;
-
 constexpr int kColourSliders = 4;
 constexpr int kColourMax = 255;
 constexpr host::Rect kSwatchRect{200, 166, 300, 266};

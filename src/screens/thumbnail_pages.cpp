@@ -2,16 +2,19 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <limits>
+#include <optional>
 
 #include "app/cg_image.h"
+#include "app/frame_step.h"
 #include "app/game_data.h"
+#include "app/screen_sprite.h"
 #include "app/system_config.h"
-#include "dxdraw/button_tracker.h"
 #include "lib/error.h"
 #include "lib/text.h"
 #include "lib/xml.h"
-#include "screens/screen_sprite.h"
+#include "screens/picture_buttons.h"
 
 namespace {
 
@@ -52,11 +55,8 @@ ComPtr<DxDraw::DxSurface> LoadPagePicture(std::u16string_view element, std::size
 struct ThumbnailPages::Page {
     ComPtr<DxDraw::DxSurface> picture, sheet;
     OwnedView<DxDraw::DxSprite> backdrop;
-    std::vector<OwnedView<DxDraw::DxSprite>> thumbnails;
-    std::array<OwnedView<DxDraw::DxSprite>, kButtonCount> buttons;
-    std::vector<TEXANIM> normal, hover;
+    std::optional<PictureButtons> items;  // the three buttons, then the thumbnails
     std::vector<bool> seen;
-    std::vector<RECT> hits;  // the three buttons, then the thumbnails
 };
 
 ThumbnailPages::ThumbnailPages(const Pictures& pictures) : pictures_(pictures) {
@@ -73,7 +73,8 @@ ThumbnailPages::ThumbnailPages(const Pictures& pictures) : pictures_(pictures) {
         std::int32_t n[kButtonNumbers] = {};
         if (ScanConfigNumbers(ConfigAttribute(layout, kButtonNames[b], path), n) != kButtonNumbers)
             ThrowError(kSource, __LINE__, 0, 0, u"config.xml: \"%s\" does not hold eight numbers.", path);
-        buttons_[b] = {Span(n[0], n[1], n[2], n[3]), Part(n[4], n[5], n[2], n[3]), Part(n[6], n[7], n[2], n[3])};
+        const RECT hit = Span(n[0], n[1], n[2], n[3]);
+        buttons_[b] = {Part(n[4], n[5], n[2], n[3]), Part(n[6], n[7], n[2], n[3]), POINT{hit.left, hit.top}, hit};
     }
 
     const std::u16string cg_path = std::u16string(name) + u"/page/cg";
@@ -100,88 +101,55 @@ void ThumbnailPages::BuildPage(std::size_t index) {
     const std::int64_t pitch = thumbSize_[1];
     auto page = std::make_unique<Page>();
 
-    page->backdrop = AddScreenSprite(nullptr, nullptr);
-    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
-        const std::int64_t row = static_cast<std::int64_t>(firstRows_[index] + i);
-        page->normal.push_back(Part(0, row * pitch, width_, height_));
-        page->hover.push_back(Part(thumbSize_[0], row * pitch, width_, height_));
-        page->thumbnails.push_back(AddScreenSprite(nullptr, nullptr, thumbnails[i].at.x, thumbnails[i].at.y));
-    }
-    const TEXANIM locked = Part(0, static_cast<std::int64_t>(lockedRow_) * pitch, width_, height_);
-
     page->picture =
         LoadPagePicture(pictures_.element, index, FormatString(pictures_.page_picture, static_cast<int>(index + 1)));
-    for (int b = 0; b < kButtonCount; ++b)
-        page->buttons[b] =
-            AddScreenSprite(page->picture.Get(), &buttons_[b].normal, buttons_[b].hit.left, buttons_[b].hit.top);
-    if (index == 0) page->buttons[kPrevButton]->Hide();
-    if (index + 1 == pages_.size()) page->buttons[kNextButton]->Hide();
-    for (const Button& button : buttons_) page->hits.push_back(button.hit);
-    for (const Thumbnail& t : thumbnails) page->hits.push_back(Span(t.at.x, t.at.y, width_, height_));
-    // The whole picture, taller than the screen: what lies below the screen holds the buttons' images.
-    page->backdrop->SetSurface(page->picture.Get());
-    page->backdrop->SetSource(nullptr);
-
     page->sheet = LoadPagePicture(pictures_.element, index, pictures_.thumbnail_sheet);
-    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
-        DxDraw::DxSprite& sprite = *page->thumbnails[i];
-        sprite.SetSurface(page->sheet.Get());
-        page->seen.push_back(IsSeen(thumbnails[i].flag));
-        sprite.SetSource(page->seen[i] ? &page->normal[i] : &locked);
-    }
-    page_ = std::move(page);
-}
+    // The whole picture, taller than the screen: what lies below the screen holds the buttons' images.
+    page->backdrop = NewScreenSprite(page->picture.Get());
 
-void ThumbnailPages::Point(int item, bool hover) {
-    if (item < 0) return;
-    if (item < kButtonCount) {
-        const Button& button = buttons_[item];
-        page_->buttons[static_cast<std::size_t>(item)]->SetSource(hover ? &button.hover : &button.normal);
-        return;
+    // The pointer finds the buttons before the thumbnails, but they draw over them.
+    std::vector<PictureButton> items(std::begin(buttons_), std::end(buttons_));
+    std::vector<OwnedView<DxDraw::DxSprite>> sprites(kButtonCount);
+    const TEXANIM locked = Part(0, static_cast<std::int64_t>(lockedRow_) * pitch, width_, height_);
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(firstRows_[index] + i);
+        const POINT at = thumbnails[i].at;
+        page->seen.push_back(IsSeen(thumbnails[i].flag));
+        // A locked thumbnail keeps its locked image under the pointer.
+        const TEXANIM normal = page->seen[i] ? Part(0, row * pitch, width_, height_) : locked;
+        const TEXANIM hover = page->seen[i] ? Part(thumbSize_[0], row * pitch, width_, height_) : locked;
+        items.push_back({normal, hover, at, Span(at.x, at.y, width_, height_)});
+        sprites.push_back(NewScreenSprite(page->sheet.Get(), 0, nullptr, at));
     }
-    const std::size_t i = static_cast<std::size_t>(item - kButtonCount);
-    // A locked thumbnail keeps its locked image.
-    if (page_->seen[i]) page_->thumbnails[i]->SetSource(hover ? &page_->hover[i] : &page_->normal[i]);
+    for (int b = 0; b < kButtonCount; ++b)
+        sprites[b] = NewScreenSprite(page->picture.Get(), 0, nullptr, buttons_[b].at);
+    page->items.emplace(std::move(items), std::move(sprites));
+    if (index == 0) (*page->items)[kPrevButton].Hide();
+    if (index + 1 == pages_.size()) (*page->items)[kNextButton].Hide();
+    page_ = std::move(page);
 }
 
 void ThumbnailPages::HidePage() {
     if (!page_) return;
-    for (auto& button : page_->buttons) button->Hide();
-    for (auto& thumbnail : page_->thumbnails) thumbnail->Hide();
+    page_->items->Hide();
     page_->backdrop->Hide();
 }
 
 void ThumbnailPages::Run() {
     BuildPage(0);
     for (;;) {
-        ButtonTracker tracker;
-        int hovered = -1;
-        for (bool rebuilt = false; !rebuilt;) {
-            StepFrame();
-            const std::vector<RECT>& hits = page_->hits;
-            const int s = tracker.Update(hits.data(), static_cast<int>(hits.size()), InputState.mouse_x,
-                                         InputState.mouse_y, nullptr);
-            if (s != hovered) {
-                Point(hovered, false);
-                Point(s, true);
-                hovered = s;
-            }
-            if (InputState.pressed & kInputMouseRight) return;
-            if (!(InputState.pressed & kInputMouseLeft)) continue;
-            if (s == kExitButton) return;
-            if (s == kPrevButton && current_ > 0) {
-                BuildPage(current_ - 1);
-                rebuilt = true;
-            } else if (s == kNextButton && current_ + 1 < pages_.size()) {
-                BuildPage(current_ + 1);
-                rebuilt = true;
-            } else if (s >= kButtonCount && page_->seen[static_cast<std::size_t>(s - kButtonCount)]) {
-                const Thumbnail& chosen = pages_[current_][static_cast<std::size_t>(s - kButtonCount)];
-                if (Open(*chosen.cg, chosen.flag)) {
-                    BuildPage(current_);
-                    rebuilt = true;
-                }
-            }
+        StepFrame();
+        page_->items->Update();
+        if (InputState.pressed & kInputMouseRight) return;
+        const int s = page_->items->Clicked();
+        if (s == kExitButton) return;
+        if (s == kPrevButton && current_ > 0) {
+            BuildPage(current_ - 1);
+        } else if (s == kNextButton && current_ + 1 < pages_.size()) {
+            BuildPage(current_ + 1);
+        } else if (s >= kButtonCount && page_->seen[static_cast<std::size_t>(s - kButtonCount)]) {
+            const Thumbnail& chosen = pages_[current_][static_cast<std::size_t>(s - kButtonCount)];
+            if (Open(*chosen.cg, chosen.flag)) BuildPage(current_);
         }
     }
 }

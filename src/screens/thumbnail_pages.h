@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "dxdraw/rect.h"
-#include "dxdraw/texanim.h"
+#include "screens/picture_buttons.h"
 
 struct XmlNode;
 
@@ -62,10 +62,6 @@ protected:
     void HidePage();
 
 private:
-    struct Button {
-        RECT hit;
-        TEXANIM normal, hover;
-    };
     struct Thumbnail {
         const XmlNode* cg;
         POINT at;
@@ -74,8 +70,6 @@ private:
     struct Page;
 
     void BuildPage(std::size_t index);
-    // Shows item i (a button, then the thumbnails; -1 none) with its hover or normal image.
-    void Point(int item, bool hover);
 
     Pictures pictures_;
     std::unique_ptr<XmlNode> document_;
@@ -84,7 +78,7 @@ private:
     std::size_t lockedRow_ = 0;
     std::int32_t width_ = 140, height_ = 105;
     std::int32_t thumbSize_[2] = {0, 0};  // hover image x, row pitch
-    Button buttons_[kButtonCount];
+    PictureButton buttons_[kButtonCount];
     std::size_t current_ = 0;
     std::unique_ptr<Page> page_;
 };

@@ -18,7 +18,6 @@
 #include "screens/manual_screen.h"
 #include "screens/picture_buttons.h"
 #include "screens/save_load_dialog.h"
-#include "sound/sound.h"
 
 namespace {
 
@@ -36,17 +35,8 @@ constexpr std::int32_t kLevelFull = 255;
 constexpr std::int32_t kPrologueReadPage = kSeenPageCount - 1;
 
 std::array<PictureButton, kChoiceCount> ButtonTable() {
-    const std::int32_t x = SystemConfig.TitleMenuPos[0], y = SystemConfig.TitleMenuPos[1];
     std::array<PictureButton, kChoiceCount> table;
-    for (std::int32_t i = 0; i < kChoiceCount; ++i) {
-        const std::int32_t top = y + kTitleButtonPitch * i;
-        const std::int32_t sheet_top = kTitleButtonsTop + kTitleButtonPitch * i;
-        table[static_cast<std::size_t>(i)] = {
-            SheetImage(0, sheet_top, kTitleButtonWidth, kTitleButtonHeight),
-            SheetImage(0, sheet_top + kTitleHoverOffset, kTitleButtonWidth, kTitleButtonHeight),
-            {x, top},
-            {x, top, x + kTitleButtonWidth, top + kTitleButtonHeight}};
-    }
+    for (std::int32_t i = 0; i < kChoiceCount; ++i) table[static_cast<std::size_t>(i)] = TitleMenuButton(0, i);
     return table;
 }
 
@@ -86,13 +76,8 @@ public:
 
 private:
     void SetLevels(std::uint32_t flags, std::int32_t level) {
-        const auto set = [&](DxSprite& sprite) {
-            sprite.Blend().flags = flags;
-            sprite.Blend().level = static_cast<std::uint32_t>(level);
-            sprite.Invalidate(DxDraw::kDirtyContents);
-        };
-        set(*background_);
-        for (std::size_t i = 0; i < buttons_.size(); ++i) set(buttons_[i]);
+        SetBlendLevel(*background_, flags, level);
+        for (std::size_t i = 0; i < buttons_.size(); ++i) SetBlendLevel(buttons_[i], flags, level);
     }
 
     ComPtr<DxDraw::DxSurface> sheet_;
@@ -177,15 +162,22 @@ bool RunStep(std::int32_t& result, Step&& step) {
 
 }  // namespace
 
+PictureButton TitleMenuButton(std::int32_t sheet_left, std::int32_t row) {
+    const std::int32_t x = SystemConfig.TitleMenuPos[0];
+    const std::int32_t top = SystemConfig.TitleMenuPos[1] + kTitleButtonPitch * row;
+    const std::int32_t sheet_top = kTitleButtonsTop + kTitleButtonPitch * row;
+    return {SheetImage(sheet_left, sheet_top, kTitleButtonWidth, kTitleButtonHeight),
+            SheetImage(sheet_left, sheet_top + kTitleHoverOffset, kTitleButtonWidth, kTitleButtonHeight),
+            {x, top},
+            {x, top, x + kTitleButtonWidth, top + kTitleButtonHeight}};
+}
+
 std::int32_t RunTitle(const GameCycleServices& services, const TitleScreens& screens) {
     const std::u16string& music = SystemConfig.TitleBgmName;
     // A configuration without title music leaves channel 0 silent rather than asking for "bgm/.ogg".
     if (!music.empty()) PlayStreamSound(kMusicChannel, music, false);
     // The title music ends whatever the title ends with, an error included.
-    const ScopeExit stop_music([] {
-        StopChannel(kMusicChannel);
-        PostGameEvent("music", {u""});
-    });
+    const ScopeExit stop_music([] { StopMusic(); });
     TitleView view;
     std::int32_t result = kResultTitleAgain;
     // A request during the fade-in ends it and the title at once; one in the menu still fades out,

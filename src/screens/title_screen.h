@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "screens/picture_buttons.h"
+
 struct GameCycleServices;
 namespace DxDraw {
 class DxSprite;
@@ -33,6 +35,12 @@ inline constexpr std::int32_t kTitleButtonHeight = 40;
 inline constexpr std::int32_t kTitleButtonPitch = 48;
 inline constexpr std::int32_t kTitleButtonsTop = 608;
 inline constexpr std::int32_t kTitleHoverOffset = 288;
+
+// The button in row `row` of the title menu's column (the rows kTitleButtonPitch apart from
+// TitleMenuPos), cut from the sheet's column of buttons whose left edge is `sheet_left`: its
+// normal image kTitleButtonPitch * row below kTitleButtonsTop, its hover image kTitleHoverOffset
+// lower. The title and the menus that stand on it share the column's rows.
+PictureButton TitleMenuButton(std::int32_t sheet_left, std::int32_t row);
 
 // The title as the game cycle runs it: 0 quit, 1 new game (SkipPrologue set to 1 or 0), n >= 2
 // load slot index n - 2, -1 show the title again. A back-to-title request (code 0) that arrives

@@ -3,8 +3,8 @@
 #include "screens/extras_menu.h"
 
 #include "app/picture_commands.h"
+#include "app/screen_sprite.h"
 #include "extras_fixture.h"
-#include "screens/screen_sprite.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ protected:
     ExtrasMenu() {
         TEXANIM whole;
         whole.width = 800, whole.height = 600, whole.source = RECT{0, 0, 800, 600};
-        background = AddScreenSprite(sheet.Get(), &whole);
+        background = NewScreenSprite(sheet.Get(), 0, &whole);
     }
     void Run() { RunExtras(*sheet, *background); }
     POINT Button(int i) { return {kX, kY + 48 * kRows[i]}; }
