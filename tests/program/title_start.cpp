@@ -11,6 +11,8 @@ constexpr int kPictureHeight = 600;  // the game picture, below the menu bar
 // image is red where the normal one is blue.
 constexpr Box kNewGameInside{540, 352, 40, 32};
 
+}  // namespace
+
 bool NewGameLit(const XClient& x, const Box& window) {
     const Pixels pixels =
         x.Grab(Box{window.x + kNewGameInside.x, window.y + window.height - kPictureHeight + kNewGameInside.y,
@@ -21,8 +23,6 @@ bool NewGameLit(const XClient& x, const Box& window) {
         if ((p >> 16 & 0xFF) >= (p & 0xFF) + 60) ++red;
     return red >= pixels.rgb.size() * 9 / 10;
 }
-
-}  // namespace
 
 bool StartNewGame(XClient& x, WindowId window, std::chrono::milliseconds deadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;

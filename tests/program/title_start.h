@@ -13,4 +13,9 @@ namespace progtest {
 // settling), then clicks it. False when the button did not light before the deadline.
 bool StartNewGame(XClient& x, WindowId window, std::chrono::milliseconds deadline);
 
+// Whether "new game" shows its hover image in the window lying at `window` (its whole box on the
+// screen, menu bar included). It stays lit while the title asks whether to skip the prologue, and
+// dims with the title's fade out.
+bool NewGameLit(const XClient& x, const Box& window);
+
 }  // namespace progtest
