@@ -18,7 +18,8 @@ inline constexpr int kNewGameRow = 1, kExtrasRow = 4, kAlbumRow = 0;
 // False when the button did not light before the deadline.
 bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::milliseconds deadline);
 
-// Whether the button of `row` shows its hover image.
+// Whether the button of `row` shows its hover image. "new game" stays lit while the title asks
+// whether to skip the prologue, and dims with the title's fade out.
 bool MenuButtonLit(const XClient& x, WindowId window, int row);
 
 // "new game" on the title.
