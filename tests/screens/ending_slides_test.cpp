@@ -62,10 +62,12 @@ protected:
         return text + last + std::to_string(length);
     }
 
-    // A left click every other frame from now on, which ends each hold in its first frames.
-    void ClickOnAndOn() {
-        each_frame = [this](int frame) {
+    // A left click every other frame from now on, which ends each hold in its first frames; `also`
+    // runs in each frame too.
+    void ClickOnAndOn(std::function<void(int)> also = [](int) {}) {
+        each_frame = [this, also = std::move(also)](int frame) {
             frame % 2 ? window().ReleaseButton(kLeftButton) : window().PressButton(kLeftButton);
+            also(frame);
         };
     }
 
@@ -89,12 +91,10 @@ TEST_F(EndingSlidesTest, TheFadesStepBy16OverBlack) {
     Run();
     ASSERT_EQ(pixels.size(), 17u + 1200u + 17u);
     // The fade blends the slide over black at level / 255.
-    std::vector<int> levels;
-    for (int level = 0; level < 255; level += 16) levels.push_back(level);
-    levels.push_back(255);
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        EXPECT_NEAR(Channel(pixels[i], 16), 0xF0 * levels[i] / 255, 1) << i;
-        EXPECT_NEAR(Channel(pixels[pixels.size() - 1 - i], 16), 0xF0 * levels[i] / 255, 1) << i;
+    for (int i = 0; i <= 16; ++i) {
+        const int red = 0xF0 * std::min(16 * i, 255) / 255;
+        EXPECT_NEAR(Channel(pixels[i], 16), red, 1) << i;
+        EXPECT_NEAR(Channel(pixels[pixels.size() - 1 - i], 16), red, 1) << i;
     }
 }
 
@@ -107,11 +107,10 @@ TEST_F(EndingSlidesTest, AfterTheLastSlideTheMusicFadesIn40StepsOf100MsAndStops)
         PlayStreamSound(kMusicChannel, u"M1", false);
         // Every slide's hold cut short at once, so that the music plays on throughout.
         std::vector<std::pair<int, std::int32_t>> changes;  // frame, attenuation
-        each_frame = [&](int frame) {
-            frame % 2 ? window().ReleaseButton(kLeftButton) : window().PressButton(kLeftButton);
+        ClickOnAndOn([&](int frame) {
             const std::int32_t now = MusicAttenuation();
             if (changes.empty() || changes.back().second != now) changes.emplace_back(frame, now);
-        };
+        });
         const int start = Frames();
         EndingSlides();
         each_frame = nullptr;
@@ -149,11 +148,10 @@ TEST_F(EndingSlidesTest, MusicSwitchedOffStaysSilentAndStops) {
     ASSERT_NE(MusicAttenuation(), 1) << "the music's stream plays, at volume 0";
     device_->ClearCapture();
     int loudest = 0;
-    each_frame = [&](int frame) {
-        frame % 2 ? window().ReleaseButton(kLeftButton) : window().PressButton(kLeftButton);
+    ClickOnAndOn([&](int) {
         for (std::int16_t sample : device_->captured()) loudest = std::max(loudest, std::abs(int(sample)));
         device_->ClearCapture();
-    };
+    });
     EndingSlides();
     each_frame = nullptr;
     EXPECT_EQ(loudest, 0) << "nothing became audible";

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "app/frame_step.h"
@@ -74,6 +75,7 @@ TEST_F(SettingsDialogsTest, TheSystemSettingsApplyWhatChangedAndMarkIt) {
         std::function<void(SettingsBlockRecord&)> expected;  // on the start block
         std::uint32_t change_mask;
         bool full_screen;
+        bool start_full = false, full_screen_works = true;
     } cases[] = {
         {"the font alone", [](host::Dialog& d) { d.Choose(Sys::kFontCombo, 3), d.Accept(); },
          [](SettingsBlockRecord& b) { CopyField16(b.font_name, u"IPA明朝"); }, 0x10, false},
@@ -93,11 +95,24 @@ TEST_F(SettingsDialogsTest, TheSystemSettingsApplyWhatChangedAndMarkIt) {
              d.Click(Sys::kFullScreenRadio), d.Click(Sys::kDefaultButton), d.Choose(Sys::kFontCombo, 1), d.Cancel();
          },
          [](SettingsBlockRecord&) {}, 0, false},
+        // The block says what the display shows when the dialog opens (Alt+Return switched it), and
+        // leaving full screen goes through the procedure too.
+        {"leaving full screen",
+         [](host::Dialog& d) {
+             EXPECT_EQ(d.Check(Sys::kFullScreenRadio), 1);
+             d.Click(Sys::kWindowRadio), d.Accept();
+         },
+         [](SettingsBlockRecord& b) { b.full_screen = 0; }, 0, false, true},
+        // A display that refuses full screen leaves the window, and the block says so.
+        {"full screen refused", [](host::Dialog& d) { d.Click(Sys::kFullScreenRadio), d.Accept(); },
+         [](SettingsBlockRecord&) {}, 0, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (host.window().IsFullScreen()) app.SwitchScreenMode();
+        host.test_window().full_screen_works = c.full_screen_works;
         SettingsBlock = {};
+        if (c.start_full) app.SwitchScreenMode();
         ChangeMask = 0;
         SettingsBlockRecord expected = SettingsBlock;
         c.expected(expected);
@@ -106,21 +121,6 @@ TEST_F(SettingsDialogsTest, TheSystemSettingsApplyWhatChangedAndMarkIt) {
         EXPECT_EQ(ChangeMask, c.change_mask);
         EXPECT_EQ(host.window().IsFullScreen(), c.full_screen);
     }
-    // The block says what the display shows when the dialog opens (Alt+Return switched it), and
-    // leaving full screen goes through the procedure too.
-    app.SwitchScreenMode();
-    ASSERT_TRUE(host.window().IsFullScreen());
-    Run(OpenSystemSettings, [](host::Dialog& d) {
-        EXPECT_EQ(d.Check(Sys::kFullScreenRadio), 1);
-        d.Click(Sys::kWindowRadio), d.Accept();
-    });
-    EXPECT_FALSE(host.window().IsFullScreen());
-    EXPECT_EQ(SettingsBlock.full_screen, 0);
-    // A display that refuses full screen leaves the window, and the block says so.
-    host.test_window().full_screen_works = false;
-    Run(OpenSystemSettings, [](host::Dialog& d) { d.Click(Sys::kFullScreenRadio), d.Accept(); });
-    EXPECT_FALSE(host.window().IsFullScreen());
-    EXPECT_EQ(SettingsBlock.full_screen, 0);
 }
 
 TEST_F(SettingsDialogsTest, TheColourSlidersStandUpsideDownAndDefaultRebuildsTheMessageBackground) {
@@ -285,10 +285,9 @@ TEST_F(SoundSettingsTest, VolumesArePreviewedThenTakenBackOrKeptAndASwitchedOffC
             EXPECT_EQ(SettingsBlock, before);
         }
     }
-    EXPECT_EQ(SettingsBlock.enable_voice, 1);
-    EXPECT_EQ(SettingsBlock.enable_bgm, 0);
-    EXPECT_EQ(SettingsBlock.bgm_volume, 100);
-    EXPECT_EQ(SettingsBlock.voice_volume, 40);
+    EXPECT_EQ(std::tuple(+SettingsBlock.enable_voice, +SettingsBlock.enable_bgm, +SettingsBlock.bgm_volume,
+                         +SettingsBlock.voice_volume),
+              std::tuple(1, 0, 100, 40));
     // The far left is silence.
     Run(OpenSoundSettings, [](host::Dialog& d) { d.Slide(Snd::kMainSlider + 2, 0), d.Accept(); });
     EXPECT_EQ(SettingsBlock.voice_volume, 0);
