@@ -87,6 +87,8 @@ private:
     void Redraw();
     void DrawFaces();
     const BacklogFace* FindFace(std::u16string_view voice) const;
+    // The row of the screen where the area's face stands, or nothing while it is scrolled away.
+    std::optional<std::int32_t> FaceRow(const BacklogLayout::VoiceArea& area) const;
     void DragKnob();
     // True when the press started a drag of the knob.
     bool StartDrag();
@@ -176,8 +178,8 @@ void BacklogScreen::Redraw() {
 
 void BacklogScreen::DrawFaces() {
     for (const BacklogLayout::VoiceArea& area : layout_.voices) {
-        const std::int32_t row = static_cast<std::int32_t>(area.line) - top_;
-        if (row < 0 || row >= kFaceRows) continue;
+        const std::optional<std::int32_t> row = FaceRow(area);
+        if (!row) continue;
         const BacklogFace* face = FindFace(area.voice);
         if (!face) {
             // Once an opening: the dialog would come back with every line scrolled.
@@ -188,7 +190,7 @@ void BacklogScreen::DrawFaces() {
         const RECT source{face->number * kFaceSize, 0, (face->number + 1) * kFaceSize, kFaceSize};
         DxDraw::BlendParams blend;
         blend.flags = DxDraw::BLEND_SOURCE_ALPHA;
-        dark_->Blit(kFaceX, row * kLineHeight, facePicture_.Get(), &source, nullptr, &blend);
+        dark_->Blit(kFaceX, *row * kLineHeight, facePicture_.Get(), &source, nullptr, &blend);
     }
 }
 
@@ -196,6 +198,12 @@ const BacklogFace* BacklogScreen::FindFace(std::u16string_view voice) const {
     const auto found =
         std::find_if(faces_.begin(), faces_.end(), [&](const BacklogFace& face) { return face.key == voice[0]; });
     return found == faces_.end() ? nullptr : &*found;
+}
+
+std::optional<std::int32_t> BacklogScreen::FaceRow(const BacklogLayout::VoiceArea& area) const {
+    const std::int32_t row = static_cast<std::int32_t>(area.line) - top_;
+    if (row < 0 || row >= kFaceRows) return std::nullopt;
+    return row;
 }
 
 void BacklogScreen::DragKnob() {
@@ -220,9 +228,9 @@ bool BacklogScreen::StartDrag() {
 
 void BacklogScreen::ReplayVoice() {
     for (const BacklogLayout::VoiceArea& area : layout_.voices) {
-        const std::int32_t row = static_cast<std::int32_t>(area.line) - top_;
-        if (row < 0 || row >= kFaceRows) continue;
-        const RECT face{kFaceX, row * kLineHeight, kFaceX + kFaceSize, row * kLineHeight + kFaceSize};
+        const std::optional<std::int32_t> row = FaceRow(area);
+        if (!row) continue;
+        const RECT face{kFaceX, *row * kLineHeight, kFaceX + kFaceSize, *row * kLineHeight + kFaceSize};
         if (!Holds(face, InputState.mouse_x, InputState.mouse_y)) continue;
         // Stops what plays; plays nothing with voices off, while skipping or with a skip key held.
         PlayStreamSound(kVoiceChannel, area.voice, false);
