@@ -59,8 +59,7 @@ TEST(Backlog, ItOpensAtTheEndScrollsReplaysAFacesVoiceAndLeavesForTheSamePage) {
         EXPECT_TRUE(run.Of(kind).empty()) << kind << ": " << run.Kinds();
 
     // The girl's first voice again while the backlog is open on page 12, then the story goes on.
-    std::vector<std::string> voices;
-    for (const LogLine& line : run.Of("voice")) voices.push_back(line.fields.at(0));
+    const std::vector<std::string> voices = FirstFields(run, "voice");
     ASSERT_GE(voices.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(voices.begin(), voices.begin() + 4),
               (std::vector<std::string>{"A0001", "A0002", "A0003", "A0001"}));

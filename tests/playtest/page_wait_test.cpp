@@ -63,8 +63,7 @@ TEST(PageWait, TheCursorBlinksEvery200MsEscapeHidesTheWindowAndEachVoicePlaysOnc
         EXPECT_TRUE(run.Of(kind).empty()) << kind << ": " << run.Kinds();
 
     // The voice before the girl's first words and the one written with '@' before her next.
-    std::vector<std::string> voices;
-    for (const LogLine& line : run.Of("voice")) voices.push_back(line.fields.at(0));
+    const std::vector<std::string> voices = FirstFields(run, "voice");
     EXPECT_EQ(voices, (std::vector<std::string>{"A0001", "A0002"}));
 
     // The first page's frames: the cursor's square alternates between two pictures, one of them

@@ -15,6 +15,12 @@
 
 namespace playtest_test {
 
+std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind) {
+    std::vector<std::string> fields;
+    for (const LogLine& line : run.Of(kind)) fields.push_back(line.fields.empty() ? "" : line.fields[0]);
+    return fields;
+}
+
 std::vector<LogLine> PlayRun::Of(const std::string& kind) const {
     std::vector<LogLine> lines;
     for (const LogLine& line : log)

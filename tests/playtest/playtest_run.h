@@ -25,6 +25,9 @@ struct PlayRun {
     std::string Kinds() const;
 };
 
+// The first field of each line of one kind, in order ("" for a line without fields).
+std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind);
+
 // playtest DATA_DIR SCRIPT ARGUMENTS, under a deadline of two minutes.
 PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script,
                     const std::string& arguments = "");

@@ -143,12 +143,6 @@ Offers SplitOffers(const PlayRun& run) {
     return offers;
 }
 
-std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind) {
-    std::vector<std::string> fields;
-    for (const LogLine& line : run.Of(kind)) fields.push_back(line.fields.empty() ? "" : line.fields[0]);
-    return fields;
-}
-
 // The sample's turn-selection buttons: picture name and x range.
 struct Button {
     std::string name;
