@@ -1,18 +1,7 @@
 #include "app/player_names_dialog.h"
 
-#include <algorithm>
-
 #include "app/system_config.h"
 #include "lib/text_field.h"
-
-namespace {
-
-// The name held in a field, up to its terminator.
-std::u16string FieldText(const char16_t (&field)[SystemConfigRecord::kNameUnits]) {
-    return std::u16string(std::begin(field), std::find(std::begin(field), std::end(field), u'\0'));
-}
-
-}  // namespace
 
 PlayerNamesDialog::PlayerNamesDialog() : Dialog(u"主人公の名前", 260, 130) {
     Add({0, host::ControlKind::Static, {12, 14, 60, 34}, u"名前"});
@@ -24,8 +13,8 @@ PlayerNamesDialog::PlayerNamesDialog() : Dialog(u"主人公の名前", 260, 130)
 }
 
 void PlayerNamesDialog::OnInit() {
-    SetText(kFirstNameEdit, FieldText(SystemConfig.PlayerName1));
-    SetText(kLastNameEdit, FieldText(SystemConfig.PlayerName2));
+    SetText(kFirstNameEdit, std::u16string(FieldText(SystemConfig.PlayerName1)));
+    SetText(kLastNameEdit, std::u16string(FieldText(SystemConfig.PlayerName2)));
 }
 
 void PlayerNamesDialog::OnCommand(int id, int /*notify*/) {

@@ -29,10 +29,6 @@ constexpr int kSeChannel = 1;
 // The radio group ids of the dialogs: one group per pair of buttons.
 enum : int { kScreenGroup = 1, kSpeedGroup, kVoiceGroup, kBgmGroup, kSeGroup };
 
-std::u16string FieldText(const char16_t (&field)[SettingsBlockRecord::kFontNameUnits]) {
-    return std::u16string(std::begin(field), std::find(std::begin(field), std::end(field), u'\0'));
-}
-
 // A percentage of the settings on the 0 to 255 scale of the master volume.
 int MasterVolume(std::uint8_t percent) { return percent * 255 / 100; }
 
