@@ -1,12 +1,12 @@
 #include "screens/debug_window.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 #include "app/app_script.h"
 #include "app/game_cycle.h"
 #include "app/scene_state.h"
+#include "app/system_config.h"
 #include "lib/report_hook.h"
 #include "lib/text.h"
 #include "lib/text_field.h"
@@ -22,22 +22,14 @@ std::u16string EffectSlotText(const SceneStateRecord& record) {
     return record.mode >= kEffectLooping ? SceneName(record) + u" (Loop)" : std::u16string(kNothing);
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
 }  // namespace
 
 std::int32_t ParseTypedNumber(std::u16string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-    // Summed in 64 bits and held at the range's end, so that no run of digits can wrap it.
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
-        value = std::min(value * 10 + (text[i] - u'0'), kLimit);
-    if (negative) return static_cast<std::int32_t>(-value);
-    return static_cast<std::int32_t>(std::min(value, kLimit - 1));
+    // The "%d" scan that config.xml's numbers use: no digits leave 0, a long run of digits stops at
+    // the range's end instead of wrapping.
+    std::int32_t value = 0;
+    ScanConfigNumbers(text, {&value, 1});
+    return value;
 }
 
 DebugWindowDialog::DebugWindowDialog(ScriptStateGroup_App& group, host::ModalUi& modal)
