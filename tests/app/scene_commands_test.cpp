@@ -272,7 +272,10 @@ TEST_F(SceneCommands, MusicEffectsAndVolumesOnTheirChannels) {
         SettingsBlock.enable_bgm = v.enable_bgm;
         SettingsBlock.bgm_volume = v.bgm;
         SettingsBlock.voice_volume = v.voice;
+        for (ChannelStateRecord& record : ChannelState) record.state = 9;
         Run("WAV 00|WAV M2|VOI V1");
+        EXPECT_EQ(ChannelState[kMusicChannel].state, 0u) << "set at each start";
+        EXPECT_EQ(ChannelState[kVoiceChannel].state, 0u);
         EXPECT_EQ(ChannelState[kMusicChannel].volume, v.music_volume);
         EXPECT_EQ(ChannelState[kVoiceChannel].volume, v.voice_volume);
         std::int32_t attenuation = 1;
@@ -313,7 +316,12 @@ TEST_F(SceneCommands, VoicesAreQuietWhileSkippingOrHeldAndLeftToABesideMessage) 
         Run(c.script);
         device_->Advance(20);
         EXPECT_EQ(Sounds(), std::string("- - - ") + c.voice + " ");
-        EXPECT_EQ(events.text.find("voice V1\n") != std::string::npos, c.voice == std::string("V1"));
+        // Once: a voice beside a message is the message's to play.
+        std::size_t played = 0;
+        for (std::size_t at = events.text.find("voice V1\n"); at != std::string::npos;
+             at = events.text.find("voice V1\n", at + 1))
+            ++played;
+        EXPECT_EQ(played, c.voice == std::string("V1") ? 1u : 0u);
         SkipMode = 0;
         InputState.held = 0;
         SettingsBlock.enable_voice = 1;

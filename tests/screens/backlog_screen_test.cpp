@@ -1,9 +1,11 @@
-// The backlog screen on the test host: its lines and faces, scrolling by wheel, keys, buttons and
-// the knob, the voice replay on channel 3, and the ways out (leaving, a request, a font change).
+// The backlog screen on the test host: where its lines stand, its faces, scrolling by wheel,
+// keys, buttons and the knob, the voice replay on channel 3, and the ways out (leaving, a
+// request, a font change).
 #include "screens/backlog_screen.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,11 +16,14 @@
 #include "app/frame_step.h"
 #include "app/game_data.h"
 #include "app/game_events.h"
+#include "app/message_window.h"
+#include "app/owned_view.h"
 #include "app/runtime.h"
 #include "app/scene_views.h"
 #include "app/settings.h"
 #include "app/sound_commands.h"
 #include "app/system_image.h"
+#include "dxdraw/screen_surface.h"
 #include "host/audio/test_audio_device.h"
 #include "host/testhost/test_host.h"
 #include "lib/text.h"
@@ -207,6 +212,11 @@ TEST_F(BacklogScreenTest, ItOpensAtTheEndAndScrollsByWheelKeysButtonsAndKnobAndN
         // The knob stands at 532; grabbed 8 below its top, its top follows the pointer.
         {long_list, [this] { Drag(2, 700, 540, 0); }, 0},
         {long_list, [this] { Drag(2, 700, 540, 292); }, 7},
+        // Line 7 is shown for knob tops 268 to 300 (every 496 / 15 pixels a line): grabbed 8
+        // below its top with the pointer at 308, or 31 below with the pointer at 299, the top
+        // stands at either end, so a grab one pixel off in either direction crosses a line.
+        {long_list, [this] { Drag(2, 700, 540, 308); }, 7},
+        {long_list, [this] { Drag(2, 700, 563, 299); }, 7},
         // One line up, the knob's top is at 36 + 14 / 15 x 496.
         {long_list, [this] { At(2, [this] { window().TurnWheel(120); }), Drag(4, 700, 506, 44); }, 0},
         {short_list, [] {}, 0},
@@ -221,6 +231,32 @@ TEST_F(BacklogScreenTest, ItOpensAtTheEndAndScrollsByWheelKeysButtonsAndKnobAndN
     At(3, [&] { knob = Pixel(704, 548); });
     Show(short_list, 5);
     EXPECT_EQ(knob, kTrack) << "no knob with 25 lines";
+}
+
+TEST_F(BacklogScreenTest, TheTextStandsAt124) {
+    // The first line as the backlog shows it, and as a text view of its own shows it at the
+    // screen's left edge with the same font and style: the same pixels, 124 to the right (up
+    // to the scroll track at 688).
+    const auto band = [this](int left) {
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < 24; ++y)
+            for (int x = left; x < left + 564; ++x) pixels.push_back(Pixel(x, y));
+        return pixels;
+    };
+    std::vector<std::uint32_t> shown;
+    At(3, [&] { shown = band(124); });
+    Show(Voiced(1), 5);
+    const OwnedView<TextScript::DxMessView2> reference(new TextScript::DxMessView2(576, 600));
+    reference->SetStyle(DxDraw::kTextAntiAliased | DxDraw::kTextProportional);
+    reference->SetFont(24, 0, FieldText(SettingsBlock.font_name));
+    ScreenSurface->Add(reference.get());
+    reference->Clear(0);
+    reference->DrawText(0, 0xFFFFFF, 0, u"line 00", nullptr, 0);
+    reference->Invalidate(DxDraw::kDirtyContents);
+    StepFrame();
+    const std::vector<std::uint32_t> drawn = band(0);
+    EXPECT_NE(std::count(drawn.begin(), drawn.end(), 0u), static_cast<std::ptrdiff_t>(drawn.size())) << "a text";
+    EXPECT_EQ(shown, drawn);
 }
 
 TEST_F(BacklogScreenTest, FacesShowThroughTheDarkLayerBesideTheTrackToItsLastRowAndTheKnob) {

@@ -1,5 +1,6 @@
 // The CG album on the sample game's data: pages, buttons and thumbnails by pixels, the full view
-// composed from the picture files, requests, and the layouts the album and the replay refuse.
+// composed from the picture files, requests, a layout of three pages, and the layouts the album
+// and the replay refuse.
 #include "screens/cg_album.h"
 
 #include <fstream>
@@ -23,6 +24,7 @@ RECT Button(POINT p) { return RECT{p.x, p.y, p.x + 120, p.y + 40}; }
 
 class CgAlbum : public ExtrasTest {
 protected:
+    explicit CgAlbum(const fs::path& scripts = kDemoScripts) : ExtrasTest(scripts) {}
     std::u16string Page(int page) { return u"title/cg_p" + Utf8ToUtf16(std::to_string(page)); }
     // Page n with the previous, next and exit buttons showing the images at these places of the
     // page picture (none: hidden, the page picture itself shows there).
@@ -141,6 +143,41 @@ TEST_F(CgAlbum, ARequestTakesTheAlbumDownOnItsPageAndInTheFullView) {
         EXPECT_EQ(ScreenSurface->GetFirstChild(), nullptr);
         EXPECT_EQ(Play(RunCgAlbum, {{Click(Inside(kThumbs[0]))}, {Request(request)}}), thrown) << "in the full view";
     }
+}
+
+// The album on a layout of three pages in a folder of its own.
+struct ThreePages {
+    ThreePages() { WriteThreePages(folder.path()); }
+    testsupport::TempFolder folder{"album_pages"};
+};
+class AlbumPages : public ThreePages, public CgAlbum {
+protected:
+    AlbumPages() : CgAlbum(folder.path()) {}
+};
+
+TEST_F(AlbumPages, BeyondTheFirstPageThePageButtonsTheFullViewAndBackKeepToTheirPage) {
+    SeenCgList = {u"EV3"};
+    const POINT exit{260, 604}, prev{0, 604}, prev_hover{0, 652}, next{130, 604}, next_hover{130, 652};
+    // Page 2's first thumbnail (the sheet's row 2) under the pointer or not; the size that does
+    // not parse is 140 x 105, the right and bottom edges outside.
+    const auto lit = [this](bool hover) {
+        return [this, hover] { EXPECT_TRUE(Thumb(0, Row(hover ? kHoverX : 0, 2))); };
+    };
+    const std::vector<Step> steps{
+        {Click(Inside(kNext)), Shown(2, prev, next_hover, exit)},
+        {Click(Inside(kNext)), Shown(3, prev, std::nullopt, exit)},
+        {Click(Inside(kPrev)), Shown(2, prev_hover, next, exit)},
+        {Move({130, 140}), lit(true)},
+        {Move({269, 244}), lit(true)},
+        {Move({270, 200}), lit(false)},
+        {Move({200, 245}), lit(false)},
+        {Move({129, 200}), lit(false)},
+        {Move({200, 139}), lit(false)},
+        {Click({269, 244}), FullView({u"EV30000"})},
+        {Click(kNothing, kRightButton), Shown(2, prev, next, exit)},
+        {Click(Inside(kExit))},
+    };
+    EXPECT_EQ(Play(RunCgAlbum, steps), "") << "the back button leaves from page 2";
 }
 
 // Layouts in a folder of their own: what is missing is named, before anything is shown.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "app/cg_image.h"
+#include "app/screen_sprite.h"
 #include "app/script_helpers.h"
 #include "lib/error.h"
 #include "screen_fixture.h"
@@ -86,15 +88,28 @@ TEST_F(EndingSlidesTest, EachSlideRisesHoldsAndSinksAndAClickCutsAHoldShort) {
     EXPECT_EQ(Runs(), "B:1 S1:15 S1=302 S1:15 B:2 S2:15 S2=63 S2:15 B:2 S3:15 S3=1202 S3:15 B:1");
 }
 
-TEST_F(EndingSlidesTest, TheFadesStepBy16OverBlack) {
+TEST_F(EndingSlidesTest, TheFadesMixTheSlideOverWhatIsBelowInStepsOf16) {
+    // Over black and over a picture of another colour beneath the slides: each level mixes the
+    // slide into what is below by level / 255, where a brightness would darken it towards black.
     SystemConfig.EndingSlideCount = 1;
-    Run();
-    ASSERT_EQ(pixels.size(), 17u + 1200u + 17u);
-    // The fade blends the slide over black at level / 255.
-    for (int i = 0; i <= 16; ++i) {
-        const int red = 0xF0 * std::min(16 * i, 255) / 255;
-        EXPECT_NEAR(Channel(pixels[i], 16), red, 1) << i;
-        EXPECT_NEAR(Channel(pixels[pixels.size() - 1 - i], 16), red, 1) << i;
+    for (const std::uint32_t below : {0x000000u, 0x30C0A0u}) {
+        SCOPED_TRACE(below);
+        FlatPicture("below", below);
+        const ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), u"below", false, false);
+        const OwnedView<DxDraw::DxSprite> ground = NewScreenSprite(picture.Get());
+        pixels.clear();
+        each_frame = [this](int) { pixels.push_back(Pixel(400, 300)); };
+        EndingSlides();
+        each_frame = nullptr;
+        ASSERT_EQ(pixels.size(), 17u + 1200u + 17u);
+        for (int i = 0; i <= 16; ++i) {
+            const int level = std::min(16 * i, 255);
+            for (int shift : {0, 8, 16}) {
+                const int mixed = (Channel(kSlides[0], shift) * level + Channel(below, shift) * (255 - level)) / 255;
+                EXPECT_NEAR(Channel(pixels[i], shift), mixed, 2) << i << " " << shift;
+                EXPECT_NEAR(Channel(pixels[pixels.size() - 1 - i], shift), mixed, 2) << i << " " << shift;
+            }
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +26,43 @@ using stagetest::kLeftButton;
 using stagetest::kRightButton;
 
 const fs::path kDemoScripts = fs::path(DEMO_DATA_DIR) / "script/data";
+
+// Writes into `folder` layouts of three pages for both screens, with the sample's button numbers
+// and thumbnail sheets but a "width" and "height" that do not parse (so every thumbnail is 140 x
+// 105). The album's pages hold EV1 and EV2, EV3 (shown by "EV30000") and EV4, EV5; the replay's
+// SC_BEACH, SC_LIGHT and SC_BOOK, SC_FEST; the first two of a page stand at (130, 140) and (330,
+// 140). The pages of each screen show the sample's album pages 1 and 2 and its replay page, so that
+// each looks its own.
+inline void WriteThreePages(const fs::path& folder) {
+    const std::string buttons =
+        R"(width="wide" height="tall" thumbsize="144,109" exit="640,540,120,40,260,604,260,652")"
+        R"( prev="40,540,120,40,0,604,0,652" next="176,540,120,40,130,604,130,652")";
+    const auto page = [](std::initializer_list<const char*> flags) {
+        std::string text = "<page>";
+        int x = 130;
+        for (const char* flag : flags) {
+            text += "<cg pos=\"" + std::to_string(x) + ",140\" flag=\"" + flag + "\">" + flag + "0000</cg>";
+            x += 200;
+        }
+        return text + "</page>";
+    };
+    std::ofstream(folder / "config.xml")
+        << "<config><system><name first=\"a\" last=\"b\"/><title menu=\"0,0\"/><ending credit=\"0\"/>"
+           "<bgm mode=\"title\" name=\"TITLE\"/><bgm mode=\"cgmode\" name=\"CGMODE\"/><chr/><chl/></system>"
+           "<cgalbum "
+        << buttons << ">" << page({"EV1", "EV2"}) << page({"EV3", "EV4"}) << page({"EV5"}) << "</cgalbum><sceneplay "
+        << buttons << ">" << page({"SC_BEACH"}) << page({"SC_LIGHT", "SC_BOOK"}) << page({"SC_FEST"})
+        << "</sceneplay></config>";
+    fs::create_directories(folder / "title");
+    const char* const pictures[] = {"title/cg_p1.png", "title/cg_p2.png", "title/s_p1.png"};
+    for (int n = 1; n <= 3; ++n) {
+        for (const char* screen : {"cg", "s"})
+            fs::copy_file(kDemoScripts / pictures[n - 1],
+                          folder / "title" / (std::string(screen) + "_p" + std::to_string(n) + ".png"));
+    }
+    for (const char* name : {"title/cg_thumb1.png", "title/s_thumb1.png", "EV30000.jpg"})
+        fs::copy_file(kDemoScripts / name, folder / name);
+}
 
 // What the player does, and what must be shown once the screen has answered (none: nothing).
 struct Step {

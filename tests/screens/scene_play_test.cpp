@@ -1,5 +1,6 @@
-// The scene replay inside a game cycle, on the sample game's replay page and layout with a story
-// of its own: how each way out of a replay comes back, and what a replay starts from.
+// The scene replay inside a game cycle, on the sample game's replay page and layout (or on three
+// pages) with a story of its own: how each way out of a replay comes back, to which page, and what
+// a replay starts from.
 #include "screens/scene_play.h"
 
 #include <algorithm>
@@ -25,11 +26,15 @@ constexpr const char* kStory =
 constexpr POINT kLight{200, 190}, kBook{400, 190}, kFest{600, 190}, kBeach{200, 360};
 constexpr POINT kNothing{400, 300};  // no thumbnail or button of the page
 
+// The story with the sample's replay page and layout, or with a layout of three pages.
 struct ReplayFolder {
-    ReplayFolder() {
-        for (const char* name : {"config.xml", "title/s_p1.png", "title/s_thumb1.png"}) {
-            fs::create_directories((folder.path() / name).parent_path());
-            fs::copy_file(kDemoScripts / name, folder.path() / name);
+    explicit ReplayFolder(bool three_pages) {
+        if (three_pages) {
+            WriteThreePages(folder.path());
+        } else {
+            fs::create_directories(folder.path() / "title");
+            for (const char* name : {"config.xml", "title/s_p1.png", "title/s_thumb1.png"})
+                fs::copy_file(kDemoScripts / name, folder.path() / name);
         }
         std::ofstream table(folder.path() / "iv.txt");
         for (int entry = 0; entry < 20; ++entry) table << "J\n";
@@ -40,7 +45,7 @@ struct ReplayFolder {
 
 class ScenePlay : public ReplayFolder, public ExtrasTest {
 protected:
-    ScenePlay() : ExtrasTest(folder.path()) {
+    explicit ScenePlay(bool three_pages = false) : ReplayFolder(three_pages), ExtrasTest(folder.path()) {
         MakeSystemImage();
         services.menu = &host.menu();
         services.load_global = [](ScriptStateGroup_App& group) {
@@ -63,7 +68,10 @@ protected:
 };
 
 TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
-    const auto load_slot_5 = [] { RequestedLoadSlot = 4, PendingRequest = kRequestLoad; };
+    // Slot 1 makes the run's smallest result for a load, 2.
+    const auto load_slot = [](std::int32_t index) {
+        return [index] { RequestedLoadSlot = index, PendingRequest = kRequestLoad; };
+    };
     const struct {
         const char* name;
         POINT thumbnail;
@@ -74,7 +82,8 @@ TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
     } cases[] = {
         {"scene end", kLight, Click(kNothing), "0", true},
         {"title request", kLight, Request(kRequestTitle), "0", true, {"request 0"}},
-        {"load request", kLight, load_slot_5, "6", true, {"request 1"}},
+        {"load request", kLight, load_slot(4), "6", true, {"request 1"}},
+        {"load request, slot 1", kLight, load_slot(0), "2", true, {"request 1"}},
         {"error", kBook, nullptr, "NOWHERE", true},
         {"missing label", kFest, nullptr, "0", false, {}, {"エラー ラベルが見つかりません。[SC_FEST]"}},
         {"locked", kBeach, nullptr, "0", false},
@@ -123,6 +132,29 @@ TEST_F(ScenePlay, EveryWayOutOfAReplayPutsTheModeAndTheMenuBack) {
             EXPECT_EQ(music, expected);
         }
     }
+}
+
+class ReplayPages : public ScenePlay {
+protected:
+    ReplayPages() : ScenePlay(true) {}
+};
+
+TEST_F(ReplayPages, AReplayFromPage2ComesBackToPage2AndThePageButtonsAndBackKeepToTheirPage) {
+    const auto page = [this](int n) {
+        return [this, n] { EXPECT_TRUE(PageShown(u"title/s_p" + Utf8ToUtf16(std::to_string(n)))) << n; };
+    };
+    const POINT next{200, 560}, prev{60, 560}, exit{660, 560};
+    bool replayed = false;
+    on_event = [&](const std::string& event) { replayed = replayed || event == "picture bg BLACK"; };
+    // SC_LIGHT, page 2's first scene: its page, then the scene's end.
+    const std::vector<Step> steps{
+        {Click(next), page(2)}, {Click(next), page(3)},     {Click(prev), page(2)}, {Click({200, 190})},
+        {Click(kNothing)},      {Click(kNothing), page(2)}, {Click(exit)},
+    };
+    std::string result;
+    EXPECT_EQ(Play([&] { result = std::to_string(RunSession(u"start.txt", 1, services)); }, steps), "");
+    EXPECT_EQ(result, "0") << "the back button left the replay from page 2";
+    EXPECT_TRUE(replayed);
 }
 
 }  // namespace

@@ -36,8 +36,10 @@ namespace {
 using Sys = SystemSettingsDialog;
 using Snd = SoundSettingsDialog;
 
-const std::vector<std::u16string> kFaces{u"ＭＳ 明朝", u"ＭＳ ゴシック", u"IPA明朝 Ex", u"IPA明朝",
-                                         std::u16string(40, u'長')};
+// The last two fill the 32 units of the settings' field: the one that leaves no room for the
+// terminator cannot be stored whole.
+const std::vector<std::u16string> kFaces{u"ＭＳ 明朝", u"ＭＳ ゴシック",          u"IPA明朝 Ex",
+                                         u"IPA明朝",   std::u16string(32, u'長'), std::u16string(31, u'短')};
 
 class SettingsDialogsTest : public ::testing::Test {
 protected:
@@ -173,11 +175,12 @@ TEST_F(SettingsDialogsTest, TheFontIsFoundByItsWholeNameAmongTheFacesThatFit) {
         {u"IPA明朝 Ex", 2, u"IPA明朝 Ex"},
         {u"IPA", 0, u"ＭＳ 明朝"},  // a prefix only: not there
         {u"ＭＳ ゴシック", 1, u"ＭＳ ゴシック"},
+        {std::u16string(31, u'短'), 4, std::u16string(31, u'短')},
     };
     for (const Case& c : cases) {
         CopyField16(SettingsBlock.font_name, c.face);
         Run(OpenSystemSettings, [&](host::Dialog& d) {
-            EXPECT_EQ(d.Find(Sys::kFontCombo)->items.size(), 4u) << "the face longer than the field is left out";
+            EXPECT_EQ(d.Find(Sys::kFontCombo)->items.size(), 5u) << "the face as long as the field is left out";
             EXPECT_EQ(d.Selection(Sys::kFontCombo), c.selection);
             d.Accept();
         });

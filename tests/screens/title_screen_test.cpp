@@ -119,6 +119,39 @@ TEST_F(TitleScreen, TheButtonsStandAtTheMenuPositionAndTheOneUnderThePointerShow
     EXPECT_EQ(background, "111") << "the background around and between the buttons";
 }
 
+TEST_F(TitleScreen, EveryButtonShowsItsWholeImageAndTheLitOneItsWholeHoverImage) {
+    // A sheet whose every pixel below the background has a colour of its own: a button cut one
+    // row or column away from its image, or a hover image from the wrong place, shows others.
+    const auto coded = [](int x, int y) { return static_cast<std::uint32_t>(y) << 10 | static_cast<std::uint32_t>(x); };
+    Picture("title/title", 800, 1184,
+            [&](int x, int y) { return 0xFF000000u | (y < 600 ? kBackground : coded(x, y)); });
+    // The first point around and over the menu that differs from the sheet's images with button
+    // `lit` hovered (-1 none), or "".
+    const auto differs = [&](int lit) -> std::string {
+        for (int y = kY - 4; y < kY + 48 * 6 + 4; ++y) {
+            for (int x = kX - 4; x < kX + 252; ++x) {
+                const int dy = y - kY, i = dy >= 0 ? dy / 48 : -1;
+                const bool on = x >= kX && x < kX + 248 && i >= 0 && i < 6 && dy % 48 < 40;
+                const std::uint32_t want =
+                    on ? coded(x - kX, 608 + 48 * i + dy % 48 + (i == lit ? 288 : 0)) : kBackground;
+                if (Pixel(x, y) != want) return std::to_string(x) + "," + std::to_string(y);
+            }
+        }
+        return "";
+    };
+    const int lit[] = {-1, 0, 3, 5};
+    std::vector<std::string> seen;
+    OnMenu([&](int) {
+        for (int p = 0; p < 4; ++p) {
+            Move(1 + 3 * p, lit[p] < 0 ? kX + 300 : kMidX, lit[p] < 0 ? kY : MidY(lit[p]));
+            At(3 + 3 * p, [&, p] { seen.push_back(differs(lit[p])); });
+        }
+        Click(14, kMidX, MidY(5));
+    });
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(seen, std::vector<std::string>(4, ""));
+}
+
 TEST_F(TitleScreen, OnlyANewLeftPressOnAButtonChooses) {
     // A left click beside the buttons, a right click and Return on a button, and the left button
     // held down before the pointer comes onto a button choose nothing; then a click on quit.
