@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -286,7 +287,14 @@ TEST_F(SaveSlotsTest, ALoadThatFailsChangesNothing) {
         const std::uint8_t cut[] = {'a', 0, 5, 0};  // the value runs past the end
         WriteSlotVariables(20, std::span<const std::uint8_t>(cut));
     }
-    ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("UPDATE entry SET header=zeroblob(65796) WHERE number=21;"), 0);
+    {
+        // The picture's scene name fills its record without a zero.
+        const DatabaseScope scope = OpenSaveDatabase();
+        std::vector<std::uint8_t> header(kSaveData2Bytes);
+        ReadEntryHeader(21, std::span<std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+        std::fill_n(header.begin() + 65'637, 31, std::uint8_t{'n'});
+        WriteEntryHeader(21, std::span<const std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+    }
     ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("UPDATE entry SET value_data=NULL WHERE number=22;"), 0);
     ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("INSERT INTO entry(number, header) VALUES(23, x'00');"), 0);
 
@@ -305,6 +313,48 @@ TEST_F(SaveSlotsTest, ALoadThatFailsChangesNothing) {
         ExpectSame(before, Capture(group));
     }
     EXPECT_EQ(FileBytes(folder_ / "save.dat"), file);
+}
+
+// What takes no part in a load never refuses one: the thumbnail area, whatever it holds, and the
+// bytes after the variable list's end.
+TEST_F(SaveSlotsTest, ASlotLoadsWhateverItsThumbnailAndWhateverFollowsItsVariables) {
+    TextScript::LiveVariables().GetOrCreate(u"a", 7);
+    TextScript::SnapshotVariables();
+    // Rewrites slot 9's record with `bytes` at `offset`.
+    const auto patch = [](std::size_t offset, std::vector<std::uint8_t> bytes) {
+        return [offset, bytes] {
+            const DatabaseScope scope = OpenSaveDatabase();
+            std::vector<std::uint8_t> header(kSaveData2Bytes);
+            ReadEntryHeader(9, std::span<std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+            std::copy(bytes.begin(), bytes.end(), header.begin() + static_cast<std::ptrdiff_t>(offset));
+            WriteEntryHeader(9, std::span<const std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> damage;
+    } cases[] = {
+        {"an all-zero thumbnail area, saved before any picture existed", patch(60, std::vector<std::uint8_t>(65'576))},
+        {"a thumbnail header of another width", patch(64, {141})},
+        {"bytes after the variables' end",
+         [] {
+             const std::uint8_t blob[] = {'a', 0, 7, 0, 0, 0, 0, 0xFF, 'x', 0};
+             const DatabaseScope scope = OpenSaveDatabase();
+             WriteSlotVariables(9, std::span<const std::uint8_t>(blob));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TextScript::CurrentPage = 66;
+        ASSERT_EQ(SaveSlot(9, u""), 1);
+        c.damage();
+        TextScript::ClearVariableTable(TextScript::LiveVariables());
+        ResumePage = -1;
+        EXPECT_NO_THROW(LoadSlot(9));
+        EXPECT_EQ(ResumePage, 66);
+        EXPECT_EQ(Variable(TextScript::LiveVariables(), u"a"), 7);
+        EXPECT_EQ(TextScript::LiveVariables().size(), 1u);
+    }
 }
 
 TEST_F(SaveSlotsTest, ADamagedHeaderIsReportedByTheReaders) {
