@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "app/app_script.h"
 #include "app/application.h"
+#include "app/game_cycle.h"
 #include "app/game_data.h"
 #include "app/settings.h"
 #include "host/testhost/test_host.h"
 #include "lib/report_hook.h"
+#include "lib/scope_guard.h"
 #include "lib/text.h"
 #include "screens/save_database.h"
 #include "screens/save_records.h"
@@ -323,6 +326,27 @@ TEST_F(SaveLoadDialogTest, AStoredCommentLongerThanTheFieldIsCutWhenWrittenBack)
         modal_.AnswerNext(kIdYes);
         dialog->Click(mode == Dialog::kSaveMode ? 1 : Dialog::kFixButton);
         EXPECT_EQ(Utf16ToUtf8(StoredComment(2)), Utf16ToUtf8(cut)) << mode;
+    }
+}
+
+// During a game cycle a save writes the global records with it: the common record it stores
+// marks the slot just saved, not the one saved before.
+TEST_F(SaveLoadDialogTest, TheCommonRecordASaveStoresMarksTheSlotJustSaved) {
+    ScriptStateGroup_App group;
+    CurrentScript = &group;
+    const ScopeExit leave([] { CurrentScript = nullptr; });
+    LastUsedSlot = 2;
+    for (const int index : {6, 40}) {
+        modal_.OnNextDialog([&](host::Dialog& dialog) {
+            dialog.Choose(Dialog::kSlotList, index);
+            dialog.Click(1);
+        });
+        ASSERT_EQ(OpenSaveLoadDialog(modal_, Dialog::kSaveMode), index);
+        EXPECT_EQ(SqliteObserver(folder_ / "save.dat")
+                      .Rows("SELECT hex(substr(value_bin, 1, 4)) FROM global WHERE "
+                            "name='COMMON';"),
+                  Utf16ToUtf8(FormatString(u"%02X000000", index)));
+        EXPECT_EQ(LastUsedSlot, index);
     }
 }
 

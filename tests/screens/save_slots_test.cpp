@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -29,6 +30,7 @@
 #include "screens/save_database.h"
 #include "script/script_node.h"
 #include "script/variables.h"
+#include "support/child_peak.h"
 #include "support/sqlite_observer.h"
 #include "support/temp_folder.h"
 
@@ -357,6 +359,32 @@ TEST_F(SaveSlotsTest, ASlotLoadsWhateverItsThumbnailAndWhateverFollowsItsVariabl
     }
 }
 
+// A variable blob of tens of megabytes is read no further than its limit and refused, at little
+// cost in memory; a table too large for the limit is never stored.
+TEST_F(SaveSlotsTest, VariablesPastTheLimitAreNeitherStoredNorRead) {
+    SaveSlot(6, u"");
+    // 30 million UTF-16 A's: a name "A", a value, and so on, never ending.
+    ASSERT_EQ(SqliteObserver(folder_ / "save.dat")
+                  .Exec("UPDATE entry SET value_data=printf('%.*c', 30000000, 'A') WHERE number=6;"),
+              0);
+    const long growth = testsupport::ChildPeakGrowthMiB([] {
+        try {
+            LoadSlot(6);
+        } catch (const ExceptionHandle& error) {
+            return std::u16string(error.message).find(u"goes on past") != std::u16string::npos;
+        }
+        return false;
+    });
+    EXPECT_GE(growth, 0) << "the load was not refused for its size";
+    EXPECT_LT(growth, 40) << "MiB";
+
+    TextScript::VariableTable& snapshot = TextScript::VariableSnapshot();
+    for (std::size_t i = 0; i <= kMaxVariables; ++i) snapshot.GetOrCreate(u"V" + Utf8ToUtf16(std::to_string(i)), 1);
+    const std::string before = FileBytes(folder_ / "save.dat");
+    EXPECT_THROW(SaveSlot(7, u""), ExceptionHandle);
+    EXPECT_EQ(FileBytes(folder_ / "save.dat"), before);
+}
+
 TEST_F(SaveSlotsTest, ADamagedHeaderIsReportedByTheReaders) {
     ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("INSERT INTO entry(number, header) VALUES(8, x'0000');"), 0);
     std::array<std::uint8_t, kSlotHeaderBytes> header{};
@@ -480,6 +508,26 @@ TEST_F(SlotThumbnailTest, OtherwiseThePictureLayerIsScaledDown) {
         EXPECT_EQ(ThumbPixel(pixels, 69, 104), left) << c.mode;
         EXPECT_EQ(ThumbPixel(pixels, 70, 0), right) << c.mode;
         EXPECT_EQ(ThumbPixel(pixels, 139, 104), right) << c.mode;
+    }
+}
+
+// A "thumb/" picture that cannot be read is left out as a missing one is: the save is made, with
+// the picture layer for its thumbnail.
+TEST_F(SlotThumbnailTest, ADamagedThumbPictureFallsBackToThePictureLayer) {
+    PictureSprite = sprite_.get();
+    const std::string png = testsupport::FileBytes(folder_ / "archive" / "thumb" / "BG1.png");
+    const struct {
+        const char* name;
+        std::string bytes;
+    } damaged[] = {{"BG2.png", png.substr(0, png.size() / 2)}, {"BG3.tif", "II*\0garbage"}, {"BG4.png", ""}};
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.name);
+        std::ofstream(folder_ / "archive" / "thumb" / d.name, std::ios::binary) << d.bytes;
+        RecordScene(CurrentPicture, kSceneGrp, Utf8ToUtf16(std::string(d.name, 3)) + u"0000");
+        const auto pixels = Draw();
+        EXPECT_EQ(ThumbPixel(pixels, 0, 0), ImagePixel(*layer_, 0, 0));
+        EXPECT_EQ(ThumbPixel(pixels, 139, 104), ImagePixel(*layer_, 799, 599));
+        EXPECT_EQ(SaveSlot(4, u""), 1);
     }
 }
 
