@@ -130,9 +130,9 @@ void LoadGlobalData(ScriptStateGroup_App& group) {
 void WriteSlotVariables(std::int32_t number, const TextScript::VariableTable& table) {
     const std::vector<std::uint8_t> blob = EncodeVariableBlob(table);
     // A blob past the limits would be stored as a save that no load reads: the save fails instead.
-    if (blob.size() > kMaxVariableBlobBytes || table.size() > kMaxVariables)
-        ThrowError(kSource, kWriteVariablesLine, 0, 0, u"変数が多すぎてセーブできません (%u 個, %u バイト)\n",
-                   static_cast<unsigned>(table.size()), static_cast<unsigned>(blob.size()));
+    if (const SaveBlobError error = DecodeVariableBlob(blob).error; error != SaveBlobError::kNone)
+        ThrowError(kSource, kWriteVariablesLine, 0, 0, u"変数が多すぎてセーブできません (%u バイト): %s\n",
+                   static_cast<unsigned>(blob.size()), DescribeSaveBlobError(error));
     WriteSlotVariables(number, std::span<const std::uint8_t>(blob));
 }
 
