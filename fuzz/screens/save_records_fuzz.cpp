@@ -36,10 +36,10 @@ void SlotRecord(std::span<const std::uint8_t> bytes) {
 }
 
 void Common(std::span<const std::uint8_t> bytes) {
-    const Decoded<CommonRecord> first = DecodeCommonRecord(bytes);
-    if (!first.ok()) return;
-    const Decoded<CommonRecord> second = DecodeCommonRecord(EncodeCommonRecord(first.value));
-    Check(second.ok());
+    // What is salvaged of any record is itself a whole record.
+    const Salvaged<CommonRecord> first = DecodeCommonRecord(bytes);
+    const Salvaged<CommonRecord> second = DecodeCommonRecord(EncodeCommonRecord(first.value));
+    Check(second.damage == SaveBlobError::kNone);
     Check(second.value.LastUsedSlot == first.value.LastUsedSlot && second.value.SeenFlags == first.value.SeenFlags);
     Check(std::memcmp(second.value.PlayerName1, first.value.PlayerName1, sizeof first.value.PlayerName1) == 0);
     Check(std::memcmp(second.value.PlayerName2, first.value.PlayerName2, sizeof first.value.PlayerName2) == 0);
@@ -47,9 +47,9 @@ void Common(std::span<const std::uint8_t> bytes) {
 
 void NameList(std::span<const std::uint8_t> bytes) {
     const auto first = DecodeNameList(bytes);
-    if (!first.ok()) return;
+    Check(first.value.size() <= kMaxListNames);
     const auto second = DecodeNameList(EncodeNameList(first.value));
-    Check(second.ok());
+    Check(second.damage == SaveBlobError::kNone);
     // A name that was only bad bytes may come back shorter, never as more names.
     Check(second.value.size() <= first.value.size());
 }

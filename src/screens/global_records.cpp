@@ -15,26 +15,35 @@
 namespace {
 
 constexpr std::u16string_view kSource = u"script/scr_gui";
+constexpr std::uint32_t kWriteVariablesLine = 3704;
 constexpr std::uint32_t kDamagedVariablesLine = 3725;
 
-void ReportDamaged(std::u16string_view row, SaveBlobError error) {
-    DebugPrintf(u"save.dat: %s is damaged and read as empty (%s)\n", row, DescribeSaveBlobError(error));
+// What a record keeps, in the player's words, for the box that says it could not be read.
+constexpr std::u16string_view kCommonWhat = u"既読の記録・主人公の名前・最後にセーブした場所";
+constexpr std::u16string_view kSceneWhat = u"シーン回想の記録";
+constexpr std::u16string_view kAlbumWhat = u"CGアルバムの記録";
+
+void ReportDamaged(std::u16string_view row, SaveBlobError damage, bool lost) {
+    DebugPrintf(lost ? u"save.dat: %s is damaged and nothing of it could be read (%s)\n"
+                     : u"save.dat: %s is damaged; what is intact is kept (%s)\n",
+                row, DescribeSaveBlobError(damage));
 }
 
-// The names of a stored list; a NULL list is empty, a damaged one is reported and read as empty.
-std::vector<std::u16string> StoredNames(std::u16string_view row, const std::vector<std::uint8_t>& blob) {
+// The names of a stored list; a NULL list is empty. A damaged one keeps its intact names; when
+// none could be kept, `what` joins the records the player is told of.
+std::vector<std::u16string> StoredNames(std::u16string_view row, std::u16string_view what,
+                                        const std::vector<std::uint8_t>& blob, std::vector<std::u16string_view>& lost) {
     if (blob.empty()) return {};
-    Decoded<std::vector<std::u16string>> names = DecodeNameList(blob);
-    if (!names.ok()) {
-        ReportDamaged(row, names.error);
-        return {};
-    }
+    Salvaged<std::vector<std::u16string>> names = DecodeNameList(blob);
+    if (names.damage != SaveBlobError::kNone) ReportDamaged(row, names.damage, names.lost);
+    if (names.lost) lost.push_back(what);
     return std::move(names.value);
 }
 
-// The stored common record when it was written and is whole; a record of the wrong size or with
-// bad fields is reported and leaves the state in memory as it was.
-void ReadCommonIntoMemory() {
+// The stored common record into memory, field by field: a damaged field takes the value memory
+// holds (at start-up the defaults), the others are read. A record of the wrong size cannot be
+// read at all and leaves memory as it was; a record never written (NULL) too, silently.
+void ReadCommonIntoMemory(std::vector<std::u16string_view>& lost) {
     std::array<std::uint8_t, kCommonRecordBytes> bytes{};
     bool written = false;
     try {
@@ -43,21 +52,29 @@ void ReadCommonIntoMemory() {
         written = ReadCommonData(bytes);
     } catch (const ExceptionHandle& failure) {
         if (failure.line != kCommonRecordSizeLine) throw;
-        DebugPrintf(u"save.dat: COMMON is damaged and read as empty (%s)\n", std::u16string_view(failure.message));
+        DebugPrintf(u"save.dat: %s\n", std::u16string_view(failure.message));
+        lost.push_back(kCommonWhat);
         return;
     }
     if (!written) return;
-    const Decoded<CommonRecord> common = DecodeCommonRecord(bytes);
-    if (!common.ok()) {
-        ReportDamaged(u"COMMON", common.error);
-        return;
-    }
+    const Salvaged<CommonRecord> common = DecodeCommonRecord(bytes, CurrentCommonRecord());
+    if (common.damage != SaveBlobError::kNone) ReportDamaged(u"COMMON", common.damage, common.lost);
     LastUsedSlot = common.value.LastUsedSlot;
     std::copy(common.value.SeenFlags.begin(), common.value.SeenFlags.end(), std::begin(SeenFlags));
     std::copy(std::begin(common.value.PlayerName1), std::end(common.value.PlayerName1),
               std::begin(SystemConfig.PlayerName1));
     std::copy(std::begin(common.value.PlayerName2), std::end(common.value.PlayerName2),
               std::begin(SystemConfig.PlayerName2));
+}
+
+// Tells the player, once for the whole read, which records could not be read at all, before the
+// next save or the end of the cycle writes the state in memory over them.
+void TellLostRecords(const std::vector<std::u16string_view>& lost) {
+    if (lost.empty()) return;
+    std::u16string text = u"セーブデータの次の記録が壊れていて、読み込めませんでした。\n\n";
+    for (const std::u16string_view what : lost) text.append(u"・").append(what).append(u"\n");
+    text += u"\nこれらの記録は、このあとのセーブやゲームの終わりに、今の内容で書き直されます。";
+    ShowMessage(u"エラー", text, kMbOk | kMbIconExclamation);
 }
 
 }  // namespace
@@ -94,31 +111,44 @@ void LoadGlobalData(ScriptStateGroup_App& group) {
             return;
         }
     }
-    ReadCommonIntoMemory();
+    std::vector<std::u16string_view> lost;
+    ReadCommonIntoMemory(lost);
     std::vector<std::uint8_t> scene_blob;
     std::vector<std::uint8_t> album_blob;
     {
+        // One byte past the limit tells a list that goes on beyond it.
         const DatabaseScope scope = OpenSaveDatabase();
-        scene_blob = ReadSceneData();
-        album_blob = ReadAlbumData();
+        scene_blob = ReadSceneData(kMaxListBytes + 1);
+        album_blob = ReadAlbumData(kMaxListBytes + 1);
     }
-    for (const std::u16string& name : StoredNames(u"SCENE", scene_blob)) group.AddSceneName(name);
-    for (std::u16string& name : StoredNames(u"ALBUM", album_blob)) SeenCgList.push_back(std::move(name));
+    for (const std::u16string& name : StoredNames(u"SCENE", kSceneWhat, scene_blob, lost)) group.AddSceneName(name);
+    for (std::u16string& name : StoredNames(u"ALBUM", kAlbumWhat, album_blob, lost))
+        SeenCgList.push_back(std::move(name));
+    TellLostRecords(lost);
 }
 
 void WriteSlotVariables(std::int32_t number, const TextScript::VariableTable& table) {
     const std::vector<std::uint8_t> blob = EncodeVariableBlob(table);
+    // A blob past the limits would be stored as a save that no load reads: the save fails instead.
+    if (const SaveBlobError error = DecodeVariableBlob(blob).error; error != SaveBlobError::kNone)
+        ThrowError(kSource, kWriteVariablesLine, 0, 0, u"変数が多すぎてセーブできません (%u バイト): %s\n",
+                   static_cast<unsigned>(blob.size()), DescribeSaveBlobError(error));
     WriteSlotVariables(number, std::span<const std::uint8_t>(blob));
 }
 
-std::vector<VariableBlobEntry> ReadSlotVariableEntries(std::int32_t number) {
+Decoded<std::vector<VariableBlobEntry>> ReadSlotVariableBlob(std::int32_t number) {
     std::vector<std::uint8_t> blob;
     {
         const DatabaseScope scope = OpenSaveDatabase();
-        blob = ReadSlotVariables(number);
+        // One byte past the limit tells a blob that goes on beyond it.
+        blob = ReadSlotVariables(number, kMaxVariableBlobBytes + 1);
     }
     // Every slot is written with its variables in the same transaction, so a NULL list is damage too.
-    Decoded<std::vector<VariableBlobEntry>> entries = DecodeVariableBlob(blob);
+    return DecodeVariableBlob(blob);
+}
+
+std::vector<VariableBlobEntry> ReadSlotVariableEntries(std::int32_t number) {
+    Decoded<std::vector<VariableBlobEntry>> entries = ReadSlotVariableBlob(number);
     if (!entries.ok())
         ThrowError(kSource, kDamagedVariablesLine, 0, 0, u"セーブスロット %d の変数が壊れています: %s\n", number,
                    DescribeSaveBlobError(entries.error));

@@ -22,10 +22,11 @@ class VariableTable;
 }
 
 // Reads the global records into memory. The first start (no schema in "save.dat") creates the
-// schema and writes the state in memory as the first values, in one transaction. A record that
-// is damaged reads as empty (memory keeps what it held for COMMON) and is written to the debugger
-// output; the next save of the global records replaces it. A database failure raises the error
-// exception.
+// schema and writes the state in memory as the first values, in one transaction. A damaged record
+// keeps what is intact (COMMON field by field, a list its intact names) and is written to the
+// debugger output; a record of which nothing could be read is told to the player in one box for
+// the whole read, memory keeping what it held. The next save of the global records replaces what
+// is stored. A database failure raises the error exception.
 void LoadGlobalData(ScriptStateGroup_App& group);
 // Writes the state in memory to COMMON, SCENE and ALBUM in one transaction (or in the caller's).
 void SaveGlobalData(const ScriptStateGroup_App& group);
@@ -34,8 +35,12 @@ void WriteGlobalRecords(std::span<const std::u16string> scene_names);
 // The common record of the state in memory.
 CommonRecord CurrentCommonRecord();
 
-// The slot's value_data from a variable table (number variables in table order).
+// The slot's value_data from a variable table (number variables in table order). A table past
+// the limits of the blob raises the error exception and writes nothing.
 void WriteSlotVariables(std::int32_t number, const TextScript::VariableTable& table);
+// The slot's value_data read (no further than its limit) and decoded; a damaged blob is refused
+// with the damage named. A missing slot or a database failure raises the error exception.
+Decoded<std::vector<VariableBlobEntry>> ReadSlotVariableBlob(std::int32_t number);
 // Reads and checks the slot's value_data, then sets each of its variables in `table`; variables
 // absent from the blob keep their values. A missing slot or a damaged blob raises the error
 // exception and leaves the table as it was.

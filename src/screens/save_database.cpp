@@ -9,6 +9,7 @@
 
 #include "app/settings.h"
 #include "lib/error.h"
+#include "lib/scope_guard.h"
 
 namespace {
 
@@ -103,6 +104,28 @@ public:
     std::optional<std::span<const std::uint8_t>> Blob() const { return statement_->ColumnBlob(0); }
     std::int32_t Int() const { return statement_->ColumnInt(0); }
 
+    // The first `limit` bytes of the record in `column` of `table`, for a row of a statement that
+    // selects "rowid, typeof(column)": read through an incremental blob handle, so that a record
+    // of any size costs no more memory than the limit. Nothing for NULL; no bytes for a number,
+    // which no record is.
+    std::optional<std::vector<std::uint8_t>> RecordPrefix(const char* table, const char* column,
+                                                          std::size_t limit) const {
+        sqlite3_stmt* row = statement_->Handle();
+        const char* type = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
+        const std::string_view kind = type ? type : "null";
+        if (kind == "null") return std::nullopt;
+        if (kind != "blob" && kind != "text") return std::vector<std::uint8_t>();
+        sqlite3_blob* blob = nullptr;
+        const ScopeExit close([&blob] { sqlite3_blob_close(blob); });
+        if (sqlite3_blob_open(SaveDatabaseSession.Database()->Handle(), "main", table, column,
+                              sqlite3_column_int64(row, 0), 0, &blob) != SQLITE_OK)
+            SaveDatabaseSession.Raise(line_);
+        std::vector<std::uint8_t> bytes(std::min(limit, static_cast<std::size_t>(sqlite3_blob_bytes(blob))));
+        if (!bytes.empty() && sqlite3_blob_read(blob, bytes.data(), static_cast<int>(bytes.size()), 0) != SQLITE_OK)
+            SaveDatabaseSession.Raise(line_);
+        return bytes;
+    }
+
 private:
     void Check(int result) {
         if (result != SQLITE_OK) SaveDatabaseSession.Raise(line_);
@@ -114,8 +137,12 @@ private:
 
 // A record whose stored size is not its own is refused: nothing is read past the blob, and a
 // damaged slot is named.
+// `size` is what was read, at most one byte past the record.
 [[noreturn]] void RefuseSize(std::uint32_t line, std::u16string_view what, std::size_t size, std::size_t expected) {
     SaveDatabaseSession.MarkFailed();
+    if (size > expected)
+        ThrowError(kSource, line, 0, 0, u"save.dat: %s holds more than %u bytes.", what,
+                   static_cast<unsigned>(expected));
     ThrowError(kSource, line, 0, 0, u"save.dat: %s holds %u bytes, not %u.", what, static_cast<unsigned>(size),
                static_cast<unsigned>(expected));
 }
@@ -126,12 +153,12 @@ void WriteGlobal(const char16_t* sql, std::uint32_t line, std::span<const std::u
     statement.Run();
 }
 
-std::vector<std::uint8_t> ReadGlobal(const char16_t* sql, std::uint32_t line, std::uint32_t missing_line) {
+// `sql` selects "rowid, typeof(value_bin)" of one row of `global`.
+std::optional<std::vector<std::uint8_t>> ReadGlobal(const char16_t* sql, std::uint32_t line, std::uint32_t missing_line,
+                                                    std::size_t limit) {
     SaveStatement statement(sql, line);
     statement.StepToRow(missing_line);
-    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
-    if (!blob) return {};
-    return std::vector<std::uint8_t>(blob->begin(), blob->end());
+    return statement.RecordPrefix("global", "value_bin", limit);
 }
 
 // True when a slot row with the number exists, by `sql`, a SELECT of that slot.
@@ -182,9 +209,10 @@ void WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes> record) {
 }
 
 bool ReadCommonData(std::span<std::uint8_t, kCommonRecordBytes> record) {
-    SaveStatement statement(u"SELECT value_bin FROM global WHERE name='COMMON';", kReadCommonLine);
-    statement.StepToRow(kReadCommonRowLine);
-    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
+    // One byte past the record tells a longer one without reading all of it.
+    const std::optional<std::vector<std::uint8_t>> blob =
+        ReadGlobal(u"SELECT rowid, typeof(value_bin) FROM global WHERE name='COMMON';", kReadCommonLine,
+                   kReadCommonRowLine, record.size() + 1);
     if (!blob) return false;
     if (blob->size() != record.size()) RefuseSize(kReadCommonSizeLine, u"COMMON", blob->size(), record.size());
     std::copy(blob->begin(), blob->end(), record.begin());
@@ -195,16 +223,20 @@ void WriteSceneData(std::span<const std::uint8_t> blob) {
     WriteGlobal(u"UPDATE global SET value_bin=? WHERE name='SCENE';", kWriteSceneLine, blob);
 }
 
-std::vector<std::uint8_t> ReadSceneData() {
-    return ReadGlobal(u"SELECT value_bin FROM global WHERE name='SCENE';", kReadSceneLine, kReadSceneRowLine);
+std::vector<std::uint8_t> ReadSceneData(std::size_t limit) {
+    return ReadGlobal(u"SELECT rowid, typeof(value_bin) FROM global WHERE name='SCENE';", kReadSceneLine,
+                      kReadSceneRowLine, limit)
+        .value_or(std::vector<std::uint8_t>());
 }
 
 void WriteAlbumData(std::span<const std::uint8_t> blob) {
     WriteGlobal(u"UPDATE global SET value_bin=? WHERE name='ALBUM';", kWriteAlbumLine, blob);
 }
 
-std::vector<std::uint8_t> ReadAlbumData() {
-    return ReadGlobal(u"SELECT value_bin FROM global WHERE name='ALBUM';", kReadAlbumLine, kReadAlbumRowLine);
+std::vector<std::uint8_t> ReadAlbumData(std::size_t limit) {
+    return ReadGlobal(u"SELECT rowid, typeof(value_bin) FROM global WHERE name='ALBUM';", kReadAlbumLine,
+                      kReadAlbumRowLine, limit)
+        .value_or(std::vector<std::uint8_t>());
 }
 
 bool EntryExists(std::int32_t number) {
@@ -212,13 +244,14 @@ bool EntryExists(std::int32_t number) {
 }
 
 void ReadEntryHeader(std::int32_t number, std::span<std::uint8_t, kSaveData2Bytes> record) {
-    SaveStatement statement(u"SELECT header FROM entry WHERE number=?;", kReadHeaderLine);
+    SaveStatement statement(u"SELECT rowid, typeof(header) FROM entry WHERE number=?;", kReadHeaderLine);
     statement.BindInt(1, number);
     statement.StepToRow(kReadHeaderRowLine);
-    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
-    const std::size_t size = blob ? blob->size() : 0;
-    if (size != record.size()) RefuseSize(kReadHeaderSizeLine, u"a slot header", size, record.size());
-    std::copy(blob->begin(), blob->end(), record.begin());
+    // One byte past the record tells a longer one without reading all of it.
+    const std::vector<std::uint8_t> blob =
+        statement.RecordPrefix("entry", "header", record.size() + 1).value_or(std::vector<std::uint8_t>());
+    if (blob.size() != record.size()) RefuseSize(kReadHeaderSizeLine, u"a slot header", blob.size(), record.size());
+    std::copy(blob.begin(), blob.end(), record.begin());
 }
 
 void WriteEntryHeader(std::int32_t number, std::span<const std::uint8_t, kSaveData2Bytes> record) {
@@ -271,13 +304,11 @@ void WriteSlotVariables(std::int32_t number, std::span<const std::uint8_t> blob)
     statement.Run();
 }
 
-std::vector<std::uint8_t> ReadSlotVariables(std::int32_t number) {
-    SaveStatement statement(u"SELECT value_data FROM entry WHERE number=?;", kReadVariablesLine);
+std::vector<std::uint8_t> ReadSlotVariables(std::int32_t number, std::size_t limit) {
+    SaveStatement statement(u"SELECT rowid, typeof(value_data) FROM entry WHERE number=?;", kReadVariablesLine);
     statement.BindInt(1, number);
     statement.StepToRow(kReadVariablesRowLine);
-    const std::optional<std::span<const std::uint8_t>> blob = statement.Blob();
-    if (!blob) return {};
-    return std::vector<std::uint8_t>(blob->begin(), blob->end());
+    return statement.RecordPrefix("entry", "value_data", limit).value_or(std::vector<std::uint8_t>());
 }
 
 void DeleteEntry(std::int32_t number) {

@@ -45,12 +45,14 @@ void WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes> record);
 // Copies the stored COMMON record into `record`; false, copying nothing, while it was never
 // written (NULL). A record of another size is refused with the error exception.
 bool ReadCommonData(std::span<std::uint8_t, kCommonRecordBytes> record);
+// The readers of the lists and of the variable blob copy no more than the first `limit` bytes of
+// what is stored, so that a damaged record of any size costs no more memory than the limit (ask
+// for one byte past the most you read to tell a longer record). They are empty while nothing
+// was written (NULL), and for a number stored in place of a record.
 void WriteSceneData(std::span<const std::uint8_t> blob);
-// A copy of the stored scene list; empty while it was never written.
-std::vector<std::uint8_t> ReadSceneData();
+std::vector<std::uint8_t> ReadSceneData(std::size_t limit = SIZE_MAX);
 void WriteAlbumData(std::span<const std::uint8_t> blob);
-// A copy of the stored album list; empty while it was never written.
-std::vector<std::uint8_t> ReadAlbumData();
+std::vector<std::uint8_t> ReadAlbumData(std::size_t limit = SIZE_MAX);
 
 // `number` is a slot number, 1 to 99 (100 while the quick-save ring turns).
 bool EntryExists(std::int32_t number);
@@ -63,8 +65,8 @@ void UpdateEntryHeader(std::int32_t number, std::string_view comment);
 // Sets the slot's backlog to NULL.
 void WriteEntryBacklog(std::int32_t number);
 void WriteSlotVariables(std::int32_t number, std::span<const std::uint8_t> blob);
-// A copy of the slot's variable blob (empty when NULL); a missing slot is an error.
-std::vector<std::uint8_t> ReadSlotVariables(std::int32_t number);
+// A copy of the slot's variable blob, bounded as the lists are; a missing slot is an error.
+std::vector<std::uint8_t> ReadSlotVariables(std::int32_t number, std::size_t limit = SIZE_MAX);
 void DeleteEntry(std::int32_t number);
 // Moves a slot to another number; a missing slot is left alone.
 void RenumberEntry(std::int32_t from, std::int32_t to);

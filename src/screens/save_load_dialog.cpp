@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <utility>
 
 #include "app/game_data.h"
 #include "lib/error.h"
@@ -15,35 +16,9 @@
 
 namespace {
 
-// Offsets inside the part of a slot's record the list reads (kSlotHeaderBytes).
-constexpr std::size_t kHeaderCommentOffset = 4;
-constexpr std::size_t kHeaderTimeOffset = kHeaderCommentOffset + kSlotCommentBytes;
-static_assert(kHeaderTimeOffset + 16 == kSlotHeaderBytes);
 // Inside the thumbnail area: the picture header (its first word is its size, 0 when the slot was
 // saved without a picture), then the bottom-up rows.
 constexpr std::size_t kThumbnailRowsOffset = 40;
-
-std::uint16_t Get16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-struct SlotHeader {
-    std::string comment;  // CP932
-    SaveTime time;
-};
-
-// The header as the list shows it; false when its comment lacks its terminator.
-bool DecodeSlotHeader(std::span<const std::uint8_t, kSlotHeaderBytes> bytes, SlotHeader& header) {
-    const auto field = bytes.subspan(kHeaderCommentOffset, kSlotCommentBytes);
-    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
-    if (end == field.end()) return false;
-    header.comment.assign(field.begin(), end);
-    std::uint16_t* const time[] = {&header.time.wYear,   &header.time.wMonth,       &header.time.wDayOfWeek,
-                                   &header.time.wDay,    &header.time.wHour,        &header.time.wMinute,
-                                   &header.time.wSecond, &header.time.wMilliseconds};
-    for (std::size_t i = 0; i < std::size(time); ++i) *time[i] = Get16(bytes, kHeaderTimeOffset + 2 * i);
-    return true;
-}
 
 // The text cut to at most `bytes` CP932 bytes, never inside a character: a surrogate pair counts
 // as one character, and a character CP932 lacks as the one byte it is stored as.
@@ -103,23 +78,26 @@ void SaveLoadDialog::FillList() {
         const char16_t flag = number - 1 == flagged_ ? u'>' : u' ';
         slot = {};
         if (SlotExists(number)) {
-            std::array<std::uint8_t, kSlotHeaderBytes> bytes{};
-            SlotHeader header;
-            bool read = false;
+            // A slot is listed as loadable only when a load would take it, its variables too.
+            Decoded<SlotContents> contents;
             try {
-                ReadSlotHeader(number, bytes);
-                read = DecodeSlotHeader(bytes, header);
+                contents = ReadSlotContents(number);
+                if (!contents.ok()) DebugPrintf(u"save slot %d: %s\n", number, DescribeSaveBlobError(contents.error));
             } catch (const ExceptionHandle& error) {
-                // A record that cannot be read: listed as unreadable, the other slots stay usable.
+                // A record of another size, or a row the database cannot read.
+                contents.error = SaveBlobError::kWrongSize;
                 DebugPrintf(u"save slot %d: %s\n", number, error.message);
             }
-            if (read) {
-                slot = {SlotState::kOccupied, Cp932ToUtf16(header.comment)};
-                const SaveTime& t = header.time;
+            if (contents.ok()) {
+                const SAVEDATA2& record = contents.value.record;
+                slot = {SlotState::kOccupied, record.comment};
+                const SaveTime& t = record.time;
                 lines.push_back(FormatString(u"%c%02d %04d/%02d/%02d %02d:%02d:%02d %-30hs ", flag, number, t.wYear,
-                                             t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, header.comment));
+                                             t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                                             Utf16ToCp932(record.comment)));
                 continue;
             }
+            // A record that cannot be loaded: listed as unreadable, the other slots stay usable.
             slot.state = SlotState::kUnreadable;
             lines.push_back(FormatString(u"%c%02d ----/--/-- --:--:-- 読み込めないデータです", flag, number));
             continue;
@@ -201,7 +179,13 @@ void SaveLoadDialog::SaveSelected() {
                           kMbYesNo | kMbIconQuestion) != kIdYes)
         return;
     const std::u16string comment = Cp932ToUtf16(NarrowComment());
-    if (Attempt(u"セーブ", [&] { SaveSlot(number, comment); })) End(number - 1);
+    // The save writes the common record too, which is to mark the slot saved now; a save that
+    // fails leaves the mark where it was.
+    const std::int32_t marked = std::exchange(LastUsedSlot, number - 1);
+    if (Attempt(u"セーブ", [&] { SaveSlot(number, comment); }))
+        End(number - 1);
+    else
+        LastUsedSlot = marked;
 }
 
 void SaveLoadDialog::FixSelected() {
@@ -285,6 +269,5 @@ std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode) {
                          kMbOk | kMbIconStop);
         return -1;
     }
-    if (mode == SaveLoadDialog::kSaveMode && result != -1) LastUsedSlot = result;
     return result;
 }

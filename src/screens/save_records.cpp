@@ -135,26 +135,30 @@ bool ThumbnailHeaderFits(std::span<const std::uint8_t> blob, std::size_t at) {
            Get32(blob, at + 16) == 0;
 }
 
-// Walks a list of zero-terminated names ended by an empty one. `take` is called with each name and
-// the bytes after its zero, and answers how many of those it consumed or an error.
+// Walks a list of zero-terminated names up to the empty one; what follows it is not read. `take`
+// is called with each name and the bytes after its zero, and answers how many of those it consumed
+// or an error. Only the first `max_bytes` bytes and `max_names` names are read: a list whose end
+// does not come within them is kTooLarge, one whose end is missing kTruncated.
 template <class Take>
-SaveBlobError WalkNames(std::span<const std::uint8_t> blob, Take take) {
+SaveBlobError WalkNames(std::span<const std::uint8_t> blob, std::size_t max_bytes, std::size_t max_names, Take take) {
     if (blob.empty()) return SaveBlobError::kNoData;
+    const auto readable = blob.first(std::min(blob.size(), max_bytes));
+    const SaveBlobError cut = blob.size() > max_bytes ? SaveBlobError::kTooLarge : SaveBlobError::kTruncated;
     std::size_t at = 0;
-    while (true) {
-        if (at >= blob.size()) return SaveBlobError::kTruncated;
-        if (blob[at] == 0) break;
-        const auto rest = blob.subspan(at);
+    for (std::size_t names = 0;; ++names) {
+        if (at >= readable.size()) return cut;
+        if (readable[at] == 0) return SaveBlobError::kNone;
+        if (names == max_names) return SaveBlobError::kTooLarge;
+        const auto rest = readable.subspan(at);
         const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-        if (zero == rest.end()) return SaveBlobError::kTruncated;
+        if (zero == rest.end()) return cut;
         const std::size_t length = static_cast<std::size_t>(zero - rest.begin());
         const std::string_view name(reinterpret_cast<const char*>(rest.data()), length);
         std::size_t used = 0;
         if (const SaveBlobError error = take(name, rest.subspan(length + 1), used); error != SaveBlobError::kNone)
-            return error;
+            return error == SaveBlobError::kTruncated ? cut : error;
         at += length + 1 + used;
     }
-    return at + 1 == blob.size() ? SaveBlobError::kNone : SaveBlobError::kTrailingBytes;
 }
 
 void AppendName(std::vector<std::uint8_t>& out, std::string_view name) {
@@ -170,11 +174,11 @@ std::u16string_view DescribeSaveBlobError(SaveBlobError error) {
         case SaveBlobError::kNoData: return u"the record holds no data";
         case SaveBlobError::kWrongSize: return u"the record has the wrong size";
         case SaveBlobError::kTruncated: return u"the record ends in the middle of an entry";
-        case SaveBlobError::kTrailingBytes: return u"the record has bytes after its end";
         case SaveBlobError::kUnterminatedText: return u"a text of the record fills its field without an end";
         case SaveBlobError::kNameTooLong: return u"a name of the record is too long";
         case SaveBlobError::kOutOfRange: return u"a number of the record is out of range";
         case SaveBlobError::kBadThumbnail: return u"the record's picture header is not a 140 x 105 32-bit picture";
+        case SaveBlobError::kTooLarge: return u"the record goes on past the most that is read of it";
     }
     return u"unknown error";
 }
@@ -222,7 +226,12 @@ Decoded<SAVEDATA2> DecodeSaveData2(std::span<const std::uint8_t> blob) {
                                    &t.wHour, &t.wMinute, &t.wSecond,    &t.wMilliseconds};
     for (std::size_t i = 0; i < std::size(time); ++i) *time[i] = Get16(blob, kTimeOffset + 2 * i);
     record.resumePage = static_cast<std::int32_t>(Get32(blob, kResumePageOffset));
-    if (!ThumbnailHeaderFits(blob, kThumbnailHeaderOffset)) return {.error = SaveBlobError::kBadThumbnail};
+    const auto area =
+        blob.subspan(kThumbnailHeaderOffset, kThumbnailPixelsOffset - kThumbnailHeaderOffset + kThumbnailAreaBytes);
+    if (std::all_of(area.begin(), area.end(), [](std::uint8_t byte) { return byte == 0; }))
+        record.thumbnailState = SlotThumbnail::kBlank;
+    else if (!ThumbnailHeaderFits(blob, kThumbnailHeaderOffset))
+        record.thumbnailState = SlotThumbnail::kUnreadable;
     std::copy_n(blob.begin() + kThumbnailPixelsOffset, kThumbnailPixelBytes, record.thumbnail.begin());
     for (std::size_t i = 0; i < kSlotSceneCount; ++i)
         if (!GetSceneRecord(blob.subspan(kScenesOffset + i * kSceneRecordBytes, kSceneRecordBytes), record.scenes[i]))
@@ -239,16 +248,31 @@ std::vector<std::uint8_t> EncodeCommonRecord(const CommonRecord& record) {
     return out.Take();
 }
 
-Decoded<CommonRecord> DecodeCommonRecord(std::span<const std::uint8_t> blob) {
-    Decoded<CommonRecord> result;
-    if (blob.empty()) return {.error = SaveBlobError::kNoData};
-    if (blob.size() != kCommonRecordBytes) return {.error = SaveBlobError::kWrongSize};
+Salvaged<CommonRecord> DecodeCommonRecord(std::span<const std::uint8_t> blob, const CommonRecord& fallback) {
+    Salvaged<CommonRecord> result{fallback};
+    if (blob.size() != kCommonRecordBytes) {
+        result.damage = blob.empty() ? SaveBlobError::kNoData : SaveBlobError::kWrongSize;
+        result.lost = true;
+        return result;
+    }
+    // Each field on its own: a bad one costs only itself, never the read pages beside it.
+    const auto note = [&result](SaveBlobError damage) {
+        if (result.damage == SaveBlobError::kNone) result.damage = damage;
+    };
     CommonRecord& record = result.value;
     record.LastUsedSlot = static_cast<std::int32_t>(Get32(blob, 0));
-    if (record.LastUsedSlot < -1 || record.LastUsedSlot >= kSlotCount) return {.error = SaveBlobError::kOutOfRange};
-    if (!GetName16(blob.subspan(kPlayerName1Offset, kNameFieldBytes), record.PlayerName1) ||
-        !GetName16(blob.subspan(kPlayerName2Offset, kNameFieldBytes), record.PlayerName2))
-        return {.error = SaveBlobError::kUnterminatedText};
+    if (record.LastUsedSlot < -1 || record.LastUsedSlot >= kSlotCount) {
+        record.LastUsedSlot = -1;
+        note(SaveBlobError::kOutOfRange);
+    }
+    if (!GetName16(blob.subspan(kPlayerName1Offset, kNameFieldBytes), record.PlayerName1)) {
+        std::copy(std::begin(fallback.PlayerName1), std::end(fallback.PlayerName1), std::begin(record.PlayerName1));
+        note(SaveBlobError::kUnterminatedText);
+    }
+    if (!GetName16(blob.subspan(kPlayerName2Offset, kNameFieldBytes), record.PlayerName2)) {
+        std::copy(std::begin(fallback.PlayerName2), std::end(fallback.PlayerName2), std::begin(record.PlayerName2));
+        note(SaveBlobError::kUnterminatedText);
+    }
     std::copy_n(blob.begin() + kSeenFlagsOffset, kSeenFlagBytes, record.SeenFlags.begin());
     return result;
 }
@@ -263,14 +287,20 @@ std::vector<std::uint8_t> EncodeNameList(std::span<const std::u16string> names) 
     return out;
 }
 
-Decoded<std::vector<std::u16string>> DecodeNameList(std::span<const std::uint8_t> blob) {
-    Decoded<std::vector<std::u16string>> result;
-    result.error = WalkNames(blob, [&](std::string_view name, std::span<const std::uint8_t>, std::size_t&) {
-        if (name.size() > kListNameBytes) return SaveBlobError::kNameTooLong;
-        result.value.push_back(Cp932ToUtf16(name));
-        return SaveBlobError::kNone;
-    });
-    if (!result.ok()) result.value.clear();
+Salvaged<std::vector<std::u16string>> DecodeNameList(std::span<const std::uint8_t> blob) {
+    Salvaged<std::vector<std::u16string>> result;
+    bool skipped = false;
+    result.damage = WalkNames(blob, kMaxListBytes, kMaxListNames,
+                              [&](std::string_view name, std::span<const std::uint8_t>, std::size_t&) {
+                                  // No name of the game is that long: this one alone is damaged.
+                                  if (name.size() > kListNameBytes)
+                                      skipped = true;
+                                  else
+                                      result.value.push_back(Cp932ToUtf16(name));
+                                  return SaveBlobError::kNone;
+                              });
+    if (result.damage == SaveBlobError::kNone && skipped) result.damage = SaveBlobError::kNameTooLong;
+    result.lost = result.damage != SaveBlobError::kNone && result.value.empty();
     return result;
 }
 
@@ -290,12 +320,14 @@ std::vector<std::uint8_t> EncodeVariableBlob(const TextScript::VariableTable& ta
 
 Decoded<std::vector<VariableBlobEntry>> DecodeVariableBlob(std::span<const std::uint8_t> blob) {
     Decoded<std::vector<VariableBlobEntry>> result;
-    result.error = WalkNames(blob, [&](std::string_view name, std::span<const std::uint8_t> rest, std::size_t& used) {
-        if (rest.size() < 4) return SaveBlobError::kTruncated;
-        result.value.push_back({Cp932ToUtf16(name), static_cast<std::int32_t>(Get32(rest, 0))});
-        used = 4;
-        return SaveBlobError::kNone;
-    });
+    result.error =
+        WalkNames(blob, kMaxVariableBlobBytes, kMaxVariables,
+                  [&](std::string_view name, std::span<const std::uint8_t> rest, std::size_t& used) {
+                      if (rest.size() < 4) return SaveBlobError::kTruncated;
+                      result.value.push_back({Cp932ToUtf16(name), static_cast<std::int32_t>(Get32(rest, 0))});
+                      used = 4;
+                      return SaveBlobError::kNone;
+                  });
     if (!result.ok()) result.value.clear();
     return result;
 }

@@ -59,12 +59,19 @@ SaveTime LocalSaveTime() {
 }
 
 // The picture a background's thumbnail comes from: "thumb/" and the first three characters of its
-// name, when the script archive holds it as ".tif" or ".png"; null otherwise.
+// name, when the script archive holds it as ".tif" or ".png"; null otherwise. A damaged one is
+// written to the debugger output and left out, as a missing one is: a save never fails for want
+// of its thumbnail.
 ComPtr<DxDraw::DxSurface> LoadThumbPicture() {
     if (CurrentPicture.mode != kSceneGrp || !ScriptArchive) return {};
     const std::u16string base = u"thumb/" + SceneName(CurrentPicture).substr(0, 3);
     if (!ScriptArchive->Exists(base + u".tif") && !ScriptArchive->Exists(base + u".png")) return {};
-    return LoadCgImage(ScriptArchive.Get(), base, true, false);
+    try {
+        return LoadCgImage(ScriptArchive.Get(), base, true, false);
+    } catch (const ExceptionHandle& failure) {
+        DebugPrintf(u"thumbnail %s: %s\n", base, std::u16string_view(failure.message));
+        return {};
+    }
 }
 
 // Copies a scene record as the zero-terminated byte string that starts at its mode byte: the
@@ -98,6 +105,15 @@ bool ReadSlotThumbnail(std::int32_t number, std::span<std::uint8_t, kSlotThumbna
 }
 
 Decoded<SAVEDATA2> ReadSlotRecord(std::int32_t number) { return DecodeSaveData2(ReadRecordBytes(number)); }
+
+Decoded<SlotContents> ReadSlotContents(std::int32_t number) {
+    const DatabaseScope scope = OpenSaveDatabase();
+    Decoded<SAVEDATA2> record = ReadSlotRecord(number);
+    if (!record.ok()) return {.error = record.error};
+    Decoded<std::vector<VariableBlobEntry>> variables = ReadSlotVariableBlob(number);
+    if (!variables.ok()) return {.error = variables.error};
+    return {.value = {std::move(record.value), std::move(variables.value)}};
+}
 
 void DeleteSlot(std::int32_t number) {
     CheckSlotNumber(number);
@@ -142,22 +158,18 @@ std::int32_t SaveSlot(std::int32_t number, std::u16string_view comment) {
 }
 
 void LoadSlot(std::int32_t number) {
-    // Everything is read, in one transaction, and checked before anything in memory changes.
-    Decoded<SAVEDATA2> record;
-    std::vector<VariableBlobEntry> variables;
-    {
-        const DatabaseScope scope = OpenSaveDatabase();
-        record = ReadSlotRecord(number);
-        if (!record.ok())
-            ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"セーブスロット %d が壊れています: %s\n", number,
-                       DescribeSaveBlobError(record.error));
-        variables = ReadSlotVariableEntries(number);
-    }
+    // Everything is read, in one transaction, and checked before anything in memory changes. The
+    // thumbnail takes no part: a slot saved without a picture loads as any other.
+    const Decoded<SlotContents> slot = ReadSlotContents(number);
+    if (!slot.ok())
+        ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"セーブスロット %d が壊れています: %s\n", number,
+                   DescribeSaveBlobError(slot.error));
+    const auto& [record, variables] = slot.value;
 
-    ResumePage = record.value.resumePage;
+    ResumePage = record.resumePage;
     SceneStateRecord* const scenes[kSlotSceneCount] = {&CurrentPicture, &CurrentChl, &CurrentBgm, &CurrentS1,
                                                        &CurrentS2};
-    for (std::size_t i = 0; i < kSlotSceneCount; ++i) CopySceneRecord(record.value.scenes[i], *scenes[i]);
+    for (std::size_t i = 0; i < kSlotSceneCount; ++i) CopySceneRecord(record.scenes[i], *scenes[i]);
     if (CurrentScript) CurrentScript->backlog().Clear();
     TextScript::VariableTable& live = TextScript::LiveVariables();
     TextScript::ClearVariableTable(live);

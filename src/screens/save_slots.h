@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "screens/save_records.h"
 
@@ -42,9 +43,20 @@ void ReadSlotHeader(std::int32_t number, std::span<std::uint8_t, kSlotHeaderByte
 // The kSlotThumbnailBytes bytes from offset 60 of the slot's record; true once copied. A missing
 // slot or a record of another size raises the error exception.
 bool ReadSlotThumbnail(std::int32_t number, std::span<std::uint8_t, kSlotThumbnailBytes> out);
-// The whole record of a slot, decoded and checked (comment, time, page, thumbnail, scene records);
-// a refusal names what is damaged. A missing slot or a database failure raises the error exception.
+// The whole record of a slot, decoded and checked (comment, time, page, scene records); a refusal
+// names what is damaged. A missing slot, a record of another size or a database failure raises
+// the error exception.
 Decoded<SAVEDATA2> ReadSlotRecord(std::int32_t number);
+
+// What a load reads of a slot: its record and its variables.
+struct SlotContents {
+    SAVEDATA2 record;
+    std::vector<VariableBlobEntry> variables;
+};
+// The slot as a load reads it, in one transaction: a refusal names what is damaged, and a slot
+// refused here is one that LoadSlot refuses. A missing slot, a record of another size or a
+// database failure raises the error exception.
+Decoded<SlotContents> ReadSlotContents(std::int32_t number);
 void DeleteSlot(std::int32_t number);
 
 // The record a save would store now: the comment, the local time, CurrentPage, the thumbnail and
@@ -52,7 +64,8 @@ void DeleteSlot(std::int32_t number);
 SAVEDATA2 MakeSlotRecord(std::u16string_view comment);
 // The thumbnail of a save now: with a background picture (mode 2) whose "thumb/" picture (the
 // first three characters of its name, ".tif" or else ".png") is in the script archive, that
-// picture, else the picture layer as it shows; scaled to 140 x 105. All zero when neither exists.
+// picture, else the picture layer as it shows (also when the "thumb/" picture cannot be read);
+// scaled to 140 x 105. All zero when neither exists.
 void DrawSlotThumbnail(std::span<std::uint8_t, kThumbnailPixelBytes> out);
 
 // Writes the slot: its record, a NULL backlog and VariableSnapshot; with a game cycle running, the

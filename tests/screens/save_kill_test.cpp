@@ -244,8 +244,8 @@ FileRead ReadFile() {
     }
     std::array<std::uint8_t, kCommonRecordBytes> common{};
     if (ReadCommonData(common)) {
-        const Decoded<CommonRecord> record = DecodeCommonRecord(common);
-        EXPECT_TRUE(record.ok());
+        const Salvaged<CommonRecord> record = DecodeCommonRecord(common);
+        EXPECT_EQ(record.damage, SaveBlobError::kNone);
         file.common_seq = CommonFingerprint(record.value.SeenFlags);
     }
     return file;

@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "app/app_script.h"
 #include "app/application.h"
+#include "app/game_cycle.h"
 #include "app/game_data.h"
 #include "app/settings.h"
 #include "host/testhost/test_host.h"
 #include "lib/report_hook.h"
+#include "lib/scope_guard.h"
 #include "lib/text.h"
 #include "screens/save_database.h"
 #include "screens/save_records.h"
@@ -55,6 +58,9 @@ protected:
         const std::vector<std::uint8_t> bytes = EncodeSaveData2(record);
         const DatabaseScope scope = OpenSaveDatabase();
         WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(bytes.data(), kSaveData2Bytes));
+        // A slot is stored with its variables; without them no load would take it.
+        const std::uint8_t no_variables[] = {0};
+        WriteSlotVariables(number, std::span<const std::uint8_t>(no_variables));
     }
     int Sql(const std::string& sql) { return SqliteObserver(folder_ / "save.dat").Exec(sql); }
     static std::u16string StoredComment(std::int32_t number) { return ReadSlotRecord(number).value.comment; }
@@ -81,7 +87,18 @@ TEST_F(SaveLoadDialogTest, TheListShowsEverySlotWithItsFlagDateTimeAndComment) {
     Store(1, u"abc");
     Store(12, u"日本語", SaveTime{1999, 12, 0, 31, 23, 59, 58, 0});
     ASSERT_EQ(Sql("INSERT INTO entry(number, header) VALUES(20, x'0000');"), 0);  // wrong size
-    ASSERT_EQ(Sql("INSERT INTO entry(number, header) VALUES(21, zeroblob(65796));"), 0);
+    // Saved before any picture existed: an all-zero record loads, with an empty variable list.
+    ASSERT_EQ(Sql("INSERT INTO entry(number, header, value_data) VALUES(21, zeroblob(65796), x'00');"), 0);
+    // Variables a load refuses: none, cut, a text, a value running past the end.
+    Store(30, u"null");
+    Store(31, u"cut");
+    Store(32, u"text");
+    Store(33, u"past");
+    ASSERT_EQ(Sql("UPDATE entry SET value_data=NULL WHERE number=30;"
+                  "UPDATE entry SET value_data=x'410005' WHERE number=31;"
+                  "UPDATE entry SET value_data='AB' WHERE number=32;"
+                  "UPDATE entry SET value_data=x'41000500' WHERE number=33;"),
+              0);
     {
         // A comment without its zero.
         std::vector<std::uint8_t> bytes = EncodeSaveData2(SAVEDATA2{});
@@ -101,6 +118,10 @@ TEST_F(SaveLoadDialogTest, TheListShowsEverySlotWithItsFlagDateTimeAndComment) {
         {19, u" 20 ----/--/-- --:--:-- 読み込めないデータです"},
         {39, u" 40 ----/--/-- --:--:-- 読み込めないデータです"},
         {20, u" 21 0000/00/00 00:00:00 " + Spaces(30) + u" "},
+        {29, u" 30 ----/--/-- --:--:-- 読み込めないデータです"},
+        {30, u" 31 ----/--/-- --:--:-- 読み込めないデータです"},
+        {31, u" 32 ----/--/-- --:--:-- 読み込めないデータです"},
+        {32, u" 33 ----/--/-- --:--:-- 読み込めないデータです"},
     };
     for (const int mode : {Dialog::kSaveMode, Dialog::kLoadMode}) {
         const auto dialog = Open(mode, 11);
@@ -305,6 +326,27 @@ TEST_F(SaveLoadDialogTest, AStoredCommentLongerThanTheFieldIsCutWhenWrittenBack)
         modal_.AnswerNext(kIdYes);
         dialog->Click(mode == Dialog::kSaveMode ? 1 : Dialog::kFixButton);
         EXPECT_EQ(Utf16ToUtf8(StoredComment(2)), Utf16ToUtf8(cut)) << mode;
+    }
+}
+
+// During a game cycle a save writes the global records with it: the common record it stores
+// marks the slot just saved, not the one saved before.
+TEST_F(SaveLoadDialogTest, TheCommonRecordASaveStoresMarksTheSlotJustSaved) {
+    ScriptStateGroup_App group;
+    CurrentScript = &group;
+    const ScopeExit leave([] { CurrentScript = nullptr; });
+    LastUsedSlot = 2;
+    for (const int index : {6, 40}) {
+        modal_.OnNextDialog([&](host::Dialog& dialog) {
+            dialog.Choose(Dialog::kSlotList, index);
+            dialog.Click(1);
+        });
+        ASSERT_EQ(OpenSaveLoadDialog(modal_, Dialog::kSaveMode), index);
+        EXPECT_EQ(SqliteObserver(folder_ / "save.dat")
+                      .Rows("SELECT hex(substr(value_bin, 1, 4)) FROM global WHERE "
+                            "name='COMMON';"),
+                  Utf16ToUtf8(FormatString(u"%02X000000", index)));
+        EXPECT_EQ(LastUsedSlot, index);
     }
 }
 

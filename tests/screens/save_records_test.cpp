@@ -172,16 +172,40 @@ TEST(SaveData2, RefusesDamagedRecords) {
          SaveBlobError::kUnterminatedText},
         {"last scene name without its zero", SampleSlotBytes().Text(65'765, std::string(31, 's')).bytes,
          SaveBlobError::kUnterminatedText},
-        {"header size", SampleSlotBytes().U32(60, 124).bytes, SaveBlobError::kBadThumbnail},
-        {"width", SampleSlotBytes().U32(64, 141).bytes, SaveBlobError::kBadThumbnail},
-        {"top-down rows", SampleSlotBytes().U32(68, static_cast<std::uint32_t>(-105)).bytes,
-         SaveBlobError::kBadThumbnail},
-        {"planes 2", SampleSlotBytes().U16(72, 2).bytes, SaveBlobError::kBadThumbnail},
-        {"24 bits", SampleSlotBytes().U16(74, 24).bytes, SaveBlobError::kBadThumbnail},
-        {"bit fields", SampleSlotBytes().U32(76, 3).bytes, SaveBlobError::kBadThumbnail},
     };
     for (const Case& c : cases) EXPECT_EQ(DecodeSaveData2(c.blob).error, c.error) << c.what;
     EXPECT_EQ(DecodeSaveData2({}).error, SaveBlobError::kNoData) << "NULL";
+}
+
+// The thumbnail takes no part in a load: whatever its area holds, the record decodes, and the
+// state says what the dialog can draw.
+TEST(SaveData2, TheThumbnailAreaIsNeverRefused) {
+    // The whole area from 60 zero, the state of a slot saved before any picture existed.
+    Layout blank = SampleSlotBytes();
+    for (std::size_t i = 60; i < 65'636; ++i) blank.U8(i, 0);
+    struct Case {
+        const char* what;
+        Bytes blob;
+        SlotThumbnail state;
+    } cases[] = {
+        {"the header written", SampleSlotBytes().bytes, SlotThumbnail::kPicture},
+        {"black pixels under the header", SampleSlotBytes().U8(100, 0).bytes, SlotThumbnail::kPicture},
+        {"an all-zero area", blank.bytes, SlotThumbnail::kBlank},
+        {"a zero header over pixels", Layout(blank).U8(65'635, 1).bytes, SlotThumbnail::kUnreadable},
+        {"header size", SampleSlotBytes().U32(60, 124).bytes, SlotThumbnail::kUnreadable},
+        {"width", SampleSlotBytes().U32(64, 141).bytes, SlotThumbnail::kUnreadable},
+        {"top-down rows", SampleSlotBytes().U32(68, static_cast<std::uint32_t>(-105)).bytes,
+         SlotThumbnail::kUnreadable},
+        {"planes 2", SampleSlotBytes().U16(72, 2).bytes, SlotThumbnail::kUnreadable},
+        {"24 bits", SampleSlotBytes().U16(74, 24).bytes, SlotThumbnail::kUnreadable},
+        {"bit fields", SampleSlotBytes().U32(76, 3).bytes, SlotThumbnail::kUnreadable},
+    };
+    for (const Case& c : cases) {
+        const Decoded<SAVEDATA2> decoded = DecodeSaveData2(c.blob);
+        ASSERT_TRUE(decoded.ok()) << c.what;
+        EXPECT_EQ(decoded.value.thumbnailState, c.state) << c.what;
+        EXPECT_EQ(decoded.value.resumePage, 4321) << c.what;
+    }
 }
 
 TEST(SaveData2, AcceptsWhatMeansNothing) {
@@ -253,13 +277,13 @@ void ExpectSameCommon(const CommonRecord& got, const CommonRecord& want) {
 
 TEST(CommonRecord, EncodesAndDecodesTheLaidOutBytes) {
     EXPECT_EQ(EncodeCommonRecord(SampleCommon()), SampleCommonBytes().bytes);
-    const Decoded<CommonRecord> decoded = DecodeCommonRecord(SampleCommonBytes().bytes);
-    ASSERT_TRUE(decoded.ok()) << static_cast<int>(decoded.error);
+    const Salvaged<CommonRecord> decoded = DecodeCommonRecord(SampleCommonBytes().bytes);
+    ASSERT_EQ(decoded.damage, SaveBlobError::kNone);
     ExpectSameCommon(decoded.value, SampleCommon());
     // No slot, and the highest index.
     for (std::int32_t slot : {-1, 98}) {
-        const Decoded<CommonRecord> edge = DecodeCommonRecord(SampleCommonBytes().U32(0, slot).bytes);
-        ASSERT_TRUE(edge.ok()) << slot;
+        const Salvaged<CommonRecord> edge = DecodeCommonRecord(SampleCommonBytes().U32(0, slot).bytes);
+        ASSERT_EQ(edge.damage, SaveBlobError::kNone) << slot;
         EXPECT_EQ(edge.value.LastUsedSlot, slot);
     }
 }
@@ -276,23 +300,74 @@ TEST(CommonRecord, NamesAreCutAndTheirTailsZeroed) {
     EXPECT_EQ(EncodeCommonRecord(record), expected);
 }
 
-TEST(CommonRecord, RefusesDamagedRecords) {
+// A damaged field costs only itself: the others, the read pages above all, are read as stored.
+TEST(CommonRecord, ADamagedFieldTakesItsFallbackAndTheOthersAreKept) {
+    CommonRecord fallback;
+    fallback.LastUsedSlot = 40;
+    std::copy_n(u"既定", 2, fallback.PlayerName1);
+    std::copy_n(u"名前", 2, fallback.PlayerName2);
+    fallback.SeenFlags[5] = 0xFF;
+    const CommonRecord stored = SampleCommon();
+    const auto with = [](CommonRecord record, auto change) {
+        change(record);
+        return record;
+    };
     struct Case {
         const char* what;
         Bytes blob;
-        SaveBlobError error;
+        SaveBlobError damage;
+        CommonRecord read;
+    } cases[] = {
+        {"slot 99 reads as none", SampleCommonBytes().U32(0, 99).bytes, SaveBlobError::kOutOfRange,
+         with(stored, [](CommonRecord& r) { r.LastUsedSlot = -1; })},
+        {"slot -2 reads as none", SampleCommonBytes().U32(0, static_cast<std::uint32_t>(-2)).bytes,
+         SaveBlobError::kOutOfRange, with(stored, [](CommonRecord& r) { r.LastUsedSlot = -1; })},
+        {"first name without its zero", SampleCommonBytes().Wide(4, std::u16string(64, u'a')).bytes,
+         SaveBlobError::kUnterminatedText,
+         with(stored, [&](CommonRecord& r) { std::copy_n(fallback.PlayerName1, 64, r.PlayerName1); })},
+        {"second name without its zero", SampleCommonBytes().Wide(132, std::u16string(64, u'a')).bytes,
+         SaveBlobError::kUnterminatedText,
+         with(stored, [&](CommonRecord& r) { std::copy_n(fallback.PlayerName2, 64, r.PlayerName2); })},
+        {"all three at once",
+         SampleCommonBytes().U32(0, 500).Wide(4, std::u16string(64, u'a')).Wide(132, std::u16string(64, u'b')).bytes,
+         SaveBlobError::kOutOfRange,
+         with(fallback,
+              [&](CommonRecord& r) {
+                  r.LastUsedSlot = -1;
+                  r.SeenFlags = stored.SeenFlags;
+              })},
+    };
+    for (const Case& c : cases) {
+        const Salvaged<CommonRecord> read = DecodeCommonRecord(c.blob, fallback);
+        EXPECT_EQ(read.damage, c.damage) << c.what;
+        EXPECT_FALSE(read.lost) << c.what;
+        SCOPED_TRACE(c.what);
+        ExpectSameCommon(read.value, c.read);
+    }
+}
+
+TEST(CommonRecord, ARecordOfAnotherSizeIsLostWhole) {
+    CommonRecord fallback;
+    fallback.LastUsedSlot = 40;
+    fallback.SeenFlags[5] = 0xFF;
+    struct Case {
+        const char* what;
+        Bytes blob;
+        SaveBlobError damage;
     } cases[] = {
         {"empty", {}, SaveBlobError::kNoData},
-        {"short", Bytes(2'307, 0), SaveBlobError::kWrongSize},
-        {"long", Bytes(2'309, 0), SaveBlobError::kWrongSize},
-        {"first name without its zero", SampleCommonBytes().Wide(4, std::u16string(64, u'a')).bytes,
-         SaveBlobError::kUnterminatedText},
-        {"second name without its zero", SampleCommonBytes().Wide(132, std::u16string(64, u'a')).bytes,
-         SaveBlobError::kUnterminatedText},
-        {"slot 99", SampleCommonBytes().U32(0, 99).bytes, SaveBlobError::kOutOfRange},
-        {"slot -2", SampleCommonBytes().U32(0, static_cast<std::uint32_t>(-2)).bytes, SaveBlobError::kOutOfRange},
+        {"short", SampleCommonBytes().bytes, SaveBlobError::kWrongSize},
+        {"long", SampleCommonBytes().bytes, SaveBlobError::kWrongSize},
     };
-    for (const Case& c : cases) EXPECT_EQ(DecodeCommonRecord(c.blob).error, c.error) << c.what;
+    cases[1].blob.pop_back();
+    cases[2].blob.push_back(0);
+    for (const Case& c : cases) {
+        const Salvaged<CommonRecord> read = DecodeCommonRecord(c.blob, fallback);
+        EXPECT_EQ(read.damage, c.damage) << c.what;
+        EXPECT_TRUE(read.lost) << c.what;
+        SCOPED_TRACE(c.what);
+        ExpectSameCommon(read.value, fallback);
+    }
 }
 
 // ---- NameListBlob ----
@@ -311,7 +386,7 @@ TEST(NameList, EncodesAndDecodesTheLaidOutBytes) {
     for (const Case& c : cases) {
         EXPECT_EQ(EncodeNameList(c.names), c.bytes) << c.what;
         const auto decoded = DecodeNameList(c.bytes);
-        ASSERT_TRUE(decoded.ok()) << c.what;
+        ASSERT_EQ(decoded.damage, SaveBlobError::kNone) << c.what;
         EXPECT_EQ(decoded.value, c.names) << c.what;
     }
 }
@@ -327,27 +402,84 @@ TEST(NameList, EncoderKeepsEveryNameInsideTheFormat) {
     EXPECT_EQ(EncodeNameList(names), Raw(want));
 }
 
-TEST(NameList, RefusesDamagedLists) {
+// The list is read up to its empty name; damage costs the names from it on, an over-long name
+// only itself.
+TEST(NameList, ADamagedListKeepsTheNamesBeforeTheDamage) {
+    using Names = std::vector<std::u16string>;
+    const std::string long_name(32, 'n');
     struct Case {
         const char* what;
         Bytes blob;
-        SaveBlobError error;
+        SaveBlobError damage;
+        Names names;
     } cases[] = {
-        {"empty", {}, SaveBlobError::kNoData},
-        {"name runs past the end", Raw("EV1"), SaveBlobError::kTruncated},
-        {"second name runs past the end", Raw(std::string_view("EV1\0EV", 6)), SaveBlobError::kTruncated},
-        {"no final zero", Raw(std::string_view("EV1\0", 4)), SaveBlobError::kTruncated},
-        {"bytes after the end", Raw(std::string_view("EV1\0\0X", 6)), SaveBlobError::kTrailingBytes},
-        {"zero after the end", Raw(std::string_view("\0\0", 2)), SaveBlobError::kTrailingBytes},
-        {"32-byte name", Raw(std::string(32, 'n') + std::string(2, '\0')), SaveBlobError::kNameTooLong},
+        {"bytes after the end are not read", Raw(std::string_view("EV1\0\0X", 6)), SaveBlobError::kNone, {u"EV1"}},
+        {"a zero after the end", Raw(std::string_view("\0\0", 2)), SaveBlobError::kNone, {}},
+        {"a list after the end", Raw(std::string_view("A\0\0B\0\0", 6)), SaveBlobError::kNone, {u"A"}},
+        {"a 32-byte name is left out",
+         Raw("A" + std::string(1, '\0') + long_name + std::string(1, '\0') + "B" + std::string(2, '\0')),
+         SaveBlobError::kNameTooLong, Names{u"A", u"B"}},
+        {"second name runs past the end", Raw(std::string_view("EV1\0EV", 6)), SaveBlobError::kTruncated, {u"EV1"}},
+        {"no final zero", Raw(std::string_view("EV1\0", 4)), SaveBlobError::kTruncated, {u"EV1"}},
     };
     for (const Case& c : cases) {
         const auto decoded = DecodeNameList(c.blob);
-        EXPECT_EQ(decoded.error, c.error) << c.what;
-        EXPECT_TRUE(decoded.value.empty()) << c.what;
+        EXPECT_EQ(decoded.damage, c.damage) << c.what;
+        EXPECT_EQ(decoded.value, c.names) << c.what;
+        EXPECT_FALSE(decoded.lost) << c.what;
     }
-    const std::uint8_t none = 0;
-    EXPECT_EQ(DecodeNameList({&none, 0}).error, SaveBlobError::kNoData) << "a zero-length blob";
+}
+
+TEST(NameList, AListOfWhichNothingCanBeKeptIsLost) {
+    struct Case {
+        const char* what;
+        Bytes blob;
+        SaveBlobError damage;
+    } cases[] = {
+        {"empty", {}, SaveBlobError::kNoData},
+        {"name runs past the end", Raw("EV1"), SaveBlobError::kTruncated},
+        {"only a 32-byte name", Raw(std::string(32, 'n') + std::string(2, '\0')), SaveBlobError::kNameTooLong},
+    };
+    for (const Case& c : cases) {
+        const auto decoded = DecodeNameList(c.blob);
+        EXPECT_EQ(decoded.damage, c.damage) << c.what;
+        EXPECT_TRUE(decoded.value.empty()) << c.what;
+        EXPECT_TRUE(decoded.lost) << c.what;
+    }
+}
+
+TEST(NameList, AListIsReadNoFurtherThanItsLimit) {
+    // Names of four bytes: the byte limit holds more of them than the name limit allows.
+    const auto list = [](std::size_t names, bool ended) {
+        Bytes blob;
+        for (std::size_t i = 0; i < names; ++i) {
+            const std::string name = std::to_string(1000 + i % 9000);
+            blob.insert(blob.end(), name.begin(), name.end());
+            blob.push_back(0);
+        }
+        if (ended) blob.push_back(0);
+        return blob;
+    };
+    struct Case {
+        const char* what;
+        Bytes blob;
+        SaveBlobError damage;
+        std::size_t kept;
+    } cases[] = {
+        {"the most names", list(kMaxListNames, true), SaveBlobError::kNone, kMaxListNames},
+        {"one name more", list(kMaxListNames + 1, true), SaveBlobError::kTooLarge, kMaxListNames},
+        {"a huge list", list(100'000, true), SaveBlobError::kTooLarge, kMaxListNames},
+        {"one huge name", Bytes(kMaxListBytes + 1, 'n'), SaveBlobError::kTooLarge, 0},
+        {"a name cut at the byte limit", Raw("A" + std::string(1, '\0') + std::string(kMaxListBytes, 'n')),
+         SaveBlobError::kTooLarge, 1},
+        {"the limit's last byte ends the list", Raw("A" + std::string(kMaxListBytes - 3, '\0') + "junk"),
+         SaveBlobError::kNone, 1},
+    };
+    for (const Case& c : cases) {
+        const auto decoded = DecodeNameList(c.blob);
+        EXPECT_EQ(decoded.damage, c.damage) << c.what;
+        EXPECT_EQ(decoded.value.size(), c.kept) << c.what;
+    }
 }
 
 // ---- VariableBlob ----
@@ -420,13 +552,49 @@ TEST(VariableBlob, RefusesDamagedBlobs) {
         {"value cut short", Raw(std::string_view("x\0\x05\0\0", 5)), SaveBlobError::kTruncated},
         {"no value", Raw(std::string_view("x\0", 2)), SaveBlobError::kTruncated},
         {"no final zero", Raw(std::string_view("x\0\x05\0\0\0", 6)), SaveBlobError::kTruncated},
-        {"bytes after the end", Raw(std::string_view("x\0\x05\0\0\0\0\0", 8)), SaveBlobError::kTrailingBytes},
+        {"a value cut by the limit",
+         Raw(std::string(kMaxVariableBlobBytes - 3, 'n') + std::string("\0\x05\0\0\0\0", 6)), SaveBlobError::kTooLarge},
+        {"more variables than the limit", Bytes(), SaveBlobError::kTooLarge},
     };
+    // One-byte names: the byte limit would hold more of them than the variable limit allows.
+    for (std::size_t i = 0; i <= kMaxVariables; ++i) {
+        const std::uint8_t entry[] = {'v', 0, 1, 0, 0, 0};
+        cases[std::size(cases) - 1].blob.insert(cases[std::size(cases) - 1].blob.end(), std::begin(entry),
+                                                std::end(entry));
+    }
+    cases[std::size(cases) - 1].blob.push_back(0);
     for (const Case& c : cases) {
         const auto decoded = DecodeVariableBlob(c.blob);
         EXPECT_EQ(decoded.error, c.error) << c.what;
         EXPECT_TRUE(decoded.value.empty()) << c.what;
     }
+}
+
+TEST(VariableBlob, TheBlobIsReadUpToItsEmptyName) {
+    struct Case {
+        const char* what;
+        Bytes blob;
+        std::vector<VariableBlobEntry> variables;
+    } cases[] = {
+        {"a zero after the end", Raw(std::string_view("x\0\x05\0\0\0\0\0", 8)), {{u"x", 5}}},
+        {"bytes after the end", Raw(std::string_view("x\0\x05\0\0\0\0y\0\x01", 10)), {{u"x", 5}}},
+        {"an empty blob's zero first", Raw(std::string_view("\0x\0\x05\0\0\0\0", 8)), {}},
+    };
+    for (const Case& c : cases) {
+        const auto decoded = DecodeVariableBlob(c.blob);
+        ASSERT_TRUE(decoded.ok()) << c.what;
+        EXPECT_EQ(decoded.value, c.variables) << c.what;
+    }
+    // The most variables a blob is read to.
+    Bytes most;
+    for (std::size_t i = 0; i < kMaxVariables; ++i) {
+        const std::uint8_t entry[] = {'v', 0, 1, 0, 0, 0};
+        most.insert(most.end(), std::begin(entry), std::end(entry));
+    }
+    most.push_back(0);
+    const auto decoded = DecodeVariableBlob(most);
+    ASSERT_TRUE(decoded.ok());
+    EXPECT_EQ(decoded.value.size(), kMaxVariables);
 }
 
 TEST(VariableBlob, ApplyingSetsAndCreatesAndKeepsTheRest) {

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -28,6 +30,7 @@
 #include "screens/save_database.h"
 #include "script/script_node.h"
 #include "script/variables.h"
+#include "support/child_peak.h"
 #include "support/sqlite_observer.h"
 #include "support/temp_folder.h"
 
@@ -286,7 +289,14 @@ TEST_F(SaveSlotsTest, ALoadThatFailsChangesNothing) {
         const std::uint8_t cut[] = {'a', 0, 5, 0};  // the value runs past the end
         WriteSlotVariables(20, std::span<const std::uint8_t>(cut));
     }
-    ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("UPDATE entry SET header=zeroblob(65796) WHERE number=21;"), 0);
+    {
+        // The picture's scene name fills its record without a zero.
+        const DatabaseScope scope = OpenSaveDatabase();
+        std::vector<std::uint8_t> header(kSaveData2Bytes);
+        ReadEntryHeader(21, std::span<std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+        std::fill_n(header.begin() + 65'637, 31, std::uint8_t{'n'});
+        WriteEntryHeader(21, std::span<const std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+    }
     ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("UPDATE entry SET value_data=NULL WHERE number=22;"), 0);
     ASSERT_EQ(SqliteObserver(folder_ / "save.dat").Exec("INSERT INTO entry(number, header) VALUES(23, x'00');"), 0);
 
@@ -305,6 +315,74 @@ TEST_F(SaveSlotsTest, ALoadThatFailsChangesNothing) {
         ExpectSame(before, Capture(group));
     }
     EXPECT_EQ(FileBytes(folder_ / "save.dat"), file);
+}
+
+// What takes no part in a load never refuses one: the thumbnail area, whatever it holds, and the
+// bytes after the variable list's end.
+TEST_F(SaveSlotsTest, ASlotLoadsWhateverItsThumbnailAndWhateverFollowsItsVariables) {
+    TextScript::LiveVariables().GetOrCreate(u"a", 7);
+    TextScript::SnapshotVariables();
+    // Rewrites slot 9's record with `bytes` at `offset`.
+    const auto patch = [](std::size_t offset, std::vector<std::uint8_t> bytes) {
+        return [offset, bytes] {
+            const DatabaseScope scope = OpenSaveDatabase();
+            std::vector<std::uint8_t> header(kSaveData2Bytes);
+            ReadEntryHeader(9, std::span<std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+            std::copy(bytes.begin(), bytes.end(), header.begin() + static_cast<std::ptrdiff_t>(offset));
+            WriteEntryHeader(9, std::span<const std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> damage;
+    } cases[] = {
+        {"an all-zero thumbnail area, saved before any picture existed", patch(60, std::vector<std::uint8_t>(65'576))},
+        {"a thumbnail header of another width", patch(64, {141})},
+        {"bytes after the variables' end",
+         [] {
+             const std::uint8_t blob[] = {'a', 0, 7, 0, 0, 0, 0, 0xFF, 'x', 0};
+             const DatabaseScope scope = OpenSaveDatabase();
+             WriteSlotVariables(9, std::span<const std::uint8_t>(blob));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TextScript::CurrentPage = 66;
+        ASSERT_EQ(SaveSlot(9, u""), 1);
+        c.damage();
+        TextScript::ClearVariableTable(TextScript::LiveVariables());
+        ResumePage = -1;
+        EXPECT_NO_THROW(LoadSlot(9));
+        EXPECT_EQ(ResumePage, 66);
+        EXPECT_EQ(Variable(TextScript::LiveVariables(), u"a"), 7);
+        EXPECT_EQ(TextScript::LiveVariables().size(), 1u);
+    }
+}
+
+// A variable blob of tens of megabytes is read no further than its limit and refused, at little
+// cost in memory; a table too large for the limit is never stored.
+TEST_F(SaveSlotsTest, VariablesPastTheLimitAreNeitherStoredNorRead) {
+    SaveSlot(6, u"");
+    // 30 million UTF-16 A's: a name "A", a value, and so on, never ending.
+    ASSERT_EQ(SqliteObserver(folder_ / "save.dat")
+                  .Exec("UPDATE entry SET value_data=printf('%.*c', 30000000, 'A') WHERE number=6;"),
+              0);
+    const long growth = testsupport::ChildPeakGrowthMiB([] {
+        try {
+            LoadSlot(6);
+        } catch (const ExceptionHandle& error) {
+            return std::u16string(error.message).find(u"goes on past") != std::u16string::npos;
+        }
+        return false;
+    });
+    EXPECT_GE(growth, 0) << "the load was not refused for its size";
+    EXPECT_LT(growth, 40) << "MiB";
+
+    TextScript::VariableTable& snapshot = TextScript::VariableSnapshot();
+    for (std::size_t i = 0; i <= kMaxVariables; ++i) snapshot.GetOrCreate(u"V" + Utf8ToUtf16(std::to_string(i)), 1);
+    const std::string before = FileBytes(folder_ / "save.dat");
+    EXPECT_THROW(SaveSlot(7, u""), ExceptionHandle);
+    EXPECT_EQ(FileBytes(folder_ / "save.dat"), before);
 }
 
 TEST_F(SaveSlotsTest, ADamagedHeaderIsReportedByTheReaders) {
@@ -430,6 +508,26 @@ TEST_F(SlotThumbnailTest, OtherwiseThePictureLayerIsScaledDown) {
         EXPECT_EQ(ThumbPixel(pixels, 69, 104), left) << c.mode;
         EXPECT_EQ(ThumbPixel(pixels, 70, 0), right) << c.mode;
         EXPECT_EQ(ThumbPixel(pixels, 139, 104), right) << c.mode;
+    }
+}
+
+// A "thumb/" picture that cannot be read is left out as a missing one is: the save is made, with
+// the picture layer for its thumbnail.
+TEST_F(SlotThumbnailTest, ADamagedThumbPictureFallsBackToThePictureLayer) {
+    PictureSprite = sprite_.get();
+    const std::string png = testsupport::FileBytes(folder_ / "archive" / "thumb" / "BG1.png");
+    const struct {
+        const char* name;
+        std::string bytes;
+    } damaged[] = {{"BG2.png", png.substr(0, png.size() / 2)}, {"BG3.tif", "II*\0garbage"}, {"BG4.png", ""}};
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.name);
+        std::ofstream(folder_ / "archive" / "thumb" / d.name, std::ios::binary) << d.bytes;
+        RecordScene(CurrentPicture, kSceneGrp, Utf8ToUtf16(std::string(d.name, 3)) + u"0000");
+        const auto pixels = Draw();
+        EXPECT_EQ(ThumbPixel(pixels, 0, 0), ImagePixel(*layer_, 0, 0));
+        EXPECT_EQ(ThumbPixel(pixels, 139, 104), ImagePixel(*layer_, 799, 599));
+        EXPECT_EQ(SaveSlot(4, u""), 1);
     }
 }
 

@@ -197,6 +197,9 @@ void StoreSlot(std::int32_t number) {
     const std::vector<std::uint8_t> bytes = EncodeSaveData2(SAVEDATA2{});
     const DatabaseScope scope = OpenSaveDatabase();
     WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(bytes.data(), kSaveData2Bytes));
+    // With its variables (none), or the dialog lists the slot as one no load takes.
+    const std::uint8_t no_variables[] = {0};
+    WriteSlotVariables(number, std::span<const std::uint8_t>(no_variables));
 }
 
 TEST_F(TitleScreen, EachButtonGivesTheGameCycleItsResult) {

@@ -121,13 +121,19 @@ protected:
         blank.comment = u"quick";
         blank.time = {1999, 1, 5, 2, 3, 4, 5, 6};
         blank.resumePage = 7;
-        WriteSlot(99, blank);
+        WriteSlot(99, blank, {}, true);
         TextScript::VariableTable table;
         table.GetOrCreate(u"N", 1);
         WriteSlotVariables(99, table);
+        blank.comment = u"no picture";
+        blank.time = {2001, 2, 0, 3, 4, 5, 6, 0};
+        blank.resumePage = 3;
+        WriteSlot(5, blank, VariableBlob({}), true);
     }
-    void WriteSlot(std::int32_t number, const SAVEDATA2& slot, const Bytes& variables = {}) {
-        const Bytes header = EncodeSaveData2(slot);
+    // `no_picture`: the whole thumbnail area zero, as a slot saved before any picture existed.
+    void WriteSlot(std::int32_t number, const SAVEDATA2& slot, const Bytes& variables = {}, bool no_picture = false) {
+        Bytes header = EncodeSaveData2(slot);
+        if (no_picture) std::fill_n(header.begin() + 60, 65'576, std::uint8_t{0});
         WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
         WriteEntryBacklog(number);
         if (!variables.empty()) WriteSlotVariables(number, variables);
@@ -152,18 +158,22 @@ TEST_F(SavetoolTest, EachCommandPrintsTheGameFileAndLeavesItAsItWas) {
     MakeGameFile();
     const std::string before = FileBytes(file_);
     const std::string digest = CoreutilsSha256(folder_, thumbnail_);
+    const std::string black = CoreutilsSha256(folder_, Bytes(58'800));
     const struct {
         std::string arguments;
         std::string output;
     } rows[] = {
         {"list",
+         "5\t2001/02/03 04:05:06\t3\tno picture\n"
          "12\t2026/12/07 06:05:04\t1234\tセーブ一\n"
          "92\t0000/00/00 00:00:00\t0\t\n"
          "99\t1999/01/02 03:04:05\t7\tquick\n"},
         {"show 12", "page 1234\nscene 0 2 背景\nscene 1 1 CHL\nscene 2 0\nscene 3 2 SE01\nscene 4 1 SE02\nthumbnail " +
                         digest + "\nvar ZED 5\nvar 変数 -7\nvar A 2000000000\n"},
-        {"show 92", "page 0\nscene 0 0\nscene 1 0\nscene 2 0\nscene 3 0\nscene 4 0\nthumbnail blank\n"},
+        // A picture header over black pixels is a picture; only an all-zero area is blank.
+        {"show 92", "page 0\nscene 0 0\nscene 1 0\nscene 2 0\nscene 3 0\nscene 4 0\nthumbnail " + black + "\n"},
         {"show 99", "page 7\nscene 0 0\nscene 1 0\nscene 2 0\nscene 3 0\nscene 4 0\nthumbnail blank\nvar N 1\n"},
+        {"show 5", "page 3\nscene 0 0\nscene 1 0\nscene 2 0\nscene 3 0\nscene 4 0\nthumbnail blank\n"},
         {"globals",
          "last-slot 11\nhero1 太郎\nhero2 Smith\nseen 0 7 8 100 16383\nscene 序章\nscene END1\n"
          "album A01\nalbum B02\nalbum C03\nlatest-auto 91\n"},
@@ -214,16 +224,14 @@ TEST_F(SavetoolTest, AFileOrRecordItCannotReadEndsItWithOneAndAMessageAndChanges
     } rows[] = {
         {"a slot header of another size", game_file(sql("UPDATE entry SET header=zeroblob(100) WHERE number=12;")),
          "show 12", "a slot header holds 100 bytes, not 65796"},
-        {"the same in the list", game_file(sql("UPDATE entry SET header=zeroblob(65797) WHERE number=92;")), "list",
-         "a slot header holds 65797 bytes, not 65796"},
         {"a NULL slot header", game_file(sql("UPDATE entry SET header=NULL WHERE number=12;")), "show 12",
          "a slot header holds 0 bytes"},
         {"a thumbnail of another width", game_file([&] {
              patch_header(64, {141, 0, 0, 0});
          }),
          "show 12", "slot 12 header: the record's picture header is not a 140 x 105 32-bit picture"},
-        {"a comment without its end", game_file([&] { patch_header(4, Bytes(36, 'x')); }), "list",
-         "slot 12 header: a text of the record fills its field without an end"},
+        {"a comment without its end", game_file([&] { patch_header(4, Bytes(36, 'x')); }), "show 12",
+         "slot 12: a text of the record fills its field without an end"},
         {"a truncated variable blob", game_file(sql("UPDATE entry SET value_data=X'410005' WHERE number=12;")),
          "show 12", "the record ends in the middle of an entry"},
         {"a NULL variable blob", game_file(sql("UPDATE entry SET value_data=NULL WHERE number=99;")), "show 99",
@@ -244,9 +252,9 @@ TEST_F(SavetoolTest, AFileOrRecordItCannotReadEndsItWithOneAndAMessageAndChanges
          "globals", "COMMON: a number of the record is out of range"},
         {"a scene list without its end", game_file(sql("UPDATE global SET value_bin=X'4142' WHERE name='SCENE';")),
          "globals", "SCENE: the record ends in the middle of an entry"},
-        {"an album list with bytes after its end",
-         game_file(sql("UPDATE global SET value_bin=X'41000042' WHERE name='ALBUM';")), "globals",
-         "ALBUM: the record has bytes after its end"},
+        {"an album list with a name longer than a name can be",
+         game_file(sql("UPDATE global SET value_bin=X'" + std::string(64, '4') + "000042' WHERE name='ALBUM';")),
+         "globals", "ALBUM: a name of the record is too long"},
         {"a file that is no database", [this] { std::ofstream(file_, std::ios::binary) << std::string(3000, 'z'); },
          "list", "file is not a database"},
         {"a database without the save tables", sql("CREATE TABLE other (x);"), "globals",
@@ -279,6 +287,72 @@ TEST_F(SavetoolTest, AFileOrRecordItCannotReadEndsItWithOneAndAMessageAndChanges
             EXPECT_EQ(FileBytes(file_), before);
         }
         EXPECT_FALSE(fs::exists(folder_ / "save.dat-wal"));
+    }
+}
+
+// A damaged slot costs only itself: the list shows the others, and names it unreadable as the
+// dialog does, for every reason a load would refuse it.
+TEST_F(SavetoolTest, TheListShowsTheIntactSlotsBesideTheUnreadableOnes) {
+    MakeGameFile();
+    const std::string intact = "5\t2001/02/03 04:05:06\t3\tno picture\n";
+    const struct {
+        const char* what;
+        std::string sql;
+        std::string line;  // slot 12's line, or 92's
+    } rows[] = {
+        {"a header of another size", "UPDATE entry SET header=zeroblob(65797) WHERE number=92;",
+         "92\tunreadable\tsave.dat: a slot header holds more than 65796 bytes."},
+        {"NULL variables", "UPDATE entry SET value_data=NULL WHERE number=12;",
+         "12\tunreadable\tthe record holds no data"},
+        {"cut variables", "UPDATE entry SET value_data=X'410005' WHERE number=12;",
+         "12\tunreadable\tthe record ends in the middle of an entry"},
+        {"variables stored as a text", "UPDATE entry SET value_data='AB' WHERE number=12;",
+         "12\tunreadable\tthe record ends in the middle of an entry"},
+        {"a value running past the end", "UPDATE entry SET value_data=X'41000500' WHERE number=12;",
+         "12\tunreadable\tthe record ends in the middle of an entry"},
+        {"an all-zero record, which loads", "UPDATE entry SET header=zeroblob(65796) WHERE number=12;",
+         "12\t0000/00/00 00:00:00\t0\t"},
+    };
+    const std::string good = FileBytes(file_);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove(file_);
+        { std::ofstream(file_, std::ios::binary) << good; }
+        ASSERT_EQ(testsupport::SqliteObserver(file_).Exec(row.sql), SQLITE_OK);
+        const testsupport::ToolRun run = SavetoolOn("list");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(run.output.rfind(intact, 0), 0u) << run.output;
+        EXPECT_NE(run.output.find("\n" + row.line + "\n"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("\n99\t1999/01/02 03:04:05\t7\tquick\n"), std::string::npos) << run.output;
+    }
+}
+
+// A journal that SQLite itself would not roll back into the file (an empty one, a zeroed one, or
+// that of a writer still at work, whose lock says so) stops nothing: the file is read as it stands.
+TEST_F(SavetoolTest, AJournalThatIsNotHotDoesNotStopIt) {
+    MakeGameFile();
+    const std::string expected = SavetoolOn("list").output;
+    ASSERT_NE(expected, "");
+    const fs::path journal = folder_ / "save.dat-journal";
+    for (const std::size_t zeros : {0u, 512u}) {
+        SCOPED_TRACE(zeros);
+        std::ofstream(journal, std::ios::binary) << std::string(zeros, '\0');
+        const testsupport::ToolRun run = SavetoolOn("list");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(run.output, expected);
+        EXPECT_TRUE(fs::exists(journal)) << "left as it was";
+        fs::remove(journal);
+    }
+    {
+        // A writer in the middle of its transaction: its journal is on disk and hot-looking, and its
+        // lock tells SQLite that nobody crashed.
+        testsupport::SqliteObserver writer(file_);
+        ASSERT_EQ(writer.Exec("BEGIN IMMEDIATE; DELETE FROM entry WHERE number=12;"), SQLITE_OK);
+        ASSERT_TRUE(fs::exists(journal));
+        const testsupport::ToolRun run = SavetoolOn("list");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(run.output, expected) << "the committed slots";
+        EXPECT_EQ(writer.Exec("ROLLBACK;"), SQLITE_OK);
     }
 }
 
@@ -378,7 +452,7 @@ TEST_F(SqliteClientTest, TheGameFilePassesTheClientsChecksWithTheDocumentedTable
         {"SELECT id, name, typeof(value_text), length(value_bin) FROM global ORDER BY id;",
          "1|SCENE|null|11\n2|ALBUM|null|13\n3|COMMON|null|2308\n"},
         {"SELECT number, length(header), typeof(backlog), length(value_data) FROM entry ORDER BY number;",
-         "12|65796|null|24\n92|65796|null|1\n99|65796|null|7\n"},
+         "5|65796|null|1\n12|65796|null|24\n92|65796|null|1\n99|65796|null|7\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.sql);

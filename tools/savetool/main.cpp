@@ -17,9 +17,11 @@ constexpr const char* kUsage =
     "usage: savetool list SAVE\n"
     "       savetool show SAVE NUMBER\n"
     "       savetool globals SAVE\n"
-    "list: one line per occupied slot: number, YYYY/MM/DD HH:MM:SS, page, comment (tab-separated).\n"
+    "list: one line per occupied slot: number, YYYY/MM/DD HH:MM:SS, page, comment (tab-separated);\n"
+    "      number, unreadable, reason for a slot that a load refuses.\n"
     "show: page N; scene I MODE NAME for the picture, second layer, music and the two sounds (I 0 to 4);\n"
-    "      thumbnail SHA256 of its pixels, or blank; var NAME VALUE in the order a load sets them.\n"
+    "      thumbnail SHA256 of its pixels, or blank for an all-zero area; var NAME VALUE in the order a\n"
+    "      load sets them.\n"
     "globals: last-slot INDEX; hero1 NAME; hero2 NAME; seen PAGE...; scene NAME and album NAME lines;\n"
     "      latest-auto INDEX (a slot index is its number - 1; -1 for none).\n";
 

@@ -1,5 +1,6 @@
 #include "save_report.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "lib/error.h"
+#include "lib/scope_guard.h"
 #include "lib/text.h"
 #include "screens/global_records.h"
 #include "screens/save_database.h"
@@ -40,37 +42,50 @@ std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
     Refuse(what + ": " + Utf8(DescribeSaveBlobError(error)));
 }
 
+// Whether SQLite itself takes the journal beside the file for the journal of an interrupted
+// write, which the game's connection would roll back into the file on opening. A journal that is
+// empty, zeroed, or held by a writer that is still at work is no such journal. SQLite is asked
+// through a read-only connection, which answers SQLITE_READONLY_ROLLBACK where it would roll back.
+bool HasHotJournal(const std::string& path) {
+    sqlite3* database = nullptr;
+    const ScopeExit close([&database] { sqlite3_close(database); });
+    if (sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return false;
+    sqlite3_extended_result_codes(database, 1);
+    return sqlite3_exec(database, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) ==
+           SQLITE_READONLY_ROLLBACK;
+}
+
 // Refuses what the game's connection cannot open without changing: a missing file (SQLite would
-// create it), anything but a regular file, a journal left by an interrupted write (SQLite would
-// roll it back into the file) and a write-ahead-log file (the session turns it back into a rollback
-// journal).
+// create it), anything but a regular file, a write-ahead-log file (the session turns it back into
+// a rollback journal) and a journal left by an interrupted write (SQLite would roll it back into
+// the file). Whatever else is wrong with the file, SQLite's own open tells.
 void CheckReadable(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) Refuse("cannot open " + path + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode)) Refuse(path + " is not a regular file");
-    struct stat journal {};
-    if (::stat((path + "-journal").c_str(), &journal) == 0) {
-        Refuse(path +
-               " has a journal of an unfinished write beside it; the game rolls it back when it next opens "
-               "the file, and this tool changes nothing");
-    }
     std::ifstream in(path, std::ios::binary);
     std::array<char, 20> start{};
-    if (!in.read(start.data(), start.size())) return;  // shorter than a header: SQLite's answer decides
-    if (std::memcmp(start.data(), kSqliteMagic, sizeof kSqliteMagic) == 0 &&
+    // A file shorter than a header is not in write-ahead-log mode.
+    if (in.read(start.data(), start.size()) && std::memcmp(start.data(), kSqliteMagic, sizeof kSqliteMagic) == 0 &&
         (static_cast<std::uint8_t>(start[kWriteVersionOffset]) == kWalVersion ||
          static_cast<std::uint8_t>(start[kReadVersionOffset]) == kWalVersion)) {
         Refuse(path + " is in write-ahead-log mode; opening it as the game does would change it");
+    }
+    struct stat journal {};
+    if (::stat((path + "-journal").c_str(), &journal) == 0 && HasHotJournal(path)) {
+        Refuse(path +
+               " has a journal of an unfinished write beside it; the game rolls it back when it next opens "
+               "the file, and this tool changes nothing");
     }
 }
 
 std::string SlotName(std::int32_t number) { return "slot " + std::to_string(number); }
 
-// The slot as a load reads it: the record decoded and checked.
-SAVEDATA2 ReadSlot(std::int32_t number) {
-    Decoded<SAVEDATA2> record = ReadSlotRecord(number);
-    if (!record.ok()) RefuseRecord(SlotName(number) + " header", record.error);
-    return std::move(record.value);
+// The slot as a load reads it: the record and the variables, decoded and checked.
+SlotContents ReadSlot(std::int32_t number) {
+    Decoded<SlotContents> slot = ReadSlotContents(number);
+    if (!slot.ok()) RefuseRecord(SlotName(number), slot.error);
+    return std::move(slot.value);
 }
 
 std::string FormatTime(const SaveTime& time) {
@@ -80,24 +95,49 @@ std::string FormatTime(const SaveTime& time) {
     return text;
 }
 
-// One line per occupied slot, in number order: number, time, page, comment, tab-separated.
+// One line per occupied slot, in number order: number, time, page, comment, tab-separated; a slot
+// that a load would refuse is listed as the dialog lists it, unreadable, with the reason.
 std::string List() {
     std::string lines;
     for (std::int32_t number = 1; number <= kSlotCount; ++number) {
         if (!SlotExists(number)) continue;
-        const SAVEDATA2 record = ReadSlot(number);
+        Decoded<SlotContents> slot;
+        try {
+            slot = ReadSlotContents(number);
+        } catch (const ExceptionHandle& error) {
+            // A record of another size or a row the database cannot read: the other slots still are.
+            std::string message = Utf8(error.message);
+            while (!message.empty() && message.back() == '\n') message.pop_back();
+            lines += std::to_string(number) + "\tunreadable\t" + message + '\n';
+            continue;
+        }
+        if (!slot.ok()) {
+            lines += std::to_string(number) + "\tunreadable\t" + Utf8(DescribeSaveBlobError(slot.error)) + '\n';
+            continue;
+        }
+        const SAVEDATA2& record = slot.value.record;
         lines += std::to_string(number) + '\t' + FormatTime(record.time) + '\t' + std::to_string(record.resumePage) +
                  '\t' + Utf8(record.comment) + '\n';
     }
     return lines;
 }
 
+// The thumbnail as the dialog draws it: blank for an all-zero area (the grey field), else the
+// fingerprint of its pixels, black ones too.
+std::string Thumbnail(std::int32_t number, const SAVEDATA2& record) {
+    switch (record.thumbnailState) {
+        case SlotThumbnail::kBlank: return "blank";
+        case SlotThumbnail::kPicture: return Sha256Hex(record.thumbnail);
+        case SlotThumbnail::kUnreadable: break;
+    }
+    RefuseRecord(SlotName(number) + " header", SaveBlobError::kBadThumbnail);
+}
+
 // The page, the five scene records, the thumbnail's fingerprint and the variables in blob order,
 // the order a load sets them.
 std::string Show(std::int32_t number) {
     if (!SlotExists(number)) Refuse(SlotName(number) + " is empty");
-    const SAVEDATA2 record = ReadSlot(number);
-    const std::vector<VariableBlobEntry> variables = ReadSlotVariableEntries(number);
+    const auto [record, variables] = ReadSlot(number);
 
     std::string lines = "page " + std::to_string(record.resumePage) + '\n';
     for (std::size_t i = 0; i < record.scenes.size(); ++i) {
@@ -105,9 +145,7 @@ std::string Show(std::int32_t number) {
         lines += "scene " + std::to_string(i) + ' ' + std::to_string(record.scenes[i].mode) +
                  (name.empty() ? "" : ' ' + name) + '\n';
     }
-    const bool blank =
-        std::all_of(record.thumbnail.begin(), record.thumbnail.end(), [](std::uint8_t byte) { return byte == 0; });
-    lines += "thumbnail " + (blank ? std::string("blank") : Sha256Hex(record.thumbnail)) + '\n';
+    lines += "thumbnail " + Thumbnail(number, record) + '\n';
     for (const VariableBlobEntry& variable : variables) {
         lines += "var " + Utf8(variable.name) + ' ' + std::to_string(variable.value) + '\n';
     }
@@ -115,18 +153,19 @@ std::string Show(std::int32_t number) {
 }
 
 // A name list row; a NULL (never written) or empty row is an empty list, as for the game.
+// A damaged one, which the game salvages, is refused here so that the damage is seen.
 std::vector<std::u16string> ReadNames(const std::vector<std::uint8_t>& blob, const char* row) {
     if (blob.empty()) return {};
-    Decoded<std::vector<std::u16string>> names = DecodeNameList(blob);
-    if (!names.ok()) RefuseRecord(row, names.error);
+    Salvaged<std::vector<std::u16string>> names = DecodeNameList(blob);
+    if (names.damage != SaveBlobError::kNone) RefuseRecord(row, names.damage);
     return std::move(names.value);
 }
 
 std::string Globals() {
     std::array<std::uint8_t, kCommonRecordBytes> bytes{};
     if (!ReadCommonData(bytes)) Refuse("the COMMON record was never written");
-    const Decoded<CommonRecord> common = DecodeCommonRecord(bytes);
-    if (!common.ok()) RefuseRecord("COMMON", common.error);
+    const Salvaged<CommonRecord> common = DecodeCommonRecord(bytes);
+    if (common.damage != SaveBlobError::kNone) RefuseRecord("COMMON", common.damage);
 
     std::string lines = "last-slot " + std::to_string(common.value.LastUsedSlot) + '\n';
     lines += "hero1 " + Utf8(common.value.PlayerName1) + '\n';
@@ -136,8 +175,10 @@ std::string Globals() {
         if (common.value.SeenFlags[page >> 3] & (0x80 >> (page & 7))) lines += ' ' + std::to_string(page);
     }
     lines += '\n';
-    for (const std::u16string& name : ReadNames(ReadSceneData(), "SCENE")) lines += "scene " + Utf8(name) + '\n';
-    for (const std::u16string& name : ReadNames(ReadAlbumData(), "ALBUM")) lines += "album " + Utf8(name) + '\n';
+    for (const std::u16string& name : ReadNames(ReadSceneData(kMaxListBytes + 1), "SCENE"))
+        lines += "scene " + Utf8(name) + '\n';
+    for (const std::u16string& name : ReadNames(ReadAlbumData(kMaxListBytes + 1), "ALBUM"))
+        lines += "album " + Utf8(name) + '\n';
     lines += "latest-auto " + std::to_string(FindLatestAutoSave()) + '\n';
     return lines;
 }
