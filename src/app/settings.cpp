@@ -69,12 +69,11 @@ std::u16string Number(std::int32_t value) { return FormatString(u"%d", value); }
 std::uint8_t OnOff(std::u16string_view value, std::uint8_t empty) {
     return value.empty() ? empty : Decimal(value) != 0;
 }
-// The same, with negative numbers off.
-std::uint8_t Enabled(std::u16string_view value) { return value.empty() ? 1 : Decimal(value) > 0; }
-// Negative numbers give 0; a byte keeps the low eight bits of the rest. Above 100 stays as it is:
-// the file keeps it, and what is heard stops at 100 (VolumeLevel).
-std::uint8_t Percent(std::u16string_view value) {
-    return value.empty() ? 50 : static_cast<std::uint8_t>(std::max(Decimal(value), 0) & 0xFF);
+// A byte field: negative numbers give 0, the byte keeps the low eight bits of the rest; `empty`
+// for an empty value. A sound switch is on while non-zero, and a volume above 100 is heard as 100
+// (VolumeLevel): the number itself stays, so the file gets it back.
+std::uint8_t Byte(std::u16string_view value, std::uint8_t empty) {
+    return value.empty() ? empty : static_cast<std::uint8_t>(std::max(Decimal(value), 0) & 0xFF);
 }
 // The number as it stands, a negative one giving `fallback`. What its users cannot take is bounded
 // where it is used, so the file gets back the number it held.
@@ -142,29 +141,29 @@ const SettingsKey kKeys[] = {
      }},
     {u"FontName", kDefaultFontName.data(), ReadFontName,
      [](bool) { return FormatString(u"%s", SettingsBlock.font_name); }},
-    {u"EnableVoice", u"1", [](std::u16string_view v) { SettingsBlock.enable_voice = Enabled(v); },
+    {u"EnableVoice", u"1", [](std::u16string_view v) { SettingsBlock.enable_voice = Byte(v, 1); },
      [](bool) { return Number(SettingsBlock.enable_voice); }},
-    {u"EnableBgm", u"1", [](std::u16string_view v) { SettingsBlock.enable_bgm = Enabled(v); },
+    {u"EnableBgm", u"1", [](std::u16string_view v) { SettingsBlock.enable_bgm = Byte(v, 1); },
      [](bool) { return Number(SettingsBlock.enable_bgm); }},
-    {u"EnableSe", u"1", [](std::u16string_view v) { SettingsBlock.enable_se = Enabled(v); },
+    {u"EnableSe", u"1", [](std::u16string_view v) { SettingsBlock.enable_se = Byte(v, 1); },
      [](bool) { return Number(SettingsBlock.enable_se); }},
-    {u"MainVolume", u"50", [](std::u16string_view v) { SettingsBlock.main_volume = Percent(v); },
+    {u"MainVolume", u"50", [](std::u16string_view v) { SettingsBlock.main_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.main_volume); }},
-    {u"BgmVolume", u"50", [](std::u16string_view v) { SettingsBlock.bgm_volume = Percent(v); },
+    {u"BgmVolume", u"50", [](std::u16string_view v) { SettingsBlock.bgm_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.bgm_volume); }},
-    {u"VoiceVolume", u"50", [](std::u16string_view v) { SettingsBlock.voice_volume = Percent(v); },
+    {u"VoiceVolume", u"50", [](std::u16string_view v) { SettingsBlock.voice_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.voice_volume); }},
-    {u"SeVolume", u"50", [](std::u16string_view v) { SettingsBlock.se_volume = Percent(v); },
+    {u"SeVolume", u"50", [](std::u16string_view v) { SettingsBlock.se_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.se_volume); }},
     // Kept as read: a speed the menu does not offer draws every frame (DrawSpeedInUse).
     {u"SkipFrame", u"1", [](std::u16string_view v) { DrawSpeed = v.empty() ? 1 : NotNegative(v, 1); },
      [](bool) { return Number(DrawSpeed); }},
-    {u"RefreshRate", u"0", [](std::u16string_view v) { RefreshRate = std::max(Decimal(v), 0); },
+    {u"RefreshRate", u"0", [](std::u16string_view v) { RefreshRate = NotNegative(v, 0); },
      [](bool) { return Number(RefreshRate); }},
     // Kept as read: values above 2 mean 44,100 Hz (SoundSampleRate) and are written back unchanged.
-    {u"SoundFreq", u"0", [](std::u16string_view v) { SoundFreq = std::max(Decimal(v), 0); },
+    {u"SoundFreq", u"0", [](std::u16string_view v) { SoundFreq = NotNegative(v, 0); },
      [](bool) { return Number(SoundFreq); }},
-    {u"SoundPriority", u"0", [](std::u16string_view v) { SoundPriority = std::max(Decimal(v), 0); },
+    {u"SoundPriority", u"0", [](std::u16string_view v) { SoundPriority = NotNegative(v, 0); },
      [](bool) { return Number(SoundPriority); }},
     // Kept as read: the streams take it bounded (StreamSegmentUnits).
     {u"StreamSize", u"4", [](std::u16string_view v) { StreamSize = NotNegative(v, 4); },

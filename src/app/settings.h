@@ -5,14 +5,15 @@
 // else ~/.local/share/tarrowmeld/quibel_vodur, else the data folder. They are read once at start
 // and written back at the end; the menu and the settings dialogs change them in between.
 //
-// Switches read become 0 or 1, the font face is cut to its field on a character boundary, and a
-// colour with missing numbers keeps the default for those. Numbers are kept as the file holds them
-// (a negative one gives the key's default, 0 for a volume; a volume keeps its low byte), so that
-// the file is written back as it was unless the player changed the setting; each user bounds what
-// it takes: the volumes stop at 100 % (VolumeLevel), a draw speed the menu does not offer draws
-// every frame (DrawSpeedInUse), the stream size is 1 to 64 (StreamSegmentUnits), and a text-speed
-// or auto-wait index outside its table is not applied (the speed stays at the one the program
-// starts with) and is written back while that speed stays in use.
+// The screen and skip switches read become 0 or 1, the font face is cut to its field on a
+// character boundary, and a colour with missing numbers keeps the default for those. Numbers are
+// kept as the file holds them (a negative one gives the key's default, 0 for a sound switch or a
+// volume, which keep their low byte; a sound switch is on while non-zero), so that the file is
+// written back as it was unless the player changed the setting. Each user bounds what it takes:
+// the volumes stop at 100 % (VolumeLevel), a draw speed the menu does not offer draws every frame
+// (DrawSpeedInUse), the stream size is 1 to 64 (StreamSegmentUnits), and a text-speed or
+// auto-wait index outside its table is not applied (the speed stays at the one the program starts
+// with) and is written back while that speed stays in use.
 //
 // The command line is the program's name followed by its arguments (JoinCommandLine of argv),
 // read with CommandLineReader (so '@' response files work). A token beginning with '-' is an

@@ -87,7 +87,7 @@ TEST_F(Settings, EveryKeyWithItsDefaultBadAndMissingValues) {
         {u"TextSkip2", [] { return +SettingsBlock.text_skip2; }, {{kMissing, 1}, {u"0x", 0}}},
         {u"EnableVoice",
          [] { return +SettingsBlock.enable_voice; },
-         {{kMissing, 1}, {u"", 1}, {u"0", 0}, {u"-5", 0}, {u"256", 1}}},
+         {{kMissing, 1}, {u"", 1}, {u"0", 0}, {u"-5", 0}, {u"2", 2}, {u"257", 1}}},
         {u"EnableBgm", [] { return +SettingsBlock.enable_bgm; }, {{kMissing, 1}, {u"0", 0}}},
         {u"EnableSe", [] { return +SettingsBlock.enable_se; }, {{kMissing, 1}, {u"no", 0}}},
         {u"MainVolume",
@@ -204,6 +204,7 @@ TEST_F(Settings, NumbersBoundedInUseAreWrittenBackAsTheFileHeldThem) {
         void (*change)();  // what the player did between reading and writing (null: nothing)
         const char16_t* written;
     } cases[] = {
+        {u"EnableVoice=2", nullptr, u"2"},
         {u"SkipFrame=3", nullptr, u"3"},
         {u"SkipFrame=3", [] { DrawSpeed = 4; }, u"4"},
         {u"StreamSize=100", nullptr, u"100"},
