@@ -190,6 +190,7 @@ TEST(Scenario, ThumbnailsFollowTheLayoutDocument) {
 // A page of the album or the replay frames the thumbnails it holds, and leaves the other places
 // of the grid as plain sky.
 TEST(ArtScreens, AlbumPagesFrameOnlyTheirThumbnails) {
+    const FontLookup lookup;  // outlives the typefaces, so fontconfig's caches go with it
     Fonts fonts;
     const Canvas empty = AlbumPage(fonts, "CG", 1, 1, {});
     const Canvas page = AlbumPage(fonts, "CG", 1, 1, {{330, 140}, {130, 310}});
