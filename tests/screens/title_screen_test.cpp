@@ -143,6 +143,17 @@ TEST_F(TitleScreen, AMenuPlacedAtTheEdgeOfTheNumbersIsHeldThere) {
         EXPECT_EQ(button.hit, c.hit) << c.x << "," << c.y << " row " << c.row;
         EXPECT_EQ(button.at, (POINT{c.hit.left, c.hit.top}));
     }
+    // The whole title runs with such a menu: its sprites are drawn and the pointer is followed
+    // without a sum leaving 32 bits, and only a request ends it.
+    for (const std::int32_t edge : {kMax, kMin}) {
+        SystemConfig.TitleMenuPos[0] = SystemConfig.TitleMenuPos[1] = edge;
+        OnMenu([&](int) {
+            Click(1, kMidX, MidY(0));
+            At(4, [] { PendingRequest = kRequestTitle; });
+        });
+        EXPECT_EQ(Run(), -1) << edge;
+        script.clear();
+    }
 }
 
 TEST_F(TitleScreen, OnlyANewLeftPressOnAButtonChooses) {
