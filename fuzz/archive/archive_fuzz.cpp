@@ -8,17 +8,10 @@
 
 #include "archive/archive.h"
 #include "archive/posix_file.h"
-#include "lib/report_hook.h"
+#include "fuzz_quiet.h"
 #include "lib/text.h"
 
 namespace {
-
-// The unsupported-version assertion must not stop the run.
-class IgnoreReports : public ReportSink {
-public:
-    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return kIdIgnore; }
-    void DebugOutput(std::u16string_view) override {}
-};
 
 void ReadEverything(IArchive& archive, int depth) {
     for (const ArchiveListEntry& entry : archive.Enumerate()) {
@@ -43,8 +36,7 @@ void ReadEverything(IArchive& archive, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static IgnoreReports quiet;
-    ScopedReportSink scope(&quiet);
+    SilenceReports();  // the unsupported-version assertion must not stop the run either
     archive_detail::UniqueFd fd(memfd_create("archive_fuzz", MFD_CLOEXEC));
     if (!fd || ::write(fd.get(), data, size) != static_cast<ssize_t>(size)) return 0;
     const std::u16string path = Utf8ToUtf16("/proc/self/fd/" + std::to_string(fd.get()));

@@ -4,20 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz_quiet.h"
 #include "lib/error.h"
-#include "lib/report_hook.h"
 #include "script/jump_table.h"
 #include "script/script_node.h"
 #include "script/variables.h"
 
 namespace {
-
-// The traces of failed compiles are expected here; keep them off the fuzzer's output.
-class Silent : public ReportSink {
-public:
-    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return kIdOk; }
-    void DebugOutput(std::u16string_view) override {}
-};
 
 // Bad input may fail in any way the system reports; a fault of the lexer itself must not hide
 // among those failures.
@@ -28,8 +21,7 @@ void Check(const ExceptionHandle& error) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Silent silent;
-    ScopedReportSink quiet(&silent);
+    SilenceReports();  // the traces of failed compiles are expected here
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     {
         TextScript::ScriptStateGroup group;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz_quiet.h"
 #include "sound/stream_channel.h"
 #include "sound/stream_control.h"
 #include "sound/stream_reader.h"
@@ -72,6 +73,7 @@ void FixPageChecksums(std::vector<std::uint8_t>& bytes) {
 extern "C" const char* __lsan_default_suppressions() { return "leak:libvorbisfile.so\n"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* raw, std::size_t raw_size) {
+    SilenceReports();
     std::vector<std::uint8_t> bytes(raw, raw + raw_size);
     FixPageChecksums(bytes);
     const std::uint8_t* data = bytes.data();

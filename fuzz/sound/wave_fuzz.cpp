@@ -2,21 +2,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fuzz_quiet.h"
 #include "host/audio/mixer.h"
-#include "lib/report_hook.h"
 #include "sound/sound_effects.h"
 
-namespace {
-// Debugger output is not what is being tested.
-struct Quiet : ReportSink {
-    int MessageBox(std::u16string_view, std::u16string_view, unsigned) override { return 1; }
-    void DebugOutput(std::u16string_view) override {}
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Quiet quiet;
-    static ScopedReportSink sink(&quiet);
+    SilenceReports();
     static host::Mixer mixer(44100);
     const std::span<const std::uint8_t> image(data, size);
     host::WaveFormat format;

@@ -1,5 +1,8 @@
 #include "app/frame_step.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/game_events.h"
 #include "app/scheduler.h"
 #include "dxdraw/draw_view.h"
@@ -46,6 +49,11 @@ void ResetFrameState() {
     MainWindowProcedure = nullptr;
     RootViewGroup = nullptr;
     ScreenSurface = nullptr;
+}
+
+std::int32_t DrawSpeedInUse(std::int32_t draw_speed) {
+    static constexpr std::int32_t kOffered[] = {0, 1, 2, 4, 8, 16};
+    return std::find(std::begin(kOffered), std::end(kOffered), draw_speed) != std::end(kOffered) ? draw_speed : 1;
 }
 
 namespace {

@@ -67,6 +67,9 @@ extern std::int32_t AppActive;
 extern std::int32_t CharReceived;
 extern std::uint32_t ChangeMask;
 extern std::int32_t DrawSpeed;  // 1, 2, 4, 8, 16 (draw one frame in that many), 0 automatic
+// The draw speed the screen takes: DrawSpeed when the menu offers it, else 1. DrawSpeed itself keeps
+// any other number the settings file holds, so that the file is written back as it was.
+std::int32_t DrawSpeedInUse(std::int32_t draw_speed);
 extern std::int32_t ClientWidth;
 extern std::int32_t ClientHeight;
 // ChangeMask bits: the settings dialogs set them, the story's waits read and clear them.

@@ -84,7 +84,8 @@ void ScopedRuntime::StartScreen(host::Window& window, std::int32_t draw_speed) {
     screen_->SetSize(host::kGameWidth, host::kGameHeight);
     screen_->SetWindow(&window);
     // The automatic speed starts by drawing every other frame until the first draw is measured.
-    const std::int32_t skip = draw_speed == 0 ? 1 : draw_speed - 1;
+    const std::int32_t speed = DrawSpeedInUse(draw_speed);
+    const std::int32_t skip = speed == 0 ? 1 : speed - 1;
     screen_->SetFrameSkipValue(skip);
     screen_->SetFrameSkipCounter(skip);
     RootViewGroup = &root_;

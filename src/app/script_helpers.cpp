@@ -1,5 +1,6 @@
 #include "app/script_helpers.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "app/game_data.h"
@@ -23,9 +24,6 @@ constexpr RECT kTextBackgroundSource{0, 40, 800, 240};
 std::uint8_t SeenBit(std::int32_t page) { return static_cast<std::uint8_t>(0x80u >> (page % 8)); }
 bool IsPage(std::int32_t page) { return page >= 0 && page < kSeenPageCount; }
 
-// A percentage of the settings on the 0 to 255 scale.
-int Scaled(std::uint8_t percent) { return percent * 255 / 100; }
-
 void SetChannelVolume(int channel, bool on) {
     SetStreamVolume(GetChannelStreamId(channel), VolumeToAttenuation(ChannelVolume(channel, on)));
 }
@@ -48,12 +46,14 @@ std::string LoadScriptFile(std::u16string_view name) {
     return std::move(*text);
 }
 
+int VolumeLevel(std::uint8_t percent) { return std::min<int>(percent, 100) * 255 / 100; }
+
 int ChannelVolume(int channel, bool on) { return ChannelVolume(SettingsBlock, channel, on); }
 
 int ChannelVolume(const SettingsBlockRecord& settings, int channel, bool on) {
     if (!on) return 0;
-    if (channel == kVoiceChannel) return Scaled(settings.voice_volume);
-    return Scaled(channel == kBgmChannel ? settings.bgm_volume : settings.se_volume) / 10;
+    if (channel == kVoiceChannel) return VolumeLevel(settings.voice_volume);
+    return VolumeLevel(channel == kBgmChannel ? settings.bgm_volume : settings.se_volume) / 10;
 }
 
 void ApplyBgmVolume(bool on) { SetChannelVolume(kBgmChannel, on); }

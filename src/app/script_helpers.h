@@ -18,6 +18,10 @@ bool IsSeenFlag(std::int32_t page);
 // damaged, or more than memory holds) raises it with what is wrong.
 std::string LoadScriptFile(std::u16string_view name);
 
+// A percentage of the settings block on the game's 0 to 255 scale. The block keeps the number the
+// settings file holds, up to 255; what is heard stops at 100 %.
+int VolumeLevel(std::uint8_t percent);
+
 // Channel volumes from the settings block on the game's 0 to 255 scale: music (channel 0) at a
 // tenth of its percentage, voices (channel 3) at its percentage, effects (channels 1 and 2) at
 // a tenth; 0 when switched off. The Apply functions set a channel's stream to it; a channel

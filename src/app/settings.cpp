@@ -23,10 +23,10 @@ std::int32_t RefreshRate = 0;
 std::int32_t SoundFreq = 0;
 std::int32_t SoundPriority = 0;
 std::int32_t StreamSize = 4;
-std::int32_t TextSpeedIndex = 2;
-std::int32_t AutoWaitIndex = 3;
-std::int32_t TextSpeed = kTextSpeeds[2];
-std::int32_t AutoWait = kAutoWaits[3];
+std::int32_t TextSpeedIndex = kDefaultTextSpeedIndex;
+std::int32_t AutoWaitIndex = kDefaultAutoWaitIndex;
+std::int32_t TextSpeed = kTextSpeeds[kDefaultTextSpeedIndex];
+std::int32_t AutoWait = kAutoWaits[kDefaultAutoWaitIndex];
 CommandOptionsRecord CommandOptions;
 SettingsFoldersRecord SettingsFolders;
 
@@ -37,7 +37,6 @@ namespace fs = std::filesystem;
 constexpr std::u16string_view kSection = u"quibel";
 constexpr std::u16string_view kDefaultFontName = u"ＭＳ 明朝";
 constexpr std::uint8_t kDefaultBaseColor[4] = {64, 64, 240, 160};
-constexpr std::int32_t kMaxStreamSize = 64;  // eight seconds a segment
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
@@ -70,20 +69,26 @@ std::u16string Number(std::int32_t value) { return FormatString(u"%d", value); }
 std::uint8_t OnOff(std::u16string_view value, std::uint8_t empty) {
     return value.empty() ? empty : Decimal(value) != 0;
 }
-// The same, with negative numbers off.
-std::uint8_t Enabled(std::u16string_view value) { return value.empty() ? 1 : Decimal(value) > 0; }
-std::uint8_t Percent(std::u16string_view value) {
-    return value.empty() ? 50 : static_cast<std::uint8_t>(std::clamp(Decimal(value), 0, 100));
+// A byte field: negative numbers give 0, the byte keeps the low eight bits of the rest; `empty`
+// for an empty value. A sound switch is on while non-zero, and a volume above 100 is heard as 100
+// (VolumeLevel): the number itself stays, so the file gets it back.
+std::uint8_t Byte(std::u16string_view value, std::uint8_t empty) {
+    return value.empty() ? empty : static_cast<std::uint8_t>(std::max(Decimal(value), 0) & 0xFF);
 }
-// A number that must be one of `allowed`; anything else gives `fallback`.
-template <std::size_t N>
-std::int32_t OneOf(std::u16string_view value, const std::int32_t (&allowed)[N], std::int32_t fallback) {
+// The number as it stands, a negative one giving `fallback`. What its users cannot take is bounded
+// where it is used, so the file gets back the number it held.
+std::int32_t NotNegative(std::u16string_view value, std::int32_t fallback) {
     const std::int32_t number = Decimal(value);
-    return std::find(std::begin(allowed), std::end(allowed), number) != std::end(allowed) ? number : fallback;
+    return number < 0 ? fallback : number;
 }
-std::int32_t IndexOrDefault(std::u16string_view value, std::int32_t count, std::int32_t fallback) {
-    const std::int32_t index = Decimal(value);
-    return index >= 0 && index < count ? index : fallback;
+// The index the file held, while the value in use is still the one it gave (an index outside the
+// table gives the value the program starts with); once another value was chosen, that value's.
+template <std::size_t N>
+std::int32_t IndexToWrite(std::int32_t read, const std::int32_t (&table)[N], std::int32_t default_index,
+                          std::int32_t in_use, std::int32_t index_in_use) {
+    if (read < 0) return index_in_use;
+    const std::int32_t given = read < static_cast<std::int32_t>(N) ? table[read] : table[default_index];
+    return in_use == given ? read : index_in_use;
 }
 
 // "%d,%d,%d,%d" as a scanf reads it; the numbers it cannot read keep the defaults. Each number is
@@ -136,43 +141,43 @@ const SettingsKey kKeys[] = {
      }},
     {u"FontName", kDefaultFontName.data(), ReadFontName,
      [](bool) { return FormatString(u"%s", SettingsBlock.font_name); }},
-    {u"EnableVoice", u"1", [](std::u16string_view v) { SettingsBlock.enable_voice = Enabled(v); },
+    {u"EnableVoice", u"1", [](std::u16string_view v) { SettingsBlock.enable_voice = Byte(v, 1); },
      [](bool) { return Number(SettingsBlock.enable_voice); }},
-    {u"EnableBgm", u"1", [](std::u16string_view v) { SettingsBlock.enable_bgm = Enabled(v); },
+    {u"EnableBgm", u"1", [](std::u16string_view v) { SettingsBlock.enable_bgm = Byte(v, 1); },
      [](bool) { return Number(SettingsBlock.enable_bgm); }},
-    {u"EnableSe", u"1", [](std::u16string_view v) { SettingsBlock.enable_se = Enabled(v); },
+    {u"EnableSe", u"1", [](std::u16string_view v) { SettingsBlock.enable_se = Byte(v, 1); },
      [](bool) { return Number(SettingsBlock.enable_se); }},
-    {u"MainVolume", u"50", [](std::u16string_view v) { SettingsBlock.main_volume = Percent(v); },
+    {u"MainVolume", u"50", [](std::u16string_view v) { SettingsBlock.main_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.main_volume); }},
-    {u"BgmVolume", u"50", [](std::u16string_view v) { SettingsBlock.bgm_volume = Percent(v); },
+    {u"BgmVolume", u"50", [](std::u16string_view v) { SettingsBlock.bgm_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.bgm_volume); }},
-    {u"VoiceVolume", u"50", [](std::u16string_view v) { SettingsBlock.voice_volume = Percent(v); },
+    {u"VoiceVolume", u"50", [](std::u16string_view v) { SettingsBlock.voice_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.voice_volume); }},
-    {u"SeVolume", u"50", [](std::u16string_view v) { SettingsBlock.se_volume = Percent(v); },
+    {u"SeVolume", u"50", [](std::u16string_view v) { SettingsBlock.se_volume = Byte(v, 50); },
      [](bool) { return Number(SettingsBlock.se_volume); }},
-    {u"SkipFrame", u"1",
-     [](std::u16string_view v) {
-         static constexpr std::int32_t kSpeeds[] = {0, 1, 2, 4, 8, 16};
-         DrawSpeed = v.empty() ? 1 : OneOf(v, kSpeeds, 1);
-     },
+    // Kept as read: a speed the menu does not offer draws every frame (DrawSpeedInUse).
+    {u"SkipFrame", u"1", [](std::u16string_view v) { DrawSpeed = v.empty() ? 1 : NotNegative(v, 1); },
      [](bool) { return Number(DrawSpeed); }},
-    {u"RefreshRate", u"0", [](std::u16string_view v) { RefreshRate = std::max(Decimal(v), 0); },
+    {u"RefreshRate", u"0", [](std::u16string_view v) { RefreshRate = NotNegative(v, 0); },
      [](bool) { return Number(RefreshRate); }},
     // Kept as read: values above 2 mean 44,100 Hz (SoundSampleRate) and are written back unchanged.
-    {u"SoundFreq", u"0", [](std::u16string_view v) { SoundFreq = std::max(Decimal(v), 0); },
+    {u"SoundFreq", u"0", [](std::u16string_view v) { SoundFreq = NotNegative(v, 0); },
      [](bool) { return Number(SoundFreq); }},
-    {u"SoundPriority", u"0", [](std::u16string_view v) { SoundPriority = std::max(Decimal(v), 0); },
+    {u"SoundPriority", u"0", [](std::u16string_view v) { SoundPriority = NotNegative(v, 0); },
      [](bool) { return Number(SoundPriority); }},
-    {u"StreamSize", u"4",
-     [](std::u16string_view v) {
-         const std::int32_t size = Decimal(v);
-         StreamSize = size <= 0 ? 4 : std::min(size, kMaxStreamSize);
-     },
+    // Kept as read: the streams take it bounded (StreamSegmentUnits).
+    {u"StreamSize", u"4", [](std::u16string_view v) { StreamSize = NotNegative(v, 4); },
      [](bool) { return Number(StreamSize); }},
-    {u"MessageWait", u"2", [](std::u16string_view v) { TextSpeedIndex = IndexOrDefault(v, std::size(kTextSpeeds), 2); },
-     [](bool) { return Number(GetTextSpeedIndex()); }},
-    {u"MessageSkip", u"3", [](std::u16string_view v) { AutoWaitIndex = IndexOrDefault(v, std::size(kAutoWaits), 3); },
-     [](bool) { return Number(GetAutoWaitIndex()); }},
+    // Kept as read: an index outside its table is not applied (SetTextSpeed, SetAutoWait).
+    {u"MessageWait", u"2", [](std::u16string_view v) { TextSpeedIndex = NotNegative(v, kDefaultTextSpeedIndex); },
+     [](bool) {
+         return Number(
+             IndexToWrite(TextSpeedIndex, kTextSpeeds, kDefaultTextSpeedIndex, TextSpeed, GetTextSpeedIndex()));
+     }},
+    {u"MessageSkip", u"3", [](std::u16string_view v) { AutoWaitIndex = NotNegative(v, kDefaultAutoWaitIndex); },
+     [](bool) {
+         return Number(IndexToWrite(AutoWaitIndex, kAutoWaits, kDefaultAutoWaitIndex, AutoWait, GetAutoWaitIndex()));
+     }},
 };
 
 std::u16string WithSlash(std::u16string_view folder) {

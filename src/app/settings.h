@@ -5,11 +5,15 @@
 // else ~/.local/share/tarrowmeld/quibel_vodur, else the data folder. They are read once at start
 // and written back at the end; the menu and the settings dialogs change them in between.
 //
-// Every value read is brought into the range its users can take, so nothing downstream indexes a
-// table with a value from the file: switches become 0 or 1, volumes 0 to 100, the draw speed one
-// of 0, 1, 2, 4, 8, 16, the stream size 1 to 64, the text-speed and auto-wait indexes 0 to 3 and
-// 0 to 4 (another value gives the key's default), the font face is cut to its field on a
-// character boundary, and a colour with missing numbers keeps the default for those.
+// The screen and skip switches read become 0 or 1, the font face is cut to its field on a
+// character boundary, and a colour with missing numbers keeps the default for those. Numbers are
+// kept as the file holds them (a negative one gives the key's default, 0 for a sound switch or a
+// volume, which keep their low byte; a sound switch is on while non-zero), so that the file is
+// written back as it was unless the player changed the setting. Each user bounds what it takes:
+// the volumes stop at 100 % (VolumeLevel), a draw speed the menu does not offer draws every frame
+// (DrawSpeedInUse), the stream size is 1 to 64 (StreamSegmentUnits), and a text-speed or
+// auto-wait index outside its table is not applied (the speed stays at the one the program starts
+// with) and is written back while that speed stays in use.
 //
 // The command line is the program's name followed by its arguments (JoinCommandLine of argv),
 // read with CommandLineReader (so '@' response files work). A token beginning with '-' is an
@@ -52,12 +56,15 @@ extern std::int32_t RefreshRate;     // 0 the display's default
 extern std::int32_t SoundFreq;       // 0, 1, 2: 44100, 22050, 11025 Hz; any other value 44100 Hz
 extern std::int32_t SoundPriority;   // above 0: the higher priority
 extern std::int32_t StreamSize;      // eighths of a second per stream segment
-extern std::int32_t TextSpeedIndex;  // into kTextSpeeds, read from the file
-extern std::int32_t AutoWaitIndex;   // into kAutoWaits, read from the file
+extern std::int32_t TextSpeedIndex;  // into kTextSpeeds, read from the file (may lie outside it)
+extern std::int32_t AutoWaitIndex;   // into kAutoWaits, read from the file (may lie outside it)
 
-// The text-speed and auto-wait options in use, chosen from their tables by index.
+// The text-speed and auto-wait options in use, chosen from their tables by index; the program
+// starts with the defaults' values.
 inline constexpr std::int32_t kTextSpeeds[] = {0, 50, 200, 400};
 inline constexpr std::int32_t kAutoWaits[] = {0, 1, 100, 600, 1000};
+inline constexpr std::int32_t kDefaultTextSpeedIndex = 2;
+inline constexpr std::int32_t kDefaultAutoWaitIndex = 3;
 extern std::int32_t TextSpeed;
 extern std::int32_t AutoWait;
 // An index outside its table leaves the value as it is.

@@ -1,5 +1,6 @@
 #include "app/sound_start.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/settings.h"
@@ -10,8 +11,13 @@ std::uint32_t SoundSampleRate(std::int32_t sound_freq) {
     return sound_freq >= 0 && sound_freq < 3 ? kRates[sound_freq] : kRates[0];
 }
 
+std::uint32_t StreamSegmentUnits(std::int32_t stream_size) {
+    constexpr std::int32_t kDefaultUnits = 4, kMaxUnits = 64;
+    return static_cast<std::uint32_t>(stream_size <= 0 ? kDefaultUnits : std::min(stream_size, kMaxUnits));
+}
+
 ScopedSound::ScopedSound(std::unique_ptr<host::AudioDevice> device) {
-    StreamBufferUnit = static_cast<std::uint32_t>(StreamSize);
+    StreamBufferUnit = StreamSegmentUnits(StreamSize);
     SoundParams params;
     params.enabled = CommandOptions.sound_enable;
     params.sample_rate = SoundSampleRate(SoundFreq);

@@ -10,6 +10,9 @@
 
 // SoundFreq 0, 1 and 2 choose 44,100, 22,050 and 11,025 Hz; any other value 44,100 Hz.
 std::uint32_t SoundSampleRate(std::int32_t sound_freq);
+// The stream segment in eighths of a second that StreamSize gives: 4 for 0 (a segment of nothing
+// would starve the streams), at most 64 (eight seconds); the settings file keeps the number.
+std::uint32_t StreamSegmentUnits(std::int32_t stream_size);
 
 class ScopedSound {
 public:

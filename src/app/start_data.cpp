@@ -98,7 +98,7 @@ void StartData(std::u16string_view data_folder, const GameCycleServices& service
     LoadSystemSounds();
     LoadSystemImage(*SystemArchive);
     FontFaces = host::ListMessageFaces(SettingsBlockRecord::kFontNameUnits);
-    SetMasterVolume(VolumeToAttenuation(SettingsBlock.main_volume * 255 / 100));
+    SetMasterVolume(VolumeToAttenuation(VolumeLevel(SettingsBlock.main_volume)));
     std::fill(std::begin(SeenFlags), std::end(SeenFlags), std::uint8_t{0});
     LoadSystemConfig(*ScriptArchive);
 

@@ -79,6 +79,13 @@ void DrawAtOnce(DxMessView2& view, std::u16string_view text) {
     view.DrawText(0, colour, 0, text, nullptr, 0);
 }
 
+// An empty view with the pen back at its top left: a text drawn again after a rebuild starts where
+// the message began, not where the last one ended.
+void ClearText(DxMessView2& view) {
+    view.Clear(kClearColour);
+    view.SetPen(0, 0);
+}
+
 void InterruptCheck(std::uintptr_t) { ThrowIfInterrupted(); }
 
 // Reveals the text at the text speed; a rebuild of the views on the way starts it again with the
@@ -100,8 +107,7 @@ void Reveal(MessageWindow& window, std::u16string_view text) {
                 throw;
             }
         }
-        view.Clear(kClearColour);
-        view.SetPen(0, 0);
+        ClearText(view);
         RecreateFont(view);
         ChangeMask &= ~kChangeRebuildViews;
     }
@@ -260,7 +266,7 @@ void ReaderLoop(ScriptStateNode_App& node, MessageWindow& window, DxDraw::DxSpri
             DxMessView2& view = window.View();
             RecreateFont(view);
             ChangeMask &= ~kChangeRebuildViews;
-            view.Clear(kClearColour);
+            ClearText(view);
             if (const BacklogEntry* newest = node.AppGroup().backlog().Newest()) DrawAtOnce(view, newest->text);
         }
         const std::int32_t left = tracker.current;

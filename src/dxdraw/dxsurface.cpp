@@ -11,15 +11,6 @@ namespace {
 
 std::int32_t g_liveSurfaces = 0;
 
-std::int32_t Limit(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
-// A rectangle placed at (x, y) in 64 bits, brought back into 32 bits.
-RECT PlacedRect(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
-    return RECT{Limit(x), Limit(y), Limit(x + width), Limit(y + height)};
-}
-
 bool Is32Bit(const DxImage* image) { return image && image->HasPixels() && image->GetBitCount() == 32; }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 struct POINT {
     std::int32_t x = 0;
@@ -24,6 +25,16 @@ struct RECT {
     constexpr std::int32_t Height() const { return bottom - top; }
     friend constexpr bool operator==(const RECT&, const RECT&) = default;
 };
+
+// A rectangle of the given size placed at (x, y), its edges worked out in 64 bits and held within
+// 32 (places and sizes from data files may sum beyond them; wrapping would put it anywhere).
+constexpr RECT PlacedRect(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
+    constexpr auto held = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                                  std::numeric_limits<std::int32_t>::max()));
+    };
+    return RECT{held(x), held(y), held(x + width), held(y + height)};
+}
 
 constexpr bool IsRectEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 

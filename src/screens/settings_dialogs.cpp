@@ -29,9 +29,6 @@ constexpr int kSeChannel = 1;
 // The radio group ids of the dialogs: one group per pair of buttons.
 enum : int { kScreenGroup = 1, kSpeedGroup, kVoiceGroup, kBgmGroup, kSeGroup };
 
-// A percentage of the settings on the 0 to 255 scale of the master volume.
-int MasterVolume(std::uint8_t percent) { return percent * 255 / 100; }
-
 void SetChannelVolume(int channel, int volume) {
     SetStreamVolume(GetChannelStreamId(channel), VolumeToAttenuation(volume));
 }
@@ -39,7 +36,7 @@ void SetChannelVolume(int channel, int volume) {
 }  // namespace
 
 void ApplySoundVolumes(const SettingsBlockRecord& settings) {
-    SetMasterVolume(VolumeToAttenuation(MasterVolume(settings.main_volume)));
+    SetMasterVolume(VolumeToAttenuation(VolumeLevel(settings.main_volume)));
     SetChannelVolume(kMusicChannel, ChannelVolume(settings, kMusicChannel, settings.enable_bgm != 0));
     SetChannelVolume(kVoiceChannel, ChannelVolume(settings, kVoiceChannel, settings.enable_voice != 0));
     for (int channel : kEffectChannels)

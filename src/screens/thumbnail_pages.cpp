@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
-#include <limits>
 #include <optional>
 
 #include "app/cg_image.h"
@@ -21,23 +20,13 @@ namespace {
 constexpr std::u16string_view kSource = u"screens/thumbnail_pages";
 constexpr std::size_t kButtonNumbers = 8;
 
-// Sizes and places come from the document: their sums are held within 32 bits instead of wrapping.
-std::int32_t Clamp32(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
-}
-
-RECT Span(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
-    return RECT{Clamp32(x), Clamp32(y), Clamp32(x + width), Clamp32(y + height)};
-}
-
 // A picture part of the given size at (x, y); a size beyond the record's 16 bits is cut, which
 // only narrows what is drawn (a blit never reads outside its surface).
 TEXANIM Part(std::int64_t x, std::int64_t y, std::int32_t width, std::int32_t height) {
     TEXANIM part;
     part.width = static_cast<std::uint16_t>(std::clamp(width, 0, 0xFFFF));
     part.height = static_cast<std::uint16_t>(std::clamp(height, 0, 0xFFFF));
-    part.source = Span(x, y, width, height);
+    part.source = PlacedRect(x, y, width, height);
     return part;
 }
 
@@ -73,7 +62,7 @@ ThumbnailPages::ThumbnailPages(const Pictures& pictures) : pictures_(pictures) {
         std::int32_t n[kButtonNumbers] = {};
         if (ScanConfigNumbers(ConfigAttribute(layout, kButtonNames[b], path), n) != kButtonNumbers)
             ThrowError(kSource, __LINE__, 0, 0, u"config.xml: \"%s\" does not hold eight numbers.", path);
-        const RECT hit = Span(n[0], n[1], n[2], n[3]);
+        const RECT hit = PlacedRect(n[0], n[1], n[2], n[3]);
         buttons_[b] = {Part(n[4], n[5], n[2], n[3]), Part(n[6], n[7], n[2], n[3]), POINT{hit.left, hit.top}, hit};
     }
 
@@ -118,7 +107,7 @@ void ThumbnailPages::BuildPage(std::size_t index) {
         // A locked thumbnail keeps its locked image under the pointer.
         const TEXANIM normal = page->seen[i] ? Part(0, row * pitch, width_, height_) : locked;
         const TEXANIM hover = page->seen[i] ? Part(thumbSize_[0], row * pitch, width_, height_) : locked;
-        items.push_back({normal, hover, at, Span(at.x, at.y, width_, height_)});
+        items.push_back({normal, hover, at, PlacedRect(at.x, at.y, width_, height_)});
         sprites.push_back(NewScreenSprite(page->sheet.Get(), 0, nullptr, at));
     }
     for (int b = 0; b < kButtonCount; ++b)

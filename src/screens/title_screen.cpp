@@ -163,13 +163,15 @@ bool RunStep(std::int32_t& result, Step&& step) {
 }  // namespace
 
 PictureButton TitleMenuButton(std::int32_t sheet_left, std::int32_t row) {
-    const std::int32_t x = SystemConfig.TitleMenuPos[0];
-    const std::int32_t top = SystemConfig.TitleMenuPos[1] + kTitleButtonPitch * row;
+    // The menu's place comes from config.xml: the rows below it are held within 32 bits.
+    const RECT hit = PlacedRect(SystemConfig.TitleMenuPos[0],
+                                std::int64_t{SystemConfig.TitleMenuPos[1]} + std::int64_t{kTitleButtonPitch} * row,
+                                kTitleButtonWidth, kTitleButtonHeight);
     const std::int32_t sheet_top = kTitleButtonsTop + kTitleButtonPitch * row;
     return {SheetImage(sheet_left, sheet_top, kTitleButtonWidth, kTitleButtonHeight),
             SheetImage(sheet_left, sheet_top + kTitleHoverOffset, kTitleButtonWidth, kTitleButtonHeight),
-            {x, top},
-            {x, top, x + kTitleButtonWidth, top + kTitleButtonHeight}};
+            {hit.left, hit.top},
+            hit};
 }
 
 std::int32_t RunTitle(const GameCycleServices& services, const TitleScreens& screens) {

@@ -56,7 +56,9 @@ TEST(Runtime, ARunLeavesNothingForTheNext) {
 
 TEST(Runtime, TheDrawSpeedSetsTheFrameSkip) {
     testhost::TestHost host;
-    const struct { std::int32_t speed, skip; } cases[] = {{1, 0}, {2, 1}, {4, 3}, {16, 15}, {0, 1}};
+    const struct {
+        std::int32_t speed, skip;
+    } cases[] = {{1, 0}, {2, 1}, {4, 3}, {16, 15}, {0, 1}, {3, 0}, {32, 0}};  // not offered: every frame
     for (const auto& c : cases) {
         ScopedRuntime runtime(host, {.draw_speed = c.speed});
         EXPECT_EQ(DrawSpeed, c.speed);

@@ -533,6 +533,7 @@ TEST(HelperSound, VolumesFollowTheSettingsOnTheGamesScaleAndSystemSoundsFillTwoS
     } cases[] = {
         {100, 100, 100, true, {25, 25, 25, 255}},
         {50, 40, 9, true, {12, 2, 2, 102}},
+        {150, 255, 101, true, {25, 25, 25, 255}},  // what the settings file may hold is heard as 100 %
         {100, 100, 100, false, {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {

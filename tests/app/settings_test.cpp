@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/frame_step.h"
+#include "app/sound_start.h"
 #include "host/testhost/test_host.h"
 #include "lib/profile.h"
 #include "lib/text.h"
@@ -86,24 +87,30 @@ TEST_F(Settings, EveryKeyWithItsDefaultBadAndMissingValues) {
         {u"TextSkip2", [] { return +SettingsBlock.text_skip2; }, {{kMissing, 1}, {u"0x", 0}}},
         {u"EnableVoice",
          [] { return +SettingsBlock.enable_voice; },
-         {{kMissing, 1}, {u"", 1}, {u"0", 0}, {u"-5", 0}, {u"256", 1}}},
+         {{kMissing, 1}, {u"", 1}, {u"0", 0}, {u"-5", 0}, {u"2", 2}, {u"257", 1}}},
         {u"EnableBgm", [] { return +SettingsBlock.enable_bgm; }, {{kMissing, 1}, {u"0", 0}}},
         {u"EnableSe", [] { return +SettingsBlock.enable_se; }, {{kMissing, 1}, {u"no", 0}}},
         {u"MainVolume",
          [] { return +SettingsBlock.main_volume; },
-         {{kMissing, 50}, {u"", 50}, {u"-5", 0}, {u"75", 75}, {u"300", 100}, {u"99999999999999999999999999", 100}}},
+         {{kMissing, 50},
+          {u"", 50},
+          {u"-5", 0},
+          {u"75", 75},
+          {u"150", 150},
+          {u"300", 44},
+          {u"99999999999999999999999999", 255}}},
         {u"BgmVolume", [] { return +SettingsBlock.bgm_volume; }, {{kMissing, 50}, {u"20", 20}}},
         {u"VoiceVolume", [] { return +SettingsBlock.voice_volume; }, {{kMissing, 50}, {u"-1", 0}}},
-        {u"SeVolume", [] { return +SettingsBlock.se_volume; }, {{kMissing, 50}, {u"101", 100}}},
+        {u"SeVolume", [] { return +SettingsBlock.se_volume; }, {{kMissing, 50}, {u"101", 101}}},
         {u"SkipFrame",
          [] { return DrawSpeed; },
-         {{kMissing, 1}, {u"-1", 1}, {u"0", 0}, {u"16", 16}, {u"3", 1}, {u"32", 1}}},
+         {{kMissing, 1}, {u"", 1}, {u"-1", 1}, {u"0", 0}, {u"16", 16}, {u"3", 3}, {u"32", 32}}},
         {u"RefreshRate", [] { return RefreshRate; }, {{kMissing, 0}, {u"-60", 0}, {u"75", 75}}},
         {u"SoundFreq", [] { return SoundFreq; }, {{kMissing, 0}, {u"2", 2}, {u"3", 3}, {u"-1", 0}}},
         {u"SoundPriority", [] { return SoundPriority; }, {{kMissing, 0}, {u"-1", 0}, {u"2", 2}}},
-        {u"StreamSize", [] { return StreamSize; }, {{kMissing, 4}, {u"0", 4}, {u"-2", 4}, {u"8", 8}, {u"1000", 64}}},
-        {u"MessageWait", [] { return TextSpeedIndex; }, {{kMissing, 2}, {u"0", 0}, {u"3", 3}, {u"4", 2}, {u"-1", 2}}},
-        {u"MessageSkip", [] { return AutoWaitIndex; }, {{kMissing, 3}, {u"4", 4}, {u"5", 3}, {u"-2147483649", 3}}},
+        {u"StreamSize", [] { return StreamSize; }, {{kMissing, 4}, {u"0", 0}, {u"-2", 4}, {u"8", 8}, {u"1000", 1000}}},
+        {u"MessageWait", [] { return TextSpeedIndex; }, {{kMissing, 2}, {u"0", 0}, {u"3", 3}, {u"4", 4}, {u"-1", 2}}},
+        {u"MessageSkip", [] { return AutoWaitIndex; }, {{kMissing, 3}, {u"4", 4}, {u"5", 5}, {u"-2147483649", 3}}},
     };
     for (const KeyCases& c : cases) {
         for (const auto& [value, expected] : c.values) {
@@ -187,6 +194,54 @@ TEST_F(Settings, WrittenInTableOrderKeepingForeignLinesAndReadBackAlike) {
 
     WriteSettings(file, true);
     EXPECT_EQ(file.Get(u"quibel", u"FullScreen"), u"1");
+}
+
+// A number the program bounds where it uses it goes back into the file as it stood, unless the
+// player chose another value in between.
+TEST_F(Settings, NumbersBoundedInUseAreWrittenBackAsTheFileHeldThem) {
+    const struct {
+        const char16_t* line;
+        void (*change)();  // what the player did between reading and writing (null: nothing)
+        const char16_t* written;
+    } cases[] = {
+        {u"EnableVoice=2", nullptr, u"2"},
+        {u"SkipFrame=3", nullptr, u"3"},
+        {u"SkipFrame=3", [] { DrawSpeed = 4; }, u"4"},
+        {u"StreamSize=100", nullptr, u"100"},
+        {u"StreamSize=0", nullptr, u"0"},
+        {u"MainVolume=150", nullptr, u"150"},
+        {u"MainVolume=150", [] { SettingsBlock.main_volume = 30; }, u"30"},
+        {u"SeVolume=255", nullptr, u"255"},
+        {u"MessageWait=7", nullptr, u"7"},
+        {u"MessageWait=7", [] { SetTextSpeed(3); }, u"3"},
+        {u"MessageWait=3", [] { SetTextSpeed(2); }, u"2"},
+        {u"MessageSkip=9", nullptr, u"9"},
+        {u"MessageSkip=9", [] { SetAutoWait(0); }, u"0"},
+        {u"MessageSkip=1", nullptr, u"1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.line) + (c.change ? " changed" : ""));
+        ResetWords();
+        ProfileFile file = Section(std::u16string(c.line) + u"\n");
+        ReadSettings(file);
+        SetTextSpeed(TextSpeedIndex);  // as the start-up applies them
+        SetAutoWait(AutoWaitIndex);
+        if (c.change) c.change();
+        WriteSettings(file, false);
+        const std::u16string line(c.line);
+        EXPECT_EQ(file.Get(u"quibel", line.substr(0, line.find(u'='))), c.written);
+    }
+    // An index outside its table leaves the speeds the program starts with.
+    ResetWords();
+    ReadSettings(Section(u"MessageWait=4\nMessageSkip=5\n"));
+    SetTextSpeed(TextSpeedIndex);
+    SetAutoWait(AutoWaitIndex);
+    EXPECT_EQ(std::pair(TextSpeed, AutoWait), std::pair(200, 600));
+    // What the users take of what the file holds.
+    const std::pair<std::int32_t, std::int32_t> speeds[] = {{0, 0}, {1, 1}, {8, 8}, {16, 16}, {3, 1}, {32, 1}};
+    for (const auto& [speed, in_use] : speeds) EXPECT_EQ(DrawSpeedInUse(speed), in_use) << speed;
+    const std::pair<std::int32_t, std::uint32_t> sizes[] = {{0, 4}, {1, 1}, {64, 64}, {65, 64}, {100, 64}};
+    for (const auto& [size, units] : sizes) EXPECT_EQ(StreamSegmentUnits(size), units) << size;
 }
 
 TEST_F(Settings, TextSpeedAndAutoWaitTables) {

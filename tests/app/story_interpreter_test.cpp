@@ -79,7 +79,9 @@ ScriptStateNode* VoiceNode::Execute() {
 }
 
 // When the log's newest entry is `on`, the reader does `action` ("N:action" N frames later):
-// click X Y, rclick, return, escape, shift+, shift-, move X Y, jump LABEL, rebuild, buttons (logs
+// click X Y, rclick, return, escape, shift+, shift-, move X Y, jump LABEL, rebuild, font (the
+// settings' face becomes the Gothic one and the views are rebuilt, as the settings dialog's OK
+// does), buttons (logs
 // each button: '-' hidden, '+' lit, 'o' plain), menu (logs whether the save and debug items are
 // on), mark and lap (logs the time since the mark, in whole tenths of a second), voice (logs
 // whether the voice channel plays), lines (logs which of the window's four text lines show
@@ -222,6 +224,10 @@ protected:
         if (verb == "mark") mark_ = host.clock.Milliseconds();
         if (verb == "lap") Log("ms:" + std::to_string((host.clock.Milliseconds() - mark_) / 100 * 100));
         if (verb == "rebuild") ChangeMask |= kChangeRebuildViews;
+        if (verb == "font") {
+            CopyField16(SettingsBlock.font_name, u"ＭＳ ゴシック");
+            ChangeMask |= kChangeRebuildViews;
+        }
         if (verb == "jump") group->RequestDebugJump(Utf8ToUtf16(action.substr(5)));
         if (verb == "menu")
             Log(std::string("M:") + "01"[!host.menu().IsGrayed(kMenuSave)] + "01"[!host.menu().IsGrayed(kMenuDebug)]);
@@ -253,13 +259,14 @@ protected:
 
     // The text view's place and size on the screen, then "same" when the screen from (8, 444)
     // shows the newest message as a 768 x 140 view in a 32-pixel font with 3 pixels between lines
-    // draws it (narration from the second line) over the black window, else how many pixels are
-    // off by more than a rounding.
+    // draws it (a speaker's name on the first line, narration from the second) over the black
+    // window, else how many pixels are off by more than a rounding.
     std::string LayoutAgainstReference() {
         TextScript::DxMessView2 reference(768, 140);
         reference.SetStyle(reference.GetStyle() | DxDraw::kTextAntiAliased);
         reference.SetFont(32, 3, FieldText(SettingsBlock.font_name));
-        reference.DrawText(0, 0xFFFFFF, 0, u"\n" + group->backlog().Newest()->text, nullptr, 0);
+        const std::u16string& text = group->backlog().Newest()->text;
+        reference.DrawText(0, 0xFFFFFF, 0, (text.starts_with(u'【') ? u"" : u"\n") + text, nullptr, 0);
         int differ = 0;
         for (int y = 0; y < 140; ++y)
             for (int x = 0; x < 768; ++x) {
@@ -448,6 +455,19 @@ TEST_F(StoryTest, NarrationStartsOnTheSecondLineOfTheTextArea) {
          "A\n\nB\n\nC\n",
          {{"P:0", "click 760 470"}, {"T:B/s1", "2:lines"}, {"L:-#--", next}},
          "show T:A P:0 T:B/s1 L:-#-- P:1 T:C read:2"},
+        {"",
+         "A\n\n【N】\nB\n\nC\n",
+         {{"P:0", "click 760 470"}, {"T:N>B/s1", "2:lines"}, {"L:##--", next}},
+         "show T:A P:0 T:N>B/s1 L:##-- P:1 T:C read:2"},
+        // Another face chosen at a page wait: the page is drawn again where it stood, in that face.
+        {"",
+         "A\n\n【N】\nBBBBBBBBBBBBBBBBBBBBBBBB\n\nC\n",
+         {{"P:1", "font"}, {"P:1", "3:layout"}, {"W:8,444,768x140 same", next}},
+         "show T:A P:0 T:N>BBBBBBBBBBBBBBBBBBBBBBBB P:1 W:8,444,768x140 same T:C read:2"},
+        {"",
+         "A\n\nBBBBBBBBBBBBBBBBBBBBBBBB\n\nC\n",
+         {{"P:1", "font"}, {"P:1", "3:layout"}, {"W:8,444,768x140 same", next}},
+         "show T:A P:0 T:BBBBBBBBBBBBBBBBBBBBBBBB P:1 W:8,444,768x140 same T:C read:2"},
         // A full line of 24 characters and three lines of narration fill the text area.
         {"",
          "XXXXXXXXXXXXXXXXXXXXXXXX\nAB\nCD\n\nE\n",

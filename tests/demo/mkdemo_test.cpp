@@ -10,6 +10,7 @@
 #include <numbers>
 
 #include "archive/test_util.h"
+#include "art.h"
 #include "canvas.h"
 #include "picture_file.h"
 #include "scenario.h"
@@ -166,18 +167,44 @@ TEST(Scenario, ThumbnailsFollowTheLayoutDocument) {
     std::string xml =
         "<config><cgalbum width=\"140\"><page>"
         "<cg pos=\"1,2\" flag=\"EV1\" title=\"一\">EV10000,EV11000</cg>"
-        "<cg pos=\"3,4\" flag=\"BG2\">BG21000</cg></page></cgalbum>"
+        "<cg pos=\"3,4\" flag=\"BG2\">BG21000</cg></page><page><cg pos=\"330,140\" flag=\"BG3\">BG30000</cg></page>"
+        "</cgalbum>"
         "<sceneplay><page><cg pos=\"5,6\" flag=\"S\" title=\"場面\">EV20000</cg></page></sceneplay></config>";
     auto pictures = [&](const char* screen) {
         std::vector<std::string> out;
-        for (const Thumbnail& t : ThumbnailsOf(xml, screen)) out.push_back(t.picture + "/" + t.title);
+        for (const Thumbnail& t : ThumbnailsOf(xml, screen))
+            out.push_back(t.picture + "/" + t.title + " " + std::to_string(t.page) + "@" + std::to_string(t.x) + "," +
+                          std::to_string(t.y));
         return out;
     };
-    EXPECT_EQ(pictures("cgalbum"), (std::vector<std::string>{"EV10000/一", "BG21000/"}));
-    EXPECT_EQ(pictures("sceneplay"), (std::vector<std::string>{"EV20000/場面"}));
-    EXPECT_THROW(ThumbnailsOf("<config><sceneplay><cg pos=\"1,1\" flag=\"S\"></cg></sceneplay></config>", "sceneplay"),
-                 std::runtime_error);
+    EXPECT_EQ(pictures("cgalbum"),
+              (std::vector<std::string>{"EV10000/一 0@1,2", "BG21000/ 0@3,4", "BG30000/ 1@330,140"}));
+    EXPECT_EQ(pictures("sceneplay"), (std::vector<std::string>{"EV20000/場面 0@5,6"}));
+    for (const char* bad : {"<config><sceneplay><page><cg pos=\"1,1\" flag=\"S\"></cg></page></sceneplay></config>",
+                            "<config><sceneplay><page><cg flag=\"S\">EV1</cg></page></sceneplay></config>",
+                            "<config><sceneplay><cg pos=\"1,1\" flag=\"S\">EV1</cg></sceneplay></config>"})
+        EXPECT_THROW(ThumbnailsOf(bad, "sceneplay"), std::runtime_error) << bad;
     EXPECT_THROW(ThumbnailsOf("<config/>", "cgalbum"), std::runtime_error);
+}
+
+// A page of the album or the replay frames the thumbnails it holds, and leaves the other places
+// of the grid as plain sky.
+TEST(ArtScreens, AlbumPagesFrameOnlyTheirThumbnails) {
+    const FontLookup lookup;  // outlives the typefaces, so fontconfig's caches go with it
+    Fonts fonts;
+    const Canvas empty = AlbumPage(fonts, "CG", 1, 1, {});
+    const Canvas page = AlbumPage(fonts, "CG", 1, 1, {{330, 140}, {130, 310}});
+    std::string framed;
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            // The frame's rim just outside the thumbnail's left edge, half way down.
+            const int x = 130 + 200 * col - 5, y = 140 + 170 * row + 52;
+            framed += std::abs(empty.at(x, y).r - page.at(x, y).r) + std::abs(empty.at(x, y).b - page.at(x, y).b) > 0.1f
+                          ? '#'
+                          : '-';
+        }
+    }
+    EXPECT_EQ(framed, "-#-#--");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // sub-screens and its music; and what InstallScreens hands the program.
 #include "screens/title_screen.h"
 
+#include <limits>
 #include <optional>
 
 #include "app/application.h"
@@ -150,6 +151,42 @@ TEST_F(TitleScreen, EveryButtonShowsItsWholeImageAndTheLitOneItsWholeHoverImage)
     });
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(seen, std::vector<std::string>(4, ""));
+}
+
+// config.xml may place the menu anywhere in 32 bits: the rows below it stay at the edge of the
+// numbers rather than wrapping around onto the screen.
+TEST_F(TitleScreen, AMenuPlacedAtTheEdgeOfTheNumbersIsHeldThere) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    const struct {
+        std::int32_t x, y, row;
+        RECT hit;
+    } cases[] = {
+        {kX, kY, 5, {kX, kY + 240, kX + 248, kY + 280}},
+        {kMax, kMax, 0, {kMax, kMax, kMax, kMax}},
+        {kMax, kMax - 100, 5, {kMax, kMax, kMax, kMax}},
+        {kMax - 300, kMax - 280, 5, {kMax - 300, kMax - 40, kMax - 52, kMax}},
+        {kMin, kMin, 0, {kMin, kMin, kMin + 248, kMin + 40}},
+        {-300, -100, 5, {-300, 140, -52, 180}},
+    };
+    for (const auto& c : cases) {
+        SystemConfig.TitleMenuPos[0] = c.x;
+        SystemConfig.TitleMenuPos[1] = c.y;
+        const PictureButton button = TitleMenuButton(0, c.row);
+        EXPECT_EQ(button.hit, c.hit) << c.x << "," << c.y << " row " << c.row;
+        EXPECT_EQ(button.at, (POINT{c.hit.left, c.hit.top}));
+    }
+    // The whole title runs with such a menu: its sprites are drawn and the pointer is followed
+    // without a sum leaving 32 bits, and only a request ends it.
+    for (const std::int32_t edge : {kMax, kMin}) {
+        SystemConfig.TitleMenuPos[0] = SystemConfig.TitleMenuPos[1] = edge;
+        OnMenu([&](int) {
+            Click(1, kMidX, MidY(0));
+            At(4, [] { PendingRequest = kRequestTitle; });
+        });
+        EXPECT_EQ(Run(), -1) << edge;
+        script.clear();
+    }
 }
 
 TEST_F(TitleScreen, OnlyANewLeftPressOnAButtonChooses) {

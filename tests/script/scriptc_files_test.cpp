@@ -29,4 +29,24 @@ TEST(ScriptcFiles, RefusesWhatIsNotAScriptWithAReason) {
     }
 }
 
+// The compiler's own trace of an error is not printed beside the checker's line: each error
+// shows once, on stdout, and nothing goes to stderr.
+TEST(ScriptcFiles, PrintsEachErrorOnceOnStdout) {
+    const testsupport::TempFolder folder("scriptc_once");
+    const std::pair<const char*, std::string> cases[] = {
+        {".JMP\n", "bad.txt(2): Compile Error: syntax error\n"},
+        {"\n.XYZ 1\n", "bad.txt(2): Compile Error: コマンド名が違います。\n"},
+    };
+    for (const auto& [source, output] : cases) {
+        std::ofstream(folder.path() / "bad.txt", std::ios::binary) << source;
+        for (const char* option : {"", "--dump "}) {
+            const testsupport::ToolRun outcome =
+                testsupport::RunTool(QB_SCRIPTC, option + ("'" + (folder.path() / "bad.txt").string() + "'"));
+            EXPECT_EQ(outcome.status, 1) << source;
+            EXPECT_EQ(outcome.output, output) << option << source;
+            EXPECT_EQ(outcome.errors, "") << option << source;
+        }
+    }
+}
+
 }  // namespace

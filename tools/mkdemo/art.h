@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "canvas.h"
@@ -70,7 +71,9 @@ struct AlbumLayout {
 };
 AlbumLayout AlbumButtons();
 // A page picture; it is 800 wide and taller than the screen: the hover images lie below row 600.
-Canvas AlbumPage(Fonts& fonts, const std::string& caption, int page, int pages);
+// A frame stands around each thumbnail place given (top left corners on the screen), and nowhere else.
+Canvas AlbumPage(Fonts& fonts, const std::string& caption, int page, int pages,
+                 const std::vector<std::pair<int, int>>& places);
 // Thumbnail sheet rows: each row the normal image at x 0 and the hover image at x thumbPitchX.
 Canvas ThumbnailSheet(Fonts& fonts, const std::vector<Canvas>& pictures, const std::vector<std::string>& titles);
 // Save thumbnail of a picture prefix.

@@ -117,7 +117,8 @@ Canvas SystemSheet(Fonts& fonts) {
     c.Paint(Polygon({{16, 245}, {24, 256}, {8, 256}}), palette::kCream, 1.0f);
     c.Paint(Polygon({{16, 803}, {24, 792}, {8, 792}}), palette::kCream, 1.0f);
     c.PaintGradient(RoundRect(34, 241, 54, 271, 9), Rgb(0xF6B28A), Rgb(0xE07A6E), 1.0f);
-    // The message window's five buttons: backlog, skip, auto, save, load.
+    // The message window's five buttons: backlog, skip, auto, save, load. Each label is centred in
+    // its button with room to its rim, the four-letter one smaller.
     const char* labels[] = {"履歴", "スキップ", "オート", "セーブ", "ロード"};
     for (int k = 0; k < 5; ++k) {
         float top = 288 + 24.0f * k;
@@ -125,8 +126,8 @@ Canvas SystemSheet(Fonts& fonts) {
         c.Paint(Subtract(RoundRect(753, top + 2, 799, top + 22, 9),
                          RoundRect(754.5f, top + 3.5f, 797.5f, top + 20.5f, 7.5f)),
                 Rgb(0xFDF6E3, 0.7f), 1.0f);
-        int size = k == 1 ? 10 : 12;
-        DrawText(c, fonts.gothic, labels[k], 776, int(top + 12 - size * 2 / 3),
+        int size = k == 1 ? 9 : 11;
+        DrawText(c, fonts.gothic, labels[k], 776, int(top + 12 - size / 2),
                  {size, palette::kCream, Align::Centre, 0, {}, 1});
     }
     // The page-wait cursor: a small lit lantern.
@@ -234,7 +235,7 @@ Canvas ManualPage(Fonts& fonts, int page) {
         {"設定とメニュー",
          {"システム設定 ― 画面、文字の速さ、窓の色、書体。", "サウンド設定 ― 音楽、声、効果音の音量。",
           "主人公の名前 ― 物語の中のあなたの名前です。", "", "メニューバーからも同じ設定が開けます。",
-          "「シナリオを少し戻る」で少し前に戻れます。", "", "", ""}},
+          "Ctrl+Z で、シナリオを少し前に戻せます。", "", "", ""}},
     };
     const Page& p = pages[page - 1];
     DrawText(c, fonts.mincho, p.title, 400, 56, {34, palette::kInk, Align::Centre, 0, {}, 1});
@@ -333,7 +334,8 @@ AlbumLayout AlbumButtons() {
     return layout;
 }
 
-Canvas AlbumPage(Fonts& fonts, const std::string& caption, int page, int pages) {
+Canvas AlbumPage(Fonts& fonts, const std::string& caption, int page, int pages,
+                 const std::vector<std::pair<int, int>>& places) {
     Canvas c(800, 700, Rgb(0x141B36));
     Canvas backdrop = NightBackdrop(130 + page);
     c.CopyFrom(backdrop, 0, 0, kW, kH, 0, 0);
@@ -341,13 +343,11 @@ Canvas AlbumPage(Fonts& fonts, const std::string& caption, int page, int pages) 
     DrawText(c, fonts.gothic, std::to_string(page) + " / " + std::to_string(pages), 752, 56,
              {20, Rgb(0xF6E6CC), Align::Right, 0.5f, Rgb(0x000000), 2});
     c.Paint(RoundRect(48, 96, 752, 98, 1), Rgb(0xF2A65A, 0.7f), 1.0f);
-    // Frames for the six thumbnail places of a page.
-    for (int row = 0; row < 2; ++row) {
-        for (int col = 0; col < 3; ++col) {
-            float x = 130 + 200.0f * col, y = 140 + 170.0f * row;
-            c.Paint(RoundRect(x - 8, y - 8, x + 148, y + 113, 8), Rgb(0x000000, 0.35f), 6.0f);
-            c.Paint(RoundRect(x - 6, y - 6, x + 146, y + 111, 6), Rgb(0xFDF6E3, 0.85f), 1.0f);
-        }
+    // A frame under each thumbnail of the page: an empty frame would promise a picture that is not there.
+    for (const auto& [left, top] : places) {
+        const float x = float(left), y = float(top);
+        c.Paint(RoundRect(x - 8, y - 8, x + 148, y + 113, 8), Rgb(0x000000, 0.35f), 6.0f);
+        c.Paint(RoundRect(x - 6, y - 6, x + 146, y + 111, 6), Rgb(0xFDF6E3, 0.85f), 1.0f);
     }
     AlbumLayout layout = AlbumButtons();
     struct Item {

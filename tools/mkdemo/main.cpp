@@ -17,6 +17,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "art.h"
@@ -167,15 +169,23 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
             });
         }
     }
-    // The CG album: two pages; its thumbnails follow config.xml's order.
-    for (int page = 1; page <= 2; ++page) {
-        jobs.push_back([d, page](Fonts& fonts) {
-            WritePng(d / "title" / ("cg_p" + std::to_string(page) + ".png"), AlbumPage(fonts, "CGアルバム", page, 2),
-                     false);
-        });
-    }
-    // Thumbnail sheets follow the layout document, row by row.
+    // The album's and the replay's pages, with a frame where each of their thumbnails stands, and
+    // their thumbnail sheets row by row, all as the layout document says.
     std::string layout = ReadTextFile(f.demo / "config.xml");
+    for (auto [element, picture, caption] :
+         {std::tuple{"cgalbum", "cg_p", "CGアルバム"}, std::tuple{"sceneplay", "s_p", "シーン回想"}}) {
+        const std::vector<Thumbnail> thumbnails = ThumbnailsOf(layout, element);
+        const int pages = thumbnails.empty() ? 0 : thumbnails.back().page + 1;
+        for (int page = 0; page < pages; ++page) {
+            std::vector<std::pair<int, int>> places;
+            for (const Thumbnail& t : thumbnails)
+                if (t.page == page) places.emplace_back(t.x, t.y);
+            jobs.push_back([d, name = picture + std::to_string(page + 1) + ".png", caption = caption, page, pages,
+                            places](Fonts& fonts) {
+                WritePng(d / "title" / name, AlbumPage(fonts, caption, page + 1, pages, places), false);
+            });
+        }
+    }
     for (auto [element, sheet] : {std::pair{"cgalbum", "cg_thumb1.png"}, std::pair{"sceneplay", "s_thumb1.png"}}) {
         jobs.push_back([d, thumbnails = ThumbnailsOf(layout, element), sheet = sheet](Fonts& fonts) {
             std::vector<Canvas> pictures;
@@ -185,8 +195,6 @@ void AddPictureJobs(const Folders& f, std::vector<Job>& jobs) {
             WritePng(d / "title" / sheet, ThumbnailSheet(fonts, pictures, titles), false);
         });
     }
-    jobs.push_back(
-        [d](Fonts& fonts) { WritePng(d / "title" / "s_p1.png", AlbumPage(fonts, "シーン回想", 1, 1), false); });
 }
 
 void AddSystemJobs(const Folders& f, std::vector<Job>& jobs) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -136,7 +137,13 @@ std::vector<Thumbnail> ThumbnailsOf(const std::string& configXml, const std::str
             t += 7;
             title = attributes.substr(t, attributes.find('"', t) - t);
         }
-        out.push_back({text.substr(0, text.find(',')), title});
+        int page = -1;
+        for (std::size_t p = 0; (p = section.find("<page", p)) != std::string::npos && p < at; p += 5) ++page;
+        int x = 0, y = 0;
+        const std::size_t pos = attributes.find("pos=\"");
+        if (page < 0 || pos == std::string::npos || std::sscanf(attributes.c_str() + pos + 5, "%d,%d", &x, &y) != 2)
+            throw std::runtime_error("config.xml: a thumbnail of " + element + " has no page or no pos");
+        out.push_back({text.substr(0, text.find(',')), title, page, x, y});
         if (out.back().picture.empty())
             throw std::runtime_error("config.xml: a thumbnail of " + element + " names no picture");
         at = close;

@@ -25,9 +25,12 @@ std::vector<std::pair<std::string, std::size_t>> VoicesOf(const std::string& utf
 // One thumbnail of the CG album or the scene replay, in the layout document's order: the picture
 // it shows (a GRP-style name; the album's first full-view picture, the replay's "cg" text, which
 // the engine does not read) and the caption shown under the pointer (attribute "title").
+// Its page (from 0) and its place on the screen (attribute "pos") say where its frame goes.
 struct Thumbnail {
     std::string picture;
     std::string title;
+    int page = 0;
+    int x = 0, y = 0;
 };
 // The thumbnails of the element "cgalbum" or "sceneplay" of config.xml (UTF-8 text).
 std::vector<Thumbnail> ThumbnailsOf(const std::string& configXml, const std::string& element);

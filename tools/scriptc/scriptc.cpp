@@ -5,7 +5,8 @@
 //   scriptc FILE...       compile each file and print only the errors
 //   scriptc --help        print the usage
 //
-// A failure prints the system's trace "NAME(LINE): Compile Error: MESSAGE" on stdout and exits 1.
+// A failure prints the system's trace "NAME(LINE): Compile Error: MESSAGE" on stdout, once, and
+// exits 1.
 // A command line it cannot read (an option other than these among them) exits 2 with the usage.
 #include <sys/stat.h>
 
@@ -19,6 +20,8 @@
 
 #include "lib/diskfile.h"
 #include "lib/error.h"
+#include "lib/report.h"
+#include "lib/report_hook.h"
 #include "lib/text.h"
 #include "script/script_node.h"
 #include "tools/usage.h"
@@ -77,11 +80,25 @@ std::optional<std::string> ReadSource(std::string_view path) {
     return std::nullopt;
 }
 
+// The compiler traces each error to the debugger output before it throws it; the checker prints
+// the error it catches, so the trace is left out and each error shows once, on stdout. Message
+// boxes still go to stderr.
+class ErrorsOnce final : public ReportSink {
+public:
+    int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) override {
+        const ScopedReportSink plain(nullptr);
+        return ShowMessage(caption, text, style);
+    }
+    void DebugOutput(std::u16string_view) override {}
+};
+
 // Runs `work` on the file's bytes and its base name; false (with the error printed) on failure.
 template <class Work>
 bool WithSource(std::string_view path, Work work) {
     std::optional<std::string> source = ReadSource(path);
     if (!source) return false;
+    ErrorsOnce errors_once;
+    const ScopedReportSink quiet(&errors_once);
     try {
         work(*source, Utf8ToUtf16(BaseName(path)));
         return true;
