@@ -215,23 +215,22 @@ void SoundSettingsDialog::OnScroll(int id, int position) {
 void SoundSettingsDialog::TestVoice() {
     StopChannel(kVoiceChannel);
     {
-        // The voice starts even while the live switch is off (the player may just have switched
-        // it on here); what is heard is then set from the dialog.
+        // A test is heard whatever the switches say, the live one or the dialog's: the player
+        // tries the volume before deciding on the switch. The next preview, Cancel or OK sets the
+        // channel back to what its switch allows.
         const std::uint8_t live = SettingsBlock.enable_voice;
         const ScopeExit restore([live] { SettingsBlock.enable_voice = live; });
         SettingsBlock.enable_voice = 1;
         PlayStreamSound(kVoiceChannel, u"V_TEST", true);
     }
-    const SettingsBlockRecord shown = Shown();
-    SetChannelVolume(kVoiceChannel, ChannelVolume(shown, kVoiceChannel, shown.enable_voice != 0));
+    SetChannelVolume(kVoiceChannel, ChannelVolume(block_, kVoiceChannel, true));
 }
 
 void SoundSettingsDialog::TestEffect() {
     // Slot 1 looping keeps its sound: the test takes the second slot's channel instead.
     const int channel = CurrentS1.mode == kEffectLooping ? kEffectChannels[1] : kSeChannel;
     PlaySoundEffect(channel, u"INS02", false);  // stops the channel first
-    const SettingsBlockRecord shown = Shown();
-    SetChannelVolume(channel, ChannelVolume(shown, channel, shown.enable_se != 0));
+    SetChannelVolume(channel, ChannelVolume(block_, channel, true));
 }
 
 void SoundSettingsDialog::OnCommand(int id, int notify) {

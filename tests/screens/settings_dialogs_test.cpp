@@ -295,30 +295,45 @@ TEST_F(SoundSettingsTest, VolumesArePreviewedThenTakenBackOrKeptAndASwitchedOffC
     EXPECT_EQ(Streams(), streams) << "the streams went on playing";
 }
 
+TEST_F(SoundSettingsTest, EachSliderOpensAtItsOwnChannelsVolume) {
+    Run(OpenSoundSettings, [](host::Dialog& d) {
+        const int volumes[] = {60, 50, 80, 30};  // master, music, voice, effects
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(d.SliderPosition(Snd::kMainSlider + i), volumes[i]) << i;
+        d.Cancel();
+    });
+}
+
 TEST_F(SoundSettingsTest, TheTestsPlayAtTheDialogsVolumeAndTheEffectAvoidsALoopingSlotOne) {
     struct Case {
         const char* name;
         int button;
-        bool voice_on, slot1_loops;
-        int channel;  // where the test plays
-        int heard;    // its volume while the dialog is open
+        bool switched_on, slot1_loops;  // the tested channel's switch as the dialog shows it
+        int channel;                    // where the test plays
+        int heard;                      // its volume while the dialog is open
+        int after_slide;                // once a slider has moved after the test
     } cases[] = {
-        {"voice", Snd::kVoiceTestButton, true, false, 3, 255},
-        {"voice switched off", Snd::kVoiceTestButton, false, false, 3, 0},
-        {"effect", Snd::kSeTestButton, true, false, 1, 25},
-        {"effect while slot 1 loops", Snd::kSeTestButton, true, true, 2, 25},
+        {"voice", Snd::kVoiceTestButton, true, false, 3, 255, 255},
+        // A test is heard with its switch off; the next preview silences it again.
+        {"voice switched off", Snd::kVoiceTestButton, false, false, 3, 255, 0},
+        {"effect", Snd::kSeTestButton, true, false, 1, 25, 25},
+        {"effect switched off", Snd::kSeTestButton, false, false, 1, 25, 0},
+        {"effect while slot 1 loops", Snd::kSeTestButton, true, true, 2, 25, 25},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CurrentS1.mode = c.slot1_loops ? kEffectLooping : kEffectOnce;
         const std::vector<int> before = Streams();
         Run(OpenSoundSettings, [&](host::Dialog& d) {
-            d.Click(c.voice_on ? Snd::kVoiceOnRadio : Snd::kVoiceOffRadio);
+            const bool voice = c.button == Snd::kVoiceTestButton;
+            d.Click(voice ? (c.switched_on ? Snd::kVoiceOnRadio : Snd::kVoiceOffRadio)
+                          : (c.switched_on ? Snd::kSeOnRadio : Snd::kSeOffRadio));
             d.Slide(Snd::kMainSlider + 2, 100);
             d.Slide(Snd::kSeSlider, 100);
             d.Click(c.button);
             EXPECT_EQ(SettingsBlock.enable_voice, 0) << "the live switch is restored";
             EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.heard));
+            d.Slide(Snd::kMainSlider, 70);
+            EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.after_slide));
             d.Cancel();
         });
         const std::vector<int> after = Streams();
@@ -331,6 +346,14 @@ TEST_F(SoundSettingsTest, TheTestsPlayAtTheDialogsVolumeAndTheEffectAvoidsALoopi
         // Cancelled: the live block again (the voice is off there).
         EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.channel == 3 ? 0 : 7));
     }
+    // OK right after a test keeps a channel switched off silent.
+    CurrentS1.mode = kEffectOnce;
+    Run(OpenSoundSettings, [](host::Dialog& d) {
+        d.Click(Snd::kSeOffRadio), d.Slide(Snd::kSeSlider, 100), d.Click(Snd::kSeTestButton);
+        EXPECT_EQ(Volume(1), VolumeToAttenuation(25));
+        d.Accept();
+    });
+    EXPECT_EQ(Volume(1), VolumeToAttenuation(0));
 }
 
 }  // namespace
