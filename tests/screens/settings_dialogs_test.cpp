@@ -163,6 +163,38 @@ TEST_F(SettingsDialogsTest, TheColourSlidersStandUpsideDownAndDefaultRebuildsThe
     GameMessageWindow = nullptr;
 }
 
+TEST_F(SettingsDialogsTest, TheSlidersStepAsTrackbarsDoAColourSliderUpwardsBrighter) {
+    struct Case {
+        void (*open)(host::ModalUi&);
+        int slider;
+        host::SliderStep step;
+        std::uint8_t SettingsBlockRecord::*field;  // null: the opacity
+        int start, value;
+    } cases[] = {
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::LineUp, nullptr, 160, 161},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::PageUp, nullptr, 160, 176},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::PageDown, nullptr, 10, 0},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::Top, nullptr, 160, 255},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::Bottom, nullptr, 160, 0},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::LineUp, &SettingsBlockRecord::voice_volume, 80, 79},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::PageDown, &SettingsBlockRecord::voice_volume, 80,
+         90},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::PageDown, &SettingsBlockRecord::voice_volume, 95,
+         100},
+        {OpenSoundSettings, Snd::kSeSlider, host::SliderStep::PageUp, &SettingsBlockRecord::se_volume, 30, 20},
+        {OpenSoundSettings, Snd::kSeSlider, host::SliderStep::Top, &SettingsBlockRecord::se_volume, 30, 0},
+        {OpenSoundSettings, Snd::kSeSlider, host::SliderStep::Bottom, &SettingsBlockRecord::se_volume, 30, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.slider);
+        SettingsBlock = {};
+        std::uint8_t& field = c.field ? SettingsBlock.*c.field : SettingsBlock.base_color[3];
+        field = static_cast<std::uint8_t>(c.start);
+        Run(c.open, [&](host::Dialog& d) { d.StepSlider(c.slider, c.step), d.Accept(); });
+        EXPECT_EQ(field, c.value) << static_cast<int>(c.step);
+    }
+}
+
 TEST_F(SettingsDialogsTest, TheFontIsFoundByItsWholeNameAmongTheFacesThatFit) {
     struct Case {
         std::u16string face;
