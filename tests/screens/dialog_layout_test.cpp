@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "app/app_script.h"
 #include "app/player_names_dialog.h"
 #include "app/settings.h"
 #include "host/ui/host.h"
 #include "host/ui/imgui_layer.h"
 #include "lib/text.h"
+#include "screens/debug_window.h"
 #include "screens/save_load_dialog.h"
 #include "screens/settings_dialogs.h"
 
@@ -53,6 +55,8 @@ TEST(DialogLayout, EveryLabelFitsItsLineAndNoControlCoversAnother) {
     dialogs.push_back(std::make_unique<SystemSettingsDialog>(block, faces));
     dialogs.push_back(std::make_unique<SoundSettingsDialog>(block));
     dialogs.push_back(std::make_unique<AsLaidOut<PlayerNamesDialog>>());
+    ScriptStateGroup_App group;
+    dialogs.push_back(std::make_unique<AsLaidOut<DebugWindowDialog>>(group, layer));
     for (const auto& dialog : dialogs) {
         const std::string caption = Utf16ToUtf8(dialog->caption());
         SCOPED_TRACE(caption);
