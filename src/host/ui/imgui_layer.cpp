@@ -587,14 +587,11 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
             focus_on_press();
             if (top) button_rects_[id] = ItemRect();
             if (!value.empty()) {
-                // Right-aligned in its column, level with the bar's middle.
-                const ImVec2 bar = ImGui::GetItemRectMax();
+                // Right-aligned at the control's right edge, level with the bar's middle.
+                const ImVec2 bar = ImGui::GetItemRectMin(), bar_end = ImGui::GetItemRectMax();
                 const ImVec2 text = ImGui::CalcTextSize(value.c_str());
-                const float right = ImGui::GetItemRectMin().x + size.x;
-                ImGui::GetWindowDrawList()->AddText(
-                    ImVec2(right - text.x,
-                           ImGui::GetItemRectMin().y + (bar.y - ImGui::GetItemRectMin().y - text.y) / 2),
-                    ImGui::GetColorU32(ImGuiCol_Text), value.c_str());
+                ImGui::GetWindowDrawList()->AddText(ImVec2(bar.x + size.x - text.x, (bar.y + bar_end.y - text.y) / 2),
+                                                    ImGui::GetColorU32(ImGuiCol_Text), value.c_str());
             }
             break;
         }
