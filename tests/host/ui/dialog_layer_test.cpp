@@ -1,6 +1,9 @@
 // The dialog layer drawn by ImGui in a hidden SDL window (SDL's dummy video driver, no display):
 // a drag on a slider reports where it was dragged to, a vertical slider counting from its top,
-// and a picture control shows its pixels, repainted when the dialog changes them.
+// and a picture control shows its pixels, repainted when the dialog changes them. Keys pushed as
+// SDL delivers them answer boxes by their letters, press the buttons their letters mark, step a
+// focused slider, and open, pick from and close the menu bar's popups; a list's selected line
+// stands out from the line under the pointer, and a slider's value stays clear of its bar.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
