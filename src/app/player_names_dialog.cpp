@@ -9,7 +9,7 @@ PlayerNamesDialog::PlayerNamesDialog() : Dialog(u"主人公の名前", 260, 130)
     Add({kFirstNameEdit, host::ControlKind::Edit, {64, 10, 248, 36}}).max_length = kFieldLength;
     Add({kLastNameEdit, host::ControlKind::Edit, {64, 44, 248, 70}}).max_length = kFieldLength;
     Add({1, host::ControlKind::DefaultButton, {64, 88, 150, 116}, u"OK"});
-    Add({2, host::ControlKind::Button, {162, 88, 248, 116}, u"キャンセル"});
+    Add({2, host::ControlKind::Button, {158, 88, 248, 116}, u"キャンセル"});
 }
 
 void PlayerNamesDialog::OnInit() {

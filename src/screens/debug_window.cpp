@@ -37,17 +37,17 @@ DebugWindowDialog::DebugWindowDialog(ScriptStateGroup_App& group, host::ModalUi&
     using host::ControlKind;
     Add({0, ControlKind::Static, {10, 8, 200, 26}, u"変数"});
     Add({0, ControlKind::Static, {24, 36, 88, 54}, u"変数名"});
-    Add({kNameEdit, ControlKind::Edit, {90, 32, 250, 58}}).max_length = kNameUnits;
+    Add({kNameEdit, ControlKind::Edit, {92, 32, 250, 58}}).max_length = kNameUnits;
     Add({kShowButton, ControlKind::Button, {260, 32, 340, 58}, u"表示"});
     Add({kVariableListButton, ControlKind::Button, {350, 32, 510, 58}, u"変数一覧"});
     Add({0, ControlKind::Static, {24, 68, 88, 86}, u"数値"});
-    Add({kValueEdit, ControlKind::Edit, {90, 64, 250, 90}}).max_length = kValueUnits;
+    Add({kValueEdit, ControlKind::Edit, {92, 64, 250, 90}}).max_length = kValueUnits;
     Add({kChangeButton, ControlKind::Button, {260, 64, 340, 90}, u"変更"});
     Add({kSceneFlagButton, ControlKind::Button, {350, 64, 510, 90}, u"シーン再生フラグ"});
 
     Add({0, ControlKind::Static, {10, 102, 200, 120}, u"ラベル"});
     Add({0, ControlKind::Static, {24, 130, 88, 148}, u"ラベル名"});
-    Add({kLabelEdit, ControlKind::Edit, {90, 126, 340, 152}}).max_length = kNameUnits;
+    Add({kLabelEdit, ControlKind::Edit, {92, 126, 340, 152}}).max_length = kNameUnits;
     Add({kJumpButton, ControlKind::Button, {350, 126, 510, 152}, u"ジャンプ"});
 
     Add({0, ControlKind::Static, {10, 166, 200, 184}, u"ページ情報"});
@@ -59,7 +59,7 @@ DebugWindowDialog::DebugWindowDialog(ScriptStateGroup_App& group, host::ModalUi&
     int top = 190;
     for (const auto& row : rows) {
         Add({0, ControlKind::Static, {24, top, 88, top + 18}, row.label});
-        Add({row.id, ControlKind::Static, {90, top, 510, top + 18}});
+        Add({row.id, ControlKind::Static, {92, top, 510, top + 18}});
         top += 22;
     }
     Add({2, ControlKind::Button, {420, 350, 510, 378}, u"閉じる"});

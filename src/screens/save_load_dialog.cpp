@@ -46,8 +46,8 @@ SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalU
       modal_(modal),
       slots_(kSlotCount) {
     using host::ControlKind;
-    Add({0, ControlKind::Static, {10, 12, 100, 32}, u"コメント入力"});
-    Add({kCommentEdit, ControlKind::Edit, {104, 8, 456, 34}}).max_length = kCommentBytes;
+    Add({0, ControlKind::Static, {10, 12, 110, 32}, u"コメント入力"});
+    Add({kCommentEdit, ControlKind::Edit, {114, 8, 456, 34}}).max_length = kCommentBytes;
     Add({kThumbnail, ControlKind::Picture, {470, 8, 470 + kThumbnailWidth, 8 + kThumbnailHeight}});
     Add({0, ControlKind::Static, {10, 100, 80, 118}, u"スロット"});
     Add({0, ControlKind::Static, {84, 100, 240, 118}, u"更新日時"});

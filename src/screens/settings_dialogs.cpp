@@ -62,11 +62,12 @@ SystemSettingsDialog::SystemSettingsDialog(SettingsBlockRecord& block, std::span
         slider.vertical = true;
         slider.minimum = 0;
         slider.maximum = kColourMax;
+        slider.page_size = 16;
     }
     Add({kSwatch, ControlKind::Picture, kSwatchRect});
     Add({kDefaultButton, ControlKind::Button, {312, 166, 408, 192}, u"Default"});
     Add({0, ControlKind::Static, {12, 282, 110, 302}, u"フォント指定"});
-    Add({kFontCombo, ControlKind::ComboBox, {112, 278, 312, 302}});
+    Add({kFontCombo, ControlKind::ComboBox, {116, 278, 316, 302}});
     Add({1, ControlKind::DefaultButton, {320, 306, 408, 332}, u"OK"});
 }
 
@@ -155,7 +156,7 @@ void OpenSystemSettings(host::ModalUi& modal) {
 }
 
 SoundSettingsDialog::SoundSettingsDialog(SettingsBlockRecord& block)
-    : Dialog(u"サウンド設定", 400, 300), block_(block) {
+    : Dialog(u"サウンド設定", 470, 300), block_(block) {
     struct Switch {
         const char16_t* label;
         int on, off, group;
@@ -165,10 +166,11 @@ SoundSettingsDialog::SoundSettingsDialog(SettingsBlockRecord& block)
                                            {u"効果音", kSeOnRadio, kSeOffRadio, kSeGroup}};
     for (int i = 0; i < 3; ++i) {
         const Switch& s = kSwitches[i];
-        const int left = 12 + 128 * i;
-        Add({0, ControlKind::Static, {left, 8, left + 120, 28}, s.label});
-        Add({s.on, ControlKind::RadioButton, {left, 32, left + 60, 54}, u"あり"}).group = s.group;
-        Add({s.off, ControlKind::RadioButton, {left + 60, 32, left + 120, 54}, u"なし"}).group = s.group;
+        // Each button's label keeps a clear gap before the next button's mark.
+        const int left = 12 + 150 * i;
+        Add({0, ControlKind::Static, {left, 8, left + 144, 28}, s.label});
+        Add({s.on, ControlKind::RadioButton, {left, 32, left + 68, 54}, u"あり"}).group = s.group;
+        Add({s.off, ControlKind::RadioButton, {left + 76, 32, left + 144, 54}, u"なし"}).group = s.group;
     }
     // The voice and effect sliders are labelled by their test buttons.
     Add({0, ControlKind::Static, {12, 78, 104, 98}, u"全体音量"});
@@ -177,11 +179,12 @@ SoundSettingsDialog::SoundSettingsDialog(SettingsBlockRecord& block)
     Add({kSeTestButton, ControlKind::Button, {12, 194, 104, 220}, u"効果音"});
     for (int i = 0; i < kVolumeSliders; ++i) {
         const int top = 76 + 40 * i;
-        host::Control& slider = Add({kMainSlider + i, ControlKind::Slider, {112, top, 388, top + 24}});
+        host::Control& slider = Add({kMainSlider + i, ControlKind::Slider, {112, top, 456, top + 24}});
         slider.minimum = 0;
         slider.maximum = kVolumeMax;
+        slider.page_size = 10;
     }
-    Add({1, ControlKind::DefaultButton, {300, 262, 388, 288}, u"OK"});
+    Add({1, ControlKind::DefaultButton, {368, 262, 456, 288}, u"OK"});
 }
 
 void SoundSettingsDialog::OnInit() {
@@ -212,23 +215,22 @@ void SoundSettingsDialog::OnScroll(int id, int position) {
 void SoundSettingsDialog::TestVoice() {
     StopChannel(kVoiceChannel);
     {
-        // The voice starts even while the live switch is off (the player may just have switched
-        // it on here); what is heard is then set from the dialog.
+        // A test is heard whatever the switches say, the live one or the dialog's: the player
+        // tries the volume before deciding on the switch. The next preview, Cancel or OK sets the
+        // channel back to what its switch allows.
         const std::uint8_t live = SettingsBlock.enable_voice;
         const ScopeExit restore([live] { SettingsBlock.enable_voice = live; });
         SettingsBlock.enable_voice = 1;
         PlayStreamSound(kVoiceChannel, u"V_TEST", true);
     }
-    const SettingsBlockRecord shown = Shown();
-    SetChannelVolume(kVoiceChannel, ChannelVolume(shown, kVoiceChannel, shown.enable_voice != 0));
+    SetChannelVolume(kVoiceChannel, ChannelVolume(block_, kVoiceChannel, true));
 }
 
 void SoundSettingsDialog::TestEffect() {
     // Slot 1 looping keeps its sound: the test takes the second slot's channel instead.
     const int channel = CurrentS1.mode == kEffectLooping ? kEffectChannels[1] : kSeChannel;
     PlaySoundEffect(channel, u"INS02", false);  // stops the channel first
-    const SettingsBlockRecord shown = Shown();
-    SetChannelVolume(channel, ChannelVolume(shown, channel, shown.enable_se != 0));
+    SetChannelVolume(channel, ChannelVolume(block_, channel, true));
 }
 
 void SoundSettingsDialog::OnCommand(int id, int notify) {

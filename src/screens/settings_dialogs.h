@@ -4,9 +4,10 @@
 // test them). Each edits a copy of the settings block; its opener compares the copy with the
 // live block when the dialog ends with OK and applies what changed.
 //
-// A switched-off channel stays silent whatever the dialog does: a volume heard while a slider
-// moves, after a test sound, on cancel and on OK is 0 on a channel whose switch is off (the
-// switch as the dialog shows it while it is open, the live one afterwards).
+// A switched-off channel stays silent whatever the dialog does, but for its own test: a volume
+// heard while a slider moves, on cancel and on OK is 0 on a channel whose switch is off (the
+// switch as the dialog shows it while it is open, the live one afterwards). The voice and effect
+// tests play at the dialog's volume with the switch taken as on for the moment.
 #pragma once
 
 #include <cstdint>

@@ -9,14 +9,17 @@
 #include "app/frame_step.h"
 #include "app/game_data.h"
 #include "app/menu_commands.h"
+#include "app/player_names_dialog.h"
 #include "app/runtime.h"
 #include "app/settings.h"
+#include "app/system_config.h"
 #include "app/win_app.h"
 #include "dxdraw/screen_surface.h"
 #include "host/testhost/test_host.h"
 #include "host/video/scancodes.h"
 #include "lib/error.h"
 #include "lib/report_hook.h"
+#include "lib/text_field.h"
 
 namespace {
 
@@ -137,6 +140,24 @@ TEST_F(WinAppTest, TheGoBackAcceleratorUnwindsTheNextFrameWithCode2) {
     ASSERT_EQ(modal().boxes.size(), 1u);
     EXPECT_EQ(modal().boxes[0].caption, u"確認");
     EXPECT_EQ(modal().boxes[0].text, u"シナリオを少し戻ります。よろしいですか？");
+    EXPECT_EQ(modal().boxes[0].style, unsigned{kMbYesNo}) << "Yes is the default: Return goes back";
+}
+
+TEST_F(WinAppTest, NameChangeOpensTheNameDialogWhichStoresBothNames) {
+    const SystemConfigRecord saved = SystemConfig;
+    CopyField16(SystemConfig.PlayerName1, u"ユウ");
+    CopyField16(SystemConfig.PlayerName2, u"灯守");
+    modal().OnNextDialog([](host::Dialog& d) {
+        EXPECT_EQ(d.Text(PlayerNamesDialog::kFirstNameEdit), u"ユウ");
+        d.Type(PlayerNamesDialog::kFirstNameEdit, u"ミナ");
+        d.Type(PlayerNamesDialog::kLastNameEdit, u"岬");
+        d.Accept();
+    });
+    Command(kMenuPlayerNames);
+    EXPECT_EQ(modal().dialogs_run, std::vector<std::u16string>{u"主人公の名前"});
+    EXPECT_EQ(FieldText(SystemConfig.PlayerName1), u"ミナ");
+    EXPECT_EQ(FieldText(SystemConfig.PlayerName2), u"岬");
+    SystemConfig = saved;
 }
 
 TEST_F(WinAppTest, CloseAsksWithNoAsTheDefaultAndASignalEndsWithoutAsking) {

@@ -157,7 +157,7 @@ TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheM
         << "no sliders";
     EXPECT_GT(grabs.bottom - grabs.top, 100) << "four rows of sliders";
     EXPECT_LT(grabs.right - grabs.left, 40) << "all at the same place";
-    EXPECT_NEAR((grabs.left + grabs.right) / 2, 450, 10) << "in the middle of their bars (312 to 588)";
+    EXPECT_NEAR((grabs.left + grabs.right) / 2, 433, 10) << "in the middle of their bars (277 to 589)";
     x.Press({0xFF1B});  // Escape
     EXPECT_TRUE(AwaitGame([&] { return Find(Picture(), Exactly(kSliderGrab)).count == 0; }));
     x.Release({0xFF1B});

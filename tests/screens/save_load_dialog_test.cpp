@@ -164,6 +164,11 @@ TEST_F(SaveLoadDialogTest, TheButtonsAreEnabledByTheModeAndTheSlotChosen) {
     }
     EXPECT_EQ(Open(Dialog::kSaveMode)->Find(Dialog::kFixButton), nullptr) << "no comment change in save mode";
     EXPECT_EQ(Open(Dialog::kSaveMode)->Find(1)->text, u"セーブ");
+    // The buttons keep the template's texts, their access keys marked.
+    const auto load = Open(Dialog::kLoadMode);
+    const std::pair<int, std::u16string_view> texts[] = {
+        {1, u"&OK"}, {2, u"ｷｬﾝｾﾙ"}, {Dialog::kFixButton, u"修正"}, {Dialog::kDeleteButton, u"削除(&D)"}};
+    for (const auto& [id, text] : texts) EXPECT_EQ(load->Find(id)->text, text) << id;
 }
 
 TEST_F(SaveLoadDialogTest, LoadModeReturnsOnlyAReadableSlot) {
@@ -290,6 +295,19 @@ TEST_F(SaveLoadDialogTest, DeletingAsksFirst) {
     const auto dialog = Open(Dialog::kSaveMode, 3);
     dialog->Click(Dialog::kDeleteButton);
     EXPECT_TRUE(modal_.boxes.empty());
+    // D asks as the button does from the list, where the dialog starts; from the comment field
+    // only with Alt.
+    Store(4, u"x");
+    const auto keys = Open(Dialog::kLoadMode, 3);
+    for (const bool alt : {false, true}) {
+        modal_.boxes.clear();
+        modal_.AnswerNext(kIdNo);
+        EXPECT_TRUE(keys->PressAccessKey(u'D', alt));
+        EXPECT_EQ(modal_.boxes.size(), 1u);
+        keys->Focus(Dialog::kCommentEdit);
+        EXPECT_EQ(keys->PressAccessKey(u'D', alt), alt);
+        keys->Focus(Dialog::kSlotList);
+    }
 }
 
 TEST_F(SaveLoadDialogTest, TheCommentHoldsThirtyTwoCp932BytesCutOnACharacterBoundary) {

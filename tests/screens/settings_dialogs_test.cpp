@@ -165,6 +165,38 @@ TEST_F(SettingsDialogsTest, TheColourSlidersStandUpsideDownAndDefaultRebuildsThe
     GameMessageWindow = nullptr;
 }
 
+TEST_F(SettingsDialogsTest, TheSlidersStepAsTrackbarsDoAColourSliderUpwardsBrighter) {
+    struct Case {
+        void (*open)(host::ModalUi&);
+        int slider;
+        host::SliderStep step;
+        std::uint8_t SettingsBlockRecord::*field;  // null: the opacity
+        int start, value;
+    } cases[] = {
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::LineUp, nullptr, 160, 161},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::PageUp, nullptr, 160, 176},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::PageDown, nullptr, 10, 0},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::Top, nullptr, 160, 255},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::Bottom, nullptr, 160, 0},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::LineUp, &SettingsBlockRecord::voice_volume, 80, 79},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::PageDown, &SettingsBlockRecord::voice_volume, 80,
+         90},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::PageDown, &SettingsBlockRecord::voice_volume, 95,
+         100},
+        {OpenSoundSettings, Snd::kSeSlider, host::SliderStep::PageUp, &SettingsBlockRecord::se_volume, 30, 20},
+        {OpenSoundSettings, Snd::kSeSlider, host::SliderStep::Top, &SettingsBlockRecord::se_volume, 30, 0},
+        {OpenSoundSettings, Snd::kSeSlider, host::SliderStep::Bottom, &SettingsBlockRecord::se_volume, 30, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.slider);
+        SettingsBlock = {};
+        std::uint8_t& field = c.field ? SettingsBlock.*c.field : SettingsBlock.base_color[3];
+        field = static_cast<std::uint8_t>(c.start);
+        Run(c.open, [&](host::Dialog& d) { d.StepSlider(c.slider, c.step), d.Accept(); });
+        EXPECT_EQ(field, c.value) << static_cast<int>(c.step);
+    }
+}
+
 TEST_F(SettingsDialogsTest, TheFontIsFoundByItsWholeNameAmongTheFacesThatFit) {
     struct Case {
         std::u16string face;
@@ -298,30 +330,45 @@ TEST_F(SoundSettingsTest, VolumesArePreviewedThenTakenBackOrKeptAndASwitchedOffC
     EXPECT_EQ(Streams(), streams) << "the streams went on playing";
 }
 
+TEST_F(SoundSettingsTest, EachSliderOpensAtItsOwnChannelsVolume) {
+    Run(OpenSoundSettings, [](host::Dialog& d) {
+        const int volumes[] = {60, 50, 80, 30};  // master, music, voice, effects
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(d.SliderPosition(Snd::kMainSlider + i), volumes[i]) << i;
+        d.Cancel();
+    });
+}
+
 TEST_F(SoundSettingsTest, TheTestsPlayAtTheDialogsVolumeAndTheEffectAvoidsALoopingSlotOne) {
     struct Case {
         const char* name;
         int button;
-        bool voice_on, slot1_loops;
-        int channel;  // where the test plays
-        int heard;    // its volume while the dialog is open
+        bool switched_on, slot1_loops;  // the tested channel's switch as the dialog shows it
+        int channel;                    // where the test plays
+        int heard;                      // its volume while the dialog is open
+        int after_slide;                // once a slider has moved after the test
     } cases[] = {
-        {"voice", Snd::kVoiceTestButton, true, false, 3, 255},
-        {"voice switched off", Snd::kVoiceTestButton, false, false, 3, 0},
-        {"effect", Snd::kSeTestButton, true, false, 1, 25},
-        {"effect while slot 1 loops", Snd::kSeTestButton, true, true, 2, 25},
+        {"voice", Snd::kVoiceTestButton, true, false, 3, 255, 255},
+        // A test is heard with its switch off; the next preview silences it again.
+        {"voice switched off", Snd::kVoiceTestButton, false, false, 3, 255, 0},
+        {"effect", Snd::kSeTestButton, true, false, 1, 25, 25},
+        {"effect switched off", Snd::kSeTestButton, false, false, 1, 25, 0},
+        {"effect while slot 1 loops", Snd::kSeTestButton, true, true, 2, 25, 25},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CurrentS1.mode = c.slot1_loops ? kEffectLooping : kEffectOnce;
         const std::vector<int> before = Streams();
         Run(OpenSoundSettings, [&](host::Dialog& d) {
-            d.Click(c.voice_on ? Snd::kVoiceOnRadio : Snd::kVoiceOffRadio);
+            const bool voice = c.button == Snd::kVoiceTestButton;
+            d.Click(voice ? (c.switched_on ? Snd::kVoiceOnRadio : Snd::kVoiceOffRadio)
+                          : (c.switched_on ? Snd::kSeOnRadio : Snd::kSeOffRadio));
             d.Slide(Snd::kMainSlider + 2, 100);
             d.Slide(Snd::kSeSlider, 100);
             d.Click(c.button);
             EXPECT_EQ(SettingsBlock.enable_voice, 0) << "the live switch is restored";
             EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.heard));
+            d.Slide(Snd::kMainSlider, 70);
+            EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.after_slide));
             d.Cancel();
         });
         const std::vector<int> after = Streams();
@@ -334,6 +381,14 @@ TEST_F(SoundSettingsTest, TheTestsPlayAtTheDialogsVolumeAndTheEffectAvoidsALoopi
         // Cancelled: the live block again (the voice is off there).
         EXPECT_EQ(Volume(c.channel), VolumeToAttenuation(c.channel == 3 ? 0 : 7));
     }
+    // OK right after a test keeps a channel switched off silent.
+    CurrentS1.mode = kEffectOnce;
+    Run(OpenSoundSettings, [](host::Dialog& d) {
+        d.Click(Snd::kSeOffRadio), d.Slide(Snd::kSeSlider, 100), d.Click(Snd::kSeTestButton);
+        EXPECT_EQ(Volume(1), VolumeToAttenuation(25));
+        d.Accept();
+    });
+    EXPECT_EQ(Volume(1), VolumeToAttenuation(0));
 }
 
 }  // namespace

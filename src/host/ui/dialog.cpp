@@ -2,11 +2,17 @@
 
 #include <algorithm>
 
+#include "host/ui/access_key.h"
 #include "lib/text_field.h"
 
 namespace host {
 
 namespace {
+
+bool IsClickable(ControlKind kind) {
+    return kind == ControlKind::Button || kind == ControlKind::DefaultButton || kind == ControlKind::CheckBox ||
+           kind == ControlKind::RadioButton;
+}
 
 // An edit box holds at most max_length units, cut before a surrogate pair that would not fit.
 void FitToEdit(const Control& edit, std::u16string& text) { text.resize(FitUtf16(text, edit.max_length + 1)); }
@@ -124,10 +130,7 @@ bool Dialog::Focus(int id) {
 
 void Dialog::Click(int id) {
     Control* c = Find(id);
-    if (!c || !c->enabled || !c->visible) return;
-    if (c->kind != ControlKind::Button && c->kind != ControlKind::DefaultButton && c->kind != ControlKind::CheckBox &&
-        c->kind != ControlKind::RadioButton)
-        return;
+    if (!c || !c->enabled || !c->visible || !IsClickable(c->kind)) return;
     Focus(id);
     c = Find(id);  // the focus handlers may have added controls
     if (!c) return;
@@ -181,6 +184,35 @@ void Dialog::Slide(int id, int position) {
     c->position = position;
     Touch(*c);
     OnScroll(id, position);
+}
+
+void Dialog::StepSlider(int id, SliderStep step) {
+    const Control* c = Find(id);
+    if (!c || c->kind != ControlKind::Slider) return;
+    int position = c->position;
+    switch (step) {
+        case SliderStep::LineUp: position -= 1; break;
+        case SliderStep::LineDown: position += 1; break;
+        case SliderStep::PageUp: position -= c->page_size; break;
+        case SliderStep::PageDown: position += c->page_size; break;
+        case SliderStep::Top: position = c->minimum; break;
+        case SliderStep::Bottom: position = c->maximum; break;
+    }
+    Slide(id, position);
+}
+
+int Dialog::AccessKeyTarget(char16_t key, bool alt) {
+    if (key == 0) return 0;
+    if (const Control* f = focus_ ? Find(focus_) : nullptr; !alt && f && f->kind == ControlKind::Edit) return 0;
+    for (const Control& c : controls_)
+        if (c.enabled && c.visible && IsClickable(c.kind) && AccessKey(c.text) == key) return c.id;
+    return 0;
+}
+
+bool Dialog::PressAccessKey(char16_t key, bool alt) {
+    const int id = AccessKeyTarget(key, alt);
+    if (id != 0) Click(id);
+    return id != 0;
 }
 
 }  // namespace host

@@ -52,15 +52,19 @@ struct Control {
     int selection = -1;
     int minimum = 0, maximum = 100, position = 0;  // slider
     // A vertical slider has its minimum at the top and its maximum at the bottom; a horizontal
-    // one its minimum at the left. Either reports only where it was dragged to (no line or page
-    // steps).
+    // one its minimum at the left. Either reports only where it was dragged or stepped to.
     bool vertical = false;
+    int page_size = 10;            // slider: what Page Up and Page Down move it by
     std::size_t max_length = 255;  // edit box, in UTF-16 units
     // Picture: 32-bit 0xAARRGGBB words (alpha ignored), width x height.
     std::vector<std::uint32_t> pixels;
     int picture_width = 0, picture_height = 0;
     std::uint64_t version = 0;  // bumped by every change the drawing must notice
 };
+
+// A trackbar's keys: the arrows up and left a line towards the minimum, down and right towards
+// the maximum, Page Up and Page Down a page, Home and End to the ends.
+enum class SliderStep { LineUp, LineDown, PageUp, PageDown, Top, Bottom };
 
 class Dialog {
 public:
@@ -117,6 +121,14 @@ public:
     void Choose(int id, int index, bool double_click = false);  // list and combo boxes
     void Type(int id, std::u16string text);                     // edit box contents replaced
     void Slide(int id, int position);
+    // A trackbar key on a slider: moves it as Slide does, by a line (1), a page or to an end.
+    void StepSlider(int id, SliderStep step);
+    // An access key pressed (upper case, host/ui/access_key.h): the first shown and enabled
+    // button, check box or radio button whose label marks it. Without Alt the key picks nothing
+    // while an edit box has the focus: there it is typed. 0 when nothing answers the key.
+    int AccessKeyTarget(char16_t key, bool alt);
+    // Clicks what answers the key; false when nothing does.
+    bool PressAccessKey(char16_t key, bool alt);
     void Cancel() { OnCommand(2, kNotifyClicked); }
     void Accept() { OnCommand(1, kNotifyClicked); }
 

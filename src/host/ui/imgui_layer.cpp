@@ -7,7 +7,12 @@
 #include <imgui_internal.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <utility>
 
+#include "host/ui/access_key.h"
 #include "host/video/scancodes.h"
 #include "lib/report_hook.h"
 #include "lib/scope_guard.h"
@@ -52,24 +57,42 @@ SDL_Rect ItemRect() {
                     static_cast<int>(b.y - a.y)};
 }
 
-const char* ButtonLabel(int answer) {
-    switch (answer) {
-        case kIdCancel: return "キャンセル";
-        case kIdAbort: return "中止(A)";
-        case kIdRetry: return "再試行(R)";
-        case kIdIgnore: return "無視(I)";
-        case kIdYes: return "はい(Y)";
-        case kIdNo: return "いいえ(N)";
-        default: return "OK";
+// The key's letter or digit as an access key names it (upper case); 0 for any other key.
+char16_t KeyCharacter(const SDL_Keysym& key) {
+    if (key.mod & KMOD_CTRL) return 0;
+    if (key.sym >= SDLK_a && key.sym <= SDLK_z) return static_cast<char16_t>(u'A' + (key.sym - SDLK_a));
+    if (key.sym >= SDLK_0 && key.sym <= SDLK_9) return static_cast<char16_t>(key.sym);
+    return 0;
+}
+
+// The step a trackbar takes for a key, none for other keys.
+std::optional<SliderStep> TrackbarStep(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_LEFT:
+        case SDLK_UP: return SliderStep::LineUp;
+        case SDLK_RIGHT:
+        case SDLK_DOWN: return SliderStep::LineDown;
+        case SDLK_PAGEUP: return SliderStep::PageUp;
+        case SDLK_PAGEDOWN: return SliderStep::PageDown;
+        case SDLK_HOME: return SliderStep::Top;
+        case SDLK_END: return SliderStep::Bottom;
+        default: return std::nullopt;
     }
 }
 
 // Text drawn as it is, with none of ImGui's label rules ("##" ends a label): list and combo
 // items are the program's data, not labels.
-void DrawVerbatim(ImDrawList* list, ImVec2 at, const std::string& text, const ImVec4* clip = nullptr) {
-    list->AddText(ImGui::GetFont(), ImGui::GetFontSize(), at, ImGui::GetColorU32(ImGuiCol_Text), text.data(),
+void DrawVerbatim(ImDrawList* list, ImVec2 at, const std::string& text, const ImVec4* clip = nullptr,
+                  const ImVec4& colour = ImGui::GetStyleColorVec4(ImGuiCol_Text)) {
+    list->AddText(ImGui::GetFont(), ImGui::GetFontSize(), at, ImGui::GetColorU32(colour), text.data(),
                   text.data() + text.size(), 0.0f, clip);
 }
+
+// The selected line of a list is filled solid with light text on it; the line under the pointer
+// only tinted, so that the pointer passing over the list never looks like a choice.
+const ImVec4 kSelectedLine(0.26f, 0.59f, 0.98f, 1.0f);
+const ImVec4 kHoveredLine(0.26f, 0.59f, 0.98f, 0.18f);
+const ImVec4 kSelectedText(1.0f, 1.0f, 1.0f, 1.0f);
 
 }  // namespace
 
@@ -107,6 +130,9 @@ ImGuiLayer::~ImGuiLayer() {
 
 bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
     ImGui::SetCurrentContext(context_);
+    // A key that answered as an access key is not typed into an edit box as well.
+    if (event.type == SDL_TEXTINPUT && std::exchange(swallow_text_, false)) return true;
+    if (event.type == SDL_KEYDOWN) swallow_text_ = false;
     ImGui_ImplSDL2_ProcessEvent(&event);
     switch (event.type) {
         case SDL_MOUSEMOTION:
@@ -134,7 +160,10 @@ bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
     // The program is asked to end: every open box takes its last answer (No, Cancel or OK) and
     // every open dialog is cancelled, top first, so that the quit the window queues reaches the game.
     if (event.type == SDL_QUIT) stack_.RequestQuit();
-    if (ModalOpen()) return input;
+    if (ModalOpen()) {
+        if (event.type == SDL_KEYDOWN) HandleModalKey(event.key);
+        return input;
+    }
 
     if (event.type == SDL_KEYDOWN && !event.key.repeat) {
         SDL_Keymod mod = static_cast<SDL_Keymod>(event.key.keysym.mod);
@@ -143,10 +172,72 @@ bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
             window_.PostMessage({kMsgCommand, static_cast<std::uintptr_t>(*command), 0, {}});
             return true;
         }
+        if (HandleMenuKey(event.key)) return true;
     }
     bool pointer_event = event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN ||
                          event.type == SDL_MOUSEBUTTONUP || event.type == SDL_MOUSEWHEEL;
     return pointer_event && (menu_popup_open_ || wants_mouse_) && event.type != SDL_MOUSEMOTION;
+}
+
+void ImGuiLayer::HandleModalKey(const SDL_KeyboardEvent& key) {
+    OpenModal& top = stack_.top();
+    const char16_t letter = KeyCharacter(key.keysym);
+    if (!top.dialog) {
+        // A box's buttons answer their letters, with Alt or without.
+        if (const int answer = BoxAnswerForKey(top.style, letter); answer && !key.repeat && !top.answer) {
+            top.answer = answer;
+            swallow_text_ = true;
+        }
+        return;
+    }
+    Dialog* d = top.dialog;
+    // A focused slider steps with the trackbar's keys, held keys repeating.
+    if (const auto step = TrackbarStep(key.keysym.sym)) {
+        const Control* c = d->focused() ? d->Find(d->focused()) : nullptr;
+        if (c && c->kind == ControlKind::Slider)
+            after_frame_.push_back([d, id = c->id, step = *step] { d->StepSlider(id, step); });
+        return;
+    }
+    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    if (!key.repeat && d->AccessKeyTarget(letter, alt) != 0) {
+        after_frame_.push_back([d, letter, alt] { d->PressAccessKey(letter, alt); });
+        swallow_text_ = true;
+    }
+}
+
+bool ImGuiLayer::HandleMenuKey(const SDL_KeyboardEvent& key) {
+    if (!window_.MenuBarShown()) return false;
+    const char16_t letter = KeyCharacter(key.keysym);
+    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    if (menu_popup_open_) {
+        if (key.keysym.sym == SDLK_ESCAPE) {
+            close_menu_ = true;
+            return true;
+        }
+        // The items of the innermost open popup answer their letters, with Alt or without.
+        const MenuItem* item = open_items_ && open_items_version_ == menu_.version()
+                                   ? MenuModel::ItemForAccessKey(*open_items_, letter)
+                                   : nullptr;
+        if (item && item->kind == MenuItem::Kind::Command) {
+            window_.PostMessage({kMsgCommand, static_cast<std::uintptr_t>(item->command), 0, {}});
+            close_menu_ = true;
+            return true;
+        }
+        if (item) {
+            open_next_ = item;
+            open_next_version_ = menu_.version();
+            return true;
+        }
+    }
+    // Alt and a letter open the menu bar's popup that marks it.
+    if (alt && letter) {
+        if (const MenuItem* popup = MenuModel::ItemForAccessKey(menu_.popups(), letter)) {
+            open_next_ = popup;
+            open_next_version_ = menu_.version();
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ImGuiLayer::Animating() const { return ModalOpen() || menu_popup_open_ || settle_frames_ > 0; }
@@ -171,7 +262,12 @@ void ImGuiLayer::Draw() {
     item_rects_.clear();
     button_rects_.clear();
     list_item_rects_.clear();
+    label_fits_.clear();
+    open_items_ = nullptr;
+    if (std::exchange(close_menu_, false) && !ModalOpen() && !ImGui::GetCurrentContext()->OpenPopupStack.empty())
+        ImGui::ClosePopupToLevel(0, true);
     if (window_.MenuBarShown() && !menu_.popups().empty()) DrawMenuBar();
+    open_next_ = nullptr;
     SyncViews();
     for (std::size_t depth = 0; depth < stack_.depth(); ++depth) {
         OpenModal& modal = stack_.at(depth);
@@ -223,6 +319,7 @@ void ImGuiLayer::DrawMenuBar() {
     int index = 0;
     for (const MenuItem& popup : menu_.popups()) {
         std::string label = Label(popup.label) + "##top" + std::to_string(index++);
+        OpenIfAsked(popup, label);
         bool open = ImGui::BeginMenu(label.c_str(), !popup.grayed);
         popup_rects_.push_back(ItemRect());
         if (open) {
@@ -233,7 +330,14 @@ void ImGuiLayer::DrawMenuBar() {
     ImGui::EndMainMenuBar();
 }
 
+void ImGuiLayer::OpenIfAsked(const MenuItem& popup, const std::string& label) {
+    if (&popup == open_next_ && open_next_version_ == menu_.version()) ImGui::OpenPopup(label.c_str());
+}
+
 void ImGuiLayer::DrawMenuItems(const std::vector<MenuItem>& items) {
+    // Drawn after the popups that hold it: the last one drawn is the innermost open popup.
+    open_items_ = &items;
+    open_items_version_ = menu_.version();
     int index = 0;
     for (const MenuItem& item : items) {
         ++index;
@@ -241,6 +345,7 @@ void ImGuiLayer::DrawMenuItems(const std::vector<MenuItem>& items) {
             case MenuItem::Kind::Separator: ImGui::Separator(); break;
             case MenuItem::Kind::Popup: {
                 std::string label = Label(item.label) + "##sub" + std::to_string(index);
+                OpenIfAsked(item, label);
                 if (ImGui::BeginMenu(label.c_str(), !item.grayed)) {
                     DrawMenuItems(item.children);
                     ImGui::EndMenu();
@@ -286,7 +391,7 @@ void ImGuiLayer::DrawMessageBox(OpenModal& box, bool top, std::size_t depth) {
         if (i) ImGui::SameLine();
         // The default button (the one Return answers) is framed, as the platform marks it.
         ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, i == default_index ? 1.0f : 0.0f);
-        std::string label = std::string(ButtonLabel(answers[i])) + "##" + std::to_string(answers[i]);
+        std::string label = Label(BoxButtonLabel(answers[i])) + "##" + std::to_string(answers[i]);
         if (ImGui::Button(label.c_str(), ImVec2(96, 0))) answer = answers[i];
         ImGui::PopStyleVar();
         if (top) button_rects_[answers[i]] = ItemRect();
@@ -354,6 +459,15 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
     const ImVec2 size(static_cast<float>(control.rect.width()), static_cast<float>(control.rect.height()));
     std::string tag = "##c" + std::to_string(id);
     std::string label = Label(control.text) + tag;
+    if (top && !control.text.empty() && control.kind != ControlKind::Edit) {
+        const ImGuiStyle& style = ImGui::GetStyle();
+        float needed = ImGui::CalcTextSize(Label(control.text).c_str()).x;
+        if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton)
+            needed += ImGui::GetFrameHeight() + style.ItemInnerSpacing.x;
+        if (control.kind == ControlKind::Button || control.kind == ControlKind::DefaultButton)
+            needed += style.FramePadding.x * 2;
+        label_fits_.push_back({control.text, static_cast<int>(std::ceil(needed)), control.rect.width()});
+    }
     switch (control.kind) {
         case ControlKind::Static: {
             ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + size.x);
@@ -450,6 +564,7 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
         case ControlKind::Slider: {
             int position = control.position;
             bool moved = false;
+            std::string value;
             if (control.vertical) {
                 // ImGui puts a vertical slider's maximum at the top, the platform's trackbar its
                 // minimum: the value is turned over on the way in and out. No number is drawn on
@@ -458,12 +573,26 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
                 moved = ImGui::VSliderInt(tag.c_str(), size, &shown, control.minimum, control.maximum, "");
                 position = control.maximum + control.minimum - shown;
             } else {
-                ImGui::SetNextItemWidth(size.x);
-                moved = ImGui::SliderInt(tag.c_str(), &position, control.minimum, control.maximum);
+                // The value stands right of the bar, where the grab never covers it.
+                const std::string widest =
+                    std::to_string(std::max(std::abs(control.minimum), std::abs(control.maximum)));
+                const float value_width =
+                    ImGui::CalcTextSize(widest.c_str()).x + (control.minimum < 0 ? ImGui::CalcTextSize("-").x : 0.0f);
+                const float gap = ImGui::GetStyle().ItemInnerSpacing.x * 2;
+                ImGui::SetNextItemWidth(std::max(1.0f, size.x - value_width - gap));
+                moved = ImGui::SliderInt(tag.c_str(), &position, control.minimum, control.maximum, "");
+                value = std::to_string(control.position);
             }
             if (moved) act([d, id, position] { d->Slide(id, position); });
             focus_on_press();
             if (top) button_rects_[id] = ItemRect();
+            if (!value.empty()) {
+                // Right-aligned at the control's right edge, level with the bar's middle.
+                const ImVec2 bar = ImGui::GetItemRectMin(), bar_end = ImGui::GetItemRectMax();
+                const ImVec2 text = ImGui::CalcTextSize(value.c_str());
+                ImGui::GetWindowDrawList()->AddText(ImVec2(bar.x + size.x - text.x, (bar.y + bar_end.y - text.y) / 2),
+                                                    ImGui::GetColorU32(ImGuiCol_Text), value.c_str());
+            }
             break;
         }
     }
@@ -476,10 +605,16 @@ void ImGuiLayer::DrawItems(Dialog& dialog, Control& control, bool top, bool doub
     for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
         ImGui::PushID(i);
         const ImVec2 at = ImGui::GetCursorScreenPos();
+        const bool selected = control.selection == i;
+        ImGui::PushStyleColor(ImGuiCol_Header, kSelectedLine);
+        ImGui::PushStyleColor(ImGuiCol_HeaderActive, kSelectedLine);
+        ImGui::PushStyleColor(ImGuiCol_HeaderHovered, selected ? kSelectedLine : kHoveredLine);
         const bool picked = ImGui::Selectable(
-            "##item", control.selection == i,
-            double_clicks ? ImGuiSelectableFlags_AllowDoubleClick : ImGuiSelectableFlags_None, ImVec2(0, height));
-        DrawVerbatim(ImGui::GetWindowDrawList(), at, Utf16ToUtf8(control.items[i]));
+            "##item", selected, double_clicks ? ImGuiSelectableFlags_AllowDoubleClick : ImGuiSelectableFlags_None,
+            ImVec2(0, height));
+        ImGui::PopStyleColor(3);
+        DrawVerbatim(ImGui::GetWindowDrawList(), at, Utf16ToUtf8(control.items[i]), nullptr,
+                     selected ? kSelectedText : ImGui::GetStyleColorVec4(ImGuiCol_Text));
         if (top) {
             list_item_rects_[{id, i}] = ItemRect();
             if (ImGui::IsItemActivated()) after_frame_.push_back([d, id] { d->Focus(id); });

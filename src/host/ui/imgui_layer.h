@@ -52,6 +52,13 @@ public:
     // Where the items of the top dialog's list boxes (and open combo box) lie, by control id
     // and item index.
     const std::map<std::pair<int, int>, SDL_Rect>& ListItemRects() const { return list_item_rects_; }
+    // Each label of the top dialog: the width its text needs on one line (with a check box's or
+    // radio button's mark, or a button's frame) and the width it is laid out in, in pixels.
+    struct LabelFit {
+        std::u16string text;
+        int needed = 0, width = 0;
+    };
+    const std::vector<LabelFit>& LabelFits() const { return label_fits_; }
     // How many modals are open.
     std::size_t ModalDepth() const { return stack_.depth(); }
     // Called after every frame the layer draws, outside the drawing, also inside a modal's run:
@@ -74,6 +81,13 @@ private:
         std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures;
     };
 
+    // Keys the modals and the menu answer: a box's letters, a dialog's access keys and the
+    // trackbar keys of its focused slider; the access keys of the menu bar and its open popup,
+    // and Escape closing the popup. True when the menu took the key.
+    void HandleModalKey(const SDL_KeyboardEvent& key);
+    bool HandleMenuKey(const SDL_KeyboardEvent& key);
+    // Opens the popup an access key asked for, just before it is drawn under `label`.
+    void OpenIfAsked(const MenuItem& popup, const std::string& label);
     void DrawMenuBar();
     void DrawMenuItems(const std::vector<MenuItem>& items);
     void DrawMessageBox(OpenModal& box, bool top, std::size_t depth);
@@ -94,6 +108,14 @@ private:
     ImGuiContext* context_ = nullptr;
     int menu_bar_height_ = 0;
     bool menu_popup_open_ = false;
+    bool close_menu_ = false;  // every open popup closes at the next frame
+    // The items of the innermost popup drawn last, and the popup a key asked to open next; each
+    // valid only while the menu model has not changed since.
+    const std::vector<MenuItem>* open_items_ = nullptr;
+    std::uint64_t open_items_version_ = 0;
+    const MenuItem* open_next_ = nullptr;
+    std::uint64_t open_next_version_ = 0;
+    bool swallow_text_ = false;  // the text of the key just taken as an access key is dropped
     bool wants_mouse_ = false;
     int settle_frames_ = 0;  // frames still to draw after an event, so hover and clicks settle
     // Taken from the tracked pointer, not from the global X pointer, so synthesised events work.
@@ -111,6 +133,7 @@ private:
     std::map<int, SDL_Rect> item_rects_;
     std::map<int, SDL_Rect> button_rects_;
     std::map<std::pair<int, int>, SDL_Rect> list_item_rects_;
+    std::vector<LabelFit> label_fits_;
 };
 
 }  // namespace host

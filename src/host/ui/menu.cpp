@@ -1,5 +1,7 @@
 #include "host/ui/menu.h"
 
+#include "host/ui/access_key.h"
+
 namespace host {
 namespace {
 
@@ -91,6 +93,13 @@ bool MenuModel::RemovePopup(std::size_t position) {
     popups_.erase(popups_.begin() + static_cast<std::ptrdiff_t>(position));
     ++version_;
     return true;
+}
+
+const MenuItem* MenuModel::ItemForAccessKey(const std::vector<MenuItem>& items, char16_t key) {
+    if (key == 0) return nullptr;
+    for (const MenuItem& item : items)
+        if (item.kind != MenuItem::Kind::Separator && !item.grayed && AccessKey(item.label) == key) return &item;
+    return nullptr;
 }
 
 std::optional<int> MenuModel::TranslateAccelerator(std::uint8_t key, bool ctrl, bool alt, bool shift) const {

@@ -58,6 +58,10 @@ public:
     // The command for a key press, given the modifiers held.
     std::optional<int> TranslateAccelerator(std::uint8_t key, bool ctrl, bool alt, bool shift) const;
 
+    // The first item of `items` (a popup's, or the top-level popups) that an access key picks:
+    // not a separator, not gray, its label marking the key (upper case). Null for none.
+    static const MenuItem* ItemForAccessKey(const std::vector<MenuItem>& items, char16_t key);
+
     // Counts changes, so that a drawing layer knows when to rebuild its labels.
     std::uint64_t version() const { return version_; }
 

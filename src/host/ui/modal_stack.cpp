@@ -1,5 +1,6 @@
 #include "host/ui/modal_stack.h"
 
+#include "host/ui/access_key.h"
 #include "lib/report_hook.h"
 #include "lib/scope_guard.h"
 
@@ -16,6 +17,25 @@ std::span<const int> BoxAnswers(unsigned style) {
         case kMbYesNo: return kYesNo;
         default: return kOk;
     }
+}
+
+std::u16string_view BoxButtonLabel(int answer) {
+    switch (answer) {
+        case kIdCancel: return u"キャンセル";
+        case kIdAbort: return u"中止(&A)";
+        case kIdRetry: return u"再試行(&R)";
+        case kIdIgnore: return u"無視(&I)";
+        case kIdYes: return u"はい(&Y)";
+        case kIdNo: return u"いいえ(&N)";
+        default: return u"OK";
+    }
+}
+
+int BoxAnswerForKey(unsigned style, char16_t key) {
+    if (key == 0) return 0;
+    for (int answer : BoxAnswers(style))
+        if (AccessKey(BoxButtonLabel(answer)) == key) return answer;
+    return 0;
 }
 
 OpenModal& ModalStack::Push(OpenModal modal) {

@@ -18,6 +18,10 @@ namespace host {
 
 // The answers of a message box's buttons (lib/report_hook.h's kIdOk ...), in the order shown.
 std::span<const int> BoxAnswers(unsigned style);
+// The label of an answer's button, its access key marked ("はい(&Y)").
+std::u16string_view BoxButtonLabel(int answer);
+// The answer of the button of a box of `style` whose label marks `key` (upper case); 0 for none.
+int BoxAnswerForKey(unsigned style, char16_t key);
 
 struct OpenModal {
     std::uint64_t serial = 0;  // tells a modal from an earlier one at the same depth

@@ -1,17 +1,23 @@
 // The dialog layer drawn by ImGui in a hidden SDL window (SDL's dummy video driver, no display):
 // a drag on a slider reports where it was dragged to, a vertical slider counting from its top,
-// and a picture control shows its pixels, repainted when the dialog changes them.
+// and a picture control shows its pixels, repainted when the dialog changes them. Keys pushed as
+// SDL delivers them answer boxes by their letters, press the buttons their letters mark, step a
+// focused slider, and open, pick from and close the menu bar's popups; a list's selected line
+// stands out from the line under the pointer, and a slider's value stays clear of its bar.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "../sdl_events.h"
 #include "host/ui/host.h"
 #include "host/ui/imgui_layer.h"
+#include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
+#include "lib/report_hook.h"
 
 // The layer finds its face through fontconfig, whose configuration stays until the process ends
 // (in the program the glyph source lets it go at exit): not a leak of what is tested here.
@@ -139,6 +145,195 @@ TEST_F(DialogLayerTest, APictureShowsItsPixelsAndIsRepaintedWhenTheyChange) {
                  {[] { return true; }, [&] { after = Pixel(centre.x, centre.y); }}});
     EXPECT_EQ(before, 0x204080u);
     EXPECT_EQ(after, 0xE0C020u);
+}
+
+// A dialog for the keys: a comment box, a list, a button marked D, a slider.
+enum { kEdit = 1023, kList = 1021, kDelete = 1025, kKeySlider = 1053 };
+class KeyDialog : public host::Dialog {
+public:
+    KeyDialog() : Dialog(u"鍵", 400, 260) {
+        Add({kEdit, host::ControlKind::Edit, {10, 10, 200, 34}});
+        Add({kList, host::ControlKind::ListBox, {10, 44, 390, 150}});
+        host::Control& slider = Add({kKeySlider, host::ControlKind::Slider, {10, 160, 390, 184}});
+        slider.page_size = 10;
+        Add({kDelete, host::ControlKind::Button, {10, 200, 100, 228}, u"削除(&D)"});
+    }
+    void OnInit() override {
+        SetItems(kList, {u"一", u"二", u"三", u"四", u"五"});
+        SetSelection(kList, 1);
+        SetSliderPosition(kKeySlider, 50);
+    }
+    void OnCommand(int id, int notify) override {
+        if (id == kDelete && notify == host::kNotifyClicked) ++deletes;
+        Dialog::OnCommand(id, notify);
+    }
+    int deletes = 0;
+};
+
+// A letter key going down and up, with Alt held or not.
+std::function<void()> Letter(SDL_Scancode code, Uint16 mod = KMOD_NONE) {
+    return [code, mod] {
+        PushKey(code, true, mod);
+        PushKey(code, false, mod);
+    };
+}
+
+TEST_F(DialogLayerTest, BoxesAnswerTheirButtonsLetters) {
+    const struct {
+        unsigned style;
+        SDL_Scancode key;
+        Uint16 mod;
+        int answer;
+    } cases[] = {
+        {kMbYesNo | kMbIconQuestion, SDL_SCANCODE_Y, KMOD_NONE, kIdYes},
+        {kMbYesNo | kMbDefaultButton2, SDL_SCANCODE_N, KMOD_NONE, kIdNo},
+        {kMbYesNo, SDL_SCANCODE_N, KMOD_LALT, kIdNo},
+        {kMbAbortRetryIgnore, SDL_SCANCODE_I, KMOD_NONE, kIdIgnore},
+    };
+    for (const auto& c : cases) {
+        int frames = 0;
+        layer.SetFrameHook([&] {
+            if (++frames == 2) Letter(c.key, c.mod)();
+            if (frames == 300) throw std::runtime_error("not answered");
+        });
+        try {
+            EXPECT_EQ(layer.MessageBox(u"確認", u"よろしいですか？", c.style), c.answer) << c.style;
+        } catch (const std::runtime_error& error) {
+            ADD_FAILURE() << error.what() << " " << c.style;
+        }
+        layer.SetFrameHook(nullptr);
+    }
+}
+
+TEST_F(DialogLayerTest, ALetterPressesTheButtonItMarksAndAFocusedSliderStepsWithTheTrackbarKeys) {
+    KeyDialog dialog;
+    const auto always = [] { return true; };
+    int deletes_by_letter = -1, deletes_in_edit = -1;
+    std::vector<int> positions;
+    const auto note_position = [&] { positions.push_back(dialog.SliderPosition(kKeySlider)); };
+    const auto key = [](SDL_Keycode code) {
+        return [code] {
+            PushKey(SDL_GetScancodeFromKey(code), true);
+            PushKey(SDL_GetScancodeFromKey(code), false);
+        };
+    };
+    Run(dialog, {{[&] { return layer.ModalButtonRects().count(kDelete) != 0; }, [&] { dialog.Focus(kList); }},
+                 {always, Letter(SDL_SCANCODE_D)},
+                 {always, [] {}},
+                 {always, [&] { deletes_by_letter = dialog.deletes, dialog.Focus(kEdit); }},
+                 {always, [] {}},
+                 {always, Letter(SDL_SCANCODE_D)},
+                 {always, [] {}},
+                 {always, [&] { deletes_in_edit = dialog.deletes; }},
+                 {always,
+                  [] {
+                      // Alt+D in the edit box: the button, and the character the key would type is dropped.
+                      PushKey(SDL_SCANCODE_D, true, KMOD_LALT);
+                      SDL_Event text{};
+                      text.type = SDL_TEXTINPUT;
+                      text.text.text[0] = 'd';
+                      Push(text);
+                      PushKey(SDL_SCANCODE_D, false, KMOD_LALT);
+                  }},
+                 {always, [] {}},
+                 {always, [&] { dialog.Focus(kKeySlider); }},
+                 {always, key(SDLK_PAGEDOWN)},
+                 {always, note_position},
+                 {always, key(SDLK_LEFT)},
+                 {always, note_position},
+                 {always, key(SDLK_END)},
+                 {always, note_position},
+                 {always, key(SDLK_HOME)},
+                 {always, note_position},
+                 {always, key(SDLK_UP)},
+                 {always, note_position}});
+    EXPECT_EQ(deletes_by_letter, 1) << "D with the list focused";
+    EXPECT_EQ(deletes_in_edit, 1) << "D typed in the edit box presses nothing";
+    EXPECT_EQ(dialog.deletes, 2) << "Alt+D from the edit box";
+    EXPECT_EQ(dialog.Text(kEdit), u"");
+    EXPECT_EQ(positions, (std::vector<int>{60, 59, 100, 0, 0}));
+}
+
+TEST_F(DialogLayerTest, TheSelectedLineIsMarkedMoreStronglyThanTheLineUnderThePointerAndNoValueCoversAKnob) {
+    KeyDialog dialog;
+    const auto darkness = [](std::uint32_t rgb) {
+        return 765 - int(rgb >> 16 & 0xFF) - int(rgb >> 8 & 0xFF) - int(rgb & 0xFF);
+    };
+    int selected = 0, hovered = 0, plain = 0, dark_in_bar = -1, dark_beside = 0;
+    SDL_Rect line{};
+    Run(dialog, {{[&] {
+                      return layer.ListItemRects().count({kList, 3}) != 0;
+                  },
+                  [&] {
+                      line = layer.ListItemRects().at({kList, 3});
+                      PushMouse(SDL_MOUSEMOTION, line.x + line.w - 20, line.y + line.h / 2);
+                  }},
+                 {[] { return true; }, [] {}},
+                 {[] { return true; },
+                  [&] {
+                      // Right of the lines' text: the ground of each line alone.
+                      const auto ground = [&](int item) {
+                          const SDL_Rect r = layer.ListItemRects().at({kList, item});
+                          return darkness(Pixel(r.x + r.w - 20, r.y + r.h / 2));
+                      };
+                      selected = ground(1), hovered = ground(3), plain = ground(2);
+                      const SDL_Rect bar = RectOf(kKeySlider);
+                      dark_in_bar = 0;
+                      for (int y = bar.y; y < bar.y + bar.h; ++y) {
+                          for (int x = bar.x; x < bar.x + bar.w; ++x) dark_in_bar += darkness(Pixel(x, y)) > 500;
+                          for (int x = bar.x + bar.w; x < bar.x + 380; ++x) dark_beside += darkness(Pixel(x, y)) > 500;
+                      }
+                  }}});
+    EXPECT_EQ(plain, 0);
+    EXPECT_GT(hovered, 0) << "the line under the pointer is tinted";
+    EXPECT_GT(selected, 2 * hovered);
+    EXPECT_EQ(dark_in_bar, 0) << "no text over the slider's bar and knob";
+    EXPECT_GT(dark_beside, 10) << "the value right of the bar";
+}
+
+TEST_F(DialogLayerTest, TheMenuBarsKeysOpenAPopupPickItsItemsAndEscapeClosesIt) {
+    host::MenuItem& file = platform->menu().AddPopup(u"ファイル(&F)");
+    host::MenuModel::AddItem(file, 40010, u"セーブする(&S)");
+    host::MenuModel::AddItem(file, 40000, u"終了(&X)");
+    host::MenuItem& view = platform->menu().AddPopup(u"表示(&V)");
+    host::MenuModel::AddItem(view, 40004, u"通常");
+    platform->menu().AddAccelerator({host::kKeyF10, false, false, false, 40002});
+    const auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            window.PumpEvents();
+            window.Redraw();
+        }
+    };
+    const auto commands = [&] {
+        std::vector<int> out;
+        for (const host::WindowMessage& m : Drain(window))
+            if (m.message == host::kMsgCommand) out.push_back(static_cast<int>(m.w));
+        return out;
+    };
+    frames(2);
+    Letter(SDL_SCANCODE_F, KMOD_LALT)();
+    frames(3);
+    EXPECT_TRUE(layer.OpenItemRects().count(40000)) << "Alt+F opens ファイル";
+    Letter(SDL_SCANCODE_ESCAPE)();
+    frames(3);
+    EXPECT_TRUE(layer.OpenItemRects().empty()) << "Escape closes it";
+    Letter(SDL_SCANCODE_V, KMOD_LALT)();
+    frames(3);
+    EXPECT_TRUE(layer.OpenItemRects().count(40004)) << "Alt+V opens 表示";
+    Letter(SDL_SCANCODE_X)();  // not in 表示
+    frames(3);
+    EXPECT_TRUE(layer.OpenItemRects().count(40004));
+    Letter(SDL_SCANCODE_F, KMOD_LALT)();
+    frames(3);
+    Letter(SDL_SCANCODE_X)();
+    frames(3);
+    EXPECT_TRUE(layer.OpenItemRects().empty()) << "a picked item closes the menu";
+    Letter(SDL_SCANCODE_F10)();
+    frames(3);
+    EXPECT_TRUE(layer.OpenItemRects().empty()) << "F10 opens no menu";
+    Letter(SDL_SCANCODE_S)();  // no popup open: a plain key
+    frames(2);
+    EXPECT_EQ(commands(), (std::vector<int>{40000, 40002}));
 }
 
 }  // namespace

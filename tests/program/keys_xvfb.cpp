@@ -1,0 +1,129 @@
+// The game program's keys and dialogs as the player meets them, watched from another X client
+// under xvfb-run: on the first page the letter of an open menu popup's item opens its dialog, the
+// save dialog's "コメント入力" stands on one line, a click and Return save into a slot, D asks
+// before deleting it and N answers that box, and the close question takes N and then Y.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <initializer_list>
+#include <thread>
+
+#include "game_program.h"
+#include "title_start.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using progtest::Box;
+using progtest::Pixels;
+
+// X keysyms of the letters are their lower-case ASCII codes.
+constexpr unsigned long kKeyS = 's', kKeyD = 'd', kKeyN = 'n', kKeyY = 'y', kKeyEscape = 0xFF1B;
+// The ground of the dialogs and boxes in their light style.
+constexpr std::uint32_t kDialogGround = 0xF0F0F0;
+
+bool Dark(std::uint32_t p) { return (p >> 16 & 0xFF) < 100 && (p >> 8 & 0xFF) < 100 && (p & 0xFF) < 100; }
+bool Light(std::uint32_t p) { return (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) > 200 && (p & 0xFF) > 200; }
+
+int Count(const Pixels& pixels, const std::function<bool(std::uint32_t)>& test) {
+    int count = 0;
+    for (std::uint32_t p : pixels.rgb) count += test(p & 0xFFFFFF);
+    return count;
+}
+
+class KeysProgram : public progtest::GameProgramTest {
+protected:
+    KeysProgram() : GameProgramTest("keys_xvfb") {}
+
+    // A key goes down and up again, as a player taps it, until `state` holds: what it answers may
+    // not take it yet (the save item is gray until the page's text has all shown).
+    bool TapUntil(unsigned long key, const std::function<bool()>& state) {
+        const auto end = std::chrono::steady_clock::now() + progtest::kProgramDeadline;
+        while (game->Running() && std::chrono::steady_clock::now() < end) {
+            x.Press({key});
+            std::this_thread::sleep_for(50ms);
+            x.Release({key});
+            if (progtest::WaitUntil(state, 1s)) return true;
+        }
+        return false;
+    }
+    // The save dialog (620 x 420 under its title bar, centred on the picture): its ground
+    // between the comment row and the column headings.
+    bool SaveDialogShown() const {
+        return Count(Game(Box{100, 150, 300, 40}), [](std::uint32_t p) { return p == kDialogGround; }) > 11000;
+    }
+    // A box in the middle of the picture, over the slot list's white lines.
+    bool BoxShown() const {
+        return Count(Game(Box{330, 280, 140, 40}), [](std::uint32_t p) { return p == kDialogGround; }) > 2000;
+    }
+    // Opens the "シナリオ" popup, right of "システム" on the menu bar, over the black picture.
+    bool OpenScenarioPopup() {
+        const Box frame = x.Geometry(window);
+        const int bar = frame.height - progtest::kGameHeight;
+        const auto shown = [&] {
+            return Count(x.Grab(Box{frame.x + 100, frame.y + bar + 4, 120, 50}), Light) > 120 * 50 / 2;
+        };
+        // A click the window takes while the page is still being set up may open nothing: the
+        // player clicks again.
+        for (int attempt = 0; attempt < 10 && game->Running(); ++attempt) {
+            x.Click(frame.x + 120, frame.y + bar / 2);
+            if (progtest::WaitUntil(shown, 3s)) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(KeysProgram, LettersPickMenuItemsAndAnswerBoxesAndTheSaveDialogsLabelsStandOnOneLine) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(progtest::StartNewGame(x, window, progtest::kProgramDeadline)) << Errors();
+    // The first page: the picture above the message window is black.
+    ASSERT_TRUE(AwaitGame([&] { return Count(Game(Box{0, 0, 800, 380}), Light) == 0; })) << Errors();
+
+    // "セーブする(&S)": its letter in the open popup opens the save dialog.
+    ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
+    ASSERT_TRUE(TapUntil(kKeyS, [&] { return SaveDialogShown(); })) << "S opened no save dialog";
+    {
+        // "コメント入力" at the dialog's top left: one line of text some 96 pixels wide. Wrapped,
+        // its last character would stand on a second line below.
+        const Pixels label = Game(Box{95, 104, 105, 70});
+        int top = -1, bottom = -1, left = label.width, right = -1;
+        for (int y = 0; y < label.height; ++y)
+            for (int px = 0; px < label.width; ++px)
+                if (Dark(label.At(px, y))) {
+                    if (top < 0) top = y;
+                    bottom = y, left = std::min(left, px), right = std::max(right, px);
+                }
+        ASSERT_GE(top, 0) << "no label";
+        EXPECT_LE(bottom - top, 18) << "the label takes more than one line";
+        EXPECT_GE(right - left, 85) << "the label is cut short";
+    }
+    // A click on slot 1 and Return: saved without a question, the dialog gone.
+    const Box frame = x.Geometry(window);
+    x.Click(frame.x + 300, frame.y + frame.height - progtest::kGameHeight + 234);
+    ASSERT_TRUE(TapUntil(progtest::kKeyReturn, [&] { return !SaveDialogShown(); })) << "not saved";
+
+    // Again: slot 1 is flagged and selected; D (the list has the focus) asks before deleting, N
+    // keeps it and the dialog stays; Escape leaves the dialog.
+    ASSERT_TRUE(AwaitGame([&] { return Count(Game(Box{0, 0, 800, 380}), Light) == 0; })) << "the notice stayed";
+    ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
+    ASSERT_TRUE(TapUntil(kKeyS, [&] { return SaveDialogShown(); })) << "S opened no save dialog";
+    ASSERT_TRUE(TapUntil(kKeyD, [&] { return BoxShown(); })) << "D asked nothing";
+    ASSERT_TRUE(TapUntil(kKeyN, [&] { return !BoxShown(); })) << "N did not answer";
+    EXPECT_TRUE(SaveDialogShown());
+    ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+
+    // The close question: N keeps the game, Y ends it.
+    x.RequestClose(window);
+    ASSERT_TRUE(AwaitGame([&] { return BoxShown(); })) << "no question";
+    ASSERT_TRUE(TapUntil(kKeyN, [&] { return !BoxShown(); })) << "N did not answer";
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(game->Running());
+    x.RequestClose(window);
+    ASSERT_TRUE(AwaitGame([&] { return BoxShown(); })) << "no question";
+    x.Press({kKeyY});
+    EXPECT_EQ(game->Wait(progtest::kProgramDeadline), 0) << Errors();
+    x.Release({kKeyY});
+}
+
+}  // namespace
