@@ -111,10 +111,11 @@ SdlWindow::SdlWindow(const std::string& title_utf8, bool hidden) {
     // The window's pixels are our own buffer sent to the display server as they change, not a
     // texture redrawn by a GPU renderer behind SDL's back.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    Uint32 flags = hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+    // Made hidden and shown once it has its icon, so that the desktop never shows it without one.
     window_ = SDL_CreateWindow(title_utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kGameWidth,
-                               kGameHeight, flags);
+                               kGameHeight, SDL_WINDOW_HIDDEN);
     if (window_) SetIcon(window_);
+    if (window_ && !hidden) SDL_ShowWindow(window_);
     if (window_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (renderer_) picture_ = SDL_CreateRGBSurfaceWithFormat(0, kGameWidth, kGameHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!picture_) {
