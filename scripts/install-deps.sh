@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev sqlite3 zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev
   libogg-dev libvorbis-dev sound-theme-freedesktop
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth libx11-dev libxtst-dev libxdamage-dev
+  xvfb xauth xfonts-base libx11-dev libxtst-dev libxdamage-dev
   clang libclang-rt-14-dev
   libpixman-1-dev
 )

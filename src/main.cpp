@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/application.h"
+#include "host/ui/desktop_report_sink.h"
 #include "lib/cmdline.h"
 #include "lib/error.h"
 #include "lib/text.h"
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stderr);
             return 2;
         }
+    // Boxes before the window opens and after it has gone are shown on the desktop; while the
+    // window lives it shows them itself.
+    host::DesktopReportSink desktop_reports;
+    const ScopedReportSink report_scope(&desktop_reports);
     ApplicationPlatform platform;
     platform.open_host = [] { return host::OpenSdlHost(kWindowTitle); };
     InstallScreens(platform);

@@ -19,6 +19,7 @@
 namespace {
 
 constexpr char16_t kErrorCaption[] = u"Saffronwake 体験版 Exception Error";
+constexpr char16_t kDisplayFailed[] = u"ディスプレイの初期化に失敗しました。";
 
 // An error that ends the program: traced as the start-up traces it, then shown (in the window
 // while it lives, and always on stderr). The quiet quit (type 1) is neither. The exit code.
@@ -33,9 +34,9 @@ int ReportError(const ExceptionHandle& error, const ApplicationPlatform& platfor
     return 1;
 }
 
-// A failure that is not the error exception (a device that cannot start, memory running out).
-void ReportFailure(const char* what, const ApplicationPlatform& platform) {
-    const std::u16string message = Utf8ToUtf16(what);
+// A failure that is not the error exception (a device that cannot start, memory running out),
+// shown in the window while it lives and before it opens alike.
+void ReportFailure(std::u16string_view message, const ApplicationPlatform& platform) {
     ShowMessage(u"エラー", message, kMbOk | kMbIconStop);
     if (platform.on_error) platform.on_error(message);
 }
@@ -50,6 +51,7 @@ int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platf
     options.draw_speed = DrawSpeed;
     const DisplayDriverChooser chooser = DriverChoiceOn(host.modal());
     if (CommandOptions.select_driver) options.driver_chooser = &chooser;
+    options.plain_spans = CommandOptions.no_mmx != 0;
     ScopedRuntime runtime(host, options);
     const ScopedSound sound(platform.open_audio ? platform.open_audio(SoundSampleRate(SoundFreq)) : nullptr);
     ApplyBgmVolume(SettingsBlock.enable_bgm != 0);
@@ -68,7 +70,7 @@ int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platf
     } catch (const ExceptionHandle& error) {
         status = ReportError(error, platform);
     } catch (const std::bad_alloc&) {
-        ReportFailure("メモリが足りません。(out of memory)", platform);
+        ReportFailure(u"メモリが足りません。(out of memory)", platform);
         status = 1;
     }
     full_screen_at_exit = !runtime.device().windowed;
@@ -77,7 +79,15 @@ int StartDevices(host::Host& host, WinApp& app, const ApplicationPlatform& platf
 
 // Everything that needs the window, with errors shown while it still lives.
 int RunInWindow(const ApplicationPlatform& platform, bool& full_screen_at_exit) {
-    std::unique_ptr<host::Host> host = platform.open_host();
+    std::unique_ptr<host::Host> host;
+    try {
+        host = platform.open_host();
+    } catch (const std::runtime_error& error) {
+        // No window, no game: the display could not start (why, for whoever reads stderr).
+        std::fprintf(stderr, "quibel: %s\n", error.what());
+        ReportFailure(kDisplayFailed, platform);
+        return 1;
+    }
     BuildMainMenu(host->menu(), CommandOptions.debug_level);
     WinApp app(host->modal(), host->menu(), platform.menu_screens);
     app.MarkMissingScreens();
@@ -85,9 +95,15 @@ int RunInWindow(const ApplicationPlatform& platform, bool& full_screen_at_exit) 
         return StartDevices(*host, app, platform, full_screen_at_exit);
     } catch (const ExceptionHandle& error) {
         return ReportError(error, platform);
+    } catch (const DeviceStartError& error) {
+        // The input devices have shown their own message; the display's failure is told here.
+        if (error.device() == DeviceStartError::Device::kDisplay)
+            ReportFailure(kDisplayFailed, platform);
+        else if (platform.on_error)
+            platform.on_error(Utf8ToUtf16(error.what()));
+        return 1;
     } catch (const std::runtime_error& error) {
-        // A device that could not start has shown its own message where it has one.
-        ReportFailure(error.what(), platform);
+        ReportFailure(Utf8ToUtf16(error.what()), platform);
         return 1;
     }
 }
@@ -104,10 +120,18 @@ int RunApplication(std::u16string_view command_line, std::u16string_view executa
         return 1;
     }
     const InstanceLock lock(SettingsFolders.settings_folder + kLockFileName);
-    if (!lock.held()) {
-        // Another instance runs (or the lock cannot be taken): this start ends at once.
-        std::fprintf(stderr, "quibel: another instance is running (%s)\n", lock.error().c_str());
-        return 0;
+    switch (lock.state()) {
+        case InstanceLock::State::kHeld: break;
+        case InstanceLock::State::kRunning:
+            // The game already runs: this start gives way to it at once.
+            std::fprintf(stderr, "quibel: another instance is running (%s)\n", lock.error().c_str());
+            return 0;
+        case InstanceLock::State::kFailed:
+            // Whether another instance runs cannot be known, and the settings folder is not
+            // usable as it stands: the player is told why.
+            ReportFailure(FormatString(u"Error: ロックファイルを使用できません。(%s)", Utf8ToUtf16(lock.error())),
+                          platform);
+            return 1;
     }
     bool full_screen_at_exit = SettingsBlock.full_screen != 0;
     int status = 1;

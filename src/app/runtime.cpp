@@ -1,7 +1,5 @@
 #include "app/runtime.h"
 
-#include <stdexcept>
-
 #include "app/frame_step.h"
 #include "app/game_cycle.h"
 #include "app/game_data.h"
@@ -15,6 +13,7 @@
 #include "dxdraw/frame_window.h"
 #include "dxdraw/matrix.h"
 #include "dxdraw/screen_surface.h"
+#include "dxdraw/span_engine.h"
 #include "host/video/clock.h"
 #include "lib/act.h"
 
@@ -54,7 +53,7 @@ ScopedRuntime::ScopedRuntime(host::Host& host, const RuntimeOptions& options) {
 
     StartDisplay(window, options);
     if (InitDirectInput({&window, &host::CurrentClock(), kRepeatInterval}) == 0)
-        throw std::runtime_error("the input devices could not start");
+        throw DeviceStartError(DeviceStartError::Device::kInput, "the input devices could not start");
     cleanups_.Push(ReleaseDirectInput);
     // Started here so that it stops right after the screen surface and before the devices.
     InitACTPool();
@@ -67,11 +66,12 @@ void ScopedRuntime::StartDisplay(host::Window& window, const RuntimeOptions& opt
     if (InitDirectDraw(device_, &window, host::kGameWidth, host::kGameHeight, kScreenDepth, options.full_screen,
                        options.driver_chooser ? *options.driver_chooser : DisplayDriverChooser(),
                        options.refresh_rate) != 0)
-        throw std::runtime_error("the display could not start");
+        throw DeviceStartError(DeviceStartError::Device::kDisplay, "the display could not start");
     cleanups_.Push([this] { ReleaseDirectDraw(device_); });
     if (!device_.windowed) window.ShowMenuBar(false);
     ClearBackBuffer(device_, 0x000000);
     DxDraw::InitDxDraw();
+    if (options.plain_spans) DxDraw::EnableMmx(0);
 }
 
 void ScopedRuntime::StartScreen(host::Window& window, std::int32_t draw_speed) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 
 #include "dxdraw/display_device.h"
 #include "dxdraw/draw_view.h"
@@ -38,12 +39,26 @@ struct RuntimeOptions {
     std::int32_t draw_speed = 1;  // DrawSpeed: draw one frame in 1, 2, 4, 8 or 16; 0 automatic
     // Asked to choose the display driver (the --SELDRIVER option); null: no choice offered.
     const DisplayDriverChooser* driver_chooser = nullptr;
+    // The span engine keeps to its plain path (the -M option).
+    bool plain_spans = false;
+};
+
+// The display or the input devices could not start. Any message of the device itself has been
+// shown by then; what the start-up adds is the caller's to say.
+class DeviceStartError : public std::runtime_error {
+public:
+    enum class Device { kDisplay, kInput };
+    DeviceStartError(Device device, const char* what) : std::runtime_error(what), device_(device) {}
+    Device device() const { return device_; }
+
+private:
+    Device device_;
 };
 
 class ScopedRuntime {
 public:
-    // Throws std::runtime_error when the display or the input devices cannot start (the device
-    // has shown its message by then); whatever had started is taken down first. The host must
+    // Throws DeviceStartError when the display or the input devices cannot start; whatever had
+    // started is taken down first. The host must
     // outlive the runtime, and so must the frame and procedure of the options.
     explicit ScopedRuntime(host::Host& host, const RuntimeOptions& options = {});
     ~ScopedRuntime() = default;

@@ -16,8 +16,13 @@ InstanceLock::InstanceLock(std::u16string_view path) {
         return;
     }
     if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-        error_ = errno == EWOULDBLOCK ? native + " is held by another instance" : native + ": " + std::strerror(errno);
+        // Only a lock that another process holds means the game runs; any other failure (no
+        // locks on that file system) says nothing about another instance.
+        const bool taken = errno == EWOULDBLOCK;
+        error_ = taken ? native + " is held by another instance" : native + ": " + std::strerror(errno);
+        state_ = taken ? State::kRunning : State::kFailed;
         return;
     }
     file_ = std::move(file);
+    state_ = State::kHeld;
 }

@@ -10,15 +10,22 @@
 
 class InstanceLock {
 public:
+    enum class State {
+        kHeld,     // this process holds the lock
+        kRunning,  // another process holds it: the game already runs
+        kFailed,   // the file cannot be opened or locked at all (error() says why)
+    };
+
     // Creates the lock file when missing and tries to take the lock without waiting.
     explicit InstanceLock(std::u16string_view path);
 
-    // False when another process holds the lock, or the file cannot be opened (then error()
-    // says why).
-    bool held() const { return file_.valid(); }
+    State state() const { return state_; }
+    bool held() const { return state_ == State::kHeld; }
+    // Why the lock is not held: the file and the reason.
     const std::string& error() const { return error_; }
 
 private:
     FileHandle file_;
+    State state_ = State::kFailed;
     std::string error_;
 };

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "app/frame_step.h"
 #include "app/game_events.h"
 #include "app/menu_commands.h"
+#include "dxdraw/span_engine.h"
 #include "host/testhost/test_host.h"
 #include "host/video/scancodes.h"
 #include "lib/cmdline.h"
@@ -63,6 +66,7 @@ protected:
         message_shown = false;
         quit_frame = -1;
         platform.open_host = [this]() -> std::unique_ptr<host::Host> {
+            if (no_display) throw std::runtime_error("SDL video: no display");
             opened = true;
             return std::make_unique<testhost::BorrowedHost>(*host);
         };
@@ -109,6 +113,7 @@ protected:
     MenuScreens screens;
     std::vector<std::string> menu_states;  // the menu's grays as they changed from frame to frame
     bool quit_at_first_page = true;
+    bool no_display = false;  // the window cannot be opened
     bool message_shown = false;
     int quit_frame = -1;
     std::vector<std::string> events;  // the kinds of the game events, in order
@@ -224,14 +229,74 @@ TEST_F(Application, TheDriverChoiceOffersTheDisplaysDrivers) {
     EXPECT_NE(std::find(events.begin(), events.end(), "text"), events.end()) << "the game goes on";
 }
 
-TEST_F(Application, ASecondInstanceEndsAtOnceWithoutAWindow) {
-    const InstanceLock first(settings.Path("quibel.lock"));
-    ASSERT_TRUE(first.held());
+// A lock held by a running game makes a second start give way quietly; a lock file that cannot
+// be opened at all is an error with its reason. Neither start opens a window or writes settings.
+TEST_F(Application, ALockHeldByARunningGameGivesWayAndOneThatCannotBeOpenedIsAnError) {
+    const struct {
+        const char* name;
+        int status;
+        std::string printed;  // on stderr
+        std::string box;      // in the box captioned "エラー"; empty: none
+    } cases[] = {
+        {"held", 0, "another instance is running", ""},
+        {"a folder", 1, "Is a directory",
+         "Error: ロックファイルを使用できません。(" + (settings / "quibel.lock").string() + ": Is a directory)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(settings / "quibel.lock");
+        std::optional<InstanceLock> first;
+        if (c.status == 0)
+            first.emplace(settings.Path("quibel.lock"));
+        else
+            fs::create_directory(settings / "quibel.lock");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Run({kDemo.string(), "-S"}), c.status);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(c.printed), std::string::npos);
+        EXPECT_FALSE(opened) << "no window was opened";
+        EXPECT_FALSE(fs::exists(settings / "quibel.ini")) << "nor the settings written";
+        const auto& boxes = host->scripted_modal().boxes;
+        ASSERT_EQ(boxes.size(), c.box.empty() ? 0u : 1u);
+        if (c.box.empty()) continue;
+        EXPECT_EQ(boxes[0].caption, u"エラー");
+        EXPECT_EQ(Utf16ToUtf8(boxes[0].text), c.box);
+        EXPECT_EQ(errors, std::vector<std::string>{c.box}) << "the platform is told";
+    }
+}
+
+// No window, no game: the player is told the display could not start, the run ends with 1 and
+// the lock is free again at once.
+TEST_F(Application, WithoutADisplayThePlayerIsToldAndTheLockIsLetGo) {
+    no_display = true;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(Run({kDemo.string(), "-S"}), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("another instance"), std::string::npos);
-    EXPECT_FALSE(opened) << "no window was opened";
-    EXPECT_FALSE(fs::exists(settings / "quibel.ini")) << "nor the settings written";
+    EXPECT_EQ(Run({kDemo.string(), "-S"}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("SDL video: no display"), std::string::npos)
+        << "the reason for whoever reads stderr";
+    ASSERT_EQ(host->scripted_modal().boxes.size(), 1u);
+    EXPECT_EQ(host->scripted_modal().boxes[0].caption, u"エラー");
+    EXPECT_EQ(host->scripted_modal().boxes[0].text, u"ディスプレイの初期化に失敗しました。");
+    EXPECT_EQ(errors, std::vector<std::string>{"ディスプレイの初期化に失敗しました。"});
+    EXPECT_TRUE(events.empty()) << "no game ran";
+    EXPECT_TRUE(InstanceLock(settings.Path("quibel.lock")).held());
+}
+
+// -M keeps the span engine on its plain path for the whole run, and the game is drawn by it.
+TEST_F(Application, MinusMDrawsTheGameOnThePlainSpanPath) {
+    for (const bool plain : {true, false}) {
+        SCOPED_TRACE(plain ? "-M" : "no -M");
+        std::set<bool> fast_path_used;
+        std::uint32_t lit = 0;
+        on_event = [&](std::string_view kind) {
+            fast_path_used.insert(DxDraw::UseMmx());
+            if (kind == "page")
+                for (int x = 0; x < 800; x += 4) lit |= host->test_window().Pixel(x, 500) & 0xFFFFFF;
+        };
+        std::vector<std::string> arguments = {kDemo.string(), "-S"};
+        if (plain) arguments.push_back("-M");
+        EXPECT_EQ(Run(arguments), 0);
+        EXPECT_EQ(fast_path_used, std::set<bool>{!plain && DxDraw::MmxAvailable()});
+        EXPECT_NE(lit, 0u) << "the first page drawn";
+    }
 }
 
 }  // namespace

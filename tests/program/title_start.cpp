@@ -24,7 +24,8 @@ bool ButtonLit(const XClient& x, const Box& window, int row) {
 
 bool MenuButtonLit(const XClient& x, WindowId window, int row) { return ButtonLit(x, x.Geometry(window), row); }
 
-bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::milliseconds deadline) {
+bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::milliseconds deadline,
+                     std::chrono::milliseconds hold) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
         const Box at = x.Geometry(window);
@@ -34,8 +35,7 @@ bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::millisec
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     x.PressPointer(true);
-    // Down over a frame of the program or two before it comes up.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(hold);
     x.PressPointer(false);
     return true;
 }

@@ -14,9 +14,11 @@ namespace progtest {
 inline constexpr int kNewGameRow = 1, kExtrasRow = 4, kAlbumRow = 0;
 
 // Puts the pointer on the button of `row` until it lights (it does once its menu waits for a
-// click; the pointer is put there again while the window may still be settling), then clicks it.
-// False when the button did not light before the deadline.
-bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::milliseconds deadline);
+// click; the pointer is put there again while the window may still be settling), then clicks it,
+// the button down for `hold` (0: a tap, down and up back to back). False when the button did not
+// light before the deadline.
+bool ClickMenuButton(XClient& x, WindowId window, int row, std::chrono::milliseconds deadline,
+                     std::chrono::milliseconds hold = std::chrono::milliseconds(100));
 
 // Whether the button of `row` shows its hover image. "new game" stays lit while the title asks
 // whether to skip the prologue, and dims with the title's fade out.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -40,6 +41,22 @@ std::vector<unsigned char> Property(Display* display, Window window, Atom name, 
     }
     XFree(data);
     return bytes;
+}
+
+// The mapped top-level window that `match` accepts, the one on top when several do; 0 for none.
+WindowId FindMapped(Display* display, const std::function<bool(Window)>& match) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return 0;
+    WindowId found = 0;
+    // Children come bottom to top: the last match is the one on top.
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
+        if (match(children[i])) found = children[i];
+    }
+    if (children) XFree(children);
+    return found;
 }
 
 // The X server resets itself when its last client goes (xvfb-run starts it so) and refuses
@@ -86,21 +103,37 @@ Box XClient::Screen() const {
 
 WindowId XClient::FindWindow(pid_t pid) const {
     const Atom pid_atom = XInternAtom(display_, "_NET_WM_PID", False);
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) return 0;
-    WindowId found = 0;
-    // Children come bottom to top: the last match is the one on top.
-    for (unsigned int i = 0; i < count; ++i) {
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display_, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-        const std::vector<unsigned char> owner = Property(display_, children[i], pid_atom, XA_CARDINAL);
-        if (owner.size() != 4) continue;
-        const auto owner_pid = static_cast<pid_t>(owner[0] | owner[1] << 8 | owner[2] << 16 | owner[3] << 24);
-        if (owner_pid == pid) found = children[i];
+    return FindMapped(display_, [&](Window window) {
+        const std::vector<unsigned char> owner = Property(display_, window, pid_atom, XA_CARDINAL);
+        return owner.size() == 4 &&
+               static_cast<pid_t>(owner[0] | owner[1] << 8 | owner[2] << 16 | owner[3] << 24) == pid;
+    });
+}
+
+WindowId XClient::FindWindowTitled(const std::string& title) const {
+    return FindMapped(display_, [&](Window window) { return Title(window) == title; });
+}
+
+Icon XClient::WindowIcon(WindowId window) const {
+    Atom actual_type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Icon icon;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_WM_ICON", False), 0, 1 << 20, False,
+                           XA_CARDINAL, &actual_type, &format, &count, &after, &data) != Success ||
+        !data)
+        return icon;
+    // Width, height and the pixels, each in a long of its own whatever the size of a long.
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    if (actual_type == XA_CARDINAL && format == 32 && count >= 2 && values[0] * values[1] <= count - 2) {
+        icon.width = static_cast<int>(values[0]);
+        icon.height = static_cast<int>(values[1]);
+        for (unsigned long i = 0; i < values[0] * values[1]; ++i)
+            icon.argb.push_back(static_cast<std::uint32_t>(values[2 + i]));
     }
-    if (children) XFree(children);
-    return found;
+    XFree(data);
+    return icon;
 }
 
 std::string XClient::Title(WindowId window) const {
@@ -159,6 +192,11 @@ void XClient::Release(std::initializer_list<unsigned long> keysyms) {
     for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it) SendKey(*it, false);
 }
 
+void XClient::Tap(std::initializer_list<unsigned long> keysyms) {
+    Press(keysyms);
+    Release(keysyms);
+}
+
 void XClient::MovePointer(int x, int y) {
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XSync(display_, False);
@@ -186,6 +224,11 @@ void XClient::Click(int x, int y) {
     PressPointer(true);
     // Down over a frame of the program or two before it comes up.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    PressPointer(false);
+}
+
+void XClient::TapPointer() {
+    PressPointer(true);
     PressPointer(false);
 }
 

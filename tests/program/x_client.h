@@ -33,6 +33,14 @@ struct Pixels {
     std::uint32_t At(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
 };
 
+// A window's icon as the window manager gets it (_NET_WM_ICON): 0xAARRGGBB row by row.
+struct Icon {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> argb;
+
+    std::uint32_t At(int x, int y) const { return argb[static_cast<std::size_t>(y) * width + x]; }
+};
+
 // X keysyms (X11/keysymdef.h) of the keys the tests press.
 enum Key : unsigned long {
     kKeyReturn = 0xFF0D,
@@ -57,8 +65,13 @@ public:
     Box Screen() const;
     // The mapped top-level window that process `pid` made (its _NET_WM_PID), or 0.
     WindowId FindWindow(pid_t pid) const;
+    // The mapped top-level window titled `title`, or 0 (a box a program shows without a window
+    // of its own has no process id on it).
+    WindowId FindWindowTitled(const std::string& title) const;
     // The window's title (_NET_WM_NAME, UTF-8); empty when it has none or is gone.
     std::string Title(WindowId window) const;
+    // The first (largest) icon the window offers; empty when it has none.
+    Icon WindowIcon(WindowId window) const;
     // Where the window lies on the screen; an empty box when it is gone.
     Box Geometry(WindowId window) const;
     // What the screen shows in `box` (clipped to the screen). Without a window manager or a
@@ -70,6 +83,8 @@ public:
     // Keys go down in the order given, and up in the reverse order.
     void Press(std::initializer_list<unsigned long> keysyms);
     void Release(std::initializer_list<unsigned long> keysyms);
+    // The keys pressed and released back to back, quicker than any frame of a program.
+    void Tap(std::initializer_list<unsigned long> keysyms);
     void MovePointer(int x, int y);  // screen pixels
     // A button (or a notch of the wheel) goes down or up where the pointer is.
     void PressButton(Button button);
@@ -78,6 +93,8 @@ public:
     void PressPointer(bool down);
     // The left button pressed at (x, y) and let go there a moment later, as a player clicks.
     void Click(int x, int y);
+    // The left button pressed and let go back to back where the pointer is: a touchpad's tap.
+    void TapPointer();
     // What the close box of a window manager sends: WM_DELETE_WINDOW.
     void RequestClose(WindowId window);
 

@@ -1,11 +1,16 @@
 #include "host/video/sdl_window.h"
 
+#include <strings.h>
+
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 #include "host/video/picture_scaler.h"
 #include "host/video/scancodes.h"
+#include "host/video/window_icon.h"
 #include "lib/text.h"
 
 namespace host {
@@ -25,6 +30,51 @@ std::uint16_t ControlCharacter(SDL_Keycode key) {
         case SDLK_TAB: return 0x09;
         default: return 0;
     }
+}
+
+// The game's number of an SDL mouse button: 0 left, 1 right, 2 middle; -1 for the others.
+int ButtonIndex(Uint8 button) {
+    switch (button) {
+        case SDL_BUTTON_LEFT: return 0;
+        case SDL_BUTTON_RIGHT: return 1;
+        case SDL_BUTTON_MIDDLE: return 2;
+        default: return -1;
+    }
+}
+
+// Whether SDL_VIDEODRIVER (a comma-separated list) names `driver`.
+bool NamedInVideoDriverHint(const char* driver) {
+    const char* hint = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (!hint || !driver) return false;
+    std::string_view names = hint;
+    while (!names.empty()) {
+        const std::size_t comma = names.find(',');
+        const std::string_view name = names.substr(0, comma);
+        if (name.size() == std::strlen(driver) && ::strncasecmp(name.data(), driver, name.size()) == 0) return true;
+        if (comma == std::string_view::npos) break;
+        names.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+// SDL falls back to a driver that shows nothing when no display can be reached. A game running
+// unseen would hold the one-instance lock while the player waits for a window that never comes.
+void RequireADisplay() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool stand_in = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (stand_in && !NamedInVideoDriverHint(driver)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        throw std::runtime_error(std::string("SDL video: no display (only the ") + driver + " driver started)");
+    }
+}
+
+void SetIcon(SDL_Window* window) {
+    std::vector<std::uint32_t> pixels = DrawWindowIcon();
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kWindowIconSize, kWindowIconSize, 32,
+                                                           kWindowIconSize * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) return;                // a window without its icon still plays
+    SDL_SetWindowIcon(window, icon);  // copied by SDL
+    SDL_FreeSurface(icon);
 }
 
 // Floor division, so that positions left of or above the picture stay negative.
@@ -56,13 +106,16 @@ SDL_Rect FitPicture(int w, int h, int top) {
 SdlWindow::SdlWindow(const std::string& title_utf8, bool hidden) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         throw std::runtime_error(std::string("SDL video: ") + SDL_GetError());
+    RequireADisplay();
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // The window's pixels are our own buffer sent to the display server as they change, not a
     // texture redrawn by a GPU renderer behind SDL's back.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    Uint32 flags = hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+    // Made hidden and shown once it has its icon, so that the desktop never shows it without one.
     window_ = SDL_CreateWindow(title_utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kGameWidth,
-                               kGameHeight, flags);
+                               kGameHeight, SDL_WINDOW_HIDDEN);
+    if (window_) SetIcon(window_);
+    if (window_ && !hidden) SDL_ShowWindow(window_);
     if (window_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (renderer_) picture_ = SDL_CreateRGBSurfaceWithFormat(0, kGameWidth, kGameHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!picture_) {
@@ -97,6 +150,8 @@ void SdlWindow::Close() {
 
 void SdlWindow::SetOverlay(Overlay* overlay) {
     overlay_ = overlay;
+    overlay_unseen_downs_.reset();
+    overlay_later_.clear();
     FitWindowToPicture();
 }
 
@@ -168,6 +223,12 @@ void SdlWindow::Redraw() {
     if (overlay_) {
         overlay_->Draw();
         SDL_RenderFlush(renderer_);
+        // The overlay has drawn its frame with the tapped keys down: now they may go up.
+        overlay_unseen_downs_.reset();
+        std::vector<SDL_Event> later;
+        later.swap(overlay_later_);
+        for (const SDL_Event& event : later) overlay_->HandleEvent(event);
+        if (!later.empty()) needs_redraw_ = true;
     }
     SDL_UpdateWindowSurface(window_);
 }
@@ -263,10 +324,7 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
-            int index = event.button.button == SDL_BUTTON_LEFT     ? 0
-                        : event.button.button == SDL_BUTTON_RIGHT  ? 1
-                        : event.button.button == SDL_BUTTON_MIDDLE ? 2
-                                                                   : -1;
+            const int index = ButtonIndex(event.button.button);
             if (index >= 0) buttons_[index] = event.type == SDL_MOUSEBUTTONDOWN;
             mouse_x_ = event.button.x;
             mouse_y_ = event.button.y;
@@ -274,14 +332,36 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
         }
         default: break;
     }
-    bool overlay_only = overlay_ && overlay_->HandleEvent(event);
+    bool overlay_only = false;
+    if (overlay_) {
+        const bool key = event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
+        const std::size_t scancode = key ? static_cast<std::size_t>(event.key.keysym.scancode) : 0;
+        const bool tracked = key && scancode < overlay_unseen_downs_.size();
+        if (tracked && event.type == SDL_KEYUP && overlay_unseen_downs_.test(scancode))
+            overlay_later_.push_back(event);
+        else
+            overlay_only = overlay_->HandleEvent(event);
+        if (tracked && event.type == SDL_KEYDOWN) overlay_unseen_downs_.set(scancode);
+    }
     if (overlay_) needs_redraw_ |= event.type != SDL_WINDOWEVENT || overlay_->Animating();
     // A key that went down for the overlay (the Return that answers a box, the Return of an
     // Alt+Return accelerator) stays the overlay's until it is let go: still held when the box has
     // closed, the game would read it as a press of its own and turn the page.
     if ((event.type == SDL_KEYDOWN && !event.key.repeat) || event.type == SDL_KEYUP)
-        if (std::uint8_t code = ScanCodeFromSdl(event.key.keysym.scancode))
+        if (std::uint8_t code = ScanCodeFromSdl(event.key.keysym.scancode)) {
             overlay_keys_[code] = event.type == SDL_KEYDOWN && overlay_only;
+            if (event.type == SDL_KEYUP)
+                key_latch_.WentUp(code);
+            else if (!overlay_only)
+                key_latch_.WentDown(code);
+        }
+    if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)
+        if (const int index = ButtonIndex(event.button.button); index >= 0) {
+            if (event.type == SDL_MOUSEBUTTONUP)
+                button_latch_.WentUp(static_cast<std::size_t>(index));
+            else if (!overlay_only)
+                button_latch_.WentDown(static_cast<std::size_t>(index));
+        }
 
     switch (event.type) {
         case SDL_WINDOWEVENT:
@@ -296,6 +376,8 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
                     std::fill(std::begin(keys_), std::end(keys_), 0);
                     std::fill(std::begin(overlay_keys_), std::end(overlay_keys_), false);
                     std::fill(std::begin(buttons_), std::end(buttons_), false);
+                    key_latch_.Clear();
+                    button_latch_.Clear();
                     queue_.push_back({kMsgActivate, 0, 0, {}});
                     queue_.push_back({kMsgActivateApp, 0, 0, {}});
                     break;
@@ -368,17 +450,21 @@ void SdlWindow::WaitMessage() {
 
 bool SdlWindow::ReadKeyboard(std::uint8_t (&keys)[256]) {
     if (!focused_) return false;
-    if (overlay_ && overlay_->CapturesKeyboard())
+    if (overlay_ && overlay_->CapturesKeyboard()) {
         std::fill(std::begin(keys), std::end(keys), 0);
-    else
-        for (std::size_t i = 0; i < std::size(keys); ++i) keys[i] = overlay_keys_[i] ? 0 : keys_[i];
+        key_latch_.Clear();
+        return true;
+    }
+    for (std::size_t i = 0; i < std::size(keys); ++i)
+        keys[i] = key_latch_.Read(i, keys_[i] && !overlay_keys_[i]) ? 0x80 : 0;
     return true;
 }
 
 bool SdlWindow::ReadMouse(MouseReading& out) {
     if (!focused_) return false;
     bool captured = overlay_ && overlay_->CapturesMouse();
-    for (int i = 0; i < 3; ++i) out.buttons[i] = buttons_[i] && !captured;
+    if (captured) button_latch_.Clear();
+    for (std::size_t i = 0; i < 3; ++i) out.buttons[i] = !captured && button_latch_.Read(i, buttons_[i]);
     out.dx = dx_;
     out.dy = dy_;
     out.dz = captured ? 0 : dz_;

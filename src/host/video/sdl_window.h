@@ -15,12 +15,15 @@
 
 #include <SDL.h>
 
+#include <bitset>
 #include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/video/picture_scaler.h"
+#include "host/video/press_latch.h"
 #include "host/video/window.h"
 
 namespace host {
@@ -44,7 +47,9 @@ public:
         virtual int MenuBarHeight() const = 0;
     };
 
-    // Opens the window (hidden windows serve tests); throws std::runtime_error on failure.
+    // Opens the window (hidden windows serve tests) with the program's icon; throws
+    // std::runtime_error on failure, and when there is no display: SDL's off-screen and dummy
+    // drivers are taken only when SDL_VIDEODRIVER names them (tests do), never as a fallback.
     SdlWindow(const std::string& title_utf8, bool hidden = false);
     ~SdlWindow() override;
     SdlWindow(const SdlWindow&) = delete;
@@ -110,6 +115,13 @@ private:
     std::uint8_t keys_[256] = {};
     bool overlay_keys_[256] = {};  // down keys that the overlay took: up for the game until released
     bool buttons_[3] = {};
+    // What the game's reads must still see of presses shorter than a frame.
+    PressLatch<256> key_latch_;
+    PressLatch<3> button_latch_;
+    // The overlay reads its keys as states once a frame too: a key that went down since its last
+    // frame has its release handed on only after the next one, so that a tap is drawn as a press.
+    std::bitset<SDL_NUM_SCANCODES> overlay_unseen_downs_;
+    std::vector<SDL_Event> overlay_later_;
     int mouse_x_ = -1, mouse_y_ = -1;  // window pixels
     int dx_ = 0, dy_ = 0, dz_ = 0;
     std::chrono::steady_clock::time_point deadline_{};

@@ -38,7 +38,7 @@ enum : unsigned {
     kMsgActivate = 0x0006,  // w: 1 active, 0 inactive
     kMsgPaint = 0x000F,     // WindowMessage::rect: the area to repaint, in game pixels
     kMsgClose = 0x0010,
-    kMsgQuit = 0x0012,  // the session or a signal (SIGINT, SIGTERM) ends the program: no question asked
+    kMsgQuit = 0x0012,         // the session or a signal (SIGINT, SIGTERM) ends the program: no question asked
     kMsgActivateApp = 0x001C,  // w: 1 activated, 0 deactivated
     kMsgChar = 0x0102,         // w: one UTF-16 unit, l: repeat count 1
     kMsgCommand = 0x0111,      // w: command id (menu pick or accelerator)
@@ -95,7 +95,9 @@ public:
     // Queues a message for the engine's loop (menu commands, a close request).
     virtual void PostMessage(const WindowMessage& message) = 0;
 
-    // Snapshots. A read fails (false) while the window has no input focus.
+    // Snapshots, one a frame. A read fails (false) while the window has no input focus. The real
+    // window loses no press between two reads: one let go before the next read reads as down at
+    // that read and as up at the one after (the test host's keys are states set by the test).
     virtual bool ReadKeyboard(std::uint8_t (&keys)[256]) = 0;  // bit 7 set: key down; by scan code
     virtual bool ReadMouse(MouseReading& out) = 0;
     // Pointer position in game pixels (may lie outside 0..799 x 0..599).

@@ -12,6 +12,7 @@
 #include "../sdl_events.h"
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
+#include "host/video/window_icon.h"
 
 namespace {
 
@@ -119,6 +120,139 @@ TEST_F(SdlWindowTest, PointerIsInGameCoordinatesAndButtonsAreTracked) {
     ASSERT_TRUE(window.ReadMouse(mouse));
     EXPECT_FALSE(mouse.buttons[0]);
     EXPECT_TRUE(mouse.buttons[1]);
+}
+
+// What each read of the keyboard and the mouse sees of the presses and releases before it: a
+// press shorter than a frame is down at one read and up at the next, a press held over reads
+// reads as its state, a quick release and press again reads up once and then down.
+TEST_F(SdlWindowTest, NoPressIsLostBetweenTwoReads) {
+    struct Read {
+        std::vector<bool> before;  // downs (true) and ups (false) since the last read
+        bool down;                 // what the read sees
+    };
+    const struct {
+        const char* name;
+        std::vector<Read> reads;
+    } cases[] = {
+        {"tap", {{{true, false}, true}, {{}, false}, {{}, false}}},
+        {"held", {{{true}, true}, {{}, true}, {{false}, false}, {{}, false}}},
+        {"up and down again while held", {{{true}, true}, {{false, true}, false}, {{}, true}, {{false}, false}}},
+        {"two taps", {{{true, false, true, false}, true}, {{}, false}, {{}, false}}},
+        {"held, let go, tapped", {{{true}, true}, {{false, true, false}, false}, {{}, true}, {{}, false}}},
+        {"an up never seen down", {{{false}, false}, {{true}, true}, {{}, true}, {{false}, false}}},
+        {"a second down without an up", {{{true}, true}, {{true}, true}, {{false}, false}, {{}, false}}},
+    };
+    for (const auto& c : cases)
+        for (const bool mouse : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (mouse ? " (mouse)" : " (keyboard)"));
+            for (std::size_t i = 0; i < c.reads.size(); ++i) {
+                for (const bool down : c.reads[i].before) {
+                    if (mouse)
+                        PushMouse(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, 10, 10);
+                    else
+                        PushKey(SDL_SCANCODE_RETURN, down);
+                }
+                Drain();
+                std::uint8_t keys[256];
+                host::MouseReading reading;
+                ASSERT_TRUE(window.ReadKeyboard(keys));
+                ASSERT_TRUE(window.ReadMouse(reading));
+                EXPECT_EQ(mouse ? reading.buttons[0] : keys[0x1C] == 0x80, c.reads[i].down) << "read " << i;
+                EXPECT_EQ(mouse ? keys[0x1C] : reading.buttons[0] ? 0x80 : 0, 0) << "the other device";
+            }
+        }
+}
+
+// The overlay (the modal layer) takes its keys as states once a frame too: a tap between two of
+// its frames is drawn as down in the next one and is up in the one after.
+TEST_F(SdlWindowTest, TheOverlayDrawsATappedKeyDownOnce) {
+    class KeyOverlay final : public host::SdlWindow::Overlay {
+    public:
+        bool HandleEvent(const SDL_Event& event) override {
+            if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP)
+                return_down_ =
+                    event.key.keysym.scancode == SDL_SCANCODE_RETURN ? event.type == SDL_KEYDOWN : return_down_;
+            return false;
+        }
+        void Draw() override { drawn.push_back(return_down_); }
+        bool Animating() const override { return false; }
+        bool CapturesKeyboard() const override { return false; }
+        bool CapturesMouse() const override { return false; }
+        int MenuBarHeight() const override { return 0; }
+        std::vector<bool> drawn;
+
+    private:
+        bool return_down_ = false;
+    } overlay;
+    window.SetOverlay(&overlay);
+    const struct {
+        std::vector<bool> before;  // Return's downs and ups before the frame
+        bool drawn;
+    } frames[] = {{{true, false}, true}, {{}, false}, {{true}, true}, {{}, true}, {{false}, false}, {{}, false}};
+    for (const auto& frame : frames) {
+        for (const bool down : frame.before) PushKey(SDL_SCANCODE_RETURN, down);
+        Drain();
+        window.Redraw();
+    }
+    window.SetOverlay(nullptr);
+    std::vector<bool> expected;
+    for (const auto& frame : frames) expected.push_back(frame.drawn);
+    EXPECT_EQ(overlay.drawn, expected);
+}
+
+// With SDL_VIDEODRIVER unset and no display to reach, SDL would start its off-screen driver;
+// the window refuses it. Named, it is taken (the tests here run on the dummy driver so).
+TEST(SdlWindowDisplay, TheOffScreenDriversServeOnlyWhenNamed) {
+    const struct {
+        const char* driver;  // SDL_VIDEODRIVER
+        bool opens;
+    } cases[] = {{"offscreen", true}, {"x11,offscreen", true}, {"dummy", true}, {"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.driver);
+        ::setenv("SDL_VIDEODRIVER", c.driver, 1);
+        ::setenv("DISPLAY", "", 1);  // no X server, whatever this process was given
+        ::setenv("WAYLAND_DISPLAY", "", 1);
+        if (c.opens) {
+            EXPECT_NO_THROW(host::SdlWindow("test", true));
+        } else {
+            try {
+                host::SdlWindow window("test", true);
+                ADD_FAILURE() << "opened on " << SDL_GetCurrentVideoDriver();
+            } catch (const std::runtime_error& error) {
+                EXPECT_NE(std::string(error.what()).find("SDL video"), std::string::npos) << error.what();
+            }
+        }
+    }
+    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+}
+
+// The lighthouse: a rounded square of night sky, the tower's white and red bands from its foot
+// up, the lit lantern above them.
+TEST(WindowIcon, IsTheLighthouseInARoundedSquare) {
+    const std::vector<std::uint32_t> icon = host::DrawWindowIcon();
+    const int size = host::kWindowIconSize;
+    ASSERT_EQ(icon.size(), static_cast<std::size_t>(size * size));
+    auto at = [&](int x, int y) { return icon[static_cast<std::size_t>(y * size + x)]; };
+    for (auto [x, y] : {std::pair{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}})
+        EXPECT_EQ(at(x, y) >> 24, 0u) << "corner " << x << "," << y;
+    for (int i = 0; i < size; ++i) {
+        EXPECT_EQ(at(i, size / 2) >> 24, 0xFFu) << "row across the middle at " << i;
+        EXPECT_EQ(at(size / 2, i) >> 24, 0xFFu) << "column down the middle at " << i;
+    }
+    // Down the tower's lit side, from the lantern to the rock: the colours in the order met.
+    auto kind = [](std::uint32_t p) {
+        const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+        if (r > 200 && g > 200 && b > 200) return 'W';
+        if (r > 180 && g < 120 && b < 120) return 'R';
+        if (r > 200 && g > 180 && b < 190) return 'Y';
+        return '.';
+    };
+    std::string met;
+    for (int y = 0; y < size; ++y) {
+        const char k = kind(at(size * 15 / 32, y));
+        if (k != '.' && (met.empty() || met.back() != k)) met += k;
+    }
+    EXPECT_EQ(met, "YWRWRW");
 }
 
 TEST_F(SdlWindowTest, PresentClipsRectanglesToThePicture) {

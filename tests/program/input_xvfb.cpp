@@ -1,0 +1,152 @@
+// The game program's input as the player meets it, watched from another X client under
+// xvfb-run: keys and buttons pressed and let go back to back, quicker than a frame, as a touchpad
+// taps and a quick finger types, still reach the title, the page wait and the buttons of a box;
+// F12 tapped on the title quits; SIGTERM ends the game while a box or a dialog is open.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "game_program.h"
+#include "title_start.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using progtest::Box;
+using progtest::Pixels;
+
+constexpr auto kDeadline = progtest::kProgramDeadline;
+
+// The ground of the light style's windows and boxes, 0.94 grey: what the modal layer draws.
+constexpr std::uint32_t kModalGround = 0xF0F0F0;
+// A box's buttons: the light style's button blue at 40 % over that ground, and under the pointer.
+constexpr std::uint32_t kButton = 0xAACCF4, kButtonHovered = 0x4296FA;
+
+bool Near(std::uint32_t p, std::uint32_t q) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>(p >> shift & 0xFF) - static_cast<int>(q >> shift & 0xFF)) > 3) return false;
+    return true;
+}
+
+class InputProgram : public progtest::GameProgramTest {
+protected:
+    InputProgram() : GameProgramTest("input_xvfb") {}
+
+    Pixels Text() const { return Game(Box{0, 478, 740, 104}); }
+    Pixels PageCursor() const { return Game(Box{752, 558, 26, 30}); }
+    // How many pixels of the middle of the picture are the modal layer's ground.
+    int ModalShown() const {
+        int n = 0;
+        for (const std::uint32_t p : Game(Box{150, 150, 500, 300}).rgb) n += (p & 0xFFFFFF) == kModalGround;
+        return n;
+    }
+    bool BoxShown() const { return ModalShown() > 2000; }
+    bool BoxGone() const { return ModalShown() == 0; }
+    // The page waits: its text stands still while the page cursor blinks.
+    bool PageWaits() const {
+        const Pixels text = Text(), cursor = PageCursor();
+        if (!progtest::WaitUntil([&] { return PageCursor().rgb != cursor.rgb; }, 3s)) return false;
+        return Text().rgb == text.rgb;
+    }
+    // The title waits for its menu: new game lights under the pointer.
+    bool TitleWaits() {
+        const Box frame = x.Geometry(window);
+        x.MovePointer(frame.x + 644, frame.y + frame.height - progtest::kGameHeight + 368);
+        return progtest::MenuButtonLit(x, window, progtest::kNewGameRow);
+    }
+    // The left of a box's two buttons, in screen pixels; empty when none is shown.
+    Box LeftButton() const {
+        const Box frame = x.Geometry(window);
+        const Box area{150, 150, 500, 300};
+        const Pixels pixels = Game(area);
+        auto button = [&](int x, int y) {
+            return Near(pixels.At(x, y), kButton) || Near(pixels.At(x, y), kButtonHovered);
+        };
+        std::vector<bool> columns(static_cast<std::size_t>(pixels.width));
+        for (int y = 0; y < pixels.height; ++y)
+            for (int x = 0; x < pixels.width; ++x) columns[static_cast<std::size_t>(x)] = columns[x] || button(x, y);
+        // The first run of columns with button pixels, left to right: the two buttons lie apart.
+        int left = 0;
+        while (left < pixels.width && !columns[static_cast<std::size_t>(left)]) ++left;
+        int right = left;
+        while (right + 1 < pixels.width && columns[static_cast<std::size_t>(right + 1)]) ++right;
+        if (right - left < 20) return {};
+        int top = pixels.height, bottom = -1;
+        for (int y = 0; y < pixels.height; ++y)
+            if (button((left + right) / 2, y)) top = std::min(top, y), bottom = std::max(bottom, y);
+        if (bottom < top) return {};
+        return Box{frame.x + area.x + left, frame.y + frame.height - progtest::kGameHeight + area.y + top,
+                   right - left + 1, bottom - top + 1};
+    }
+};
+
+TEST_F(InputProgram, TapsReachTheTitleThePageWaitAndTheButtonsOfABox) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    // The title's new game, tapped: the story begins and its first page waits.
+    ASSERT_TRUE(ClickMenuButton(x, window, progtest::kNewGameRow, kDeadline, 0ms)) << Errors();
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); })) << "the tap on new game was lost";
+
+    // The close question, answered by Return tapped: its default, No, and the game goes on.
+    x.RequestClose(window);
+    ASSERT_TRUE(AwaitGame([&] { return BoxShown(); })) << "no question";
+    x.Tap({progtest::kKeyReturn});
+    ASSERT_TRUE(AwaitGame([&] { return BoxGone(); })) << "the tapped Return was lost";
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); }));
+
+    // Return tapped at each page wait turns exactly that page.
+    for (int page = 0; page < 3; ++page) {
+        SCOPED_TRACE("page " + std::to_string(page + 1));
+        const Pixels before = Text();
+        x.Tap({progtest::kKeyReturn});
+        ASSERT_TRUE(AwaitGame([&] { return Text().rgb != before.rgb; })) << "the tapped Return was lost";
+        ASSERT_TRUE(AwaitGame([&] { return PageWaits(); }));
+    }
+
+    // The question again, and a tap on its Yes: the game ends in order.
+    x.RequestClose(window);
+    Box yes;
+    ASSERT_TRUE(AwaitGame([&] { return BoxShown() && (yes = LeftButton()).width > 0; })) << "no buttons";
+    x.MovePointer(yes.x + yes.width / 2, yes.y + yes.height / 2);
+    ASSERT_TRUE(AwaitGame([&] {
+        int lit = 0;
+        for (const std::uint32_t p : x.Grab(yes).rgb) lit += Near(p, kButtonHovered);
+        return lit > yes.width * yes.height / 2;
+    })) << "Yes does not light under the pointer";
+    x.TapPointer();
+    EXPECT_EQ(game->Wait(kDeadline), 0) << "the tap on Yes was lost\n" << Errors();
+}
+
+TEST_F(InputProgram, F12TappedOnTheTitleQuits) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(AwaitGame([&] { return TitleWaits(); })) << Errors();
+    x.Tap({progtest::kKeyF12});
+    EXPECT_EQ(game->Wait(kDeadline), 0) << "the tapped F12 was lost\n" << Errors();
+}
+
+// A signal ends the game in order whatever modal is open: the close question on the title, or
+// the display driver's choice (--SELDRIVER) before the game has begun.
+TEST_F(InputProgram, SigtermEndsTheGameWhileABoxOrADialogIsOpen) {
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "the driver choice" : "the close question");
+        std::filesystem::remove(settings / "quibel.ini");
+        ASSERT_TRUE(StartGame(dialog ? std::vector<std::string>{"--SELDRIVER"} : std::vector<std::string>{}))
+            << Errors();
+        if (!dialog) {
+            ASSERT_TRUE(AwaitGame([&] { return TitleWaits(); })) << Errors();
+            x.RequestClose(window);
+        }
+        ASSERT_TRUE(AwaitGame([&] { return BoxShown(); })) << "nothing open\n" << Errors();
+        game->Signal(SIGTERM);
+        EXPECT_EQ(game->Wait(kDeadline), 0) << Errors();
+        EXPECT_NE(progtest::ReadText(settings / "quibel.ini").find("[quibel]"), std::string::npos)
+            << "the settings written back";
+    }
+}
+
+}  // namespace
