@@ -79,6 +79,17 @@ void DrawAtOnce(DxMessView2& view, std::u16string_view text) {
     view.DrawText(0, colour, 0, text, nullptr, 0);
 }
 
+// The same for a text whose names are already in: a hero name that itself holds "#1" or "#2"
+// must not be expanded a second time.
+void DrawExpandedAtOnce(DxMessView2& view, std::u16string_view shown) {
+    std::vector<TextElement> elements;
+    elements.reserve(shown.size() + 2);
+    if (!OpensWithSpeaker(shown)) elements.push_back({TextScript::kElementChar, u'\n'});
+    for (const char16_t unit : shown) elements.push_back({TextScript::kElementChar, unit});
+    elements.push_back({TextScript::kElementEnd, 0});
+    view.BeginText(0, TextScript::SwapRedBlue(view.GetColor()), 0, elements, nullptr, 0);
+}
+
 // An empty view with the pen back at its top left: a text drawn again after a rebuild starts where
 // the message began, not where the last one ended.
 void ClearText(DxMessView2& view) {
@@ -267,7 +278,7 @@ void ReaderLoop(ScriptStateNode_App& node, MessageWindow& window, DxDraw::DxSpri
             RecreateFont(view);
             ChangeMask &= ~kChangeRebuildViews;
             ClearText(view);
-            if (const BacklogEntry* newest = node.AppGroup().backlog().Newest()) DrawAtOnce(view, newest->text);
+            if (const BacklogEntry* newest = node.AppGroup().backlog().Newest()) DrawExpandedAtOnce(view, newest->text);
         }
         const std::int32_t left = tracker.current;
         const std::int32_t entered =

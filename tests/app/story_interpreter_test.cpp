@@ -25,6 +25,7 @@
 #include "host/testhost/test_host.h"
 #include "host/ui/menu.h"
 #include "lib/error.h"
+#include "lib/scope_guard.h"
 #include "lib/text.h"
 #include "lib/text_field.h"
 #include "sound/sound.h"
@@ -39,7 +40,8 @@ constexpr int kMenuSave = 40010;
 constexpr int kMenuDebug = 40013;
 
 // Messages are full-width CP932 text: the tables write them in ASCII, and every line that is not
-// a command goes to full width here (what is not ASCII stays as it is) and back to ASCII in the log.
+// a command goes to full width here (what is not ASCII stays as it is, and so do the name tags
+// "#1" and "#2") and back to ASCII in the log.
 std::string ScriptBytes(const std::string& script) {
     const std::u16string source = Utf8ToUtf16(script);
     std::u16string text;
@@ -47,7 +49,9 @@ std::string ScriptBytes(const std::string& script) {
     for (std::size_t i = 0; i < source.size(); ++i) {
         const char16_t c = source[i];
         if (i == 0 || source[i - 1] == u'\n') message = c != u'.' && c != u'\n';
-        text.push_back(static_cast<char16_t>(message && c > u' ' && c < 0x7F ? c + 0xFEE0 : c));
+        const bool tag = (c == u'#' && i + 1 < source.size() && (source[i + 1] == u'1' || source[i + 1] == u'2')) ||
+                         (i > 0 && source[i - 1] == u'#' && (c == u'1' || c == u'2'));
+        text.push_back(static_cast<char16_t>(message && !tag && c > u' ' && c < 0x7F ? c + 0xFEE0 : c));
     }
     return Utf16ToCp932(text);
 }
@@ -140,6 +144,10 @@ protected:
             if (word == "debug") CommandOptions.debug_level = 1;
             if (word == "replay") TextScript::ScenePlayMode = 1;
             if (word == "quick-1") quick_result_ = -1;
+            if (word == "tagnames") {  // hero names that look like name tags themselves
+                CopyField16(SystemConfig.PlayerName1, u"#2");
+                CopyField16(SystemConfig.PlayerName2, u"湊");
+            }
         }
         rules_ = std::move(rules);
         next_rule_ = 0;
@@ -265,8 +273,13 @@ protected:
         TextScript::DxMessView2 reference(768, 140);
         reference.SetStyle(reference.GetStyle() | DxDraw::kTextAntiAliased);
         reference.SetFont(32, 3, FieldText(SettingsBlock.font_name));
+        // The backlog holds the text with its names in: drawn as it stands, never expanded again.
         const std::u16string& text = group->backlog().Newest()->text;
-        reference.DrawText(0, 0xFFFFFF, 0, (text.starts_with(u'【') ? u"" : u"\n") + text, nullptr, 0);
+        std::vector<TextScript::TextElement> shown;
+        for (const char16_t unit : (text.starts_with(u'【') ? u"" : u"\n") + text)
+            shown.push_back({TextScript::kElementChar, unit});
+        shown.push_back({TextScript::kElementEnd, 0});
+        reference.BeginText(0, 0xFFFFFF, 0, shown, nullptr, 0);
         int differ = 0;
         for (int y = 0; y < 140; ++y)
             for (int x = 0; x < 768; ++x) {
@@ -439,6 +452,8 @@ TEST_F(StoryTest, VoicesPairWithMessagesAndTheBacklogKeepsTheLast60) {
 }
 
 TEST_F(StoryTest, NarrationStartsOnTheSecondLineOfTheTextArea) {
+    const SystemConfigRecord names = SystemConfig;
+    const ScopeExit restore([&names] { SystemConfig = names; });
     const std::string next = "click 1 1";
     const struct {
         std::string setup, script;
@@ -468,6 +483,11 @@ TEST_F(StoryTest, NarrationStartsOnTheSecondLineOfTheTextArea) {
          "A\n\nBBBBBBBBBBBBBBBBBBBBBBBB\n\nC\n",
          {{"P:1", "font"}, {"P:1", "3:layout"}, {"W:8,444,768x140 same", next}},
          "show T:A P:0 T:BBBBBBBBBBBBBBBBBBBBBBBB P:1 W:8,444,768x140 same T:C read:2"},
+        // A hero name that reads like a name tag is drawn again as the name, not expanded twice.
+        {"tagnames",
+         "A\n\n【#1】\nは#1と#1\n\nC\n",
+         {{"P:1", "font"}, {"P:1", "3:layout"}, {"W:8,444,768x140 same", next}},
+         "show T:A P:0 T:#2>は#2と#2 P:1 W:8,444,768x140 same T:C read:2"},
         // A full line of 24 characters and three lines of narration fill the text area.
         {"",
          "XXXXXXXXXXXXXXXXXXXXXXXX\nAB\nCD\n\nE\n",
