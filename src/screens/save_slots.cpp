@@ -141,18 +141,34 @@ std::int32_t SaveSlot(std::int32_t number, std::u16string_view comment) {
     return 1;
 }
 
-void LoadSlot(std::int32_t number) {
-    // Everything is read, in one transaction, and checked before anything in memory changes.
+namespace {
+
+// What a load restores, read in one transaction and checked.
+struct SlotForLoad {
     Decoded<SAVEDATA2> record;
     std::vector<VariableBlobEntry> variables;
-    {
-        const DatabaseScope scope = OpenSaveDatabase();
-        record = ReadSlotRecord(number);
-        if (!record.ok())
-            ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"セーブスロット %d が壊れています: %s\n", number,
-                       DescribeSaveBlobError(record.error));
-        variables = ReadSlotVariableEntries(number);
-    }
+};
+
+SlotForLoad ReadSlotForLoad(std::int32_t number) {
+    SlotForLoad slot;
+    const DatabaseScope scope = OpenSaveDatabase();
+    slot.record = ReadSlotRecord(number);
+    if (!slot.record.ok())
+        ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"セーブスロット %d が壊れています: %s\n", number,
+                   DescribeSaveBlobError(slot.record.error));
+    slot.variables = ReadSlotVariableEntries(number);
+    return slot;
+}
+
+}  // namespace
+
+void CheckSlotLoads(std::int32_t number) { ReadSlotForLoad(number); }
+
+void LoadSlot(std::int32_t number) {
+    // Everything is read, in one transaction, and checked before anything in memory changes.
+    SlotForLoad slot = ReadSlotForLoad(number);
+    const Decoded<SAVEDATA2>& record = slot.record;
+    const std::vector<VariableBlobEntry>& variables = slot.variables;
 
     ResumePage = record.value.resumePage;
     SceneStateRecord* const scenes[kSlotSceneCount] = {&CurrentPicture, &CurrentChl, &CurrentBgm, &CurrentS1,

@@ -55,6 +55,7 @@ protected:
         const std::vector<std::uint8_t> bytes = EncodeSaveData2(record);
         const DatabaseScope scope = OpenSaveDatabase();
         WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(bytes.data(), kSaveData2Bytes));
+        WriteSlotVariables(number, std::vector<std::uint8_t>{0});  // no variable: the slot loads
     }
     int Sql(const std::string& sql) { return SqliteObserver(folder_ / "save.dat").Exec(sql); }
     static std::u16string StoredComment(std::int32_t number) { return ReadSlotRecord(number).value.comment; }

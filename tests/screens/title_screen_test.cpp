@@ -164,6 +164,7 @@ void StoreSlot(std::int32_t number) {
     const std::vector<std::uint8_t> bytes = EncodeSaveData2(SAVEDATA2{});
     const DatabaseScope scope = OpenSaveDatabase();
     WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(bytes.data(), kSaveData2Bytes));
+    WriteSlotVariables(number, std::vector<std::uint8_t>{0});  // no variable: the slot loads
 }
 
 TEST_F(TitleScreen, EachButtonGivesTheGameCycleItsResult) {
