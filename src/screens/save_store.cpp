@@ -63,13 +63,12 @@ void ReadGlobalRecords(ScriptStateGroup_App& group) {
     LoadGlobalData(group);
 }
 
-std::u16string AsideName(const std::u16string& path) {
+std::u16string AsideName(const std::u16string& path, std::time_t when) {
     std::u16string stem = path;
     if (stem.size() >= kDatExtension.size() && stem.ends_with(kDatExtension))
         stem.resize(stem.size() - kDatExtension.size());
-    const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    localtime_r(&when, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
     const std::u16string base = stem + Utf8ToUtf16(stamp);

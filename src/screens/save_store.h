@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,8 +64,9 @@ private:
 void ReadGlobalRecords(ScriptStateGroup_App& group);
 
 // A free name beside `path` for keeping a damaged file aside: "save.dat" becomes
-// "save-YYYYMMDD-HHMMSS.dat" with the local time, and "-2", "-3" ... before ".dat" when taken.
-std::u16string AsideName(const std::u16string& path);
+// "save-YYYYMMDD-HHMMSS.dat" with the local time `when`, and "-2", "-3" ... before ".dat" when
+// that name (or a journal of it) is taken.
+std::u16string AsideName(const std::u16string& path, std::time_t when = std::time(nullptr));
 // Moves the file and its journal files ("-journal", "-wal", "-shm") to `aside` (the name of
 // AsideName) without changing a byte: linked under the new name first, then unlinked, so that a
 // crash leaves them under one of the names; empty on success, else what failed.
