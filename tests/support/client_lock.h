@@ -3,7 +3,7 @@
 // until the test releases it (the client's input closes, it ends and its transaction rolls back).
 #pragma once
 
-#include <signal.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +19,10 @@ public:
     // held() tells whether the client answered that it holds it.
     ClientLock(const std::string& client, const std::filesystem::path& file, const std::string& begin) {
         int input[2], output[2];
-        if (::pipe(input) != 0) return;
-        if (::pipe(output) != 0) {
+        // Closed on exec, so that no other child of the test (the game under test) keeps the
+        // client's input open and with it the lock.
+        if (::pipe2(input, O_CLOEXEC) != 0) return;
+        if (::pipe2(output, O_CLOEXEC) != 0) {
             ::close(input[0]);
             ::close(input[1]);
             return;

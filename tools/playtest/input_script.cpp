@@ -174,10 +174,12 @@ InputLine ReadLine(int number, const Words& words) {
         constexpr struct {
             std::string_view name;
             int id;
-        } kAnswers[] = {{"yes", kIdYes}, {"no", kIdNo}, {"ok", kIdOk}, {"cancel", kIdCancel}};
+        } kAnswers[] = {{"yes", kIdYes},     {"no", kIdNo},       {"ok", kIdOk},        {"cancel", kIdCancel},
+                        {"abort", kIdAbort}, {"retry", kIdRetry}, {"ignore", kIdIgnore}};
         const auto found =
             std::find_if(std::begin(kAnswers), std::end(kAnswers), [&](auto& a) { return a.name == answer; });
-        if (found == std::end(kAnswers)) reader.Fail("the answer is yes, no, ok or cancel, not '" + answer + "'");
+        if (found == std::end(kAnswers))
+            reader.Fail("the answer is yes, no, ok, cancel, abort, retry or ignore, not '" + answer + "'");
         line.answer = found->id;
     } else if (verb == "shot") {
         line.action = Action::Shot;

@@ -10,7 +10,7 @@
 //   until WHAT [MAXFRAMES] let frames pass until the next page wait, choice menu or turn selection
 //                          (once its buttons are up), title screen or ending (WHAT: page, choice,
 //                          title, end); without MAXFRAMES 6000
-//   answer yes|no|ok|cancel  the answer of the next message box
+//   answer yes|no|ok|cancel|abort|retry|ignore  the answer of the next message box
 //   type TEXT              typed into the next dialog's edit fields (one field a line, in order)
 //   shot NAME              the screen as NAME.png in the shots folder
 //   menu ID|PATH           pick the menu item of command ID (40010 save, 40011 load, ...), or of
@@ -85,7 +85,7 @@ struct InputLine {
     KeyChord key;      // key, hold, release
     UntilWhat until = UntilWhat::Page;
     int max_frames = kDefaultUntilFrames;
-    int answer = 0;    // kIdYes, kIdNo, kIdOk or kIdCancel
+    int answer = 0;    // kIdYes, kIdNo, kIdOk, kIdCancel, kIdAbort, kIdRetry or kIdIgnore
     std::string text;  // type (UTF-8), shot (the file's name), menu's label path (UTF-8)
 };
 

@@ -1,0 +1,208 @@
+// Runs of the sample game on damaged copies of a save file the game made (damaged_save_first.txt
+// makes it; damaged_save.txt plays on each copy): cut files, header bytes, zeroed pages, junk,
+// missing and bad columns, tables and rows, damaged slots. Whatever the damage, the game plays to
+// the end of the input and F12 ends it with exit 0; a file the start cannot use is either kept
+// aside exactly as it was, or left untouched while the session plays without saving. And a file
+// the sqlite3 client holds at the start: the box's retry opens it once the client lets it go.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "playtest/playtest_run.h"
+#include "support/client_lock.h"
+#include "support/client_save_file.h"
+#include "support/sqlite_observer.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace playtest_test;
+using testsupport::FileBytes;
+using testsupport::TempFolder;
+
+// The page size the game's files have (SQLite's default); the damage is placed by pages.
+constexpr std::size_t kPage = 4096;
+
+void Cut(const fs::path& file, std::uintmax_t size) { fs::resize_file(file, size); }
+
+void Put(const fs::path& file, std::size_t at, const std::string& bytes) {
+    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(at));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A page of the file set to zeros; `index` from 0, negative from the end.
+void ZeroPage(const fs::path& file, long index) {
+    const auto pages = static_cast<long>(fs::file_size(file) / kPage);
+    Put(file, static_cast<std::size_t>(index < 0 ? pages + index : index) * kPage, std::string(kPage, '\0'));
+}
+
+struct Damage {
+    const char* name;
+    std::function<void(const fs::path& file, const std::string& client)> apply;
+    bool start_box;  // whether the start finds the file unusable
+};
+
+// SQL run by the client on the copy.
+Damage Sql(const char* name, std::string sql, bool start_box) {
+    return {name,
+            [sql](const fs::path& file, const std::string& client) {
+                const testsupport::ToolRun run = testsupport::RunSqliteClient(client, file, sql);
+                ASSERT_EQ(run.status, 0) << run.errors;
+            },
+            start_box};
+}
+
+const std::vector<Damage>& Damages() {
+    static const std::vector<Damage> damages = {
+        {"cut in half", [](const fs::path& f, auto&) { Cut(f, fs::file_size(f) / 2); }, true},
+        {"cut to its first page", [](const fs::path& f, auto&) { Cut(f, kPage); }, true},
+        {"cut inside the header", [](const fs::path& f, auto&) { Cut(f, 50); }, true},
+        {"emptied", [](const fs::path& f, auto&) { Cut(f, 0); }, false},
+        {"header string", [](const fs::path& f, auto&) { Put(f, 0, "Not a database!"); }, true},
+        {"page size", [](const fs::path& f, auto&) { Put(f, 16, std::string("\x00\x03", 2)); }, true},
+        {"first page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 0); }, true},
+        {"second page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 1); }, true},
+        {"middle page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -10); }, false},
+        {"last page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -1); }, false},
+        {"junk over the middle",
+         [](const fs::path& f, auto&) { Put(f, fs::file_size(f) / 3, std::string(3 * kPage, '\xA5')); }, false},
+        {"a text file", [](const fs::path& f, auto&) { std::ofstream(f) << "this is not a save file\n"; }, true},
+        Sql("global without value_bin",
+            "ALTER TABLE global RENAME TO old; CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT);", true),
+        Sql("entry without header",
+            "ALTER TABLE entry RENAME TO old; CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER);", true),
+        Sql("entry missing", "DROP TABLE entry;", false),
+        Sql("global missing", "DROP TABLE global;", false),
+        Sql("COMMON missing", "DELETE FROM global WHERE name='COMMON';", false),
+        Sql("every global row missing", "DELETE FROM global;", false),
+        Sql("slot 3's header cut", "UPDATE entry SET header=substr(header, 1, 100) WHERE number=3;", false),
+        Sql("the newest quick save without variables", "UPDATE entry SET value_data=NULL WHERE number=91;", false),
+        Sql("a header as text", "UPDATE entry SET header='header' WHERE number=91;", false),
+        Sql("COMMON as text", "UPDATE global SET value_bin='common' WHERE name='COMMON';", false),
+    };
+    return damages;
+}
+
+// The script of a run: the answer to the start's box, then damaged_save.txt.
+fs::path ScriptWithAnswer(const TempFolder& folder, const std::string& answer) {
+    std::ifstream in(fs::path(PLAYTEST_SCRIPTS) / "damaged_save.txt", std::ios::binary);
+    const std::string body((std::istreambuf_iterator<char>(in)), {});
+    const fs::path script = folder / "run.txt";
+    std::ofstream(script, std::ios::binary) << "answer " << answer << "\n" << body;
+    return script;
+}
+
+bool IsStartBox(const LogLine& line) {
+    return line.kind == "box" && !line.fields.empty() &&
+           line.fields.at(1).find("セーブファイル") != std::string::npos &&
+           line.fields.at(1).find("として残し") != std::string::npos;
+}
+
+// The files kept aside in the folder: save-*.dat.
+std::vector<fs::path> KeptAside(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("save-") && name.ends_with(".dat")) files.push_back(entry.path());
+    }
+    return files;
+}
+
+class DamagedSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        client_ = testsupport::FindSqliteClient(SQLITE3_CLIENT);
+        ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+        const PlayRun first = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "damaged_save_first.txt",
+                                          "--settings '" + made_.path().string() + "'");
+        ASSERT_EQ(first.status, 0) << first.errors;
+        ASSERT_EQ(FirstFields(first, "notice"), (std::vector<std::string>{"セーブしました", "セーブしました"}));
+        original_ = FileBytes(made_ / "save.dat");
+        ASSERT_GT(original_.size(), 20 * kPage);
+    }
+
+    TempFolder made_{"playtest_damaged_made"};
+    std::string original_;
+    std::string client_;
+};
+
+TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
+    int index = 0;
+    for (const Damage& damage : Damages()) {
+        // Each kind meets one answer, the answers taking turns.
+        const bool keep_aside = index++ % 2 == 0;
+        SCOPED_TRACE(std::string(damage.name) + (keep_aside ? ", kept aside" : ", played without"));
+        TempFolder settings("playtest_damaged");
+        const fs::path file = settings / "save.dat";
+        std::ofstream(file, std::ios::binary) << original_;
+        damage.apply(file, client_);
+        const std::string damaged = FileBytes(file);
+
+        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, keep_aside ? "yes" : "no"),
+                                        "--settings '" + settings.path().string() + "'");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        ASSERT_FALSE(run.log.empty());
+        EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
+
+        std::size_t start_boxes = 0;
+        for (const LogLine& line : run.log) start_boxes += IsStartBox(line);
+        EXPECT_EQ(start_boxes, damage.start_box ? 1u : 0u) << run.Kinds();
+        if (!damage.start_box) continue;
+        const std::string box_text = run.Of("box").at(0).fields.at(1);
+        EXPECT_NE(box_text.find(file.string()), std::string::npos) << "named by its full path: " << box_text;
+        const std::vector<fs::path> aside = KeptAside(settings.path());
+        if (keep_aside) {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
+            EXPECT_NE(box_text.find(aside[0].filename().string()), std::string::npos) << box_text;
+            EXPECT_EQ(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM global;"), "3") << "a new file";
+        } else {
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(FileBytes(file), damaged) << "never touched";
+            // The menu's load grayed, the page wait's buttons saying why.
+            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40011"})) << run.Kinds();
+            EXPECT_EQ(FirstFields(run, "notice"),
+                      (std::vector<std::string>{"セーブファイルが使えません", "セーブファイルが使えません",
+                                                "セーブファイルが使えません"}));
+        }
+    }
+}
+
+TEST_F(DamagedSave, AFileTheSqliteClientHoldsAtTheStartIsOpenedByTheRetry) {
+    TempFolder settings("playtest_held");
+    const fs::path file = settings / "save.dat";
+    std::ofstream(file, std::ios::binary) << original_;
+    testsupport::ClientLock lock(client_, file, "BEGIN EXCLUSIVE;");
+    ASSERT_TRUE(lock.held());
+    // The client lets the file go while the box is up: the retry finds it free.
+    const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, "retry"),
+                                    "--settings '" + settings.path().string() + "'", [&lock](const LogLine& line) {
+                                        if (line.kind == "box") lock.Release();
+                                    });
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds() << (boxes.size() > 1 ? boxes[1].fields.at(1) : "");
+    EXPECT_NE(boxes[0].fields.at(1).find("database is locked"), std::string::npos) << boxes[0].fields.at(1);
+    EXPECT_EQ(boxes[0].fields.at(2), "retry");
+    EXPECT_TRUE(KeptAside(settings.path()).empty());
+    // The file was used: slot 3 loaded from the title (its page 4 first), the quick save stored,
+    // the records kept.
+    ASSERT_FALSE(run.Of("page").empty()) << run.Kinds();
+    EXPECT_EQ(run.Of("page")[0].fields.at(1), "4") << run.Kinds();
+    EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました");
+    EXPECT_NE(testsupport::SqliteObserver(file).Rows(
+                  "SELECT substr(value_bin, 261, 2048) = zeroblob(2048) FROM global WHERE name='COMMON';"),
+              "1")
+        << "the first run's read pages kept";
+}
+
+}  // namespace
