@@ -45,17 +45,18 @@ void ZeroPage(const fs::path& file, long index) {
 struct Damage {
     const char* name;
     std::function<void(const fs::path& file, const std::string& client)> apply;
-    bool start_box;  // whether the start finds the file unusable
+    bool start_box;          // whether the start finds the file unusable
+    const char* later = "";  // a part of a box shown later in the run, "" for none
 };
 
 // SQL run by the client on the copy.
-Damage Sql(const char* name, std::string sql, bool start_box) {
+Damage Sql(const char* name, std::string sql, bool start_box, const char* later = "") {
     return {name,
             [sql](const fs::path& file, const std::string& client) {
                 const testsupport::ToolRun run = testsupport::RunSqliteClient(client, file, sql);
                 ASSERT_EQ(run.status, 0) << run.errors;
             },
-            start_box};
+            start_box, later};
 }
 
 const std::vector<Damage>& Damages() {
@@ -82,8 +83,11 @@ const std::vector<Damage>& Damages() {
         Sql("COMMON missing", "DELETE FROM global WHERE name='COMMON';", false),
         Sql("every global row missing", "DELETE FROM global;", false),
         Sql("slot 3's header cut", "UPDATE entry SET header=substr(header, 1, 100) WHERE number=3;", false),
-        Sql("the newest quick save without variables", "UPDATE entry SET value_data=NULL WHERE number=91;", false),
-        Sql("a header as text", "UPDATE entry SET header='header' WHERE number=91;", false),
+        // The quick load of a damaged newest quick save says why and the page stays.
+        Sql("the newest quick save without variables", "UPDATE entry SET value_data=NULL WHERE number=91;", false,
+            "ロードできませんでした。\\nセーブスロット 91 の変数が壊れています"),
+        Sql("a header as text", "UPDATE entry SET header='header' WHERE number=91;", false,
+            "ロードできませんでした。\\nsave.dat: a slot header holds 12 bytes"),
         Sql("COMMON as text", "UPDATE global SET value_bin='common' WHERE name='COMMON';", false),
     };
     return damages;
@@ -152,9 +156,18 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
         ASSERT_FALSE(run.log.empty());
         EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
 
-        std::size_t start_boxes = 0;
-        for (const LogLine& line : run.log) start_boxes += IsStartBox(line);
+        std::size_t start_boxes = 0, later_boxes = 0;
+        for (const LogLine& line : run.log) {
+            start_boxes += IsStartBox(line);
+            later_boxes += *damage.later && line.kind == "box" && line.fields.at(1).find(damage.later) == 0;
+        }
         EXPECT_EQ(start_boxes, damage.start_box ? 1u : 0u) << run.Kinds();
+        if (*damage.later) {
+            EXPECT_EQ(later_boxes, 1u) << run.Kinds();
+            // The page where the quick load was asked for waits again: no load request came.
+            EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"}))
+                << "the menu's load, the title";
+        }
         if (!damage.start_box) continue;
         const std::string box_text = run.Of("box").at(0).fields.at(1);
         EXPECT_NE(box_text.find(file.string()), std::string::npos) << "named by its full path: " << box_text;

@@ -19,12 +19,14 @@
 #include "app/picture_commands.h"
 #include "app/settings.h"
 #include "app/win_app.h"
+#include "host/testhost/test_host.h"
 #include "host/ui/menu.h"
 #include "lib/report_hook.h"
 #include "lib/text.h"
 #include "save_state.h"
 #include "screens/global_records.h"
 #include "screens/save_database.h"
+#include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
 #include "support/client_lock.h"
 #include "support/client_save_file.h"
@@ -318,6 +320,24 @@ TEST_F(SaveStoreTest, AQuickLoadThatWouldFailIsShownAndRequestsNothing) {
     SqliteObserver(file_).Exec("UPDATE entry SET value_data=NULL WHERE number=91;");
     EXPECT_EQ(services_.find_latest_auto_save(), -1);
     EXPECT_EQ(sink_.boxes.size(), 2u);
+}
+
+TEST_F(SaveStoreTest, TheMenusLoadOfASlotThatWouldNotLoadIsShownAndGivesNoSlot) {
+    MakeSaveFile();
+    testhost::TestHost window;
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged);
+        if (damaged) SqliteObserver(file_).Exec("UPDATE entry SET value_data=x'4100' WHERE number=3;");
+        window.scripted_modal().OnNextDialog([](host::Dialog& dialog) {
+            dialog.Choose(SaveLoadDialog::kSlotList, 2);
+            dialog.Accept();
+        });
+        EXPECT_EQ(OpenCheckedSaveLoadDialog(window.modal(), SaveLoadDialog::kLoadMode), damaged ? -1 : 2);
+        // The host shows the boxes while it lives.
+        const auto& boxes = window.scripted_modal().boxes;
+        ASSERT_EQ(boxes.size(), damaged ? 1u : 0u);
+        if (damaged) EXPECT_TRUE(Contains(boxes[0].text, u"ロードできませんでした")) << Utf16ToUtf8(boxes[0].text);
+    }
 }
 
 TEST(SaveFileAside, TheNameIsFreeAndTheJournalGoesWithTheFile) {
