@@ -110,12 +110,12 @@ void SaveStore::LoadGlobal(ScriptStateGroup_App& group) {
         ReadGlobalRecords(group);
     } catch (const ExceptionHandle& error) {
         if (error.type == 1) throw;
-        // The records in memory are the newest there are: they go on, and to the file later.
+        // The records in memory are the newest there are (the last cycle end wrote them, or they
+        // wait to be written): this cycle goes on with them.
         ShowMessage(u"エラー",
                     FormatString(u"セーブファイルを読み込めませんでした。\n%s\n%s\n\n今の記録のまま続けます。",
                                  SaveDatabasePath(), std::u16string_view(error.message)),
                     kMbOk | kMbIconExclamation);
-        unsaved_ = true;
         UseKeptRecords(group);
     }
 }

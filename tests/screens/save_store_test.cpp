@@ -301,6 +301,25 @@ TEST_F(SaveStoreTest, RecordsACycleEndCouldNotWriteGoToTheNextSaveOrCycleEnd) {
     EXPECT_EQ(third->scene_names(), std::vector<std::u16string>{u"SC03"});
 }
 
+TEST_F(SaveStoreTest, ACycleStartThatCannotReadGoesOnWithTheRecordsInMemory) {
+    ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+    MakeSaveFile();
+    auto group = Cycle();
+    services_.load_global(*group);
+    group->AddSceneName(u"SC02");
+    services_.save_global(*group);
+    {
+        ClientLock lock(client_, file_, "BEGIN EXCLUSIVE;");
+        ASSERT_TRUE(lock.held());
+        auto next = Cycle();
+        services_.load_global(*next);
+        EXPECT_EQ(next->scene_names(), (std::vector<std::u16string>{u"SC01", u"SC02"}));
+    }
+    ASSERT_EQ(sink_.boxes.size(), 1u);
+    EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked")) << Utf16ToUtf8(sink_.boxes[0].text);
+    EXPECT_EQ(services_.find_latest_auto_save(), 90) << "the file is used again once free";
+}
+
 TEST_F(SaveStoreTest, AQuickLoadThatWouldFailIsShownAndRequestsNothing) {
     ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
     MakeSaveFile();
