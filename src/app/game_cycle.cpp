@@ -127,7 +127,7 @@ GameCycleServices DefaultGameCycleServices() {
                 return std::int32_t{-1};
             },
         .saves_off = {},  // never off
-        .backlog = {},  // the page wait traces that there is none
+        .backlog = {},    // the page wait traces that there is none
         .ending_slides = {},
     };
 }

@@ -166,7 +166,7 @@ void CheckSlotLoads(std::int32_t number) { ReadSlotForLoad(number); }
 
 void LoadSlot(std::int32_t number) {
     // Everything is read, in one transaction, and checked before anything in memory changes.
-    SlotForLoad slot = ReadSlotForLoad(number);
+    const SlotForLoad slot = ReadSlotForLoad(number);
     const Decoded<SAVEDATA2>& record = slot.record;
     const std::vector<VariableBlobEntry>& variables = slot.variables;
 

@@ -113,7 +113,7 @@ void SaveStore::LoadGlobal(ScriptStateGroup_App& group) {
         // The records in memory are the newest there are (the last cycle end wrote them, or they
         // wait to be written): this cycle goes on with them.
         ShowMessage(u"エラー",
-                    FormatString(u"セーブファイルを読み込めませんでした。\n%s\n%s\n\n今の記録のまま続けます。",
+                    FormatString(u"セーブファイルを読み込めませんでした。\n%s\n（%s）\n\n今の記録のまま続けます。",
                                  SaveDatabasePath(), std::u16string_view(error.message)),
                     kMbOk | kMbIconExclamation);
         UseKeptRecords(group);
