@@ -4,7 +4,10 @@
 // the end of the input and F12 ends it with exit 0; a file the start cannot use is either kept
 // aside exactly as it was, or left untouched while the session plays without saving. And a file
 // the sqlite3 client holds at the start: the box's retry opens it once the client lets it go.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -118,6 +121,29 @@ std::vector<fs::path> KeptAside(const fs::path& folder) {
     return files;
 }
 
+// The input of a run, through a named pipe: a line lets the run go on past an `await`.
+class AwaitPipe {
+public:
+    explicit AwaitPipe(const fs::path& path) : path_(path) {
+        ::mkfifo(path.c_str(), 0600);
+        // Read and write: the open does not wait for the run's end to open it too.
+        fd_ = ::open(path.c_str(), O_RDWR);
+    }
+    ~AwaitPipe() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    AwaitPipe(const AwaitPipe&) = delete;
+    AwaitPipe& operator=(const AwaitPipe&) = delete;
+
+    // What the run's arguments add for it to read the pipe.
+    std::string Redirect() const { return " < '" + path_.string() + "'"; }
+    void Go() const { (void)!::write(fd_, "\n", 1); }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+};
+
 class DamagedSave : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -216,6 +242,72 @@ TEST_F(DamagedSave, AFileTheSqliteClientHoldsAtTheStartIsOpenedByTheRetry) {
                   "SELECT substr(value_bin, 261, 2048) = zeroblob(2048) FROM global WHERE name='COMMON';"),
               "1")
         << "the first run's read pages kept";
+}
+
+}  // namespace
+
+namespace {
+
+// The page numbers of the page waits, in order.
+std::vector<int> Pages(const PlayRun& run) {
+    std::vector<int> pages;
+    for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
+    return pages;
+}
+
+TEST_F(DamagedSave, AQuickLoadWhileTheSqliteClientHoldsTheFileIsShownAndThePageStays) {
+    TempFolder settings("playtest_held_load");
+    const AwaitPipe input(settings / "input");
+    std::unique_ptr<testsupport::ClientLock> lock;
+    int awaits = 0;
+    const PlayRun run = RunPlaytest(
+        DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "held_quick_load.txt",
+        "--settings '" + settings.path().string() + "'" + input.Redirect(), [&](const LogLine& line) {
+            if (line.kind != "await") return;
+            if (awaits++ == 0) {
+                lock = std::make_unique<testsupport::ClientLock>(client_, settings / "save.dat", "BEGIN EXCLUSIVE;");
+                EXPECT_TRUE(lock->held());
+            } else {
+                lock.reset();
+            }
+            input.Go();
+        });
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(awaits, 2);
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
+    EXPECT_EQ(boxes[0].fields.at(1), "ロードできませんでした。\\ndatabase is locked");
+    EXPECT_TRUE(run.Of("request").empty()) << run.Kinds();
+    EXPECT_EQ(Pages(run), (std::vector<int>{1, 2, 3, 4})) << "the page of the quick load went on";
+}
+
+TEST_F(DamagedSave, RecordsACycleEndCouldNotWriteWhileTheSqliteClientHeldTheFileAreWrittenByTheNextSave) {
+    TempFolder settings("playtest_held_end");
+    const AwaitPipe input(settings / "input");
+    std::unique_ptr<testsupport::ClientLock> lock;
+    const PlayRun run = RunPlaytest(
+        DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "held_cycle_end.txt",
+        "--settings '" + settings.path().string() + "'" + input.Redirect(), [&](const LogLine& line) {
+            if (line.kind != "await") return;
+            if (!lock) {
+                lock = std::make_unique<testsupport::ClientLock>(client_, settings / "save.dat", "BEGIN IMMEDIATE;");
+                EXPECT_TRUE(lock->held());
+            } else {
+                lock->Release();
+            }
+            input.Go();
+        });
+    EXPECT_EQ(run.status, 0) << run.errors;
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
+    EXPECT_NE(boxes[0].fields.at(1).find("database is locked"), std::string::npos) << boxes[0].fields.at(1);
+    EXPECT_EQ(boxes[0].fields.at(2), "no");
+    EXPECT_EQ(FirstFields(run, "notice"), std::vector<std::string>{"セーブしました"});
+    // The first cycle waited at pages 1 to 4, the second only at page 1: the read bits of pages 2
+    // to 4 (0x20, 0x10, 0x08 of the first byte) reached the file only with the records kept.
+    EXPECT_EQ(testsupport::SqliteObserver(settings / "save.dat")
+                  .Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"),
+              "F8");
 }
 
 }  // namespace

@@ -188,6 +188,9 @@ InputLine ReadLine(int number, const Words& words) {
         // Only a plain name: a shot never lands outside the shots folder.
         if (line.text.find('/') != std::string::npos || line.text == "." || line.text == "..")
             reader.Fail("a shot's name is a plain file name");
+    } else if (verb == "await") {
+        line.action = Action::Await;
+        reader.Count(0, 0);
     } else if (verb == "menu") {
         line.action = Action::Menu;
         reader.Count(1, 1);
