@@ -272,7 +272,7 @@ TEST_F(DamagedSave, AQuickLoadWhileTheSqliteClientHoldsTheFileIsShownAndThePageS
             }
             input.Go();
         });
-    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.status, 0) << run.errors << run.Kinds();
     EXPECT_EQ(awaits, 2);
     const std::vector<LogLine> boxes = run.Of("box");
     ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
