@@ -237,26 +237,47 @@ TEST_F(SaveStoreTest, AFileThatLostATableOrARowGetsThemBackAndKeepsTheRest) {
     }
 }
 
-TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainOrLeft) {
+TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainLeftOrKeptAside) {
     ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
-    for (const int answer : {kIdRetry, kIdAbort}) {
-        SCOPED_TRACE(answer == kIdRetry ? "retry" : "abort");
+    const struct {
+        int answer;
+        bool released;      // the other program lets the file go while the box is up
+        bool off;           // the session plays on without the file
+        std::uint8_t seen;  // the first byte of SeenFlags read at the start
+        std::size_t aside;  // files kept aside
+    } cases[] = {
+        {kIdRetry, true, false, 0x04, 0},
+        {kIdAbort, true, true, 0x00, 0},
+        // Kept aside while the other program still holds it: the new file needs no lock.
+        {kIdIgnore, false, false, 0x00, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
         MakeSaveFile();
+        const std::string made = FileBytes(file_);
         ClientLock lock(client_, file_, "BEGIN EXCLUSIVE;");
         ASSERT_TRUE(lock.held());
-        // The retry finds the file free: the other program let it go while the box was up.
-        sink_.answer = [&lock, answer](const Box&) {
-            lock.Release();
-            return answer;
+        sink_.answer = [&lock, &c](const Box&) {
+            if (c.released) lock.Release();
+            return c.answer;
         };
         auto group = Cycle();
         services_.load_global(*group);
         ASSERT_EQ(sink_.boxes.size(), 1u);
         EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbAbortRetryIgnore);
         EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked")) << Utf16ToUtf8(sink_.boxes[0].text);
-        EXPECT_EQ(services_.saves_off(), answer == kIdAbort);
-        EXPECT_EQ(SeenFlags[0], answer == kIdRetry ? 0x04 : 0x00) << "the records read once the file is free";
+        EXPECT_EQ(services_.saves_off(), c.off);
+        EXPECT_EQ(SeenFlags[0], c.seen) << "the records read once the file is free";
         EXPECT_TRUE(fs::exists(file_));
+        std::vector<fs::path> aside;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path()))
+            if (entry.path().filename() != "save.dat") aside.push_back(entry.path());
+        ASSERT_EQ(aside.size(), c.aside);
+        if (c.aside) {
+            EXPECT_EQ(FileBytes(aside[0]), made);
+            EXPECT_EQ(services_.auto_save(), 1) << "the new file takes saves";
+        }
+        lock.Release();
         ResetSaveState();
     }
 }
