@@ -201,13 +201,13 @@ void SaveStore::SaveGlobal(const ScriptStateGroup_App& group) {
                 DebugPrintf(u"SaveGlobalData: %s\n", std::u16string_view(error.message));
                 return;
             }
-            const int answer =
-                ShowMessage(u"エラー",
-                            FormatString(u"既読と解放の記録をセーブファイルに書き込めませんでした。\n%s\n（%s）\n\n"
-                                         u"もう一度書き込みますか？\n"
-                                         u"[いいえ] 記録はこのまま持ち、次のセーブのときに書き込みます。",
-                                         SaveDatabasePath(), std::u16string_view(error.message)),
-                            kMbYesNo | kMbIconExclamation);
+            const int answer = ShowMessage(
+                u"エラー",
+                FormatString(u"既読と解放の記録をセーブファイルに書き込めませんでした。\n%s\n（%s）\n\n"
+                             u"もう一度書き込みますか？\n"
+                             u"[いいえ] 今は書き込みません。ゲームを続けるなら、次のセーブのときに書き込みます。",
+                             SaveDatabasePath(), std::u16string_view(error.message)),
+                kMbYesNo | kMbIconExclamation);
             if (answer != kIdYes) return;
         }
     }
