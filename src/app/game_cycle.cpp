@@ -6,6 +6,7 @@
 #include "app/game_data.h"
 #include "app/game_events.h"
 #include "app/picture_commands.h"
+#include "app/prompts.h"
 #include "app/scene_state.h"
 #include "app/script_helpers.h"
 #include "host/ui/menu.h"
@@ -56,6 +57,20 @@ std::int32_t NewGamePage(const ScriptStateGroup_App& group) {
     return static_cast<std::int32_t>(page->number);
 }
 
+// The load of the slot the title or a load request chose. One that fails (a damaged slot, a file
+// another program holds) is shown and the player goes back to the title, where a load from the
+// title started; the game ends only for the quiet quit.
+bool LoadChosenSlot(const GameCycleServices& services, std::int32_t number) {
+    try {
+        services.load_slot(number);
+        return true;
+    } catch (const ExceptionHandle& error) {
+        if (error.type == 1) throw;
+        ShowLoadFailure(std::u16string_view(error.message));
+        return false;
+    }
+}
+
 // The title, the new game or the load, and the story.
 std::int32_t PlayCycle(ScriptStateGroup_App& group, std::int32_t mode, const GameCycleServices& services) {
     if (mode < 2) {
@@ -68,10 +83,11 @@ std::int32_t PlayCycle(ScriptStateGroup_App& group, std::int32_t mode, const Gam
     ClearSceneStateModes();
     Enable(services, kMenuBackToTitle);
     Enable(services, kMenuLoad);
-    if (mode >= 2)
-        services.load_slot(mode - 1);
-    else
+    if (mode >= 2) {
+        if (!LoadChosenSlot(services, mode - 1)) return 1;
+    } else {
         ResumePage = NewGamePage(group);
+    }
     TextScript::ScenePlayMode = 0;
     const std::int32_t result = group.Run(ResumePage);
     if (TextScript::EvaluateOperand(kFinishedVariable, 0) != 0) SetSeenFlag(kSeenPageCount - 1);
@@ -110,7 +126,8 @@ GameCycleServices DefaultGameCycleServices() {
                 DebugPrintf(u"FindLatestAutoSave: quick saves are not kept yet\n");
                 return std::int32_t{-1};
             },
-        .backlog = {},  // the page wait traces that there is none
+        .saves_off = {},  // never off
+        .backlog = {},    // the page wait traces that there is none
         .ending_slides = {},
     };
 }

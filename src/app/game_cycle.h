@@ -35,8 +35,12 @@ struct GameCycleServices {
     // The page wait's save button: a quick save into the ring of quick saves; 1 when it was
     // stored, 0 when not (the player is told that the save failed).
     std::function<std::int32_t()> auto_save;
-    // The page wait's load button: the slot index (number - 1) of the newest quick save, -1 for none.
+    // The page wait's load button: the slot index (number - 1) of the newest quick save, -1 for none
+    // (or when it cannot be loaded: the player has been told why).
     std::function<std::int32_t()> find_latest_auto_save;
+    // True once the session plays on without its save file (the player chose so at the start): the
+    // page wait's save and load buttons and the title's load say why instead. Missing: never.
+    std::function<bool()> saves_off;
     // The page wait's backlog button: the backlog screen over the page; missing, a trace says so.
     std::function<void(const BacklogHistory&)> backlog;
     // The ending slides of END and END2; missing, a trace says that none are shown.
@@ -61,8 +65,9 @@ extern std::uint32_t SkipPrologue;
 
 // One game cycle (see above). A compile error of either script raises the error exception with the
 // script's name and line. A back-to-title or load request that passes the title, the load or the
-// story becomes result 1 or RequestedLoadSlot + 2; the quiet quit becomes 0; any other error
-// exception travels on. The global records are saved on every way out once the cycle has begun.
+// story becomes result 1 or RequestedLoadSlot + 2; the quiet quit becomes 0; a load that fails is
+// shown in a box and the cycle ends with result 1 (the title); any other error exception travels on. The global records
+// are saved on every way out once the cycle has begun.
 std::int32_t RunSession(std::u16string_view script_name, std::int32_t mode,
                         const GameCycleServices& services = DefaultGameCycleServices());
 

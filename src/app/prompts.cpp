@@ -3,8 +3,11 @@
 #include <array>
 
 #include "app/frame_step.h"
+#include "app/game_events.h"
 #include "app/text_panel.h"
 #include "dxdraw/screen_surface.h"
+#include "lib/report.h"
+#include "lib/text.h"
 
 namespace {
 
@@ -50,12 +53,19 @@ protected:
 
 bool ConfirmYesNo(std::u16string_view question) { return YesNoPrompt(question).Run() == kYes; }
 
-void ShowSaveNotice(bool stored) {
-    constexpr std::uint32_t kSaveNoticeMs = 2000;
-    ShowNotice(stored ? u"セーブしました" : u"セーブできませんでした", kSaveNoticeMs);
+constexpr std::uint32_t kSaveNoticeMs = 2000;
+
+void ShowSaveNotice(bool stored) { ShowNotice(stored ? u"セーブしました" : u"セーブできませんでした", kSaveNoticeMs); }
+
+// One short line: the notice panel holds no more.
+void ShowSavesOffNotice() { ShowNotice(u"セーブファイルが使えません", kSaveNoticeMs); }
+
+void ShowLoadFailure(std::u16string_view reason) {
+    ShowMessage(u"ロード", FormatString(u"ロードできませんでした。\n%s", reason), kMbOk | kMbIconStop);
 }
 
 void ShowNotice(std::u16string_view text, std::uint32_t milliseconds) {
+    PostGameEvent("notice", {text});
     TextPanel panel(kNoticeLayout, ScreenSurface);
     panel.DrawCentred(text);
     {

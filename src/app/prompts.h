@@ -16,7 +16,12 @@
 bool ConfirmYesNo(std::u16string_view question);
 
 // Shows the text, waits until no key or button is held any more, then for the milliseconds (a
-// decide key or click ends that wait early).
+// decide key or click ends that wait early). The game event "notice" carries the text.
 void ShowNotice(std::u16string_view text, std::uint32_t milliseconds);
 // The notice after a save, for two seconds: whether the save was stored.
 void ShowSaveNotice(bool stored);
+// The notice, for two seconds, of a save or load refused because the session plays on without its
+// save file.
+void ShowSavesOffNotice();
+// The box of a load that failed, with the reason; the player stays where they were.
+void ShowLoadFailure(std::u16string_view reason);

@@ -159,11 +159,15 @@ void OpenBacklog(const ScriptStateGroup_App& group) {
                     static_cast<int>(group.backlog().entries().size()));
 }
 
+// Whether the session plays on without its save file, so that the save and load buttons say so.
+bool SavesOff(const GameCycleServices* services) { return services && services->saves_off && services->saves_off(); }
+
 // The save button: a quick save into the ring, and the player reads whether it was stored. Not
 // while a scene is replayed from the extras screen.
 void QuickSave(const ScriptStateGroup_App& group) {
     if (TextScript::ScenePlayMode) return;
     const GameCycleServices* services = group.services();
+    if (SavesOff(services)) return ShowSavesOffNotice();
     const bool stored = services && services->auto_save && services->auto_save() == 1;
     ShowSaveNotice(stored);
 }
@@ -171,8 +175,9 @@ void QuickSave(const ScriptStateGroup_App& group) {
 // The load button: after the player agrees, the newest quick save becomes the load request that
 // the next frame step turns into the unwind; with no quick save nothing happens.
 void QuickLoad(const ScriptStateGroup_App& group) {
-    if (!ConfirmYesNo(u"ロードしてもよろしいですか？")) return;
     const GameCycleServices* services = group.services();
+    if (SavesOff(services)) return ShowSavesOffNotice();
+    if (!ConfirmYesNo(u"ロードしてもよろしいですか？")) return;
     if (!services || !services->find_latest_auto_save) return;
     const std::int32_t slot = services->find_latest_auto_save();
     if (slot == -1) return;

@@ -29,10 +29,14 @@ void DatabaseSession::Enter(std::u16string_view path, std::chrono::milliseconds 
         ++users_;
         return;
     }
+    lastError_ = 0;
     // Owned here until the transaction runs, so that every failure below closes it again and
     // leaves the session closed with no user.
     ComPtr<SQLite3> database = ComPtr<SQLite3>::Adopt(new SQLite3());
-    if (database->Open(path) != SQLITE_OK) ThrowError(site_.source, site_.open_line, 0, 0, u"%s", site_.open_message);
+    if (const int opened = database->Open(path); opened != SQLITE_OK) {
+        lastError_ = opened;
+        ThrowError(site_.source, site_.open_line, 0, 0, u"%s", site_.open_message);
+    }
     database->SetBusyTimeout(busy_timeout);
     if (KeepRollbackJournal(*database) != SQLITE_OK || database->Execute(u"PRAGMA synchronous=FULL;") != SQLITE_OK ||
         database->Execute(u"BEGIN;") != SQLITE_OK) {
@@ -61,6 +65,7 @@ void DatabaseSession::Leave(bool abandoned) {
     }
     if (database->Execute(u"COMMIT;") != SQLITE_OK) {
         const std::u16string message = database->ErrorMessage();
+        lastError_ = sqlite3_errcode(database->Handle());
         // A COMMIT that could not take its lock leaves the transaction open.
         database->Execute(u"ROLLBACK;");
         ThrowError(site_.source, site_.commit_line, 0, 0, u"%s", message);
@@ -69,10 +74,14 @@ void DatabaseSession::Leave(bool abandoned) {
 
 void DatabaseSession::Raise(std::uint32_t line) {
     failed_ = true;
-    if (!database_) ThrowError(site_.source, line, 0, 0, u"%s", u"The database is not open.");
+    if (!database_) {
+        lastError_ = SQLITE_MISUSE;
+        ThrowError(site_.source, line, 0, 0, u"%s", u"The database is not open.");
+    }
     RaiseFor(*database_, line);
 }
 
 void DatabaseSession::RaiseFor(SQLite3& database, std::uint32_t line) {
+    lastError_ = sqlite3_errcode(database.Handle());
     ThrowError(site_.source, line, 0, 0, u"%s", database.ErrorMessage());
 }

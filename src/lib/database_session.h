@@ -52,6 +52,9 @@ public:
 
     std::uint32_t Users() const { return users_; }
     bool Failed() const { return failed_; }
+    // The SQLite result code of the last failure raised through the session (0 before any), so
+    // that a caller can tell a file another program holds (SQLITE_BUSY) from a damaged one.
+    int LastError() const { return lastError_; }
     // The open connection; null while no scope is open.
     SQLite3* Database() const { return database_.Get(); }
 
@@ -62,6 +65,7 @@ private:
     std::uint32_t users_ = 0;
     ComPtr<SQLite3> database_;
     bool failed_ = false;
+    int lastError_ = 0;
 };
 
 // One user of a session for the life of a scope.

@@ -50,6 +50,8 @@ enum Line : std::uint32_t {
     kEntryExistsLine = 3759,
     kDeleteLine = 3777,
     kSchemaExistsLine = 3785,
+    kGlobalRowExistsLine = 3786,
+    kColumnsLine = 3787,
     kEncodingLine = 3789,
     kCreateGlobalLine = 3791,
     kCreateEntryLine = 3797,
@@ -168,6 +170,12 @@ bool SlotRowExists(const char16_t* sql, std::uint32_t line, std::int32_t number)
     return statement.Step();
 }
 
+bool GlobalRowExists(std::u16string_view name) {
+    SaveStatement statement(u"SELECT id FROM global WHERE name=?;", kGlobalRowExistsLine);
+    statement.BindText(1, name);
+    return statement.Step();
+}
+
 }  // namespace
 
 DatabaseSession SaveDatabaseSession(kSaveSite);
@@ -178,26 +186,40 @@ DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout) {
     return DatabaseScope(SaveDatabaseSession, SaveDatabasePath(), busy_timeout);
 }
 
-bool SaveSchemaExists() {
-    SaveStatement statement(u"SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('global','entry');",
-                            kSchemaExistsLine);
+bool SaveTableExists(std::u16string_view table) {
+    SaveStatement statement(u"SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?;", kSchemaExistsLine);
+    statement.BindText(1, table);
     statement.StepToRow(kSchemaExistsLine);
-    return statement.Int() == 2;
+    return statement.Int() > 0;
+}
+
+bool SaveSchemaExists() { return SaveTableExists(u"global") && SaveTableExists(u"entry"); }
+
+void CheckSaveColumns() {
+    // Preparing names every column: a table without one of them fails with SQLite's words.
+    if (SaveTableExists(u"global"))
+        SaveStatement(u"SELECT id, name, value_text, value_bin FROM global LIMIT 0;", kColumnsLine).Run();
+    if (SaveTableExists(u"entry"))
+        SaveStatement(u"SELECT id, number, header, backlog, value_data FROM entry LIMIT 0;", kColumnsLine).Run();
 }
 
 void CreateSaveSchema() {
     // Only a database without any table takes an encoding; the pragma is part of the transaction
     // that creates the tables, so a file is either empty or complete.
     SaveStatement(u"PRAGMA encoding=\"UTF-16le\";", kEncodingLine).Run();
-    SaveStatement(u"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);",
-                  kCreateGlobalLine)
-        .Run();
-    SaveStatement(
-        u"CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB, value_data BLOB);",
-        kCreateEntryLine)
-        .Run();
+    // A file that lost one table keeps the other with what it holds: only what is missing is made.
+    if (!SaveTableExists(u"global"))
+        SaveStatement(u"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);",
+                      kCreateGlobalLine)
+            .Run();
+    if (!SaveTableExists(u"entry"))
+        SaveStatement(
+            u"CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB, value_data BLOB);",
+            kCreateEntryLine)
+            .Run();
     SaveStatement insert(u"INSERT INTO global(name) VALUES(?);", kInsertGlobalLine);
     for (const std::u16string_view name : {u"SCENE", u"ALBUM", u"COMMON"}) {
+        if (GlobalRowExists(name)) continue;
         insert.Restart();
         insert.BindText(1, name);
         insert.Run();

@@ -33,8 +33,14 @@ DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout = kDatabas
 // True when the file holds both tables. SQLite creates an empty file when it opens a missing one,
 // so the tables, not the file, tell whether the schema was ever committed.
 bool SaveSchemaExists();
+// True when the file holds the table `table` ("global" or "entry").
+bool SaveTableExists(std::u16string_view table);
+// Raises the error exception when a table of the file lacks one of the schema's columns.
+void CheckSaveColumns();
 // Creates the UTF-16LE schema: the tables `global` and `entry` and the rows SCENE, ALBUM, COMMON
-// (ids 1, 2, 3) with NULL values. The caller writes the first values in the same scope.
+// (ids 1, 2, 3) with NULL values. The caller writes the first values in the same scope. On a file
+// that lost part of it, only the missing tables and rows are made (a NULL row reads as never
+// written); what the file holds, its slots above all, is left as it is.
 void CreateSaveSchema();
 
 // The line of the error a COMMON record of another size raises: the record is damaged, the

@@ -157,14 +157,26 @@ std::int32_t SaveSlot(std::int32_t number, std::u16string_view comment) {
     return 1;
 }
 
-void LoadSlot(std::int32_t number) {
-    // Everything is read, in one transaction, and checked before anything in memory changes. The
-    // thumbnail takes no part: a slot saved without a picture loads as any other.
-    const Decoded<SlotContents> slot = ReadSlotContents(number);
+namespace {
+
+// The slot as a load restores it, read in one transaction and checked. The thumbnail takes no
+// part: a slot saved without a picture loads as any other.
+SlotContents ReadSlotForLoad(std::int32_t number) {
+    Decoded<SlotContents> slot = ReadSlotContents(number);
     if (!slot.ok())
         ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"セーブスロット %d が壊れています: %s\n", number,
                    DescribeSaveBlobError(slot.error));
-    const auto& [record, variables] = slot.value;
+    return std::move(slot.value);
+}
+
+}  // namespace
+
+void CheckSlotLoads(std::int32_t number) { ReadSlotForLoad(number); }
+
+void LoadSlot(std::int32_t number) {
+    // Everything is read and checked before anything in memory changes.
+    const SlotContents slot = ReadSlotForLoad(number);
+    const auto& [record, variables] = slot;
 
     ResumePage = record.resumePage;
     SceneStateRecord* const scenes[kSlotSceneCount] = {&CurrentPicture, &CurrentChl, &CurrentBgm, &CurrentS1,

@@ -76,6 +76,9 @@ std::int32_t SaveSlot(std::int32_t number, std::u16string_view comment);
 // ResumePage, the five scene-state records, the live variables and VariableSnapshot, and empties
 // the backlog. A failure raises the error exception and leaves the game as it was.
 void LoadSlot(std::int32_t number);
+// Reads and checks everything LoadSlot would, changing nothing: the error exception when the load
+// would fail, so that a load request is made only for a slot that loads.
+void CheckSlotLoads(std::int32_t number);
 
 // The quick save: saves into 100, drops 99, moves 98..91 up by one and 100 to 91, all in one
 // transaction. Returns 1 when the save was stored; 0 when it was not (the failure is written to

@@ -6,26 +6,19 @@
 #include "screens/debug_window.h"
 #include "screens/ending_slides.h"
 #include "screens/extras_menu.h"
-#include "screens/global_records.h"
 #include "screens/manual_screen.h"
 #include "screens/save_load_dialog.h"
-#include "screens/save_slots.h"
+#include "screens/save_store.h"
 #include "screens/settings_dialogs.h"
 #include "screens/title_screen.h"
 #include "screens/title_settings_menu.h"
 
-void InstallSaveServices(GameCycleServices& services) {
-    services.load_slot = [](std::int32_t number) { LoadSlot(number); };
-    services.load_global = [](ScriptStateGroup_App& group) { LoadGlobalData(group); };
-    services.save_global = [](ScriptStateGroup_App& group) { SaveGlobalData(group); };
-    services.auto_save = [] { return AutoSave(); };
-    services.find_latest_auto_save = [] { return FindLatestAutoSave(); };
-}
+void InstallSaveServices(GameCycleServices& services) { InstallSaveStore(services); }
 
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
     platform.cycle.backlog = BackLog;
-    platform.menu_screens.save_load = OpenSaveLoadDialog;
+    platform.menu_screens.save_load = OpenCheckedSaveLoadDialog;
     platform.menu_screens.debug_window = [](host::ModalUi& modal) { OpenDebugWindow(modal); };
     platform.menu_screens.system_settings = OpenSystemSettings;
     platform.menu_screens.sound_settings = OpenSoundSettings;

@@ -8,8 +8,9 @@
 struct ApplicationPlatform;
 struct GameCycleServices;
 
-// LoadSlot, LoadGlobalData, SaveGlobalData, AutoSave and FindLatestAutoSave; the title and the
-// menu are left as they are.
+// LoadSlot, LoadGlobalData, SaveGlobalData, AutoSave and FindLatestAutoSave through one SaveStore
+// (screens/save_store.h), which keeps the game going whatever the save file does; the title and
+// the menu are left as they are.
 void InstallSaveServices(GameCycleServices& services);
 // Everything of this layer the program has, into the platform the application runs on: the
 // save services, the title screen with its settings and extras menus, the backlog, the ending

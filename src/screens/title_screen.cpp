@@ -18,6 +18,7 @@
 #include "screens/manual_screen.h"
 #include "screens/picture_buttons.h"
 #include "screens/save_load_dialog.h"
+#include "screens/save_store.h"
 
 namespace {
 
@@ -104,13 +105,18 @@ void WithButtonsHidden(PictureButtons& buttons, Screen&& screen) {
     screen();
 }
 
-// The load dialog: the result for the slot chosen, or nothing when cancelled.
-std::optional<std::int32_t> ChooseSlotToLoad(host::ModalUi* modal) {
-    if (!modal) {
+// The load dialog: the result for the slot chosen, or nothing when cancelled, when the session
+// plays on without its save file (the player is told) or when the slot would not load (shown).
+std::optional<std::int32_t> ChooseSlotToLoad(const GameCycleServices& services) {
+    if (services.saves_off && services.saves_off()) {
+        ShowSavesOffNotice();
+        return std::nullopt;
+    }
+    if (!services.modal) {
         DebugPrintf(u"RunTitle: no modal layer, the load dialog cannot open\n");
         return std::nullopt;
     }
-    const std::int32_t slot = OpenSaveLoadDialog(*modal, SaveLoadDialog::kLoadMode);
+    const std::int32_t slot = OpenCheckedSaveLoadDialog(*services.modal, SaveLoadDialog::kLoadMode);
     if (slot == -1) return std::nullopt;
     return slot + kResultFirstSlot;
 }
@@ -125,7 +131,7 @@ std::int32_t RunMenu(TitleView& view, const GameCycleServices& services, const T
                 SkipPrologue = IsSeenFlag(kPrologueReadPage) && ConfirmYesNo(u"プロローグをスキップしますか？") ? 1 : 0;
                 return kResultNewGame;
             case kLoad:
-                if (const std::optional<std::int32_t> load = ChooseSlotToLoad(services.modal)) return *load;
+                if (const std::optional<std::int32_t> load = ChooseSlotToLoad(services)) return *load;
                 break;
             case kSettings:
                 if (!screens.settings)

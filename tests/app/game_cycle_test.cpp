@@ -158,6 +158,34 @@ TEST_F(GameCycle, RequestsErrorsAndQuitDecideTheResultAndStillSave) {
     }
 }
 
+TEST_F(GameCycle, ALoadThatFailsIsShownAndTheTitleComesBack) {
+    testsupport::CaptureReports reports;
+    services.run_title = [](const GameCycleServices&) { return std::int32_t{4}; };
+    const struct {
+        std::int32_t mode;  // 0: the title chooses slot 3; 5: a load request of slot 4
+        std::uint32_t type;
+        std::string result;
+    } cases[] = {{0, 0, "1"}, {5, 0, "1"}, {0, 1, "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.type));
+        reports.boxes.clear();
+        services.load_slot = [this, &c](std::int32_t number) {
+            log += "load-slot " + std::to_string(number) + " ";
+            ThrowError(u"script/scr_gui", 3655, c.type, 0, u"damaged");
+        };
+        EXPECT_EQ(Cycle(".PST A = 1\n", c.mode), c.result);
+        EXPECT_EQ(log, "load-global load-slot " + std::to_string(c.mode == 0 ? 3 : 4) + " save-global");
+        EXPECT_EQ(Vars(), "-99 -99 -99 ") << "the story did not run";
+        if (c.type == 1) {
+            EXPECT_TRUE(reports.boxes.empty()) << "the quiet quit";
+            continue;
+        }
+        ASSERT_EQ(reports.boxes.size(), 1u);
+        EXPECT_EQ(reports.boxes[0].caption, u"ロード");
+        EXPECT_EQ(reports.boxes[0].text, u"ロードできませんでした。\ndamaged");
+    }
+}
+
 TEST_F(GameCycle, ReprSetsOnlyTheLastPagesBitAndTheSceneStateEndsCleared) {
     for (const char* value : {"0", "1", "5"}) {
         SCOPED_TRACE(value);

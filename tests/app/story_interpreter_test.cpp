@@ -130,6 +130,7 @@ protected:
         CommandOptions.debug_level = 0;
         TextScript::ScenePlayMode = 0;
         quick_result_ = 5;
+        saves_off_ = false;
         voice_.clear();
         step_back_.clear();
         for (std::string word; words >> word;) {
@@ -148,6 +149,7 @@ protected:
                 CopyField16(SystemConfig.PlayerName1, u"#2");
                 CopyField16(SystemConfig.PlayerName2, u"湊");
             }
+            if (word == "off") saves_off_ = true;
         }
         rules_ = std::move(rules);
         next_rule_ = 0;
@@ -310,8 +312,10 @@ protected:
 
 private:
     // The quick save and load of the save layer: each logs its call; the save answers whether it
-    // stored (quick-1: no), the search the slot index of the newest quick save (quick-1: none).
+    // stored (quick-1: no), the search the slot index of the newest quick save (quick-1: none);
+    // "off": the session plays on without its save file.
     std::int32_t quick_result_ = 5;
+    bool saves_off_ = false;
     GameCycleServices services_ = QuickServices();
 
     GameCycleServices QuickServices() {
@@ -324,6 +328,7 @@ private:
             Log("Q:find");
             return quick_result_;
         };
+        services.saves_off = [this] { return saves_off_; };
         return services;
     }
 
@@ -378,8 +383,13 @@ TEST_F(StoryTest, PageWaitsSkipAutoAndTheWindowsButtons) {
         {"", k2, {{"P:0", "click 760 440"}, {"P:0", "3:" + next}}, "show T:A P:0 T:B R:BackLog read:1"},
         // The save button makes a quick save and shows its notice for two seconds (the page waits on);
         // the load button asks first, then loads the newest quick save, if there is one.
-        {"", k2, {{"P:0", "click 760 512"}, {"Q:save", "130:" + next}}, "show T:A P:0 Q:save T:B read:1"},
-        {"quick-1", k2, {{"P:0", "click 760 512"}, {"Q:save", "130:" + next}}, "show T:A P:0 Q:save T:B read:1"},
+        {"", k2, {{"P:0", "click 760 512"}, {"Q:save", "130:" + next}},
+         "show T:A P:0 Q:save n:セーブしました T:B read:1"},
+        {"quick-1", k2, {{"P:0", "click 760 512"}, {"Q:save", "130:" + next}},
+         "show T:A P:0 Q:save n:セーブできませんでした T:B read:1"},
+        // Without the save file both buttons say why, and neither saves nor asks.
+        {"off", k2, {{"P:0", "click 760 512"}, {"P:0", "130:" + next}}, "show T:A P:0 n:セーブファイルが使えません T:B read:1"},
+        {"off", k2, {{"P:0", "click 760 559"}, {"P:0", "130:" + next}}, "show T:A P:0 n:セーブファイルが使えません T:B read:1"},
         {"", k2, {{"P:0", "click 760 559"}, {"P:0", "10:" + yes}}, "show T:A P:0 Q:find r:1 end7 read:1"},
         {"quick-1", k2, {{"P:0", "click 760 559"}, {"P:0", "10:" + yes}, {"Q:find", "3:" + next}},
          "show T:A P:0 Q:find T:B read:1"},

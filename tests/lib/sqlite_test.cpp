@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "lib/database_session.h"
@@ -163,6 +164,32 @@ TEST_F(DatabaseSessionTest, AFailureCaughtInsideStillRollsTheScopeBack) {
         Insert(4);
     }
     EXPECT_EQ(Values(), "1,4");
+}
+
+TEST_F(DatabaseSessionTest, ANewSessionStartsWithItsFailureFlagAndCodeClear) {
+    // A failure raised while no scope is open marks the session; the next one must not inherit it.
+    EXPECT_THROW(session_.Raise(5), ExceptionHandle);
+    EXPECT_TRUE(session_.Failed());
+    EXPECT_EQ(session_.LastError(), SQLITE_MISUSE);
+    {
+        const DatabaseScope scope(session_, path_);
+        EXPECT_FALSE(session_.Failed());
+        EXPECT_EQ(session_.LastError(), 0);
+        Insert(2);
+    }
+    EXPECT_EQ(Values(), "1,2");
+}
+
+TEST_F(DatabaseSessionTest, AFailureTellsAHeldFileFromADamagedOne) {
+    {
+        Observer other(file_);
+        ASSERT_EQ(other.Exec("BEGIN EXCLUSIVE;"), SQLITE_OK);
+        EXPECT_THROW(DatabaseScope(session_, path_, 10ms), ExceptionHandle);
+        EXPECT_EQ(session_.LastError(), SQLITE_BUSY);
+    }
+    std::ofstream(file_, std::ios::binary) << std::string(4096, 'x');
+    EXPECT_THROW(DatabaseScope(session_, path_, 10ms), ExceptionHandle);
+    EXPECT_EQ(session_.LastError(), SQLITE_NOTADB);
 }
 
 TEST_F(DatabaseSessionTest, ALockHeldElsewhereEndsInAnErrorAfterTheTimeout) {

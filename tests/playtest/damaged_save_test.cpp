@@ -1,21 +1,23 @@
-// The sample game on damaged copies of a save file it made (menu_save_first.txt makes it; each
-// copy is then damaged in one record and played with menu_save_second.txt, which loads slot 3
-// from the menu): the game plays to the end of the input and F12 ends it with 0; a record of
-// which nothing can be read is told once, in one box; slot 3 still loads wherever it is intact,
-// and savetool still lists it; a record of hundreds of megabytes costs little memory.
+// Runs of the sample game on damaged copies of a save file the game made (damaged_save_first.txt
+// makes it; damaged_save.txt plays on each copy): cut files, header bytes, zeroed pages, junk,
+// missing and bad columns, tables and rows, damaged slots. Whatever the damage, the game plays to
+// the end of the input and F12 ends it with exit 0; a file the start cannot use is either kept
+// aside exactly as it was, or left untouched while the session plays without saving. And a file
+// the sqlite3 client holds at the start: the box's retry opens it once the client lets it go.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "playtest/playtest_run.h"
+#include "support/client_lock.h"
+#include "support/client_save_file.h"
 #include "support/sqlite_observer.h"
 #include "support/temp_folder.h"
 
@@ -23,143 +25,289 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace playtest_test;
+using testsupport::FileBytes;
+using testsupport::TempFolder;
 
-std::string Savetool(const std::string& arguments) {
-    std::string output;
-    FILE* pipe = ::popen(("'" SAVETOOL "' " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return output;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    ::pclose(pipe);
-    return output;
+// The page size the game's files have (SQLite's default); the damage is placed by pages.
+constexpr std::size_t kPage = 4096;
+
+void Cut(const fs::path& file, std::uintmax_t size) { fs::resize_file(file, size); }
+
+void Put(const fs::path& file, std::size_t at, const std::string& bytes) {
+    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(at));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A page of the file set to zeros; `index` from 0, negative from the end.
+void ZeroPage(const fs::path& file, long index) {
+    const auto pages = static_cast<long>(fs::file_size(file) / kPage);
+    Put(file, static_cast<std::size_t>(index < 0 ? pages + index : index) * kPage, std::string(kPage, '\0'));
+}
+
+struct Damage {
+    const char* name;
+    std::function<void(const fs::path& file, const std::string& client)> apply;
+    bool start_box;          // whether the start finds the file unusable
+    const char* later = "";  // a part of a box shown later in the run, "" for none
+};
+
+// SQL run by the client on the copy.
+Damage Sql(const char* name, std::string sql, bool start_box, const char* later = "") {
+    return {name,
+            [sql](const fs::path& file, const std::string& client) {
+                const testsupport::ToolRun run = testsupport::RunSqliteClient(client, file, sql);
+                ASSERT_EQ(run.status, 0) << run.errors;
+            },
+            start_box, later};
+}
+
+const std::vector<Damage>& Damages() {
+    static const std::vector<Damage> damages = {
+        {"cut in half", [](const fs::path& f, auto&) { Cut(f, fs::file_size(f) / 2); }, true},
+        {"cut to its first page", [](const fs::path& f, auto&) { Cut(f, kPage); }, true},
+        {"cut inside the header", [](const fs::path& f, auto&) { Cut(f, 50); }, true},
+        {"emptied", [](const fs::path& f, auto&) { Cut(f, 0); }, false},
+        {"header string", [](const fs::path& f, auto&) { Put(f, 0, "Not a database!"); }, true},
+        {"page size", [](const fs::path& f, auto&) { Put(f, 16, std::string("\x00\x03", 2)); }, true},
+        {"first page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 0); }, true},
+        {"second page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 1); }, true},
+        {"middle page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -10); }, false},
+        {"last page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -1); }, false},
+        {"junk over the middle",
+         [](const fs::path& f, auto&) { Put(f, fs::file_size(f) / 3, std::string(3 * kPage, '\xA5')); }, false},
+        {"a text file", [](const fs::path& f, auto&) { std::ofstream(f) << "this is not a save file\n"; }, true},
+        Sql("global without value_bin",
+            "ALTER TABLE global RENAME TO old; CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT);", true),
+        Sql("entry without header",
+            "ALTER TABLE entry RENAME TO old; CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER);", true),
+        Sql("entry missing", "DROP TABLE entry;", false),
+        Sql("global missing", "DROP TABLE global;", false),
+        Sql("COMMON missing", "DELETE FROM global WHERE name='COMMON';", false),
+        Sql("every global row missing", "DELETE FROM global;", false),
+        Sql("slot 3's header cut", "UPDATE entry SET header=substr(header, 1, 100) WHERE number=3;", false),
+        // The quick load of a damaged newest quick save says why and the page stays.
+        Sql("the newest quick save without variables", "UPDATE entry SET value_data=NULL WHERE number=91;", false,
+            "ロードできませんでした。\\nセーブスロット 91 が壊れています: the record holds no data"),
+        Sql("a header as text", "UPDATE entry SET header='header' WHERE number=91;", false,
+            "ロードできませんでした。\\nsave.dat: a slot header holds 12 bytes"),
+        Sql("COMMON as text", "UPDATE global SET value_bin='common' WHERE name='COMMON';", false),
+    };
+    return damages;
+}
+
+// The script of a run: the answer to the start's box, then damaged_save.txt.
+fs::path ScriptWithAnswer(const TempFolder& folder, const std::string& answer) {
+    std::ifstream in(fs::path(PLAYTEST_SCRIPTS) / "damaged_save.txt", std::ios::binary);
+    const std::string body((std::istreambuf_iterator<char>(in)), {});
+    const fs::path script = folder / "run.txt";
+    std::ofstream(script, std::ios::binary) << "answer " << answer << "\n" << body;
+    return script;
+}
+
+bool IsStartBox(const LogLine& line) {
+    return line.kind == "box" && !line.fields.empty() &&
+           line.fields.at(1).find("セーブファイル") != std::string::npos &&
+           line.fields.at(1).find("として残し") != std::string::npos;
+}
+
+// The files kept aside in the folder: save-*.dat.
+std::vector<fs::path> KeptAside(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("save-") && name.ends_with(".dat")) files.push_back(entry.path());
+    }
+    return files;
+}
+
+// The input of a run, through a named pipe: a line lets the run go on past an `await`.
+class AwaitPipe {
+public:
+    explicit AwaitPipe(const fs::path& path) : path_(path) {
+        ::mkfifo(path.c_str(), 0600);
+        // Read and write: the open does not wait for the run's end to open it too.
+        fd_ = ::open(path.c_str(), O_RDWR);
+    }
+    ~AwaitPipe() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    AwaitPipe(const AwaitPipe&) = delete;
+    AwaitPipe& operator=(const AwaitPipe&) = delete;
+
+    // What the run's arguments add for it to read the pipe.
+    std::string Redirect() const { return " < '" + path_.string() + "'"; }
+    void Go() const { (void)!::write(fd_, "\n", 1); }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+};
+
+class DamagedSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        client_ = testsupport::FindSqliteClient(SQLITE3_CLIENT);
+        ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+        const PlayRun first = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "damaged_save_first.txt",
+                                          "--settings '" + made_.path().string() + "'");
+        ASSERT_EQ(first.status, 0) << first.errors;
+        ASSERT_EQ(FirstFields(first, "notice"), (std::vector<std::string>{"セーブしました", "セーブしました"}));
+        original_ = FileBytes(made_ / "save.dat");
+        ASSERT_GT(original_.size(), 20 * kPage);
+    }
+
+    TempFolder made_{"playtest_damaged_made"};
+    std::string original_;
+    std::string client_;
+};
+
+TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
+    int index = 0;
+    for (const Damage& damage : Damages()) {
+        // Each kind meets one answer, the answers taking turns.
+        const bool keep_aside = index++ % 2 == 0;
+        SCOPED_TRACE(std::string(damage.name) + (keep_aside ? ", kept aside" : ", played without"));
+        TempFolder settings("playtest_damaged");
+        const fs::path file = settings / "save.dat";
+        std::ofstream(file, std::ios::binary) << original_;
+        damage.apply(file, client_);
+        const std::string damaged = FileBytes(file);
+
+        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, keep_aside ? "yes" : "no"),
+                                        "--settings '" + settings.path().string() + "'");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        ASSERT_FALSE(run.log.empty());
+        EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
+
+        std::size_t start_boxes = 0, later_boxes = 0;
+        for (const LogLine& line : run.log) {
+            start_boxes += IsStartBox(line);
+            later_boxes += *damage.later && line.kind == "box" && line.fields.at(1).find(damage.later) == 0;
+        }
+        EXPECT_EQ(start_boxes, damage.start_box ? 1u : 0u) << run.Kinds();
+        if (*damage.later) {
+            EXPECT_EQ(later_boxes, 1u) << run.Kinds();
+            // The page where the quick load was asked for waits again: no load request came.
+            EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"}))
+                << "the menu's load, the title";
+        }
+        if (!damage.start_box) continue;
+        const std::string box_text = run.Of("box").at(0).fields.at(1);
+        EXPECT_NE(box_text.find(file.string()), std::string::npos) << "named by its full path: " << box_text;
+        const std::vector<fs::path> aside = KeptAside(settings.path());
+        if (keep_aside) {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
+            EXPECT_NE(box_text.find(aside[0].filename().string()), std::string::npos) << box_text;
+            EXPECT_EQ(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM global;"), "3") << "a new file";
+        } else {
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(FileBytes(file), damaged) << "never touched";
+            // The menu's load grayed, the page wait's buttons saying why.
+            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40011"})) << run.Kinds();
+            EXPECT_EQ(FirstFields(run, "notice"),
+                      (std::vector<std::string>{"セーブファイルが使えません", "セーブファイルが使えません",
+                                                "セーブファイルが使えません"}));
+        }
+    }
+}
+
+TEST_F(DamagedSave, AFileTheSqliteClientHoldsAtTheStartIsOpenedByTheRetry) {
+    TempFolder settings("playtest_held");
+    const fs::path file = settings / "save.dat";
+    std::ofstream(file, std::ios::binary) << original_;
+    testsupport::ClientLock lock(client_, file, "BEGIN EXCLUSIVE;");
+    ASSERT_TRUE(lock.held());
+    // The client lets the file go while the box is up: the retry finds it free.
+    const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, "retry"),
+                                    "--settings '" + settings.path().string() + "'", [&lock](const LogLine& line) {
+                                        if (line.kind == "box") lock.Release();
+                                    });
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds() << (boxes.size() > 1 ? boxes[1].fields.at(1) : "");
+    EXPECT_NE(boxes[0].fields.at(1).find("database is locked"), std::string::npos) << boxes[0].fields.at(1);
+    EXPECT_EQ(boxes[0].fields.at(2), "retry");
+    EXPECT_TRUE(KeptAside(settings.path()).empty());
+    // The file was used: slot 3 loaded from the title (its page 4 first), the quick save stored,
+    // the records kept.
+    ASSERT_FALSE(run.Of("page").empty()) << run.Kinds();
+    EXPECT_EQ(run.Of("page")[0].fields.at(1), "4") << run.Kinds();
+    EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました");
+    EXPECT_NE(testsupport::SqliteObserver(file).Rows(
+                  "SELECT substr(value_bin, 261, 2048) = zeroblob(2048) FROM global WHERE name='COMMON';"),
+              "1")
+        << "the first run's read pages kept";
+}
+
+}  // namespace
+
+namespace {
+
+// The page numbers of the page waits, in order.
 std::vector<int> Pages(const PlayRun& run) {
     std::vector<int> pages;
     for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
     return pages;
 }
 
-// The peak resident size in MiB (at most 250) of one run of `script` on the settings folder,
-// measured in a child of its own so that no other run counts; -1 when the run did not end with 0.
-long RunPeakMiB(const fs::path& settings, const fs::path& script) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, script, "--settings '" + settings.string() + "'");
-        rusage usage{};
-        ::getrusage(RUSAGE_CHILDREN, &usage);
-        ::_exit(run.status == 0 ? static_cast<int>(std::min<long>(usage.ru_maxrss >> 10, 250)) : 255);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+TEST_F(DamagedSave, AQuickLoadWhileTheSqliteClientHoldsTheFileIsShownAndThePageStays) {
+    TempFolder settings("playtest_held_load");
+    const AwaitPipe input(settings / "input");
+    std::unique_ptr<testsupport::ClientLock> lock;
+    int awaits = 0;
+    const PlayRun run = RunPlaytest(
+        DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "held_quick_load.txt",
+        "--settings '" + settings.path().string() + "'" + input.Redirect(), [&](const LogLine& line) {
+            if (line.kind != "await") return;
+            if (awaits++ == 0) {
+                lock = std::make_unique<testsupport::ClientLock>(client_, settings / "save.dat", "BEGIN EXCLUSIVE;");
+                EXPECT_TRUE(lock->held());
+            } else {
+                lock.reset();
+            }
+            input.Go();
+        });
+    EXPECT_EQ(run.status, 0) << run.errors << run.Kinds();
+    EXPECT_EQ(awaits, 2);
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
+    EXPECT_EQ(boxes[0].fields.at(1), "ロードできませんでした。\\ndatabase is locked");
+    EXPECT_TRUE(run.Of("request").empty()) << run.Kinds();
+    EXPECT_EQ(Pages(run), (std::vector<int>{1, 2, 3, 4})) << "the page of the quick load went on";
 }
 
-// Zeroes bytes [from, to) of slot 3's record in place, through SQLite's own blob writes.
-void ZeroSlot3Header(const fs::path& file, int from, int to) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    sqlite3_blob* blob = nullptr;
-    sqlite3_stmt* row = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT rowid FROM entry WHERE number=3;", -1, &row, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(row), SQLITE_ROW);
-    ASSERT_EQ(sqlite3_blob_open(db, "main", "entry", "header", sqlite3_column_int64(row, 0), 1, &blob), SQLITE_OK);
-    const std::vector<char> zeros(static_cast<std::size_t>(to - from));
-    EXPECT_EQ(sqlite3_blob_write(blob, zeros.data(), to - from, from), SQLITE_OK);
-    sqlite3_blob_close(blob);
-    sqlite3_finalize(row);
-    sqlite3_close(db);
-}
-
-// The largest resident size of any child this test has waited for, the runs of the game among
-// them, in MiB.
-long LargestChildMiB() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_maxrss >> 10;
-}
-
-TEST(DamagedSave, TheGamePlaysOnEveryDamagedCopyAndLoadsTheIntactSlot) {
-    testsupport::TempFolder made("playtest_damaged_made");
-    const PlayRun first = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "menu_save_first.txt",
-                                      "--settings '" + made.path().string() + "'");
-    ASSERT_EQ(first.status, 0) << first.errors;
-    const std::string good = testsupport::FileBytes(made.path() / "save.dat");
-    ASSERT_FALSE(good.empty());
-
-    // A name of D's going on past the most that is read of a list.
-    const std::string endless = "x'" + std::string(300'000, '4') + "'";
-    const struct {
-        const char* what;
-        std::string sql;
-        const char* box;  // what the one box names, or null for none
-        bool pages_kept;  // the read pages survive, so the skip goes on to the last page read
-    } cases[] = {
-        {"a last used slot past the slots",
-         "UPDATE global SET value_bin=x'F4010000' || substr(value_bin, 5) WHERE name='COMMON';", nullptr, true},
-        {"a common record cut short", "UPDATE global SET value_bin=substr(value_bin, 1, 1000) WHERE name='COMMON';",
-         "既読の記録", false},
-        {"a scene list cut in its first name", "UPDATE global SET value_bin=x'5330' WHERE name='SCENE';", "シーン回想",
-         true},
-        {"an album of one endless name", "UPDATE global SET value_bin=" + endless + " WHERE name='ALBUM';",
-         "CGアルバム", true},
-        {"bytes after the variables' end", "UPDATE entry SET value_data=x'00FFFFFF' WHERE number=3;", nullptr, true},
-        {"a slot saved before any picture existed: its whole thumbnail area zero", "", nullptr, true},
-        {"records of hundreds of megabytes",
-         "UPDATE global SET value_bin=zeroblob(200000000) WHERE name='SCENE';"
-         "UPDATE global SET value_bin=printf('%.*c', 15000000, 'A') WHERE name='ALBUM';"
-         "UPDATE global SET value_bin=zeroblob(30000000) WHERE name='COMMON';",
-         "既読の記録", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        testsupport::TempFolder settings("playtest_damaged");
-        const fs::path file = settings.path() / "save.dat";
-        fs::copy_file(made.path() / "save.dat", file);
-        ASSERT_EQ(testsupport::SqliteObserver(file).Exec(c.sql), 0);
-        if (c.sql.empty()) ZeroSlot3Header(file, 60, 65'636);
-
-        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "menu_save_second.txt",
-                                        "--settings '" + settings.path().string() + "'");
-        EXPECT_EQ(run.status, 0) << run.errors;
-        EXPECT_TRUE(run.Of("error").empty()) << run.Kinds();
-        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
-        const std::vector<LogLine> boxes = run.Of("box");
-        if (c.box) {
-            ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
-            EXPECT_EQ(boxes[0].fields.at(0), "エラー");
-            EXPECT_NE(boxes[0].fields.at(1).find(c.box), std::string::npos) << boxes[0].fields.at(1);
-        } else {
-            EXPECT_TRUE(boxes.empty()) << run.Kinds();
-        }
-        // Slot 3 is listed, loaded at page 4, and skipped from there up to the last page read (8),
-        // or to the first page after it when the read pages were lost.
-        ASSERT_EQ(run.Of("item").size(), 1u) << run.Kinds();
-        EXPECT_EQ(run.Of("item")[0].fields.at(0).substr(1, 3), "03 ");
-        EXPECT_EQ(Pages(run), (std::vector<int>{1, 4, c.pages_kept ? 8 : 5}));
-        EXPECT_EQ(Savetool("list '" + file.string() + "'").rfind("3\t", 0), 0u);
-    }
-    EXPECT_LT(LargestChildMiB(), 250);
-}
-
-// What a run on records of hundreds of megabytes costs beyond a run on the file as it was made:
-// the records are read no further than their limits.
-TEST(DamagedSave, RecordsOfHundredsOfMegabytesCostLittleMemory) {
-    testsupport::TempFolder settings("playtest_damaged_huge");
-    const fs::path script = fs::path(PLAYTEST_SCRIPTS) / "menu_save_second.txt";
-    ASSERT_EQ(RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "menu_save_first.txt",
-                          "--settings '" + settings.path().string() + "'")
-                  .status,
-              0);
-    const long intact = RunPeakMiB(settings.path(), script);
-    ASSERT_EQ(testsupport::SqliteObserver(settings.path() / "save.dat")
-                  .Exec("UPDATE global SET value_bin=zeroblob(200000000) WHERE name='SCENE';"
-                        "UPDATE entry SET value_data=zeroblob(200000000) WHERE number=3;"),
-              0);
-    const long huge = RunPeakMiB(settings.path(), script);
-    ASSERT_GT(intact, 0);
-    ASSERT_GT(huge, 0) << "the run on the huge records failed";
-    EXPECT_LT(huge - intact, 40) << intact << " MiB, then " << huge << " MiB";
+TEST_F(DamagedSave, RecordsACycleEndCouldNotWriteWhileTheSqliteClientHeldTheFileAreWrittenByTheNextSave) {
+    TempFolder settings("playtest_held_end");
+    const AwaitPipe input(settings / "input");
+    std::unique_ptr<testsupport::ClientLock> lock;
+    const PlayRun run = RunPlaytest(
+        DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "held_cycle_end.txt",
+        "--settings '" + settings.path().string() + "'" + input.Redirect(), [&](const LogLine& line) {
+            if (line.kind != "await") return;
+            if (!lock) {
+                lock = std::make_unique<testsupport::ClientLock>(client_, settings / "save.dat", "BEGIN IMMEDIATE;");
+                EXPECT_TRUE(lock->held());
+            } else {
+                lock->Release();
+            }
+            input.Go();
+        });
+    EXPECT_EQ(run.status, 0) << run.errors;
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
+    EXPECT_NE(boxes[0].fields.at(1).find("database is locked"), std::string::npos) << boxes[0].fields.at(1);
+    EXPECT_EQ(boxes[0].fields.at(2), "no");
+    EXPECT_EQ(FirstFields(run, "notice"), std::vector<std::string>{"セーブしました"});
+    // The first cycle waited at pages 1 to 4, the second only at page 1: the read bits of pages 2
+    // to 4 (0x20, 0x10, 0x08 of the first byte) reached the file only with the records kept.
+    EXPECT_EQ(testsupport::SqliteObserver(settings / "save.dat")
+                  .Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"),
+              "F8");
 }
 
 }  // namespace

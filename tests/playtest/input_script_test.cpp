@@ -43,6 +43,7 @@ std::string Read(const std::string& source) {
             case Action::Answer: out += "answer " + std::to_string(l.answer); break;
             case Action::Type: out += "type [" + l.text + "]"; break;
             case Action::Shot: out += "shot " + l.text; break;
+            case Action::Await: out += "await"; break;
             case Action::Menu: out += "menu " + (l.text.empty() ? std::to_string(l.x) : "[" + l.text + "]"); break;
             case Action::Choose: out += "choose " + std::to_string(l.x) + "," + std::to_string(l.y); break;
             case Action::Press: out += "press " + std::to_string(l.x); break;
@@ -68,6 +69,9 @@ TEST(InputScript, LinesAreReadOrRefusedNamingTheLine) {
         {"until page\nuntil Choice 50\nuntil end 1\nuntil title",
          "1:until page 6000;2:until choice 50;3:until end 1;4:until title 6000;"},
         {"answer yes\nanswer No\nanswer ok\nanswer cancel", "1:answer 6;2:answer 7;3:answer 1;4:answer 2;"},
+        {"answer abort\nanswer Retry\nanswer ignore", "1:answer 3;2:answer 4;3:answer 5;"},
+        {"await\n", "1:await;"},
+        {"await now\n", "!line 1: 'await' takes 0 operands"},
         {"type 湊 # not a comment\nshot page_1\n", "1:type [湊 # not a comment];2:shot page_1;"},
         {"wait\n", "!line 1: 'wait' takes 1 operands"},
         {"wait -1\n", "!line 1: '-1' is not a number from 0 to 100000000"},
@@ -77,7 +81,7 @@ TEST(InputScript, LinesAreReadOrRefusedNamingTheLine) {
         {"key F13\n", "!line 1: unknown key 'F13'"},
         {"until save\n", "!line 1: 'until' waits for page, choice, title or end, not 'save'"},
         {"until page 0\n", "!line 1: '0' is not a number from 1 to 100000000"},
-        {"answer maybe\n", "!line 1: the answer is yes, no, ok or cancel, not 'maybe'"},
+        {"answer maybe\n", "!line 1: the answer is yes, no, ok, cancel, abort, retry or ignore, not 'maybe'"},
         {"shot ../x\n", "!line 1: a shot's name is a plain file name"},
         {"jump 3\n", "!line 1: unknown action 'jump'"},
         {"menu 40010\nchoose 1021 2\nPress 1\n", "1:menu 40010;2:choose 1021,2;3:press 1;"},

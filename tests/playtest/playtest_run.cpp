@@ -47,7 +47,8 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 }  // namespace
 
-PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments) {
+PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments,
+                    const std::function<void(const LogLine&)>& on_line) {
     const std::filesystem::path errors =
         std::filesystem::temp_directory_path() / ("playtest_stderr_" + std::to_string(::getpid()) + ".txt");
     const std::string command = "timeout 120 '" PLAYTEST "' '" + data_dir + "' '" + script.string() + "' " + arguments +
@@ -55,20 +56,23 @@ PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& sc
     PlayRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;
-    std::string output;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
+    // Line by line as the tool writes them (it flushes each), so that a test can act meanwhile.
+    char* buffer = nullptr;
+    std::size_t capacity = 0;
+    for (ssize_t length; (length = ::getline(&buffer, &capacity, pipe)) > 0;) {
+        std::string line(buffer, static_cast<std::size_t>(length));
+        if (line.back() == '\n') line.pop_back();
         std::vector<std::string> parts = SplitTabs(line);
         LogLine record;
-        record.frame = std::stoi(parts[0]);
+        record.frame = std::atoi(parts[0].c_str());
         record.kind = parts.size() > 1 ? parts[1] : "";
         if (parts.size() > 2) record.fields.assign(parts.begin() + 2, parts.end());
+        if (on_line) on_line(record);
         run.log.push_back(std::move(record));
     }
+    std::free(buffer);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream in(errors);
     run.errors.assign(std::istreambuf_iterator<char>(in), {});
     std::filesystem::remove(errors);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,10 @@ struct PlayRun {
 // The first field of each line of one kind, in order ("" for a line without fields).
 std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind);
 
-// playtest DATA_DIR SCRIPT ARGUMENTS, under a deadline of two minutes.
-PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script,
-                    const std::string& arguments = "");
+// playtest DATA_DIR SCRIPT ARGUMENTS, under a deadline of two minutes. `on_line` sees each line of
+// the log as the tool writes it, while the run goes on.
+PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments = "",
+                    const std::function<void(const LogLine&)>& on_line = {});
 
 // A screenshot or a picture of the data as 0xAARRGGBB words, row by row; empty when it cannot
 // be read. PNG files (screenshots, pictures with alpha) and JPEG files (opaque) are read.

@@ -81,9 +81,9 @@ TEST_F(GlobalRecordsTest, AFirstStartCreatesTheFileWithTheStateInMemory) {
 }
 
 TEST_F(GlobalRecordsTest, AFirstStartThatFailsHalfWayLeavesNoSchemaBehind) {
-    // A file with only a table `entry` has no schema: the first start creates `global`, then
+    // A file with only a view named `entry` has no schema: the first start creates `global`, then
     // fails on `entry`, and must take `global` back with it.
-    ASSERT_EQ(SqliteObserver(file_).Exec("CREATE TABLE entry(x);"), 0);
+    ASSERT_EQ(SqliteObserver(file_).Exec("CREATE VIEW entry AS SELECT 1 AS x;"), 0);
     ScriptStateGroup_App group;
     EXPECT_THROW(LoadGlobalData(group), ExceptionHandle);
     EXPECT_EQ(Observe("SELECT name FROM sqlite_master ORDER BY name;"), "entry");

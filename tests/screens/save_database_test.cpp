@@ -237,7 +237,13 @@ TEST_F(SaveDatabaseTest, FailuresAreRaisedWithTheirLineAndRollBack) {
         {read_header(9), 3655},
         {[] { UpdateEntryHeader(8, "x"); }, 3615},
         {[] { ReadSlotVariables(3); }, 3725},
-        {[] { CreateSaveSchema(); }, 3791},
+        {[] {
+             // A view in the place of the table: not the schema, and no table can take its name.
+             SaveDatabaseSession.Database()->Execute(u"ALTER TABLE global RENAME TO old;");
+             SaveDatabaseSession.Database()->Execute(u"CREATE VIEW global AS SELECT 1 AS x;");
+             CreateSaveSchema();
+         },
+         3791},
     };
     for (const auto& c : cases) {
         const std::string before = FileBytes(file_);
@@ -250,6 +256,53 @@ TEST_F(SaveDatabaseTest, FailuresAreRaisedWithTheirLineAndRollBack) {
         EXPECT_NE(error.message[0], 0);
         EXPECT_EQ(FileBytes(file_), before) << c.line;
         EXPECT_EQ(SaveDatabaseSession.Users(), 0u);
+    }
+}
+
+TEST_F(SaveDatabaseTest, TheSchemaIsThereOnlyWithBothTablesAndEachOfTheirColumns) {
+    const struct {
+        const char* sql;
+        bool schema;
+        const char* columns;  // CheckSaveColumns' failure, "" for none
+    } cases[] = {
+        {"", false, ""},
+        {"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);", false, ""},
+        {"CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB, value_data BLOB);",
+         false, ""},
+        {"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);"
+         "CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB, value_data BLOB);",
+         true, ""},
+        {"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_bin BLOB);", false,
+         "no such column: value_text"},
+        {"CREATE TABLE entry (id INTEGER PRIMARY KEY, number INTEGER, header BLOB, backlog BLOB);", false,
+         "no such column: value_data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        std::filesystem::remove(file_);
+        ASSERT_EQ(Observer(file_).Exec(c.sql), SQLITE_OK);
+        std::string failure;
+        {
+            const DatabaseScope scope = OpenSaveDatabase();
+            EXPECT_EQ(SaveSchemaExists(), c.schema);
+            try {
+                CheckSaveColumns();
+            } catch (const ExceptionHandle& error) {
+                failure = Utf16ToUtf8(error.message);
+                EXPECT_EQ(error.line, 3787u);
+            }
+        }
+        EXPECT_EQ(failure, c.columns);
+        if (!failure.empty()) continue;
+        // What is missing is made; the slot a lone `entry` holds stays.
+        Observer(file_).Exec("INSERT INTO entry(number) VALUES(7);");
+        {
+            const DatabaseScope scope = OpenSaveDatabase();
+            CreateSaveSchema();
+            EXPECT_TRUE(SaveSchemaExists());
+        }
+        EXPECT_EQ(Rows("SELECT name FROM global ORDER BY id;"), "SCENE;ALBUM;COMMON");
+        EXPECT_EQ(Rows("SELECT number FROM entry;"), std::string(c.sql).find("entry") != std::string::npos ? "7" : "");
     }
 }
 

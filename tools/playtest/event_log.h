@@ -5,7 +5,8 @@
 //   effect SLOT NAME, choice ITEM|ITEM|..., chose N, turn N, jump LABEL, title, request CODE,
 //   end RESULT (an ending reached), box CAPTION TEXT ANSWER, timeout WHAT, error MESSAGE,
 //   grayed COMMAND (a menu line whose item could not be picked), dialog CAPTION (a dialog the
-//   input script acts in, as it opens), item TEXT (the list line a choose line picks)
+//   input script acts in, as it opens), item TEXT (the list line a choose line picks), notice
+//   TEXT (a short notice over the game, such as "セーブしました")
 //
 // A choice is a choice menu's items or a turn selection's caption and buttons (CAPTION|A|B|CD),
 // answered by chose or turn; a jump is written for every jump that lands on a label (jump

@@ -1,6 +1,7 @@
 #include "tools/playtest/input_driver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -106,6 +107,13 @@ bool InputDriver::Run(const InputLine& line) {
         case Action::Press:
         case Action::Slide: InNextDialog(line); return false;
         case Action::Shot: Shot(line.text); return false;
+        case Action::Await: {
+            log_("await", u"");
+            // The game stands still meanwhile; a closed input goes on at once.
+            char answer[64];
+            if (!std::fgets(answer, sizeof answer, stdin)) clearerr(stdin);
+            return false;
+        }
         case Action::Menu: PickMenu(line); return true;
     }
     return false;

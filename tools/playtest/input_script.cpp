@@ -174,10 +174,12 @@ InputLine ReadLine(int number, const Words& words) {
         constexpr struct {
             std::string_view name;
             int id;
-        } kAnswers[] = {{"yes", kIdYes}, {"no", kIdNo}, {"ok", kIdOk}, {"cancel", kIdCancel}};
+        } kAnswers[] = {{"yes", kIdYes},     {"no", kIdNo},       {"ok", kIdOk},        {"cancel", kIdCancel},
+                        {"abort", kIdAbort}, {"retry", kIdRetry}, {"ignore", kIdIgnore}};
         const auto found =
             std::find_if(std::begin(kAnswers), std::end(kAnswers), [&](auto& a) { return a.name == answer; });
-        if (found == std::end(kAnswers)) reader.Fail("the answer is yes, no, ok or cancel, not '" + answer + "'");
+        if (found == std::end(kAnswers))
+            reader.Fail("the answer is yes, no, ok, cancel, abort, retry or ignore, not '" + answer + "'");
         line.answer = found->id;
     } else if (verb == "shot") {
         line.action = Action::Shot;
@@ -186,6 +188,9 @@ InputLine ReadLine(int number, const Words& words) {
         // Only a plain name: a shot never lands outside the shots folder.
         if (line.text.find('/') != std::string::npos || line.text == "." || line.text == "..")
             reader.Fail("a shot's name is a plain file name");
+    } else if (verb == "await") {
+        line.action = Action::Await;
+        reader.Count(0, 0);
     } else if (verb == "menu") {
         line.action = Action::Menu;
         reader.Count(1, 1);

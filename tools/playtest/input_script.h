@@ -10,9 +10,11 @@
 //   until WHAT [MAXFRAMES] let frames pass until the next page wait, choice menu or turn selection
 //                          (once its buttons are up), title screen or ending (WHAT: page, choice,
 //                          title, end); without MAXFRAMES 6000
-//   answer yes|no|ok|cancel  the answer of the next message box
+//   answer yes|no|ok|cancel|abort|retry|ignore  the answer of the next message box
 //   type TEXT              typed into the next dialog's edit fields (one field a line, in order)
 //   shot NAME              the screen as NAME.png in the shots folder
+//   await                  the log says `await` and the run stops until a line comes on the
+//                          tool's standard input (a test changes the save file between two steps)
 //   menu ID|PATH           pick the menu item of command ID (40010 save, 40011 load, ...), or of
 //                          the label path PATH (the popups' labels and the item's, joined by '/',
 //                          each as shown: without its access key, "セーブする(&S)" is セーブする,
@@ -67,6 +69,7 @@ enum class Action {
     Answer,
     Type,
     Shot,
+    Await,
     Menu,
     Choose,
     Press,
@@ -85,7 +88,7 @@ struct InputLine {
     KeyChord key;      // key, hold, release
     UntilWhat until = UntilWhat::Page;
     int max_frames = kDefaultUntilFrames;
-    int answer = 0;    // kIdYes, kIdNo, kIdOk or kIdCancel
+    int answer = 0;    // kIdYes, kIdNo, kIdOk, kIdCancel, kIdAbort, kIdRetry or kIdIgnore
     std::string text;  // type (UTF-8), shot (the file's name), menu's label path (UTF-8)
 };
 

@@ -1,0 +1,354 @@
+// The save file as a session meets it: a damaged or held file at the start, global records a cycle
+// end cannot write, a quick load that would fail. Locks are held by the sqlite3 client.
+#include "screens/save_store.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_script.h"
+#include "app/game_cycle.h"
+#include "app/game_data.h"
+#include "app/menu_commands.h"
+#include "app/picture_commands.h"
+#include "app/settings.h"
+#include "app/win_app.h"
+#include "host/testhost/test_host.h"
+#include "host/ui/menu.h"
+#include "lib/report_hook.h"
+#include "lib/text.h"
+#include "save_state.h"
+#include "screens/global_records.h"
+#include "screens/save_database.h"
+#include "screens/save_load_dialog.h"
+#include "screens/save_slots.h"
+#include "support/client_lock.h"
+#include "support/client_save_file.h"
+#include "support/sqlite_observer.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ClientLock;
+using testsupport::FileBytes;
+using testsupport::SqliteObserver;
+using testsupport::TempFolder;
+
+struct Box {
+    std::u16string text;
+    unsigned style;
+};
+
+// Message boxes answered by a function of the test, which may act (release a lock) first.
+class AnsweringSink : public ReportSink {
+public:
+    AnsweringSink() : scope_(this) {}
+    int MessageBox(std::u16string_view, std::u16string_view text, unsigned style) override {
+        boxes.push_back({std::u16string(text), style});
+        return answer ? answer(boxes.back()) : kIdOk;
+    }
+    void DebugOutput(std::u16string_view) override {}
+
+    std::function<int(const Box&)> answer;
+    std::vector<Box> boxes;
+
+private:
+    ScopedReportSink scope_;
+};
+
+bool Contains(std::u16string_view text, std::u16string_view part) { return text.find(part) != std::u16string::npos; }
+
+void Overwrite(const fs::path& file, std::size_t at, const std::string& bytes) {
+    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(at));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class SaveStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SettingsFolders.settings_folder = folder_.Path("");
+        ResetSaveState();
+        BuildMainMenu(menu_, 0);
+        InstallSaveStore(services_);
+        services_.menu = &menu_;
+        client_ = testsupport::FindSqliteClient(SQLITE3_CLIENT);
+    }
+    void TearDown() override {
+        ResetSaveState();
+        CurrentScript = nullptr;
+        SettingsFolders.settings_folder = saved_folder_;
+    }
+
+    // A group of a new cycle, as RunSession makes it.
+    std::unique_ptr<ScriptStateGroup_App> Cycle() {
+        auto group = std::make_unique<ScriptStateGroup_App>();
+        group->SetServices(&services_);
+        group->SetMenu(&menu_);
+        SeenCgList.clear();
+        return group;
+    }
+    // An empty folder and a store of a new session.
+    void Fresh() {
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path())) fs::remove(entry);
+        NewSession();
+    }
+    void NewSession() {
+        menu_ = {};
+        BuildMainMenu(menu_, 0);
+        services_ = {};
+        InstallSaveStore(services_);
+        services_.menu = &menu_;
+        sink_.boxes.clear();
+    }
+    // A file the game made: page 5 read, a scene and a picture seen, slot 3 and the ring's slot
+    // 91; then a new session.
+    void MakeSaveFile() {
+        Fresh();
+        auto group = Cycle();
+        CurrentScript = group.get();
+        services_.load_global(*group);
+        SeenFlags[0] = 0x04;
+        group->AddSceneName(u"SC01");
+        SeenCgList.push_back(u"CG1");
+        SaveSlot(3, u"three");
+        ASSERT_EQ(AutoSave(), 1);
+        services_.save_global(*group);
+        CurrentScript = nullptr;
+        ResetSaveState();
+        NewSession();
+    }
+    std::string Rows(const std::string& sql) { return SqliteObserver(file_).Rows(sql); }
+
+    TempFolder folder_{"qb_store"};
+    fs::path file_ = folder_ / "save.dat";
+    std::u16string saved_folder_ = SettingsFolders.settings_folder;
+    host::MenuModel menu_;
+    GameCycleServices services_;
+    AnsweringSink sink_;
+    std::string client_;
+};
+
+// The kinds of damage, kept aside or left, are played through in tests/playtest/damaged_save_test;
+// here what those runs do not show: the whole menu grayed, the services' answers, and the records
+// of one cycle kept for the next while the file is left.
+TEST_F(SaveStoreTest, AnUnusableFileIsKeptAsideOrTheSessionPlaysOnWithoutIt) {
+    for (const int answer : {kIdYes, kIdNo}) {
+        SCOPED_TRACE(answer == kIdYes ? "kept aside" : "played without");
+        MakeSaveFile();
+        Overwrite(file_, 0, "SQLite format 9");
+        const std::string damaged = FileBytes(file_);
+        sink_.answer = [answer](const Box&) { return answer; };
+        auto group = Cycle();
+        services_.load_global(*group);
+        ASSERT_EQ(sink_.boxes.size(), 1u);
+        EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
+        EXPECT_TRUE(Contains(sink_.boxes[0].text, u"file is not a database")) << Utf16ToUtf8(sink_.boxes[0].text);
+        EXPECT_EQ(services_.saves_off(), answer == kIdNo);
+        if (answer == kIdYes) {
+            EXPECT_EQ(services_.auto_save(), 1) << "the new file takes saves";
+            continue;
+        }
+        menu_.Gray(kMenuSave, false);
+        menu_.Gray(kMenuLoad, false);
+        EXPECT_TRUE(menu_.IsGrayed(kMenuSave));
+        EXPECT_TRUE(menu_.IsGrayed(kMenuLoad));
+        EXPECT_EQ(services_.auto_save(), 0);
+        EXPECT_EQ(services_.find_latest_auto_save(), -1);
+        group->AddSceneName(u"SC02");
+        services_.save_global(*group);
+        auto next = Cycle();
+        services_.load_global(*next);
+        EXPECT_EQ(next->scene_names(), std::vector<std::u16string>{u"SC02"});
+        EXPECT_EQ(FileBytes(file_), damaged) << "never touched";
+        EXPECT_EQ(sink_.boxes.size(), 1u) << "asked once";
+    }
+}
+
+TEST_F(SaveStoreTest, AFileThatLostATableOrARowGetsThemBackAndKeepsTheRest) {
+    const struct {
+        const char* damage;
+        const char* globals;  // the rows after the start, with whether they hold a value
+        const char* slots;    // the slot numbers after the start
+        std::uint8_t seen;    // the first byte of SeenFlags read at the start
+        std::size_t scenes;   // the scene names read
+    } cases[] = {
+        {"DROP TABLE entry;", "SCENE|1;ALBUM|1;COMMON|1", "", 0x04, 1},
+        {"DROP TABLE global;", "SCENE|1;ALBUM|1;COMMON|1", "3;91", 0x00, 0},
+        {"DELETE FROM global WHERE name='COMMON';", "SCENE|1;ALBUM|1;COMMON|0", "3;91", 0x00, 1},
+        {"DELETE FROM global WHERE name='SCENE';", "ALBUM|1;COMMON|1;SCENE|0", "3;91", 0x04, 0},
+        {"DELETE FROM global;", "SCENE|0;ALBUM|0;COMMON|0", "3;91", 0x00, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        MakeSaveFile();
+        ASSERT_EQ(SqliteObserver(file_).Exec(c.damage), SQLITE_OK);
+        auto group = Cycle();
+        services_.load_global(*group);
+        EXPECT_TRUE(sink_.boxes.empty());
+        EXPECT_EQ(Rows("SELECT name, value_bin IS NOT NULL FROM global ORDER BY id;"), c.globals);
+        EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), c.slots);
+        EXPECT_EQ(SeenFlags[0], c.seen);
+        EXPECT_EQ(group->scene_names().size(), c.scenes);
+        ResetSaveState();
+    }
+}
+
+TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainLeftOrKeptAside) {
+    ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+    const struct {
+        int answer;
+        bool released;      // the other program lets the file go while the box is up
+        bool off;           // the session plays on without the file
+        std::uint8_t seen;  // the first byte of SeenFlags read at the start
+        std::size_t aside;  // files kept aside
+    } cases[] = {
+        {kIdRetry, true, false, 0x04, 0},
+        {kIdAbort, true, true, 0x00, 0},
+        // Kept aside while the other program still holds it: the new file needs no lock.
+        {kIdIgnore, false, false, 0x00, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        MakeSaveFile();
+        const std::string made = FileBytes(file_);
+        ClientLock lock(client_, file_, "BEGIN EXCLUSIVE;");
+        ASSERT_TRUE(lock.held());
+        sink_.answer = [&lock, &c](const Box&) {
+            if (c.released) lock.Release();
+            return c.answer;
+        };
+        auto group = Cycle();
+        services_.load_global(*group);
+        ASSERT_EQ(sink_.boxes.size(), 1u);
+        EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbAbortRetryIgnore);
+        EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked")) << Utf16ToUtf8(sink_.boxes[0].text);
+        EXPECT_EQ(services_.saves_off(), c.off);
+        EXPECT_EQ(SeenFlags[0], c.seen) << "the records read once the file is free";
+        EXPECT_TRUE(fs::exists(file_));
+        std::vector<fs::path> aside;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path()))
+            if (entry.path().filename() != "save.dat") aside.push_back(entry.path());
+        ASSERT_EQ(aside.size(), c.aside);
+        if (c.aside) {
+            EXPECT_EQ(FileBytes(aside[0]), made);
+            EXPECT_EQ(services_.auto_save(), 1) << "the new file takes saves";
+        }
+        lock.Release();
+        ResetSaveState();
+    }
+}
+
+TEST_F(SaveStoreTest, RecordsACycleEndCouldNotWriteGoToTheNextSaveOrCycleEnd) {
+    ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+    MakeSaveFile();
+    auto group = Cycle();
+    CurrentScript = group.get();
+    services_.load_global(*group);
+    group->AddSceneName(u"SC02");
+    SeenCgList.push_back(u"CG2");
+    SeenFlags[1] = 0x80;
+    {
+        ClientLock lock(client_, file_, "BEGIN IMMEDIATE;");
+        ASSERT_TRUE(lock.held());
+        sink_.answer = [](const Box&) { return kIdNo; };
+        services_.save_global(*group);
+    }
+    ASSERT_EQ(sink_.boxes.size(), 1u);
+    EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked"));
+    EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo) << "with a retry";
+    EXPECT_EQ(Rows("SELECT hex(value_bin) FROM global WHERE name='SCENE';"), "534330310000") << "not written";
+
+    // The next cycle goes on with what memory holds, not with the file.
+    auto next = Cycle();
+    CurrentScript = next.get();
+    services_.load_global(*next);
+    EXPECT_EQ(next->scene_names(), (std::vector<std::u16string>{u"SC01", u"SC02"}));
+    EXPECT_EQ(SeenCgList, (std::vector<std::u16string>{u"CG1", u"CG2"}));
+    // A save writes them.
+    SaveSlot(4, u"four");
+    EXPECT_EQ(Rows("SELECT hex(value_bin) FROM global WHERE name='SCENE';"), "5343303100534330320000");
+    EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 262, 1)) FROM global WHERE name='COMMON';"), "80");
+    services_.save_global(*next);
+    EXPECT_EQ(sink_.boxes.size(), 1u);
+
+    // With the records written, a cycle reads the file again.
+    SqliteObserver(file_).Exec("UPDATE global SET value_bin=x'534330330000' WHERE name='SCENE';");
+    auto third = Cycle();
+    services_.load_global(*third);
+    EXPECT_EQ(third->scene_names(), std::vector<std::u16string>{u"SC03"});
+}
+
+TEST_F(SaveStoreTest, ACycleStartThatCannotReadGoesOnWithTheRecordsInMemory) {
+    ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+    MakeSaveFile();
+    auto group = Cycle();
+    services_.load_global(*group);
+    group->AddSceneName(u"SC02");
+    services_.save_global(*group);
+    {
+        ClientLock lock(client_, file_, "BEGIN EXCLUSIVE;");
+        ASSERT_TRUE(lock.held());
+        auto next = Cycle();
+        services_.load_global(*next);
+        EXPECT_EQ(next->scene_names(), (std::vector<std::u16string>{u"SC01", u"SC02"}));
+    }
+    ASSERT_EQ(sink_.boxes.size(), 1u);
+    EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked")) << Utf16ToUtf8(sink_.boxes[0].text);
+    EXPECT_EQ(services_.find_latest_auto_save(), 90) << "the file is used again once free";
+}
+
+TEST_F(SaveStoreTest, TheMenusLoadOfASlotThatWouldNotLoadIsShownAndGivesNoSlot) {
+    MakeSaveFile();
+    testhost::TestHost window;
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged);
+        // Damaged after the dialog listed the slot as loadable (another program wrote it meanwhile):
+        // the check after the dialog still finds it.
+        window.scripted_modal().OnNextDialog([&, damaged](host::Dialog& dialog) {
+            if (damaged) SqliteObserver(file_).Exec("UPDATE entry SET value_data=x'4100' WHERE number=3;");
+            dialog.Choose(SaveLoadDialog::kSlotList, 2);
+            dialog.Accept();
+        });
+        EXPECT_EQ(OpenCheckedSaveLoadDialog(window.modal(), SaveLoadDialog::kLoadMode), damaged ? -1 : 2);
+        // The host shows the boxes while it lives.
+        const auto& boxes = window.scripted_modal().boxes;
+        ASSERT_EQ(boxes.size(), damaged ? 1u : 0u);
+        if (damaged) {
+            EXPECT_TRUE(Contains(boxes[0].text, u"ロードできませんでした")) << Utf16ToUtf8(boxes[0].text);
+        }
+    }
+}
+
+TEST(SaveFileAside, TheNameIsFreeAndTheJournalGoesWithTheFile) {
+    TempFolder folder("qb_aside");
+    const std::u16string path = folder.Path("save.dat");
+    std::ofstream(folder / "save.dat", std::ios::binary) << "database";
+    std::ofstream(folder / "save.dat-journal", std::ios::binary) << "journal";
+    const std::time_t when = std::time(nullptr);
+    const std::u16string first = AsideName(path, when);
+    EXPECT_TRUE(first.starts_with(folder.Path("save-")));
+    EXPECT_TRUE(first.ends_with(u".dat"));
+    EXPECT_EQ(first.size(), path.size() + 16) << "-YYYYMMDD-HHMMSS";
+    // A name taken (by the file or by a journal of it) is passed over.
+    std::ofstream(Utf16ToUtf8(first) + "-journal") << "older";
+    const std::u16string second = AsideName(path, when);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(second.ends_with(u"-2.dat")) << Utf16ToUtf8(second);
+
+    EXPECT_EQ(KeepAside(path, second), u"");
+    EXPECT_FALSE(fs::exists(folder / "save.dat"));
+    EXPECT_FALSE(fs::exists(folder / "save.dat-journal"));
+    EXPECT_EQ(FileBytes(Utf16ToUtf8(second)), "database");
+    EXPECT_EQ(FileBytes(Utf16ToUtf8(second) + "-journal"), "journal");
+    EXPECT_EQ(FileBytes(Utf16ToUtf8(first) + "-journal"), "older") << "never replaced";
+}
+
+}  // namespace
