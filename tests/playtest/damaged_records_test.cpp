@@ -24,22 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace playtest_test;
 
-std::string Savetool(const std::string& arguments) {
-    std::string output;
-    FILE* pipe = ::popen(("'" SAVETOOL "' " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return output;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    ::pclose(pipe);
-    return output;
-}
-
-std::vector<int> Pages(const PlayRun& run) {
-    std::vector<int> pages;
-    for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
-    return pages;
-}
-
 // The peak resident size in MiB (at most 250) of one run of `script` on the settings folder,
 // measured in a child of its own so that no other run counts; -1 when the run did not end with 0.
 long RunPeakMiB(const fs::path& settings, const fs::path& script) {
@@ -79,7 +63,7 @@ long LargestChildMiB() {
     return usage.ru_maxrss >> 10;
 }
 
-TEST(DamagedSave, TheGamePlaysOnEveryDamagedCopyAndLoadsTheIntactSlot) {
+TEST(DamagedRecords, TheGamePlaysOnEveryDamagedCopyAndLoadsTheIntactSlot) {
     testsupport::TempFolder made("playtest_damaged_made");
     const PlayRun first = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "menu_save_first.txt",
                                       "--settings '" + made.path().string() + "'");
@@ -136,15 +120,15 @@ TEST(DamagedSave, TheGamePlaysOnEveryDamagedCopyAndLoadsTheIntactSlot) {
         // or to the first page after it when the read pages were lost.
         ASSERT_EQ(run.Of("item").size(), 1u) << run.Kinds();
         EXPECT_EQ(run.Of("item")[0].fields.at(0).substr(1, 3), "03 ");
-        EXPECT_EQ(Pages(run), (std::vector<int>{1, 4, c.pages_kept ? 8 : 5}));
-        EXPECT_EQ(Savetool("list '" + file.string() + "'").rfind("3\t", 0), 0u);
+        EXPECT_EQ(PageNumbers(run), (std::vector<int>{1, 4, c.pages_kept ? 8 : 5}));
+        EXPECT_EQ(CommandOutput("'" SAVETOOL "' list '" + file.string() + "'").rfind("3\t", 0), 0u);
     }
     EXPECT_LT(LargestChildMiB(), 250);
 }
 
 // What a run on records of hundreds of megabytes costs beyond a run on the file as it was made:
 // the records are read no further than their limits.
-TEST(DamagedSave, RecordsOfHundredsOfMegabytesCostLittleMemory) {
+TEST(DamagedRecords, RecordsOfHundredsOfMegabytesCostLittleMemory) {
     testsupport::TempFolder settings("playtest_damaged_huge");
     const fs::path script = fs::path(PLAYTEST_SCRIPTS) / "menu_save_second.txt";
     ASSERT_EQ(RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "menu_save_first.txt",

@@ -248,13 +248,6 @@ TEST_F(DamagedSave, AFileTheSqliteClientHoldsAtTheStartIsOpenedByTheRetry) {
 
 namespace {
 
-// The page numbers of the page waits, in order.
-std::vector<int> Pages(const PlayRun& run) {
-    std::vector<int> pages;
-    for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
-    return pages;
-}
-
 TEST_F(DamagedSave, AQuickLoadWhileTheSqliteClientHoldsTheFileIsShownAndThePageStays) {
     TempFolder settings("playtest_held_load");
     const AwaitPipe input(settings / "input");
@@ -278,7 +271,7 @@ TEST_F(DamagedSave, AQuickLoadWhileTheSqliteClientHoldsTheFileIsShownAndThePageS
     ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
     EXPECT_EQ(boxes[0].fields.at(1), "ロードできませんでした。\\ndatabase is locked");
     EXPECT_TRUE(run.Of("request").empty()) << run.Kinds();
-    EXPECT_EQ(Pages(run), (std::vector<int>{1, 2, 3, 4})) << "the page of the quick load went on";
+    EXPECT_EQ(PageNumbers(run), (std::vector<int>{1, 2, 3, 4})) << "the page of the quick load went on";
 }
 
 TEST_F(DamagedSave, RecordsACycleEndCouldNotWriteWhileTheSqliteClientHeldTheFileAreWrittenByTheNextSave) {

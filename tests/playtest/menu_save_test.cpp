@@ -23,24 +23,6 @@ constexpr int kSavedPage = 4;     // where the first run saves
 constexpr int kLastReadPage = 8;  // where the first run quits
 const std::string kComment = "灯台の前で";
 
-// What savetool prints for these arguments.
-std::string Savetool(const std::string& arguments) {
-    std::string output;
-    FILE* pipe = ::popen(("'" SAVETOOL "' " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return output;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    ::pclose(pipe);
-    return output;
-}
-
-// The page numbers of the page waits, in order.
-std::vector<int> Pages(const PlayRun& run) {
-    std::vector<int> pages;
-    for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
-    return pages;
-}
-
 // The text of each page wait's page: the last message before it, by page number.
 std::vector<std::pair<int, std::string>> PageTexts(const PlayRun& run) {
     std::vector<std::pair<int, std::string>> texts;
@@ -73,7 +55,7 @@ TEST(MenuSave, ASlotSavedFromTheMenuIsLoadedInTheNextRunAndItsReadPagesAreSkippe
     const PlayRun first =
         RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "menu_save_first.txt", settings_option);
     ExpectCleanRun(first);
-    EXPECT_EQ(Pages(first), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(PageNumbers(first), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     ASSERT_EQ(first.Of("dialog").size(), 1u) << first.Kinds();
     EXPECT_EQ(first.Of("dialog")[0].fields.at(0), "セーブ");
     ASSERT_EQ(first.Of("item").size(), 1u);
@@ -81,13 +63,13 @@ TEST(MenuSave, ASlotSavedFromTheMenuIsLoadedInTheNextRunAndItsReadPagesAreSkippe
 
     // Between the runs: slot 3 holds page 4 and the comment, it is the last used, and the pages
     // read are seen up to the last one.
-    std::istringstream slots(Savetool("list " + save_file));
+    std::istringstream slots(CommandOutput("'" SAVETOOL "' list " + save_file));
     std::string slot_line;
     ASSERT_TRUE(std::getline(slots, slot_line));
     EXPECT_EQ(slot_line.substr(0, 2), "3\t");
     EXPECT_NE(slot_line.find("\t" + std::to_string(kSavedPage) + "\t" + kComment), std::string::npos) << slot_line;
     EXPECT_FALSE(std::getline(slots, slot_line)) << "only slot 3";
-    const std::string globals = Savetool("globals " + save_file);
+    const std::string globals = CommandOutput("'" SAVETOOL "' globals " + save_file);
     EXPECT_NE(globals.find("last-slot 2\n"), std::string::npos) << globals;
     EXPECT_NE(globals.find("seen 0 1 2 3 4 5 6 7 8\n"), std::string::npos) << globals;
 
@@ -108,7 +90,7 @@ TEST(MenuSave, ASlotSavedFromTheMenuIsLoadedInTheNextRunAndItsReadPagesAreSkippe
 
     // After the load, the saved page, then the skip: pages 5 to 7 shown with no page wait, and the
     // wait on page 8, the last page read, after which the unread text begins.
-    EXPECT_EQ(Pages(second), (std::vector<int>{1, kSavedPage, kLastReadPage}));
+    EXPECT_EQ(PageNumbers(second), (std::vector<int>{1, kSavedPage, kLastReadPage}));
     const std::vector<std::pair<int, std::string>> read = PageTexts(first);
     const std::vector<std::pair<int, std::string>> resumed = PageTexts(second);
     ASSERT_EQ(resumed.size(), 3u);

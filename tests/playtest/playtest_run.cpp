@@ -21,6 +21,22 @@ std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind
     return fields;
 }
 
+std::vector<int> PageNumbers(const PlayRun& run) {
+    std::vector<int> pages;
+    for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
+    return pages;
+}
+
+std::string CommandOutput(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return output;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    ::pclose(pipe);
+    return output;
+}
+
 std::vector<LogLine> PlayRun::Of(const std::string& kind) const {
     std::vector<LogLine> lines;
     for (const LogLine& line : log)

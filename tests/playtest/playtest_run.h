@@ -29,6 +29,12 @@ struct PlayRun {
 // The first field of each line of one kind, in order ("" for a line without fields).
 std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind);
 
+// The page number of each page wait, in order.
+std::vector<int> PageNumbers(const PlayRun& run);
+
+// What a command line prints on stdout and stderr together (the project's tools, for a test).
+std::string CommandOutput(const std::string& command);
+
 // playtest DATA_DIR SCRIPT ARGUMENTS, under a deadline of two minutes. `on_line` sees each line of
 // the log as the tool writes it, while the run goes on.
 PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments = "",
