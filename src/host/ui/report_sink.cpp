@@ -7,17 +7,23 @@
 
 namespace host {
 
+void CopyBoxToStderr(std::u16string_view caption, std::u16string_view text) {
+    std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
+    std::fflush(stderr);
+}
+
+void WriteTraceToStderr(std::u16string_view text) {
+    const std::string utf8 = Utf16ToUtf8(text);
+    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+}
+
 int ModalReportSink::MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) {
     // A notice or an error (a box with only OK) must stay readable after the window is gone,
     // as when it ends the program: stderr gets a copy. Questions are the player's business.
-    if ((style & kMbButtonMask) == kMbOk)
-        std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
+    if ((style & kMbButtonMask) == kMbOk) CopyBoxToStderr(caption, text);
     return modal_.MessageBox(caption, text, style);
 }
 
-void ModalReportSink::DebugOutput(std::u16string_view text) {
-    std::string utf8 = Utf16ToUtf8(text);
-    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
-}
+void ModalReportSink::DebugOutput(std::u16string_view text) { WriteTraceToStderr(text); }
 
 }  // namespace host

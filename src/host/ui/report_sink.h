@@ -7,6 +7,11 @@
 
 namespace host {
 
+// What every sink of the program writes to stderr: a box's caption and text (which must stay
+// readable where no window shows it), and the debugger output.
+void CopyBoxToStderr(std::u16string_view caption, std::u16string_view text);
+void WriteTraceToStderr(std::u16string_view text);
+
 class ModalReportSink final : public ReportSink {
 public:
     explicit ModalReportSink(ModalUi& modal) : modal_(modal) {}
