@@ -41,6 +41,7 @@ struct GameCycleServices {
     // True once the session plays on without its save file (the player chose so at the start): the
     // page wait's save and load buttons and the title's load say why instead. Missing: never.
     std::function<bool()> saves_off;
+    bool SavesOff() const { return saves_off && saves_off(); }
     // The page wait's backlog button: the backlog screen over the page; missing, a trace says so.
     std::function<void(const BacklogHistory&)> backlog;
     // The ending slides of END and END2; missing, a trace says that none are shown.

@@ -72,16 +72,9 @@ void RecreateFont(DxMessView2& view) {
 }
 
 // A speaker's message begins with the name in 【】 on the first line; narration begins on the
-// second line.
-void DrawAtOnce(DxMessView2& view, std::u16string_view text) {
-    const std::uint32_t colour = TextScript::SwapRedBlue(view.GetColor());
-    if (!OpensWithSpeaker(text)) view.DrawText(0, colour, 0, u"\n", nullptr, 0);
-    view.DrawText(0, colour, 0, text, nullptr, 0);
-}
-
-// The same for a text whose names are already in: a hero name that itself holds "#1" or "#2"
-// must not be expanded a second time.
-void DrawExpandedAtOnce(DxMessView2& view, std::u16string_view shown) {
+// second line. `shown` has its names in already: a hero name that itself holds "#1" or "#2" must
+// not be expanded a second time.
+void DrawAtOnce(DxMessView2& view, std::u16string_view shown) {
     std::vector<TextElement> elements;
     elements.reserve(shown.size() + 2);
     if (!OpensWithSpeaker(shown)) elements.push_back({TextScript::kElementChar, u'\n'});
@@ -159,15 +152,12 @@ void OpenBacklog(const ScriptStateGroup_App& group) {
                     static_cast<int>(group.backlog().entries().size()));
 }
 
-// Whether the session plays on without its save file, so that the save and load buttons say so.
-bool SavesOff(const GameCycleServices* services) { return services && services->saves_off && services->saves_off(); }
-
 // The save button: a quick save into the ring, and the player reads whether it was stored. Not
 // while a scene is replayed from the extras screen.
 void QuickSave(const ScriptStateGroup_App& group) {
     if (TextScript::ScenePlayMode) return;
     const GameCycleServices* services = group.services();
-    if (SavesOff(services)) return ShowSavesOffNotice();
+    if (services && services->SavesOff()) return ShowSavesOffNotice();
     const bool stored = services && services->auto_save && services->auto_save() == 1;
     ShowSaveNotice(stored);
 }
@@ -176,7 +166,7 @@ void QuickSave(const ScriptStateGroup_App& group) {
 // the next frame step turns into the unwind; with no quick save nothing happens.
 void QuickLoad(const ScriptStateGroup_App& group) {
     const GameCycleServices* services = group.services();
-    if (SavesOff(services)) return ShowSavesOffNotice();
+    if (services && services->SavesOff()) return ShowSavesOffNotice();
     if (!ConfirmYesNo(u"ロードしてもよろしいですか？")) return;
     if (!services || !services->find_latest_auto_save) return;
     const std::int32_t slot = services->find_latest_auto_save();
@@ -283,7 +273,7 @@ void ReaderLoop(ScriptStateNode_App& node, MessageWindow& window, DxDraw::DxSpri
             RecreateFont(view);
             ChangeMask &= ~kChangeRebuildViews;
             ClearText(view);
-            if (const BacklogEntry* newest = node.AppGroup().backlog().Newest()) DrawExpandedAtOnce(view, newest->text);
+            if (const BacklogEntry* newest = node.AppGroup().backlog().Newest()) DrawAtOnce(view, newest->text);
         }
         const std::int32_t left = tracker.current;
         const std::int32_t entered =
@@ -361,9 +351,9 @@ ScriptStateNode* RunMessage(ScriptStateNode_App& node) {
     view.SetAutoWait(AutoWait);
 
     const std::u16string_view text = node.Arg(0);
-    std::u16string shown = ExpandMessageText(text);
+    const std::u16string shown = ExpandMessageText(text);
     PostText(shown);
-    node.AppGroup().backlog().Append({std::move(shown), PairedVoiceName(node)});
+    node.AppGroup().backlog().Append({shown, PairedVoiceName(node)});
 
     if (ChangeMask & kChangeRebuildViews) {
         RecreateFont(view);
@@ -371,7 +361,7 @@ ScriptStateNode* RunMessage(ScriptStateNode_App& node) {
     }
     view.SetStyle(view.GetStyle() | DxDraw::kTextAntiAliased);
     if (SkipMode)
-        DrawAtOnce(view, text);
+        DrawAtOnce(view, shown);
     else
         Reveal(window, text);
     MessagePending = 1;

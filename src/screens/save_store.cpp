@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
-#include <memory>
 
 #include "app/app_script.h"
 #include "app/game_cycle.h"
@@ -243,15 +242,4 @@ std::int32_t OpenCheckedSaveLoadDialog(host::ModalUi& modal, int mode) {
         ShowLoadFailure(std::u16string_view(error.message));
         return -1;
     }
-}
-
-void InstallSaveStore(GameCycleServices& services) {
-    // Shared by the services for the life of the program's shell that holds them.
-    const auto store = std::make_shared<SaveStore>();
-    services.load_slot = [](std::int32_t number) { LoadSlot(number); };
-    services.load_global = [store](ScriptStateGroup_App& group) { store->LoadGlobal(group); };
-    services.save_global = [store](ScriptStateGroup_App& group) { store->SaveGlobal(group); };
-    services.auto_save = [store] { return store->AutoSave(); };
-    services.find_latest_auto_save = [store] { return store->FindQuickLoadSlot(); };
-    services.saves_off = [store] { return store->Off(); };
 }

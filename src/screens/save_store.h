@@ -40,8 +40,6 @@ public:
     std::int32_t FindQuickLoadSlot();
     // Whether the session plays on without its save file.
     bool Off() const { return state_ == State::kOff; }
-    // Whether the global records in memory are newer than the file's.
-    bool Unsaved() const { return unsaved_; }
 
 private:
     enum class State { kUnchecked, kInUse, kOff };
@@ -75,6 +73,3 @@ std::u16string KeepAside(const std::u16string& path, const std::u16string& aside
 // The save/load dialog on the modal layer; in load mode a chosen slot that would not load is
 // shown in a box and gives -1, so that no load request is made for it.
 std::int32_t OpenCheckedSaveLoadDialog(host::ModalUi& modal, int mode);
-
-// The save services of the game cycle, all on one SaveStore.
-void InstallSaveStore(GameCycleServices& services);

@@ -1,5 +1,7 @@
 #include "screens/screen_services.h"
 
+#include <memory>
+
 #include "app/application.h"
 #include "app/game_cycle.h"
 #include "screens/backlog_screen.h"
@@ -8,12 +10,22 @@
 #include "screens/extras_menu.h"
 #include "screens/manual_screen.h"
 #include "screens/save_load_dialog.h"
+#include "screens/save_slots.h"
 #include "screens/save_store.h"
 #include "screens/settings_dialogs.h"
 #include "screens/title_screen.h"
 #include "screens/title_settings_menu.h"
 
-void InstallSaveServices(GameCycleServices& services) { InstallSaveStore(services); }
+void InstallSaveServices(GameCycleServices& services) {
+    // Shared by the services for the life of the program's shell that holds them.
+    const auto store = std::make_shared<SaveStore>();
+    services.load_slot = [](std::int32_t number) { LoadSlot(number); };
+    services.load_global = [store](ScriptStateGroup_App& group) { store->LoadGlobal(group); };
+    services.save_global = [store](ScriptStateGroup_App& group) { store->SaveGlobal(group); };
+    services.auto_save = [store] { return store->AutoSave(); };
+    services.find_latest_auto_save = [store] { return store->FindQuickLoadSlot(); };
+    services.saves_off = [store] { return store->Off(); };
+}
 
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);

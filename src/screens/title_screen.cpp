@@ -108,7 +108,7 @@ void WithButtonsHidden(PictureButtons& buttons, Screen&& screen) {
 // The load dialog: the result for the slot chosen, or nothing when cancelled, when the session
 // plays on without its save file (the player is told) or when the slot would not load (shown).
 std::optional<std::int32_t> ChooseSlotToLoad(const GameCycleServices& services) {
-    if (services.saves_off && services.saves_off()) {
+    if (services.SavesOff()) {
         ShowSavesOffNotice();
         return std::nullopt;
     }

@@ -28,6 +28,7 @@
 #include "screens/save_database.h"
 #include "screens/save_load_dialog.h"
 #include "screens/save_slots.h"
+#include "screens/screen_services.h"
 #include "support/client_lock.h"
 #include "support/client_save_file.h"
 #include "support/sqlite_observer.h"
@@ -77,7 +78,7 @@ protected:
         SettingsFolders.settings_folder = folder_.Path("");
         ResetSaveState();
         BuildMainMenu(menu_, 0);
-        InstallSaveStore(services_);
+        InstallSaveServices(services_);
         services_.menu = &menu_;
         client_ = testsupport::FindSqliteClient(SQLITE3_CLIENT);
     }
@@ -104,7 +105,7 @@ protected:
         menu_ = {};
         BuildMainMenu(menu_, 0);
         services_ = {};
-        InstallSaveStore(services_);
+        InstallSaveServices(services_);
         services_.menu = &menu_;
         sink_.boxes.clear();
     }
