@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +19,7 @@
 #include "app/frame_step.h"
 #include "app/game_events.h"
 #include "app/menu_commands.h"
+#include "app/runtime.h"
 #include "dxdraw/span_engine.h"
 #include "host/testhost/test_host.h"
 #include "host/video/scancodes.h"
@@ -71,6 +73,7 @@ protected:
             return std::make_unique<testhost::BorrowedHost>(*host);
         };
         platform.menu_screens = screens;
+        platform.open_audio = open_audio;
         errors.clear();
         platform.on_error = [this](std::u16string_view message) { errors.push_back(Utf16ToUtf8(message)); };
         platform.on_started = [this](host::Host&) {
@@ -121,6 +124,7 @@ protected:
     std::function<void(std::string_view kind)> on_event;
     std::function<void(int frame)> on_frame;
     std::function<void(testhost::TestHost&)> prepare_host;
+    std::function<std::unique_ptr<host::AudioDevice>(std::uint32_t rate)> open_audio;  // null: the default
 };
 
 TEST_F(Application, TheMenuIsCheckedAndGrayedThroughAStartUp) {
@@ -278,6 +282,48 @@ TEST_F(Application, WithoutADisplayThePlayerIsToldAndTheLockIsLetGo) {
     EXPECT_EQ(errors, std::vector<std::string>{"ディスプレイの初期化に失敗しました。"});
     EXPECT_TRUE(events.empty()) << "no game ran";
     EXPECT_TRUE(InstanceLock(settings.Path("quibel.lock")).held());
+}
+
+// A start that fails before the game runs, with the window or after it opened: the player is
+// told the display could not start only when the display is what failed, and FullScreen is
+// written back as it was read. The input devices cannot fail to start on this platform; their
+// failure is raised where the devices start, as the display's is.
+TEST_F(Application, AStartThatFailsEarlyNamesOnlyTheDisplaysFailureAndKeepsFullScreen) {
+    enum class Failure { kNoWindow, kDisplay, kSound, kInput };
+    const struct {
+        Failure failure;
+        const char* full_screen;
+        bool display_told;
+    } cases[] = {
+        {Failure::kNoWindow, "1", true}, {Failure::kNoWindow, "0", true}, {Failure::kDisplay, "0", true},
+        {Failure::kSound, "1", false},   {Failure::kSound, "0", false},   {Failure::kInput, "1", false},
+    };
+    const std::string kDisplayFailed = "ディスプレイの初期化に失敗しました。";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.failure)) + " FullScreen=" + c.full_screen);
+        std::ofstream(settings / "quibel.ini") << "[quibel]\nFullScreen=" << c.full_screen << "\n";
+        no_display = c.failure == Failure::kNoWindow;
+        prepare_host = [&c](testhost::TestHost& made) {
+            made.test_window().window_mode_works = c.failure != Failure::kDisplay;
+        };
+        open_audio = [&c](std::uint32_t) -> std::unique_ptr<host::AudioDevice> {
+            if (c.failure == Failure::kSound) throw std::runtime_error("the sound could not start");
+            if (c.failure == Failure::kInput)
+                throw DeviceStartError(DeviceStartError::Device::kInput, "the input devices could not start");
+            return nullptr;
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Run({kDemo.string(), "-S"}), 1);
+        testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(events.empty()) << "no game ran";
+        bool told = false;
+        for (const auto& box : host->scripted_modal().boxes)
+            if (Utf16ToUtf8(box.text) == kDisplayFailed) told = box.caption == u"エラー";
+        EXPECT_EQ(told, c.display_told);
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), kDisplayFailed), c.display_told ? 1 : 0);
+        EXPECT_NE(ReadText(settings / "quibel.ini").find(std::string("FullScreen=") + c.full_screen + "\n"),
+                  std::string::npos);
+    }
 }
 
 // -M keeps the span engine on its plain path for the whole run, and the game is drawn by it.

@@ -409,6 +409,11 @@ TEST_F(StoryTest, PageWaitsSkipAutoAndTheWindowsButtons) {
          "show T:A P:0 V:B T:B/a T:C/a ms:100 P:2 T:D read:3"},
         {"auto100 voice", kVoiced, {{"P:0", automatic}, {"T:B/a", "mark"}, {"T:C/a", "lap"}, {"T:C/a", "3:" + next}},
          "show T:A P:0 V:B T:B/a T:C/a ms:1000 P:2 T:D read:3"},
+        // A left click while the voice plays stops auto mode and ends the voice wait; a right click does neither.
+        {"auto100 voice", kVoiced, {{"P:0", automatic}, {"T:B/a", "mark"}, {"T:B/a", "10:click 1 1"}, {"T:C", "lap"}},
+         "show T:A P:0 V:B T:B/a T:C ms:400 P:2 T:D read:3"},
+        {"auto100 voice", kVoiced, {{"P:0", automatic}, {"T:B/a", "mark"}, {"T:B/a", "10:rclick"}, {"T:C/a", "lap"}},
+         "show T:A P:0 V:B T:B/a T:C/a ms:1000 T:D/a read:3"},
         // The auto button is lit while auto mode runs.
         {"", k5, {{"P:0", automatic}, {"T:C/a", "buttons"}, {"B:oo+oo", next}},
          "show T:A P:0 T:B/a T:C/a B:oo+oo P:2 T:D P:3 T:E read:4"},

@@ -15,14 +15,15 @@ inline void Push(SDL_Event event) {
     ASSERT_EQ(SDL_PushEvent(&event), 1);
 }
 
-// A physical key going down or up.
-inline void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
+// A physical key going down or up; a repeat is the keyboard's own, of a key held down.
+inline void PushKey(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE, bool repeat = false) {
     SDL_Event e{};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.keysym.scancode = code;
     e.key.keysym.sym = SDL_GetKeyFromScancode(code);
     e.key.keysym.mod = mod;
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat;
     Push(e);
 }
 

@@ -174,11 +174,14 @@ TEST_F(SettingsDialogsTest, TheSlidersStepAsTrackbarsDoAColourSliderUpwardsBrigh
         int start, value;
     } cases[] = {
         {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::LineUp, nullptr, 160, 161},
+        {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::LineDown, nullptr, 160, 159},
         {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::PageUp, nullptr, 160, 176},
         {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::PageDown, nullptr, 10, 0},
         {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::Top, nullptr, 160, 255},
         {OpenSystemSettings, Sys::kOpacitySlider, host::SliderStep::Bottom, nullptr, 160, 0},
         {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::LineUp, &SettingsBlockRecord::voice_volume, 80, 79},
+        {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::LineDown, &SettingsBlockRecord::voice_volume, 80,
+         81},
         {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::PageDown, &SettingsBlockRecord::voice_volume, 80,
          90},
         {OpenSoundSettings, Snd::kMainSlider + 2, host::SliderStep::PageDown, &SettingsBlockRecord::voice_volume, 95,
@@ -334,6 +337,16 @@ TEST_F(SoundSettingsTest, EachSliderOpensAtItsOwnChannelsVolume) {
     Run(OpenSoundSettings, [](host::Dialog& d) {
         const int volumes[] = {60, 50, 80, 30};  // master, music, voice, effects
         for (int i = 0; i < 4; ++i) EXPECT_EQ(d.SliderPosition(Snd::kMainSlider + i), volumes[i]) << i;
+        d.Cancel();
+    });
+}
+
+// The settings file may hold a volume above 100: its slider opens at its end and reads 100.
+TEST_F(SettingsDialogsTest, AVolumeAbove100OpensItsSliderAtTheEnd) {
+    SettingsBlock.main_volume = 150, SettingsBlock.bgm_volume = 101, SettingsBlock.voice_volume = 255;
+    SettingsBlock.se_volume = 100;
+    Run(OpenSoundSettings, [](host::Dialog& d) {
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(d.SliderPosition(Snd::kMainSlider + i), 100) << i;
         d.Cancel();
     });
 }

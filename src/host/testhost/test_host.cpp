@@ -28,7 +28,7 @@ void TestWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const
 }
 
 bool TestWindow::SetFullScreen(bool on) {
-    if (on && !full_screen_works) return false;
+    if (on ? !full_screen_works : !window_mode_works) return false;
     full_screen_ = on;
     return true;
 }

@@ -71,8 +71,9 @@ public:
     // While set, reads fail as they do for a window without focus.
     bool keyboard_fails = false;
     bool mouse_fails = false;
-    // Whether a switch to full screen succeeds.
+    // Whether a switch to full screen succeeds, and one to (or a start in) a window.
     bool full_screen_works = true;
+    bool window_mode_works = true;
     std::vector<host::DisplayMode> modes{{800, 600, 32, 60}, {1024, 768, 32, 60}};
     int refresh_rate = 60;
     // Called after every PaceFrame with the number of frames paced so far (1 for the first).

@@ -130,6 +130,12 @@ ImGuiLayer::~ImGuiLayer() {
 
 bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
     ImGui::SetCurrentContext(context_);
+    // While the input method shows a composition the keys are its own: the Return that confirms
+    // a conversion does not press the dialog's default button, nor does a Backspace that edits
+    // the composition take a character from the box.
+    if (event.type == SDL_TEXTEDITING) composing_ = event.edit.text[0] != '\0';
+    if (event.type == SDL_TEXTINPUT) composing_ = false;
+    if (event.type == SDL_KEYDOWN && composing_) return true;
     // A key that answered as an access key is not typed into an edit box as well.
     if (event.type == SDL_TEXTINPUT && std::exchange(swallow_text_, false)) return true;
     if (event.type == SDL_KEYDOWN) swallow_text_ = false;
@@ -666,6 +672,7 @@ void ImGuiLayer::UpdateTextInput() {
     } else if (SDL_IsTextInputActive()) {
         SDL_StopTextInput();
     }
+    if (!SDL_IsTextInputActive()) composing_ = false;
 }
 
 }  // namespace host

@@ -116,6 +116,7 @@ private:
     const MenuItem* open_next_ = nullptr;
     std::uint64_t open_next_version_ = 0;
     bool swallow_text_ = false;  // the text of the key just taken as an access key is dropped
+    bool composing_ = false;     // the input method shows a composition (not yet in the box)
     bool wants_mouse_ = false;
     int settle_frames_ = 0;  // frames still to draw after an event, so hover and clicks settle
     // Taken from the tracked pointer, not from the global X pointer, so synthesised events work.

@@ -254,6 +254,115 @@ TEST_F(DialogLayerTest, ALetterPressesTheButtonItMarksAndAFocusedSliderStepsWith
     EXPECT_EQ(positions, (std::vector<int>{60, 59, 100, 0, 0}));
 }
 
+// Every trackbar key on a focused slider (page 10), each from 50: the arrows up and left a line
+// towards the minimum, down and right towards the maximum, the page keys a page, Home and End.
+TEST_F(DialogLayerTest, EachTrackbarKeyStepsAFocusedSliderItsOwnWay) {
+    const struct {
+        SDL_Keycode key;
+        int position;
+    } cases[] = {{SDLK_UP, 49},     {SDLK_LEFT, 49},     {SDLK_DOWN, 51}, {SDLK_RIGHT, 51},
+                 {SDLK_PAGEUP, 40}, {SDLK_PAGEDOWN, 60}, {SDLK_HOME, 0},  {SDLK_END, 100}};
+    KeyDialog dialog;
+    const auto always = [] { return true; };
+    std::vector<std::pair<std::function<bool()>, std::function<void()>>> steps{
+        {[&] { return layer.ModalButtonRects().count(kKeySlider) != 0; }, [&] { dialog.Focus(kKeySlider); }}};
+    std::vector<int> positions, expected;
+    for (const auto& c : cases) {
+        steps.push_back({always, [&dialog] { dialog.SetSliderPosition(kKeySlider, 50); }});
+        steps.push_back({always, Letter(SDL_GetScancodeFromKey(c.key))});
+        steps.push_back({always, [&] { positions.push_back(dialog.SliderPosition(kKeySlider)); }});
+        expected.push_back(c.position);
+    }
+    Run(dialog, steps);
+    EXPECT_EQ(positions, expected);
+}
+
+// SDL tells of the input method's composition by text-editing events; the composition is not in
+// the box until committed. The Return that confirms it belongs to the input method, however the
+// commit arrives; once the composition is gone (committed, or left with the box) Return accepts.
+TEST_F(DialogLayerTest, TheReturnThatConfirmsAConversionDoesNotAcceptTheDialog) {
+    const auto editing = [](const char* text) {
+        SDL_Event e{};
+        e.type = SDL_TEXTEDITING;
+        SDL_strlcpy(e.edit.text, text, sizeof(e.edit.text));
+        e.edit.length = static_cast<Sint32>(SDL_utf8strlen(text));
+        Push(e);
+    };
+    const auto commit = [](const char* text) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        SDL_strlcpy(e.text.text, text, sizeof(e.text.text));
+        Push(e);
+    };
+    const struct {
+        const char* name;
+        std::function<void(host::Dialog&)> confirm;
+        std::u16string typed;
+    } cases[] = {
+        {"the composition cleared, then committed",
+         [&](host::Dialog&) {
+             PushKey(SDL_SCANCODE_RETURN, true), editing(""), commit("名前"), PushKey(SDL_SCANCODE_RETURN, false);
+         },
+         u"名前"},
+        {"committed alone",
+         [&](host::Dialog&) {
+             PushKey(SDL_SCANCODE_RETURN, true), commit("名前"), PushKey(SDL_SCANCODE_RETURN, false);
+         },
+         u"名前"},
+        {"left behind in the box the focus left", [](host::Dialog& d) { d.Focus(kList); }, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyDialog dialog;
+        bool ended_when_confirmed = true;
+        std::u16string typed;
+        int frames = 0;
+        layer.SetFrameHook([&] {
+            switch (++frames) {
+                case 2: dialog.Focus(kEdit); break;
+                case 4: editing("なまえ"); break;
+                case 6: c.confirm(dialog); break;
+                case 9:
+                    ended_when_confirmed = dialog.ended(), typed = dialog.Text(kEdit);
+                    Letter(SDL_SCANCODE_RETURN)();
+                    break;
+                case 300: dialog.End(-1); break;
+                default: break;
+            }
+        });
+        const std::intptr_t result = layer.RunDialog(dialog);
+        layer.SetFrameHook(nullptr);
+        EXPECT_FALSE(ended_when_confirmed);
+        EXPECT_EQ(typed, c.typed);
+        EXPECT_EQ(result, kIdOk) << "the plain Return afterwards";
+    }
+}
+
+// The game window's close box clicked while a box or a dialog is open is the modal's: it is not
+// asked about once the modal is answered.
+TEST_F(DialogLayerTest, TheCloseBoxClickedUnderABoxOrADialogAsksNothingAfterwards) {
+    for (const bool box : {true, false}) {
+        SCOPED_TRACE(box ? "box" : "dialog");
+        Drain(window);
+        KeyDialog dialog;
+        int frames = 0;
+        layer.SetFrameHook([&] {
+            ++frames;
+            if (frames == 2) PushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
+            if (frames == 5 && box) Letter(SDL_SCANCODE_N)();
+            if (frames == 5 && !box) dialog.End(kIdCancel);
+            if (frames == 300) throw std::runtime_error("not answered");
+        });
+        if (box)
+            layer.MessageBox(u"確認", u"よろしいですか？", kMbYesNo);
+        else
+            layer.RunDialog(dialog);
+        layer.SetFrameHook(nullptr);
+        for (int frame = 0; frame < 3; ++frame) window.PumpEvents();
+        for (const host::WindowMessage& m : Drain(window)) EXPECT_NE(m.message, host::kMsgClose);
+    }
+}
+
 TEST_F(DialogLayerTest, TheSelectedLineIsMarkedMoreStronglyThanTheLineUnderThePointerAndNoValueCoversAKnob) {
     KeyDialog dialog;
     const auto darkness = [](std::uint32_t rgb) {

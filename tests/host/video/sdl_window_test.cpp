@@ -200,6 +200,40 @@ TEST_F(SdlWindowTest, TheOverlayDrawsATappedKeyDownOnce) {
     EXPECT_EQ(overlay.drawn, expected);
 }
 
+// The Return that answers a box stays the box's while it is held: the game does not read it as
+// down when the box has closed, not even when the keyboard starts repeating it (a player holding
+// the key past the repeat delay), and a fresh press after letting it go is the game's again.
+TEST_F(SdlWindowTest, AKeyThatAnsweredABoxStaysUpForTheGameThroughItsRepeats) {
+    class BoxOverlay final : public host::SdlWindow::Overlay {
+    public:
+        bool HandleEvent(const SDL_Event&) override { return open; }
+        void Draw() override {}
+        bool Animating() const override { return false; }
+        bool CapturesKeyboard() const override { return open; }
+        bool CapturesMouse() const override { return open; }
+        int MenuBarHeight() const override { return 0; }
+        bool open = true;
+    } box;
+    window.SetOverlay(&box);
+    const auto read_return = [&] {
+        Drain();
+        std::uint8_t keys[256];
+        EXPECT_TRUE(window.ReadKeyboard(keys));
+        return keys[0x1C] == 0x80;
+    };
+    PushKey(SDL_SCANCODE_RETURN, true);
+    EXPECT_FALSE(read_return()) << "the box's key";
+    box.open = false;  // answered
+    EXPECT_FALSE(read_return()) << "held after the box closed";
+    for (int repeat = 0; repeat < 3; ++repeat) PushKey(SDL_SCANCODE_RETURN, true, KMOD_NONE, true);
+    EXPECT_FALSE(read_return()) << "repeating after the box closed";
+    PushKey(SDL_SCANCODE_RETURN, false);
+    EXPECT_FALSE(read_return());
+    PushKey(SDL_SCANCODE_RETURN, true);
+    EXPECT_TRUE(read_return()) << "pressed again";
+    window.SetOverlay(nullptr);
+}
+
 // With SDL_VIDEODRIVER unset and no display to reach, SDL would start its off-screen driver;
 // the window refuses it. Named, it is taken (the tests here run on the dummy driver so).
 TEST(SdlWindowDisplay, TheOffScreenDriversServeOnlyWhenNamed) {
