@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -377,13 +378,14 @@ TEST_F(DialogLayerTest, BoxesShowTheirIconAndKeepTheirTextAndButtonsWithinMargin
         {kMbOk | kMbIconInformation, blue, true},
         {kMbYesNoCancel, nullptr, false},
     };
+    std::map<unsigned, std::vector<bool>> marks;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.style);
         host::ImGuiLayer::BoxGeometry box;
         std::vector<SDL_Rect> buttons;
         std::vector<host::ImGuiLayer::LabelFit> fits;
         std::uint32_t ground = 0;
-        int marks = 0;
+        std::vector<bool> mark;  // the light (or dark) pixels of the icon's middle
         int frames = 0;
         layer.SetFrameHook([&] {
             if (++frames < 3) return;
@@ -400,7 +402,7 @@ TEST_F(DialogLayerTest, BoxesShowTheirIconAndKeepTheirTextAndButtonsWithinMargin
                     for (int x = cx - 4; x <= cx + 4; ++x) {
                         const std::uint32_t p = Pixel(x, y);
                         const int sum = int(p >> 16) + int(p >> 8 & 0xFF) + int(p & 0xFF);
-                        marks += c.light_mark ? sum > 600 : sum < 200;
+                        mark.push_back(c.light_mark ? sum > 600 : sum < 200);
                     }
             }
             throw Done{};
@@ -434,8 +436,10 @@ TEST_F(DialogLayerTest, BoxesShowTheirIconAndKeepTheirTextAndButtonsWithinMargin
         }
         EXPECT_EQ(box.icon_kind, c.style & kMbIconMask);
         EXPECT_TRUE(c.ground(ground)) << std::hex << ground;
-        EXPECT_GT(marks, 6) << "the mark on the icon";
+        EXPECT_GT(std::count(mark.begin(), mark.end(), true), 6) << "the mark on the icon";
+        marks[c.style & kMbIconMask] = mark;
     }
+    EXPECT_NE(marks[kMbIconQuestion], marks[kMbIconInformation]) << "a question is not a notice";
 }
 
 TEST_F(DialogLayerTest, TheMenuBarsKeysOpenAPopupPickItsItemsAndEscapeClosesIt) {
