@@ -502,7 +502,6 @@ void ImGuiLayer::DrawMessageBox(OpenModal& box, bool top, std::size_t depth) {
         top_box_.text = at(content_left, text_top, text_size.x, text_size.y);
         top_box_.icon = has_icon ? at(kBoxMargin, content_top + (content_height - kIconSize) / 2, kIconSize, kIconSize)
                                  : SDL_Rect{};
-        top_box_.icon_kind = has_icon ? icon : 0;
     }
     int answer = 0;
     float x = std::floor((width - row) / 2);

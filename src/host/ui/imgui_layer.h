@@ -63,10 +63,9 @@ public:
     };
     const std::vector<LabelFit>& LabelFits() const { return label_fits_; }
     // Where the top message box, its text and its icon lie, in window pixels (an empty icon
-    // when its style names none), and which icon it shows (kMbIconStop ... or 0).
+    // when its style names none).
     struct BoxGeometry {
         SDL_Rect box{}, text{}, icon{};
-        unsigned icon_kind = 0;
     };
     const BoxGeometry& TopBox() const { return top_box_; }
     // How many modals are open.
