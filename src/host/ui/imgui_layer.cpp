@@ -668,7 +668,7 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
         }
         case ControlKind::ListBox: {
             // Lines tile the list from its top edge, and the list is a whole number of them high,
-            // so that scrolled to its end (or by the wheel's steps of whole lines) no line is cut.
+            // so that scrolled to either end it cuts no line in half.
             const float pitch = ImGui::GetTextLineHeight() + kListLineGap;
             const ImVec2 shown(size.x, std::max(1.0f, std::floor(size.y / pitch)) * pitch);
             ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(ImGui::GetStyle().FramePadding.x, 0.0f));
