@@ -129,8 +129,7 @@ int RunApplication(std::u16string_view command_line, std::u16string_view executa
         case InstanceLock::State::kFailed:
             // Whether another instance runs cannot be known, and the settings folder is not
             // usable as it stands: the player is told why.
-            ReportFailure(FormatString(u"Error: ロックファイルを使用できません。(%s)", Utf8ToUtf16(lock.error())),
-                          platform);
+            ReportFailure(FormatString(u"ロックファイルを使用できません。(%s)", Utf8ToUtf16(lock.error())), platform);
             return 1;
     }
     bool full_screen_at_exit = SettingsBlock.full_screen != 0;

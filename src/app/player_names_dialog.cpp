@@ -3,13 +3,13 @@
 #include "app/system_config.h"
 #include "lib/text_field.h"
 
-PlayerNamesDialog::PlayerNamesDialog() : Dialog(u"主人公の名前", 260, 130) {
+PlayerNamesDialog::PlayerNamesDialog() : Dialog(u"主人公の名前", 272, 130) {
     Add({0, host::ControlKind::Static, {12, 14, 60, 34}, u"名前"});
     Add({0, host::ControlKind::Static, {12, 48, 60, 68}, u"名字"});
-    Add({kFirstNameEdit, host::ControlKind::Edit, {64, 10, 248, 36}}).max_length = kFieldLength;
-    Add({kLastNameEdit, host::ControlKind::Edit, {64, 44, 248, 70}}).max_length = kFieldLength;
-    Add({1, host::ControlKind::DefaultButton, {64, 88, 150, 116}, u"OK"});
-    Add({2, host::ControlKind::Button, {158, 88, 248, 116}, u"キャンセル"});
+    Add({kFirstNameEdit, host::ControlKind::Edit, {64, 10, 260, 36}}).max_length = kFieldLength;
+    Add({kLastNameEdit, host::ControlKind::Edit, {64, 44, 260, 70}}).max_length = kFieldLength;
+    Add({1, host::ControlKind::DefaultButton, {64, 88, 158, 116}, u"OK"});
+    Add({2, host::ControlKind::Button, {164, 88, 260, 116}, u"キャンセル"});
 }
 
 void PlayerNamesDialog::OnInit() {

@@ -185,7 +185,8 @@ void WinApp::OnCommand(int command) {
             }
             break;
         case kMenuGoBack:
-            if (modal_.MessageBox(u"確認", u"シナリオを少し戻ります。よろしいですか？", kMbYesNo) == kIdYes)
+            if (modal_.MessageBox(u"確認", u"シナリオを少し戻ります。よろしいですか？", kMbYesNo | kMbIconQuestion) ==
+                kIdYes)
                 PendingRequest = kRequestGoBack;
             break;
         case kMenuDebugWindow:

@@ -20,23 +20,6 @@ namespace {
 // saved without a picture), then the bottom-up rows.
 constexpr std::size_t kThumbnailRowsOffset = 40;
 
-// The text cut to at most `bytes` CP932 bytes, never inside a character: a surrogate pair counts
-// as one character, and a character CP932 lacks as the one byte it is stored as.
-std::u16string CutToCp932Bytes(std::u16string_view text, std::size_t bytes) {
-    std::size_t used = 0, units = 0;
-    while (units < text.size()) {
-        std::size_t length = 1;
-        if (text[units] >= 0xD800 && text[units] <= 0xDBFF && units + 1 < text.size() && text[units + 1] >= 0xDC00 &&
-            text[units + 1] <= 0xDFFF)
-            length = 2;
-        const std::size_t size = Utf16ToCp932(text.substr(units, length)).size();
-        if (used + size > bytes) break;
-        used += size;
-        units += length;
-    }
-    return std::u16string(text.substr(0, units));
-}
-
 }  // namespace
 
 SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal)
@@ -47,7 +30,10 @@ SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalU
       slots_(kSlotCount) {
     using host::ControlKind;
     Add({0, ControlKind::Static, {10, 12, 110, 32}, u"コメント入力"});
-    Add({kCommentEdit, ControlKind::Edit, {114, 8, 456, 34}}).max_length = kCommentBytes;
+    // As many characters as the narrow comment keeps, and no more: what the player sees is saved.
+    host::Control& comment = Add({kCommentEdit, ControlKind::Edit, {114, 8, 456, 34}});
+    comment.max_length = kCommentCharacters;
+    comment.max_narrow_bytes = kCommentBytes;
     Add({kThumbnail, ControlKind::Picture, {470, 8, 470 + kThumbnailWidth, 8 + kThumbnailHeight}});
     Add({0, ControlKind::Static, {10, 100, 80, 118}, u"スロット"});
     Add({0, ControlKind::Static, {84, 100, 240, 118}, u"更新日時"});
@@ -58,6 +44,8 @@ SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalU
     Add({kDeleteButton, ControlKind::Button, {110, 380, 200, 408}, u"削除(&D)"});
     Add({1, ControlKind::DefaultButton, {420, 380, 510, 408}, mode_ == kLoadMode ? u"&OK" : u"セーブ"});
     Add({2, ControlKind::Button, {520, 380, 610, 408}, u"ｷｬﾝｾﾙ"});
+    // Grey from the first frame, before any line is chosen.
+    ShowThumbnail(0, SlotState::kEmpty);
 }
 
 void SaveLoadDialog::OnInit() {
@@ -125,7 +113,11 @@ void SaveLoadDialog::SelectionChanged() {
         Enable(kFixButton, state == SlotState::kOccupied);
         Enable(kDeleteButton, state != SlotState::kEmpty);
     }
-    if (number == 0) return;
+    if (number == 0) {
+        // Nothing chosen (as after a delete): no slot's picture stays.
+        ShowThumbnail(0, SlotState::kEmpty);
+        return;
+    }
     SetText(kCommentEdit, state == SlotState::kOccupied ? slots_[static_cast<std::size_t>(number - 1)].comment : u"");
     ShowThumbnail(number, state);
 }
@@ -156,7 +148,7 @@ void SaveLoadDialog::ShowThumbnail(std::int32_t number, SlotState state) {
     ++picture->version;
 }
 
-std::string SaveLoadDialog::NarrowComment() { return Utf16ToCp932(CutToCp932Bytes(Text(kCommentEdit), kCommentBytes)); }
+std::string SaveLoadDialog::NarrowComment() { return Utf16ToCp932(Text(kCommentEdit)); }
 
 template <class Change>
 bool SaveLoadDialog::Attempt(std::u16string_view caption, Change&& change) {
@@ -225,11 +217,6 @@ void SaveLoadDialog::OnCommand(int id, int notify) {
             // The focus flag tells Return in the field from a click on OK (load mode only).
             if (notify == host::kNotifySetFocus && mode_ == kLoadMode) commentFocused_ = true;
             if (notify == host::kNotifyKillFocus && mode_ == kLoadMode) commentFocused_ = false;
-            if (notify == host::kNotifyEditChange) {
-                const std::u16string text = Text(kCommentEdit);
-                const std::u16string cut = CutToCp932Bytes(text, kCommentBytes);
-                if (cut != text) SetText(kCommentEdit, cut);
-            }
             break;
         case 1:
             if (notify != host::kNotifyClicked) break;

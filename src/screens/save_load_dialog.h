@@ -26,7 +26,9 @@ public:
         kThumbnail = 1058,
     };
     enum Mode : int { kSaveMode = 0, kLoadMode = 1 };
-    // The comment field holds at most this many CP932 bytes (a 33-byte buffer with its zero).
+    // The comment field holds at most this many characters, and no more CP932 bytes than the
+    // 33-byte buffer it is read into keeps with its zero: 32 narrow characters or 16 wide ones.
+    static constexpr std::size_t kCommentCharacters = 32;
     static constexpr std::size_t kCommentBytes = 32;
     // The grey of the thumbnail field while no picture is shown.
     static constexpr std::uint32_t kEmptyThumbnail = 0xFF808080;
@@ -54,7 +56,7 @@ private:
     // The selected slot's number (1 to 99), 0 for none.
     std::int32_t SelectedNumber();
     SlotState StateOf(std::int32_t number) const;
-    // The comment field as stored: cut to kCommentBytes CP932 bytes.
+    // The comment field as stored, narrow (the field holds only what that keeps).
     std::string NarrowComment();
     // Runs a change of the save data; a failure is shown in a box and false returned.
     template <class Change>

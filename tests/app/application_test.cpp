@@ -244,7 +244,7 @@ TEST_F(Application, ALockHeldByARunningGameGivesWayAndOneThatCannotBeOpenedIsAnE
     } cases[] = {
         {"held", 0, "another instance is running", ""},
         {"a folder", 1, "Is a directory",
-         "Error: ロックファイルを使用できません。(" + (settings / "quibel.lock").string() + ": Is a directory)"},
+         "ロックファイルを使用できません。(" + (settings / "quibel.lock").string() + ": Is a directory)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -140,7 +140,7 @@ TEST_F(WinAppTest, TheGoBackAcceleratorUnwindsTheNextFrameWithCode2) {
     ASSERT_EQ(modal().boxes.size(), 1u);
     EXPECT_EQ(modal().boxes[0].caption, u"確認");
     EXPECT_EQ(modal().boxes[0].text, u"シナリオを少し戻ります。よろしいですか？");
-    EXPECT_EQ(modal().boxes[0].style, unsigned{kMbYesNo}) << "Yes is the default: Return goes back";
+    EXPECT_EQ(modal().boxes[0].style, unsigned{kMbYesNo | kMbIconQuestion}) << "a question; Yes is the default";
 }
 
 TEST_F(WinAppTest, NameChangeOpensTheNameDialogWhichStoresBothNames) {

@@ -1,6 +1,7 @@
 // The game's dialogs as the window draws them (a hidden window on SDL's dummy video driver): every
-// label fits its line in the dialog's face, and no control lies over another, crowds the one beside
-// it or lies outside the dialog.
+// label fits its line in the dialog's face with room inside its button, and no control lies over
+// another, crowds the one beside it or lies outside the dialog. The save dialog's thumbnail is
+// grey from the first frame.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "app/settings.h"
 #include "host/ui/host.h"
 #include "host/ui/imgui_layer.h"
+#include "host/video/sdl_window.h"
 #include "lib/text.h"
 #include "screens/debug_window.h"
 #include "screens/save_load_dialog.h"
@@ -62,8 +64,15 @@ TEST(DialogLayout, EveryLabelFitsItsLineAndNoControlCoversAnother) {
         SCOPED_TRACE(caption);
         std::vector<host::ImGuiLayer::LabelFit> fits;
         int frames = 0;
+        std::uint32_t first_thumbnail = 0;
         layer.SetFrameHook([&] {
-            if (++frames == 3) {
+            if (++frames == 1 && layer.ModalButtonRects().count(SaveLoadDialog::kThumbnail)) {
+                const SDL_Rect r = layer.ModalButtonRects().at(SaveLoadDialog::kThumbnail);
+                const SDL_Rect middle{r.x + r.w / 2, r.y + r.h / 2, 1, 1};
+                SDL_RenderReadPixels(static_cast<host::SdlWindow&>(platform->window()).renderer(), &middle,
+                                     SDL_PIXELFORMAT_ARGB8888, &first_thumbnail, 4);
+            }
+            if (frames == 3) {
                 fits = layer.LabelFits();
                 dialog->End(-1);
             }
@@ -71,8 +80,15 @@ TEST(DialogLayout, EveryLabelFitsItsLineAndNoControlCoversAnother) {
         layer.RunDialog(*dialog);
         layer.SetFrameHook(nullptr);
         EXPECT_FALSE(fits.empty());
-        for (const auto& fit : fits)
+        for (const auto& fit : fits) {
             EXPECT_LE(fit.needed, fit.width) << Utf16ToUtf8(fit.text) << " does not fit its line";
+            if (fit.button) {
+                EXPECT_GE(fit.width - fit.text_width, 16) << Utf16ToUtf8(fit.text) << " fills its button";
+            }
+        }
+        if (dialog->Find(SaveLoadDialog::kThumbnail)) {
+            EXPECT_EQ(first_thumbnail & 0xFFFFFF, SaveLoadDialog::kEmptyThumbnail & 0xFFFFFF) << "grey at once";
+        }
 
         const host::Rect whole{0, 0, dialog->width(), dialog->height()};
         auto& controls = dialog->controls();

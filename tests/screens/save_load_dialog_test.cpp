@@ -424,6 +424,23 @@ TEST_F(SaveLoadDialogTest, TheThumbnailShowsTheSlotsPictureOrGrey) {
     }
 }
 
+TEST_F(SaveLoadDialogTest, TheThumbnailIsGreyBeforeALineIsChosenAndAfterItsSlotIsDeleted) {
+    Store(1, u"p");
+    const auto grey = [](Dialog& dialog) {
+        const std::vector<std::uint32_t>& pixels = dialog.Find(Dialog::kThumbnail)->pixels;
+        return pixels.size() == static_cast<std::size_t>(kThumbnailWidth * kThumbnailHeight) &&
+               std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p == Dialog::kEmptyThumbnail; });
+    };
+    Dialog unopened(Dialog::kLoadMode, 0, modal_);
+    EXPECT_TRUE(grey(unopened)) << "before it opens";
+    EXPECT_TRUE(grey(*Open(Dialog::kSaveMode))) << "no line flagged";
+    const auto dialog = Open(Dialog::kLoadMode, 0);
+    ASSERT_FALSE(grey(*dialog));
+    modal_.AnswerNext(kIdYes);
+    dialog->Click(Dialog::kDeleteButton);
+    EXPECT_TRUE(grey(*dialog)) << "its slot deleted";
+}
+
 TEST_F(SaveLoadDialogTest, TheProgramsMenuRunsTheDialogOnTheWindowsModalLayer) {
     Store(2, u"two");
     ApplicationPlatform platform;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host/ui/access_key.h"
-#include "lib/text_field.h"
+#include "lib/text.h"
 
 namespace host {
 
@@ -14,10 +14,65 @@ bool IsClickable(ControlKind kind) {
            kind == ControlKind::RadioButton;
 }
 
-// An edit box holds at most max_length units, cut before a surrogate pair that would not fit.
-void FitToEdit(const Control& edit, std::u16string& text) { text.resize(FitUtf16(text, edit.max_length + 1)); }
+// The units of the character starting at `at`: a surrogate pair is one character.
+std::size_t CharacterUnits(std::u16string_view text, std::size_t at) {
+    const bool pair = text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+                      text[at + 1] <= 0xDFFF;
+    return pair ? 2 : 1;
+}
+
+// The units of the longest start of `text`, in whole characters, that adds to the `used` units
+// and `bytes` already there without passing the box's limits; both are advanced by what is taken.
+std::size_t FittingUnits(const Control& edit, std::u16string_view text, std::size_t& used, std::size_t& bytes) {
+    std::size_t units = 0;
+    while (units < text.size()) {
+        const std::size_t length = CharacterUnits(text, units);
+        if (used + length > edit.max_length) break;
+        if (edit.max_narrow_bytes != 0) {
+            // A character CP932 lacks counts as the one byte it is stored as.
+            const std::size_t size = Utf16ToCp932(text.substr(units, length)).size();
+            if (bytes + size > edit.max_narrow_bytes) break;
+            bytes += size;
+        }
+        used += length;
+        units += length;
+    }
+    return units;
+}
+
+void FitToEdit(const Control& edit, std::u16string& text) { text = FitEdit(edit, text); }
 
 }  // namespace
+
+std::u16string FitEdit(const Control& edit, std::u16string_view text) {
+    std::size_t units = 0, bytes = 0;
+    return std::u16string(text.substr(0, FittingUnits(edit, text, units, bytes)));
+}
+
+std::u16string FitEditChange(const Control& edit, std::u16string_view before, std::u16string_view after,
+                             std::size_t* cursor) {
+    // What was put in lies between the start and the end the two texts share.
+    std::size_t head = 0;
+    while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    // Never split a surrogate pair between the shared start and what was put in.
+    if (head > 0 && head < after.size() && after[head] >= 0xDC00 && after[head] <= 0xDFFF) --head;
+    const std::u16string_view start = after.substr(0, head), end = after.substr(after.size() - tail);
+    const std::u16string_view put = after.substr(head, after.size() - head - tail);
+    std::size_t units = 0, bytes = 0;
+    std::u16string kept(start.substr(0, FittingUnits(edit, start, units, bytes)));
+    // The end that stays takes its room first: only what was put in is refused.
+    std::size_t end_used = 0, end_bytes = 0;
+    const std::size_t end_units = FittingUnits(edit, end, end_used, end_bytes);
+    std::size_t put_used = units + end_used, put_bytes = bytes + end_bytes;
+    kept += put.substr(0, FittingUnits(edit, put, put_used, put_bytes));
+    if (cursor) *cursor = kept.size();
+    kept += end.substr(0, end_units);
+    return FitEdit(edit, kept);
+}
 
 void Dialog::OnCommand(int id, int notify) {
     // The default dialog procedure: OK and Cancel end the dialog with their id (not a focus

@@ -56,11 +56,22 @@ struct Control {
     bool vertical = false;
     int page_size = 10;            // slider: what Page Up and Page Down move it by
     std::size_t max_length = 255;  // edit box, in UTF-16 units
+    // Edit box: at most this many bytes as the program's narrow (CP932) text, when a narrow
+    // buffer is what keeps it; 0 for none.
+    std::size_t max_narrow_bytes = 0;
     // Picture: 32-bit 0xAARRGGBB words (alpha ignored), width x height.
     std::vector<std::uint32_t> pixels;
     int picture_width = 0, picture_height = 0;
     std::uint64_t version = 0;  // bumped by every change the drawing must notice
 };
+
+// What an edit box keeps of `text`: its longest start of whole characters within the box's limits.
+std::u16string FitEdit(const Control& edit, std::u16string_view text);
+// What an edit box holding `before` keeps when typing or pasting makes it `after`: of what was
+// put in, as much as fits, as the platform's edit control takes it; `cursor` (in units) is left
+// after what was kept of it.
+std::u16string FitEditChange(const Control& edit, std::u16string_view before, std::u16string_view after,
+                             std::size_t* cursor = nullptr);
 
 // A trackbar's keys: the arrows up and left a line towards the minimum, down and right towards
 // the maximum, Page Up and Page Down a page, Home and End to the ends.

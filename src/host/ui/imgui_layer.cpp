@@ -7,6 +7,7 @@
 #include <imgui_internal.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -86,6 +87,79 @@ void DrawVerbatim(ImDrawList* list, ImVec2 at, const std::string& text, const Im
                   const ImVec4& colour = ImGui::GetStyleColorVec4(ImGuiCol_Text)) {
     list->AddText(ImGui::GetFont(), ImGui::GetFontSize(), at, ImGui::GetColorU32(colour), text.data(),
                   text.data() + text.size(), 0.0f, clip);
+}
+
+// An edit box being typed into refuses, as the player types or pastes, what it cannot keep, so
+// that what it shows is what the dialog gets.
+struct EditLimits {
+    const Control* control;
+    const char* before;  // the text as the dialog last had it
+};
+
+int KeepWhatFits(ImGuiInputTextCallbackData* data) {
+    if (data->EventFlag != ImGuiInputTextFlags_CallbackEdit) return 0;
+    const EditLimits& limits = *static_cast<const EditLimits*>(data->UserData);
+    const std::u16string after = Utf8ToUtf16(std::string_view(data->Buf, static_cast<std::size_t>(data->BufTextLen)));
+    std::size_t cursor = 0;
+    const std::u16string kept = FitEditChange(*limits.control, Utf8ToUtf16(limits.before), after, &cursor);
+    if (kept == after) return 0;
+    const std::string text = Utf16ToUtf8(kept);
+    data->DeleteChars(0, data->BufTextLen);
+    data->InsertChars(0, text.data(), text.data() + text.size());
+    data->CursorPos = static_cast<int>(Utf16ToUtf8(std::u16string_view(kept).substr(0, cursor)).size());
+    data->SelectionStart = data->SelectionEnd = data->CursorPos;
+    return 0;
+}
+
+// A message box: the margin round its icon, text and buttons, and the room between them.
+constexpr float kBoxMargin = 16.0f;
+constexpr float kIconSize = 32.0f;
+constexpr float kIconGap = 12.0f;
+constexpr float kTextToButtons = 16.0f;
+constexpr float kButtonGap = 8.0f;
+constexpr float kBoxButtonWidth = 88.0f;
+constexpr float kBoxButtonHeight = 26.0f;
+// The widest the text runs before it wraps, as a share of the picture's width.
+constexpr float kBoxTextShare = 0.6f;
+// Room left and right of a button's label, inside its frame.
+constexpr float kLabelMargin = 8.0f;
+
+// The room between a list's lines, half above and half below each line's text.
+constexpr float kListLineGap = 4.0f;
+
+// A box's icon, our own drawing of the four kinds: a red disc with a cross for an error, a blue
+// one with "?" for a question and with "i" for a notice, a yellow triangle with "!" for a warning.
+void DrawBoxIcon(ImDrawList* list, unsigned kind, ImVec2 centre) {
+    const float r = kIconSize / 2;
+    const ImU32 white = IM_COL32(255, 255, 255, 255);
+    const auto mark = [&](const char* glyph, ImU32 colour, float dy) {
+        const float size = kIconSize * 0.75f;
+        const ImVec2 extent = ImGui::GetFont()->CalcTextSizeA(size, FLT_MAX, 0.0f, glyph);
+        list->AddText(ImGui::GetFont(), size, ImVec2(centre.x - extent.x / 2, centre.y - extent.y / 2 + dy), colour,
+                      glyph);
+    };
+    switch (kind) {
+        case kMbIconStop: {
+            list->AddCircleFilled(centre, r, IM_COL32(208, 40, 40, 255), 32);
+            const float d = r * 0.45f;
+            list->AddLine(ImVec2(centre.x - d, centre.y - d), ImVec2(centre.x + d, centre.y + d), white, 3.5f);
+            list->AddLine(ImVec2(centre.x - d, centre.y + d), ImVec2(centre.x + d, centre.y - d), white, 3.5f);
+            break;
+        }
+        case kMbIconExclamation:
+            list->AddTriangleFilled(ImVec2(centre.x, centre.y - r), ImVec2(centre.x + r, centre.y + r * 0.85f),
+                                    ImVec2(centre.x - r, centre.y + r * 0.85f), IM_COL32(240, 192, 24, 255));
+            mark("!", IM_COL32(40, 32, 0, 255), r * 0.15f);
+            break;
+        case kMbIconQuestion:
+            list->AddCircleFilled(centre, r, IM_COL32(40, 100, 210, 255), 32);
+            mark("?", white, 0.0f);
+            break;
+        default:
+            list->AddCircleFilled(centre, r, IM_COL32(40, 100, 210, 255), 32);
+            mark("i", white, 0.0f);
+            break;
+    }
 }
 
 // The selected line of a list is filled solid with light text on it; the line under the pointer
@@ -269,6 +343,7 @@ void ImGuiLayer::Draw() {
     button_rects_.clear();
     list_item_rects_.clear();
     label_fits_.clear();
+    top_box_ = {};
     open_items_ = nullptr;
     if (std::exchange(close_menu_, false) && !ModalOpen() && !ImGui::GetCurrentContext()->OpenPopupStack.empty())
         ImGui::ClosePopupToLevel(0, true);
@@ -376,31 +451,81 @@ void ImGuiLayer::DrawMenuItems(const std::vector<MenuItem>& items) {
 
 void ImGuiLayer::DrawMessageBox(OpenModal& box, bool top, std::size_t depth) {
     SDL_Rect picture = window_.PictureRect();
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const std::string text = Utf16ToUtf8(box.text);
+    const unsigned icon = box.style & kMbIconMask;
+    const bool has_icon =
+        icon == kMbIconStop || icon == kMbIconQuestion || icon == kMbIconExclamation || icon == kMbIconInformation;
+    const std::span<const int> answers = BoxAnswers(box.style);
+    const std::size_t default_index = (box.style & kMbDefaultButton2) && answers.size() > 1 ? 1 : 0;
+
+    // The box is laid out as the desktop's boxes are: the icon and the text within a margin, the
+    // buttons, each as wide as its label needs with room inside, centred in a row under them.
+    const ImVec2 text_size = ImGui::CalcTextSize(text.c_str(), nullptr, false, picture.w * kBoxTextShare);
+    const float content_left = kBoxMargin + (has_icon ? kIconSize + kIconGap : 0.0f);
+    const float content_height = std::max(text_size.y, has_icon ? kIconSize : 0.0f);
+    std::vector<std::string> labels;
+    std::vector<float> widths;
+    float row = 0;
+    for (const int a : answers) {
+        labels.push_back(Label(BoxButtonLabel(a)));
+        widths.push_back(std::max(kBoxButtonWidth, ImGui::CalcTextSize(labels.back().c_str()).x + 2 * kLabelMargin));
+        row += widths.back() + (row > 0 ? kButtonGap : 0.0f);
+    }
+    const float title = ImGui::GetFrameHeight();
+    const float width = std::ceil(std::max(content_left + text_size.x, kBoxMargin + row) + kBoxMargin);
+    const float buttons_top = title + kBoxMargin + content_height + kTextToButtons;
+    const float height = std::ceil(buttons_top + kBoxButtonHeight + kBoxMargin);
+
     ImGui::SetNextWindowPos(ImVec2(picture.x + picture.w * 0.5f, picture.y + picture.h * 0.5f), ImGuiCond_Always,
                             ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowSize(ImVec2(width, height));
     ImGuiWindowFlags flags = ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
-                             ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings;
+                             ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoScrollbar;
     if (top)
         ImGui::SetNextWindowFocus();
     else
         flags |= ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_NoBringToFrontOnFocus;
-    std::string title = Utf16ToUtf8(box.caption) + "##messagebox" + std::to_string(depth);
-    ImGui::Begin(title.c_str(), nullptr, flags);
-    ImGui::PushTextWrapPos(picture.w * 0.8f);
-    ImGui::TextUnformatted(Utf16ToUtf8(box.text).c_str());
+    std::string caption = Utf16ToUtf8(box.caption) + "##messagebox" + std::to_string(depth);
+    ImGui::Begin(caption.c_str(), nullptr, flags);
+    const ImVec2 origin = ImGui::GetWindowPos();
+    const float content_top = title + kBoxMargin;
+    // The text stands level with the icon's middle when it is the shorter.
+    const float text_top = content_top + (content_height - text_size.y) / 2;
+    ImGui::SetCursorPos(ImVec2(content_left, text_top));
+    ImGui::PushTextWrapPos(content_left + picture.w * kBoxTextShare);
+    ImGui::TextUnformatted(text.c_str());
     ImGui::PopTextWrapPos();
-    ImGui::Spacing();
-    const std::span<const int> answers = BoxAnswers(box.style);
-    const std::size_t default_index = (box.style & kMbDefaultButton2) && answers.size() > 1 ? 1 : 0;
+    if (has_icon)
+        DrawBoxIcon(ImGui::GetWindowDrawList(), icon,
+                    ImVec2(origin.x + kBoxMargin + kIconSize / 2, origin.y + content_top + content_height / 2));
+    if (top) {
+        const auto at = [&](float x, float y, float w, float h) {
+            return SDL_Rect{static_cast<int>(std::lround(origin.x + x)), static_cast<int>(std::lround(origin.y + y)),
+                            static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h))};
+        };
+        top_box_.box = at(0, 0, width, height);
+        top_box_.text = at(content_left, text_top, text_size.x, text_size.y);
+        top_box_.icon = has_icon ? at(kBoxMargin, content_top + (content_height - kIconSize) / 2, kIconSize, kIconSize)
+                                 : SDL_Rect{};
+    }
     int answer = 0;
+    float x = std::floor((width - row) / 2);
     for (std::size_t i = 0; i < answers.size(); ++i) {
-        if (i) ImGui::SameLine();
+        ImGui::SetCursorPos(ImVec2(x, buttons_top));
         // The default button (the one Return answers) is framed, as the platform marks it.
         ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, i == default_index ? 1.0f : 0.0f);
-        std::string label = Label(BoxButtonLabel(answers[i])) + "##" + std::to_string(answers[i]);
-        if (ImGui::Button(label.c_str(), ImVec2(96, 0))) answer = answers[i];
+        const std::string label = labels[i] + "##" + std::to_string(answers[i]);
+        if (ImGui::Button(label.c_str(), ImVec2(widths[i], kBoxButtonHeight))) answer = answers[i];
         ImGui::PopStyleVar();
-        if (top) button_rects_[answers[i]] = ItemRect();
+        if (top) {
+            button_rects_[answers[i]] = ItemRect();
+            const float text_width = ImGui::CalcTextSize(labels[i].c_str()).x;
+            label_fits_.push_back({std::u16string(BoxButtonLabel(answers[i])),
+                                   static_cast<int>(std::ceil(text_width + style.FramePadding.x * 2)),
+                                   static_cast<int>(widths[i]), true, static_cast<int>(std::ceil(text_width))});
+        }
+        x += widths[i] + kButtonGap;
     }
     if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) ||
         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter)))
@@ -470,9 +595,11 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
         float needed = ImGui::CalcTextSize(Label(control.text).c_str()).x;
         if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::RadioButton)
             needed += ImGui::GetFrameHeight() + style.ItemInnerSpacing.x;
-        if (control.kind == ControlKind::Button || control.kind == ControlKind::DefaultButton)
-            needed += style.FramePadding.x * 2;
-        label_fits_.push_back({control.text, static_cast<int>(std::ceil(needed)), control.rect.width()});
+        const bool button = control.kind == ControlKind::Button || control.kind == ControlKind::DefaultButton;
+        const float text_width = needed;
+        if (button) needed += style.FramePadding.x * 2;
+        label_fits_.push_back({control.text, static_cast<int>(std::ceil(needed)), control.rect.width(), button,
+                               static_cast<int>(std::ceil(text_width))});
     }
     switch (control.kind) {
         case ControlKind::Static: {
@@ -498,6 +625,7 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
                 version = control.version;
             }
             if (texture) ImGui::Image(static_cast<ImTextureID>(texture), size);
+            if (texture && top) button_rects_[id] = ItemRect();
             break;
         }
         case ControlKind::Button:
@@ -525,10 +653,13 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
                 view.edit_versions[id] = control.version;
             }
             buffer.resize(std::max(buffer.size(), control.max_length * 3 + 1), '\0');
+            const std::string before(buffer.c_str());
+            EditLimits limits{&control, before.c_str()};
             ImGui::SetNextItemWidth(size.x);
             const bool active_before = ImGui::GetActiveID() == ImGui::GetID(tag.c_str());
             if (focus_moved && dialog.focused() == id && !active_before) ImGui::SetKeyboardFocusHere();
-            if (ImGui::InputText(tag.c_str(), buffer.data(), buffer.size())) {
+            if (ImGui::InputText(tag.c_str(), buffer.data(), buffer.size(), ImGuiInputTextFlags_CallbackEdit,
+                                 KeepWhatFits, &limits)) {
                 std::u16string text = Utf8ToUtf16(buffer.c_str());
                 act([d, id, text] { d->Type(id, text); });
             }
@@ -541,12 +672,21 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
             }
             break;
         }
-        case ControlKind::ListBox:
-            if (ImGui::BeginListBox(tag.c_str(), size)) {
+        case ControlKind::ListBox: {
+            // Lines tile the list from its top edge, and the list is a whole number of them high,
+            // so that scrolled to either end it cuts no line in half.
+            const float pitch = ImGui::GetTextLineHeight() + kListLineGap;
+            const ImVec2 shown(size.x, std::max(1.0f, std::floor(size.y / pitch)) * pitch);
+            ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(ImGui::GetStyle().FramePadding.x, 0.0f));
+            ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(ImGui::GetStyle().ItemSpacing.x, 0.0f));
+            if (ImGui::BeginListBox(tag.c_str(), shown)) {
                 DrawItems(dialog, control, top, true);
                 ImGui::EndListBox();
             }
+            ImGui::PopStyleVar(2);
+            if (top) button_rects_[id] = ItemRect();
             break;
+        }
         case ControlKind::ComboBox: {
             // The choice shown in the closed box is drawn by hand, as it is, left of the arrow.
             ImDrawList* list = ImGui::GetWindowDrawList();
@@ -607,10 +747,13 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
 void ImGuiLayer::DrawItems(Dialog& dialog, Control& control, bool top, bool double_clicks) {
     Dialog* d = &dialog;
     const int id = control.id;
-    const float height = ImGui::GetTextLineHeight();
+    // A list's lines carry their gap inside them (the list sets no spacing between items).
+    const bool list = control.kind == ControlKind::ListBox;
+    const float height = ImGui::GetTextLineHeight() + (list ? kListLineGap : 0.0f);
     for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
         ImGui::PushID(i);
-        const ImVec2 at = ImGui::GetCursorScreenPos();
+        ImVec2 at = ImGui::GetCursorScreenPos();
+        if (list) at.y += kListLineGap / 2;
         const bool selected = control.selection == i;
         ImGui::PushStyleColor(ImGuiCol_Header, kSelectedLine);
         ImGui::PushStyleColor(ImGuiCol_HeaderActive, kSelectedLine);

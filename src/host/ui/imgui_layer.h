@@ -46,19 +46,28 @@ public:
     const std::vector<SDL_Rect>& PopupLabelRects() const { return popup_rects_; }
     // Where the items of the open popup lie, by command id, in window pixels.
     const std::map<int, SDL_Rect>& OpenItemRects() const { return item_rects_; }
-    // Where the buttons (and edit and combo boxes, and sliders) of the top message box or dialog
-    // lie, by answer or control id.
+    // Where the buttons (and edit, list and combo boxes, sliders and pictures shown) of the top
+    // message box or dialog lie, by answer or control id.
     const std::map<int, SDL_Rect>& ModalButtonRects() const { return button_rects_; }
     // Where the items of the top dialog's list boxes (and open combo box) lie, by control id
     // and item index.
     const std::map<std::pair<int, int>, SDL_Rect>& ListItemRects() const { return list_item_rects_; }
     // Each label of the top dialog: the width its text needs on one line (with a check box's or
     // radio button's mark, or a button's frame) and the width it is laid out in, in pixels.
+    // For a button, also the width of its text alone.
     struct LabelFit {
         std::u16string text;
         int needed = 0, width = 0;
+        bool button = false;
+        int text_width = 0;
     };
     const std::vector<LabelFit>& LabelFits() const { return label_fits_; }
+    // Where the top message box, its text and its icon lie, in window pixels (an empty icon
+    // when its style names none).
+    struct BoxGeometry {
+        SDL_Rect box{}, text{}, icon{};
+    };
+    const BoxGeometry& TopBox() const { return top_box_; }
     // How many modals are open.
     std::size_t ModalDepth() const { return stack_.depth(); }
     // Called after every frame the layer draws, outside the drawing, also inside a modal's run:
@@ -135,6 +144,7 @@ private:
     std::map<int, SDL_Rect> button_rects_;
     std::map<std::pair<int, int>, SDL_Rect> list_item_rects_;
     std::vector<LabelFit> label_fits_;
+    BoxGeometry top_box_;
 };
 
 }  // namespace host

@@ -7,8 +7,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
 #include "lib/report_hook.h"
+#include "lib/text.h"
 
 // The layer finds its face through fontconfig, whose configuration stays until the process ends
 // (in the program the glyph source lets it go at exit): not a leak of what is tested here.
@@ -398,6 +402,109 @@ TEST_F(DialogLayerTest, TheSelectedLineIsMarkedMoreStronglyThanTheLineUnderThePo
     EXPECT_GT(selected, 2 * hovered);
     EXPECT_EQ(dark_in_bar, 0) << "no text over the slider's bar and knob";
     EXPECT_GT(dark_beside, 10) << "the value right of the bar";
+}
+
+// A dialog shows what it holds: typing past an edit box's limits never shows (with the box full,
+// Backspace takes off a character the player sees), and a list scrolled to its end by the wheel
+// shows whole lines only, its last among them.
+TEST_F(DialogLayerTest, AnEditBoxShowsOnlyWhatItKeepsAndAListAtItsEndCutsNoLine) {
+    KeyDialog dialog;
+    dialog.Find(kEdit)->max_length = 6;
+    dialog.Find(kEdit)->max_narrow_bytes = 8;
+    SDL_Event text{}, wheel{};
+    text.type = SDL_TEXTINPUT;
+    std::strcpy(text.text.text, "あいうえおか");
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = -1;
+    std::vector<int> cut;  // the lines the list's edges cut, and the last when it is not shown whole
+    const auto always = [] { return true; };
+    Run(dialog, {{[&] { return layer.ModalButtonRects().count(kList) != 0; },
+                  [&] {
+                      dialog.SetItems(kList, std::vector<std::u16string>(99, u"行"));
+                      dialog.Focus(kEdit);
+                      PushMouse(SDL_MOUSEMOTION, RectOf(kList).x + 20, RectOf(kList).y + 20);
+                  }},
+                 {always, [] {}},
+                 {always,
+                  [&] {
+                      Push(text);
+                      for (int i = 0; i < 40; ++i) Push(wheel);
+                  }},
+                 {always, [] { PushKey(SDL_SCANCODE_BACKSPACE, true); }},
+                 {always, [] { PushKey(SDL_SCANCODE_BACKSPACE, false); }},
+                 {always, [&] {
+                      const SDL_Rect list = RectOf(kList);
+                      for (int i = 0; i < 99; ++i) {
+                          const SDL_Rect line = layer.ListItemRects().at({kList, i});
+                          const int shown = std::min(line.y + line.h, list.y + list.h) - std::max(line.y, list.y);
+                          if ((shown > 0 && shown < line.h) || (i == 98 && shown != line.h)) cut.push_back(i);
+                      }
+                  }}});
+    EXPECT_EQ(dialog.Text(kEdit), u"あいう");
+    EXPECT_TRUE(cut.empty()) << "line " << cut.front();
+}
+
+// Each box shows the icon its style names (our own drawing: the question's "?" on a blue disc),
+// its text clear of the edges, and its buttons centred under it with room below and around
+// their labels.
+TEST_F(DialogLayerTest, BoxesShowTheirIconAndKeepTheirTextAndButtonsWithinMargins) {
+    struct Done {};
+    const auto sum = [](std::uint32_t p) { return int(p >> 16) + int(p >> 8 & 0xFF) + int(p & 0xFF); };
+    const auto hue = [](std::uint32_t p) {
+        const int r = p >> 16, g = p >> 8 & 0xFF, b = p & 0xFF;
+        return b > r + 80 ? 'b' : r > b + 80 && g > b + 80 ? 'y' : r > g + 80 ? 'r' : '?';
+    };
+    const struct {
+        unsigned style;
+        char hue;
+    } cases[] = {{kMbYesNoCancel | kMbIconQuestion, 'b'},
+                 {kMbOk | kMbIconStop, 'r'},
+                 {kMbOkCancel | kMbIconExclamation, 'y'},
+                 {kMbOk | kMbIconInformation, 'b'}};
+    std::map<unsigned, std::vector<bool>> marks;  // the pixels of each icon's middle that stand out
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
+        host::ImGuiLayer::BoxGeometry box;
+        std::vector<SDL_Rect> buttons;
+        std::vector<host::ImGuiLayer::LabelFit> fits;
+        std::uint32_t ground = 0;
+        std::vector<bool>& mark = marks[c.style & kMbIconMask];
+        int frames = 0;
+        layer.SetFrameHook([&] {
+            if (++frames < 3) return;
+            box = layer.TopBox();
+            for (const auto& [answer, rect] : layer.ModalButtonRects()) buttons.push_back(rect);
+            fits = layer.LabelFits();
+            const int cx = box.icon.x + box.icon.w / 2, cy = box.icon.y + box.icon.h / 2;
+            // Left of the mark: inside a disc by its middle, inside the triangle near its base.
+            ground = (c.style & kMbIconMask) == kMbIconExclamation ? Pixel(cx - 8, cy + 10) : Pixel(cx - 12, cy);
+            for (int y = cy - 8; y <= cy + 8; ++y)
+                for (int x = cx - 4; x <= cx + 4; ++x) mark.push_back(std::abs(sum(Pixel(x, y)) - sum(ground)) > 200);
+            throw Done{};
+        });
+        try {
+            layer.MessageBox(u"確認", u"終了してもよろしいですか？\n二行目の少し長い説明の文です。", c.style);
+            ADD_FAILURE() << "the box was answered";
+        } catch (const Done&) {}
+        layer.SetFrameHook(nullptr);
+        ASSERT_FALSE(buttons.empty());
+        const SDL_Rect &b = box.box, &text = box.text, &icon = box.icon;
+        EXPECT_GE(text.x - (icon.x + icon.w), 12) << "room between the icon and the text";
+        EXPECT_GE(b.x + b.w - (text.x + text.w), 12) << "room right of the text";
+        int left = b.x + b.w, right = b.x, top = b.y + b.h, bottom = b.y;
+        for (const SDL_Rect& r : buttons) {
+            left = std::min(left, r.x), right = std::max(right, r.x + r.w);
+            top = std::min(top, r.y), bottom = std::max(bottom, r.y + r.h);
+        }
+        EXPECT_LE(std::abs((left + right) - (2 * b.x + b.w)), 2) << "the buttons centred";
+        EXPECT_GE(top - std::max(text.y + text.h, icon.y + icon.h), 8) << "the buttons under the text";
+        EXPECT_GE(b.y + b.h - bottom, 12) << "room below the buttons";
+        ASSERT_EQ(fits.size(), buttons.size());
+        for (const auto& fit : fits) EXPECT_GE(fit.width - fit.text_width, 16) << Utf16ToUtf8(fit.text);
+        EXPECT_EQ(hue(ground), c.hue) << std::hex << ground;
+        EXPECT_GT(std::count(mark.begin(), mark.end(), true), 6) << "the mark on the icon";
+    }
+    EXPECT_NE(marks[kMbIconQuestion], marks[kMbIconInformation]) << "a question is not a notice";
 }
 
 TEST_F(DialogLayerTest, TheMenuBarsKeysOpenAPopupPickItsItemsAndEscapeClosesIt) {

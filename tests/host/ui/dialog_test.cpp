@@ -73,6 +73,29 @@ TEST(Dialog, ControlsNotifyTheDialogClassAsThePlatformWould) {
     EXPECT_EQ(d.commands.size(), expected.size());
 }
 
+// An edit box with a narrow limit takes what the player types or pastes only as far as it keeps
+// it: what was there stays, and only the end of what was put in is refused.
+TEST(Dialog, AnEditBoxRefusesWhatGoesBeyondItsLimitsAndKeepsWhatWasThere) {
+    host::Control edit(kEdit, host::ControlKind::Edit);
+    edit.max_length = 6;
+    edit.max_narrow_bytes = 8;  // four wide characters, or eight narrow ones
+    const struct {
+        std::u16string before, after, kept;
+        std::size_t cursor;
+    } cases[] = {
+        {u"", u"あいうえお", u"あいうえ", 4},     {u"abcd", u"abあいcd", u"abあいcd", 4},
+        {u"abcd", u"abあいうcd", u"abあいcd", 4}, {u"abcdef", u"abcdefg", u"abcdef", 6},
+        {u"abcdef", u"aXf", u"aXf", 2},           {u"あいう", u"あいうabc", u"あいうab", 5},
+        {u"ab", u"abｱｲｳｴｵ", u"abｱｲｳｴ", 6},
+    };
+    for (const auto& c : cases) {
+        std::size_t cursor = 99;
+        EXPECT_EQ(host::FitEditChange(edit, c.before, c.after, &cursor), c.kept);
+        EXPECT_EQ(cursor, c.cursor);
+    }
+    EXPECT_EQ(host::FitEdit(edit, u"aあいうえ"), u"aあいう");
+}
+
 TEST(Dialog, ScriptedModalRunsInitThenTheScriptAndReturnsTheResult) {
     testhost::ScriptedModal modal;
     SampleDialog d;
