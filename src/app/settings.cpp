@@ -367,7 +367,7 @@ bool LoadSettings(std::u16string_view command_line, std::u16string_view executab
     SettingsFoldersRecord& folders = SettingsFolders;
     folders.settings_folder = SettingsFolderFor(folders.data_folder);
     if (!MakeDirectoryPath(folders.settings_folder)) {
-        ShowMessage(u"エラー", FormatString(u"無効なディレクトリ名です。(%s)", folders.settings_folder),
+        ShowMessage(u"エラー", FormatString(u"Error: 無効なディレクトリ名です。(%s)", folders.settings_folder),
                     kMbOk | kMbIconExclamation);
         return false;
     }

@@ -394,7 +394,7 @@ TEST_F(Settings, FolderThatCannotBeMadeAndFileThatCannotBeRead) {
         const auto& boxes = host.scripted_modal().boxes;
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].caption + u"|" + boxes[0].text,
-                  u"エラー|無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
+                  u"エラー|Error: 無効なディレクトリ名です。(" + Dir("plain/sub") + u"/)");
         EXPECT_EQ(boxes[0].style, kMbOk | kMbIconExclamation);
     }
     // A settings "file" that cannot be read (a link to a folder, a file too large to be one):

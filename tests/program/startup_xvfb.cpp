@@ -87,8 +87,8 @@ TEST_F(StartupProgram, WithoutADisplayTheGameEndsAtOnceAndTellsWhy) {
 }
 
 // Each failure before the window opens puts up a box of its own on the desktop, captioned as
-// the game captions it, with the reason on stderr after the caption alone; Return answers it and
-// the game ends with 1.
+// the game captions it, with the reason on stderr after one label (the caption, unless the text
+// opens with its own); Return answers it and the game ends with 1.
 TEST_F(StartupProgram, ErrorsBeforeTheWindowOpensAreShownInABox) {
     fs::create_directories(folder / "locked");
     fs::create_directory(folder / "locked" / "quibel.lock");  // a folder where the lock file goes
@@ -104,24 +104,25 @@ TEST_F(StartupProgram, ErrorsBeforeTheWindowOpensAreShownInABox) {
          {},
          folder / "locked",
          "エラー",
-         "ロックファイルを使用できません。(" + (folder / "locked" / "quibel.lock").string() + ": Is a directory)"},
+         "エラー: ロックファイルを使用できません。(" + (folder / "locked" / "quibel.lock").string() +
+             ": Is a directory)"},
         {"the settings folder cannot be made",
          {},
          folder / "a file" / "settings",
          "エラー",
-         "無効なディレクトリ名です。(" + (folder / "a file" / "settings").string()},
+         "Error: 無効なディレクトリ名です。(" + (folder / "a file" / "settings").string()},
         {"a missing response file",
          {"@" + (folder / "none.txt").string()},
          {},
          "Error",
-         "File not found '" + (folder / "none.txt").string() + "'"},
+         "Error: File not found '" + (folder / "none.txt").string() + "'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Launch(c.options, {}, c.settings_folder);
         progtest::WindowId box = 0;
         ASSERT_TRUE(AwaitGame([&] { return (box = x.FindWindowTitled(c.caption)) != 0; })) << "no box\n" << Errors();
-        EXPECT_NE(Errors().find(std::string(c.caption) + ": " + c.printed), std::string::npos) << Errors();
+        EXPECT_NE(Errors().find(c.printed), std::string::npos) << Errors();
         EXPECT_EQ(Errors().find("Error: Error"), std::string::npos) << Errors();
         EXPECT_EQ(Errors().find("エラー: Error"), std::string::npos) << Errors();
         EXPECT_EQ(x.FindWindowTitled(kTitle), 0u) << "no game window";

@@ -7,8 +7,25 @@
 
 namespace host {
 
+namespace {
+
+// Whether the text opens with a label of its own, a word and a colon ("Error: ..."), as some of
+// the game's messages do: the copy then needs no caption in front of it.
+bool OpensWithLabel(std::u16string_view text) {
+    std::size_t letters = 0;
+    while (letters < text.size() &&
+           ((text[letters] >= u'A' && text[letters] <= u'Z') || (text[letters] >= u'a' && text[letters] <= u'z')))
+        ++letters;
+    return letters > 0 && text.substr(letters, 2) == u": ";
+}
+
+}  // namespace
+
 void CopyBoxToStderr(std::u16string_view caption, std::u16string_view text) {
-    std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
+    if (OpensWithLabel(text))
+        std::fprintf(stderr, "%s\n", Utf16ToUtf8(text).c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
     std::fflush(stderr);
 }
 
