@@ -85,6 +85,13 @@ std::int32_t PlayCycle(ScriptStateGroup_App& group, std::int32_t mode, const Gam
     Enable(services, kMenuLoad);
     if (mode >= 2) {
         if (!LoadChosenSlot(services, mode - 1)) return 1;
+        // A load is refused as a whole when the story has no page to resume at, like any other
+        // that fails; the run would only end the program with its runtime error. (-1, the head,
+        // is where any story starts.)
+        if (ResumePage != -1 && !group.CanResumeAt(ResumePage)) {
+            ShowLoadFailure(UnresumableSlotReason(mode - 1));
+            return 1;
+        }
     } else {
         ResumePage = NewGamePage(group);
     }

@@ -64,6 +64,10 @@ void ShowLoadFailure(std::u16string_view reason) {
     ShowMessage(u"ロード", FormatString(u"ロードできませんでした。\n%s", reason), kMbOk | kMbIconStop);
 }
 
+std::u16string UnresumableSlotReason(std::int32_t number) {
+    return FormatString(u"セーブスロット %d が再開するページがシナリオにありません", number);
+}
+
 void ShowNotice(std::u16string_view text, std::uint32_t milliseconds) {
     PostGameEvent("notice", {text});
     TextPanel panel(kNoticeLayout, ScreenSurface);

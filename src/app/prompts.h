@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Shows the question with the labels "はい" and "いいえ" and waits for a left click on one of
@@ -25,3 +26,6 @@ void ShowSaveNotice(bool stored);
 void ShowSavesOffNotice();
 // The box of a load that failed, with the reason; the player stays where they were.
 void ShowLoadFailure(std::u16string_view reason);
+// The reason a slot does not load when the story has no page it resumes at (a save made before
+// the game's scripts changed).
+std::u16string UnresumableSlotReason(std::int32_t number);

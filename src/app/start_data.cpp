@@ -24,7 +24,6 @@
 namespace {
 
 constexpr std::u16string_view kSource = u"main";
-constexpr std::u16string_view kStartScript = u"_start.txt";
 constexpr std::u16string_view kSystemArchive = u"system.saf";
 
 bool FileExists(const std::u16string& path) {

@@ -13,6 +13,9 @@
 #include "app/game_cycle.h"
 #include "app/menu_commands.h"
 
+// The script every game cycle compiles and runs.
+inline constexpr std::u16string_view kStartScript = u"_start.txt";
+
 // Menu commands grayed while the splash and each cycle start (the cycle enables its own again).
 inline constexpr int kMenuStartGrayed[] = {kMenuBackToTitle, kMenuSave, kMenuLoad, kMenuDebugWindow, kMenuGoBack};
 inline constexpr int kMenuSplashGrayed[] = {kMenuSoundSettings, kMenuSystemSettings, kMenuPlayerNames};

@@ -5,6 +5,8 @@
 #include <span>
 #include <utility>
 
+#include "app/app_script.h"
+#include "app/game_cycle.h"
 #include "app/game_data.h"
 #include "lib/error.h"
 #include "lib/report.h"
@@ -69,7 +71,7 @@ void SaveLoadDialog::FillList() {
             // A slot is listed as loadable only when a load would take it, its variables too.
             Decoded<SlotContents> contents;
             try {
-                contents = ReadSlotContents(number);
+                contents = ReadSlotContents(number, CurrentScript);
                 if (!contents.ok()) DebugPrintf(u"save slot %d: %s\n", number, DescribeSaveBlobError(contents.error));
             } catch (const ExceptionHandle& error) {
                 // A record of another size, or a row the database cannot read.
@@ -87,7 +89,10 @@ void SaveLoadDialog::FillList() {
             }
             // A record that cannot be loaded: listed as unreadable, the other slots stay usable.
             slot.state = SlotState::kUnreadable;
-            lines.push_back(FormatString(u"%c%02d ----/--/-- --:--:-- 読み込めないデータです", flag, number));
+            lines.push_back(FormatString(u"%c%02d ----/--/-- --:--:-- %s", flag, number,
+                                         contents.error == SaveBlobError::kNoResumablePage
+                                             ? std::u16string_view(u"再開できるページがありません")
+                                             : std::u16string_view(u"読み込めないデータです")));
             continue;
         }
         lines.push_back(FormatString(u"%c%02d ----/--/-- --:--:-- --------------------------------", flag, number));

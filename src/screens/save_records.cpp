@@ -179,6 +179,7 @@ std::u16string_view DescribeSaveBlobError(SaveBlobError error) {
         case SaveBlobError::kOutOfRange: return u"a number of the record is out of range";
         case SaveBlobError::kBadThumbnail: return u"the record's picture header is not a 140 x 105 32-bit picture";
         case SaveBlobError::kTooLarge: return u"the record goes on past the most that is read of it";
+        case SaveBlobError::kNoResumablePage: return u"the story has no page the record resumes at";
     }
     return u"unknown error";
 }

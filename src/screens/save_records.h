@@ -39,6 +39,7 @@ enum class SaveBlobError {
     kOutOfRange,        // a number outside what the field can hold (the last used slot)
     kBadThumbnail,      // the thumbnail header is not the 140 x 105 32-bit picture
     kTooLarge,          // a list or blob going on past the limit it is read to
+    kNoResumablePage,   // a slot whose page the story has not (a save from before the script changed)
 };
 
 // What went wrong, for the player and the log.

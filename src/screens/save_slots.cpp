@@ -9,6 +9,7 @@
 #include "app/cg_image.h"
 #include "app/game_cycle.h"
 #include "app/game_data.h"
+#include "app/prompts.h"
 #include "app/scene_state.h"
 #include "app/scene_views.h"
 #include "dxdraw/dxsurface.h"
@@ -106,10 +107,11 @@ bool ReadSlotThumbnail(std::int32_t number, std::span<std::uint8_t, kSlotThumbna
 
 Decoded<SAVEDATA2> ReadSlotRecord(std::int32_t number) { return DecodeSaveData2(ReadRecordBytes(number)); }
 
-Decoded<SlotContents> ReadSlotContents(std::int32_t number) {
+Decoded<SlotContents> ReadSlotContents(std::int32_t number, const TextScript::ScriptStateGroup* story) {
     const DatabaseScope scope = OpenSaveDatabase();
     Decoded<SAVEDATA2> record = ReadSlotRecord(number);
     if (!record.ok()) return {.error = record.error};
+    if (story && !story->CanResumeAt(record.value.resumePage)) return {.error = SaveBlobError::kNoResumablePage};
     Decoded<std::vector<VariableBlobEntry>> variables = ReadSlotVariableBlob(number);
     if (!variables.ok()) return {.error = variables.error};
     return {.value = {std::move(record.value), std::move(variables.value)}};
@@ -162,7 +164,9 @@ namespace {
 // The slot as a load restores it, read in one transaction and checked. The thumbnail takes no
 // part: a slot saved without a picture loads as any other.
 SlotContents ReadSlotForLoad(std::int32_t number) {
-    Decoded<SlotContents> slot = ReadSlotContents(number);
+    Decoded<SlotContents> slot = ReadSlotContents(number, CurrentScript);
+    if (slot.error == SaveBlobError::kNoResumablePage)
+        ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"%s\n", UnresumableSlotReason(number));
     if (!slot.ok())
         ThrowError(kSource, kDamagedHeaderLine, 0, 0, u"セーブスロット %d が壊れています: %s\n", number,
                    DescribeSaveBlobError(slot.error));

@@ -25,6 +25,9 @@
 namespace DxDraw {
 class DxImage;
 }
+namespace TextScript {
+class ScriptStateGroup;
+}
 
 // The part of a slot's record the slot list shows: the u32 0, the comment and the time.
 inline constexpr std::size_t kSlotHeaderBytes = 56;
@@ -54,9 +57,11 @@ struct SlotContents {
     std::vector<VariableBlobEntry> variables;
 };
 // The slot as a load reads it, in one transaction: a refusal names what is damaged, and a slot
-// refused here is one that LoadSlot refuses. A missing slot, a record of another size or a
+// refused here is one that LoadSlot refuses. A slot whose page `story` cannot resume at is refused
+// with kNoResumablePage; a null `story` (a tool given no game data) leaves the page unchecked, and
+// its caller must not call such a slot loadable. A missing slot, a record of another size or a
 // database failure raises the error exception.
-Decoded<SlotContents> ReadSlotContents(std::int32_t number);
+Decoded<SlotContents> ReadSlotContents(std::int32_t number, const TextScript::ScriptStateGroup* story);
 void DeleteSlot(std::int32_t number);
 
 // The record a save would store now: the comment, the local time, CurrentPage, the thumbnail and
@@ -72,6 +77,9 @@ void DrawSlotThumbnail(std::span<std::uint8_t, kThumbnailPixelBytes> out);
 // global records too, in the same transaction, so that a crash after the save loses neither.
 // Returns 1; a failure raises the error exception and stores nothing.
 std::int32_t SaveSlot(std::int32_t number, std::u16string_view comment);
+// The load of the game (LoadSlot, CheckSlotLoads, the dialog's list) checks the page against the
+// running story, CurrentScript; outside a game cycle, where nothing resumes, it is not checked.
+//
 // Restores the game from the slot: reads and checks the record and the variables first, then sets
 // ResumePage, the five scene-state records, the live variables and VariableSnapshot, and empties
 // the backlog. A failure raises the error exception and leaves the game as it was.

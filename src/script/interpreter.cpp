@@ -121,10 +121,17 @@ bool ScriptStateGroup::BeginRun() {
     return seen;
 }
 
-ScriptStateNode* ScriptStateGroup::FindResumeNode(std::int32_t page) const {
+ScriptStateNode* ScriptStateGroup::ResumeNodeOf(std::int32_t page) const {
     for (ScriptStateNode* node = head(); node; node = node->next())
         if (node->code == ScriptStateNode::kPage && std::int64_t{node->number} == page && node->next())
             return node->next();
+    return nullptr;
+}
+
+bool ScriptStateGroup::CanResumeAt(std::int32_t page) const { return ResumeNodeOf(page) != nullptr; }
+
+ScriptStateNode* ScriptStateGroup::FindResumeNode(std::int32_t page) const {
+    if (ScriptStateNode* node = ResumeNodeOf(page)) return node;
     throw ScriptError2(static_cast<std::uint32_t>(page), u"再開できるページが見つかりません");
 }
 

@@ -161,6 +161,9 @@ public:
     // error exception but the quiet quit (type 1) travels on. The pending wait is freed on every
     // way out.
     virtual std::int32_t Run(std::int32_t page);
+    // Whether Run(page) has a page to resume at: a page node of that number with a node after
+    // it. A save names its page by number, so one made before the script changed may name none.
+    bool CanResumeAt(std::int32_t page) const;
     // A notification to the game's group; the base answers 0. Run sends kNotifyGoBack before it
     // resumes the current page for the go-back request.
     virtual std::intptr_t Notify(std::uint32_t message, std::intptr_t argument);
@@ -207,6 +210,7 @@ private:
     void RememberError(const ScriptError& error);
     void RememberError(const ScriptError2& error);
     ScriptStateNode* FindResumeNode(std::int32_t page) const;
+    ScriptStateNode* ResumeNodeOf(std::int32_t page) const;
     // Runs from `node` to the end; `passed_page` is set once a page node has run.
     std::int32_t RunLoop(ScriptStateNode* node, bool& passed_page);
     void WaitForPendingTask();

@@ -15,6 +15,7 @@
 #include "app/scene_views.h"
 #include "app/settings.h"
 #include "app/sound_commands.h"
+#include "lib/text.h"
 #include "script/variables.h"
 #include "stage_fixture.h"
 
@@ -183,6 +184,41 @@ TEST_F(GameCycle, ALoadThatFailsIsShownAndTheTitleComesBack) {
         ASSERT_EQ(reports.boxes.size(), 1u);
         EXPECT_EQ(reports.boxes[0].caption, u"ロード");
         EXPECT_EQ(reports.boxes[0].text, u"ロードできませんでした。\ndamaged");
+    }
+}
+
+// A slot loaded whole whose page the story has not (a header of zeros; a save from before the
+// scripts changed) is a failed load too: the box, and the title again, not the end of the program.
+TEST_F(GameCycle, ALoadOfAPageTheStoryHasNotIsShownAndTheTitleComesBack) {
+    testsupport::CaptureReports reports;
+    services.run_title = [](const GameCycleServices&) { return std::int32_t{4}; };
+    const struct {
+        std::int32_t mode;  // 0: the title chooses slot 3; 5: a load request of slot 4
+        std::int32_t page;
+        std::string result;
+    } cases[] = {{0, 0, "1"}, {5, 3, "1"}, {0, -2, "1"}, {5, 2, "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.page));
+        reports.boxes.clear();
+        services.load_slot = [this, &c](std::int32_t number) {
+            log += "load-slot " + std::to_string(number) + " ";
+            ResumePage = c.page;
+        };
+        // Pages 1 and 2.
+        EXPECT_EQ(Cycle(".PST A = 1\n\n.PST B = 1\n\n.PST C = 1\n", c.mode), c.result);
+        const std::int32_t number = c.mode == 0 ? 3 : 4;
+        EXPECT_EQ(log, "load-global load-slot " + std::to_string(number) + " save-global");
+        if (c.result == "0") {
+            EXPECT_EQ(Vars(), "-99 -99 1 ") << "resumed after page 2";
+            EXPECT_TRUE(reports.boxes.empty());
+            continue;
+        }
+        EXPECT_EQ(Vars(), "-99 -99 -99 ") << "the story did not run";
+        ASSERT_EQ(reports.boxes.size(), 1u);
+        EXPECT_EQ(reports.boxes[0].caption, u"ロード");
+        EXPECT_EQ(reports.boxes[0].text, u"ロードできませんでした。\nセーブスロット " +
+                                             Utf8ToUtf16(std::to_string(number)) +
+                                             u" が再開するページがシナリオにありません");
     }
 }
 

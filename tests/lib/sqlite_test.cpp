@@ -111,6 +111,16 @@ TEST_F(DatabaseSessionTest, ConnectionKeepsARollbackJournalWithFullSyncs) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "test.db-wal"));
 }
 
+// A connection whose journal mode stays another than the rollback journal on disk (an in-memory
+// database answers "memory", and its saves would be gone at the close) is refused and closed.
+TEST_F(DatabaseSessionTest, AConnectionThatKeepsNoRollbackJournalIsRefused) {
+    EXPECT_THROW(session_.Enter(u":memory:"), ExceptionHandle);
+    EXPECT_EQ(session_.Users(), 0u);
+    EXPECT_EQ(session_.Database(), nullptr);
+    // The session is usable again afterwards.
+    { const DatabaseScope scope(session_, path_); }
+}
+
 TEST_F(DatabaseSessionTest, OnlyTheOutermostScopeCommitsAndCloses) {
     {
         const DatabaseScope outer(session_, path_);

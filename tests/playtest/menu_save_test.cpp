@@ -63,7 +63,7 @@ TEST(MenuSave, ASlotSavedFromTheMenuIsLoadedInTheNextRunAndItsReadPagesAreSkippe
 
     // Between the runs: slot 3 holds page 4 and the comment, it is the last used, and the pages
     // read are seen up to the last one.
-    std::istringstream slots(CommandOutput("'" SAVETOOL "' list " + save_file));
+    std::istringstream slots(CommandOutput("'" SAVETOOL "' list " + save_file + " '" DEMO_DATA_DIR "'"));
     std::string slot_line;
     ASSERT_TRUE(std::getline(slots, slot_line));
     EXPECT_EQ(slot_line.substr(0, 2), "3\t");

@@ -102,6 +102,7 @@ TEST_F(ClientFileTest, TheGameLoadsAndQuickSavesOverAFileTheClientBuilt) {
 
     // The game as it runs before the load, with state the load must replace.
     ScriptStateGroup_App group;
+    CompilePages(group, 900);
     CurrentScript = &group;
     TextScript::CurrentPage = 5;
     RecordScene(CurrentPicture, kSceneChr, u"NOW");

@@ -1,6 +1,7 @@
 // Saves killed at random: a child process saves to numbered slots and quick-saves in a loop,
 // telling the test on a pipe about each save before it starts and after it is committed, and is
-// killed with SIGKILL after a random (seeded) delay, hundreds of times over one file. After each
+// killed with SIGKILL at a random (seeded) moment after its first committed save, hundreds of
+// times over one file; so every round has a committed save to lose, on a disk of any speed. After each
 // kill the file must open through the program's own open, every committed save must be there byte
 // for byte, the save cut off must be there whole or not at all, and the quick-save ring must hold
 // exactly the newest quick saves in order. The first start is also killed before each of its disk
@@ -190,7 +191,6 @@ struct SlotModel {
 struct FileModel {
     std::map<std::int32_t, SlotModel> slots;
     std::int32_t common_seq = 0;  // the last committed save's fingerprint in COMMON
-    bool started = false;         // the first start's commit happened
 
     void Commit(const Message& save) {
         if (save.quick) {
@@ -319,7 +319,8 @@ TEST_F(SaveKillTest, KillsAtRandomLoseNoCommittedSave) {
 
     for (int kill = 0; kill < kKills; ++kill) {
         SCOPED_TRACE(testing::Message() << "kill " << kill << " (seed " << kSeed << ")");
-        // Delays up to 40 ms: a start and a few saves each time.
+        // Delays up to 40 ms after the first committed save: on a fast disk a few more saves, on
+        // a slow one a kill inside the next.
         const auto delay = std::chrono::microseconds(random() % 40'000);
         const std::uint32_t child_seed = random();
         const std::int32_t first_seq = next_seq;
@@ -329,12 +330,13 @@ TEST_F(SaveKillTest, KillsAtRandomLoseNoCommittedSave) {
         const std::optional<JournalStamp> journal_before = Journal();
         {
             ChildProcess child([&](int fd) { SaveForever(fd, folder, first_seq, child_seed); });
-            // Most delays count from the end of the start, so that most kills find the child saving;
-            // every fifth counts from the fork and may cut the start.
-            if (kill % 5 != 0) {
-                const std::optional<Message> ready = child.Read(std::chrono::milliseconds(20'000));
-                ASSERT_TRUE(ready && ready->kind == Message::kReady) << "the child did not start";
-                messages.push_back(*ready);
+            // The kill comes only once a save is committed: counted in saves, not in time, the
+            // test proves as much on a slow disk as on a fast one. (Starts cut short are the next
+            // test's.)
+            while (messages.empty() || messages.back().kind != Message::kCommitted) {
+                const std::optional<Message> message = child.Read(std::chrono::milliseconds(20'000));
+                ASSERT_TRUE(message) << "the child committed no save";
+                messages.push_back(*message);
             }
             std::this_thread::sleep_for(delay);
             status = child.Kill();
@@ -351,7 +353,7 @@ TEST_F(SaveKillTest, KillsAtRandomLoseNoCommittedSave) {
         std::map<std::int32_t, Message> digests;
         for (const Message& message : messages) {
             switch (message.kind) {
-                case Message::kReady: model.started = true; break;
+                case Message::kReady: break;
                 case Message::kIntent: pending = message; break;
                 case Message::kCommitted:
                     ASSERT_TRUE(pending && pending->seq == message.seq);
@@ -373,13 +375,7 @@ TEST_F(SaveKillTest, KillsAtRandomLoseNoCommittedSave) {
             FAIL() << "the file does not open after a kill: " << Utf16ToUtf8(error.message);
         }
         EXPECT_FALSE(HotJournal()) << "the open left a journal to roll back";
-        if (!model.started && !file.schema) {
-            // Killed in the first start before its commit: nothing was there to lose.
-            EXPECT_TRUE(model.slots.empty());
-            continue;
-        }
         ASSERT_TRUE(file.schema) << "the first start's commit is lost";
-        model.started = true;
 
         // The save cut off is there whole or not at all: its number holds it or what it held before.
         if (pending) {
@@ -438,7 +434,6 @@ TEST_F(SaveKillTest, KillsAtRandomLoseNoCommittedSave) {
     // Not vacuous: a good share of the kills cut a transaction.
     EXPECT_GE(in_transaction * 4, kKills);
     EXPECT_GT(in_commit, 0);
-    EXPECT_GT(saves, kKills);
 }
 
 // The first start stopped before each of its disk steps in turn, then killed: the next start (the

@@ -3,9 +3,16 @@
 // and every kind of damaged blob.
 #include "screens/save_records.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <span>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/text.h"
@@ -567,6 +574,42 @@ TEST(VariableBlob, RefusesDamagedBlobs) {
         const auto decoded = DecodeVariableBlob(c.blob);
         EXPECT_EQ(decoded.error, c.error) << c.what;
         EXPECT_TRUE(decoded.value.empty()) << c.what;
+    }
+}
+
+// Bytes that end where readable memory ends: the page after them is mapped without access, so a
+// decoder that reads one byte past them stops the test with SIGSEGV in any build.
+class BytesAtTheEndOfMemory {
+public:
+    explicit BytesAtTheEndOfMemory(std::string_view bytes) : page_(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))) {
+        void* map = ::mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED) throw std::runtime_error("mmap");
+        map_ = static_cast<std::uint8_t*>(map);
+        if (::mprotect(map_ + page_, page_, PROT_NONE) != 0) throw std::runtime_error("mprotect");
+        std::memcpy(map_ + page_ - bytes.size(), bytes.data(), bytes.size());
+        bytes_ = {map_ + page_ - bytes.size(), bytes.size()};
+    }
+    ~BytesAtTheEndOfMemory() { ::munmap(map_, 2 * page_); }
+    BytesAtTheEndOfMemory(const BytesAtTheEndOfMemory&) = delete;
+    BytesAtTheEndOfMemory& operator=(const BytesAtTheEndOfMemory&) = delete;
+
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::size_t page_;
+    std::uint8_t* map_ = nullptr;
+    std::span<const std::uint8_t> bytes_;
+};
+
+// A damaged blob is read no further than its last byte, whatever value, name or zero it cuts.
+TEST(VariableBlob, ADamagedBlobIsReadNoFurtherThanItsEnd) {
+    for (const std::string_view blob :
+         {std::string_view("x\0\x05\0\0", 5), std::string_view("x\0\x05\0", 4), std::string_view("x\0\x05", 3),
+          std::string_view("x\0", 2), std::string_view("x\0\x05\0\0\0", 6), std::string_view("xy", 2)}) {
+        SCOPED_TRACE(blob.size());
+        const BytesAtTheEndOfMemory bytes(blob);
+        const auto decoded = DecodeVariableBlob(bytes.bytes());
+        EXPECT_EQ(decoded.error, SaveBlobError::kTruncated);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -183,7 +184,9 @@ TEST_F(SaveSlotsTest, ASaveStoresTheRecordAndTheVariablesOfThePageStart) {
     TextScript::LiveVariables().GetOrCreate(u"love", 3);
     TextScript::SnapshotVariables();
     TextScript::LiveVariables().GetOrCreate(u"love", 4);  // changed on the page after it began
+    const std::time_t before = std::time(nullptr);
     ASSERT_EQ(SaveSlot(7, u"コメント"), 1);
+    const std::time_t after = std::time(nullptr);
 
     const Decoded<SAVEDATA2> record = ReadSlotRecord(7);
     ASSERT_TRUE(record.ok());
@@ -192,7 +195,21 @@ TEST_F(SaveSlotsTest, ASaveStoresTheRecordAndTheVariablesOfThePageStart) {
     EXPECT_EQ(SceneName(record.value.scenes[0]), u"BG01");
     EXPECT_EQ(record.value.scenes[0].mode, kSceneGrp);
     EXPECT_EQ(SceneName(record.value.scenes[2]), u"M03");
-    EXPECT_GE(record.value.time.wYear, 2024);
+    // The local time of the save as a calendar reads it (months and days from 1), which the slot
+    // lists show as they stand.
+    const SaveTime& t = record.value.time;
+    std::tm saved{};
+    saved.tm_year = t.wYear - 1900;
+    saved.tm_mon = t.wMonth - 1;
+    saved.tm_mday = t.wDay;
+    saved.tm_hour = t.wHour;
+    saved.tm_min = t.wMinute;
+    saved.tm_sec = t.wSecond;
+    saved.tm_isdst = -1;
+    const std::time_t stored = std::mktime(&saved);
+    EXPECT_GE(stored, before);
+    EXPECT_LE(stored, after);
+    EXPECT_EQ(t.wDayOfWeek, saved.tm_wday);
     EXPECT_EQ(Observe("SELECT length(header), backlog IS NULL, hex(value_data) FROM entry WHERE number=7;"),
               "65796|1|6C6F76650003000000"
               "00");
@@ -200,6 +217,7 @@ TEST_F(SaveSlotsTest, ASaveStoresTheRecordAndTheVariablesOfThePageStart) {
 
 TEST_F(SaveSlotsTest, ALoadRestoresPageSceneAndVariablesAndEmptiesTheBacklog) {
     ScriptStateGroup_App group;
+    CompilePages(group, 2222);
     CurrentScript = &group;
     TextScript::CurrentPage = 2222;
     RecordScene(CurrentPicture, kSceneChr, u"CHA");

@@ -2,6 +2,8 @@
 // scene state, the game data, the seen pictures, both variable tables and the page.
 #pragma once
 
+#include <string>
+
 #include "app/game_cycle.h"
 #include "app/game_data.h"
 #include "app/picture_commands.h"
@@ -17,4 +19,12 @@ inline void ResetSaveState() {
     TextScript::ClearVariableTable(TextScript::VariableSnapshot());
     TextScript::CurrentPage = 0;
     ResumePage = -1;
+}
+
+// A story of `pages` pages, numbered 1 to `pages`, compiled into the group: a load checks that the
+// running story has the page a slot resumes at.
+inline void CompilePages(TextScript::ScriptStateGroup& group, int pages) {
+    std::string source;
+    for (int i = 0; i < pages; ++i) source += ".PST A = 1\n\n";
+    group.Compile(source, u"pages.txt");
 }

@@ -21,6 +21,8 @@
 #include "app/win_app.h"
 #include "host/testhost/test_host.h"
 #include "host/ui/menu.h"
+#include "host/ui/modal_stack.h"
+#include "lib/error.h"
 #include "lib/report_hook.h"
 #include "lib/text.h"
 #include "save_state.h"
@@ -47,11 +49,16 @@ struct Box {
     unsigned style;
 };
 
-// Message boxes answered by a function of the test, which may act (release a lock) first.
+// Message boxes answered by a function of the test, which may act (release a lock) first. A loop
+// that asks again without end meets the bound of the test host's answers, past which the box
+// raises the error exception, so that its test fails at once instead of hanging.
 class AnsweringSink : public ReportSink {
 public:
     AnsweringSink() : scope_(this) {}
     int MessageBox(std::u16string_view, std::u16string_view text, unsigned style) override {
+        if (boxes.size() == testhost::ScriptedModal::kMaxBoxes)
+            ThrowError(u"test", 0, 0, 0, u"%d boxes answered: a loop that asks again without end",
+                       static_cast<int>(boxes.size()));
         boxes.push_back({std::u16string(text), style});
         return answer ? answer(boxes.back()) : kIdOk;
     }
@@ -230,6 +237,8 @@ TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainLeftOrKeptAside) {
         services_.load_global(*group);
         ASSERT_EQ(sink_.boxes.size(), 1u);
         EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbAbortRetryIgnore);
+        // Return, the answer of a player who waits for the other program, tries again.
+        EXPECT_EQ(host::DefaultBoxAnswer(sink_.boxes[0].style), kIdRetry);
         EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked")) << Utf16ToUtf8(sink_.boxes[0].text);
         EXPECT_EQ(services_.saves_off(), c.off);
         EXPECT_EQ(SeenFlags[0], c.seen) << "the records read once the file is free";

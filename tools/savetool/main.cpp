@@ -14,9 +14,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: savetool list SAVE\n"
-    "       savetool show SAVE NUMBER\n"
+    "usage: savetool list SAVE [DATA]\n"
+    "       savetool show SAVE NUMBER [DATA]\n"
     "       savetool globals SAVE\n"
+    "DATA: the game's data folder; the slots are checked against the story it holds, as a load\n"
+    "      checks them. Without it the page a slot resumes at is not checked, and a note says so.\n"
     "list: one line per occupied slot: number, YYYY/MM/DD HH:MM:SS, page, comment (tab-separated);\n"
     "      number, unreadable, reason for a slot that a load refuses.\n"
     "show: page N; scene I MODE NAME for the picture, second layer, music and the two sounds (I 0 to 4);\n"
@@ -47,19 +49,26 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     savetool::Report report;
     std::int32_t number = 0;
-    if (command == "list" && argc == 3) {
+    std::string data_folder;
+    if (command == "list" && (argc == 3 || argc == 4)) {
         report = savetool::Report::kList;
+        if (argc == 4) data_folder = argv[3];
     } else if (command == "globals" && argc == 3) {
         report = savetool::Report::kGlobals;
-    } else if (command == "show" && argc == 4 && ParseSlotNumber(argv[3], number)) {
+    } else if (command == "show" && (argc == 4 || argc == 5) && ParseSlotNumber(argv[3], number)) {
         report = savetool::Report::kShow;
+        if (argc == 5) data_folder = argv[4];
     } else {
         return Usage();
     }
     try {
-        const std::string lines = savetool::ReadSaveReport(argv[2], report, number);
+        const std::string lines = savetool::ReadSaveReport(argv[2], report, number, data_folder);
         std::fwrite(lines.data(), 1, lines.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        if (std::fflush(stdout) != 0) return 1;
+        // A slot listed without the story may still name a page the game cannot resume at.
+        if (report != savetool::Report::kGlobals && data_folder.empty())
+            std::fputs("savetool: no DATA given: the pages the slots resume at are not checked\n", stderr);
+        return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "savetool: %s\n", error.what());
         return 1;

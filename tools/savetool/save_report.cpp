@@ -9,11 +9,15 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/game_data.h"
+#include "app/script_helpers.h"
+#include "app/start_data.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
 #include "lib/text.h"
@@ -21,6 +25,7 @@
 #include "screens/save_database.h"
 #include "screens/save_records.h"
 #include "screens/save_slots.h"
+#include "script/script_node.h"
 #include "sha256.h"
 
 namespace savetool {
@@ -35,6 +40,13 @@ constexpr std::size_t kReadVersionOffset = 19;
 constexpr std::uint8_t kWalVersion = 2;
 
 std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
+
+// An error's message without the line ends it closes with.
+std::string Trimmed(std::u16string_view message) {
+    std::string text = Utf8(message);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
 
 [[noreturn]] void Refuse(const std::string& message) { throw SaveRefusal(message); }
 
@@ -81,9 +93,23 @@ void CheckReadable(const std::string& path) {
 
 std::string SlotName(std::int32_t number) { return "slot " + std::to_string(number); }
 
+// The story a load is checked against: the start script of the data folder, compiled as the game
+// compiles it. The archives are open only while it is read.
+std::unique_ptr<TextScript::ScriptStateGroup> ReadStory(const std::string& data_folder) {
+    const ScopeExit close_archives([] {
+        SystemArchive.Reset();
+        ScriptArchive.Reset();
+        SoundArchive.Reset();
+    });
+    OpenDataArchives(DataBaseFolder(Utf8ToUtf16(data_folder)), false);
+    auto story = std::make_unique<TextScript::ScriptStateGroup>();
+    story->Compile(LoadScriptFile(kStartScript), kStartScript);
+    return story;
+}
+
 // The slot as a load reads it: the record and the variables, decoded and checked.
-SlotContents ReadSlot(std::int32_t number) {
-    Decoded<SlotContents> slot = ReadSlotContents(number);
+SlotContents ReadSlot(std::int32_t number, const TextScript::ScriptStateGroup* story) {
+    Decoded<SlotContents> slot = ReadSlotContents(number, story);
     if (!slot.ok()) RefuseRecord(SlotName(number), slot.error);
     return std::move(slot.value);
 }
@@ -97,18 +123,16 @@ std::string FormatTime(const SaveTime& time) {
 
 // One line per occupied slot, in number order: number, time, page, comment, tab-separated; a slot
 // that a load would refuse is listed as the dialog lists it, unreadable, with the reason.
-std::string List() {
+std::string List(const TextScript::ScriptStateGroup* story) {
     std::string lines;
     for (std::int32_t number = 1; number <= kSlotCount; ++number) {
         if (!SlotExists(number)) continue;
         Decoded<SlotContents> slot;
         try {
-            slot = ReadSlotContents(number);
+            slot = ReadSlotContents(number, story);
         } catch (const ExceptionHandle& error) {
             // A record of another size or a row the database cannot read: the other slots still are.
-            std::string message = Utf8(error.message);
-            while (!message.empty() && message.back() == '\n') message.pop_back();
-            lines += std::to_string(number) + "\tunreadable\t" + message + '\n';
+            lines += std::to_string(number) + "\tunreadable\t" + Trimmed(error.message) + '\n';
             continue;
         }
         if (!slot.ok()) {
@@ -135,9 +159,9 @@ std::string Thumbnail(std::int32_t number, const SAVEDATA2& record) {
 
 // The page, the five scene records, the thumbnail's fingerprint and the variables in blob order,
 // the order a load sets them.
-std::string Show(std::int32_t number) {
+std::string Show(std::int32_t number, const TextScript::ScriptStateGroup* story) {
     if (!SlotExists(number)) Refuse(SlotName(number) + " is empty");
-    const auto [record, variables] = ReadSlot(number);
+    const auto [record, variables] = ReadSlot(number, story);
 
     std::string lines = "page " + std::to_string(record.resumePage) + '\n';
     for (std::size_t i = 0; i < record.scenes.size(); ++i) {
@@ -187,12 +211,13 @@ std::string Globals() {
 // operations open their own scopes inside it, which only count, so they read this file and not
 // the game's "save.dat". The scope only reads, so its COMMIT (or the ROLLBACK after a refusal)
 // leaves the file as it was.
-std::string Read(const std::string& path, Report report, std::int32_t number) {
+std::string Read(const std::string& path, Report report, std::int32_t number,
+                 const TextScript::ScriptStateGroup* story) {
     const DatabaseScope scope(SaveDatabaseSession, Utf8ToUtf16(path));
     if (!SaveSchemaExists()) Refuse(path + " is not a save file: it lacks the tables global and entry");
     switch (report) {
-        case Report::kList: return List();
-        case Report::kShow: return Show(number);
+        case Report::kList: return List(story);
+        case Report::kShow: return Show(number, story);
         case Report::kGlobals: return Globals();
     }
     Refuse("unknown report");
@@ -200,15 +225,21 @@ std::string Read(const std::string& path, Report report, std::int32_t number) {
 
 }  // namespace
 
-std::string ReadSaveReport(const std::string& path, Report report, std::int32_t number) {
+std::string ReadSaveReport(const std::string& path, Report report, std::int32_t number,
+                           const std::string& data_folder) {
     CheckReadable(path);
+    std::unique_ptr<TextScript::ScriptStateGroup> story;
     try {
-        return Read(path, report, number);
+        if (!data_folder.empty()) story = ReadStory(data_folder);
+    } catch (const ExceptionHandle& error) {
+        // A data folder without the game's archives, or a start script that does not compile.
+        Refuse(data_folder + ": " + Trimmed(error.message));
+    }
+    try {
+        return Read(path, report, number, story.get());
     } catch (const ExceptionHandle& error) {
         // The save database's own errors: SQLite's message, or a record of the wrong size.
-        std::string message = Utf8(error.message);
-        while (!message.empty() && message.back() == '\n') message.pop_back();
-        Refuse(path + ": " + message);
+        Refuse(path + ": " + Trimmed(error.message));
     }
 }
 

@@ -22,8 +22,11 @@ public:
 enum class Report { kList, kShow, kGlobals };
 
 // Opens the file at `path` (UTF-8) as the game does, checks that it holds the save tables, and
-// returns the report's lines. `number` is the slot number of kShow. Throws SaveRefusal for a file
-// or record that cannot be read.
-std::string ReadSaveReport(const std::string& path, Report report, std::int32_t number = 0);
+// returns the report's lines. `number` is the slot number of kShow. With `data_folder` (the game's
+// data folder, UTF-8), the slots are checked against the story it holds as a load checks them: a
+// slot whose page the story has not is unreadable; without it the pages are not checked. Throws
+// SaveRefusal for a file, record or story that cannot be read.
+std::string ReadSaveReport(const std::string& path, Report report, std::int32_t number = 0,
+                           const std::string& data_folder = {});
 
 }  // namespace savetool

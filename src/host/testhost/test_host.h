@@ -120,6 +120,10 @@ public:
 
     // Answers for the next message boxes (when none is left: the box's first button).
     void AnswerNext(int answer) { answers_.push_back(answer); }
+    // No run meets this many boxes. A loop that asks again without end (a retry that never
+    // succeeds, an answer that is not acted on) meets them in a moment: the box after the last
+    // of them raises the error exception instead of answering, so the run fails at once.
+    static constexpr std::size_t kMaxBoxes = 100;
     // What the player does in the next dialog, after its OnInit; a dialog the script leaves
     // open is cancelled as by the close box.
     void OnNextDialog(std::function<void(host::Dialog&)> script) { dialogs_.push_back(std::move(script)); }

@@ -10,8 +10,7 @@ namespace host {
 
 int DesktopReportSink::MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) {
     CopyBoxToStderr(caption, text);
-    const std::span<const int> answers = BoxAnswers(style);
-    const int default_answer = (style & kMbDefaultButton2) && answers.size() > 1 ? answers[1] : answers[0];
+    const int default_answer = DefaultBoxAnswer(style);
     if ((style & kMbButtonMask) != kMbOk) return default_answer;
     const Uint32 kind = (style & kMbIconMask) == kMbIconStop          ? SDL_MESSAGEBOX_ERROR
                         : (style & kMbIconMask) == kMbIconExclamation ? SDL_MESSAGEBOX_WARNING

@@ -31,6 +31,11 @@ std::u16string_view BoxButtonLabel(int answer) {
     }
 }
 
+int DefaultBoxAnswer(unsigned style) {
+    const std::span<const int> answers = BoxAnswers(style);
+    return (style & kMbDefaultButton2) && answers.size() > 1 ? answers[1] : answers[0];
+}
+
 int BoxAnswerForKey(unsigned style, char16_t key) {
     if (key == 0) return 0;
     for (int answer : BoxAnswers(style))

@@ -18,6 +18,8 @@ namespace host {
 
 // The answers of a message box's buttons (lib/report_hook.h's kIdOk ...), in the order shown.
 std::span<const int> BoxAnswers(unsigned style);
+// The answer of the button that Return presses: the second with kMbDefaultButton2, else the first.
+int DefaultBoxAnswer(unsigned style);
 // The label of an answer's button, its access key marked ("はい(&Y)").
 std::u16string_view BoxButtonLabel(int answer);
 // The answer of the button of a box of `style` whose label marks `key` (upper case); 0 for none.
