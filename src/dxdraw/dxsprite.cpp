@@ -56,6 +56,24 @@ void DxSprite::SetSource(const TEXANIM* source) {
     HandleMessage(kMsgInvalidate, kDirtyContents, 0);
 }
 
+void DxSprite::SetLevel(std::uint32_t level) {
+    BlendParams blend = blend_;
+    blend.level = level;
+    SetBlend(blend);
+}
+
+void DxSprite::SetBlendFlags(std::uint32_t flags) {
+    BlendParams blend = blend_;
+    blend.flags = flags;
+    SetBlend(blend);
+}
+
+void DxSprite::SetBlend(const BlendParams& blend) {
+    if (blend == blend_) return;
+    blend_ = blend;
+    Invalidate(kDirtyContents);
+}
+
 void DxSprite::GetSource(TEXANIM* out) const {
     if (out) *out = source_;
 }
@@ -109,9 +127,15 @@ std::uint32_t DxSprite::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::
 
 void DxSprite::Render(DrawRequest* request) {
     if (!request || !request->target || !IsVisible() || !surface_) return;
-    const RECT clip = IntersectRect(newRect_, request->clip);
+    RECT at = newRect_;
+    if (request->fresh) {
+        ResetAccumulated();
+        at = RECT{};
+        GetBounds(0, &at);
+    }
+    const RECT clip = IntersectRect(at, request->clip);
     if (IsRectEmpty(clip)) return;
-    request->target->Blit(newRect_.left, newRect_.top, surface_, &source_.source, &clip, &blend_);
+    request->target->Blit(at.left, at.top, surface_, &source_.source, &clip, &blend_);
 }
 
 DxSurfaceSprite32::DxSurfaceSprite32(int width, int height) : DxSprite(nullptr, nullptr, 0) {
