@@ -127,15 +127,9 @@ std::uint32_t DxSprite::HandleMessage(std::uint32_t msg, std::uintptr_t a, std::
 
 void DxSprite::Render(DrawRequest* request) {
     if (!request || !request->target || !IsVisible() || !surface_) return;
-    RECT at = newRect_;
-    if (request->fresh) {
-        ResetAccumulated();
-        at = RECT{};
-        GetBounds(0, &at);
-    }
-    const RECT clip = IntersectRect(at, request->clip);
+    const RECT clip = IntersectRect(newRect_, request->clip);
     if (IsRectEmpty(clip)) return;
-    request->target->Blit(at.left, at.top, surface_, &source_.source, &clip, &blend_);
+    request->target->Blit(newRect_.left, newRect_.top, surface_, &source_.source, &clip, &blend_);
 }
 
 DxSurfaceSprite32::DxSurfaceSprite32(int width, int height) : DxSprite(nullptr, nullptr, 0) {

@@ -69,7 +69,6 @@ void DxScreenSurface::ComposeWhole(DxSurface32& target) {
     DrawRequest request;
     request.target = &target;
     request.clip = screen_rect_;
-    request.fresh = true;
     DrawGroup::Render(&request);
 }
 

@@ -41,9 +41,10 @@ public:
     // hands them to the window (none: drawn only). Without a request one aiming at the back
     // image is used. Nothing happens before SetSize.
     void PresentDirtyRects(host::Window* window, bool full, DrawRequest* request);
-    // Draws the whole tree as the views stand now into `target` (the screen's size), each view
-    // placed anew; the views' rectangles and dirty flags, the back image and the window are left
-    // alone. After a drawn frame this is what the window should show.
+    // Draws the whole tree as the views stand into `target` (the screen's size); the views'
+    // rectangles and dirty flags, the back image and the window are left alone. Every drawn
+    // frame places every view, dirty or not, so right after one this is what the window should
+    // show.
     void ComposeWhole(DxSurface32& target);
     // Called at the end of every drawn frame, after the views committed (null: nothing).
     void SetAfterFrame(std::function<void()> after) { after_frame_ = std::move(after); }

@@ -18,9 +18,6 @@ class DxSurface32;
 struct DrawRequest {
     DxDraw::DxSurface32* target = nullptr;  // the surface the views draw into
     RECT clip;                              // in target pixels
-    // Each drawable places itself anew from the tree instead of taking the rectangle of the
-    // frame's dirty pass: the whole picture as the views stand, not as the last frame saw them.
-    bool fresh = false;
 };
 
 // View messages (msg, a, b). a and b carry integers or pointers.
