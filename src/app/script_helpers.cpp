@@ -98,6 +98,6 @@ void ApplyTextBackground(const SettingsBlockRecord& settings) {
     if (SystemImage) background.Blit(0, 0, SystemImage.Get(), &kTextBackgroundSource, nullptr, &tint);
     background.SetBlendFlags(DxDraw::BLEND_SOURCE_ALPHA | DxDraw::kColumnFade);
     background.SetLevel(alpha);
-    // The picture changed under an unchanged blend record.
+    // The whole picture was drawn again, whatever the blend record did.
     background.Invalidate(DxDraw::kDirtyContents);
 }
