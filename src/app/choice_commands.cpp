@@ -42,10 +42,10 @@ void CancelSkipAtChoice() {
     MessageWindow* window = GameMessageWindow;
     if (SkipMode) {
         SkipMode = 0;
-        if (window) window->Button(MessageWindow::kButtonSkip).Blend().level = kButtonDimmed;
+        if (window) window->Button(MessageWindow::kButtonSkip).SetLevel(kButtonDimmed);
     } else if (AutoMode) {
         AutoMode = 0;
-        if (window) window->Button(MessageWindow::kButtonAuto).Blend().level = kButtonDimmed;
+        if (window) window->Button(MessageWindow::kButtonAuto).SetLevel(kButtonDimmed);
     }
 }
 
@@ -167,11 +167,6 @@ ComPtr<DxDraw::DxSurface> LoadPicture(std::u16string_view name) {
     return LoadCgImage(ScriptArchive.Get(), name, false, false);
 }
 
-void SetLevel(DxSprite& sprite, std::int32_t level) {
-    sprite.Blend().level = static_cast<std::uint32_t>(level);
-    sprite.Invalidate(DxDraw::kDirtyContents);
-}
-
 // "ターン" and the turn number, counted from 1.
 std::u16string TurnCaption(std::int32_t turn) {
     char16_t caption[16];
@@ -187,13 +182,13 @@ void ShowTurnCaption(std::u16string_view caption) {
     text->SetPosition((800 - text->GetWidth()) / 2, kCaptionY);
     text->SetStyle(text->GetStyle() | DxDraw::kTextAntiAliased);
     text->SetFont(kPanelFontSize, 0, FieldText(SettingsBlock.font_name));
-    text->Blend().flags = kFadeBlend;
+    text->SetBlendFlags(kFadeBlend);
     text->SetPen(0, 0);
     text->DrawText(0, kPanelWhite, 0, caption, nullptr, 0);
     if (ScreenSurface) ScreenSurface->Add(text.get());
     const auto show = [&](std::int32_t level) {
-        SetLevel(*back, level);
-        SetLevel(*text, level);
+        back->SetLevel(static_cast<std::uint32_t>(level));
+        text->SetLevel(static_cast<std::uint32_t>(level));
         StepFrame();
     };
     for (std::int32_t a = 0; a <= 255; a += kCaptionFadeStep) show(a);

@@ -126,10 +126,7 @@ protected:
         else
             cut_.emplace(window_.Background(), mode_ == DxMessWindow::kOpenVertically);
     }
-    void SetLevel(std::int32_t level) {
-        window_.Background().Blend().level = static_cast<std::uint32_t>(level);
-        window_.Background().Invalidate(DxDraw::kDirtyContents);
-    }
+    void SetLevel(std::int32_t level) { window_.Background().SetLevel(static_cast<std::uint32_t>(level)); }
     // The background as it was before the animation; the text view shown again.
     void RestoreBackground() {
         if (cut_)

@@ -79,7 +79,7 @@ void TaskList::FreeAll() {
 }
 
 DxMessView2::DxMessView2(int width, int height) : DxSurfaceSprite32(std::max(width, 0), std::max(height, 0)) {
-    blend_.flags = DxDraw::BLEND_SOURCE_ALPHA;
+    SetBlendFlags(DxDraw::BLEND_SOURCE_ALPHA);
     text_.box_ = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
     text_.style_ = kInitialStyle;
 }
@@ -188,8 +188,8 @@ DxMessWindow::DxMessWindow(int width, int height, int left, int right, int top, 
     SetSize(static_cast<std::uint16_t>(std::max(width, 0)), static_cast<std::uint16_t>(std::max(height, 0)));
     background_ = new DxDraw::DxSurfaceSprite32(std::max(width, 0), std::max(height, 0));
     Add(background_);
-    background_->Blend().flags = DxDraw::kColumnFade;
-    background_->Blend().level = 128;
+    background_->SetBlendFlags(DxDraw::kColumnFade);
+    background_->SetLevel(128);
     background_->FillRect(nullptr, 0x000000, 255);
     view_ = new DxMessView2(width - left - right, height - top - bottom);
     Add(view_);
@@ -227,7 +227,7 @@ MessageWindow::MessageWindow(int width, int height, int left, int right, int top
         auto* button = new DxDraw::DxSprite(nullptr, &source, DxDraw::BLEND_SOURCE_ALPHA | DxDraw::kColumnFade);
         Add(button);
         ShowSystemImage(*button);
-        button->Blend().level = 128;
+        button->SetLevel(128);
         button->SetPosition(kButtonLeft, kButtonTop + kButtonSize[1] * k);
         buttons_[static_cast<std::size_t>(k)] = button;
         const std::int32_t top = kWindowScreenTop + kButtonTop + kButtonSize[1] * k;

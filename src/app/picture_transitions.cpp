@@ -48,7 +48,7 @@ bool HaveScenePicture() { return PictureSprite && PictureSprite->GetSurface() &&
 // A sprite of the work surface just above the picture, invisible (level 0) at first.
 OwnedView<DxSprite> NewWorkSprite() {
     OwnedView<DxSprite> sprite(new DxSprite(PictureWorkSurface.Get(), nullptr, kFadeFlags));
-    sprite->Blend().level = 0;
+    sprite->SetLevel(0);
     if (ssGroup* parent = PictureSprite->GetParent()) parent->Add(sprite.get());
     return sprite;
 }
@@ -60,7 +60,8 @@ void ShowWorkSurface() {
     DxDraw::BlendParams copy;
     copy.flags = DxDraw::kColumnCopy;
     PictureSprite->GetSurface()->Blit(0, 0, PictureWorkSurface.Get(), nullptr, nullptr, &copy);
-    PictureSprite->Blend().flags = 0;
+    PictureSprite->SetBlendFlags(0);
+    // The picture changed under a blend record that may not have.
     PictureSprite->Invalidate(DxDraw::kDirtyContents);
 }
 
@@ -69,10 +70,7 @@ void FadeToBlack() {
     PicturePending |= kPictureFilled;
     DxSprite& picture = *PictureSprite;
     // Unwound half-way, the picture is shown as it was rather than left half-faded.
-    ScopeFail restore([&picture, before = picture.Blend()] {
-        picture.Blend() = before;
-        picture.Invalidate(DxDraw::kDirtyContents);
-    });
+    ScopeFail restore([&picture, before = picture.Blend()] { picture.SetBlend(before); });
     ShowLevel(picture, kLevelFull);
     Fade(picture, kLevelFull, 0, 2, false);
     ShowFilledPicture(kBlack);
@@ -119,7 +117,7 @@ void ShowFilledPicture(std::uint32_t rgb) {
 void BrandSplash() {
     ComPtr<DxDraw::DxSurface> picture = LoadCgImage(ScriptArchive.Get(), u"brand", false, false);
     OwnedView<DxSprite> sprite = NewScreenSprite(picture.Get(), kFadeFlags);
-    sprite->Blend().level = 0;
+    sprite->SetLevel(0);
     Fade(*sprite, 0, kLevelFull, 4, true);
     WaitMs(kSplashWaitMs, 1);
     Fade(*sprite, kLevelFull, 0, 4, true);

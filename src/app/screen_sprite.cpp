@@ -12,7 +12,6 @@ OwnedView<DxDraw::DxSprite> NewScreenSprite(DxDraw::DxSurface* surface, std::uin
 }
 
 void SetBlendLevel(DxDraw::DxSprite& sprite, std::uint32_t flags, std::int32_t level) {
-    sprite.Blend().flags = flags;
-    sprite.Blend().level = static_cast<std::uint32_t>(level);
-    sprite.Invalidate(DxDraw::kDirtyContents);
+    sprite.SetBlendFlags(flags);
+    sprite.SetLevel(static_cast<std::uint32_t>(level));
 }

@@ -96,7 +96,8 @@ void ApplyTextBackground(const SettingsBlockRecord& settings) {
     tint.flags = DxDraw::BLEND_CHANNEL_MASK;
     tint.channelMask = 0xFF000000u | std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue;
     if (SystemImage) background.Blit(0, 0, SystemImage.Get(), &kTextBackgroundSource, nullptr, &tint);
-    background.Blend().flags = DxDraw::BLEND_SOURCE_ALPHA | DxDraw::kColumnFade;
-    background.Blend().level = alpha;
+    background.SetBlendFlags(DxDraw::BLEND_SOURCE_ALPHA | DxDraw::kColumnFade);
+    background.SetLevel(alpha);
+    // The whole picture was drawn again, whatever the blend record did.
     background.Invalidate(DxDraw::kDirtyContents);
 }

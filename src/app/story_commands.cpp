@@ -279,8 +279,8 @@ void ReaderLoop(ScriptStateNode_App& node, MessageWindow& window, DxDraw::DxSpri
         const std::int32_t entered =
             tracker.Update(rects.data(), MessageWindow::kButtonCount, InputState.mouse_x, InputState.mouse_y, nullptr);
         if (entered != left) {
-            if (left >= 0) window.Button(left).Blend().level = kLevelOff;
-            if (entered >= 0) window.Button(entered).Blend().level = kLevelOn;
+            if (left >= 0) window.Button(left).SetLevel(kLevelOff);
+            if (entered >= 0) window.Button(entered).SetLevel(kLevelOn);
         }
         const std::uint32_t pressed = InputState.pressed;
         if ((pressed & kInputMouseLeft) && entered >= 0) {
@@ -318,8 +318,8 @@ void WaitAtPageEnd(ScriptStateNode_App& node) {
     MessageWindow& window = StoryWindow();
     const auto page = static_cast<std::int32_t>(node.number);
     const bool wait = DecideWait(window, page);
-    window.Button(kButtonSkip).Blend().level = SkipMode ? kLevelOn : kLevelOff;
-    window.Button(kButtonAuto).Blend().level = AutoMode ? kLevelOn : kLevelOff;
+    window.Button(kButtonSkip).SetLevel(SkipMode ? kLevelOn : kLevelOff);
+    window.Button(kButtonAuto).SetLevel(AutoMode ? kLevelOn : kLevelOff);
     if (wait) WaitForReader(node, window, page);
     window.View().Clear(kClearColour);
     StepFrame();

@@ -21,7 +21,7 @@ TextPanel::TextPanel(const PanelLayout& layout, ssGroup* parent) {
     source.source = layout.source;
     panel_.reset(new DxDraw::DxSprite(nullptr, &source, DxDraw::BLEND_SOURCE_ALPHA | DxDraw::kColumnFade));
     ShowSystemImage(*panel_);
-    panel_->Blend().level = kPanelLevel;
+    panel_->SetLevel(kPanelLevel);
     panel_->SetPosition(layout.at.x, layout.at.y);
     view_.reset(new TextScript::DxMessView2(layout.textWidth, layout.textHeight));
     view_->SetPosition(layout.textAt.x, layout.textAt.y);

@@ -54,6 +54,8 @@ struct BlendParams {
     const DxImage* maskImage = nullptr;      // rule image of the rule column, not owned
     std::uint32_t reserved2 = 0;
     std::uint32_t reserved3 = 0;
+
+    friend bool operator==(const BlendParams&, const BlendParams&) = default;
 };
 
 // The level as the engine reads it: the low 16 bits, signed.

@@ -21,6 +21,7 @@ static_assert(sizeof(TransformSums) == 15 * sizeof(float));
 
 struct AngleTriple {
     std::int32_t x = 0, y = 0, z = 0;
+    friend bool operator==(const AngleTriple&, const AngleTriple&) = default;
 };
 
 // The identity matrix every pass starts from; the tree's working matrix unless a group has
@@ -66,22 +67,25 @@ public:
 
     std::uint32_t GetUserValue() const { return userValue_; }
     void SetUpdateCallback(UpdateCallback callback) { update_ = callback; }
+    // These setters tell TransformChanged, so that the drawable layer repaints what moved.
     const DxDraw::Vector3& GetPosition() const { return position_; }
-    void SetPosition3(const DxDraw::Vector3& position) { position_ = position; }
+    void SetPosition3(const DxDraw::Vector3& position) { SetTransformValue(position_, position); }
     const DxDraw::Vector3& GetOrigin() const { return origin_; }
-    void SetOrigin(const DxDraw::Vector3& origin) { origin_ = origin; }
+    void SetOrigin(const DxDraw::Vector3& origin) { SetTransformValue(origin_, origin); }
     const DxDraw::Vector3& GetScale() const { return scale_; }
-    void SetScale(const DxDraw::Vector3& scale) { scale_ = scale; }
+    void SetScale(const DxDraw::Vector3& scale) { SetTransformValue(scale_, scale); }
     const AngleTriple& GetRotation() const { return rotation_; }
-    void SetRotation(const AngleTriple& angles) { rotation_ = angles; }
+    void SetRotation(const AngleTriple& angles) { SetTransformValue(rotation_, angles); }
     const AngleTriple& GetOrbit() const { return orbit_; }
-    void SetOrbit(const AngleTriple& angles) { orbit_ = angles; }
+    void SetOrbit(const AngleTriple& angles) { SetTransformValue(orbit_, angles); }
     std::uint32_t GetTransformFlags() const { return transformFlags_; }
-    void SetTransformFlags(std::uint32_t flags) { transformFlags_ = flags; }
+    void SetTransformFlags(std::uint32_t flags) { SetTransformValue(transformFlags_, flags); }
     DxDraw::Matrix* GetWorkingMatrix() const { return matrix_; }
     const TransformSums& GetSums() const { return sums_; }
 
 protected:
+    // A transform value changed; nothing to do on this layer.
+    virtual void TransformChanged() {}
     // The world transform of the parent chain, root first, into m and sums.
     void ParentWorldTransform(DxDraw::Matrix* m, TransformSums* sums);
     // The screen position of the view's own position.
@@ -91,6 +95,13 @@ protected:
     TransformSums sums_;
 
 private:
+    template <class T>
+    void SetTransformValue(T& field, const T& value) {
+        if (field == value) return;
+        field = value;
+        TransformChanged();
+    }
+
     std::uint32_t userValue_;
     UpdateCallback update_ = nullptr;
     DxDraw::Vector3 position_;

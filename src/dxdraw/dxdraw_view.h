@@ -45,6 +45,7 @@ public:
     const RECT& GetNewRect() const { return newRect_; }
 
 protected:
+    void TransformChanged() override { Invalidate(kDirtyPosition); }
     // The dirty pass adds the previous and the new rectangle through this: the rectangle when it
     // is not empty and the view is dirty (a sprite narrows it to the changed part of its surface).
     virtual void AddDirtyPart(DirtyRectList* list, const RECT& rect) const;
@@ -65,6 +66,10 @@ public:
     void SetPosition(int x, int y) override;
     void SetPositionF(float x, float y) override;
     void SetPositionPt(const POINT* point) override;
+
+protected:
+    // The group's transform places every child.
+    void TransformChanged() override { HandleMessage(kMsgInvalidate, kDirtyPosition, 0); }
 };
 
 }  // namespace DxDraw

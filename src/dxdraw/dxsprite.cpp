@@ -56,6 +56,24 @@ void DxSprite::SetSource(const TEXANIM* source) {
     HandleMessage(kMsgInvalidate, kDirtyContents, 0);
 }
 
+void DxSprite::SetLevel(std::uint32_t level) {
+    BlendParams blend = blend_;
+    blend.level = level;
+    SetBlend(blend);
+}
+
+void DxSprite::SetBlendFlags(std::uint32_t flags) {
+    BlendParams blend = blend_;
+    blend.flags = flags;
+    SetBlend(blend);
+}
+
+void DxSprite::SetBlend(const BlendParams& blend) {
+    if (blend == blend_) return;
+    blend_ = blend;
+    Invalidate(kDirtyContents);
+}
+
 void DxSprite::GetSource(TEXANIM* out) const {
     if (out) *out = source_;
 }

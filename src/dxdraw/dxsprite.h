@@ -40,8 +40,13 @@ public:
     void SetSource(const TEXANIM* source);
     void GetSource(TEXANIM* out) const;
     const TEXANIM& Source() const { return source_; }
-    BlendParams& Blend() { return blend_; }
+    // The blend record changes only through these, so that every change of how the sprite is
+    // drawn reaches the screen: each makes the sprite dirty with kDirtyContents, unless the record
+    // already holds the value.
     const BlendParams& Blend() const { return blend_; }
+    void SetLevel(std::uint32_t level);
+    void SetBlendFlags(std::uint32_t flags);
+    void SetBlend(const BlendParams& blend);
 
     // For counted holders (release_deleter): the node's Destroy.
     ULONG Release() { return Destroy(); }
@@ -53,6 +58,8 @@ protected:
     DxSurface* surface_;
     TEXANIM source_;
     std::uint32_t ownsSurface_ = 0;
+
+private:
     BlendParams blend_;
 };
 

@@ -16,6 +16,7 @@ inline constexpr Matrix kIdentityMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0
 
 struct Vector3 {
     float x = 0, y = 0, z = 0;
+    friend bool operator==(const Vector3&, const Vector3&) = default;
 };
 
 struct ScreenPoint {

@@ -64,6 +64,14 @@ void DxScreenSurface::PresentDirtyRects(host::Window* window, bool full, DrawReq
     }
 }
 
+void DxScreenSurface::ComposeWhole(DxSurface32& target) {
+    target.FillRect(&screen_rect_, 0x000000, 0);
+    DrawRequest request;
+    request.target = &target;
+    request.clip = screen_rect_;
+    DrawGroup::Render(&request);
+}
+
 int DxScreenSurface32::SetSize(int width, int height) {
     back_ = CreateSurface(32);
     return DxScreenSurface::SetSize(width, height);
@@ -82,6 +90,7 @@ void DxScreenSurface32::Render(DrawRequest* request) {
         PresentDirtyRects(GetWindow(), false, &copy);
         HandleMessage(kMsgCommit, 0, 0);
         GetDirtyList().Reset(GetListMode());
+        if (after_frame_) after_frame_();
     }
     if (frame_skip_counter_ != 0)
         --frame_skip_counter_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -40,6 +41,13 @@ public:
     // hands them to the window (none: drawn only). Without a request one aiming at the back
     // image is used. Nothing happens before SetSize.
     void PresentDirtyRects(host::Window* window, bool full, DrawRequest* request);
+    // Draws the whole tree as the views stand into `target` (the screen's size); the views'
+    // rectangles and dirty flags, the back image and the window are left alone. Every drawn
+    // frame places every view, dirty or not, so right after one this is what the window should
+    // show.
+    void ComposeWhole(DxSurface32& target);
+    // Called at the end of every drawn frame, after the views committed (null: nothing).
+    void SetAfterFrame(std::function<void()> after) { after_frame_ = std::move(after); }
 
     // The window the frames go to (set by the start-up; null: frames are drawn, not shown).
     void SetWindow(host::Window* window) { window_ = window; }
@@ -60,6 +68,7 @@ protected:
     RECT screen_rect_;
     std::int32_t frame_skip_value_ = 0;
     std::int32_t frame_skip_counter_ = 0;
+    std::function<void()> after_frame_;
 
 private:
     std::unique_ptr<DxSprite> cursor_sprite_;

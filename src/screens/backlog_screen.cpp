@@ -121,8 +121,7 @@ BacklogScreen::BacklogScreen(const BacklogHistory& history, FontChangeWatch& fon
 
     dark_.reset(new DxSurfaceSprite32(kScreenWidth, kScreenHeight));
     dark_->FillRect(nullptr, 0x000000, 255);
-    dark_->Blend().flags = DxDraw::kColumnFade;
-    dark_->Blend().level = kDarkLevel;
+    SetBlendLevel(*dark_, DxDraw::kColumnFade, kDarkLevel);
     if (ScreenSurface) ScreenSurface->Add(dark_.get());
 
     view_.reset(new DxMessView2(kTextWidth, kScreenHeight));

@@ -65,7 +65,7 @@ void EndingSlides() {
     // The picture is declared before the sprite that shows it, so the sprite goes first.
     ComPtr<DxDraw::DxSurface> picture;
     const OwnedView<DxSprite> sprite = NewScreenSprite(nullptr, DxDraw::kColumnFade);
-    sprite->Blend().level = 0;
+    sprite->SetLevel(0);
     for (std::int32_t n = 1; n <= count; ++n) {
         // The next slide is loaded before the sprite lets go of the one it shows.
         ComPtr<DxDraw::DxSurface> next = LoadCgImage(ScriptArchive.Get(), FormatString(u"ed%02d", n), false, false);

@@ -226,7 +226,8 @@ TEST_F(ChoiceCommands, AChoiceCancelsSkipOrElseAutoOnlyWhenTheSettingsSaySo) {
         std::string after;
         At(2, [&] {
             SkipMode = c.skip, AutoMode = c.autoMode;
-            GameMessageWindow->Button(1).Blend().level = GameMessageWindow->Button(2).Blend().level = 255;
+            GameMessageWindow->Button(1).SetLevel(255);
+            GameMessageWindow->Button(2).SetLevel(255);
         });
         on_event = [&](std::string_view kind) {
             if (kind != "choice") return;

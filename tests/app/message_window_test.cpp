@@ -281,7 +281,7 @@ TEST_F(MessageWindowTest, OpenAndHideAnimateTheBackgroundAndPutItBack) {
         each_frame = nullptr;
     }
     // An odd level: the fade stops on it, and the hide puts it back for the next opening.
-    background.Blend().level = 127;
+    background.SetLevel(127);
     window->SetOpenMode(1);
     window->Show();
     for (const auto& [task, frames] : {std::pair{&TextScript::StartHideTask, 64}, {&TextScript::StartOpenTask, 65}}) {

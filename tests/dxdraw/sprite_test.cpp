@@ -115,8 +115,8 @@ TEST_F(SpriteTest, RenderBlitsTheSourceInsideTheClip) {
     EXPECT_EQ(PixelAt(*target, 9, 10), 0x00000000u);
 
     // The sprite's own blend record: a fade at half level over blue, each byte s/2 + d/2.
-    sprite.Blend().flags = DxDraw::BlendIndex(DxDraw::kColumnFade, 0);
-    sprite.Blend().level = 128;
+    sprite.SetBlendFlags(DxDraw::BlendIndex(DxDraw::kColumnFade, 0));
+    sprite.SetLevel(128);
     target->FillRect(nullptr, 0x0000FF, 255);
     request.clip = RECT{0, 0, 64, 64};
     root.Render(&request);
@@ -193,6 +193,61 @@ TEST_F(SpriteTest, SurfaceSpriteIsDeletedOnlyByItsLastHolder) {
     { SharedHolder<DxSprite> holder(view); }
     EXPECT_EQ(DxDraw::DxSurface32::LiveCount(), before);
     EXPECT_EQ(root.GetFirstChild(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Each change of how a sprite is drawn reaches the screen by making the sprite dirty; giving a
+// setter the value already held changes nothing.
+TEST_F(SpriteTest, EveryChangeOfWhatIsDrawnMakesTheSpriteDirty) {
+    ComPtr<DxSurface> picture = Plain(16, 16, 0x112233);
+    DxDraw::BlendParams masked;
+    masked.channelMask = 0xFF00FF00;
+    const struct {
+        const char* name;
+        void (*change)(DxSprite&, DxDraw::DxDrawGroup&, const DxDraw::BlendParams&);
+        std::uint32_t flags;
+    } cases[] = {
+        {"level", [](DxSprite& s, auto&, auto&) { s.SetLevel(255); }, DxDraw::kDirtyContents},
+        {"same level", [](DxSprite& s, auto&, auto&) { s.SetLevel(32); }, 0},
+        {"flags", [](DxSprite& s, auto&, auto&) { s.SetBlendFlags(DxDraw::kColumnFade); }, DxDraw::kDirtyContents},
+        {"same flags", [](DxSprite& s, auto&, auto&) { s.SetBlendFlags(0); }, 0},
+        {"whole record", [](DxSprite& s, auto&, auto& b) { s.SetBlend(b); }, DxDraw::kDirtyContents},
+        {"same record", [](DxSprite& s, auto&, auto&) { s.SetBlend(DxDraw::BlendParams(s.Blend())); }, 0},
+        {"origin",
+         [](DxSprite& s, auto&, auto&) {
+             s.SetOrigin({3, 0, 0});
+         },
+         DxDraw::kDirtyPosition},
+        {"same scale",
+         [](DxSprite& s, auto&, auto&) {
+             s.SetScale({1, 1, 1});
+         },
+         0},
+        {"group's rotation",
+         [](DxSprite&, auto& g, auto&) {
+             g.SetRotation({0, 0, 0x4000});
+         },
+         DxDraw::kDirtyPosition},
+        {"group's scale",
+         [](DxSprite&, auto& g, auto&) {
+             g.SetScale({2, 2, 1});
+         },
+         DxDraw::kDirtyPosition},
+    };
+    for (const auto& c : cases) {
+        DxDraw::DxDrawGroup group;
+        DxSprite sprite(picture.Get());
+        root.Add(&group);
+        group.Add(&sprite);
+        DirtyPass(root);
+        c.change(sprite, group, masked);
+        EXPECT_EQ(sprite.GetDirtyFlags(), c.flags) << c.name;
+        group.Remove(&sprite);
+        root.Remove(&group);
+    }
 }
 
 }  // namespace

@@ -106,3 +106,43 @@ TEST(PageWait, TheCursorBlinksEvery200MsEscapeHidesTheWindowAndEachVoicePlaysOnc
 }
 
 }  // namespace
+
+namespace {
+
+// Whether the two shots agree over one of the window's five buttons (48 x 24 at x 752, from
+// y 440 down).
+bool SameButton(const Shot& a, const Shot& b, int button) {
+    for (int y = 440 + 24 * button; y < 464 + 24 * button; ++y)
+        for (int x = 752; x < 800; ++x)
+            if (a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+TEST(PageWait, AButtonLightsUnderThePointerAndDimsWhenItLeaves) {
+    testsupport::TempFolder shots("playtest_page_buttons");
+    const PlayRun run = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "page_buttons.txt",
+                                    "--shots '" + shots.path().string() + "'");
+    ASSERT_EQ(run.status, 0) << run.errors;
+    for (const char* kind : {"box", "error", "timeout"})
+        EXPECT_TRUE(run.Of(kind).empty()) << kind << ": " << run.Kinds();
+    const auto shot = [&](const std::string& name) { return ReadShot(shots.path() / (name + ".png")); };
+    const Shot away = shot("away");
+    ASSERT_EQ(away.width, 800);
+
+    // Over button k only button k changes (lit), except the hidden skip button.
+    const auto lights = [](const Shot& over, const Shot& away, int k) {
+        for (int other = 0; other < 5; ++other) {
+            EXPECT_EQ(SameButton(over, away, other), other != k || k == 1) << "over " << k << ", button " << other;
+        }
+    };
+    for (int k = 0; k < 5; ++k) lights(shot("over" + std::to_string(k)), away, k);
+    // Every button dim again once the pointer has left, also 履歴 after its backlog; and so on
+    // the next page, where 履歴 lights again under the pointer.
+    for (const char* name : {"left", "after_backlog"}) {
+        const Shot later = shot(name);
+        for (int k = 0; k < 5; ++k) EXPECT_TRUE(SameButton(later, away, k)) << name << ", button " << k;
+    }
+    lights(shot("next_over0"), shot("next_page"), 0);
+}
+
+}  // namespace

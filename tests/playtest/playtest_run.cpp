@@ -67,8 +67,8 @@ PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& sc
                     const std::function<void(const LogLine&)>& on_line) {
     const std::filesystem::path errors =
         std::filesystem::temp_directory_path() / ("playtest_stderr_" + std::to_string(::getpid()) + ".txt");
-    const std::string command = "timeout 120 '" PLAYTEST "' '" + data_dir + "' '" + script.string() + "' " + arguments +
-                                " 2>'" + errors.string() + "'";
+    const std::string command = "timeout 120 '" PLAYTEST "' '" + data_dir + "' '" + script.string() +
+                                "' --check-frames " + arguments + " 2>'" + errors.string() + "'";
     PlayRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;

@@ -35,7 +35,8 @@ std::vector<int> PageNumbers(const PlayRun& run);
 // What a command line prints on stdout and stderr together (the project's tools, for a test).
 std::string CommandOutput(const std::string& command);
 
-// playtest DATA_DIR SCRIPT ARGUMENTS, under a deadline of two minutes. `on_line` sees each line of
+// playtest DATA_DIR SCRIPT --check-frames ARGUMENTS, under a deadline of two minutes: every run
+// also checks that each drawn frame shows the view tree as it stands. `on_line` sees each line of
 // the log as the tool writes it, while the run goes on.
 PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments = "",
                     const std::function<void(const LogLine&)>& on_line = {});

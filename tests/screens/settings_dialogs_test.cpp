@@ -154,7 +154,7 @@ TEST_F(SettingsDialogsTest, TheColourSlidersStandUpsideDownAndDefaultRebuildsThe
     EXPECT_EQ(GameMessageWindow->Background().Blend().flags, 0x10002u) << "the background was rebuilt";
     EXPECT_EQ(GameMessageWindow->Background().Blend().level, 160u);
     // Only a change of colour rebuilds it.
-    GameMessageWindow->Background().Blend().flags = 0;
+    GameMessageWindow->Background().SetBlendFlags(0);
     Run(OpenSystemSettings,
         [](host::Dialog& d) { d.Slide(Sys::kOpacitySlider, 255), d.Slide(Sys::kOpacitySlider, 95), d.Accept(); });
     EXPECT_EQ(GameMessageWindow->Background().Blend().flags, 0u);

@@ -8,6 +8,11 @@
 //   input script acts in, as it opens), item TEXT (the list line a choose line picks), notice
 //   TEXT (a short notice over the game, such as "セーブしました")
 //
+// With --check-frames, a drawn frame whose picture differs from the view tree composed afresh is
+// an error "the screen differs from the views in (L, T)-(R, B), N pixels": the smallest
+// rectangle holding every differing pixel, and their count; a difference that stays the same over
+// the following frames is written once.
+//
 // A choice is a choice menu's items or a turn selection's caption and buttons (CAPTION|A|B|CD),
 // answered by chose or turn; a jump is written for every jump that lands on a label (jump
 // commands, jump tables, choices, turn selections, the debug window's jump), with the label as

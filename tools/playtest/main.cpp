@@ -1,6 +1,7 @@
 // playtest: plays the game without a person, for whole-game tests.
 //
 //   playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N] [--debug]
+//            [--check-frames]
 //
 // Runs the program's own shell (RunApplication) on the test host: the settings of the settings
 // folder, the window with its menu, accelerators and close question, the menu's screens, sound
@@ -14,6 +15,8 @@
 // --seed N        the start of the random sequence of the random jumps (default 1)
 // --max-frames N  the run fails once this many frames have passed (default 200000)
 // --debug         the program runs with its option -D: the menu offers the debug window
+// --check-frames  after every drawn frame the whole view tree is composed afresh and compared
+//                 with what the window shows (frame_check.h); each difference is an error
 //
 // Exit 0 when the input script ran to its end or the game ended; 1 with a message on stderr on
 // an error (the error is logged as well, after the box the program shows for it); 2 with the usage after the message
@@ -31,6 +34,7 @@
 
 #include "app/application.h"
 #include "app/frame_step.h"
+#include "dxdraw/screen_surface.h"
 #include "host/audio/test_audio_device.h"
 #include "host/testhost/test_host.h"
 #include "lib/cmdline.h"
@@ -41,6 +45,7 @@
 #include "screens/screen_services.h"
 #include "sound/sound.h"
 #include "tools/playtest/event_log.h"
+#include "tools/playtest/frame_check.h"
 #include "tools/playtest/input_driver.h"
 #include "tools/playtest/input_script.h"
 #include "tools/usage.h"
@@ -50,7 +55,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "usage: playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N] [--debug]\n";
+    "usage: playtest DATA_DIR INPUT_FILE [--settings DIR] [--shots DIR] [--seed N] [--max-frames N] [--debug]\n"
+    "                [--check-frames]\n";
 constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
 
 struct Options {
@@ -58,6 +64,7 @@ struct Options {
     std::uint32_t seed = 1;
     int max_frames = 200'000;
     bool debug = false;
+    bool check_frames = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -83,8 +90,8 @@ Options ParseArguments(int argc, char** argv) {
             plain.push_back(arg);
             continue;
         }
-        if (arg == "--debug") {
-            options.debug = true;
+        if (arg == "--debug" || arg == "--check-frames") {
+            (arg == "--debug" ? options.debug : options.check_frames) = true;
             continue;
         }
         if (arg != "--settings" && arg != "--shots" && arg != "--seed" && arg != "--max-frames")
@@ -182,6 +189,9 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
     log.set_listener([&driver](std::string_view kind) { driver.Notice(kind); });
     ClockedAudio audio;
     bool too_long = false;
+    playtest::FrameCheck check;
+    playtest::StaleArea last_stale;
+    bool stale = false;
     const ScopeExit unhook([&window] { window.on_frame = nullptr; });
 
     ApplicationPlatform platform;
@@ -203,6 +213,14 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
             driver.OnFrame();
         };
         driver.OnFrame();
+        if (options.check_frames && ScreenSurface)
+            ScreenSurface->SetAfterFrame([&] {
+                // A stale area that stays as it was is one fault: written at its first frame.
+                const playtest::StaleArea now = check.Compare(*ScreenSurface, window.ShownPixels());
+                if (now.pixels && now != last_stale) Fail(log, Utf16ToUtf8(playtest::DescribeStale(now)));
+                stale = stale || now.pixels;
+                last_stale = now;
+            });
     };
     platform.on_error = [&log](std::u16string_view message) { Fail(log, Utf16ToUtf8(message)); };
 
@@ -214,7 +232,7 @@ int Play(const Options& options, std::vector<playtest::InputLine> lines) {
     } catch (const std::exception& error) {
         Fail(log, error.what());
     }
-    return too_long ? 1 : status;
+    return too_long || stale ? 1 : status;
 }
 
 }  // namespace

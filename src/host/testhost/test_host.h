@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,8 @@ public:
 
     // What was shown.
     std::uint32_t Pixel(int x, int y) const { return frame_[static_cast<std::size_t>(y) * host::kGameWidth + x]; }
+    // Rows of host::kGameWidth pixels.
+    std::span<const std::uint32_t> ShownPixels() const { return frame_; }
     const std::vector<std::vector<host::Rect>>& presents() const { return presents_; }
     void ClearPresents() { presents_.clear(); }
     int frames() const { return frames_; }
