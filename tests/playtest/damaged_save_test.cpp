@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,7 @@ struct Damage {
     std::function<void(const fs::path& file, const std::string& client)> apply;
     bool start_box;          // whether the start finds the file unusable
     const char* later = "";  // a part of a box shown later in the run, "" for none
+    bool offer = false;      // whether a save later in the run finds that the file takes no write
 };
 
 // SQL run by the client on the copy.
@@ -72,7 +75,9 @@ const std::vector<Damage>& Damages() {
         {"page size", [](const fs::path& f, auto&) { Put(f, 16, std::string("\x00\x03", 2)); }, true},
         {"first page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 0); }, true},
         {"second page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 1); }, true},
-        {"middle page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -10); }, false},
+        // A slot's pages: the start does not look, the quick save that moves the ring over it fails.
+        {"middle page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -10); }, false,
+         "ロードできませんでした。\\ndatabase disk image is malformed", true},
         {"last page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -1); }, false},
         {"junk over the middle",
          [](const fs::path& f, auto&) { Put(f, fs::file_size(f) / 3, std::string(3 * kPage, '\xA5')); }, false},
@@ -92,6 +97,12 @@ const std::vector<Damage>& Damages() {
         Sql("a header as text", "UPDATE entry SET header='header' WHERE number=91;", false,
             "ロードできませんでした。\\nsave.dat: a slot header holds 12 bytes"),
         Sql("COMMON as text", "UPDATE global SET value_bin='common' WHERE name='COMMON';", false),
+        // Files that read but take no write: found at the start by a write rolled back.
+        {"free-page list damaged", [](const fs::path& f, auto&) { Put(f, 32, std::string("\x7f\xff\xff\x00", 4)); },
+         true},
+        {"slot table's root page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 2); }, true},
+        {"slot table's root page of no known kind", [](const fs::path& f, auto&) { Put(f, 2 * kPage, "\x07"); }, true},
+        {"a write version SQLite does not know", [](const fs::path& f, auto&) { Put(f, 18, "\x03"); }, true},
     };
     return damages;
 }
@@ -106,9 +117,28 @@ fs::path ScriptWithAnswer(const TempFolder& folder, const std::string& answer) {
 }
 
 bool IsStartBox(const LogLine& line) {
-    return line.kind == "box" && !line.fields.empty() &&
-           line.fields.at(1).find("セーブファイル") != std::string::npos &&
-           line.fields.at(1).find("として残し") != std::string::npos;
+    return line.kind == "box" && line.fields.size() > 1 &&
+           line.fields.at(1).find("として残し、新しいセーブファイルで始め") != std::string::npos;
+}
+
+// The box of a save, mid-game, that met a file which takes no write.
+bool IsOfferBox(const LogLine& line) {
+    return line.kind == "box" && line.fields.size() > 1 &&
+           line.fields.at(1).find("セーブファイルに書き込めません") == 0;
+}
+
+// The slots savetool lists as intact, each as its line without the number (quick saves move up
+// the ring): date, page and comment.
+std::multiset<std::string> IntactSlots(const fs::path& file) {
+    std::multiset<std::string> slots;
+    std::istringstream lines(CommandOutput("'" SAVETOOL "' list '" + file.string() + "' 2>/dev/null"));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos || line.find("unreadable") != std::string::npos) continue;
+        if (line.find_first_not_of("0123456789") != tab) continue;
+        slots.insert(line.substr(tab + 1));
+    }
+    return slots;
 }
 
 // The files kept aside in the folder: save-*.dat.
@@ -173,6 +203,8 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
         std::ofstream(file, std::ios::binary) << original_;
         damage.apply(file, client_);
         const std::string damaged = FileBytes(file);
+        // The slots that still read, by savetool's reading, which is the load's.
+        const std::multiset<std::string> intact = IntactSlots(file);
 
         const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, keep_aside ? "yes" : "no"),
                                         "--settings '" + settings.path().string() + "'");
@@ -182,32 +214,46 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
         ASSERT_FALSE(run.log.empty());
         EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
 
-        std::size_t start_boxes = 0, later_boxes = 0;
+        std::size_t start_boxes = 0, later_boxes = 0, offers = 0;
+        std::string answer;  // the player's answer to the start's box or the first offer
         for (const LogLine& line : run.log) {
             start_boxes += IsStartBox(line);
+            offers += IsOfferBox(line);
+            if ((IsStartBox(line) || IsOfferBox(line)) && answer.empty()) answer = line.fields.at(2);
             later_boxes += *damage.later && line.kind == "box" && line.fields.at(1).find(damage.later) == 0;
         }
         EXPECT_EQ(start_boxes, damage.start_box ? 1u : 0u) << run.Kinds();
+        // Once a file took no write, the player chose: no later save meets it again.
+        EXPECT_EQ(offers, damage.offer ? 1u : 0u) << run.Kinds();
         if (*damage.later) {
             EXPECT_EQ(later_boxes, 1u) << run.Kinds();
             // The page where the quick load was asked for waits again: no load request came.
             EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"}))
                 << "the menu's load, the title";
         }
-        if (!damage.start_box) continue;
-        const std::string box_text = run.Of("box").at(0).fields.at(1);
+        // Every slot that read before the run reads in the file the game goes on with.
+        const std::multiset<std::string> after = IntactSlots(file);
+        for (const std::string& slot : intact) EXPECT_EQ(after.count(slot), intact.count(slot)) << slot;
+        if (!damage.start_box && !damage.offer) continue;
+        const std::string box_text =
+            (damage.start_box ? run.Of("box").at(0) : *std::find_if(run.log.begin(), run.log.end(), IsOfferBox))
+                .fields.at(1);
         EXPECT_NE(box_text.find(file.string()), std::string::npos) << "named by its full path: " << box_text;
         const std::vector<fs::path> aside = KeptAside(settings.path());
-        if (keep_aside) {
+        if (answer == "yes") {
             ASSERT_EQ(aside.size(), 1u);
             EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
             EXPECT_NE(box_text.find(aside[0].filename().string()), std::string::npos) << box_text;
             EXPECT_EQ(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM global;"), "3") << "a new file";
+            EXPECT_EQ(FirstFields(run, "notice").at(damage.start_box ? 0 : 1), "セーブしました")
+                << "the quick save made in the new file";
         } else {
+            EXPECT_EQ(answer, "no");
             EXPECT_TRUE(aside.empty());
             EXPECT_EQ(FileBytes(file), damaged) << "never touched";
-            // The menu's load grayed, the page wait's buttons saying why.
-            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40011"})) << run.Kinds();
+            if (!damage.start_box) continue;
+            // The menu's save and load grayed, the page wait's buttons saying why.
+            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
             EXPECT_EQ(FirstFields(run, "notice"),
                       (std::vector<std::string>{"セーブファイルが使えません", "セーブファイルが使えません",
                                                 "セーブファイルが使えません"}));

@@ -16,6 +16,7 @@
 #include "app/game_data.h"
 #include "app/settings.h"
 #include "host/testhost/test_host.h"
+#include "host/ui/report_sink.h"
 #include "lib/report_hook.h"
 #include "lib/scope_guard.h"
 #include "lib/text.h"
@@ -77,6 +78,9 @@ protected:
     static bool Enabled(Dialog& dialog, int id) { return dialog.Find(id) && dialog.Find(id)->enabled; }
 
     testhost::ScriptedModal modal_;
+    // The boxes go through the report hook, as in the game: over the dialog, on the same modal.
+    host::ModalReportSink sink_{modal_};
+    ScopedReportSink report_{&sink_};
     TempFolder folder_{"qb_saveload"};
     std::u16string saved_folder_ = SettingsFolders.settings_folder;
 };

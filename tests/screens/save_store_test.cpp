@@ -149,11 +149,14 @@ TEST_F(SaveStoreTest, AnUnusableFileIsKeptAsideOrTheSessionPlaysOnWithoutIt) {
         sink_.answer = [answer](const Box&) { return answer; };
         auto group = Cycle();
         services_.load_global(*group);
-        ASSERT_EQ(sink_.boxes.size(), 1u);
+        // Kept aside: a second box says how many slots the new file took (none read here).
+        ASSERT_EQ(sink_.boxes.size(), answer == kIdYes ? 2u : 1u);
         EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
         EXPECT_TRUE(Contains(sink_.boxes[0].text, u"file is not a database")) << Utf16ToUtf8(sink_.boxes[0].text);
         EXPECT_EQ(services_.saves_off(), answer == kIdNo);
         if (answer == kIdYes) {
+            EXPECT_TRUE(Contains(sink_.boxes[1].text, u"0 件のセーブデータを新しいファイルに移しました"))
+                << Utf16ToUtf8(sink_.boxes[1].text);
             EXPECT_EQ(services_.auto_save(), 1) << "the new file takes saves";
             continue;
         }
@@ -228,7 +231,8 @@ TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainLeftOrKeptAside) {
         };
         auto group = Cycle();
         services_.load_global(*group);
-        ASSERT_EQ(sink_.boxes.size(), 1u);
+        // Kept aside: a second box says how many slots the new file took (none: the file is held).
+        ASSERT_EQ(sink_.boxes.size(), c.aside + 1);
         EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbAbortRetryIgnore);
         EXPECT_TRUE(Contains(sink_.boxes[0].text, u"database is locked")) << Utf16ToUtf8(sink_.boxes[0].text);
         EXPECT_EQ(services_.saves_off(), c.off);
