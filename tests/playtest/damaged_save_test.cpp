@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -347,6 +348,110 @@ TEST_F(DamagedSave, RecordsACycleEndCouldNotWriteWhileTheSqliteClientHeldTheFile
     EXPECT_EQ(testsupport::SqliteObserver(settings / "save.dat")
                   .Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"),
               "F8");
+}
+
+}  // namespace
+
+namespace {
+
+// The script of a run that meets a file broken or held after the start: damaged_mid_game.txt
+// with the answer to the box after its await.
+fs::path MidGameScript(const TempFolder& folder, const std::string& answer) {
+    std::ifstream in(fs::path(PLAYTEST_SCRIPTS) / "damaged_mid_game.txt", std::ios::binary);
+    std::string body((std::istreambuf_iterator<char>(in)), {});
+    body.replace(body.find("\nawait\n"), 7, "\nawait\nanswer " + answer + "\n");
+    const fs::path script = folder / "run.txt";
+    std::ofstream(script, std::ios::binary) << body;
+    return script;
+}
+
+TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithThePlayersChoice) {
+    const std::string saved = "セーブしました", off = "セーブファイルが使えません";
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> damage;  // null: the sqlite3 client holds the file
+        const char* answer;
+        const char* box;  // the start of the box the menu's save meets
+        // The save before the damage, the menu's saves, the quick save, the quick load, the title's load.
+        std::vector<std::string> notices;
+    } cases[] = {
+        // The dialog cannot read the slot table: the file is offered to be kept aside.
+        {"slot table's root page zeroed",
+         [](const fs::path& f) { ZeroPage(f, 2); },
+         "yes",
+         "セーブファイルに書き込めません",
+         {saved, saved, saved}},
+        {"slot table's root page zeroed",
+         [](const fs::path& f) { ZeroPage(f, 2); },
+         "no",
+         "セーブファイルに書き込めません",
+         {saved, off, off, off}},
+        // The dialog reads the file; its save cannot take the pages it needs and is made again in
+        // the new file.
+        {"free-page list damaged",
+         [](const fs::path& f) { Put(f, 32, std::string("\x7f\xff\xff\x00", 4)); },
+         "yes",
+         "セーブファイルに書き込めません",
+         {saved, saved, saved, saved}},
+        // Held: the box of a held file, whose retry opens the dialog once the client lets go.
+        {"held", nullptr, "retry", "セーブファイルを他のプログラムが使っています", {saved, saved, saved}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", " + c.answer);
+        TempFolder settings("playtest_mid_game");
+        const fs::path file = settings / "save.dat";
+        const AwaitPipe input(settings / "input");
+        std::unique_ptr<testsupport::ClientLock> lock;
+        std::string damaged;
+        std::multiset<std::string> intact;
+        const PlayRun run =
+            RunPlaytest(DEMO_DATA_DIR, MidGameScript(settings, c.answer),
+                        "--settings '" + settings.path().string() + "'" + input.Redirect(), [&](const LogLine& line) {
+                            if (line.kind == "box" && lock) lock->Release();
+                            if (line.kind != "await") return;
+                            if (c.damage) {
+                                c.damage(file);
+                                damaged = FileBytes(file);
+                                intact = IntactSlots(file);
+                            } else {
+                                lock = std::make_unique<testsupport::ClientLock>(client_, file, "BEGIN EXCLUSIVE;");
+                                EXPECT_TRUE(lock->held());
+                            }
+                            input.Go();
+                        });
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        const std::vector<LogLine> boxes = run.Of("box");
+        ASSERT_FALSE(boxes.empty()) << run.Kinds();
+        EXPECT_EQ(boxes[0].fields.at(1).find(c.box), 0u) << boxes[0].fields.at(1);
+        EXPECT_EQ(boxes[0].fields.at(2), c.answer);
+        // One box for the file, and for a new file the one that says what it took: no box asks
+        // again for a write that cannot succeed (the second save into slot 5 asks to overwrite).
+        const bool kept = std::string(c.answer) == "yes";
+        std::size_t file_boxes = 0;
+        for (const LogLine& box : boxes) file_boxes += box.fields.at(0) != "上書き";
+        EXPECT_EQ(file_boxes, kept ? 2u : 1u) << run.Kinds() << boxes.back().fields.at(1);
+        EXPECT_EQ(FirstFields(run, "notice"), c.notices) << run.Kinds();
+        const std::vector<fs::path> aside = KeptAside(settings.path());
+        EXPECT_EQ(aside.size(), kept ? 1u : 0u);
+        if (kept) {
+            EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
+            EXPECT_NE(boxes[1].fields.at(1).find("件のセーブデータを新しいファイルに移しました"), std::string::npos);
+        }
+        if (!c.damage || kept) {
+            // The save made again: slot 5 loaded from the title.
+            EXPECT_NE(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM entry WHERE number=5;"), "0");
+            EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"})) << "quick load, title";
+            ASSERT_GE(run.Of("page").size(), 2u);
+            EXPECT_EQ(run.Of("page")[run.Of("page").size() - 2].fields.at(1), "3")
+                << "slot 5, saved on page 3, loaded from the title";
+        } else {
+            EXPECT_EQ(FileBytes(file), damaged) << "never touched";
+        }
+        const std::multiset<std::string> after = IntactSlots(file);
+        for (const std::string& slot : intact) EXPECT_EQ(after.count(slot), intact.count(slot)) << slot;
+    }
 }
 
 }  // namespace
