@@ -455,3 +455,56 @@ TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithT
 }
 
 }  // namespace
+
+namespace {
+
+// A file the player may not write, or one in a folder they may not write: SQLite opens it read
+// only, which the start finds by its write rolled back. Kept aside, the file goes with what reads
+// of it into a new file; a folder that keeps the file where it is leaves the session without saves.
+TEST_F(DamagedSave, AFileOrFolderThePlayerCannotWriteIsMetAtTheStart) {
+    if (::geteuid() == 0) GTEST_SKIP() << "run as root, which writes whatever the permissions say";
+    for (const bool whole_folder : {false, true}) {
+        SCOPED_TRACE(whole_folder ? "folder" : "file");
+        TempFolder settings("playtest_read_only");
+        const fs::path file = settings / "save.dat";
+        std::ofstream(file, std::ios::binary) << original_;
+        const std::multiset<std::string> intact = IntactSlots(file);
+        ASSERT_EQ(intact.size(), 2u);
+        // The settings and the lock file as an earlier session left them, writable themselves.
+        for (const char* name : {"quibel.ini", "quibel.lock"}) fs::copy_file(made_ / name, settings / name);
+        const fs::path script = ScriptWithAnswer(settings, "yes");
+        const fs::path locked = whole_folder ? settings.path() : file;
+        const fs::perms before = fs::status(locked).permissions();
+        fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, script, "--settings '" + settings.path().string() + "'");
+        fs::permissions(locked, before);
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        const std::vector<LogLine> boxes = run.Of("box");
+        ASSERT_FALSE(boxes.empty()) << run.Kinds();
+        EXPECT_TRUE(IsStartBox(boxes[0])) << boxes[0].fields.at(1);
+        EXPECT_NE(boxes[0].fields.at(1).find("readonly"), std::string::npos) << boxes[0].fields.at(1);
+        std::size_t offers = 0;
+        for (const LogLine& line : run.log) offers += IsOfferBox(line);
+        EXPECT_EQ(offers, 0u) << "no save meets the file again";
+        const std::vector<fs::path> aside = KeptAside(settings.path());
+        if (whole_folder) {
+            // Nothing can be moved out of the folder: the player is told and plays without saving.
+            ASSERT_GE(boxes.size(), 2u);
+            EXPECT_EQ(boxes[1].fields.at(1).find("ファイルを移せませんでした"), 0u) << boxes[1].fields.at(1);
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(FileBytes(file), original_) << "never touched";
+            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
+        } else {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(FileBytes(aside[0]), original_) << "kept aside as it was";
+            EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました") << "saves go to the new file";
+            const std::multiset<std::string> after = IntactSlots(file);
+            for (const std::string& slot : intact) EXPECT_GE(after.count(slot), 1u) << slot;
+        }
+    }
+}
+
+}  // namespace
