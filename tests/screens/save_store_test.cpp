@@ -176,6 +176,94 @@ TEST_F(SaveStoreTest, AnUnusableFileIsKeptAsideOrTheSessionPlaysOnWithoutIt) {
     }
 }
 
+// A new file takes, one slot at a time, every slot and record of the old one that reads as a
+// load and a cycle read it: a page of one slot that cannot be read costs that slot only.
+TEST_F(SaveStoreTest, ANewFileTakesEverySlotAndRecordThatStillReads) {
+    MakeSaveFile();
+    // Slots 2, 3 and 4 whose thumbnail pages are filled with their number.
+    for (const std::uint8_t number : {2, 3, 4}) {
+        SAVEDATA2 record;
+        record.comment = u"slot";
+        record.thumbnail.fill(number);
+        const std::vector<std::uint8_t> bytes = EncodeSaveData2(record);
+        const std::uint8_t no_variables[] = {0};
+        const DatabaseScope scope = OpenSaveDatabase();
+        WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(bytes.data(), kSaveData2Bytes));
+        WriteSlotVariables(number, std::span<const std::uint8_t>(no_variables));
+    }
+    // One page of slot 3's record zeroed, its chain with it; the header's write version makes the
+    // file one that takes no write, which the start finds.
+    std::string bytes = FileBytes(file_);
+    constexpr std::size_t kPage = 4096;
+    std::size_t damaged = 0;
+    for (std::size_t page = kPage; page + kPage <= bytes.size() && !damaged; page += kPage)
+        if (bytes.find_first_not_of('\x03', page + 4) >= page + kPage) damaged = page;
+    ASSERT_NE(damaged, 0u);
+    Overwrite(file_, damaged, std::string(kPage, '\0'));
+    Overwrite(file_, 18, "\x03");
+    const std::string kept = FileBytes(file_);
+
+    sink_.answer = [](const Box&) { return kIdYes; };
+    auto group = Cycle();
+    services_.load_global(*group);
+    ASSERT_EQ(sink_.boxes.size(), 2u);
+    EXPECT_TRUE(Contains(sink_.boxes[0].text, u"readonly")) << Utf16ToUtf8(sink_.boxes[0].text);
+    EXPECT_TRUE(Contains(sink_.boxes[1].text, u"3 件のセーブデータを新しいファイルに移しました"))
+        << Utf16ToUtf8(sink_.boxes[1].text);
+    EXPECT_FALSE(services_.saves_off());
+    EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), "2;4;91");
+    for (const std::int32_t number : {2, 4, 91}) EXPECT_TRUE(ReadSlotContents(number).ok()) << number;
+    // The records came across and were read from the new file.
+    EXPECT_EQ(SeenFlags[0], 0x04);
+    EXPECT_EQ(group->scene_names(), std::vector<std::u16string>{u"SC01"});
+    EXPECT_EQ(SeenCgList, std::vector<std::u16string>{u"CG1"});
+    int kept_aside = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path())) {
+        if (entry.path().filename() == "save.dat") continue;
+        ++kept_aside;
+        EXPECT_EQ(FileBytes(entry.path()), kept) << "kept aside as it was";
+    }
+    EXPECT_EQ(kept_aside, 1);
+}
+
+// A file that stops taking writes after the start: the quick save and the cycle end offer a new
+// file at once (the write made again there) or the session plays on without; never a retry.
+TEST_F(SaveStoreTest, ASaveThatMeetsAFileTakingNoWriteOffersANewFileOrPlayingWithout) {
+    for (const bool quick_save : {true, false}) {
+        for (const int answer : {kIdYes, kIdNo}) {
+            SCOPED_TRACE(std::string(quick_save ? "quick save" : "cycle end") + (answer == kIdYes ? ", yes" : ", no"));
+            MakeSaveFile();
+            auto group = Cycle();
+            CurrentScript = group.get();
+            services_.load_global(*group);
+            ASSERT_TRUE(sink_.boxes.empty());
+            Overwrite(file_, 18, "\x03");
+            const std::string damaged = FileBytes(file_);
+            sink_.answer = [answer](const Box& box) { return box.style & kMbYesNo ? answer : kIdOk; };
+            SeenFlags[0] = 0x06;
+            if (quick_save)
+                EXPECT_EQ(services_.auto_save(), answer == kIdYes ? 1 : 0);
+            else
+                services_.save_global(*group);
+            CurrentScript = nullptr;
+            ASSERT_EQ(sink_.boxes.size(), answer == kIdYes ? 2u : 1u);
+            EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
+            EXPECT_TRUE(Contains(sink_.boxes[0].text, u"セーブファイルに書き込めません"))
+                << Utf16ToUtf8(sink_.boxes[0].text);
+            EXPECT_EQ(services_.saves_off(), answer == kIdNo);
+            if (answer == kIdNo) {
+                EXPECT_EQ(FileBytes(file_), damaged) << "never touched";
+                EXPECT_TRUE(menu_.IsGrayed(kMenuSave));
+                continue;
+            }
+            // The write made in the new file, which took the slots 3 and 91 (the quick save's
+            // moved up to 92).
+            EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), quick_save ? "3;91;92" : "3;91");
+            EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "06");
+        }
+    }
+}
+
 TEST_F(SaveStoreTest, AFileThatLostATableOrARowGetsThemBackAndKeepsTheRest) {
     const struct {
         const char* damage;
