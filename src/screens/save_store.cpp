@@ -112,6 +112,11 @@ int CopyReadableSaves(const std::u16string& aside) {
     int copied = 0;
     try {
         {
+            // First, so that the new file is whole whatever the old one still gives.
+            const DatabaseScope write = OpenSaveDatabase();
+            CreateSaveSchema();
+        }
+        {
             const DatabaseScope read(SaveDatabaseSession, aside, kAsideBusyTimeout);
             common = ReadStoredRecord(u"COMMON", [] {
                 std::vector<std::uint8_t> record(kCommonRecordBytes);
@@ -125,7 +130,6 @@ int CopyReadableSaves(const std::u16string& aside) {
         }
         {
             const DatabaseScope write = OpenSaveDatabase();
-            CreateSaveSchema();
             if (common)
                 WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes>(common->data(), kCommonRecordBytes));
             if (scene) WriteSceneData(*scene);

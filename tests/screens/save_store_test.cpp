@@ -233,43 +233,51 @@ TEST_F(SaveStoreTest, ANewFileTakesEverySlotAndRecordThatStillReads) {
 // A file that stops taking writes after the start: the quick save and the cycle end offer a new
 // file at once (the write made again there) or the session plays on without; never a retry.
 TEST_F(SaveStoreTest, ASaveThatMeetsAFileTakingNoWriteOffersANewFileOrPlayingWithout) {
-    for (const bool quick_save : {true, false}) {
-        for (const int answer : {kIdYes, kIdNo}) {
-            SCOPED_TRACE(std::string(quick_save ? "quick save" : "cycle end") + (answer == kIdYes ? ", yes" : ", no"));
-            MakeSaveFile();
-            auto group = Cycle();
-            CurrentScript = group.get();
-            services_.load_global(*group);
-            ASSERT_TRUE(sink_.boxes.empty());
-            Overwrite(file_, 18, "\x03");
-            const std::string damaged = FileBytes(file_);
-            // The first question only: a box that came again would be answered no.
-            sink_.answer = [answer, asked = false](const Box& box) mutable {
-                if ((box.style & kMbButtonMask) != kMbYesNo) return int{kIdOk};
-                return std::exchange(asked, true) ? int{kIdNo} : answer;
-            };
-            SeenFlags[0] = 0x06;
-            if (quick_save)
-                EXPECT_EQ(services_.auto_save(), answer == kIdYes ? 1 : 0);
-            else
-                services_.save_global(*group);
-            CurrentScript = nullptr;
-            ASSERT_EQ(sink_.boxes.size(), answer == kIdYes ? 2u : 1u);
-            EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
-            EXPECT_TRUE(Contains(sink_.boxes[0].text, u"セーブファイルに書き込めません"))
-                << Utf16ToUtf8(sink_.boxes[0].text);
-            EXPECT_EQ(services_.saves_off(), answer == kIdNo);
-            if (answer == kIdNo) {
-                EXPECT_EQ(FileBytes(file_), damaged) << "never touched";
-                EXPECT_TRUE(menu_.IsGrayed(kMenuSave));
-                continue;
+    const struct {
+        std::size_t at;
+        const char* bytes;
+        bool reads;  // whether the slots still read, and so come across
+    } damages[] = {{18, "\x03", true}, {0, "Not a database!", false}};
+    for (const auto& damage : damages)
+        for (const bool quick_save : {true, false}) {
+            for (const int answer : {kIdYes, kIdNo}) {
+                SCOPED_TRACE(std::string(damage.bytes) + (quick_save ? ", quick save" : ", cycle end") +
+                             (answer == kIdYes ? ", yes" : ", no"));
+                MakeSaveFile();
+                auto group = Cycle();
+                CurrentScript = group.get();
+                services_.load_global(*group);
+                ASSERT_TRUE(sink_.boxes.empty());
+                Overwrite(file_, damage.at, damage.bytes);
+                const std::string damaged = FileBytes(file_);
+                // The first question only: a box that came again would be answered no.
+                sink_.answer = [answer, asked = false](const Box& box) mutable {
+                    if ((box.style & kMbButtonMask) != kMbYesNo) return int{kIdOk};
+                    return std::exchange(asked, true) ? int{kIdNo} : answer;
+                };
+                SeenFlags[0] = 0x06;
+                if (quick_save)
+                    EXPECT_EQ(services_.auto_save(), answer == kIdYes ? 1 : 0);
+                else
+                    services_.save_global(*group);
+                CurrentScript = nullptr;
+                ASSERT_EQ(sink_.boxes.size(), answer == kIdYes ? 2u : 1u);
+                EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
+                EXPECT_TRUE(Contains(sink_.boxes[0].text, u"セーブファイルに書き込めません"))
+                    << Utf16ToUtf8(sink_.boxes[0].text);
+                EXPECT_EQ(services_.saves_off(), answer == kIdNo);
+                if (answer == kIdNo) {
+                    EXPECT_EQ(FileBytes(file_), damaged) << "never touched";
+                    EXPECT_TRUE(menu_.IsGrayed(kMenuSave));
+                    continue;
+                }
+                // The write made in the new file, which took the slots 3 and 91 where they read (the
+                // quick save's moved up to 92).
+                EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"),
+                          damage.reads ? (quick_save ? "3;91;92" : "3;91") : (quick_save ? "91" : ""));
+                EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "06");
             }
-            // The write made in the new file, which took the slots 3 and 91 (the quick save's
-            // moved up to 92).
-            EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), quick_save ? "3;91;92" : "3;91");
-            EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "06");
         }
-    }
 }
 
 TEST_F(SaveStoreTest, AFileThatLostATableOrARowGetsThemBackAndKeepsTheRest) {
