@@ -133,8 +133,9 @@ GameCycleServices DefaultGameCycleServices() {
                 DebugPrintf(u"FindLatestAutoSave: quick saves are not kept yet\n");
                 return std::int32_t{-1};
             },
-        .saves_off = {},  // never off
-        .backlog = {},    // the page wait traces that there is none
+        .saves_off = {},         // never off
+        .save_load_dialog = {},  // the title opens the dialog itself
+        .backlog = {},           // the page wait traces that there is none
         .ending_slides = {},
     };
 }

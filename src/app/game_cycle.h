@@ -42,6 +42,10 @@ struct GameCycleServices {
     // page wait's save and load buttons and the title's load say why instead. Missing: never.
     std::function<bool()> saves_off;
     bool SavesOff() const { return saves_off && saves_off(); }
+    // The save/load dialog (mode 0 save, 1 load) as the menu opens it, a file that fails met with
+    // the player's choices: the slot index saved or to be loaded, or -1. Missing: the title's load
+    // opens the dialog without them.
+    std::function<std::int32_t(host::ModalUi& modal, int mode)> save_load_dialog;
     // The page wait's backlog button: the backlog screen over the page; missing, a trace says so.
     std::function<void(const BacklogHistory&)> backlog;
     // The ending slides of END and END2; missing, a trace says that none are shown.

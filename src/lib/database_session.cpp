@@ -24,6 +24,19 @@ int KeepRollbackJournal(SQLite3& database) {
 
 }  // namespace
 
+bool FileRefusesWrites(int code) {
+    switch (code & 0xFF) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_READONLY:
+        // A folder the journal cannot be made in, on builds that do not say READONLY for it.
+        case SQLITE_CANTOPEN: return true;
+        default: return false;
+    }
+}
+
+bool FileHeld(int code) { return (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED; }
+
 void DatabaseSession::Enter(std::u16string_view path, std::chrono::milliseconds busy_timeout) {
     if (users_ > 0) {
         ++users_;

@@ -68,6 +68,13 @@ private:
     int lastError_ = 0;
 };
 
+// Whether a failure's SQLite code says that the file cannot take a write however often it is
+// tried: it is damaged or not a database, or it is read only (a write version SQLite does not
+// know, a file or a folder the player may not write).
+bool FileRefusesWrites(int code);
+// Whether the code says that another connection holds the file, so that a later try may succeed.
+bool FileHeld(int code);
+
 // One user of a session for the life of a scope.
 class DatabaseScope {
 public:

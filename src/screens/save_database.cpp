@@ -64,6 +64,9 @@ constexpr DatabaseSite kSaveSite{kSource, kOpenLine, u"セーブファイルを�
 constexpr std::int32_t kFirstRingNumber = 91;
 constexpr std::int32_t kLastRingNumber = 99;
 
+// The number the write check stores its record at: no slot, no ring turn uses it.
+constexpr std::int32_t kWriteCheckNumber = 0;
+
 // The comment field of a slot's header record: 36 bytes from offset 4, zero-terminated.
 constexpr std::size_t kCommentOffset = 4;
 constexpr std::size_t kCommentBytes = 36;
@@ -224,6 +227,14 @@ void CreateSaveSchema() {
         insert.BindText(1, name);
         insert.Run();
     }
+}
+
+void CheckSaveWritable() {
+    const DatabaseScope scope = OpenSaveDatabase();
+    // Rolled back however the check ends, so that nothing of it reaches the file.
+    SaveDatabaseSession.MarkFailed();
+    const std::vector<std::uint8_t> record(kSaveData2Bytes);
+    WriteEntryHeader(kWriteCheckNumber, std::span<const std::uint8_t, kSaveData2Bytes>(record.data(), kSaveData2Bytes));
 }
 
 void WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes> record) {

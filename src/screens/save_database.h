@@ -43,6 +43,12 @@ void CheckSaveColumns();
 // written); what the file holds, its slots above all, is left as it is.
 void CreateSaveSchema();
 
+// Makes the writes a save makes (the slot table searched, a slot's record stored on pages taken
+// from the file's free pages) to a number no slot uses, then rolls them back: the error exception
+// when the file cannot take them; the file holds what it held either way. Called with no scope
+// open, since its scope's transaction is the one rolled back.
+void CheckSaveWritable();
+
 // The line of the error a COMMON record of another size raises: the record is damaged, the
 // database is not.
 inline constexpr std::uint32_t kCommonRecordSizeLine = 3451;

@@ -24,11 +24,11 @@ constexpr std::size_t kThumbnailRowsOffset = 40;
 
 }  // namespace
 
-SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal)
+SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& /*modal*/, SaveFileTrouble trouble)
     : Dialog(mode == kLoadMode ? u"ロード" : u"セーブ", 620, 420),
       mode_(mode),
       flagged_(flagged_slot),
-      modal_(modal),
+      trouble_(std::move(trouble)),
       slots_(kSlotCount) {
     using host::ControlKind;
     Add({0, ControlKind::Static, {10, 12, 110, 32}, u"コメント入力"});
@@ -157,14 +157,23 @@ std::string SaveLoadDialog::NarrowComment() { return Utf16ToCp932(Text(kCommentE
 
 template <class Change>
 bool SaveLoadDialog::Attempt(std::u16string_view caption, Change&& change) {
-    try {
-        change();
-        return true;
-    } catch (const ExceptionHandle& error) {
-        // The scope of the change rolled back: the file holds what it held before.
-        modal_.MessageBox(caption, FormatString(u"%sできませんでした。\n%s", caption, error.message),
-                          kMbOk | kMbIconStop);
-        return false;
+    for (bool handed = false;; handed = true) {
+        try {
+            change();
+            return true;
+        } catch (const ExceptionHandle& error) {
+            if (error.type == 1) throw;
+            // The scope of the change rolled back: the file holds what it held before. A file that
+            // cannot take a write is never asked for it again: the opener offers a new file.
+            if (trouble_ && !handed && FileRefusesWrites(SaveDatabaseSession.LastError())) {
+                if (trouble_(std::u16string_view(error.message))) continue;
+                End(-1);
+                return false;
+            }
+            ShowMessage(caption, FormatString(u"%sできませんでした。\n%s", caption, error.message),
+                        kMbOk | kMbIconStop);
+            return false;
+        }
     }
 }
 
@@ -172,8 +181,8 @@ void SaveLoadDialog::SaveSelected() {
     const std::int32_t number = SelectedNumber();
     if (number == 0) return;
     if (StateOf(number) != SlotState::kEmpty &&
-        modal_.MessageBox(u"上書き", FormatString(u"%d番のデータに上書きしてもよろしいですか？", number),
-                          kMbYesNo | kMbIconQuestion) != kIdYes)
+        ShowMessage(u"上書き", FormatString(u"%d番のデータに上書きしてもよろしいですか？", number),
+                    kMbYesNo | kMbIconQuestion) != kIdYes)
         return;
     const std::u16string comment = Cp932ToUtf16(NarrowComment());
     // The save writes the common record too, which is to mark the slot saved now; a save that
@@ -193,6 +202,7 @@ void SaveLoadDialog::FixSelected() {
         const DatabaseScope scope = OpenSaveDatabase();
         UpdateEntryHeader(number, comment);
     });
+    if (ended()) return;
     FillList();
     SetSelection(kSlotList, number - 1);
     SelectionChanged();
@@ -201,10 +211,11 @@ void SaveLoadDialog::FixSelected() {
 void SaveLoadDialog::DeleteSelected() {
     const std::int32_t number = SelectedNumber();
     if (number == 0 || StateOf(number) == SlotState::kEmpty) return;
-    if (modal_.MessageBox(u"削除", FormatString(u"%d番のデータを削除してもよろしいですか？", number),
-                          kMbYesNo | kMbIconQuestion) != kIdYes)
+    if (ShowMessage(u"削除", FormatString(u"%d番のデータを削除してもよろしいですか？", number),
+                    kMbYesNo | kMbIconQuestion) != kIdYes)
         return;
     Attempt(u"削除", [&] { DeleteSlot(number); });
+    if (ended()) return;
     FillList();
     SelectionChanged();
 }
@@ -248,18 +259,21 @@ void SaveLoadDialog::OnCommand(int id, int notify) {
     }
 }
 
-std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode) {
-    SaveLoadDialog dialog(mode, LastUsedSlot, modal);
-    std::int32_t result = -1;
-    try {
-        result = static_cast<std::int32_t>(modal.RunDialog(dialog));
-    } catch (const ExceptionHandle& error) {
-        // The save file itself cannot be read (the slots' changes are caught in the dialog): the
-        // player is told and the game goes on without a save or a load.
-        if (error.type == 1) throw;
-        modal.MessageBox(dialog.caption(), FormatString(u"セーブデータを読み込めませんでした。\n%s", error.message),
-                         kMbOk | kMbIconStop);
-        return -1;
+std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode, const SaveFileTrouble& trouble) {
+    for (;;) {
+        SaveLoadDialog dialog(mode, LastUsedSlot, modal, trouble);
+        try {
+            return static_cast<std::int32_t>(modal.RunDialog(dialog));
+        } catch (const ExceptionHandle& error) {
+            // The save file itself cannot be read (the slots' changes are caught in the dialog).
+            if (error.type == 1) throw;
+            if (trouble) {
+                if (trouble(std::u16string_view(error.message))) continue;
+                return -1;
+            }
+            ShowMessage(dialog.caption(), FormatString(u"セーブデータを読み込めませんでした。\n%s", error.message),
+                        kMbOk | kMbIconStop);
+            return -1;
+        }
     }
-    return result;
 }

@@ -5,16 +5,24 @@
 //
 // A slot whose stored header cannot be read is listed as unreadable: it can be overwritten or
 // deleted, never loaded, so that one damaged slot never keeps the player from the others. A save,
-// delete or comment change that fails is shown to the player and the dialog stays open.
+// delete or comment change that fails is shown to the player and the dialog stays open; one that
+// fails because the file cannot take a write goes to the opener's SaveFileTrouble. Every box goes
+// through ShowMessage, over the dialog.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/ui/dialog.h"
+
+// Answers a failure of the save file itself (SQLite's reason): true when the work is to be done
+// again (the file is free again, or a new file took its place), false when it is given up (the
+// player has been told). Missing, the failure is only shown.
+using SaveFileTrouble = std::function<bool(std::u16string_view reason)>;
 
 class SaveLoadDialog : public host::Dialog {
 public:
@@ -33,9 +41,11 @@ public:
     // The grey of the thumbnail field while no picture is shown.
     static constexpr std::uint32_t kEmptyThumbnail = 0xFF808080;
 
-    // `flagged_slot` is the index (number - 1) marked ">" in the list, -1 for none; message
-    // boxes run on `modal`, over the dialog.
-    SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal);
+    // `flagged_slot` is the index (number - 1) marked ">" in the list, -1 for none. The dialog runs
+    // on `modal`; its boxes go through ShowMessage, which shows them over it. A save, delete
+    // or comment change that fails because the file cannot take a write is handed to `trouble`
+    // once: done again when it answers true, else the dialog ends with -1.
+    SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal, SaveFileTrouble trouble = {});
 
     void OnInit() override;
     void OnCommand(int id, int notify) override;
@@ -64,12 +74,14 @@ private:
 
     int mode_;
     std::int32_t flagged_;
-    host::ModalUi& modal_;
+    SaveFileTrouble trouble_;
     std::vector<SlotEntry> slots_;
     bool commentFocused_ = false;
 };
 
 // Runs the dialog in `mode` (SaveLoadDialog::kSaveMode or kLoadMode) on the modal layer with
 // LastUsedSlot flagged; the index of the slot saved or to be loaded, or -1. A save makes its slot
-// the new LastUsedSlot. A save file that cannot be read at all is shown in a box and gives -1.
-std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode);
+// the new LastUsedSlot. A save file that cannot be read at all goes to `trouble`, and the dialog
+// opens again when it answers true; without it, or when it answers false, -1 (shown in a box when
+// there is no `trouble`).
+std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode, const SaveFileTrouble& trouble = {});

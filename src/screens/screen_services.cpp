@@ -25,12 +25,13 @@ void InstallSaveServices(GameCycleServices& services) {
     services.auto_save = [store] { return store->AutoSave(); };
     services.find_latest_auto_save = [store] { return store->FindQuickLoadSlot(); };
     services.saves_off = [store] { return store->Off(); };
+    services.save_load_dialog = [store](host::ModalUi& modal, int mode) { return store->OpenDialog(modal, mode); };
 }
 
 void InstallScreens(ApplicationPlatform& platform) {
     InstallSaveServices(platform.cycle);
     platform.cycle.backlog = BackLog;
-    platform.menu_screens.save_load = OpenCheckedSaveLoadDialog;
+    platform.menu_screens.save_load = platform.cycle.save_load_dialog;
     platform.menu_screens.debug_window = [](host::ModalUi& modal) { OpenDebugWindow(modal); };
     platform.menu_screens.system_settings = OpenSystemSettings;
     platform.menu_screens.sound_settings = OpenSoundSettings;

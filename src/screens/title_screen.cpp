@@ -116,7 +116,9 @@ std::optional<std::int32_t> ChooseSlotToLoad(const GameCycleServices& services) 
         DebugPrintf(u"RunTitle: no modal layer, the load dialog cannot open\n");
         return std::nullopt;
     }
-    const std::int32_t slot = OpenCheckedSaveLoadDialog(*services.modal, SaveLoadDialog::kLoadMode);
+    const std::int32_t slot = services.save_load_dialog
+                                  ? services.save_load_dialog(*services.modal, SaveLoadDialog::kLoadMode)
+                                  : OpenCheckedSaveLoadDialog(*services.modal, SaveLoadDialog::kLoadMode);
     if (slot == -1) return std::nullopt;
     return slot + kResultFirstSlot;
 }

@@ -27,6 +27,7 @@
 #include "dxdraw/screen_surface.h"
 #include "host/ui/host.h"
 #include "host/ui/imgui_layer.h"
+#include "host/ui/report_sink.h"
 #include "host/video/scancodes.h"
 #include "host/video/sdl_window.h"
 #include "lib/error.h"
@@ -546,6 +547,9 @@ TEST_F(RealWindow, SaveDialogAsksOverItselfBeforeOverwritingOrDeletingAndSavesAJ
     ASSERT_EQ(SaveSlot(1, u"古い"), 1);
     Frames(2);
     RecordingModal modal(layer);
+    // The dialog's boxes go through the report hook, as the program's window sink sends them.
+    host::ModalReportSink sink(modal);
+    const ScopedReportSink report(&sink);
     SaveLoadDialog dialog(SaveLoadDialog::kSaveMode, 0, modal);
     auto dialog_ready = [&] { return layer.ModalDepth() == 1 && layer.ModalButtonRects().count(1) != 0; };
     auto box_ready = [&] { return layer.ModalDepth() == 2 && layer.ModalButtonRects().count(kIdNo) != 0; };

@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,7 @@ struct Damage {
     std::function<void(const fs::path& file, const std::string& client)> apply;
     bool start_box;          // whether the start finds the file unusable
     const char* later = "";  // a part of a box shown later in the run, "" for none
+    bool offer = false;      // whether a save later in the run finds that the file takes no write
 };
 
 // SQL run by the client on the copy.
@@ -72,7 +76,9 @@ const std::vector<Damage>& Damages() {
         {"page size", [](const fs::path& f, auto&) { Put(f, 16, std::string("\x00\x03", 2)); }, true},
         {"first page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 0); }, true},
         {"second page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 1); }, true},
-        {"middle page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -10); }, false},
+        // A slot's pages: the start does not look, the quick save that moves the ring over it fails.
+        {"middle page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -10); }, false,
+         "ロードできませんでした。\\ndatabase disk image is malformed", true},
         {"last page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, -1); }, false},
         {"junk over the middle",
          [](const fs::path& f, auto&) { Put(f, fs::file_size(f) / 3, std::string(3 * kPage, '\xA5')); }, false},
@@ -92,6 +98,12 @@ const std::vector<Damage>& Damages() {
         Sql("a header as text", "UPDATE entry SET header='header' WHERE number=91;", false,
             "ロードできませんでした。\\nsave.dat: a slot header holds 12 bytes"),
         Sql("COMMON as text", "UPDATE global SET value_bin='common' WHERE name='COMMON';", false),
+        // Files that read but take no write: found at the start by a write rolled back.
+        {"free-page list damaged", [](const fs::path& f, auto&) { Put(f, 32, std::string("\x7f\xff\xff\x00", 4)); },
+         true},
+        {"slot table's root page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 2); }, true},
+        {"slot table's root page of no known kind", [](const fs::path& f, auto&) { Put(f, 2 * kPage, "\x07"); }, true},
+        {"a write version SQLite does not know", [](const fs::path& f, auto&) { Put(f, 18, "\x03"); }, true},
     };
     return damages;
 }
@@ -106,9 +118,28 @@ fs::path ScriptWithAnswer(const TempFolder& folder, const std::string& answer) {
 }
 
 bool IsStartBox(const LogLine& line) {
-    return line.kind == "box" && !line.fields.empty() &&
-           line.fields.at(1).find("セーブファイル") != std::string::npos &&
-           line.fields.at(1).find("として残し") != std::string::npos;
+    return line.kind == "box" && line.fields.size() > 1 &&
+           line.fields.at(1).find("として残し、新しいセーブファイルで始め") != std::string::npos;
+}
+
+// The box of a save, mid-game, that met a file which takes no write.
+bool IsOfferBox(const LogLine& line) {
+    return line.kind == "box" && line.fields.size() > 1 &&
+           line.fields.at(1).find("セーブファイルに書き込めません") == 0;
+}
+
+// The slots savetool lists as intact, each as its line without the number (quick saves move up
+// the ring): date, page and comment.
+std::multiset<std::string> IntactSlots(const fs::path& file) {
+    std::multiset<std::string> slots;
+    std::istringstream lines(CommandOutput("'" SAVETOOL "' list '" + file.string() + "' 2>/dev/null"));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos || line.find("unreadable") != std::string::npos) continue;
+        if (line.find_first_not_of("0123456789") != tab) continue;
+        slots.insert(line.substr(tab + 1));
+    }
+    return slots;
 }
 
 // The files kept aside in the folder: save-*.dat.
@@ -173,6 +204,8 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
         std::ofstream(file, std::ios::binary) << original_;
         damage.apply(file, client_);
         const std::string damaged = FileBytes(file);
+        // The slots that still read, by savetool's reading, which is the load's.
+        const std::multiset<std::string> intact = IntactSlots(file);
 
         const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, keep_aside ? "yes" : "no"),
                                         "--settings '" + settings.path().string() + "'");
@@ -182,32 +215,46 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
         ASSERT_FALSE(run.log.empty());
         EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
 
-        std::size_t start_boxes = 0, later_boxes = 0;
+        std::size_t start_boxes = 0, later_boxes = 0, offers = 0;
+        std::string answer;  // the player's answer to the start's box or the first offer
         for (const LogLine& line : run.log) {
             start_boxes += IsStartBox(line);
+            offers += IsOfferBox(line);
+            if ((IsStartBox(line) || IsOfferBox(line)) && answer.empty()) answer = line.fields.at(2);
             later_boxes += *damage.later && line.kind == "box" && line.fields.at(1).find(damage.later) == 0;
         }
         EXPECT_EQ(start_boxes, damage.start_box ? 1u : 0u) << run.Kinds();
+        // Once a file took no write, the player chose: no later save meets it again.
+        EXPECT_EQ(offers, damage.offer ? 1u : 0u) << run.Kinds();
         if (*damage.later) {
             EXPECT_EQ(later_boxes, 1u) << run.Kinds();
             // The page where the quick load was asked for waits again: no load request came.
             EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"}))
                 << "the menu's load, the title";
         }
-        if (!damage.start_box) continue;
-        const std::string box_text = run.Of("box").at(0).fields.at(1);
+        // Every slot that read before the run reads in the file the game goes on with.
+        const std::multiset<std::string> after = IntactSlots(file);
+        for (const std::string& slot : intact) EXPECT_EQ(after.count(slot), intact.count(slot)) << slot;
+        if (!damage.start_box && !damage.offer) continue;
+        const std::string box_text =
+            (damage.start_box ? run.Of("box").at(0) : *std::find_if(run.log.begin(), run.log.end(), IsOfferBox))
+                .fields.at(1);
         EXPECT_NE(box_text.find(file.string()), std::string::npos) << "named by its full path: " << box_text;
         const std::vector<fs::path> aside = KeptAside(settings.path());
-        if (keep_aside) {
+        if (answer == "yes") {
             ASSERT_EQ(aside.size(), 1u);
             EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
             EXPECT_NE(box_text.find(aside[0].filename().string()), std::string::npos) << box_text;
             EXPECT_EQ(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM global;"), "3") << "a new file";
+            EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました")
+                << "the quick save made in the new file";
         } else {
+            EXPECT_EQ(answer, "no");
             EXPECT_TRUE(aside.empty());
             EXPECT_EQ(FileBytes(file), damaged) << "never touched";
-            // The menu's load grayed, the page wait's buttons saying why.
-            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40011"})) << run.Kinds();
+            if (!damage.start_box) continue;
+            // The menu's save and load grayed, the page wait's buttons saying why.
+            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
             EXPECT_EQ(FirstFields(run, "notice"),
                       (std::vector<std::string>{"セーブファイルが使えません", "セーブファイルが使えません",
                                                 "セーブファイルが使えません"}));
@@ -301,6 +348,163 @@ TEST_F(DamagedSave, RecordsACycleEndCouldNotWriteWhileTheSqliteClientHeldTheFile
     EXPECT_EQ(testsupport::SqliteObserver(settings / "save.dat")
                   .Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"),
               "F8");
+}
+
+}  // namespace
+
+namespace {
+
+// The script of a run that meets a file broken or held after the start: damaged_mid_game.txt
+// with the answer to the box after its await.
+fs::path MidGameScript(const TempFolder& folder, const std::string& answer) {
+    std::ifstream in(fs::path(PLAYTEST_SCRIPTS) / "damaged_mid_game.txt", std::ios::binary);
+    std::string body((std::istreambuf_iterator<char>(in)), {});
+    body.replace(body.find("\nawait\n"), 7, "\nawait\nanswer " + answer + "\n");
+    const fs::path script = folder / "run.txt";
+    std::ofstream(script, std::ios::binary) << body;
+    return script;
+}
+
+TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithThePlayersChoice) {
+    const std::string saved = "セーブしました", off = "セーブファイルが使えません";
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> damage;  // null: the sqlite3 client holds the file
+        const char* answer;
+        const char* box;  // the start of the box the menu's save meets
+        // The save before the damage, the menu's saves, the quick save, the quick load, the title's load.
+        std::vector<std::string> notices;
+    } cases[] = {
+        // The dialog cannot read the slot table: the file is offered to be kept aside.
+        {"slot table's root page zeroed",
+         [](const fs::path& f) { ZeroPage(f, 2); },
+         "yes",
+         "セーブファイルに書き込めません",
+         {saved, saved, saved}},
+        {"slot table's root page zeroed",
+         [](const fs::path& f) { ZeroPage(f, 2); },
+         "no",
+         "セーブファイルに書き込めません",
+         {saved, off, off, off}},
+        // The dialog reads the file; its save cannot take the pages it needs and is made again in
+        // the new file.
+        {"free-page list damaged",
+         [](const fs::path& f) { Put(f, 32, std::string("\x7f\xff\xff\x00", 4)); },
+         "yes",
+         "セーブファイルに書き込めません",
+         {saved, saved, saved, saved}},
+        // Held: the box of a held file, whose retry opens the dialog once the client lets go.
+        {"held", nullptr, "retry", "セーブファイルを他のプログラムが使っています", {saved, saved, saved}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", " + c.answer);
+        TempFolder settings("playtest_mid_game");
+        const fs::path file = settings / "save.dat";
+        const AwaitPipe input(settings / "input");
+        std::unique_ptr<testsupport::ClientLock> lock;
+        std::string damaged;
+        std::multiset<std::string> intact;
+        const PlayRun run =
+            RunPlaytest(DEMO_DATA_DIR, MidGameScript(settings, c.answer),
+                        "--settings '" + settings.path().string() + "'" + input.Redirect(), [&](const LogLine& line) {
+                            if (line.kind == "box" && lock) lock->Release();
+                            if (line.kind != "await") return;
+                            if (c.damage) {
+                                c.damage(file);
+                                damaged = FileBytes(file);
+                                intact = IntactSlots(file);
+                            } else {
+                                lock = std::make_unique<testsupport::ClientLock>(client_, file, "BEGIN EXCLUSIVE;");
+                                EXPECT_TRUE(lock->held());
+                            }
+                            input.Go();
+                        });
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        const std::vector<LogLine> boxes = run.Of("box");
+        ASSERT_FALSE(boxes.empty()) << run.Kinds();
+        EXPECT_EQ(boxes[0].fields.at(1).find(c.box), 0u) << boxes[0].fields.at(1);
+        EXPECT_EQ(boxes[0].fields.at(2), c.answer);
+        // One box for the file, and for a new file the one that says what it took: no box asks
+        // again for a write that cannot succeed (the second save into slot 5 asks to overwrite).
+        const bool kept = std::string(c.answer) == "yes";
+        std::size_t file_boxes = 0;
+        for (const LogLine& box : boxes) file_boxes += box.fields.at(0) != "上書き";
+        EXPECT_EQ(file_boxes, kept ? 2u : 1u) << run.Kinds() << boxes.back().fields.at(1);
+        EXPECT_EQ(FirstFields(run, "notice"), c.notices) << run.Kinds();
+        const std::vector<fs::path> aside = KeptAside(settings.path());
+        EXPECT_EQ(aside.size(), kept ? 1u : 0u);
+        if (kept) {
+            EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
+            EXPECT_NE(boxes[1].fields.at(1).find("件のセーブデータを新しいファイルに移しました"), std::string::npos);
+        }
+        if (!c.damage || kept) {
+            // The save made again: slot 5 loaded from the title.
+            EXPECT_NE(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM entry WHERE number=5;"), "0");
+            EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"})) << "quick load, title";
+            ASSERT_GE(run.Of("page").size(), 2u);
+            EXPECT_EQ(run.Of("page")[run.Of("page").size() - 2].fields.at(1), "3")
+                << "slot 5, saved on page 3, loaded from the title";
+        } else {
+            EXPECT_EQ(FileBytes(file), damaged) << "never touched";
+        }
+        const std::multiset<std::string> after = IntactSlots(file);
+        for (const std::string& slot : intact) EXPECT_EQ(after.count(slot), intact.count(slot)) << slot;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A file the player may not write, or one in a folder they may not write: SQLite opens it read
+// only, which the start finds by its write rolled back. Kept aside, the file goes with what reads
+// of it into a new file; a folder that keeps the file where it is leaves the session without saves.
+TEST_F(DamagedSave, AFileOrFolderThePlayerCannotWriteIsMetAtTheStart) {
+    if (::geteuid() == 0) GTEST_SKIP() << "run as root, which writes whatever the permissions say";
+    for (const bool whole_folder : {false, true}) {
+        SCOPED_TRACE(whole_folder ? "folder" : "file");
+        TempFolder settings("playtest_read_only");
+        const fs::path file = settings / "save.dat";
+        std::ofstream(file, std::ios::binary) << original_;
+        const std::multiset<std::string> intact = IntactSlots(file);
+        ASSERT_EQ(intact.size(), 2u);
+        // The settings and the lock file as an earlier session left them, writable themselves.
+        for (const char* name : {"quibel.ini", "quibel.lock"}) fs::copy_file(made_ / name, settings / name);
+        const fs::path script = ScriptWithAnswer(settings, "yes");
+        const fs::path locked = whole_folder ? settings.path() : file;
+        const fs::perms before = fs::status(locked).permissions();
+        fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, script, "--settings '" + settings.path().string() + "'");
+        fs::permissions(locked, before);
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        const std::vector<LogLine> boxes = run.Of("box");
+        ASSERT_FALSE(boxes.empty()) << run.Kinds();
+        EXPECT_TRUE(IsStartBox(boxes[0])) << boxes[0].fields.at(1);
+        EXPECT_NE(boxes[0].fields.at(1).find("readonly"), std::string::npos) << boxes[0].fields.at(1);
+        std::size_t offers = 0;
+        for (const LogLine& line : run.log) offers += IsOfferBox(line);
+        EXPECT_EQ(offers, 0u) << "no save meets the file again";
+        const std::vector<fs::path> aside = KeptAside(settings.path());
+        if (whole_folder) {
+            // Nothing can be moved out of the folder: the player is told and plays without saving.
+            ASSERT_GE(boxes.size(), 2u);
+            EXPECT_EQ(boxes[1].fields.at(1).find("ファイルを移せませんでした"), 0u) << boxes[1].fields.at(1);
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(FileBytes(file), original_) << "never touched";
+            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
+        } else {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(FileBytes(aside[0]), original_) << "kept aside as it was";
+            EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました") << "saves go to the new file";
+            const std::multiset<std::string> after = IntactSlots(file);
+            for (const std::string& slot : intact) EXPECT_GE(after.count(slot), 1u) << slot;
+        }
+    }
 }
 
 }  // namespace

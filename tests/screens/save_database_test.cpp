@@ -401,3 +401,43 @@ TEST_F(SaveDatabaseTest, RowOperationsOutsideAScopeAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The write check stores nothing: the file keeps every byte. A file that reads but takes no write
+// (a write version SQLite does not know, the slot table's root page zeroed, the free pages'
+// list pointing past the file) fails it with a code that says so.
+TEST_F(SaveDatabaseTest, TheWriteCheckLeavesTheFileAsItWasAndFailsWhereASaveWould) {
+    Create();
+    Slots({3, 91});
+    const std::string intact = testsupport::FileBytes(file_);
+    { ASSERT_NO_THROW(CheckSaveWritable()); }
+    EXPECT_EQ(testsupport::FileBytes(file_), intact) << "rolled back";
+    EXPECT_EQ(Numbers(), "3;91");
+    ASSERT_EQ(Observer(file_).Exec("DELETE FROM entry WHERE number=91;"), SQLITE_OK);  // free pages to damage
+    const std::string with_free_pages = testsupport::FileBytes(file_);
+    const struct {
+        const char* name;
+        std::size_t at;
+        std::string bytes;
+    } damages[] = {
+        {"write version", 18, "\x03"},
+        {"slot table's root page zeroed", 2 * 4096, std::string(4096, '\0')},
+        {"free pages past the file", 32, std::string("\x7f\xff\xff\x00", 4)},
+    };
+    for (const auto& d : damages) {
+        SCOPED_TRACE(d.name);
+        std::string bytes = with_free_pages;
+        bytes.replace(d.at, d.bytes.size(), d.bytes);
+        std::ofstream(file_, std::ios::binary) << bytes;
+        try {
+            CheckSaveWritable();
+            ADD_FAILURE() << "no failure";
+        } catch (const ExceptionHandle&) {
+            EXPECT_TRUE(FileRefusesWrites(SaveDatabaseSession.LastError())) << SaveDatabaseSession.LastError();
+        }
+        EXPECT_EQ(testsupport::FileBytes(file_), bytes) << "never written";
+    }
+}
+
+}  // namespace

@@ -77,6 +77,21 @@ protected:
     static bool Enabled(Dialog& dialog, int id) { return dialog.Find(id) && dialog.Find(id)->enabled; }
 
     testhost::ScriptedModal modal_;
+    // The boxes go through the report hook, as in the game: over the dialog, on the same modal.
+    class Sink : public ReportSink {
+    public:
+        explicit Sink(host::ModalUi& modal) : modal_(modal) {}
+        int MessageBox(std::u16string_view caption, std::u16string_view text, unsigned style) override {
+            captions.emplace_back(caption);
+            return modal_.MessageBox(caption, text, style);
+        }
+        void DebugOutput(std::u16string_view) override {}
+        std::vector<std::u16string> captions;
+
+    private:
+        host::ModalUi& modal_;
+    } sink_{modal_};
+    ScopedReportSink report_{&sink_};
     TempFolder folder_{"qb_saveload"};
     std::u16string saved_folder_ = SettingsFolders.settings_folder;
 };
@@ -385,6 +400,7 @@ TEST_F(SaveLoadDialogTest, ASaveThatFailsIsShownAndTheDialogStaysOpen) {
     EXPECT_NE(modal_.boxes[0].text.find(u"セーブできませんでした"), std::u16string::npos);
     EXPECT_NE(modal_.boxes[0].text.find(u"disk refused"), std::u16string::npos);
     EXPECT_EQ(modal_.boxes[0].style & kMbIconMask, kMbIconStop);
+    EXPECT_EQ(sink_.captions, std::vector<std::u16string>{u"セーブ"}) << "through the report hook";
 }
 
 TEST_F(SaveLoadDialogTest, ASaveFileThatCannotBeReadIsShownAndNoSlotReturned) {
@@ -402,6 +418,36 @@ TEST_F(SaveLoadDialogTest, ASaveFileThatCannotBeReadIsShownAndNoSlotReturned) {
         EXPECT_EQ(modal_.boxes[0].caption, mode == Dialog::kSaveMode ? u"セーブ" : u"ロード");
         EXPECT_NE(modal_.boxes[0].text.find(u"セーブデータを読み込めませんでした"), std::u16string::npos);
         EXPECT_EQ(LastUsedSlot, 4);
+    }
+    EXPECT_EQ(sink_.captions, (std::vector<std::u16string>{u"セーブ", u"ロード"})) << "through the report hook";
+}
+
+// A file the dialog cannot read goes to the opener, whose answer opens the dialog again on the
+// file that took its place, or gives -1 without a box of the dialog's own.
+TEST_F(SaveLoadDialogTest, AFileTheDialogCannotReadGoesToTheOpenerAndTheDialogOpensAgain) {
+    Store(3, u"three");
+    const std::string intact = testsupport::FileBytes(folder_ / "save.dat");
+    for (const bool again : {true, false}) {
+        SCOPED_TRACE(again);
+        std::ofstream(folder_ / "save.dat", std::ios::binary) << std::string(4096, 'x');
+        modal_.boxes.clear();
+        // The first dialog fails as it opens and never runs its script.
+        modal_.OnNextDialog([](host::Dialog&) {});
+        modal_.OnNextDialog([](host::Dialog& dialog) {
+            dialog.Choose(Dialog::kSlotList, 2);
+            dialog.Click(1);
+        });
+        std::vector<std::u16string> reasons;
+        const std::int32_t slot = OpenSaveLoadDialog(modal_, Dialog::kLoadMode, [&](std::u16string_view reason) {
+            reasons.emplace_back(reason);
+            if (again) std::ofstream(folder_ / "save.dat", std::ios::binary) << intact;
+            return again;
+        });
+        EXPECT_EQ(slot, again ? 2 : -1);
+        ASSERT_EQ(reasons.size(), 1u);
+        EXPECT_NE(reasons[0].find(u"not a database"), std::u16string::npos) << Utf16ToUtf8(reasons[0]);
+        EXPECT_TRUE(modal_.boxes.empty()) << "the opener tells the player";
+        std::ofstream(folder_ / "save.dat", std::ios::binary) << intact;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_script.h"
@@ -156,11 +157,14 @@ TEST_F(SaveStoreTest, AnUnusableFileIsKeptAsideOrTheSessionPlaysOnWithoutIt) {
         sink_.answer = [answer](const Box&) { return answer; };
         auto group = Cycle();
         services_.load_global(*group);
-        ASSERT_EQ(sink_.boxes.size(), 1u);
+        // Kept aside: a second box says how many slots the new file took (none read here).
+        ASSERT_EQ(sink_.boxes.size(), answer == kIdYes ? 2u : 1u);
         EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
         EXPECT_TRUE(Contains(sink_.boxes[0].text, u"file is not a database")) << Utf16ToUtf8(sink_.boxes[0].text);
         EXPECT_EQ(services_.saves_off(), answer == kIdNo);
         if (answer == kIdYes) {
+            EXPECT_TRUE(Contains(sink_.boxes[1].text, u"0 件のセーブデータを新しいファイルに移しました"))
+                << Utf16ToUtf8(sink_.boxes[1].text);
             EXPECT_EQ(services_.auto_save(), 1) << "the new file takes saves";
             continue;
         }
@@ -178,6 +182,109 @@ TEST_F(SaveStoreTest, AnUnusableFileIsKeptAsideOrTheSessionPlaysOnWithoutIt) {
         EXPECT_EQ(FileBytes(file_), damaged) << "never touched";
         EXPECT_EQ(sink_.boxes.size(), 1u) << "asked once";
     }
+}
+
+// A new file takes, one slot at a time, every slot and record of the old one that reads as a
+// load and a cycle read it: a page of one slot that cannot be read costs that slot only.
+TEST_F(SaveStoreTest, ANewFileTakesEverySlotAndRecordThatStillReads) {
+    MakeSaveFile();
+    // Slots 2, 3 and 4 whose thumbnail pages are filled with their number.
+    for (const std::uint8_t number : {2, 3, 4}) {
+        SAVEDATA2 record;
+        record.comment = u"slot";
+        record.thumbnail.fill(number);
+        const std::vector<std::uint8_t> bytes = EncodeSaveData2(record);
+        const std::uint8_t no_variables[] = {0};
+        const DatabaseScope scope = OpenSaveDatabase();
+        WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(bytes.data(), kSaveData2Bytes));
+        WriteSlotVariables(number, std::span<const std::uint8_t>(no_variables));
+    }
+    // One page of slot 3's record zeroed, its chain with it; the header's write version makes the
+    // file one that takes no write, which the start finds.
+    std::string bytes = FileBytes(file_);
+    constexpr std::size_t kPage = 4096;
+    std::size_t damaged = 0;
+    for (std::size_t page = kPage; page + kPage <= bytes.size() && !damaged; page += kPage)
+        if (bytes.find_first_not_of('\x03', page + 4) >= page + kPage) damaged = page;
+    ASSERT_NE(damaged, 0u);
+    Overwrite(file_, damaged, std::string(kPage, '\0'));
+    // Slot 4 reads in the database, but no load would take it without its variables.
+    ASSERT_EQ(SqliteObserver(file_).Exec("UPDATE entry SET value_data=NULL WHERE number=4;"), SQLITE_OK);
+    Overwrite(file_, 18, "\x03");
+    const std::string kept = FileBytes(file_);
+
+    sink_.answer = [](const Box&) { return kIdYes; };
+    auto group = Cycle();
+    services_.load_global(*group);
+    ASSERT_EQ(sink_.boxes.size(), 2u);
+    EXPECT_TRUE(Contains(sink_.boxes[0].text, u"readonly")) << Utf16ToUtf8(sink_.boxes[0].text);
+    EXPECT_TRUE(Contains(sink_.boxes[1].text, u"2 件のセーブデータを新しいファイルに移しました"))
+        << Utf16ToUtf8(sink_.boxes[1].text);
+    EXPECT_FALSE(services_.saves_off());
+    EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), "2;91");
+    for (const std::int32_t number : {2, 91}) EXPECT_TRUE(ReadSlotContents(number).ok()) << number;
+    // The records came across and were read from the new file.
+    EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "04");
+    EXPECT_EQ(SeenFlags[0], 0x04);
+    EXPECT_EQ(group->scene_names(), std::vector<std::u16string>{u"SC01"});
+    EXPECT_EQ(SeenCgList, std::vector<std::u16string>{u"CG1"});
+    int kept_aside = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path())) {
+        if (entry.path().filename() == "save.dat") continue;
+        ++kept_aside;
+        EXPECT_EQ(FileBytes(entry.path()), kept) << "kept aside as it was";
+    }
+    EXPECT_EQ(kept_aside, 1);
+}
+
+// A file that stops taking writes after the start: the quick save and the cycle end offer a new
+// file at once (the write made again there) or the session plays on without; never a retry.
+TEST_F(SaveStoreTest, ASaveThatMeetsAFileTakingNoWriteOffersANewFileOrPlayingWithout) {
+    const struct {
+        std::size_t at;
+        const char* bytes;
+        bool reads;  // whether the slots still read, and so come across
+    } damages[] = {{18, "\x03", true}, {0, "Not a database!", false}};
+    for (const auto& damage : damages)
+        for (const bool quick_save : {true, false}) {
+            for (const int answer : {kIdYes, kIdNo}) {
+                SCOPED_TRACE(std::string(damage.bytes) + (quick_save ? ", quick save" : ", cycle end") +
+                             (answer == kIdYes ? ", yes" : ", no"));
+                MakeSaveFile();
+                auto group = Cycle();
+                CurrentScript = group.get();
+                services_.load_global(*group);
+                ASSERT_TRUE(sink_.boxes.empty());
+                Overwrite(file_, damage.at, damage.bytes);
+                const std::string damaged = FileBytes(file_);
+                // The first question only: a box that came again would be answered no.
+                sink_.answer = [answer, asked = false](const Box& box) mutable {
+                    if ((box.style & kMbButtonMask) != kMbYesNo) return int{kIdOk};
+                    return std::exchange(asked, true) ? int{kIdNo} : answer;
+                };
+                SeenFlags[0] = 0x06;
+                if (quick_save)
+                    EXPECT_EQ(services_.auto_save(), answer == kIdYes ? 1 : 0);
+                else
+                    services_.save_global(*group);
+                CurrentScript = nullptr;
+                ASSERT_EQ(sink_.boxes.size(), answer == kIdYes ? 2u : 1u);
+                EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbYesNo);
+                EXPECT_TRUE(Contains(sink_.boxes[0].text, u"セーブファイルに書き込めません"))
+                    << Utf16ToUtf8(sink_.boxes[0].text);
+                EXPECT_EQ(services_.saves_off(), answer == kIdNo);
+                if (answer == kIdNo) {
+                    EXPECT_EQ(FileBytes(file_), damaged) << "never touched";
+                    EXPECT_TRUE(menu_.IsGrayed(kMenuSave));
+                    continue;
+                }
+                // The write made in the new file, which took the slots 3 and 91 where they read (the
+                // quick save's moved up to 92).
+                EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"),
+                          damage.reads ? (quick_save ? "3;91;92" : "3;91") : (quick_save ? "91" : ""));
+                EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "06");
+            }
+        }
 }
 
 TEST_F(SaveStoreTest, AFileThatLostATableOrARowGetsThemBackAndKeepsTheRest) {
@@ -235,7 +342,8 @@ TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainLeftOrKeptAside) {
         };
         auto group = Cycle();
         services_.load_global(*group);
-        ASSERT_EQ(sink_.boxes.size(), 1u);
+        // Kept aside: a second box says how many slots the new file took (none: the file is held).
+        ASSERT_EQ(sink_.boxes.size(), c.aside + 1);
         EXPECT_EQ(sink_.boxes[0].style & kMbButtonMask, kMbAbortRetryIgnore);
         // Return, the answer of a player who waits for the other program, tries again.
         EXPECT_EQ(host::DefaultBoxAnswer(sink_.boxes[0].style), kIdRetry);

@@ -153,7 +153,9 @@ void InputDriver::PickMenu(const InputLine& line) {
 }
 
 void InputDriver::InNextDialog(const InputLine& line) {
-    if (turn_ && !turn_->taken) {
+    // A turn whose dialog failed to open was dropped by the modal layer untaken: only the driver
+    // holds it then, and the lines go to the next dialog.
+    if (turn_ && !turn_->taken && turn_.use_count() > 1) {
         turn_->steps.push_back(line);
         return;
     }
