@@ -60,10 +60,12 @@ struct StoredSlot {
 };
 
 // The slot `number` of the file open in the session when a load would take it: its row's bytes as
-// stored, read with the load's own limits. Nothing for an empty or unreadable slot.
+// stored, read with the load's own limits. Nothing for an empty or unreadable slot. Its page is not
+// asked of the story: a slot the story cannot resume now is still the player's, and the list
+// says why it does not load.
 std::optional<StoredSlot> ReadStoredSlot(std::int32_t number) {
     try {
-        if (!SlotExists(number) || !ReadSlotContents(number).ok()) return std::nullopt;
+        if (!SlotExists(number) || !ReadSlotContents(number, nullptr).ok()) return std::nullopt;
         StoredSlot slot{number, std::vector<std::uint8_t>(kSaveData2Bytes), {}};
         ReadEntryHeader(number, std::span<std::uint8_t, kSaveData2Bytes>(slot.header.data(), kSaveData2Bytes));
         slot.variables = ReadSlotVariables(number, kMaxVariableBlobBytes + 1);

@@ -222,7 +222,7 @@ TEST_F(SaveStoreTest, ANewFileTakesEverySlotAndRecordThatStillReads) {
         << Utf16ToUtf8(sink_.boxes[1].text);
     EXPECT_FALSE(services_.saves_off());
     EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), "2;91");
-    for (const std::int32_t number : {2, 91}) EXPECT_TRUE(ReadSlotContents(number).ok()) << number;
+    for (const std::int32_t number : {2, 91}) EXPECT_TRUE(ReadSlotContents(number, nullptr).ok()) << number;
     // The records came across and were read from the new file.
     EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "04");
     EXPECT_EQ(SeenFlags[0], 0x04);
