@@ -1,7 +1,8 @@
 // The game program's input as the player meets it, watched from another X client under
 // xvfb-run: keys and buttons pressed and let go back to back, quicker than a frame, as a touchpad
 // taps and a quick finger types, still reach the title, the page wait and the buttons of a box;
-// F12 tapped on the title quits; SIGTERM ends the game while a box or a dialog is open.
+// the page wait's buttons light under the pointer and dim when it leaves; F12 tapped on the title
+// quits; SIGTERM ends the game while a box or a dialog is open.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -120,6 +121,52 @@ TEST_F(InputProgram, TapsReachTheTitleThePageWaitAndTheButtonsOfABox) {
     })) << "Yes does not light under the pointer";
     x.TapPointer();
     EXPECT_EQ(game->Wait(kDeadline), 0) << "the tap on Yes was lost\n" << Errors();
+}
+
+// The message window's five buttons (48 x 24 at x 752, from y 440 down), less the rows the page
+// cursor below them blinks over.
+Box WindowButton(int k) { return Box{752, 440 + 24 * k, 48, 18}; }
+
+TEST_F(InputProgram, ThePageWaitsButtonsLightUnderThePointerAndDimWhenItLeaves) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(ClickMenuButton(x, window, progtest::kNewGameRow, kDeadline, 0ms)) << Errors();
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); })) << Errors();
+    const Box frame = x.Geometry(window);
+    const auto move_to = [&](int gx, int gy) {
+        x.MovePointer(frame.x + gx, frame.y + frame.height - progtest::kGameHeight + gy);
+    };
+    move_to(400, 200);
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); }));
+    std::vector<Pixels> dim;
+    for (int k = 0; k < 5; ++k) dim.push_back(Game(WindowButton(k)));
+    const auto all_dim = [&] {
+        for (int k = 0; k < 5; ++k)
+            if (Game(WindowButton(k)).rgb != dim[static_cast<std::size_t>(k)].rgb) return false;
+        return true;
+    };
+    // スキップ (1) is hidden on a page not yet read.
+    for (const int k : {0, 2, 3, 4}) {
+        SCOPED_TRACE("button " + std::to_string(k));
+        move_to(776, 452 + 24 * k);
+        EXPECT_TRUE(AwaitGame([&] { return Game(WindowButton(k)).rgb != dim[static_cast<std::size_t>(k)].rgb; }))
+            << "not lit under the pointer";
+        move_to(400, 200);
+        EXPECT_TRUE(AwaitGame(all_dim)) << "still lit after the pointer left";
+    }
+    // A tap on 履歴 and the pointer away at once, within a frame: the backlog opens (the page does
+    // not turn); once it is closed, 履歴 is dim again.
+    move_to(776, 452);
+    ASSERT_TRUE(AwaitGame([&] { return Game(WindowButton(0)).rgb != dim[0].rgb; }));
+    const Pixels first_page = Text();
+    x.TapPointer();
+    move_to(400, 300);
+    ASSERT_TRUE(AwaitGame([&] { return !PageWaits(); })) << "no backlog";
+    x.Tap({progtest::kKeyEscape});
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); })) << Errors();
+    EXPECT_EQ(Text().rgb, first_page.rgb) << "the tap on 履歴 turned the page";
+    EXPECT_TRUE(AwaitGame(all_dim)) << "履歴 stays lit after its backlog";
+    x.Tap({progtest::kKeyF12});
+    EXPECT_EQ(game->Wait(kDeadline), 0) << Errors();
 }
 
 TEST_F(InputProgram, F12TappedOnTheTitleQuits) {

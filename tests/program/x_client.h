@@ -44,6 +44,7 @@ struct Icon {
 // X keysyms (X11/keysymdef.h) of the keys the tests press.
 enum Key : unsigned long {
     kKeyReturn = 0xFF0D,
+    kKeyEscape = 0xFF1B,
     kKeyF12 = 0xFFC9,
     kKeyShiftLeft = 0xFFE1,
     kKeyControlLeft = 0xFFE3,

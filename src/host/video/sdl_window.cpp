@@ -357,10 +357,12 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
         }
     if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)
         if (const int index = ButtonIndex(event.button.button); index >= 0) {
-            if (event.type == SDL_MOUSEBUTTONUP)
+            if (event.type == SDL_MOUSEBUTTONUP) {
                 button_latch_.WentUp(static_cast<std::size_t>(index));
-            else if (!overlay_only)
+            } else if (!overlay_only) {
                 button_latch_.WentDown(static_cast<std::size_t>(index));
+                if (!press_since_read_) press_since_read_ = SDL_Point{event.button.x, event.button.y};
+            }
         }
 
     switch (event.type) {
@@ -465,6 +467,9 @@ bool SdlWindow::ReadMouse(MouseReading& out) {
     bool captured = overlay_ && overlay_->CapturesMouse();
     if (captured) button_latch_.Clear();
     for (std::size_t i = 0; i < 3; ++i) out.buttons[i] = !captured && button_latch_.Read(i, buttons_[i]);
+    // The press this read reports is placed where it happened, not where the pointer went after.
+    press_read_ = captured ? std::nullopt : press_since_read_;
+    press_since_read_.reset();
     out.dx = dx_;
     out.dy = dy_;
     out.dz = captured ? 0 : dz_;
@@ -474,8 +479,9 @@ bool SdlWindow::ReadMouse(MouseReading& out) {
 
 void SdlWindow::CursorPosition(int& x, int& y) const {
     SDL_Rect r = PictureRect();
-    x = FloorDiv(static_cast<long long>(mouse_x_ - r.x) * kGameWidth, std::max(1, r.w));
-    y = FloorDiv(static_cast<long long>(mouse_y_ - r.y) * kGameHeight, std::max(1, r.h));
+    const SDL_Point at = press_read_.value_or(SDL_Point{mouse_x_, mouse_y_});
+    x = FloorDiv(static_cast<long long>(at.x - r.x) * kGameWidth, std::max(1, r.w));
+    y = FloorDiv(static_cast<long long>(at.y - r.y) * kGameHeight, std::max(1, r.h));
 }
 
 void SdlWindow::SleepToDeadline() {

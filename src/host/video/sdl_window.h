@@ -19,6 +19,7 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,9 @@ private:
     std::bitset<SDL_NUM_SCANCODES> overlay_unseen_downs_;
     std::vector<SDL_Event> overlay_later_;
     int mouse_x_ = -1, mouse_y_ = -1;  // window pixels
+    // Where a button went down since the last read of the mouse, and where the press that read
+    // reported happened: a tap followed by a move within one frame is read where it was made.
+    std::optional<SDL_Point> press_since_read_, press_read_;
     int dx_ = 0, dy_ = 0, dz_ = 0;
     std::chrono::steady_clock::time_point deadline_{};
 };

@@ -163,6 +163,33 @@ TEST_F(SdlWindowTest, NoPressIsLostBetweenTwoReads) {
         }
 }
 
+// A click made and the pointer moved on before the next read (a tap, then a quick move): that read
+// reports the press where it was made, so it lands on what was under the pointer; the read after
+// is where the pointer is now.
+TEST_F(SdlWindowTest, APressIsReadWhereItWasMadeThoughThePointerMovedOnBeforeTheRead) {
+    for (const bool let_go : {true, false}) {
+        SCOPED_TRACE(let_go ? "a tap" : "a press held");
+        PushMouse(SDL_MOUSEMOTION, 700, 450);
+        PushMouse(SDL_MOUSEBUTTONDOWN, 700, 450);
+        if (let_go) PushMouse(SDL_MOUSEBUTTONUP, 700, 450);
+        PushMouse(SDL_MOUSEMOTION, 300, 200);
+        Drain();
+        host::MouseReading mouse;
+        int x = 0, y = 0;
+        ASSERT_TRUE(window.ReadMouse(mouse));
+        window.CursorPosition(x, y);
+        EXPECT_TRUE(mouse.buttons[0]);
+        EXPECT_EQ(x * 1000 + y, 700450);
+        ASSERT_TRUE(window.ReadMouse(mouse));
+        window.CursorPosition(x, y);
+        EXPECT_EQ(mouse.buttons[0], !let_go);
+        EXPECT_EQ(x * 1000 + y, 300200);
+        PushMouse(SDL_MOUSEBUTTONUP, 300, 200);
+        Drain();
+        ASSERT_TRUE(window.ReadMouse(mouse));
+    }
+}
+
 // The overlay (the modal layer) takes its keys as states once a frame too: a tap between two of
 // its frames is drawn as down in the next one and is up in the one after.
 TEST_F(SdlWindowTest, TheOverlayDrawsATappedKeyDownOnce) {
