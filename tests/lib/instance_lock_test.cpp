@@ -46,8 +46,12 @@ TEST(InstanceLock, OnlyALockHeldElsewhereMeansAnotherInstance) {
         const InstanceLock lock(folder.Path(c.name));
         EXPECT_EQ(lock.state(), c.state) << lock.error();
         EXPECT_EQ(lock.held(), c.state == State::kHeld);
-        if (c.state != State::kHeld) EXPECT_NE(lock.error().find((folder / c.name).string()), std::string::npos);
-        if (c.reason) EXPECT_NE(lock.error().find(std::strerror(c.reason)), std::string::npos) << lock.error();
+        if (c.state != State::kHeld) {
+            EXPECT_NE(lock.error().find((folder / c.name).string()), std::string::npos);
+        }
+        if (c.reason) {
+            EXPECT_NE(lock.error().find(std::strerror(c.reason)), std::string::npos) << lock.error();
+        }
     }
     EXPECT_NE(InstanceLock(folder.Path("running.lock")).error().find("another instance"), std::string::npos);
 }
