@@ -24,7 +24,7 @@ constexpr std::size_t kThumbnailRowsOffset = 40;
 
 }  // namespace
 
-SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& /*modal*/, SaveFileTrouble trouble)
+SaveLoadDialog::SaveLoadDialog(int mode, std::int32_t flagged_slot, SaveFileTrouble trouble)
     : Dialog(mode == kLoadMode ? u"ロード" : u"セーブ", 620, 420),
       mode_(mode),
       flagged_(flagged_slot),
@@ -261,7 +261,7 @@ void SaveLoadDialog::OnCommand(int id, int notify) {
 
 std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode, const SaveFileTrouble& trouble) {
     for (;;) {
-        SaveLoadDialog dialog(mode, LastUsedSlot, modal, trouble);
+        SaveLoadDialog dialog(mode, LastUsedSlot, trouble);
         try {
             return static_cast<std::int32_t>(modal.RunDialog(dialog));
         } catch (const ExceptionHandle& error) {

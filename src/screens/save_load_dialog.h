@@ -41,11 +41,11 @@ public:
     // The grey of the thumbnail field while no picture is shown.
     static constexpr std::uint32_t kEmptyThumbnail = 0xFF808080;
 
-    // `flagged_slot` is the index (number - 1) marked ">" in the list, -1 for none. The dialog runs
-    // on `modal`; its boxes go through ShowMessage, which shows them over it. A save, delete
+    // `flagged_slot` is the index (number - 1) marked ">" in the list, -1 for none. The dialog's
+    // boxes go through ShowMessage, which shows them over it. A save, delete
     // or comment change that fails because the file cannot take a write is handed to `trouble`
     // once: done again when it answers true, else the dialog ends with -1.
-    SaveLoadDialog(int mode, std::int32_t flagged_slot, host::ModalUi& modal, SaveFileTrouble trouble = {});
+    SaveLoadDialog(int mode, std::int32_t flagged_slot, SaveFileTrouble trouble = {});
 
     void OnInit() override;
     void OnCommand(int id, int notify) override;

@@ -550,7 +550,7 @@ TEST_F(RealWindow, SaveDialogAsksOverItselfBeforeOverwritingOrDeletingAndSavesAJ
     // The dialog's boxes go through the report hook, as the program's window sink sends them.
     host::ModalReportSink sink(modal);
     const ScopedReportSink report(&sink);
-    SaveLoadDialog dialog(SaveLoadDialog::kSaveMode, 0, modal);
+    SaveLoadDialog dialog(SaveLoadDialog::kSaveMode, 0);
     auto dialog_ready = [&] { return layer.ModalDepth() == 1 && layer.ModalButtonRects().count(1) != 0; };
     auto box_ready = [&] { return layer.ModalDepth() == 2 && layer.ModalButtonRects().count(kIdNo) != 0; };
     std::uint32_t no_pixel = 0;

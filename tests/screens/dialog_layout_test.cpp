@@ -52,8 +52,8 @@ TEST(DialogLayout, EveryLabelFitsItsLineAndNoControlCoversAnother) {
     const std::vector<std::u16string> faces{u"ＭＳ 明朝"};
 
     std::vector<std::unique_ptr<host::Dialog>> dialogs;
-    dialogs.push_back(std::make_unique<AsLaidOut<SaveLoadDialog>>(SaveLoadDialog::kSaveMode, -1, layer));
-    dialogs.push_back(std::make_unique<AsLaidOut<SaveLoadDialog>>(SaveLoadDialog::kLoadMode, -1, layer));
+    dialogs.push_back(std::make_unique<AsLaidOut<SaveLoadDialog>>(SaveLoadDialog::kSaveMode, -1));
+    dialogs.push_back(std::make_unique<AsLaidOut<SaveLoadDialog>>(SaveLoadDialog::kLoadMode, -1));
     dialogs.push_back(std::make_unique<SystemSettingsDialog>(block, faces));
     dialogs.push_back(std::make_unique<SoundSettingsDialog>(block));
     dialogs.push_back(std::make_unique<AsLaidOut<PlayerNamesDialog>>());

@@ -67,7 +67,7 @@ protected:
 
     // The dialog after its start, run by hand: message boxes go to the scripted modal.
     std::unique_ptr<Dialog> Open(int mode, std::int32_t flagged = -1) {
-        auto dialog = std::make_unique<Dialog>(mode, flagged, modal_);
+        auto dialog = std::make_unique<Dialog>(mode, flagged);
         dialog->OnInit();
         return dialog;
     }
@@ -146,8 +146,8 @@ TEST_F(SaveLoadDialogTest, TheListShowsEverySlotWithItsFlagDateTimeAndComment) {
         EXPECT_EQ(dialog->Text(Dialog::kCommentEdit), u"日本語");
         EXPECT_EQ(dialog->focused(), Dialog::kSlotList);
     }
-    EXPECT_EQ(Dialog(Dialog::kSaveMode, -1, modal_).caption(), u"セーブ");
-    EXPECT_EQ(Dialog(Dialog::kLoadMode, -1, modal_).caption(), u"ロード");
+    EXPECT_EQ(Dialog(Dialog::kSaveMode, -1).caption(), u"セーブ");
+    EXPECT_EQ(Dialog(Dialog::kLoadMode, -1).caption(), u"ロード");
 }
 
 TEST_F(SaveLoadDialogTest, TheButtonsAreEnabledByTheModeAndTheSlotChosen) {
@@ -477,7 +477,7 @@ TEST_F(SaveLoadDialogTest, TheThumbnailIsGreyBeforeALineIsChosenAndAfterItsSlotI
         return pixels.size() == static_cast<std::size_t>(kThumbnailWidth * kThumbnailHeight) &&
                std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return p == Dialog::kEmptyThumbnail; });
     };
-    Dialog unopened(Dialog::kLoadMode, 0, modal_);
+    Dialog unopened(Dialog::kLoadMode, 0);
     EXPECT_TRUE(grey(unopened)) << "before it opens";
     EXPECT_TRUE(grey(*Open(Dialog::kSaveMode))) << "no line flagged";
     const auto dialog = Open(Dialog::kLoadMode, 0);
