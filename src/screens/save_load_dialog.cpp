@@ -271,9 +271,12 @@ std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode, const SaveFileTr
                 if (trouble(std::u16string_view(error.message))) continue;
                 return -1;
             }
-            ShowMessage(dialog.caption(), FormatString(u"セーブデータを読み込めませんでした。\n%s", error.message),
-                        kMbOk | kMbIconStop);
+            ShowDialogReadFailure(dialog.caption(), std::u16string_view(error.message));
             return -1;
         }
     }
+}
+
+void ShowDialogReadFailure(std::u16string_view caption, std::u16string_view reason) {
+    ShowMessage(caption, FormatString(u"セーブデータを読み込めませんでした。\n%s", reason), kMbOk | kMbIconStop);
 }

@@ -85,3 +85,5 @@ private:
 // opens again when it answers true; without it, or when it answers false, -1 (shown in a box when
 // there is no `trouble`).
 std::int32_t OpenSaveLoadDialog(host::ModalUi& modal, int mode, const SaveFileTrouble& trouble = {});
+// The box of a dialog that could not read the save file (`caption` is the dialog's).
+void ShowDialogReadFailure(std::u16string_view caption, std::u16string_view reason);

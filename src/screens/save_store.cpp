@@ -35,6 +35,9 @@ constexpr std::u16string_view kDatExtension = u".dat";
 // More files kept aside within one second than anyone makes by hand.
 constexpr int kMaxAsideTries = 100;
 
+// The last part of a path: what the player finds beside the save file.
+std::u16string_view FileName(std::u16string_view path) { return path.substr(path.find_last_of(u'/') + 1); }
+
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 // Gives `from` the name `to` without replacing a file of that name: a hard link first, and a
@@ -254,7 +257,7 @@ void SaveStore::OpenAtStart(ScriptStateGroup_App& group) {
 SaveStore::FileAnswer SaveStore::AskAboutFile(std::u16string_view reason, bool held, bool at_start) {
     const std::u16string path = SaveDatabasePath();
     const std::u16string aside = AsideName(path);
-    const std::u16string_view aside_name = std::u16string_view(aside).substr(aside.find_last_of(u'/') + 1);
+    const std::u16string_view aside_name = FileName(aside);
     if (held) {
         const int answer = ShowMessage(
             u"エラー",
@@ -298,7 +301,7 @@ bool SaveStore::MoveToNewFile(const std::u16string& path, const std::u16string& 
     const int copied = CopyReadableSaves(aside);
     ShowMessage(u"セーブ",
                 FormatString(u"%d 件のセーブデータを新しいファイルに移しました。\n（元のファイル: %s）", copied,
-                             std::u16string_view(aside).substr(aside.find_last_of(u'/') + 1)),
+                             FileName(aside)),
                 kMbOk | kMbIconInformation);
     return true;
 }
@@ -395,7 +398,7 @@ std::int32_t SaveStore::OpenDialog(host::ModalUi& modal, int mode) {
     return OpenCheckedSaveLoadDialog(modal, mode, [this, caption](std::u16string_view reason) {
         const int code = SaveDatabaseSession.LastError();
         if (FileHeld(code) || FileRefusesWrites(code)) return AnswerFailure(reason);
-        ShowMessage(caption, FormatString(u"セーブデータを読み込めませんでした。\n%s", reason), kMbOk | kMbIconStop);
+        ShowDialogReadFailure(caption, reason);
         return false;
     });
 }
