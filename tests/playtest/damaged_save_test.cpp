@@ -209,11 +209,8 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
 
         const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, keep_aside ? "yes" : "no"),
                                         "--settings '" + settings.path().string() + "'");
-        EXPECT_EQ(run.status, 0) << run.errors;
-        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
-        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
-        ASSERT_FALSE(run.log.empty());
-        EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
+        ExpectPlayedOnToTheEnd(run);
+        if (run.log.empty()) continue;
 
         std::size_t start_boxes = 0, later_boxes = 0, offers = 0;
         std::string answer;  // the player's answer to the start's box or the first offer
@@ -246,8 +243,7 @@ TEST_F(DamagedSave, EveryDamageIsMetByPlayingOnToTheEndOfTheInput) {
             EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
             EXPECT_NE(box_text.find(aside[0].filename().string()), std::string::npos) << box_text;
             EXPECT_EQ(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM global;"), "3") << "a new file";
-            EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました")
-                << "the quick save made in the new file";
+            EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました") << "the quick save made in the new file";
         } else {
             EXPECT_EQ(answer, "no");
             EXPECT_TRUE(aside.empty());

@@ -10,6 +10,7 @@
 #include <sstream>
 
 // After <cstdio>, which jpeglib.h needs.
+#include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <png.h>
 
@@ -25,6 +26,14 @@ std::vector<int> PageNumbers(const PlayRun& run) {
     std::vector<int> pages;
     for (const LogLine& line : run.Of("page")) pages.push_back(std::stoi(line.fields.at(1)));
     return pages;
+}
+
+void ExpectPlayedOnToTheEnd(const PlayRun& run) {
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_TRUE(run.Of("error").empty()) << run.errors;
+    EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
 }
 
 std::string CommandOutput(const std::string& command) {

@@ -32,6 +32,10 @@ std::vector<std::string> FirstFields(const PlayRun& run, const std::string& kind
 // The page number of each page wait, in order.
 std::vector<int> PageNumbers(const PlayRun& run);
 
+// That a run on damaged save data played on to its end: exit 0, no error, no timeout, and F12 at
+// the last page wait.
+void ExpectPlayedOnToTheEnd(const PlayRun& run);
+
 // What a command line prints on stdout and stderr together (the project's tools, for a test).
 std::string CommandOutput(const std::string& command);
 

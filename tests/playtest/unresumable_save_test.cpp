@@ -71,11 +71,8 @@ TEST(UnresumableSave, ASlotWhosePageTheStoryHasNotIsListedUnreadableAndTheGamePl
         // 3, the title, a new game and F12.
         const PlayRun run = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "damaged_save.txt",
                                         "--settings '" + settings.path().string() + "'");
-        EXPECT_EQ(run.status, 0) << run.errors;
-        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
-        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
-        ASSERT_FALSE(run.log.empty());
-        EXPECT_EQ(run.log.back().kind, "page") << "F12 on the last page wait: " << run.Kinds();
+        ExpectPlayedOnToTheEnd(run);
+        if (run.log.empty()) continue;
         // Both load dialogs list slot 3 with why it cannot be loaded, and load nothing (the menu's
         // save between them chooses slot 5, which then carries the flag).
         const std::vector<std::string> items = FirstFields(run, "item");
