@@ -37,7 +37,11 @@ bool FileRefusesWrites(int code) {
 
 bool FileHeld(int code) { return (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED; }
 
-void DatabaseSession::Enter(std::u16string_view path, std::chrono::milliseconds busy_timeout) {
+bool DiskFailed(int code) { return (code & 0xFF) == SQLITE_FULL || (code & 0xFF) == SQLITE_IOERR; }
+
+bool FileNeedsAttention(int code) { return FileHeld(code) || FileRefusesWrites(code) || (code & 0xFF) == SQLITE_ERROR; }
+
+void DatabaseSession::Enter(std::u16string_view path, std::chrono::milliseconds busy_timeout, DatabaseAccess access) {
     if (users_ > 0) {
         ++users_;
         return;
@@ -46,15 +50,18 @@ void DatabaseSession::Enter(std::u16string_view path, std::chrono::milliseconds 
     // Owned here until the transaction runs, so that every failure below closes it again and
     // leaves the session closed with no user.
     ComPtr<SQLite3> database = ComPtr<SQLite3>::Adopt(new SQLite3());
-    if (const int opened = database->Open(path); opened != SQLITE_OK) {
+    const bool inspect = access == DatabaseAccess::kInspect;
+    if (const int opened = inspect ? database->OpenExisting(path) : database->Open(path); opened != SQLITE_OK) {
         lastError_ = opened;
         ThrowError(site_.source, site_.open_line, 0, 0, u"%s", site_.open_message);
     }
     database->SetBusyTimeout(busy_timeout);
-    if (KeepRollbackJournal(*database) != SQLITE_OK || database->Execute(u"PRAGMA synchronous=FULL;") != SQLITE_OK ||
-        database->Execute(u"BEGIN;") != SQLITE_OK) {
-        RaiseFor(*database, site_.setup_line);
-    }
+    const bool set_up =
+        inspect ? sqlite3_db_config(database->Handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr) == SQLITE_OK &&
+                      database->Execute(u"PRAGMA query_only=1;") == SQLITE_OK
+                : KeepRollbackJournal(*database) == SQLITE_OK &&
+                      database->Execute(u"PRAGMA synchronous=FULL;") == SQLITE_OK;
+    if (!set_up || database->Execute(u"BEGIN;") != SQLITE_OK) RaiseFor(*database, site_.setup_line);
     database_ = std::move(database);
     failed_ = false;
     users_ = 1;
@@ -92,6 +99,12 @@ void DatabaseSession::Raise(std::uint32_t line) {
         ThrowError(site_.source, line, 0, 0, u"%s", u"The database is not open.");
     }
     RaiseFor(*database_, line);
+}
+
+void DatabaseSession::Refuse(std::uint32_t line, int code, std::u16string_view message) {
+    failed_ = true;
+    lastError_ = code;
+    ThrowError(site_.source, line, 0, 0, u"%s", message);
 }
 
 void DatabaseSession::RaiseFor(SQLite3& database, std::uint32_t line) {

@@ -29,6 +29,15 @@ struct DatabaseSite {
     std::uint32_t commit_line;
 };
 
+// How a session opens its file. A file met for the first time, or changed by someone else since
+// the session last wrote it, is inspected before anything is written into it: a damaged file kept
+// aside must be the file as it was, and even the switch of its journal mode is a write.
+enum class DatabaseAccess {
+    kWrite,    // created when missing, a rollback journal with full syncs
+    kInspect,  // an existing file only, its journal mode as it is, no statement that writes, and
+               // no checkpoint of a write-ahead log on close
+};
+
 class DatabaseSession {
 public:
     explicit DatabaseSession(const DatabaseSite& site) : site_(site) {}
@@ -38,7 +47,9 @@ public:
     // One more user. The first opens `path`, makes every lock wait end after `busy_timeout`,
     // keeps a rollback journal written with full syncs and begins the transaction; when any of
     // that fails the connection is closed again and the count stays 0.
-    void Enter(std::u16string_view path, std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout);
+    // With `access` kInspect only the file as it is is opened, and nothing is written.
+    void Enter(std::u16string_view path, std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout,
+               DatabaseAccess access = DatabaseAccess::kWrite);
     // One user less. The last one commits, or rolls back when the session failed or `abandoned`
     // (the user's scope is left by an exception), then closes the connection. A failed COMMIT is
     // rolled back and raised, but only when `abandoned` is false.
@@ -49,6 +60,9 @@ public:
     [[noreturn]] void Raise(std::uint32_t line);
     // Marks the session so that its transaction is rolled back.
     void MarkFailed() { failed_ = true; }
+    // Raises the error exception for `line` with `message`, as though SQLite had answered `code`
+    // (a damage SQLite reports as rows of a check, not as a failure), and marks the session.
+    [[noreturn]] void Refuse(std::uint32_t line, int code, std::u16string_view message);
 
     std::uint32_t Users() const { return users_; }
     bool Failed() const { return failed_; }
@@ -74,14 +88,21 @@ private:
 bool FileRefusesWrites(int code);
 // Whether the code says that another connection holds the file, so that a later try may succeed.
 bool FileHeld(int code);
+// Whether the code says that the disk is full or failed: nothing is wrong with the file, and a
+// later try may succeed once there is room again.
+bool DiskFailed(int code);
+// Whether the file itself needs looking at again: held, refusing writes, or SQLite's plain error
+// (a table or a format missing: the file was changed behind the session's back).
+bool FileNeedsAttention(int code);
 
 // One user of a session for the life of a scope.
 class DatabaseScope {
 public:
     DatabaseScope(DatabaseSession& session, std::u16string_view path,
-                  std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout)
+                  std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout,
+                  DatabaseAccess access = DatabaseAccess::kWrite)
         : session_(session) {
-        session_.Enter(path, busy_timeout);
+        session_.Enter(path, busy_timeout, access);
     }
     // Throws only when the outermost scope's COMMIT fails, never while an exception unwinds.
     ~DatabaseScope() noexcept(false) { session_.Leave(std::uncaught_exceptions() > uncaught_); }

@@ -17,9 +17,13 @@ int ShowMessage(std::u16string_view caption, std::u16string_view text, unsigned 
     std::u16string line = u"[";
     line.append(caption).append(u"] ").append(text).append(u"\n");
     WriteStderr(line);
-    return (style & kMbButtonMask) == kMbAbortRetryIgnore ? kIdIgnore
-           : (style & kMbButtonMask) == kMbYesNo          ? kIdYes
-                                                          : kIdOk;
+    // Without a person to answer, nothing is tried again.
+    switch (style & kMbButtonMask) {
+        case kMbAbortRetryIgnore: return kIdIgnore;
+        case kMbYesNo: return kIdYes;
+        case kMbRetryCancel: return kIdCancel;
+        default: return kIdOk;
+    }
 }
 
 void DebugOutput(std::u16string_view text) {

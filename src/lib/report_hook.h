@@ -16,6 +16,7 @@ enum : unsigned {
     kMbAbortRetryIgnore = 0x2,
     kMbYesNoCancel = 0x3,
     kMbYesNo = 0x4,
+    kMbRetryCancel = 0x5,
     kMbButtonMask = 0xF,
     kMbIconStop = 0x10,
     kMbIconQuestion = 0x20,

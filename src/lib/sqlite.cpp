@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "lib/report.h"
+#include "lib/text.h"
 
 SQLite3::SQLite3() {
     // Born with the creator's reference, which ComPtr::Adopt takes over.
@@ -27,6 +28,13 @@ int SQLite3::Open(std::u16string_view path) {
     const std::u16string terminated(path);
     const int result = sqlite3_open16(terminated.c_str(), &db_);
     // SQLite hands out a connection even when the open fails; it holds the error text only.
+    if (result != SQLITE_OK) Close();
+    return result;
+}
+
+int SQLite3::OpenExisting(std::u16string_view path) {
+    if (db_) AssertFail("m_pDB == NULL", "src/lib/sqlite", 52);
+    const int result = sqlite3_open_v2(Utf16ToUtf8(path).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
     if (result != SQLITE_OK) Close();
     return result;
 }

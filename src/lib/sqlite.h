@@ -41,6 +41,9 @@ public:
     // Opens (and creates when missing) the database file. On failure the connection SQLite
     // allocated anyway is closed again, so the object stays closed; returns the SQLite code.
     int Open(std::u16string_view path);
+    // Opens an existing file only (a missing one is SQLITE_CANTOPEN), read and write where the
+    // file allows, read only where it does not.
+    int OpenExisting(std::u16string_view path);
     // Closes the connection when it is open. Statements still alive keep SQLite's connection
     // until they are finalized (sqlite3_close_v2), so closing never leaks nor fails.
     void Close();

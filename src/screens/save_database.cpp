@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "lib/error.h"
 #include "lib/scope_guard.h"
+#include "lib/text.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ enum Line : std::uint32_t {
     kGlobalRowExistsLine = 3786,
     kColumnsLine = 3787,
     kEncodingLine = 3789,
+    kIntegrityLine = 3790,
+    kCountSlotsLine = 3788,
     kCreateGlobalLine = 3791,
     kCreateEntryLine = 3797,
     kInsertGlobalLine = 3807,
@@ -107,6 +110,7 @@ public:
     }
 
     std::optional<std::span<const std::uint8_t>> Blob() const { return statement_->ColumnBlob(0); }
+    std::u16string Text() const { return statement_->ColumnText16(0); }
     std::int32_t Int() const { return statement_->ColumnInt(0); }
 
     // The first `limit` bytes of the record in `column` of `table`, for a row of a statement that
@@ -144,12 +148,14 @@ private:
 // damaged slot is named.
 // `size` is what was read, at most one byte past the record.
 [[noreturn]] void RefuseSize(std::uint32_t line, std::u16string_view what, std::size_t size, std::size_t expected) {
-    SaveDatabaseSession.MarkFailed();
+    // A record's own damage, not the file's: its code says so, whatever failed before it.
     if (size > expected)
-        ThrowError(kSource, line, 0, 0, u"save.dat: %s holds more than %u bytes.", what,
-                   static_cast<unsigned>(expected));
-    ThrowError(kSource, line, 0, 0, u"save.dat: %s holds %u bytes, not %u.", what, static_cast<unsigned>(size),
-               static_cast<unsigned>(expected));
+        SaveDatabaseSession.Refuse(
+            line, SQLITE_MISMATCH,
+            FormatString(u"save.dat: %s holds more than %u bytes.", what, static_cast<unsigned>(expected)));
+    SaveDatabaseSession.Refuse(line, SQLITE_MISMATCH,
+                               FormatString(u"save.dat: %s holds %u bytes, not %u.", what, static_cast<unsigned>(size),
+                                            static_cast<unsigned>(expected)));
 }
 
 void WriteGlobal(const char16_t* sql, std::uint32_t line, std::span<const std::uint8_t> blob) {
@@ -183,10 +189,31 @@ bool GlobalRowExists(std::u16string_view name) {
 
 DatabaseSession SaveDatabaseSession(kSaveSite);
 
+std::u16string DescribeSaveFailure(int code, std::u16string_view message) {
+    std::u16string_view cause = u"セーブファイルを使えません";
+    switch (code & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: cause = u"他のプログラムが使っています"; break;
+        case SQLITE_FULL: cause = u"ディスクがいっぱいです"; break;
+        case SQLITE_IOERR: cause = u"ディスクの読み書きに失敗しました"; break;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_ERROR: cause = u"ファイルが壊れています"; break;
+        case SQLITE_READONLY: cause = u"ファイルに書き込めません"; break;
+        case SQLITE_CANTOPEN: cause = u"ファイルを開けません"; break;
+        default: break;
+    }
+    return FormatString(u"%s: %s", cause, message);
+}
+
 std::u16string SaveDatabasePath() { return SettingsFolders.settings_folder + u"save.dat"; }
 
-DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout) {
-    return DatabaseScope(SaveDatabaseSession, SaveDatabasePath(), busy_timeout);
+DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout, DatabaseAccess access) {
+    return DatabaseScope(SaveDatabaseSession, SaveDatabasePath(), busy_timeout, access);
+}
+
+DatabaseScope InspectSaveDatabase(const std::u16string& path, std::chrono::milliseconds busy_timeout) {
+    return DatabaseScope(SaveDatabaseSession, path, busy_timeout, DatabaseAccess::kInspect);
 }
 
 bool SaveTableExists(std::u16string_view table) {
@@ -227,6 +254,20 @@ void CreateSaveSchema() {
         insert.BindText(1, name);
         insert.Run();
     }
+}
+
+void CheckSaveIntegrity() {
+    // The first finding is enough to name the damage; "ok" is the one answer of a sound file.
+    SaveStatement check(u"PRAGMA quick_check(1);", kIntegrityLine);
+    check.StepToRow(kIntegrityLine);
+    if (const std::u16string finding = check.Text(); finding != u"ok")
+        SaveDatabaseSession.Refuse(kIntegrityLine, SQLITE_CORRUPT, finding);
+}
+
+std::int32_t CountSlots() {
+    SaveStatement count(u"SELECT count(*) FROM entry WHERE number BETWEEN 1 AND 99;", kCountSlotsLine);
+    count.StepToRow(kCountSlotsLine);
+    return count.Int();
 }
 
 void CheckSaveWritable() {

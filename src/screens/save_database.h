@@ -26,9 +26,16 @@ extern DatabaseSession SaveDatabaseSession;
 
 // The settings folder followed by "save.dat".
 std::u16string SaveDatabasePath();
+// A failure of the save file for the player: the cause in their words (held by another program,
+// damaged, read only, the disk full...), then SQLite's own text.
+std::u16string DescribeSaveFailure(int code, std::u16string_view message);
 // A scope of the save database, to be held until its work is done:
 //   const DatabaseScope scope = OpenSaveDatabase();
-DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout);
+DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout,
+                               DatabaseAccess access = DatabaseAccess::kWrite);
+// A scope of the save database at `path` opened for reading only (DatabaseAccess::kInspect).
+DatabaseScope InspectSaveDatabase(const std::u16string& path,
+                                  std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout);
 
 // True when the file holds both tables. SQLite creates an empty file when it opens a missing one,
 // so the tables, not the file, tell whether the schema was ever committed.
@@ -42,6 +49,14 @@ void CheckSaveColumns();
 // that lost part of it, only the missing tables and rows are made (a NULL row reads as never
 // written); what the file holds, its slots above all, is left as it is.
 void CreateSaveSchema();
+
+// Reads every page of the file as SQLite's quick check does (the tables' trees, the free-page
+// list, which page belongs to what): the error exception with SQLite's first finding and the code
+// SQLITE_CORRUPT when something is wrong. A free page that a slot still uses is found here before
+// a save would take it and overwrite the slot.
+void CheckSaveIntegrity();
+// How many slots 1 to 99 the file holds.
+std::int32_t CountSlots();
 
 // Makes the writes a save makes (the slot table searched, a slot's record stored on pages taken
 // from the file's free pages) to a number no slot uses, then rolls them back: the error exception

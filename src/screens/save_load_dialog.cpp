@@ -163,14 +163,18 @@ bool SaveLoadDialog::Attempt(std::u16string_view caption, Change&& change) {
             return true;
         } catch (const ExceptionHandle& error) {
             if (error.type == 1) throw;
-            // The scope of the change rolled back: the file holds what it held before. A file that
-            // cannot take a write is never asked for it again: the opener offers a new file.
-            if (trouble_ && !handed && FileRefusesWrites(SaveDatabaseSession.LastError())) {
+            // The scope of the change rolled back: the file holds what it held before. The opener
+            // meets the file itself: a held one each time the player tries again, anything else
+            // once, so that a write that cannot succeed is never asked for again.
+            const int code = SaveDatabaseSession.LastError();
+            if (trouble_ && FileNeedsAttention(code) && (FileHeld(code) || !handed)) {
                 if (trouble_(std::u16string_view(error.message))) continue;
                 End(-1);
                 return false;
             }
-            ShowMessage(caption, FormatString(u"%sできませんでした。\n%s", caption, error.message),
+            ShowMessage(caption,
+                        FormatString(u"%sできませんでした。\n%s", caption,
+                                     DescribeSaveFailure(SaveDatabaseSession.LastError(), error.message)),
                         kMbOk | kMbIconStop);
             return false;
         }

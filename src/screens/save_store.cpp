@@ -1,11 +1,8 @@
 #include "screens/save_store.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <exception>
 #include <optional>
@@ -27,27 +24,6 @@
 #include "screens/save_slots.h"
 
 namespace {
-
-// The files SQLite keeps beside a database; a hot journal left beside a new file of the same name
-// would be played into it, so each goes aside with its database.
-constexpr const char* kCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
-constexpr std::u16string_view kDatExtension = u".dat";
-// More files kept aside within one second than anyone makes by hand.
-constexpr int kMaxAsideTries = 100;
-
-// The last part of a path: what the player finds beside the save file.
-std::u16string_view FileName(std::u16string_view path) { return path.substr(path.find_last_of(u'/') + 1); }
-
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
-// Gives `from` the name `to` without replacing a file of that name: a hard link first, and a
-// rename where the file system has no links. Empty on success, else the system's words.
-std::string MoveBeside(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0 ? "" : std::strerror(errno);
-    if (errno == EEXIST) return std::strerror(errno);
-    if (Exists(to)) return std::strerror(EEXIST);
-    return std::rename(from.c_str(), to.c_str()) == 0 ? "" : std::strerror(errno);
-}
 
 // How many bytes of slots a copy into a new file reads from the file kept aside before it writes
 // them: a few dozen slots of a real game, bounded so that damaged files of any size cost no more.
@@ -98,12 +74,19 @@ std::optional<std::vector<std::uint8_t>> ReadStoredRecord(std::u16string_view na
 // error is what the player sees.
 bool ErrorTravelling() { return std::uncaught_exceptions() > 0; }
 
+// The last part of a path: what the player finds beside the save file.
+std::u16string_view FileName(std::u16string_view path) { return path.substr(path.find_last_of(u'/') + 1); }
+
+// The end of a box's text: what the game does when the player says no, or gives up.
+std::u16string_view WithoutSaving(bool at_start) {
+    return at_start ? u"セーブとロードをせずに続けます。" : u"これからはセーブとロードをせずに続けます。";
+}
+
 }  // namespace
 
 void ReadGlobalRecords(ScriptStateGroup_App& group) {
     {
-        // Checked before anything is written, so that a damaged file kept aside is as it was. Only
-        // a file that holds the records' table is completed here: one without it is a first
+        // Only a file that holds the records' table is completed here: one without it is a first
         // start, which LoadGlobalData writes whole.
         const DatabaseScope scope = OpenSaveDatabase();
         CheckSaveColumns();
@@ -112,214 +95,252 @@ void ReadGlobalRecords(ScriptStateGroup_App& group) {
     LoadGlobalData(group);
 }
 
-int CopyReadableSaves(const std::u16string& aside) {
+int CopyReadableSaves(const std::u16string& source, const std::u16string& target) {
     std::optional<std::vector<std::uint8_t>> common, scene, album;
-    int copied = 0;
-    try {
-        {
-            // First, so that the new file is whole whatever the old one still gives.
-            const DatabaseScope write = OpenSaveDatabase();
-            CreateSaveSchema();
+    {
+        // First, so that the new file is whole whatever the old one still gives.
+        const DatabaseScope write(SaveDatabaseSession, target);
+        CreateSaveSchema();
+    }
+    // A file of which nothing opens gives nothing; the new file is whole without it.
+    const auto read_source = [&source](auto&& read) {
+        try {
+            const DatabaseScope scope = InspectSaveDatabase(source, kAsideBusyTimeout);
+            read();
+            return true;
+        } catch (const ExceptionHandle& error) {
+            if (error.type == 1 || FileHeld(SaveDatabaseSession.LastError())) throw;
+            DebugPrintf(u"copy from %s: %s\n", FileName(source), std::u16string_view(error.message));
+            return false;
         }
-        {
-            const DatabaseScope read(SaveDatabaseSession, aside, kAsideBusyTimeout);
-            common = ReadStoredRecord(u"COMMON", [] {
-                std::vector<std::uint8_t> record(kCommonRecordBytes);
-                const bool written =
-                    ReadCommonData(std::span<std::uint8_t, kCommonRecordBytes>(record.data(), kCommonRecordBytes));
-                return written ? std::optional(std::move(record)) : std::nullopt;
-            });
-            // As the cycle reads them: one byte past the limit, which tells a list that goes on.
-            scene = ReadStoredRecord(u"SCENE", [] { return std::optional(ReadSceneData(kMaxListBytes + 1)); });
-            album = ReadStoredRecord(u"ALBUM", [] { return std::optional(ReadAlbumData(kMaxListBytes + 1)); });
-        }
-        {
-            const DatabaseScope write = OpenSaveDatabase();
-            if (common)
-                WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes>(common->data(), kCommonRecordBytes));
-            if (scene) WriteSceneData(*scene);
-            if (album) WriteAlbumData(*album);
-        }
-        // Each slot on its own, so that a page that cannot be read costs only the slots on it; the
-        // slots are written a batch at a time, the file kept aside and the new one taking turns.
-        for (std::int32_t number = 1; number <= kSlotCount;) {
-            std::vector<StoredSlot> batch;
-            std::size_t bytes = 0;
-            {
-                const DatabaseScope read(SaveDatabaseSession, aside, kAsideBusyTimeout);
-                for (; number <= kSlotCount && bytes < kCopyBatchBytes; ++number) {
-                    std::optional<StoredSlot> slot = ReadStoredSlot(number);
-                    if (!slot) continue;
-                    bytes += slot->header.size() + slot->variables.size();
-                    batch.push_back(std::move(*slot));
-                }
+    };
+    read_source([&] {
+        common = ReadStoredRecord(u"COMMON", [] {
+            std::vector<std::uint8_t> record(kCommonRecordBytes);
+            const bool written =
+                ReadCommonData(std::span<std::uint8_t, kCommonRecordBytes>(record.data(), kCommonRecordBytes));
+            return written ? std::optional(std::move(record)) : std::nullopt;
+        });
+        // As the cycle reads them: one byte past the limit, which tells a list that goes on.
+        scene = ReadStoredRecord(u"SCENE", [] { return std::optional(ReadSceneData(kMaxListBytes + 1)); });
+        album = ReadStoredRecord(u"ALBUM", [] { return std::optional(ReadAlbumData(kMaxListBytes + 1)); });
+    });
+    {
+        const DatabaseScope write(SaveDatabaseSession, target);
+        if (common)
+            WriteCommonData(std::span<const std::uint8_t, kCommonRecordBytes>(common->data(), kCommonRecordBytes));
+        if (scene) WriteSceneData(*scene);
+        if (album) WriteAlbumData(*album);
+    }
+    // Each slot on its own, so that a page that cannot be read costs only the slots on it; the
+    // slots are written a batch at a time, the old file and the new one taking turns.
+    for (std::int32_t number = 1; number <= kSlotCount;) {
+        std::vector<StoredSlot> batch;
+        std::size_t bytes = 0;
+        const bool read = read_source([&] {
+            for (; number <= kSlotCount && bytes < kCopyBatchBytes; ++number) {
+                std::optional<StoredSlot> slot = ReadStoredSlot(number);
+                if (!slot) continue;
+                bytes += slot->header.size() + slot->variables.size();
+                batch.push_back(std::move(*slot));
             }
-            if (batch.empty()) continue;
-            {
-                const DatabaseScope write = OpenSaveDatabase();
-                for (const StoredSlot& slot : batch) {
-                    WriteEntryHeader(slot.number, std::span<const std::uint8_t, kSaveData2Bytes>(slot.header.data(),
-                                                                                                 kSaveData2Bytes));
-                    WriteEntryBacklog(slot.number);
-                    WriteSlotVariables(slot.number, std::span<const std::uint8_t>(slot.variables));
-                }
-            }
-            copied += static_cast<int>(batch.size());
+        });
+        if (!read) break;
+        if (batch.empty()) continue;
+        const DatabaseScope write(SaveDatabaseSession, target);
+        for (const StoredSlot& slot : batch) {
+            WriteEntryHeader(slot.number,
+                             std::span<const std::uint8_t, kSaveData2Bytes>(slot.header.data(), kSaveData2Bytes));
+            WriteEntryBacklog(slot.number);
+            WriteSlotVariables(slot.number, std::span<const std::uint8_t>(slot.variables));
         }
-    } catch (const ExceptionHandle& error) {
-        // The file kept aside cannot be opened at all, or the new one cannot be written: what was
-        // committed stays, and the new file is met like any other by what comes next.
-        if (error.type == 1) throw;
-        DebugPrintf(u"copy from %s: %s\n", aside, std::u16string_view(error.message));
     }
-    return copied;
-}
-
-std::u16string AsideName(const std::u16string& path, std::time_t when) {
-    std::u16string stem = path;
-    if (stem.size() >= kDatExtension.size() && stem.ends_with(kDatExtension))
-        stem.resize(stem.size() - kDatExtension.size());
-    std::tm local{};
-    localtime_r(&when, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
-    const std::u16string base = stem + Utf8ToUtf16(stamp);
-    for (int n = 1; n < kMaxAsideTries; ++n) {
-        const std::u16string name = base + (n == 1 ? u"" : u"-" + Utf8ToUtf16(std::to_string(n))) + u".dat";
-        const std::string native = Utf16ToUtf8(name);
-        bool taken = Exists(native);
-        for (const char* suffix : kCompanionSuffixes) taken = taken || Exists(native + suffix);
-        if (!taken) return name;
-    }
-    return base + u"-" + Utf8ToUtf16(std::to_string(kMaxAsideTries)) + u".dat";
-}
-
-std::u16string KeepAside(const std::u16string& path, const std::u16string& aside) {
-    const std::string from = Utf16ToUtf8(path);
-    const std::string to = Utf16ToUtf8(aside);
-    // The journals first: while the database keeps its name, a crash here leaves it whole beside
-    // its journal (and a copy of the journal under the new name).
-    for (const char* suffix : kCompanionSuffixes)
-        if (Exists(from + suffix)) ::link((from + suffix).c_str(), (to + suffix).c_str());
-    if (Exists(from)) {
-        if (const std::string failed = MoveBeside(from, to); !failed.empty()) return Utf8ToUtf16(from + ": " + failed);
-    }
-    for (const char* suffix : kCompanionSuffixes) {
-        if (!Exists(from + suffix)) continue;
-        // Linked above, or moved now where the file system has no links.
-        const bool linked = Exists(to + suffix);
-        const int result =
-            linked ? ::unlink((from + suffix).c_str()) : std::rename((from + suffix).c_str(), (to + suffix).c_str());
-        if (result != 0) return Utf8ToUtf16(from + suffix + ": " + std::strerror(errno));
-    }
-    return {};
+    const DatabaseScope count(SaveDatabaseSession, target);
+    return CountSlots();
 }
 
 void SaveStore::LoadGlobal(ScriptStateGroup_App& group) {
+    services_ = group.services();
     if (state_ == State::kUnchecked) return OpenAtStart(group);
-    if (state_ == State::kOff || unsaved_) return UseKeptRecords(group);
+    // What the last cycle left, which a file met again is given, and which stays when it is off.
+    UseKeptRecords(group);
+    if (state_ == State::kOff || unsaved_ || !Ready()) return;
     try {
+        group.ClearSceneNames();
+        SeenCgList.clear();
         ReadGlobalRecords(group);
+        NoteFile();
     } catch (const ExceptionHandle& error) {
         if (error.type == 1) throw;
         // The records in memory are the newest there are (the last cycle end wrote them, or they
         // wait to be written): this cycle goes on with them.
-        ShowMessage(u"エラー",
-                    FormatString(u"セーブファイルを読み込めませんでした。\n%s\n（%s）\n\n今の記録のまま続けます。",
-                                 SaveDatabasePath(), std::u16string_view(error.message)),
-                    kMbOk | kMbIconExclamation);
+        ShowMessage(
+            u"エラー",
+            FormatString(u"セーブファイルを読み込めませんでした。\n%s\n（%s）\n\n今の記録のまま続けます。",
+                         SaveDatabasePath(), DescribeSaveFailure(SaveDatabaseSession.LastError(), error.message)),
+            kMbOk | kMbIconExclamation);
         UseKeptRecords(group);
     }
 }
 
 void SaveStore::OpenAtStart(ScriptStateGroup_App& group) {
+    // A new file that a crash left before it took the name holds nothing the old one lacks.
+    RemoveNewFile(SaveDatabasePath());
+    if (MeetFile(Moment::kStart, &group) == Outcome::kReady) return;
+    UseKeptRecords(group);
+}
+
+SaveStore::Outcome SaveStore::MeetFile(Moment moment, ScriptStateGroup_App* group) {
     for (;;) {
         try {
-            // A second read (after a retry or a new file) starts from what the cycle start left.
-            group.ClearSceneNames();
-            SeenCgList.clear();
-            ReadGlobalRecords(group);
+            const std::u16string path = SaveDatabasePath();
+            if (IdentityOf(path)) {
+                // Looked at before anything, the journal mode included, is written into it.
+                const DatabaseScope scope = InspectSaveDatabase(path);
+                CheckSaveColumns();
+                CheckSaveIntegrity();
+            }
+            if (moment == Moment::kStart) {
+                // A second read (after a retry or a new file) starts from what the cycle start left.
+                group->ClearSceneNames();
+                SeenCgList.clear();
+                ReadGlobalRecords(*group);
+            } else {
+                // Missing, emptied, or without its tables: made again with the session's records.
+                const DatabaseScope scope = OpenSaveDatabase();
+                const bool whole = SaveSchemaExists();
+                CreateSaveSchema();
+                if (!whole) WriteGlobalRecords(SessionSceneNames());
+            }
             // A file that reads but cannot take a write would fail every save of the session.
             CheckSaveWritable();
             state_ = State::kInUse;
-            return;
+            NoteFile();
+            return Outcome::kReady;
         } catch (const ExceptionHandle& error) {
             if (error.type == 1) throw;
-            switch (AskAboutFile(std::u16string_view(error.message), FileHeld(SaveDatabaseSession.LastError()), true)) {
-                case FileAnswer::kTryAgain: break;
-                case FileAnswer::kGiveUp:
-                case FileAnswer::kPlayWithout: TurnOff(group.services()); return UseKeptRecords(group);
-            }
+            const Outcome outcome =
+                AnswerFault(moment, SaveDatabaseSession.LastError(), std::u16string_view(error.message));
+            if (outcome != Outcome::kReady) return outcome;
         }
     }
 }
 
-SaveStore::FileAnswer SaveStore::AskAboutFile(std::u16string_view reason, bool held, bool at_start) {
+SaveStore::Outcome SaveStore::AnswerFault(Moment moment, int code, std::u16string_view message) {
+    const bool at_start = moment == Moment::kStart;
     const std::u16string path = SaveDatabasePath();
-    const std::u16string aside = AsideName(path);
-    const std::u16string_view aside_name = FileName(aside);
-    if (held) {
+    const std::u16string reason = DescribeSaveFailure(code, message);
+    if (FileHeld(code)) {
         const int answer = ShowMessage(
             u"エラー",
-            FormatString(
-                u"セーブファイルを他のプログラムが使っています。\n%s\n（%s）\n\n%s\n[再試行] もう一度開きます。\n"
-                u"[無視] このファイルを「%s」として残し、新しいセーブファイルで%sます。",
-                path, reason,
-                at_start ? u"[中止] セーブとロードをせずに続けます。" : u"[中止] 今はセーブもロードもしません。",
-                aside_name, at_start ? u"始め" : u"続け"),
-            kMbAbortRetryIgnore | kMbIconExclamation | kMbDefaultButton2);
-        if (answer == kIdRetry) return FileAnswer::kTryAgain;
-        if (answer != kIdIgnore) return at_start ? FileAnswer::kPlayWithout : FileAnswer::kGiveUp;
-    } else {
-        const int answer =
-            ShowMessage(u"エラー",
-                        at_start ? FormatString(u"セーブファイルを使えません。\n%s\n（%s）\n\n"
-                                                u"このファイルを「%s」として残し、新しいセーブファイルで始めますか？\n"
-                                                u"読み込めるセーブデータは新しいファイルに移します。\n"
-                                                u"[いいえ] セーブとロードをせずに続けます。",
-                                                path, reason, aside_name)
-                                 : FormatString(u"セーブファイルに書き込めません。\n%s\n（%s）\n\n"
-                                                u"このファイルを「%s」として残し、新しいセーブファイルで続けますか？\n"
-                                                u"読み込めるセーブデータは新しいファイルに移します。\n"
-                                                u"[いいえ] これからはセーブとロードをせずに続けます。",
-                                                path, reason, aside_name),
-                        kMbYesNo | kMbIconExclamation);
-        if (answer != kIdYes) return FileAnswer::kPlayWithout;
+            FormatString(u"セーブファイルを他のプログラムが使っています。\n%s\n（%s）\n\n[再試行] もう一度開きます。\n"
+                         u"[キャンセル] %s",
+                         path, reason,
+                         at_start ? u"セーブとロードをせずに続けます。" : u"今はセーブもロードもしません。"),
+            kMbRetryCancel | kMbIconExclamation);
+        if (answer == kIdRetry) return Outcome::kReady;
+        if (!at_start) return Outcome::kGiveUp;
+        TurnOff();
+        return Outcome::kOff;
     }
-    return MoveToNewFile(path, aside) ? FileAnswer::kTryAgain : FileAnswer::kPlayWithout;
+    if (DiskFailed(code)) {
+        // Nothing is wrong with the file: it stays in use, and a save says it failed until there
+        // is room again. Later the save's own notice is all the player needs.
+        if (!at_start) return Outcome::kGiveUp;
+        ShowMessage(u"エラー",
+                    FormatString(u"セーブファイルに書き込めません。\n%s\n（%s）\n\n"
+                                 u"このファイルのまま続けます。書き込めるようになるまでセーブはできません。",
+                                 path, reason),
+                    kMbOk | kMbIconExclamation);
+        state_ = State::kInUse;
+        NoteFile();
+        return Outcome::kGiveUp;
+    }
+    if (!CanKeepAside(path)) {
+        ShowMessage(u"エラー",
+                    FormatString(u"セーブファイルを使えません。\n%s\n（%s）\n\n"
+                                 u"このフォルダーではファイルを残すことも作り直すこともできません。\n%s",
+                                 path, reason, WithoutSaving(at_start)),
+                    kMbOk | kMbIconExclamation);
+        TurnOff();
+        return Outcome::kOff;
+    }
+    const std::u16string aside = AsideName(path);
+    const int answer = ShowMessage(
+        u"エラー",
+        FormatString(u"%s\n%s\n（%s）\n\nこのファイルを\n「%s」\nとして残し、新しいセーブファイルで%sますか？\n"
+                     u"読み込めるセーブデータは新しいファイルに移します。\n[いいえ] %s",
+                     at_start ? u"セーブファイルを使えません。" : u"セーブファイルに書き込めません。", path, reason,
+                     FileName(aside), at_start ? u"始め" : u"続け", WithoutSaving(at_start)),
+        kMbYesNo | kMbIconExclamation);
+    if (answer != kIdYes) {
+        TurnOff();
+        return Outcome::kOff;
+    }
+    if (MoveToNewFile(moment, path, aside)) return Outcome::kReady;
+    if (!at_start) return Outcome::kGiveUp;
+    TurnOff();
+    return Outcome::kOff;
 }
 
-bool SaveStore::MoveToNewFile(const std::u16string& path, const std::u16string& aside) {
-    if (const std::u16string failed = KeepAside(path, aside); !failed.empty()) {
-        // A file that cannot be moved stays where it is: asking again would fail again.
+bool SaveStore::MoveToNewFile(Moment moment, const std::u16string& path, const std::u16string& aside) {
+    const std::u16string fresh = NewFileName(path);
+    const auto not_moved = [&](std::u16string_view what, std::u16string_view why) {
+        RemoveNewFile(path);
         ShowMessage(u"エラー",
-                    FormatString(u"ファイルを移せませんでした。\n%s\n\nセーブとロードをせずに続けます。", failed),
+                    FormatString(u"%s\n%s\n（%s）\n\nファイルはそのまま残します。%s", what, path, why,
+                                 moment == Moment::kStart ? WithoutSaving(true) : u"今はセーブもロードもしません。"),
                     kMbOk | kMbIconStop);
         return false;
+    };
+    const std::u16string_view held = u"他のプログラムが使っているため、ファイルを移せません。";
+    // Not even read while another program holds it: its write may still be on the way.
+    if (!SaveFileLock(path).held()) return not_moved(held, DescribeSaveFailure(SQLITE_BUSY, u"locked"));
+    RemoveNewFile(path);
+    int copied = 0;
+    try {
+        copied = CopyReadableSaves(path, fresh);
+    } catch (const ExceptionHandle& error) {
+        if (error.type == 1) throw;
+        return not_moved(u"新しいセーブファイルを作れませんでした。",
+                         DescribeSaveFailure(SaveDatabaseSession.LastError(), error.message));
     }
-    DebugPrintf(u"save.dat kept aside as %s\n", aside);
-    const int copied = CopyReadableSaves(aside);
-    ShowMessage(u"セーブ",
-                FormatString(u"%d 件のセーブデータを新しいファイルに移しました。\n（元のファイル: %s）", copied,
-                             FileName(aside)),
-                kMbOk | kMbIconInformation);
+    const SaveFileLock lock(path);
+    if (!lock.held()) return not_moved(held, DescribeSaveFailure(SQLITE_BUSY, u"locked"));
+    if (const std::u16string failed = SwapInNewFile(path, fresh, aside); !failed.empty())
+        return not_moved(u"ファイルを移せませんでした。", failed);
+    DebugPrintf(u"save.dat kept aside as %s\n", FileName(aside));
+    ShowMessage(
+        u"セーブ",
+        FormatString(u"%d 件のセーブデータを新しいファイルに移しました。\n元のファイルはこの名前で残しました:\n%s",
+                     copied, FileName(aside)),
+        kMbOk | kMbIconInformation);
     return true;
 }
 
-bool SaveStore::AnswerFailure(std::u16string_view reason) {
-    const int code = SaveDatabaseSession.LastError();
-    if (!FileHeld(code) && !FileRefusesWrites(code)) return false;
-    switch (AskAboutFile(reason, FileHeld(code), false)) {
-        case FileAnswer::kTryAgain: return true;
-        case FileAnswer::kGiveUp: return false;
-        case FileAnswer::kPlayWithout: TurnOff(CurrentScript ? CurrentScript->services() : nullptr); return false;
-    }
-    return false;
+bool SaveStore::Ready() {
+    // A store whose start never came (a tool's, a test's) uses the file as it finds it.
+    if (state_ != State::kInUse) return state_ == State::kUnchecked;
+    if (IdentityOf(SaveDatabasePath()) == noted_) return true;
+    DebugPrintf(u"save.dat changed since the game last wrote it\n");
+    return MeetFile(Moment::kLater, nullptr) == Outcome::kReady;
 }
 
-void SaveStore::TurnOff(const GameCycleServices* services) {
+bool SaveStore::AnswerFailure(int code, std::u16string_view message) {
+    if (state_ != State::kInUse || DiskFailed(code)) return false;
+    if (FileHeld(code)) return AnswerFault(Moment::kLater, code, message) == Outcome::kReady;
+    // Damaged, taking no write, or a plain failure of a file changed behind the game's back.
+    return MeetFile(Moment::kLater, nullptr) == Outcome::kReady;
+}
+
+void SaveStore::NoteFile() {
+    if (state_ == State::kInUse) noted_ = IdentityOf(SaveDatabasePath());
+}
+
+void SaveStore::TurnOff() {
     state_ = State::kOff;
     DebugPrintf(u"save.dat is not used in this session\n");
+    const GameCycleServices* services = services_ ? services_ : CurrentScript ? CurrentScript->services() : nullptr;
     if (services && services->menu) {
         services->menu->MakeUnavailable(kMenuSave);
         services->menu->MakeUnavailable(kMenuLoad);
@@ -332,25 +353,35 @@ void SaveStore::UseKeptRecords(ScriptStateGroup_App& group) const {
     SeenCgList = keptAlbum_;
 }
 
+const std::vector<std::u16string>& SaveStore::SessionSceneNames() const {
+    return CurrentScript ? CurrentScript->scene_names() : keptScenes_;
+}
+
 void SaveStore::SaveGlobal(const ScriptStateGroup_App& group) {
     keptScenes_ = group.scene_names();
     keptAlbum_ = SeenCgList;
-    bool offered = false;
+    if (!ErrorTravelling() && state_ == State::kInUse && !Ready()) {
+        unsaved_ = true;
+        return;
+    }
+    bool met = false;
     while (state_ == State::kInUse) {
         try {
             SaveGlobalData(group);
             unsaved_ = false;
+            NoteFile();
             return;
         } catch (const ExceptionHandle& error) {
             if (error.type == 1) throw;
             unsaved_ = true;
+            const int code = SaveDatabaseSession.LastError();
             if (ErrorTravelling()) {
                 DebugPrintf(u"SaveGlobalData: %s\n", std::u16string_view(error.message));
                 return;
             }
-            // A file that cannot take a write is never offered the write again: a new file is.
-            if (FileRefusesWrites(SaveDatabaseSession.LastError())) {
-                if (std::exchange(offered, true) || !AnswerFailure(std::u16string_view(error.message))) return;
+            // A file that cannot take the write as it is is met once, never asked for it again.
+            if (!FileHeld(code) && !DiskFailed(code)) {
+                if (std::exchange(met, true) || !AnswerFailure(code, error.message)) return NoteFile();
                 continue;
             }
             const int answer = ShowMessage(
@@ -358,25 +389,32 @@ void SaveStore::SaveGlobal(const ScriptStateGroup_App& group) {
                 FormatString(u"既読と解放の記録をセーブファイルに書き込めませんでした。\n%s\n（%s）\n\n"
                              u"もう一度書き込みますか？\n"
                              u"[いいえ] 今は書き込みません。ゲームを続けるなら、次のセーブのときに書き込みます。",
-                             SaveDatabasePath(), std::u16string_view(error.message)),
+                             SaveDatabasePath(), DescribeSaveFailure(code, error.message)),
                 kMbYesNo | kMbIconExclamation);
-            if (answer != kIdYes) return;
+            if (answer != kIdYes) return NoteFile();
         }
     }
 }
 
 std::int32_t SaveStore::AutoSave() {
-    if (Off()) return 0;
-    std::u16string error;
-    if (::AutoSave(&error) == 1) return 1;
-    // A held file keeps the notice: the next press of the button tries again. A file that cannot
-    // take a write gets a new file (the save made again there) or the session plays without.
-    if (!FileRefusesWrites(SaveDatabaseSession.LastError()) || !AnswerFailure(error)) return 0;
-    return ::AutoSave();
+    if (!Ready()) return 0;
+    for (bool met = false;;) {
+        std::u16string error;
+        if (::AutoSave(&error) == 1) {
+            NoteFile();
+            return 1;
+        }
+        // A held file is asked about each time (the player gives up); anything else once.
+        const int code = SaveDatabaseSession.LastError();
+        if ((!FileHeld(code) && std::exchange(met, true)) || !AnswerFailure(code, error)) {
+            NoteFile();
+            return 0;
+        }
+    }
 }
 
 std::int32_t SaveStore::FindQuickLoadSlot() {
-    if (Off()) return -1;
+    if (!Ready()) return -1;
     try {
         std::int32_t slot = -1;
         {
@@ -393,14 +431,16 @@ std::int32_t SaveStore::FindQuickLoadSlot() {
 }
 
 std::int32_t SaveStore::OpenDialog(host::ModalUi& modal, int mode) {
-    if (Off()) return -1;
+    if (!Ready()) return -1;
     const std::u16string_view caption = mode == SaveLoadDialog::kLoadMode ? u"ロード" : u"セーブ";
-    return OpenCheckedSaveLoadDialog(modal, mode, [this, caption](std::u16string_view reason) {
+    const std::int32_t slot = OpenCheckedSaveLoadDialog(modal, mode, [this, caption](std::u16string_view reason) {
         const int code = SaveDatabaseSession.LastError();
-        if (FileHeld(code) || FileRefusesWrites(code)) return AnswerFailure(reason);
+        if (FileNeedsAttention(code)) return AnswerFailure(code, reason);
         ShowDialogReadFailure(caption, reason);
         return false;
     });
+    NoteFile();
+    return slot;
 }
 
 std::int32_t OpenCheckedSaveLoadDialog(host::ModalUi& modal, int mode, const SaveFileTrouble& trouble) {

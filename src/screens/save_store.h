@@ -1,16 +1,18 @@
-// The save file as a session of the game meets it: whatever the file or another program does to
-// it, the player plays on and keeps what the session earned.
+// The save file as a session of the game meets it: whatever the file, the disk or another program
+// does to it, the player plays on and keeps what the session earned.
 //
-// - The start: a file that cannot be used (not a database, damaged, a table without its columns)
-//   is named in a box with what is wrong; the player may keep it aside (renamed beside it with the
-//   date and time, its journal with it, never changed) and start a new one, or play on without
-//   saving: the menu's save and load are grayed and the page wait's buttons say why. A file that
-//   reads but cannot take a write (damaged pages, read only) is found by a write rolled back and
-//   gets the same box. A file that another program holds past the busy time gets the same box
-//   with a retry. A file that lost a table or a row of the global records gets them back, empty,
-//   in one transaction. A new file starts with every slot and record of the old one that reads.
-// - A save or the save/load dialog that meets a file that cannot take a write, mid-game, offers
-//   the same choices at once (the save made again in the new file); a held file is retried.
+// - The file is looked at before anything is written into it: at the start, and before a save, a
+//   load or the dialog when it is no longer the file the game last wrote (another identity), or
+//   when a statement failed with SQLite's plain error. A missing or empty file is made again with
+//   the session's records; a file that lost tables gets them back; a file SQLite finds damaged
+//   (its quick check, its header or schema) or that takes no write (the write check rolled back)
+//   is offered to be kept aside for a new file, or the session plays on without saving.
+// - Only a damaged or read-only file is moved. A full disk or an I/O error is said once at the
+//   start and otherwise met by the save's own notice; a file another program holds gets a retry
+//   or giving up that save or load. Nothing is moved that another program holds, and nothing is
+//   moved where nothing can be (no file, a link to nothing, a folder the player may not write).
+// - A new file is built whole beside the old one and then takes its name (screens/save_file.h);
+//   when it cannot be built, nothing moves.
 // - The global records of a cycle that cannot be written stay in memory, are used by the next
 //   cycle instead of the file, and are written again at the next save or cycle end.
 // - A load that would fail (the quick load's ring, a damaged slot) is shown in a box before any
@@ -23,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "screens/save_file.h"
 #include "screens/save_load_dialog.h"
 
 class ScriptStateGroup_App;
@@ -52,25 +55,39 @@ public:
 
 private:
     enum class State { kUnchecked, kInUse, kOff };
-    // What the player chose for a file that failed: try again (the file is free again, or a new
-    // one took its place), give up this time, or play on without a save file.
-    enum class FileAnswer { kTryAgain, kGiveUp, kPlayWithout };
+    // When the file is met: at the start, where its records are read, or later, where the
+    // session's records in memory are the newest.
+    enum class Moment { kStart, kLater };
+    // What became of a file met: ready for the work (again), or not this time, or not at all in
+    // this session.
+    enum class Outcome { kReady, kGiveUp, kOff };
 
     void OpenAtStart(ScriptStateGroup_App& group);
-    // The box of a file another program holds (`held`) or one that cannot be used, at the start
-    // or later; keeping it aside happens here.
-    FileAnswer AskAboutFile(std::u16string_view reason, bool held, bool at_start);
-    // Keeps the file aside and starts a new one with what still reads of it; false when the file
-    // cannot be moved (the player is told).
-    bool MoveToNewFile(const std::u16string& path, const std::u16string& aside);
-    // A failure met mid-game: a held file or one that cannot take a write gets the box of
-    // AskAboutFile; true when the work is to be done again.
-    bool AnswerFailure(std::u16string_view reason);
-    void TurnOff(const GameCycleServices* services);
+    // Looks at the file before anything is written into it, makes what is missing, and meets
+    // what it finds (see the top of this file) until the file is ready or the player gives up.
+    Outcome MeetFile(Moment moment, ScriptStateGroup_App* group);
+    // The box for a failure with SQLite code `code` and what came of it.
+    Outcome AnswerFault(Moment moment, int code, std::u16string_view message);
+    // Builds the new file from what reads of the old and gives it the name; false when nothing
+    // moved (the player is told why).
+    bool MoveToNewFile(Moment moment, const std::u16string& path, const std::u16string& aside);
+    // Before a save, a load or the dialog: the file as the game left it, or met again.
+    bool Ready();
+    // A failure met mid-game: true when the work is to be done again (the file is free again, or
+    // it was met again and is ready).
+    bool AnswerFailure(int code, std::u16string_view message);
+    // Notes the file as the game leaves it after its work.
+    void NoteFile();
+    void TurnOff();
     void UseKeptRecords(ScriptStateGroup_App& group) const;
+    // The scene names the session has now: the running story's, else those the last cycle left.
+    const std::vector<std::u16string>& SessionSceneNames() const;
 
     State state_ = State::kUnchecked;
+    // The services of the cycle that last read the records, whose menu is grayed when the file is off.
+    const GameCycleServices* services_ = nullptr;
     bool unsaved_ = false;
+    std::optional<FileIdentity> noted_;
     // The scene names and the pictures seen, as the last cycle left them.
     std::vector<std::u16string> keptScenes_;
     std::vector<std::u16string> keptAlbum_;
@@ -80,20 +97,12 @@ private:
 // first gets them back (empty), then LoadGlobalData. A database failure raises the error exception.
 void ReadGlobalRecords(ScriptStateGroup_App& group);
 
-// Makes the new file at the save path (the schema) and copies into it every global record and
-// every slot of the file `aside` that reads as the cycle's read and a load read them, each on its
-// own so that one damaged page costs only what lies on it; `aside` is only read. The number of
-// slots copied.
-int CopyReadableSaves(const std::u16string& aside);
-
-// A free name beside `path` for keeping a damaged file aside: "save.dat" becomes
-// "save-YYYYMMDD-HHMMSS.dat" with the local time `when`, and "-2", "-3" ... before ".dat" when
-// that name (or a journal of it) is taken.
-std::u16string AsideName(const std::u16string& path, std::time_t when = std::time(nullptr));
-// Moves the file and its journal files ("-journal", "-wal", "-shm") to `aside` (the name of
-// AsideName) without changing a byte: linked under the new name first, then unlinked, so that a
-// crash leaves them under one of the names; empty on success, else what failed.
-std::u16string KeepAside(const std::u16string& path, const std::u16string& aside);
+// Builds the file `target` (the schema) and copies into it every global record and every slot of
+// the file `source` that reads as the cycle's read and a load read them, each on its own so that
+// one damaged page costs only what lies on it; `source` is only read. The number of slots the new
+// file holds. The error exception when `target` cannot be written (a full disk): then it is not
+// whole, and is not to be used.
+int CopyReadableSaves(const std::u16string& source, const std::u16string& target);
 
 // The save/load dialog on the modal layer; in load mode a chosen slot that would not load is
 // shown in a box and gives -1, so that no load request is made for it.

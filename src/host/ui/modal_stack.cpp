@@ -9,12 +9,14 @@ namespace host {
 std::span<const int> BoxAnswers(unsigned style) {
     static constexpr int kOk[] = {kIdOk}, kOkCancel[] = {kIdOk, kIdCancel},
                          kAbortRetryIgnore[] = {kIdAbort, kIdRetry, kIdIgnore},
-                         kYesNoCancel[] = {kIdYes, kIdNo, kIdCancel}, kYesNo[] = {kIdYes, kIdNo};
+                         kYesNoCancel[] = {kIdYes, kIdNo, kIdCancel}, kYesNo[] = {kIdYes, kIdNo},
+                         kRetryCancel[] = {kIdRetry, kIdCancel};
     switch (style & kMbButtonMask) {
         case kMbOkCancel: return kOkCancel;
         case kMbAbortRetryIgnore: return kAbortRetryIgnore;
         case kMbYesNoCancel: return kYesNoCancel;
         case kMbYesNo: return kYesNo;
+        case kMbRetryCancel: return kRetryCancel;
         default: return kOk;
     }
 }
