@@ -40,9 +40,9 @@ std::string Folder(const std::string& path) {
 // A write lock on `length` bytes from `start` of an open file description of our own: it meets
 // the locks of every other program (and of SQLite in this process, which holds none while a file
 // is moved). False when another holds any of those bytes.
-bool LockRange(int fd, off_t start, off_t length) {
+bool LockRange(int fd, off_t start, off_t length, short type = F_WRLCK) {
     struct flock lock {};
-    lock.l_type = F_WRLCK;
+    lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = start;
     lock.l_len = length;
@@ -89,10 +89,12 @@ bool CanKeepAside(const std::u16string& path) {
 SaveFileLock::SaveFileLock(const std::u16string& path) {
     const std::string native = Utf16ToUtf8(path);
     database_ = ::open(native.c_str(), O_RDWR | O_CLOEXEC);
-    // A file this process may only read is locked for reading: a write lock needs write access.
-    if (database_ < 0) database_ = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    // A file this process may only read is locked for reading (a write lock needs write access),
+    // which still meets every program that writes it.
+    const bool read_only = database_ < 0;
+    if (read_only) database_ = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
     if (database_ < 0) return;
-    held_ = LockRange(database_, kDatabaseLockStart, kDatabaseLockBytes);
+    held_ = LockRange(database_, kDatabaseLockStart, kDatabaseLockBytes, read_only ? F_RDLCK : F_WRLCK);
     shared_memory_ = ::open((native + "-shm").c_str(), O_RDWR | O_CLOEXEC);
     if (held_ && shared_memory_ >= 0) held_ = LockRange(shared_memory_, kSharedMemoryOpenByte, 1);
 }

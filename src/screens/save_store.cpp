@@ -248,8 +248,8 @@ SaveStore::Outcome SaveStore::AnswerFault(Moment moment, int code, std::u16strin
         // is room again. Later the save's own notice is all the player needs.
         if (!at_start) return Outcome::kGiveUp;
         ShowMessage(u"エラー",
-                    FormatString(u"セーブファイルに書き込めません。\n%s\n（%s）\n\n"
-                                 u"このファイルのまま続けます。書き込めるようになるまでセーブはできません。",
+                    FormatString(u"ディスクに書き込めません。\n%s\n（%s）\n\n"
+                                 u"セーブファイルはこのまま使います。書き込めるようになるまでセーブはできません。",
                                  path, reason),
                     kMbOk | kMbIconExclamation);
         state_ = State::kInUse;

@@ -48,6 +48,26 @@ void ZeroPage(const fs::path& file, long index) {
     Put(file, static_cast<std::size_t>(index < 0 ? pages + index : index) * kPage, std::string(kPage, '\0'));
 }
 
+// A big-endian word of the file, as SQLite stores its page numbers.
+std::uint32_t Word(const fs::path& file, std::size_t at) {
+    const std::string bytes = FileBytes(file).substr(at, 4);
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0])) << 24 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[1])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2])) << 8 | static_cast<unsigned char>(bytes[3]);
+}
+
+// Free pages made by the client, then the first leaf of the free-page list named as page 3, the
+// slot table's root: a save that took that page would overwrite every slot.
+void FreePageInUse(const fs::path& file, const std::string& client) {
+    const testsupport::ToolRun run = testsupport::RunSqliteClient(
+        client, file, "CREATE TABLE junk(x); INSERT INTO junk VALUES(zeroblob(20000)); DROP TABLE junk;");
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const std::uint32_t trunk = Word(file, 32);
+    ASSERT_GT(trunk, 0u);
+    ASSERT_GT(Word(file, (trunk - 1) * kPage + 4), 0u) << "a leaf to name";
+    Put(file, (trunk - 1) * kPage + 8, std::string("\0\0\0\x03", 4));
+}
+
 struct Damage {
     const char* name;
     std::function<void(const fs::path& file, const std::string& client)> apply;
@@ -103,6 +123,22 @@ const std::vector<Damage>& Damages() {
         {"slot table's root page zeroed", [](const fs::path& f, auto&) { ZeroPage(f, 2); }, true},
         {"slot table's root page of no known kind", [](const fs::path& f, auto&) { Put(f, 2 * kPage, "\x07"); }, true},
         {"a write version SQLite does not know", [](const fs::path& f, auto&) { Put(f, 18, "\x03"); }, true},
+        // Found by the start's quick check, before a save would take the page.
+        {"a free page that a slot still uses", FreePageInUse, true},
+        // Files the first write, or the switch of the journal mode, would change: the quick check
+        // comes first, and the file kept aside is the file as it was.
+        {"a write-ahead log's header over a damaged table",
+         [](const fs::path& f, const std::string& client) {
+             ASSERT_EQ(testsupport::RunSqliteClient(client, f, "PRAGMA journal_mode=WAL;").status, 0);
+             ZeroPage(f, -10);
+         },
+         true},
+        {"reserved bytes over a damaged table",
+         [](const fs::path& f, auto&) {
+             Put(f, 20, "\x08");
+             ZeroPage(f, -10);
+         },
+         true},
     };
     return damages;
 }
@@ -354,7 +390,7 @@ namespace {
 fs::path MidGameScript(const TempFolder& folder, const std::string& answer) {
     std::ifstream in(fs::path(PLAYTEST_SCRIPTS) / "damaged_mid_game.txt", std::ios::binary);
     std::string body((std::istreambuf_iterator<char>(in)), {});
-    body.replace(body.find("\nawait\n"), 7, "\nawait\nanswer " + answer + "\n");
+    if (!answer.empty()) body.replace(body.find("\nawait\n"), 7, "\nawait\nanswer " + answer + "\n");
     const fs::path script = folder / "run.txt";
     std::ofstream(script, std::ios::binary) << body;
     return script;
@@ -390,6 +426,26 @@ TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithT
          {saved, saved, saved, saved}},
         // Held: the box of a held file, whose retry opens the dialog once the client lets go.
         {"held", nullptr, "retry", "セーブファイルを他のプログラムが使っています", {saved, saved, saved}},
+        // Changed behind the game's back: met before a save could take the page that slot 3 uses.
+        {"a free page that a slot still uses",
+         [this](const fs::path& f) { FreePageInUse(f, client_); },
+         "yes",
+         "セーブファイルに書き込めません",
+         {saved, saved, saved, saved}},
+        // Given up: that save only; the next one is made.
+        {"held", nullptr, "cancel", "セーブファイルを他のプログラムが使っています", {saved, saved, saved}},
+        // Gone or emptied behind the game's back, or replaced by a database without the tables: the
+        // next save lands in a file made again with the session's records, and no box asks.
+        {"deleted", [](const fs::path& f) { fs::remove(f); }, "", nullptr, {saved, saved, saved, saved}},
+        {"emptied", [](const fs::path& f) { Cut(f, 0); }, "", nullptr, {saved, saved, saved, saved}},
+        {"replaced by a database without the tables",
+         [](const fs::path& f) {
+             fs::remove(f);
+             testsupport::SqliteObserver(f).Exec("CREATE TABLE notes(x); INSERT INTO notes VALUES(1);");
+         },
+         "",
+         nullptr,
+         {saved, saved, saved, saved}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + ", " + c.answer);
@@ -418,15 +474,17 @@ TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithT
         EXPECT_TRUE(run.Of("error").empty()) << run.errors;
         EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
         const std::vector<LogLine> boxes = run.Of("box");
-        ASSERT_FALSE(boxes.empty()) << run.Kinds();
-        EXPECT_EQ(boxes[0].fields.at(1).find(c.box), 0u) << boxes[0].fields.at(1);
-        EXPECT_EQ(boxes[0].fields.at(2), c.answer);
         // One box for the file, and for a new file the one that says what it took: no box asks
         // again for a write that cannot succeed (the second save into slot 5 asks to overwrite).
         const bool kept = std::string(c.answer) == "yes";
         std::size_t file_boxes = 0;
         for (const LogLine& box : boxes) file_boxes += box.fields.at(0) != "上書き";
-        EXPECT_EQ(file_boxes, kept ? 2u : 1u) << run.Kinds() << boxes.back().fields.at(1);
+        EXPECT_EQ(file_boxes, !c.box ? 0u : kept ? 2u : 1u) << run.Kinds();
+        if (c.box) {
+            ASSERT_FALSE(boxes.empty()) << run.Kinds();
+            EXPECT_EQ(boxes[0].fields.at(1).find(c.box), 0u) << boxes[0].fields.at(1);
+            EXPECT_EQ(boxes[0].fields.at(2), c.answer);
+        }
         EXPECT_EQ(FirstFields(run, "notice"), c.notices) << run.Kinds();
         const std::vector<fs::path> aside = KeptAside(settings.path());
         EXPECT_EQ(aside.size(), kept ? 1u : 0u);
@@ -434,7 +492,14 @@ TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithT
             EXPECT_EQ(FileBytes(aside[0]), damaged) << "kept aside as it was";
             EXPECT_NE(boxes[1].fields.at(1).find("件のセーブデータを新しいファイルに移しました"), std::string::npos);
         }
-        if (!c.damage || kept) {
+        if (!c.box) {
+            // The cycle ends wrote the session's records into the file made again.
+            EXPECT_NE(testsupport::SqliteObserver(file).Rows(
+                          "SELECT substr(value_bin, 261, 2048) = zeroblob(2048) FROM global WHERE name='COMMON';"),
+                      "1")
+                << "the pages read";
+        }
+        if (!c.damage || kept || !c.box) {
             // The save made again: slot 5 loaded from the title.
             EXPECT_NE(testsupport::SqliteObserver(file).Rows("SELECT count(*) FROM entry WHERE number=5;"), "0");
             EXPECT_EQ(FirstFields(run, "request"), (std::vector<std::string>{"1", "0"})) << "quick load, title";
@@ -453,52 +518,154 @@ TEST_F(DamagedSave, AFileThatBreaksOrIsHeldAfterTheStartIsMetByTheMenusSaveWithT
 
 namespace {
 
-// A file the player may not write, or one in a folder they may not write: SQLite opens it read
-// only, which the start finds by its write rolled back. Kept aside, the file goes with what reads
-// of it into a new file; a folder that keeps the file where it is leaves the session without saves.
-TEST_F(DamagedSave, AFileOrFolderThePlayerCannotWriteIsMetAtTheStart) {
-    if (::geteuid() == 0) GTEST_SKIP() << "run as root, which writes whatever the permissions say";
-    for (const bool whole_folder : {false, true}) {
-        SCOPED_TRACE(whole_folder ? "folder" : "file");
-        TempFolder settings("playtest_read_only");
+// damaged_save.txt with the answer to the start's box, and "no" to the retry of the global
+// records at each cycle end (the title's load, the menu's load, back to the title, and F12), which
+// a full disk may fail.
+fs::path ScriptWithCycleEndsAnswered(const TempFolder& folder, const std::string& answer) {
+    const fs::path script = ScriptWithAnswer(folder, answer);
+    std::string body = FileBytes(script);
+    for (const std::string step : {"\nclick 644 416", "\nmenu 40011\n", "\nmenu 40003\n", "\nkey F12\n"})
+        body.replace(body.find(step), step.size(), "\nanswer no" + step);
+    std::ofstream(script, std::ios::binary | std::ios::trunc) << body;
+    return script;
+}
+
+// A full disk is no damage: the start says so once (a limit below the journal), or only the saves
+// fail (a limit at the file's size); nothing is moved and every slot stays where it was.
+TEST_F(DamagedSave, AFullDiskMovesNothingAndAsksNothingTwice) {
+    const struct {
+        const char* name;
+        std::size_t blocks;  // the file-size limit in blocks of 512 bytes
+        bool start_box;
+    } cases[] = {{"at the start", 1, true}, {"at the first save", (original_.size() + 511) / 512, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder settings("playtest_full");
         const fs::path file = settings / "save.dat";
         std::ofstream(file, std::ios::binary) << original_;
         const std::multiset<std::string> intact = IntactSlots(file);
-        ASSERT_EQ(intact.size(), 2u);
+        // Past the limit a write fails with "File too large" instead of ending the process.
+        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithCycleEndsAnswered(settings, "ok"),
+                                        "--settings '" + settings.path().string() + "'", {},
+                                        "ulimit -f " + std::to_string(c.blocks) + "; trap '' XFSZ;");
+        // Played to F12 on the last page wait, whose cycle end asks about the records last.
+        PlayRun played = run;
+        while (!played.log.empty() && played.log.back().kind == "box") played.log.pop_back();
+        ExpectPlayedOnToTheEnd(played);
+        std::size_t disk_boxes = 0;
+        for (const LogLine& box : run.Of("box")) {
+            EXPECT_FALSE(IsStartBox(box) || IsOfferBox(box)) << box.fields.at(1);
+            disk_boxes += box.fields.at(1).find("ディスクに書き込めません") == 0;
+        }
+        EXPECT_EQ(disk_boxes, c.start_box ? 1u : 0u) << run.Kinds();
+        EXPECT_LE(run.Of("box").size(), 6u) << "the start, the menu's save, four cycle ends: " << run.Kinds();
+        EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブできませんでした");
+        EXPECT_TRUE(KeptAside(settings.path()).empty());
+        EXPECT_FALSE(fs::exists(settings / "save.dat.new"));
+        if (c.start_box) EXPECT_EQ(FileBytes(file), original_);
+        const std::multiset<std::string> after = IntactSlots(file);
+        for (const std::string& slot : intact) EXPECT_EQ(after.count(slot), intact.count(slot)) << slot;
+    }
+}
+
+// Another program's write open at the start: the box offers only a retry or playing without the
+// file, its journal stays where it is, and its COMMIT succeeds after the game.
+TEST_F(DamagedSave, AWriteAnotherProgramHoldsOpenAtTheStartIsLeftToCommit) {
+    TempFolder settings("playtest_held_write");
+    const fs::path file = settings / "save.dat";
+    std::ofstream(file, std::ios::binary) << original_;
+    testsupport::ClientLock other(
+        client_, file, "BEGIN IMMEDIATE; CREATE TABLE other_program(x); INSERT INTO other_program VALUES(7);");
+    ASSERT_TRUE(other.held());
+    const fs::path journal = settings / "save.dat-journal";
+    ASSERT_TRUE(fs::exists(journal));
+    const std::string journal_bytes = FileBytes(journal);
+    const PlayRun run = RunPlaytest(DEMO_DATA_DIR, ScriptWithAnswer(settings, "cancel"),
+                                    "--settings '" + settings.path().string() + "'");
+    ExpectPlayedOnToTheEnd(run);
+    const std::vector<LogLine> boxes = run.Of("box");
+    ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
+    EXPECT_NE(boxes[0].fields.at(1).find("他のプログラムが使っています: database is locked"), std::string::npos)
+        << boxes[0].fields.at(1);
+    EXPECT_EQ(boxes[0].fields.at(1).find("として残し"), std::string::npos) << "no answer moves it";
+    EXPECT_EQ(FileBytes(journal), journal_bytes) << "its journal as it was";
+    EXPECT_EQ(FileBytes(file), original_);
+    EXPECT_TRUE(KeptAside(settings.path()).empty());
+    EXPECT_TRUE(other.Run("COMMIT;"));
+    other.Release();
+    EXPECT_EQ(testsupport::SqliteObserver(file).Rows("SELECT x FROM other_program;"), "7");
+}
+
+// Root writes whatever the permissions say: as root the game runs as the unprivileged user, who
+// owns the folder, so that the permissions hold as they would for a player.
+std::string AsPlayer(const fs::path& folder) {
+    if (::geteuid() != 0) return "";
+    constexpr uid_t kNobody = 65534;
+    EXPECT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0);
+    return "setpriv --reuid=65534 --regid=65534 --clear-groups";
+}
+
+// A file or a folder the player cannot write, and a file that is not there: a file that cannot
+// take a write is kept aside with its slots in a new file; where nothing can be moved or made the
+// player is told once and plays on without saving, and nothing is touched.
+TEST_F(DamagedSave, AFileOrFolderThePlayerCannotWriteIsMetAtTheStart) {
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& folder)> prepare;
+        bool read_only_folder;
+        bool moved;  // kept aside with its slots; otherwise the box that nothing can be moved
+    } cases[] = {
+        {"a file the player cannot write", [](const fs::path& f) { fs::permissions(f / "save.dat", fs::perms(0444)); },
+         false, true},
+        {"a folder the player cannot write", [](const fs::path&) {}, true, false},
+        {"a first start in a folder the player cannot write", [](const fs::path& f) { fs::remove(f / "save.dat"); },
+         true, false},
+        {"a link to a folder that is not mounted",
+         [](const fs::path& f) {
+             fs::remove(f / "save.dat");
+             fs::create_symlink("/nonexistent-mount/quibel/save.dat", f / "save.dat");
+         },
+         false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder settings("playtest_read_only");
+        const fs::path file = settings / "save.dat";
+        std::ofstream(file, std::ios::binary) << original_;
         // The settings and the lock file as an earlier session left them, writable themselves.
         for (const char* name : {"quibel.ini", "quibel.lock"}) fs::copy_file(made_ / name, settings / name);
         const fs::path script = ScriptWithAnswer(settings, "yes");
-        const fs::path locked = whole_folder ? settings.path() : file;
-        const fs::perms before = fs::status(locked).permissions();
-        fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-        const PlayRun run = RunPlaytest(DEMO_DATA_DIR, script, "--settings '" + settings.path().string() + "'");
-        fs::permissions(locked, before);
-        EXPECT_EQ(run.status, 0) << run.errors;
-        EXPECT_TRUE(run.Of("error").empty()) << run.errors;
-        EXPECT_TRUE(run.Of("timeout").empty()) << run.Kinds();
+        c.prepare(settings.path());
+        const std::multiset<std::string> intact = IntactSlots(file);
+        const std::string before = fs::is_symlink(file) ? "" : FileBytes(file);
+        const std::string wrapper = AsPlayer(settings.path());
+        if (c.read_only_folder) fs::permissions(settings.path(), fs::perms(0555));
+        const PlayRun run =
+            RunPlaytest(DEMO_DATA_DIR, script, "--settings '" + settings.path().string() + "'", {}, wrapper);
+        fs::permissions(settings.path(), fs::perms(0755));
+        ExpectPlayedOnToTheEnd(run);
         const std::vector<LogLine> boxes = run.Of("box");
         ASSERT_FALSE(boxes.empty()) << run.Kinds();
-        EXPECT_TRUE(IsStartBox(boxes[0])) << boxes[0].fields.at(1);
-        EXPECT_NE(boxes[0].fields.at(1).find("readonly"), std::string::npos) << boxes[0].fields.at(1);
-        std::size_t offers = 0;
-        for (const LogLine& line : run.log) offers += IsOfferBox(line);
-        EXPECT_EQ(offers, 0u) << "no save meets the file again";
         const std::vector<fs::path> aside = KeptAside(settings.path());
-        if (whole_folder) {
-            // Nothing can be moved out of the folder: the player is told and plays without saving.
-            ASSERT_GE(boxes.size(), 2u);
-            EXPECT_EQ(boxes[1].fields.at(1).find("ファイルを移せませんでした"), 0u) << boxes[1].fields.at(1);
-            EXPECT_TRUE(aside.empty());
-            EXPECT_EQ(FileBytes(file), original_) << "never touched";
-            EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
-        } else {
+        if (c.moved) {
+            EXPECT_TRUE(IsStartBox(boxes[0])) << boxes[0].fields.at(1);
+            EXPECT_NE(boxes[0].fields.at(1).find("readonly"), std::string::npos) << boxes[0].fields.at(1);
             ASSERT_EQ(aside.size(), 1u);
-            EXPECT_EQ(FileBytes(aside[0]), original_) << "kept aside as it was";
+            EXPECT_EQ(FileBytes(aside[0]), before) << "kept aside as it was";
             EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブしました") << "saves go to the new file";
             const std::multiset<std::string> after = IntactSlots(file);
             for (const std::string& slot : intact) EXPECT_GE(after.count(slot), 1u) << slot;
+            continue;
         }
+        ASSERT_EQ(boxes.size(), 1u) << run.Kinds() << boxes.back().fields.at(1);
+        EXPECT_NE(boxes[0].fields.at(1).find("ファイルを残すことも作り直すこともできません"), std::string::npos)
+            << boxes[0].fields.at(1);
+        EXPECT_TRUE(aside.empty());
+        EXPECT_FALSE(fs::exists(settings / "save.dat.new"));
+        if (!before.empty()) EXPECT_EQ(FileBytes(file), before) << "never touched";
+        EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
     }
 }
 

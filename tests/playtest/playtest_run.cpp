@@ -73,10 +73,10 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 }  // namespace
 
 PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments,
-                    const std::function<void(const LogLine&)>& on_line) {
+                    const std::function<void(const LogLine&)>& on_line, const std::string& wrapper) {
     const std::filesystem::path errors =
         std::filesystem::temp_directory_path() / ("playtest_stderr_" + std::to_string(::getpid()) + ".txt");
-    const std::string command = "timeout 120 '" PLAYTEST "' '" + data_dir + "' '" + script.string() +
+    const std::string command = wrapper + " timeout 120 '" PLAYTEST "' '" + data_dir + "' '" + script.string() +
                                 "' --check-frames " + arguments + " 2>'" + errors.string() + "'";
     PlayRun run;
     FILE* pipe = ::popen(command.c_str(), "r");

@@ -41,9 +41,10 @@ std::string CommandOutput(const std::string& command);
 
 // playtest DATA_DIR SCRIPT --check-frames ARGUMENTS, under a deadline of two minutes: every run
 // also checks that each drawn frame shows the view tree as it stands. `on_line` sees each line of
-// the log as the tool writes it, while the run goes on.
+// the log as the tool writes it, while the run goes on. `wrapper` goes before the command in the
+// shell: limits ("ulimit -f 8;") or a command that runs it ("setpriv ...").
 PlayRun RunPlaytest(const std::string& data_dir, const std::filesystem::path& script, const std::string& arguments = "",
-                    const std::function<void(const LogLine&)>& on_line = {});
+                    const std::function<void(const LogLine&)>& on_line = {}, const std::string& wrapper = "");
 
 // A screenshot or a picture of the data as 0xAARRGGBB words, row by row; empty when it cannot
 // be read. PNG files (screenshots, pictures with alpha) and JPEG files (opaque) are read.

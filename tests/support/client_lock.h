@@ -55,6 +55,16 @@ public:
 
     bool held() const { return held_; }
 
+    // Runs more SQL in the client's transaction (a COMMIT, say): true when all of it succeeded.
+    bool Run(const std::string& sql) {
+        if (!to_client_ || !from_client_) return false;
+        std::fputs((sql + "\nSELECT 'done';\n").c_str(), to_client_);
+        std::fflush(to_client_);
+        char line[64] = {};
+        // The client stops at the first failure (-bail), and its output ends.
+        return std::fgets(line, sizeof line, from_client_) && std::string(line) == "done\n";
+    }
+
     // Ends the client, which gives the lock back; waits until it has.
     void Release() {
         if (to_client_) std::fclose(to_client_);
