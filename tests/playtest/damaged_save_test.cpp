@@ -562,7 +562,9 @@ TEST_F(DamagedSave, AFullDiskMovesNothingAndAsksNothingTwice) {
         EXPECT_EQ(FirstFields(run, "notice").at(0), "セーブできませんでした");
         EXPECT_TRUE(KeptAside(settings.path()).empty());
         EXPECT_FALSE(fs::exists(settings / "save.dat.new"));
-        if (c.start_box) EXPECT_EQ(FileBytes(file), original_);
+        if (c.start_box) {
+            EXPECT_EQ(FileBytes(file), original_);
+        }
         const std::multiset<std::string> after = IntactSlots(file);
         for (const std::string& slot : intact) EXPECT_EQ(after.count(slot), intact.count(slot)) << slot;
     }
@@ -664,7 +666,9 @@ TEST_F(DamagedSave, AFileOrFolderThePlayerCannotWriteIsMetAtTheStart) {
             << boxes[0].fields.at(1);
         EXPECT_TRUE(aside.empty());
         EXPECT_FALSE(fs::exists(settings / "save.dat.new"));
-        if (!before.empty()) EXPECT_EQ(FileBytes(file), before) << "never touched";
+        if (!before.empty()) {
+            EXPECT_EQ(FileBytes(file), before) << "never touched";
+        }
         EXPECT_EQ(FirstFields(run, "grayed"), (std::vector<std::string>{"40010", "40011"})) << run.Kinds();
     }
 }
