@@ -188,8 +188,8 @@ TEST_F(SaveStoreTest, AnUnusableFileIsKeptAsideOrTheSessionPlaysOnWithoutIt) {
 // load and a cycle read it: a page of one slot that cannot be read costs that slot only.
 TEST_F(SaveStoreTest, ANewFileTakesEverySlotAndRecordThatStillReads) {
     MakeSaveFile();
-    // Slots 2, 3 and 4 whose thumbnail pages are filled with their number.
-    for (const std::uint8_t number : {2, 3, 4}) {
+    // Slots 1 to 4, 90 and the rest of the ring whose thumbnail pages are filled with their number.
+    for (const std::uint8_t number : {1, 2, 3, 4, 90, 92, 93, 94, 95, 96, 97, 98, 99}) {
         SAVEDATA2 record;
         record.comment = u"slot";
         record.thumbnail.fill(number);
@@ -219,11 +219,12 @@ TEST_F(SaveStoreTest, ANewFileTakesEverySlotAndRecordThatStillReads) {
     ASSERT_EQ(sink_.boxes.size(), 2u);
     // Found by the quick check before the write check: the damaged chain of slot 3.
     EXPECT_TRUE(Contains(sink_.boxes[0].text, u"ファイルが壊れています: ")) << Utf16ToUtf8(sink_.boxes[0].text);
-    EXPECT_TRUE(Contains(sink_.boxes[1].text, u"2 件のセーブデータを新しいファイルに移しました"))
+    EXPECT_TRUE(Contains(sink_.boxes[1].text, u"12 件のセーブデータを新しいファイルに移しました"))
         << Utf16ToUtf8(sink_.boxes[1].text);
     EXPECT_FALSE(services_.saves_off());
-    EXPECT_EQ(Rows("SELECT number FROM entry ORDER BY number;"), "2;91");
-    for (const std::int32_t number : {2, 91}) EXPECT_TRUE(ReadSlotContents(number, nullptr).ok()) << number;
+    EXPECT_EQ(Rows("SELECT group_concat(number, ' ') FROM (SELECT number FROM entry ORDER BY number);"),
+              "1 2 90 91 92 93 94 95 96 97 98 99");
+    for (const std::int32_t number : {1, 2, 90, 91, 99}) EXPECT_TRUE(ReadSlotContents(number, nullptr).ok()) << number;
     // The records came across and were read from the new file.
     EXPECT_EQ(Rows("SELECT hex(substr(value_bin, 261, 1)) FROM global WHERE name='COMMON';"), "04");
     EXPECT_EQ(SeenFlags[0], 0x04);
@@ -350,7 +351,9 @@ TEST_F(SaveStoreTest, AFileHeldAtTheStartIsTriedAgainOrLeftNeverMoved) {
         for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path()))
             files += entry.path().filename() != "quibel.lock";
         EXPECT_EQ(files, 1u) << "nothing kept aside";
-        if (c.off) EXPECT_EQ(FileBytes(file_), made);
+        if (c.off) {
+            EXPECT_EQ(FileBytes(file_), made);
+        }
         ResetSaveState();
     }
 }
@@ -434,6 +437,54 @@ TEST_F(SaveStoreTest, TheMenusLoadOfASlotThatWouldNotLoadIsShownAndGivesNoSlot) 
             EXPECT_TRUE(Contains(boxes[0].text, u"ロードできませんでした")) << Utf16ToUtf8(boxes[0].text);
         }
     }
+}
+
+// A damaged file that another program has open in a transaction is not moved, whatever the player
+// answers: they are told, and nothing changes on the disk.
+TEST_F(SaveStoreTest, ADamagedFileAnotherProgramReadsIsNeverMoved) {
+    ASSERT_FALSE(client_.empty()) << testsupport::kSqliteClientMissing;
+    MakeSaveFile();
+    Overwrite(file_, 18, "\x03");  // a write version SQLite does not know: it takes no write
+    const std::string damaged = FileBytes(file_);
+    ClientLock reader(client_, file_, "BEGIN; SELECT 1 FROM entry LIMIT 0;");
+    ASSERT_TRUE(reader.held());
+    sink_.answer = [](const Box&) { return kIdYes; };
+    auto group = Cycle();
+    services_.load_global(*group);
+    ASSERT_EQ(sink_.boxes.size(), 2u);
+    EXPECT_TRUE(Contains(sink_.boxes[1].text, u"他のプログラムが使っているため")) << Utf16ToUtf8(sink_.boxes[1].text);
+    EXPECT_TRUE(services_.saves_off());
+    reader.Release();
+    EXPECT_EQ(FileBytes(file_), damaged);
+    std::size_t files = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path()))
+        files += entry.path().filename() != "quibel.lock";
+    EXPECT_EQ(files, 1u) << "nothing kept aside, no new file left";
+}
+
+// The dialog's save that meets a file which broke while the dialog was open: the offer comes once,
+// and after no the dialog closes and the session plays on without the file.
+TEST_F(SaveStoreTest, AfterNoToTheDialogsOfferTheDialogCloses) {
+    MakeSaveFile();
+    auto group = Cycle();
+    CurrentScript = group.get();
+    services_.load_global(*group);
+    testhost::TestHost window;
+    bool ended = false;
+    window.scripted_modal().OnNextDialog([&](host::Dialog& dialog) {
+        Overwrite(file_, 0, "Not a database!");
+        dialog.Choose(SaveLoadDialog::kSlotList, 4);
+        dialog.Accept();
+        ended = dialog.ended();
+    });
+    window.scripted_modal().AnswerNext(kIdNo);
+    EXPECT_EQ(services_.save_load_dialog(window.modal(), SaveLoadDialog::kSaveMode), -1);
+    CurrentScript = nullptr;
+    EXPECT_TRUE(ended);
+    const auto& boxes = window.scripted_modal().boxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.find(u"セーブファイルに書き込めません"), 0u) << Utf16ToUtf8(boxes[0].text);
+    EXPECT_TRUE(services_.saves_off());
 }
 
 TEST(SaveFileAside, TheNameIsFreeAndTheNewFileTakesItWhileTheOldOneKeepsItsJournal) {
