@@ -28,7 +28,8 @@ namespace {
 // How many bytes of slots a copy into a new file reads from the file kept aside before it writes
 // them: a few dozen slots of a real game, bounded so that damaged files of any size cost no more.
 constexpr std::size_t kCopyBatchBytes = std::size_t{8} << 20;
-// A file kept aside that another program holds is not waited for: nothing of it is copied.
+// The old file is read for the copy only after no other program held it; one that takes it
+// meanwhile is not waited for: the copy fails and nothing moves.
 constexpr std::chrono::milliseconds kAsideBusyTimeout{0};
 
 // A slot as it is stored, read for the copy into a new file.
@@ -186,8 +187,9 @@ void SaveStore::LoadGlobal(ScriptStateGroup_App& group) {
 void SaveStore::OpenAtStart(ScriptStateGroup_App& group) {
     // A new file that a crash left before it took the name holds nothing the old one lacks.
     RemoveNewFile(SaveDatabasePath());
-    if (MeetFile(Moment::kStart, &group) == Outcome::kReady) return;
-    UseKeptRecords(group);
+    MeetFile(Moment::kStart, &group);
+    // A file in use keeps what was read of it, also where the disk then refused the write check.
+    if (state_ != State::kInUse) UseKeptRecords(group);
 }
 
 SaveStore::Outcome SaveStore::MeetFile(Moment moment, ScriptStateGroup_App* group) {

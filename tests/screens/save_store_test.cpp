@@ -20,6 +20,7 @@
 #include "app/picture_commands.h"
 #include "app/settings.h"
 #include "app/win_app.h"
+#include "fault_vfs.h"
 #include "host/testhost/test_host.h"
 #include "host/ui/menu.h"
 #include "host/ui/modal_stack.h"
@@ -437,6 +438,27 @@ TEST_F(SaveStoreTest, TheMenusLoadOfASlotThatWouldNotLoadIsShownAndGivesNoSlot) 
             EXPECT_TRUE(Contains(boxes[0].text, u"ロードできませんでした")) << Utf16ToUtf8(boxes[0].text);
         }
     }
+}
+
+// A full disk at the start is no damage: one box says so, the file stays in use with what was read
+// of it, and nothing is moved.
+TEST_F(SaveStoreTest, AFullDiskAtTheStartKeepsTheFileAndWhatWasReadOfIt) {
+    MakeSaveFile();
+    const std::string made = FileBytes(file_);
+    auto group = Cycle();
+    {
+        testsupport::FaultVfs vfs;
+        vfs.Arm(testsupport::FaultOp::kWrite, 1, SQLITE_FULL, true);
+        services_.load_global(*group);
+    }
+    ASSERT_EQ(sink_.boxes.size(), 1u);
+    EXPECT_EQ(sink_.boxes[0].text.find(u"ディスクに書き込めません"), 0u) << Utf16ToUtf8(sink_.boxes[0].text);
+    EXPECT_FALSE(services_.saves_off());
+    EXPECT_EQ(SeenFlags[0], 0x04);
+    EXPECT_EQ(group->scene_names(), std::vector<std::u16string>{u"SC01"});
+    EXPECT_EQ(SeenCgList, std::vector<std::u16string>{u"CG1"});
+    EXPECT_EQ(FileBytes(file_), made);
+    EXPECT_EQ(services_.auto_save(), 1) << "saves work again once there is room";
 }
 
 // A damaged file that another program has open in a transaction is not moved, whatever the player
