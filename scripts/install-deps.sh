@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xfonts-base libx11-dev libxtst-dev libxdamage-dev
   clang libclang-rt-14-dev
   libpixman-1-dev
+  util-linux
 )
 
 missing=()

@@ -190,7 +190,7 @@ bool GlobalRowExists(std::u16string_view name) {
 DatabaseSession SaveDatabaseSession(kSaveSite);
 
 std::u16string DescribeSaveFailure(int code, std::u16string_view message) {
-    std::u16string_view cause = u"セーブファイルを使えません";
+    std::u16string_view cause;
     switch (code & 0xFF) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED: cause = u"他のプログラムが使っています"; break;
@@ -201,7 +201,8 @@ std::u16string DescribeSaveFailure(int code, std::u16string_view message) {
         case SQLITE_ERROR: cause = u"ファイルが壊れています"; break;
         case SQLITE_READONLY: cause = u"ファイルに書き込めません"; break;
         case SQLITE_CANTOPEN: cause = u"ファイルを開けません"; break;
-        default: break;
+        // A slot's own damage, or a failure of no file: the message says it all.
+        default: return std::u16string(message);
     }
     return FormatString(u"%s: %s", cause, message);
 }

@@ -27,7 +27,7 @@ extern DatabaseSession SaveDatabaseSession;
 // The settings folder followed by "save.dat".
 std::u16string SaveDatabasePath();
 // A failure of the save file for the player: the cause in their words (held by another program,
-// damaged, read only, the disk full...), then SQLite's own text.
+// damaged, read only, the disk full...), then SQLite's own text; any other failure as it is.
 std::u16string DescribeSaveFailure(int code, std::u16string_view message);
 // A scope of the save database, to be held until its work is done:
 //   const DatabaseScope scope = OpenSaveDatabase();

@@ -427,7 +427,7 @@ std::int32_t SaveStore::FindQuickLoadSlot() {
         return slot;
     } catch (const ExceptionHandle& error) {
         if (error.type == 1) throw;
-        ShowLoadFailure(std::u16string_view(error.message));
+        ShowLoadFailure(DescribeSaveFailure(SaveDatabaseSession.LastError(), error.message));
         return -1;
     }
 }

@@ -347,7 +347,7 @@ TEST_F(DamagedSave, AQuickLoadWhileTheSqliteClientHoldsTheFileIsShownAndThePageS
     EXPECT_EQ(awaits, 2);
     const std::vector<LogLine> boxes = run.Of("box");
     ASSERT_EQ(boxes.size(), 1u) << run.Kinds();
-    EXPECT_EQ(boxes[0].fields.at(1), "ロードできませんでした。\\ndatabase is locked");
+    EXPECT_EQ(boxes[0].fields.at(1), "ロードできませんでした。\\n他のプログラムが使っています: database is locked");
     EXPECT_TRUE(run.Of("request").empty()) << run.Kinds();
     EXPECT_EQ(PageNumbers(run), (std::vector<int>{1, 2, 3, 4})) << "the page of the quick load went on";
 }
