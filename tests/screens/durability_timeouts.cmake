@@ -3,7 +3,8 @@
 # the default, so that a child that hangs fails its test quickly instead of holding up the run.
 set(durability_tests
     SaveKillTest.KillsAtRandomLoseNoCommittedSave
-    SaveKillTest.AFirstStartKilledAtEveryStepLeavesNothingOrEverything)
+    SaveKillTest.AFirstStartKilledAtEveryStepLeavesNothingOrEverything
+    SaveKillTest.AKeepAsideKilledAtEveryStepLeavesTheOldFileOrTheWholeNewOne)
 foreach(save OverwriteSlot NewSlot QuickSave)
   foreach(step write sync truncate journal_open delete)
     list(APPEND durability_tests

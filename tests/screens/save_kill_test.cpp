@@ -5,7 +5,7 @@
 // kill the file must open through the program's own open, every committed save must be there byte
 // for byte, the save cut off must be there whole or not at all, and the quick-save ring must hold
 // exactly the newest quick saves in order. The first start is also killed before each of its disk
-// steps in turn.
+// steps in turn, and so is a start that keeps a damaged file aside for a new one.
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -38,14 +39,18 @@
 #include "save_state.h"
 #include "screens/global_records.h"
 #include "screens/save_database.h"
+#include "screens/save_file.h"
 #include "screens/save_slots.h"
+#include "screens/screen_services.h"
 #include "script/script_node.h"
 #include "script/variables.h"
+#include "support/capture_reports.h"
 #include "support/sqlite_observer.h"
 #include "support/temp_folder.h"
 
 namespace {
 
+using testsupport::CaptureReports;
 using testsupport::FaultOp;
 using testsupport::FaultVfs;
 using testsupport::SqliteObserver;
@@ -265,6 +270,27 @@ std::int32_t Fingerprint(std::int32_t number, const SlotRead& slot) {
         if (entry.name == u"fp") fp = entry.value;
     EXPECT_EQ(fp, seq) << "slot " << number;
     return seq;
+}
+
+// Each slot's digests (header, variables) as read.
+using SlotDigests = std::map<std::int32_t, std::pair<std::uint64_t, std::uint64_t>>;
+SlotDigests DigestsOf(const FileRead& file) {
+    SlotDigests digests;
+    for (const auto& [number, slot] : file.slots) digests[number] = {slot.header_digest, slot.data_digest};
+    return digests;
+}
+
+// A session's first cycle start, the player giving `answer` to the first box (the offer to keep
+// the file aside) and OK to any other; the boxes shown.
+std::vector<testsupport::CapturedBox> StartSession(int answer) {
+    CaptureReports reports;
+    reports.AnswerNext(answer);
+    GameCycleServices services;
+    InstallSaveServices(services);
+    ScriptStateGroup_App group;
+    group.SetServices(&services);
+    services.load_global(group);
+    return reports.boxes;
 }
 
 class SaveKillTest : public ::testing::Test {
@@ -501,6 +527,135 @@ TEST_F(SaveKillTest, AFirstStartKilledAtEveryStepLeavesNothingOrEverything) {
     std::printf("the first start takes %d disk steps; %d kills left a journal\n", step - 1, journals);
     EXPECT_GT(step, 3);
     EXPECT_GT(journals, 0);
+}
+
+// A start that keeps a damaged file aside, stopped before each of its disk steps in turn (the new
+// file built beside the old one, then the checks of the file that took the name) and killed.
+// save.dat must then be the damaged file as it was, or the whole new file with every slot that
+// read; a kept-aside file is the damaged one as it was; and the next start removes a new file
+// the kill left and loses no slot.
+TEST_F(SaveKillTest, AKeepAsideKilledAtEveryStepLeavesTheOldFileOrTheWholeNewOne) {
+    constexpr std::int32_t kCommonSeq = 0x5EED;
+    constexpr std::size_t kPage = 4096;
+    // Slot 1, 90 and the ring's ends, each thumbnail filled with its number; slot 2's is damaged.
+    SetCommonFingerprint(kCommonSeq);
+    {
+        ScriptStateGroup_App group;
+        LoadGlobalData(group);
+    }
+    SlotDigests readable;
+    const std::uint8_t no_variables[] = {0};
+    for (const std::int32_t number : {1, 2, 90, 91, 95, 99}) {
+        SAVEDATA2 record;
+        record.comment = u"slot";
+        record.thumbnail.fill(static_cast<std::uint8_t>(number));
+        const std::vector<std::uint8_t> header = EncodeSaveData2(record);
+        const DatabaseScope scope = OpenSaveDatabase();
+        WriteEntryHeader(number, std::span<const std::uint8_t, kSaveData2Bytes>(header.data(), kSaveData2Bytes));
+        WriteSlotVariables(number, std::span<const std::uint8_t>(no_variables));
+        if (number != 2) readable[number] = {Digest(header), Digest(no_variables)};
+    }
+    // One page of slot 2's thumbnail zeroed: the quick check finds it, the other slots still read.
+    std::string original = testsupport::FileBytes(file_);
+    std::size_t damaged = 0;
+    for (std::size_t page = kPage; page + kPage <= original.size() && !damaged; page += kPage)
+        if (original.find_first_not_of('\x02', page + 4) >= page + kPage) damaged = page;
+    ASSERT_NE(damaged, 0u);
+    original.replace(damaged, kPage, kPage, '\0');
+
+    const std::u16string folder = folder_.Path("");
+    const std::filesystem::path fresh = Utf16ToUtf8(NewFileName(folder_.Path("save.dat")));
+    const auto new_files = [&] {
+        int count = 0;
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder_.path()))
+            count += entry.path().filename().string().starts_with(fresh.filename().string());
+        return count;
+    };
+    // Every file kept aside must be the damaged file as it was; how many there are.
+    const auto kept_aside = [&] {
+        int count = 0;
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder_.path())) {
+            const std::string name = entry.path().filename().string();
+            if (!name.starts_with("save-") || !name.ends_with(".dat")) continue;
+            ++count;
+            EXPECT_TRUE(testsupport::FileBytes(entry.path()) == original) << name << " is not the file as it was";
+        }
+        return count;
+    };
+    int kept_old = 0, left_new = 0, took_name = 0;
+    int step = 1;
+    for (;; ++step) {
+        ASSERT_LT(step, 2000) << "the start never ended";
+        SCOPED_TRACE(testing::Message() << "stopped before disk step " << step);
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder_.path()))
+            std::filesystem::remove(entry.path());
+        std::ofstream(file_, std::ios::binary) << original;
+        std::optional<Message> stopped;
+        int status = 0;
+        {
+            ChildProcess child([&](int fd) {
+                SettingsFolders.settings_folder = folder;
+                ResetSaveState();
+                FaultVfs vfs;
+                int steps = 0;
+                vfs.before = [&](FaultOp op, int) {
+                    if (++steps != step) return;
+                    Send(fd, {Message::kStopped, static_cast<std::int32_t>(op), steps});
+                    for (;;) ::pause();
+                };
+                StartSession(kIdYes);
+                Send(fd, {Message::kDone});
+            });
+            const std::optional<Message> message = child.Read(std::chrono::milliseconds(20'000));
+            ASSERT_TRUE(message) << "the child neither stopped nor ended";
+            if (message->kind == Message::kDone) {
+                status = child.Wait();
+            } else {
+                stopped = message;
+                child.Kill();
+            }
+        }
+        SCOPED_TRACE(stopped ? testsupport::FaultOpName(static_cast<FaultOp>(stopped->number)) : "not stopped");
+
+        // As the kill left it: the damaged file untouched, or the new file in its place.
+        const bool old = testsupport::FileBytes(file_) == original;
+        const int asides = kept_aside();
+        left_new += new_files() > 0;
+        if (old) {
+            ++kept_old;
+            EXPECT_LE(asides, 1);
+        } else {
+            ++took_name;
+            EXPECT_EQ(asides, 1) << "save.dat changed, and the file as it was is nowhere";
+        }
+        // The next start: the offer again for the old file (declined, then taken), none for the new.
+        ResetSaveState();
+        const std::vector<testsupport::CapturedBox> boxes = StartSession(kIdNo);
+        EXPECT_EQ(new_files(), 0) << "a new file the kill left is still there";
+        EXPECT_EQ(boxes.size(), old ? 1u : 0u);
+        if (old) {
+            EXPECT_TRUE(testsupport::FileBytes(file_) == original) << "declined, and still changed";
+            ResetSaveState();
+            EXPECT_EQ(StartSession(kIdYes).size(), 2u);
+        }
+        kept_aside();
+        const FileRead file = ReadFile();
+        EXPECT_EQ(DigestsOf(file), readable) << "slot number -> digests";
+        EXPECT_EQ(file.common_seq, kCommonSeq);
+        if (HasFailure()) return;
+        if (!stopped) {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            EXPECT_FALSE(old) << "the whole start left the damaged file in use";
+            break;
+        }
+    }
+    std::printf(
+        "the keep-aside start takes %d disk steps; killed before them it left the old file %d times (a new "
+        "file beside it %d times) and the new file in its place %d times\n",
+        step - 1, kept_old, left_new, took_name);
+    // Not vacuous: kills fell both while the new file was built and after it took the name.
+    EXPECT_GT(left_new, 0);
+    EXPECT_GT(took_name, 1);
 }
 
 }  // namespace
