@@ -1,7 +1,8 @@
 // The game program's input as the player meets it, watched from another X client under
 // xvfb-run: keys and buttons pressed and let go back to back, quicker than a frame, as a touchpad
 // taps and a quick finger types, still reach the title, the page wait and the buttons of a box;
-// the page wait's buttons light under the pointer and dim when it leaves; F12 tapped on the title
+// each tap of Up or Down scrolls the backlog a line; the page wait's buttons light under the
+// pointer and dim when it leaves; F12 tapped on the title
 // quits; SIGTERM ends the game while a box or a dialog is open.
 #include <signal.h>
 

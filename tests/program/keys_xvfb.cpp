@@ -1,13 +1,15 @@
 // The game program's keys and dialogs as the player meets them, watched from another X client
 // under xvfb-run: on the first page the letter of an open menu popup's item opens its dialog, the
 // save dialog's "コメント入力" stands on one line, a click and Return save into a slot, D asks
-// before deleting it and N answers that box, and the close question takes N and then Y.
+// before deleting it and N answers that box, and the close question takes N and then Y; Ctrl+A,
+// Ctrl+C and Ctrl+V tapped in the comment field act.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <thread>
+#include <utility>
 
 #include "game_program.h"
 #include "title_start.h"
@@ -56,6 +58,24 @@ protected:
     // A box in the middle of the picture, over the slot list's white lines.
     bool BoxShown() const {
         return Count(Game(Box{330, 280, 140, 40}), [](std::uint32_t p) { return p == kDialogGround; }) > 2000;
+    }
+    // The columns of the comment field (game pixels 200-540 at y 102-124) that hold dark text, as
+    // (first, last); (-1, -1) when none does. The caret is a single column.
+    std::pair<int, int> CommentExtent() const {
+        const Pixels field = Game(Box{200, 102, 340, 22});
+        int first = -1, last = -1;
+        for (int px = 0; px < field.width; ++px) {
+            int dark = 0;
+            for (int y = 0; y < field.height; ++y) dark += Dark(field.At(px, y));
+            if (dark == 0) continue;
+            if (first < 0) first = px;
+            last = px;
+        }
+        return {first, last};
+    }
+    int CommentWidth() const {
+        const auto [first, last] = CommentExtent();
+        return first < 0 ? 0 : last - first + 1;
     }
     // Opens the "シナリオ" popup, right of "システム" on the menu bar, over the black picture.
     bool OpenScenarioPopup() {
@@ -124,6 +144,51 @@ TEST_F(KeysProgram, LettersPickMenuItemsAndAnswerBoxesAndTheSaveDialogsLabelsSta
     x.Press({kKeyY});
     EXPECT_EQ(game->Wait(progtest::kProgramDeadline), 0) << Errors();
     x.Release({kKeyY});
+}
+
+// Shortcuts tapped in the save dialog's comment field, each chord's keys going down and up back to
+// back as input tools and remote desktops send them: Ctrl+A selects everything, Ctrl+C copies it
+// and Ctrl+V pastes it, as when the keys are held.
+TEST_F(KeysProgram, ShortcutsTappedInTheCommentFieldAct) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(progtest::StartNewGame(x, window, progtest::kProgramDeadline)) << Errors();
+    ASSERT_TRUE(AwaitGame([&] { return Count(Game(Box{0, 0, 800, 380}), Light) == 0; })) << Errors();
+    ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
+    ASSERT_TRUE(TapUntil(kKeyS, [&] { return SaveDialogShown(); })) << "S opened no save dialog";
+    const Box frame = x.Geometry(window);
+    x.Click(frame.x + 300, frame.y + frame.height - progtest::kGameHeight + 113);
+    const auto stays = [&](const std::function<bool()>& state) {
+        return AwaitGame([&] {
+            if (!state()) return false;
+            std::this_thread::sleep_for(200ms);
+            return state();
+        });
+    };
+    // "ab" typed, so its width is known; the last key pressed the field takes.
+    std::this_thread::sleep_for(300ms);
+    for (const unsigned long key : std::initializer_list<unsigned long>{'a', 'b', progtest::kKeyEnd}) {
+        x.Tap({key});
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(stays([&] { return CommentWidth() > 8; })) << "nothing typed";
+    const int typed = CommentWidth();
+    // All of it selected and copied, then pasted after itself: "abab".
+    for (const unsigned long key : std::initializer_list<unsigned long>{'a', 'c'}) {
+        x.Tap({progtest::kKeyControlLeft, key});
+        std::this_thread::sleep_for(100ms);
+    }
+    x.Tap({progtest::kKeyEnd});
+    std::this_thread::sleep_for(100ms);
+    x.Tap({progtest::kKeyControlLeft, 'v'});
+    EXPECT_TRUE(stays([&] { return CommentWidth() > typed * 3 / 2; })) << "Ctrl+A, Ctrl+C or Ctrl+V lost";
+    // All of it selected and taken away by one Backspace: the caret alone is left.
+    x.Tap({progtest::kKeyControlLeft, 'a'});
+    std::this_thread::sleep_for(100ms);
+    x.Tap({progtest::kKeyBackspace});
+    EXPECT_TRUE(stays([&] { return CommentWidth() <= 2; })) << "Ctrl+A lost";
+    ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+    x.Tap({progtest::kKeyF12});
+    EXPECT_EQ(game->Wait(progtest::kProgramDeadline), 0) << Errors();
 }
 
 }  // namespace
