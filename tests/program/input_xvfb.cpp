@@ -2,8 +2,8 @@
 // xvfb-run: keys and buttons pressed and let go back to back, quicker than a frame, as a touchpad
 // taps and a quick finger types, still reach the title, the page wait and the buttons of a box;
 // each tap of Up or Down scrolls the backlog a line; the page wait's buttons light under the
-// pointer and dim when it leaves; F12 tapped on the title
-// quits; SIGTERM ends the game while a box or a dialog is open.
+// pointer and dim when it leaves; F12 tapped on the title quits; SIGTERM ends the game while a box
+// or a dialog is open.
 #include <signal.h>
 
 #include <gtest/gtest.h>
