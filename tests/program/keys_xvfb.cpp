@@ -9,7 +9,6 @@
 #include <functional>
 #include <initializer_list>
 #include <thread>
-#include <utility>
 
 #include "game_program.h"
 #include "title_start.h"
@@ -59,23 +58,25 @@ protected:
     bool BoxShown() const {
         return Count(Game(Box{330, 280, 140, 40}), [](std::uint32_t p) { return p == kDialogGround; }) > 2000;
     }
-    // The columns of the comment field (game pixels 200-540 at y 102-124) that hold dark text, as
-    // (first, last); (-1, -1) when none does. The caret is a single column.
-    std::pair<int, int> CommentExtent() const {
+    // How wide the comment field's dark text runs (game pixels 200-540 at y 102-124); the caret
+    // alone is a single column.
+    int CommentWidth() const {
         const Pixels field = Game(Box{200, 102, 340, 22});
         int first = -1, last = -1;
-        for (int px = 0; px < field.width; ++px) {
-            int dark = 0;
-            for (int y = 0; y < field.height; ++y) dark += Dark(field.At(px, y));
-            if (dark == 0) continue;
-            if (first < 0) first = px;
-            last = px;
-        }
-        return {first, last};
-    }
-    int CommentWidth() const {
-        const auto [first, last] = CommentExtent();
+        for (int px = 0; px < field.width; ++px)
+            for (int y = 0; y < field.height; ++y)
+                if (Dark(field.At(px, y))) {
+                    if (first < 0) first = px;
+                    last = px;
+                }
         return first < 0 ? 0 : last - first + 1;
+    }
+    // Each chord tapped, its keys down and up back to back, 100 ms after the last.
+    void TapEach(std::initializer_list<std::initializer_list<unsigned long>> chords) {
+        for (const auto& chord : chords) {
+            x.Tap(chord);
+            std::this_thread::sleep_for(100ms);
+        }
     }
     // Opens the "シナリオ" popup, right of "システム" on the menu bar, over the black picture.
     bool OpenScenarioPopup() {
@@ -164,27 +165,17 @@ TEST_F(KeysProgram, ShortcutsTappedInTheCommentFieldAct) {
             return state();
         });
     };
-    // "ab" typed, so its width is known; the last key pressed the field takes.
+    // "ab" typed, so its width is known.
     std::this_thread::sleep_for(300ms);
-    for (const unsigned long key : std::initializer_list<unsigned long>{'a', 'b', progtest::kKeyEnd}) {
-        x.Tap({key});
-        std::this_thread::sleep_for(100ms);
-    }
+    TapEach({{'a'}, {'b'}});
     ASSERT_TRUE(stays([&] { return CommentWidth() > 8; })) << "nothing typed";
     const int typed = CommentWidth();
     // All of it selected and copied, then pasted after itself: "abab".
-    for (const unsigned long key : std::initializer_list<unsigned long>{'a', 'c'}) {
-        x.Tap({progtest::kKeyControlLeft, key});
-        std::this_thread::sleep_for(100ms);
-    }
-    x.Tap({progtest::kKeyEnd});
-    std::this_thread::sleep_for(100ms);
-    x.Tap({progtest::kKeyControlLeft, 'v'});
+    const unsigned long ctrl = progtest::kKeyControlLeft;
+    TapEach({{ctrl, 'a'}, {ctrl, 'c'}, {progtest::kKeyEnd}, {ctrl, 'v'}});
     EXPECT_TRUE(stays([&] { return CommentWidth() > typed * 3 / 2; })) << "Ctrl+A, Ctrl+C or Ctrl+V lost";
     // All of it selected and taken away by one Backspace: the caret alone is left.
-    x.Tap({progtest::kKeyControlLeft, 'a'});
-    std::this_thread::sleep_for(100ms);
-    x.Tap({progtest::kKeyBackspace});
+    TapEach({{ctrl, 'a'}, {progtest::kKeyBackspace}});
     EXPECT_TRUE(stays([&] { return CommentWidth() <= 2; })) << "Ctrl+A lost";
     ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
     x.Tap({progtest::kKeyF12});
