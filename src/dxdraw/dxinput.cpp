@@ -61,25 +61,18 @@ void ReadInputDevices() {
     }
 }
 
-// A held code pulses on the first step, then after 16 steps, then every 4 steps.
-void RepeatStep() {
-    for (int k = 0; k < kInputCodeCount; ++k) {
-        RepeatCounter& c = g_input.counters[static_cast<std::size_t>(k)];
-        bool pulse = false;
-        if (!TestBit(g_input.held, k)) {
-            c = RepeatCounter{};
-        } else if (c.delay > 0) {
-            pulse = c.delay == 16;
-            --c.delay;
-        } else {
-            if (c.interval == 0) {
-                pulse = true;
-                c.interval = 4;
-            }
-            --c.interval;
-        }
-        SetBit(g_input.repeat, k, pulse);
+// One repeat step of a code: a held code pulses on the first step, then after 16 steps, then
+// every 4 steps; a code not held starts over.
+bool RepeatStep(RepeatCounter& c, bool held) {
+    if (!held) {
+        c = RepeatCounter{};
+        return false;
     }
+    if (c.delay > 0) return c.delay-- == 16;
+    const bool pulse = c.interval == 0;
+    if (pulse) c.interval = 4;
+    --c.interval;
+    return pulse;
 }
 
 }  // namespace
@@ -116,18 +109,23 @@ void ResetInput() {
 
 void UpdateInput() {
     ReadInputDevices();
-    if (!g_input.clock) {
-        g_input.repeat.fill(0);
-        return;
+    bool step_due = false;
+    std::uint64_t now = 0;
+    if (g_input.clock) {
+        now = g_input.clock->Counter();
+        const double elapsed = static_cast<double>(now - g_input.last_step) / static_cast<double>(g_input.frequency);
+        step_due = static_cast<double>(g_input.repeat_interval) <= elapsed;
     }
-    std::uint64_t now = g_input.clock->Counter();
-    double elapsed = static_cast<double>(now - g_input.last_step) / static_cast<double>(g_input.frequency);
-    if (static_cast<double>(g_input.repeat_interval) > elapsed) {
-        g_input.repeat.fill(0);
-        return;
+    for (int k = 0; k < kInputCodeCount; ++k) {
+        RepeatCounter& c = g_input.counters[static_cast<std::size_t>(k)];
+        // A press since the last read pulses in this read, step or not: a key tapped between two
+        // reads is down in one read only, and a read sooner than the interval after the last step
+        // would otherwise drop its only pulse. It starts over even when no step saw the release.
+        const bool fresh = TestBit(g_input.pressed, k);
+        if (fresh) c = RepeatCounter{};
+        SetBit(g_input.repeat, k, (step_due || fresh) && RepeatStep(c, TestBit(g_input.held, k)));
     }
-    RepeatStep();
-    g_input.last_step = now;
+    if (step_due) g_input.last_step = now;
 }
 
 bool IsInputHeld(int code) { return TestBit(g_input.held, code); }

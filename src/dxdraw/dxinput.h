@@ -1,7 +1,8 @@
 // Keyboard and mouse, read once per frame into bit sets of 264 input codes: the 256 keyboard
 // scan codes, then mouse buttons 0 (left), 1 (right), 2 (middle) as codes 256 to 258 (259-263
 // exist and stay 0). Held, pressed, released and auto-repeat sets; auto-repeat is paced by the
-// high-resolution counter at a fixed interval, independent of the frame rate.
+// high-resolution counter at a fixed interval, independent of the frame rate, except that a press
+// pulses in the read that sees it: one tap is always one pulse.
 #pragma once
 
 #include <array>
@@ -30,7 +31,8 @@ struct MouseDelta {
 int InitDirectInput(const InputParams& params);
 // Forgets the window and clock (at shutdown); reads then see nothing held.
 void ReleaseDirectInput();
-// Polls both devices and runs the auto-repeat step; once per frame.
+// Polls both devices and runs the auto-repeat step (for a code just pressed, always); once per
+// frame.
 void UpdateInput();
 bool IsInputHeld(int code);
 bool IsInputPressed(int code);

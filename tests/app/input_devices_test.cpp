@@ -44,6 +44,31 @@ TEST_F(InputDevicesTest, AutoRepeatPulsesAtSteps1_17_21_25AndRestartsOnANewPress
     EXPECT_TRUE(IsInputRepeat(0xC8)) << "a new press pulses at once";
 }
 
+// A press since the last read pulses in that read, however soon after the last repeat step it
+// comes (a key tapped between two reads is down in that read only), and once; it starts the count
+// over even when no step saw the key go up.
+TEST_F(InputDevicesTest, APressPulsesInTheReadThatSeesItEvenBetweenRepeatSteps) {
+    const auto soon = [this] {
+        host.clock.AdvanceMicros(2000);
+        UpdateInput();
+    };
+    std::vector<int> pulses;
+    window().Press(0xC8);
+    for (int step = 1; step <= 10; ++step) Step();
+    window().Release(0xC8);
+    soon();
+    window().Press(0xC8);
+    soon();
+    if (IsInputRepeat(0xC8)) pulses.push_back(0);
+    soon();
+    if (IsInputRepeat(0xC8)) pulses.push_back(-1);
+    for (int step = 1; step <= 20; ++step) {
+        Step();
+        if (IsInputRepeat(0xC8)) pulses.push_back(step);
+    }
+    EXPECT_EQ(pulses, (std::vector<int>{0, 16, 20})) << "the press counts as the first step";
+}
+
 TEST_F(InputDevicesTest, FailedReadsReleaseEverythingAndMoveNothing) {
     window().Press(0x2A);
     window().PressButton(0);

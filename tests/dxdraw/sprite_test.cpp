@@ -221,6 +221,18 @@ TEST_F(SpriteTest, EveryChangeOfWhatIsDrawnMakesTheSpriteDirty) {
              s.SetOrigin({3, 0, 0});
          },
          DxDraw::kDirtyPosition},
+        {"position in 3D",
+         [](DxSprite& s, auto&, auto&) {
+             s.SetPosition3({0, 0, 5});
+         },
+         DxDraw::kDirtyPosition},
+        {"orbit",
+         [](DxSprite& s, auto&, auto&) {
+             s.SetOrbit({0, 0, 0x4000});
+         },
+         DxDraw::kDirtyPosition},
+        {"transform flags", [](DxSprite& s, auto&, auto&) { s.SetTransformFlags(DrawView::kApplyOrbit); },
+         DxDraw::kDirtyPosition},
         {"same scale",
          [](DxSprite& s, auto&, auto&) {
              s.SetScale({1, 1, 1});

@@ -43,6 +43,7 @@ std::string Read(const std::string& source) {
             case Action::Answer: out += "answer " + std::to_string(l.answer); break;
             case Action::Type: out += "type [" + l.text + "]"; break;
             case Action::Shot: out += "shot " + l.text; break;
+            case Action::Smudge: out += "smudge " + std::to_string(l.x) + "," + std::to_string(l.y); break;
             case Action::Await: out += "await"; break;
             case Action::Menu: out += "menu " + (l.text.empty() ? std::to_string(l.x) : "[" + l.text + "]"); break;
             case Action::Choose: out += "choose " + std::to_string(l.x) + "," + std::to_string(l.y); break;
@@ -59,8 +60,8 @@ TEST(InputScript, LinesAreReadOrRefusedNamingTheLine) {
         std::string source, expected;
     } cases[] = {
         {"# comment\n\n  wait 3  # three frames\r\n", "3:wait 3;"},
-        {"click 10 20\nrclick -5 7\nmove 799 599\nwheel -120\n",
-         "1:click 10,20;2:rclick -5,7;3:move 799,599;4:wheel -120;"},
+        {"click 10 20\nrclick -5 7\nmove 799 599\nwheel -120\nsmudge 8 8\n",
+         "1:click 10,20;2:rclick -5,7;3:move 799,599;4:wheel -120;5:smudge 8,8;"},
         {"key Return\nhold shift\nrelease SHIFT\nkey Alt+Return\nkey Ctrl+Z\nkey F1\nkey f10\nkey F12\nkey m\nkey 0",
          "1:key 28;2:hold 42;3:release 42;4:key 28a;5:key 44c;6:key 59;7:key 68;8:key 88;9:key 50;10:key 11;"},
         {"key PageDown\nkey Ctrl+Shift+A\n", "1:key 209;2:key 30cs;"},

@@ -1,5 +1,5 @@
 // The playthrough tool on the sample game: the opening through the real start-up and the title, the quiet quit,
-// and the tool's own errors.
+// and the tool's own errors, a difference that the frame check finds among them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -102,6 +102,9 @@ TEST(Playtest, ErrorsOfTheRunAreReportedWithExitCodeOne) {
         {"wait 1\n", folder.path().string(), "", "データがありません。"},
         {"wait 100\n", kDemo, "--max-frames 20", "the run passed 20 frames"},
         {"wait 1\n", kDemo, "--settings '" + script.string() + "/sub'", "sub/ cannot be made"},
+        // What the window shows changed behind the views' back, on the title standing still.
+        {"until title 1200\nwait 30\nsmudge 8 8\nwait 3\n", kDemo, "",
+         "the screen differs from the views in (8, 8)-(16, 16), 64 pixels"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -109,8 +112,9 @@ TEST(Playtest, ErrorsOfTheRunAreReportedWithExitCodeOne) {
         const PlayRun run = RunPlaytest(c.data, script, c.arguments);
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
-        ASSERT_FALSE(run.log.empty());
-        EXPECT_EQ(run.log.back().kind, "error");
+        const std::vector<playtest_test::LogLine> errors = run.Of("error");
+        ASSERT_EQ(errors.size(), 1u) << run.Kinds();
+        EXPECT_NE(errors[0].fields.at(0).find(c.message), std::string::npos) << errors[0].fields.at(0);
     }
     // The settings box the player would see is logged with its answer before the error.
     const PlayRun run = RunPlaytest(kDemo, script, "--settings '" + script.string() + "/sub'");

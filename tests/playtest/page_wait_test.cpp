@@ -118,7 +118,7 @@ bool SameButton(const Shot& a, const Shot& b, int button) {
     return true;
 }
 
-TEST(PageWait, AButtonLightsUnderThePointerAndDimsWhenItLeaves) {
+TEST(PageWait, AButtonLightsUnderThePointerOrWhileItsModeRunsAndDimsAfterwards) {
     testsupport::TempFolder shots("playtest_page_buttons");
     const PlayRun run = RunPlaytest(DEMO_DATA_DIR, fs::path(PLAYTEST_SCRIPTS) / "page_buttons.txt",
                                     "--shots '" + shots.path().string() + "'");
@@ -143,6 +143,11 @@ TEST(PageWait, AButtonLightsUnderThePointerAndDimsWhenItLeaves) {
         for (int k = 0; k < 5; ++k) EXPECT_TRUE(SameButton(later, away, k)) << name << ", button " << k;
     }
     lights(shot("next_over0"), shot("next_page"), 0);
+    // オート lit while auto mode ran, dim once the click ended it.
+    lights(shot("auto_on"), shot("auto_ended"), 2);
+    // スキップ dim at the choice that ended skipping, as at the page after it.
+    const Shot at_choice = shot("skip_at_choice"), after_choice = shot("after_choice");
+    for (int k = 0; k < 5; ++k) EXPECT_TRUE(SameButton(at_choice, after_choice, k)) << "at the choice, button " << k;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The game program's input as the player meets it, watched from another X client under
 // xvfb-run: keys and buttons pressed and let go back to back, quicker than a frame, as a touchpad
 // taps and a quick finger types, still reach the title, the page wait and the buttons of a box;
-// the page wait's buttons light under the pointer and dim when it leaves; F12 tapped on the title
-// quits; SIGTERM ends the game while a box or a dialog is open.
+// each tap of Up or Down scrolls the backlog a line; the page wait's buttons light under the
+// pointer and dim when it leaves; F12 tapped on the title quits; SIGTERM ends the game while a box
+// or a dialog is open.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "game_program.h"
 #include "title_start.h"
@@ -54,6 +57,16 @@ protected:
         const Pixels text = Text(), cursor = PageCursor();
         if (!progtest::WaitUntil([&] { return PageCursor().rgb != cursor.rgb; }, 3s)) return false;
         return Text().rgb == text.rgb;
+    }
+    // Return tapped at each page wait turns exactly that page, and the next one waits.
+    void TurnPages(int count) {
+        for (int page = 0; page < count; ++page) {
+            SCOPED_TRACE("page " + std::to_string(page + 1));
+            const Pixels before = Text();
+            x.Tap({progtest::kKeyReturn});
+            ASSERT_TRUE(AwaitGame([&] { return Text().rgb != before.rgb; })) << "the tapped Return was lost";
+            ASSERT_TRUE(AwaitGame([&] { return PageWaits(); }));
+        }
     }
     // The title waits for its menu: new game lights under the pointer.
     bool TitleWaits() {
@@ -101,13 +114,7 @@ TEST_F(InputProgram, TapsReachTheTitleThePageWaitAndTheButtonsOfABox) {
     ASSERT_TRUE(AwaitGame([&] { return PageWaits(); }));
 
     // Return tapped at each page wait turns exactly that page.
-    for (int page = 0; page < 3; ++page) {
-        SCOPED_TRACE("page " + std::to_string(page + 1));
-        const Pixels before = Text();
-        x.Tap({progtest::kKeyReturn});
-        ASSERT_TRUE(AwaitGame([&] { return Text().rgb != before.rgb; })) << "the tapped Return was lost";
-        ASSERT_TRUE(AwaitGame([&] { return PageWaits(); }));
-    }
+    TurnPages(3);
 
     // The question again, and a tap on its Yes: the game ends in order.
     x.RequestClose(window);
@@ -165,6 +172,47 @@ TEST_F(InputProgram, ThePageWaitsButtonsLightUnderThePointerAndDimWhenItLeaves) 
     ASSERT_TRUE(AwaitGame([&] { return PageWaits(); })) << Errors();
     EXPECT_EQ(Text().rgb, first_page.rgb) << "the tap on 履歴 turned the page";
     EXPECT_TRUE(AwaitGame(all_dim)) << "履歴 stays lit after its backlog";
+    x.Tap({progtest::kKeyF12});
+    EXPECT_EQ(game->Wait(kDeadline), 0) << Errors();
+}
+
+// Up and Down tapped in the backlog, each quicker than a frame and a while after the last: every
+// tap scrolls one line, however the taps fall between the frames and the repeat clock's steps.
+TEST_F(InputProgram, EachUpOrDownTappedInTheBacklogScrollsOneLine) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(ClickMenuButton(x, window, progtest::kNewGameRow, kDeadline, 0ms)) << Errors();
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); })) << Errors();
+    // Twelve messages: 41 lines, 16 more than the backlog's 25 rows.
+    TurnPages(11);
+    if (HasFatalFailure()) return;
+    const Box frame = x.Geometry(window);
+    x.MovePointer(frame.x + 776, frame.y + frame.height - progtest::kGameHeight + 452);
+    x.TapPointer();
+    // The backlog's text column, once it stands still.
+    const auto text = [&] { return Game(Box{124, 0, 560, 600}); };
+    const auto settled = [&] {
+        Pixels last = text();
+        progtest::WaitUntil([&] {
+            std::this_thread::sleep_for(100ms);
+            return std::exchange(last, text()).rgb == last.rgb;
+        });
+        return last;
+    };
+    ASSERT_TRUE(AwaitGame([&] { return !PageWaits(); })) << "no backlog";
+    Pixels shown = settled();
+    const Pixels opened = shown;
+    // Opened at its end: eight lines up, then eight down again, a tap each, at uneven times.
+    for (int tap = 0; tap < 16; ++tap) {
+        const bool up = tap < 8;
+        SCOPED_TRACE((up ? "up " : "down ") + std::to_string(tap % 8 + 1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200 + 13 * tap));
+        x.Tap({up ? progtest::kKeyUp : progtest::kKeyDown});
+        EXPECT_TRUE(progtest::WaitUntil([&] { return text().rgb != shown.rgb; }, 3s)) << "the tap was lost";
+        shown = settled();
+    }
+    EXPECT_EQ(shown.rgb, opened.rgb) << "a tap scrolled more than one line";
+    x.Tap({progtest::kKeyEscape});
+    ASSERT_TRUE(AwaitGame([&] { return PageWaits(); })) << Errors();
     x.Tap({progtest::kKeyF12});
     EXPECT_EQ(game->Wait(kDeadline), 0) << Errors();
 }

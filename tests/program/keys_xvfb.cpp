@@ -1,7 +1,8 @@
 // The game program's keys and dialogs as the player meets them, watched from another X client
 // under xvfb-run: on the first page the letter of an open menu popup's item opens its dialog, the
 // save dialog's "コメント入力" stands on one line, a click and Return save into a slot, D asks
-// before deleting it and N answers that box, and the close question takes N and then Y.
+// before deleting it and N answers that box, and the close question takes N and then Y; Ctrl+A,
+// Ctrl+C and Ctrl+V tapped in the comment field act.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -56,6 +57,26 @@ protected:
     // A box in the middle of the picture, over the slot list's white lines.
     bool BoxShown() const {
         return Count(Game(Box{330, 280, 140, 40}), [](std::uint32_t p) { return p == kDialogGround; }) > 2000;
+    }
+    // How wide the comment field's dark text runs (game pixels 200-540 at y 102-124); the caret
+    // alone is a single column.
+    int CommentWidth() const {
+        const Pixels field = Game(Box{200, 102, 340, 22});
+        int first = -1, last = -1;
+        for (int px = 0; px < field.width; ++px)
+            for (int y = 0; y < field.height; ++y)
+                if (Dark(field.At(px, y))) {
+                    if (first < 0) first = px;
+                    last = px;
+                }
+        return first < 0 ? 0 : last - first + 1;
+    }
+    // Each chord tapped, its keys down and up back to back, 100 ms after the last.
+    void TapEach(std::initializer_list<std::initializer_list<unsigned long>> chords) {
+        for (const auto& chord : chords) {
+            x.Tap(chord);
+            std::this_thread::sleep_for(100ms);
+        }
     }
     // Opens the "シナリオ" popup, right of "システム" on the menu bar, over the black picture.
     bool OpenScenarioPopup() {
@@ -124,6 +145,41 @@ TEST_F(KeysProgram, LettersPickMenuItemsAndAnswerBoxesAndTheSaveDialogsLabelsSta
     x.Press({kKeyY});
     EXPECT_EQ(game->Wait(progtest::kProgramDeadline), 0) << Errors();
     x.Release({kKeyY});
+}
+
+// Shortcuts tapped in the save dialog's comment field, each chord's keys going down and up back to
+// back as input tools and remote desktops send them: Ctrl+A selects everything, Ctrl+C copies it
+// and Ctrl+V pastes it, as when the keys are held.
+TEST_F(KeysProgram, ShortcutsTappedInTheCommentFieldAct) {
+    ASSERT_TRUE(StartGame()) << Errors();
+    ASSERT_TRUE(progtest::StartNewGame(x, window, progtest::kProgramDeadline)) << Errors();
+    ASSERT_TRUE(AwaitGame([&] { return Count(Game(Box{0, 0, 800, 380}), Light) == 0; })) << Errors();
+    ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
+    ASSERT_TRUE(TapUntil(kKeyS, [&] { return SaveDialogShown(); })) << "S opened no save dialog";
+    const Box frame = x.Geometry(window);
+    x.Click(frame.x + 300, frame.y + frame.height - progtest::kGameHeight + 113);
+    const auto stays = [&](const std::function<bool()>& state) {
+        return AwaitGame([&] {
+            if (!state()) return false;
+            std::this_thread::sleep_for(200ms);
+            return state();
+        });
+    };
+    // "ab" typed, so its width is known.
+    std::this_thread::sleep_for(300ms);
+    TapEach({{'a'}, {'b'}});
+    ASSERT_TRUE(stays([&] { return CommentWidth() > 8; })) << "nothing typed";
+    const int typed = CommentWidth();
+    // All of it selected and copied, then pasted after itself: "abab".
+    const unsigned long ctrl = progtest::kKeyControlLeft;
+    TapEach({{ctrl, 'a'}, {ctrl, 'c'}, {progtest::kKeyEnd}, {ctrl, 'v'}});
+    EXPECT_TRUE(stays([&] { return CommentWidth() > typed * 3 / 2; })) << "Ctrl+A, Ctrl+C or Ctrl+V lost";
+    // All of it selected and taken away by one Backspace: the caret alone is left.
+    TapEach({{ctrl, 'a'}, {progtest::kKeyBackspace}});
+    EXPECT_TRUE(stays([&] { return CommentWidth() <= 2; })) << "Ctrl+A lost";
+    ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+    x.Tap({progtest::kKeyF12});
+    EXPECT_EQ(game->Wait(progtest::kProgramDeadline), 0) << Errors();
 }
 
 }  // namespace

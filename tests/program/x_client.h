@@ -43,8 +43,12 @@ struct Icon {
 
 // X keysyms (X11/keysymdef.h) of the keys the tests press.
 enum Key : unsigned long {
+    kKeyBackspace = 0xFF08,
     kKeyReturn = 0xFF0D,
     kKeyEscape = 0xFF1B,
+    kKeyUp = 0xFF52,
+    kKeyDown = 0xFF54,
+    kKeyEnd = 0xFF57,
     kKeyF12 = 0xFFC9,
     kKeyShiftLeft = 0xFFE1,
     kKeyControlLeft = 0xFFE3,

@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint8_t kLeftControl = 0x1D, kLeftShift = 0x2A, kLeftAlt = 0x38;
 constexpr int kLeftButton = 0, kRightButton = 1;
+constexpr int kSmudgeSize = 8;
 
 // The modifiers of a chord, then its key.
 std::vector<std::uint8_t> ChordCodes(const KeyChord& key) {
@@ -107,6 +108,7 @@ bool InputDriver::Run(const InputLine& line) {
         case Action::Press:
         case Action::Slide: InNextDialog(line); return false;
         case Action::Shot: Shot(line.text); return false;
+        case Action::Smudge: window.Smudge({line.x, line.y, line.x + kSmudgeSize, line.y + kSmudgeSize}); return true;
         case Action::Await: {
             log_("await", u"");
             // The game stands still meanwhile; a closed input goes on at once.

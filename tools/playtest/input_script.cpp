@@ -146,8 +146,11 @@ InputLine ReadLine(int number, const Words& words) {
         line.action = Action::Wait;
         reader.Count(1, 1);
         line.x = reader.Number(1, 0, 100'000'000);
-    } else if (verb == "click" || verb == "rclick" || verb == "move") {
-        line.action = verb == "click" ? Action::Click : verb == "rclick" ? Action::RightClick : Action::Move;
+    } else if (verb == "click" || verb == "rclick" || verb == "move" || verb == "smudge") {
+        line.action = verb == "click"    ? Action::Click
+                      : verb == "rclick" ? Action::RightClick
+                      : verb == "move"   ? Action::Move
+                                         : Action::Smudge;
         point();
     } else if (verb == "wheel") {
         line.action = Action::Wheel;

@@ -13,6 +13,9 @@
 //   answer yes|no|ok|cancel|abort|retry|ignore  the answer of the next message box
 //   type TEXT              typed into the next dialog's edit fields (one field a line, in order)
 //   shot NAME              the screen as NAME.png in the shots folder
+//   smudge X Y             the colours of the window's 8 x 8 pixels from X, Y turned over behind
+//                          the views' back: a difference that --check-frames must report (its
+//                          own test)
 //   await                  the log says `await` and the run stops until a line comes on the
 //                          tool's standard input (a test changes the save file between two steps)
 //   menu ID|PATH           pick the menu item of command ID (40010 save, 40011 load, ...), or of
@@ -69,6 +72,7 @@ enum class Action {
     Answer,
     Type,
     Shot,
+    Smudge,
     Await,
     Menu,
     Choose,
@@ -82,7 +86,7 @@ inline constexpr int kDefaultUntilFrames = 6000;
 struct InputLine {
     Action action = Action::Wait;
     int line = 0;      // in the script, for messages
-    int x = 0, y = 0;  // click, rclick, move; wait's count, wheel's amount, menu's command, the
+    int x = 0, y = 0;  // click, rclick, move, smudge; wait's count, wheel's amount, menu's command, the
                        // control of choose, press and slide in x; choose's line and slide's
                        // position in y
     KeyChord key;      // key, hold, release

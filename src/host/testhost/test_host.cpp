@@ -28,6 +28,12 @@ void TestWindow::Present(const std::uint32_t* pixels, int pitch, std::span<const
     presents_.push_back(std::move(shown));
 }
 
+void TestWindow::Smudge(const host::Rect& rect) {
+    const host::Rect r = host::Intersect(rect, host::Rect{0, 0, host::kGameWidth, host::kGameHeight});
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) frame_[static_cast<std::size_t>(y) * host::kGameWidth + x] ^= 0xFFFFFF;
+}
+
 bool TestWindow::SetFullScreen(bool on) {
     if (on ? !full_screen_works : !window_mode_works) return false;
     full_screen_ = on;

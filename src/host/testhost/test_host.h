@@ -82,6 +82,10 @@ public:
     // Called when WaitMessage finds the queue empty; it must post a message (or throw).
     std::function<void()> on_wait;
 
+    // Turns over the colours of what was shown in `rect` (clipped to the picture) without a
+    // present: a difference between the views and the window that only the frame check of the
+    // playthrough tool can find, planted by the test that the check runs.
+    void Smudge(const host::Rect& rect);
     // What was shown.
     std::uint32_t Pixel(int x, int y) const { return frame_[static_cast<std::size_t>(y) * host::kGameWidth + x]; }
     // Rows of host::kGameWidth pixels.

@@ -66,6 +66,14 @@ char16_t KeyCharacter(const SDL_Keysym& key) {
     return 0;
 }
 
+void SetModifiers(Uint16 mod) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyCtrl = (mod & KMOD_CTRL) != 0;
+    io.KeyShift = (mod & KMOD_SHIFT) != 0;
+    io.KeyAlt = (mod & KMOD_ALT) != 0;
+    io.KeySuper = (mod & KMOD_GUI) != 0;
+}
+
 // The step a trackbar takes for a key, none for other keys.
 std::optional<SliderStep> TrackbarStep(SDL_Keycode key) {
     switch (key) {
@@ -214,6 +222,10 @@ bool ImGuiLayer::HandleEvent(const SDL_Event& event) {
     if (event.type == SDL_TEXTINPUT && std::exchange(swallow_text_, false)) return true;
     if (event.type == SDL_KEYDOWN) swallow_text_ = false;
     ImGui_ImplSDL2_ProcessEvent(&event);
+    // The backend takes the modifiers as SDL holds them now, after every waiting event was
+    // pumped: the keys of a Ctrl+A tapped within a frame would all read as without Ctrl. A key
+    // event carries the modifiers it was made with.
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) SetModifiers(event.key.keysym.mod);
     switch (event.type) {
         case SDL_MOUSEMOTION:
             pointer_x_ = event.motion.x;

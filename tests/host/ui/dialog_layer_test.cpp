@@ -2,7 +2,8 @@
 // a drag on a slider reports where it was dragged to, a vertical slider counting from its top,
 // and a picture control shows its pixels, repainted when the dialog changes them. Keys pushed as
 // SDL delivers them answer boxes by their letters, press the buttons their letters mark, step a
-// focused slider, and open, pick from and close the menu bar's popups; a list's selected line
+// focused slider, reach an edit box at once (after a conversion cancelled, and all within one
+// frame), and open, pick from and close the menu bar's popups; a list's selected line
 // stands out from the line under the pointer, and a slider's value stays clear of its bar.
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -281,23 +282,25 @@ TEST_F(DialogLayerTest, EachTrackbarKeyStepsAFocusedSliderItsOwnWay) {
     EXPECT_EQ(positions, expected);
 }
 
+// The input method's composition as SDL tells of it (empty: none), and its text committed.
+void Editing(const char* text) {
+    SDL_Event e{};
+    e.type = SDL_TEXTEDITING;
+    SDL_strlcpy(e.edit.text, text, sizeof(e.edit.text));
+    e.edit.length = static_cast<Sint32>(SDL_utf8strlen(text));
+    Push(e);
+}
+void Commit(const char* text) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    SDL_strlcpy(e.text.text, text, sizeof(e.text.text));
+    Push(e);
+}
+
 // SDL tells of the input method's composition by text-editing events; the composition is not in
 // the box until committed. The Return that confirms it belongs to the input method, however the
 // commit arrives; once the composition is gone (committed, or left with the box) Return accepts.
 TEST_F(DialogLayerTest, TheReturnThatConfirmsAConversionDoesNotAcceptTheDialog) {
-    const auto editing = [](const char* text) {
-        SDL_Event e{};
-        e.type = SDL_TEXTEDITING;
-        SDL_strlcpy(e.edit.text, text, sizeof(e.edit.text));
-        e.edit.length = static_cast<Sint32>(SDL_utf8strlen(text));
-        Push(e);
-    };
-    const auto commit = [](const char* text) {
-        SDL_Event e{};
-        e.type = SDL_TEXTINPUT;
-        SDL_strlcpy(e.text.text, text, sizeof(e.text.text));
-        Push(e);
-    };
     const struct {
         const char* name;
         std::function<void(host::Dialog&)> confirm;
@@ -305,12 +308,12 @@ TEST_F(DialogLayerTest, TheReturnThatConfirmsAConversionDoesNotAcceptTheDialog) 
     } cases[] = {
         {"the composition cleared, then committed",
          [&](host::Dialog&) {
-             PushKey(SDL_SCANCODE_RETURN, true), editing(""), commit("名前"), PushKey(SDL_SCANCODE_RETURN, false);
+             PushKey(SDL_SCANCODE_RETURN, true), Editing(""), Commit("名前"), PushKey(SDL_SCANCODE_RETURN, false);
          },
          u"名前"},
         {"committed alone",
          [&](host::Dialog&) {
-             PushKey(SDL_SCANCODE_RETURN, true), commit("名前"), PushKey(SDL_SCANCODE_RETURN, false);
+             PushKey(SDL_SCANCODE_RETURN, true), Commit("名前"), PushKey(SDL_SCANCODE_RETURN, false);
          },
          u"名前"},
         {"left behind in the box the focus left", [](host::Dialog& d) { d.Focus(kList); }, u""},
@@ -324,7 +327,7 @@ TEST_F(DialogLayerTest, TheReturnThatConfirmsAConversionDoesNotAcceptTheDialog) 
         layer.SetFrameHook([&] {
             switch (++frames) {
                 case 2: dialog.Focus(kEdit); break;
-                case 4: editing("なまえ"); break;
+                case 4: Editing("なまえ"); break;
                 case 6: c.confirm(dialog); break;
                 case 9:
                     ended_when_confirmed = dialog.ended(), typed = dialog.Text(kEdit);
@@ -339,6 +342,58 @@ TEST_F(DialogLayerTest, TheReturnThatConfirmsAConversionDoesNotAcceptTheDialog) 
         EXPECT_FALSE(ended_when_confirmed);
         EXPECT_EQ(typed, c.typed);
         EXPECT_EQ(result, kIdOk) << "the plain Return afterwards";
+    }
+}
+
+// Keys in an edit box act at once: after a conversion cancelled (its composition emptied, nothing
+// committed) Return, Escape and Backspace are the dialog's and the box's again; a Ctrl+A whose
+// keys all go down and up within one frame selects the box's text.
+TEST_F(DialogLayerTest, KeysInAnEditBoxActAtOnceAfterACancelledConversionAndWithinAFrame) {
+    const auto key = [](SDL_Scancode code, Uint16 mod = KMOD_NONE) {
+        return [code, mod] {
+            if (mod) PushKey(SDL_SCANCODE_LCTRL, true, mod);
+            Letter(code, mod)();
+            if (mod) PushKey(SDL_SCANCODE_LCTRL, false);
+        };
+    };
+    const auto cancelled = [](std::function<void()> then) {
+        return [then] { Editing("なまえ"), Editing(""), then(); };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> first, second;  // pushed two frames apart, after "名前" was typed
+        std::intptr_t result;                 // -1: the dialog stays open
+        std::u16string text;
+    } cases[] = {
+        {"Return", cancelled(key(SDL_SCANCODE_RETURN)), [] {}, kIdOk, u"名前"},
+        {"Escape", cancelled(key(SDL_SCANCODE_ESCAPE)), [] {}, kIdCancel, u"名前"},
+        {"Backspace", cancelled(key(SDL_SCANCODE_BACKSPACE)), [] {}, -1, u"名"},
+        {"Ctrl+A", key(SDL_SCANCODE_A, KMOD_LCTRL), key(SDL_SCANCODE_BACKSPACE), -1, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyDialog dialog;
+        std::u16string text;
+        int frames = 0;
+        layer.SetFrameHook([&] {
+            switch (++frames) {
+                case 2: dialog.Focus(kEdit); break;
+                case 4: Commit("名前"); break;
+                case 7: c.first(); break;
+                case 9: c.second(); break;
+                case 13:
+                    text = dialog.Text(kEdit);
+                    dialog.End(-1);
+                    break;
+                default: break;
+            }
+        });
+        const std::intptr_t result = layer.RunDialog(dialog);
+        layer.SetFrameHook(nullptr);
+        EXPECT_EQ(result, c.result);
+        if (c.result == -1) {
+            EXPECT_EQ(text, c.text);
+        }
     }
 }
 
