@@ -557,6 +557,7 @@ void ImGuiLayer::DrawDialog(Dialog& dialog, ModalView& view, bool top, std::size
     ImGui::Begin(caption.c_str(), &open, flags);
     // Focus moved by the dialog class (or by a click the last frame) is given to ImGui once.
     const bool focus_moved = top && dialog.focused() != view.focus_seen;
+    view.list_dropped = false;
     for (Control& control : dialog.controls()) {
         if (!control.visible) continue;
         ImGui::SetCursorPos(ImVec2(static_cast<float>(control.rect.left), control.rect.top + title));
@@ -568,9 +569,9 @@ void ImGuiLayer::DrawDialog(Dialog& dialog, ModalView& view, bool top, std::size
         view.focus_seen = dialog.focused();
         bool typing = ImGui::IsAnyItemActive();
         Dialog* d = &dialog;
-        if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
+        if (!open || (!view.list_dropped && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))))
             after_frame_.push_back([d] { d->Cancel(); });
-        else if (!typing && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
+        else if (!typing && !view.list_dropped && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
             after_frame_.push_back([d] { d->Accept(); });
     }
     ImGui::End();
@@ -703,6 +704,12 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
                              Utf16ToUtf8(control.items[control.selection]), &clip);
             if (open) {
                 DrawItems(dialog, control, top, false);
+                // Escape and Return belong to the dropped-down list: they close it and leave the
+                // dialog open, with what was changed in it.
+                if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)) ||
+                    ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
+                    ImGui::CloseCurrentPopup();
+                view.list_dropped = true;
                 ImGui::EndCombo();
             }
             break;

@@ -84,7 +84,8 @@ private:
 
         std::uint64_t serial = 0;  // the modal it belongs to
         bool was_top = false;
-        int focus_seen = 0;  // the dialog's focus as of the last frame
+        int focus_seen = 0;         // the dialog's focus as of the last frame
+        bool list_dropped = false;  // a combo box's list is dropped down in this frame
         std::map<int, std::string> edit_buffers;
         std::map<int, std::uint64_t> edit_versions;
         std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures;
