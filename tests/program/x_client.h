@@ -45,6 +45,8 @@ struct Icon {
 enum Key : unsigned long {
     kKeyReturn = 0xFF0D,
     kKeyEscape = 0xFF1B,
+    kKeyDown = 0xFF54,
+    kKeyEnd = 0xFF57,
     kKeyF12 = 0xFFC9,
     kKeyShiftLeft = 0xFFE1,
     kKeyControlLeft = 0xFFE3,

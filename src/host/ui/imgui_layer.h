@@ -89,6 +89,9 @@ private:
         std::map<int, std::string> edit_buffers;
         std::map<int, std::uint64_t> edit_versions;
         std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures;
+        // Each list's scroll as last drawn, and the selection it last brought into view.
+        std::map<int, float> list_scrolls;
+        std::map<int, std::uint64_t> reveals_seen;
     };
 
     // Keys the modals and the menu answer: a box's letters, a dialog's access keys and the
