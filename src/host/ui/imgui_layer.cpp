@@ -861,6 +861,13 @@ std::intptr_t ImGuiLayer::RunDialog(Dialog& dialog) {
         views_.resize(std::min(views_.size(), stack_.depth()));
         after_frame_.clear();
     });
+    // The dialog class's init may take long (it waits for a save file another program holds):
+    // the window is drawn before it, so that meanwhile the menu's popup that opened the dialog
+    // is gone and the picture under it whole again.
+    if (!ModalOpen()) {
+        close_menu_ = true;
+        window_.Redraw();
+    }
     return stack_.RunDialog(dialog, [this](OpenModal& modal) { RunModal(modal); });
 }
 
