@@ -863,11 +863,9 @@ std::intptr_t ImGuiLayer::RunDialog(Dialog& dialog) {
     });
     // The dialog class's init may take long (it waits for a save file another program holds):
     // the window is drawn before it, so that meanwhile the menu's popup that opened the dialog
-    // is gone and the picture under it whole again.
-    if (!ModalOpen()) {
-        close_menu_ = true;
-        window_.Redraw();
-    }
+    // is gone and the picture under it whole again. A dialog over another modal needs no such
+    // frame (nothing of the menu shows), and one would act on the modal beneath.
+    if (!ModalOpen()) window_.Redraw();
     return stack_.RunDialog(dialog, [this](OpenModal& modal) { RunModal(modal); });
 }
 
