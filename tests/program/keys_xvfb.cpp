@@ -1,8 +1,10 @@
 // The game program's keys and dialogs as the player meets them, watched from another X client
 // under xvfb-run: on the first page the letter of an open menu popup's item opens its dialog, the
 // save dialog's "コメント入力" stands on one line, a click and Return save into a slot, D asks
-// before deleting it and N answers that box, and the close question takes N and then Y; Ctrl+A,
-// Ctrl+C and Ctrl+V tapped in the comment field act.
+// before deleting it and N answers that box, the slot list's keys move its selection (and it
+// opens showing its selected line), the popup closes at once while another program holds the
+// save file, and the close question takes N and then Y; Ctrl+A, Ctrl+C and Ctrl+V tapped in the
+// comment field act.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +13,8 @@
 #include <thread>
 
 #include "game_program.h"
+#include "support/client_lock.h"
+#include "support/client_save_file.h"
 #include "title_start.h"
 
 namespace {
@@ -23,6 +27,8 @@ using progtest::Pixels;
 constexpr unsigned long kKeyS = 's', kKeyD = 'd', kKeyN = 'n', kKeyY = 'y', kKeyEscape = 0xFF1B;
 // The ground of the dialogs and boxes in their light style.
 constexpr std::uint32_t kDialogGround = 0xF0F0F0;
+// The slot list's lines: 16-pixel text and a 4-pixel gap.
+constexpr int kLinePitch = 20;
 
 bool Dark(std::uint32_t p) { return (p >> 16 & 0xFF) < 100 && (p >> 8 & 0xFF) < 100 && (p & 0xFF) < 100; }
 bool Light(std::uint32_t p) { return (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) > 200 && (p & 0xFF) > 200; }
@@ -78,20 +84,37 @@ protected:
             std::this_thread::sleep_for(100ms);
         }
     }
+    // The top row (in the picture) of the selected line's band in the slot list, right of the
+    // lines' text; -1 when no selected line is in sight.
+    int SelectedLineTop() const {
+        const Pixels column = Game(Box{650, 200, 1, 300});
+        for (int y = 0; y < column.height; ++y) {
+            const std::uint32_t p = column.At(0, y);
+            if ((p & 0xFF) > 200 && (p >> 16 & 0xFF) < 120) return 200 + y;
+        }
+        return -1;
+    }
+    // The "シナリオ" popup, right of "システム" on the menu bar, over the black picture.
+    bool ScenarioPopupShown() const {
+        const Box frame = x.Geometry(window);
+        const int bar = frame.height - progtest::kGameHeight;
+        return Count(x.Grab(Box{frame.x + 100, frame.y + bar + 4, 120, 50}), Light) > 120 * 50 / 2;
+    }
     // Opens the "シナリオ" popup, right of "システム" on the menu bar, over the black picture.
     bool OpenScenarioPopup() {
         const Box frame = x.Geometry(window);
         const int bar = frame.height - progtest::kGameHeight;
-        const auto shown = [&] {
-            return Count(x.Grab(Box{frame.x + 100, frame.y + bar + 4, 120, 50}), Light) > 120 * 50 / 2;
-        };
         // A click the window takes while the page is still being set up may open nothing: the
         // player clicks again.
         for (int attempt = 0; attempt < 10 && game->Running(); ++attempt) {
             x.Click(frame.x + 120, frame.y + bar / 2);
-            if (progtest::WaitUntil(shown, 3s)) return true;
+            if (progtest::WaitUntil([&] { return ScenarioPopupShown(); }, 3s)) return true;
         }
         return false;
+    }
+    // "セーブする(&S)" picked by its letter in the open popup.
+    bool OpenSaveDialog() {
+        return OpenScenarioPopup() && TapUntil(kKeyS, [&] { return SaveDialogShown(); });
     }
 };
 
@@ -102,8 +125,7 @@ TEST_F(KeysProgram, LettersPickMenuItemsAndAnswerBoxesAndTheSaveDialogsLabelsSta
     ASSERT_TRUE(AwaitGame([&] { return Count(Game(Box{0, 0, 800, 380}), Light) == 0; })) << Errors();
 
     // "セーブする(&S)": its letter in the open popup opens the save dialog.
-    ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
-    ASSERT_TRUE(TapUntil(kKeyS, [&] { return SaveDialogShown(); })) << "S opened no save dialog";
+    ASSERT_TRUE(OpenSaveDialog()) << "S opened no save dialog";
     {
         // "コメント入力" at the dialog's top left: one line of text some 96 pixels wide. Wrapped,
         // its last character would stand on a second line below.
@@ -127,12 +149,49 @@ TEST_F(KeysProgram, LettersPickMenuItemsAndAnswerBoxesAndTheSaveDialogsLabelsSta
     // Again: slot 1 is flagged and selected; D (the list has the focus) asks before deleting, N
     // keeps it and the dialog stays; Escape leaves the dialog.
     ASSERT_TRUE(AwaitGame([&] { return Count(Game(Box{0, 0, 800, 380}), Light) == 0; })) << "the notice stayed";
-    ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
-    ASSERT_TRUE(TapUntil(kKeyS, [&] { return SaveDialogShown(); })) << "S opened no save dialog";
+    ASSERT_TRUE(OpenSaveDialog()) << "S opened no save dialog";
+    const int line01 = SelectedLineTop();
+    ASSERT_GE(line01, 0) << "the flagged line is not selected";
     ASSERT_TRUE(TapUntil(kKeyD, [&] { return BoxShown(); })) << "D asked nothing";
     ASSERT_TRUE(TapUntil(kKeyN, [&] { return !BoxShown(); })) << "N did not answer";
     EXPECT_TRUE(SaveDialogShown());
     ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+
+    // Line 06 clicked, Down: line 07 is selected, and Return saves there, so the dialog opens
+    // again on line 07. End selects line 99 and shows it; closed there, the dialog opens again
+    // showing line 07, not the end of the list.
+    const auto selected = [&](int line) {
+        return AwaitGame([&] { return SelectedLineTop() == line01 + (line - 1) * kLinePitch; });
+    };
+    ASSERT_TRUE(OpenSaveDialog()) << "S opened no save dialog";
+    x.Click(frame.x + 300, frame.y + frame.height - progtest::kGameHeight + line01 + 10 + 5 * kLinePitch);
+    ASSERT_TRUE(selected(6)) << "the click selected no line 06";
+    x.Tap({progtest::kKeyDown});
+    ASSERT_TRUE(selected(7)) << "Down did not move the selection";
+    ASSERT_TRUE(TapUntil(progtest::kKeyReturn, [&] { return !SaveDialogShown(); })) << "not saved";
+    ASSERT_TRUE(OpenSaveDialog()) << "S opened no save dialog";
+    EXPECT_TRUE(selected(7)) << "not saved into slot 7";
+    x.Tap({progtest::kKeyEnd});
+    EXPECT_TRUE(selected(12)) << "line 99 not shown at the list's bottom";
+    ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+    ASSERT_TRUE(OpenSaveDialog()) << "S opened no save dialog";
+    EXPECT_TRUE(selected(7)) << "the list opened away from its selected line";
+    ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+
+    // Another program holds the save file: S closes the popup, and the window shows it gone while
+    // the game waits (5 s) for the file; once the file is free the dialog opens.
+    {
+        const std::string client = testsupport::FindSqliteClient(SQLITE3_CLIENT);
+        ASSERT_FALSE(client.empty()) << testsupport::kSqliteClientMissing;
+        testsupport::ClientLock lock(client, settings / "save.dat", "BEGIN EXCLUSIVE;");
+        ASSERT_TRUE(lock.held());
+        ASSERT_TRUE(OpenScenarioPopup()) << "no popup";
+        x.Tap({kKeyS});
+        EXPECT_TRUE(progtest::WaitUntil([&] { return !ScenarioPopupShown(); }, 4s)) << "the popup stayed";
+        lock.Release();
+        ASSERT_TRUE(AwaitGame([&] { return SaveDialogShown(); })) << "no save dialog after the file was let go";
+        ASSERT_TRUE(TapUntil(kKeyEscape, [&] { return !SaveDialogShown(); })) << "Escape left the dialog open";
+    }
 
     // The close question: N keeps the game, Y ends it.
     x.RequestClose(window);

@@ -203,7 +203,7 @@ TEST_F(QuibelProgram, ShowsTheFirstPageSwitchesToFullScreenAsksOnCloseAndQuitsOn
 
     {
         // Alt+Return: the window covers the screen, the picture scaled to it (4:3 on 4:3) with
-        // the page as it was; again: the window of before, the page still the first. The game
+        // the page as it was; again: the window of before, where it was, the page still the first. The game
         // asks the window manager for the full screen, as on any desktop; Xvfb has none of its own.
         const progtest::StandInWindowManager window_manager;
         const Box screen = x.Screen();
@@ -220,6 +220,7 @@ TEST_F(QuibelProgram, ShowsTheFirstPageSwitchesToFullScreenAsksOnCloseAndQuitsOn
             const Box back = x.Geometry(window);
             return back.width == windowed.width && back.height == windowed.height;
         })) << "not back in a window";
+        EXPECT_TRUE(Await([&] { return x.Geometry(window) == windowed; })) << "not back where it was";
         EXPECT_TRUE(Await([&] { return FirstPageShown(Shown()); }));
     }
 

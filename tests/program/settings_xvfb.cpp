@@ -1,14 +1,16 @@
 // The settings dialogs in the game program as the player meets them, watched from another X
 // client under xvfb-run: on the first page the menu's "システム設定" shows the system settings
-// with the text background's colour in its swatch, "Default" paints the swatch anew and OK gives
-// the message window the default colour; "サウンド設定" shows the sound settings with their four
-// sliders, and Escape leaves them. The colour is in the settings file when F12 has ended the game.
+// with the text background's colour in its swatch, Escape, Return or a click outside closes
+// its dropped-down face list alone, "Default" paints the swatch anew and OK gives the message
+// window the default colour; "サウンド設定" shows the sound settings with their four sliders, and
+// Escape leaves them. The colour is in the settings file when F12 has ended the game.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <thread>
@@ -137,8 +139,27 @@ TEST_F(SettingsProgram, BothDialogsShowFromTheMenuAndTheDefaultColourReachesTheM
         EXPECT_LT(grabs[3].second, grabs[0].second);
         EXPECT_EQ(grabs[0].second, grabs[1].second);
     }
-    // "Default" stands right of the swatch: the swatch turns 32,32,240.
+    // The face list dropped down (the combo box lies 84 pixels left of the swatch and 112 below
+    // it) is closed by Escape, by Return and by a click outside it, on "Default": each closes the
+    // list alone, and the dialog stays with its colour.
     const Box picture = PictureBox();
+    const auto list_shown = [&] {
+        const Pixels below = Game(Box{swatch.left - 80, swatch.top + 138, 190, 12});
+        return Find(below, [](std::uint32_t p) { return (p & 0xFFFFFF) != 0xF0F0F0; }).count > 190 * 12 / 2;
+    };
+    for (const unsigned long key :
+         std::initializer_list<unsigned long>{progtest::kKeyEscape, progtest::kKeyReturn, 0}) {
+        x.Click(picture.x + swatch.left + 16, picture.y + swatch.top + 124);
+        ASSERT_TRUE(AwaitGame(list_shown)) << "the face list did not drop down";
+        if (key)
+            x.Tap({key});
+        else
+            x.Click(picture.x + swatch.left + 160, picture.y + swatch.top + 13);
+        ASSERT_TRUE(AwaitGame([&] { return !list_shown(); })) << "the face list stayed";
+        std::this_thread::sleep_for(300ms);
+        EXPECT_GE(Find(Picture(), Exactly(0x4040F0)).count, 90 * 90) << std::hex << key << " went on to the dialog";
+    }
+    // "Default" stands right of the swatch: the swatch turns 32,32,240.
     x.Click(picture.x + swatch.left + 160, picture.y + swatch.top + 13);
     ASSERT_TRUE(AwaitGame([&] { return Find(Picture(), Exactly(0x2020F0)).count >= 90 * 90; })) << "not repainted";
     // Return is OK: the dialog goes and the ground takes the colour (32,32,240 at 160: 20,20,150).

@@ -134,6 +134,7 @@ void Dialog::SetItems(int id, std::vector<std::u16string> items) {
 void Dialog::SetSelection(int id, int index) {
     if (Control* c = Find(id)) {
         c->selection = (index >= 0 && index < static_cast<int>(c->items.size())) ? index : -1;
+        if (c->selection >= 0) ++c->reveal;
         Touch(*c);
     }
 }
@@ -213,6 +214,7 @@ void Dialog::Choose(int id, int index, bool double_click) {
     if (!c || index >= static_cast<int>(c->items.size())) return;
     bool changed = c->selection != index;
     c->selection = index;
+    ++c->reveal;
     Touch(*c);
     if (changed) OnCommand(id, kNotifySelChange);
     if (double_click && c->kind == ControlKind::ListBox) OnCommand(id, kNotifyDoubleClick);
@@ -254,6 +256,25 @@ void Dialog::StepSlider(int id, SliderStep step) {
         case SliderStep::Bottom: position = c->maximum; break;
     }
     Slide(id, position);
+}
+
+void Dialog::StepList(int id, ListStep step, int lines_shown) {
+    const Control* c = Find(id);
+    if (!c || c->kind != ControlKind::ListBox || c->items.empty()) return;
+    const int last = static_cast<int>(c->items.size()) - 1;
+    const int page = std::max(1, lines_shown - 1);
+    int index = c->selection;
+    switch (step) {
+        case ListStep::LineUp: index -= 1; break;
+        case ListStep::LineDown: index += 1; break;
+        case ListStep::PageUp: index -= page; break;
+        case ListStep::PageDown: index += page; break;
+        case ListStep::First: index = 0; break;
+        case ListStep::Last: index = last; break;
+    }
+    if (c->selection < 0) index = step == ListStep::Last ? last : 0;
+    // At an end the key still brings the selected line into view.
+    Choose(id, std::clamp(index, 0, last));
 }
 
 int Dialog::AccessKeyTarget(char16_t key, bool alt) {

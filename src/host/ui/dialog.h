@@ -50,6 +50,9 @@ struct Control {
     int check = 0;                      // check box and radio button: 0 clear, 1 checked
     std::vector<std::u16string> items;  // list and combo boxes
     int selection = -1;
+    // List box: bumped whenever a line is selected, by the dialog class, a click or a key; the
+    // drawing then scrolls the list as little as it takes to show that line whole.
+    std::uint64_t reveal = 0;
     int minimum = 0, maximum = 100, position = 0;  // slider
     // A vertical slider has its minimum at the top and its maximum at the bottom; a horizontal
     // one its minimum at the left. Either reports only where it was dragged or stepped to.
@@ -76,6 +79,10 @@ std::u16string FitEditChange(const Control& edit, std::u16string_view before, st
 // A trackbar's keys: the arrows up and left a line towards the minimum, down and right towards
 // the maximum, Page Up and Page Down a page, Home and End to the ends.
 enum class SliderStep { LineUp, LineDown, PageUp, PageDown, Top, Bottom };
+
+// A list box's keys: Up and Down a line, Page Up and Page Down a page, Home and End to the first
+// and the last line.
+enum class ListStep { LineUp, LineDown, PageUp, PageDown, First, Last };
 
 class Dialog {
 public:
@@ -134,6 +141,10 @@ public:
     void Slide(int id, int position);
     // A trackbar key on a slider: moves it as Slide does, by a line (1), a page or to an end.
     void StepSlider(int id, SliderStep step);
+    // A key on a list box showing `lines_shown` lines: selects as Choose does, a page being one
+    // line less than what is shown, so that the line at the edge stays in sight. With nothing
+    // selected, End selects the last line and every other key the first.
+    void StepList(int id, ListStep step, int lines_shown);
     // An access key pressed (upper case, host/ui/access_key.h): the first shown and enabled
     // button, check box or radio button whose label marks it. Without Alt the key picks nothing
     // while an edit box has the focus: there it is typed. 0 when nothing answers the key.

@@ -89,6 +89,19 @@ std::optional<SliderStep> TrackbarStep(SDL_Keycode key) {
     }
 }
 
+// The step a list box takes for a key, none for other keys.
+std::optional<ListStep> ListKeyStep(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_UP: return ListStep::LineUp;
+        case SDLK_DOWN: return ListStep::LineDown;
+        case SDLK_PAGEUP: return ListStep::PageUp;
+        case SDLK_PAGEDOWN: return ListStep::PageDown;
+        case SDLK_HOME: return ListStep::First;
+        case SDLK_END: return ListStep::Last;
+        default: return std::nullopt;
+    }
+}
+
 // Text drawn as it is, with none of ImGui's label rules ("##" ends a label): list and combo
 // items are the program's data, not labels.
 void DrawVerbatim(ImDrawList* list, ImVec2 at, const std::string& text, const ImVec4* clip = nullptr,
@@ -134,6 +147,21 @@ constexpr float kLabelMargin = 8.0f;
 
 // The room between a list's lines, half above and half below each line's text.
 constexpr float kListLineGap = 4.0f;
+
+// The height of a list's line, and how many whole lines the list shows: it is a whole number of
+// lines high, so that scrolled to either end it cuts no line in half.
+float ListPitch() { return ImGui::GetTextLineHeight() + kListLineGap; }
+int ListLinesShown(const Control& list) {
+    return std::max(1, static_cast<int>(std::floor(static_cast<float>(list.rect.height()) / ListPitch())));
+}
+
+// Where the next window begins scrolled to, from its first frame on (a list's child window keeps
+// its scroll from one dialog to the next, and a target set inside it would show a frame late).
+void SetNextWindowScrollY(float y) {
+    ImGuiContext& g = *ImGui::GetCurrentContext();
+    g.NextWindowData.Flags |= ImGuiNextWindowDataFlags_HasScroll;
+    g.NextWindowData.ScrollVal = ImVec2(-1.0f, y);
+}
 
 // A box's icon, our own drawing of the four kinds: a red disc with a cross for an error, a blue
 // one with "?" for a question and with "i" for a notice, a yellow triangle with "!" for a warning.
@@ -283,11 +311,17 @@ void ImGuiLayer::HandleModalKey(const SDL_KeyboardEvent& key) {
         return;
     }
     Dialog* d = top.dialog;
+    const Control* focused = d->focused() ? d->Find(d->focused()) : nullptr;
+    // A focused list moves its selection with the list keys, held keys repeating.
+    if (const auto step = ListKeyStep(key.keysym.sym); step && focused && focused->kind == ControlKind::ListBox) {
+        after_frame_.push_back(
+            [d, id = focused->id, step = *step, lines = ListLinesShown(*focused)] { d->StepList(id, step, lines); });
+        return;
+    }
     // A focused slider steps with the trackbar's keys, held keys repeating.
     if (const auto step = TrackbarStep(key.keysym.sym)) {
-        const Control* c = d->focused() ? d->Find(d->focused()) : nullptr;
-        if (c && c->kind == ControlKind::Slider)
-            after_frame_.push_back([d, id = c->id, step = *step] { d->StepSlider(id, step); });
+        if (focused && focused->kind == ControlKind::Slider)
+            after_frame_.push_back([d, id = focused->id, step = *step] { d->StepSlider(id, step); });
         return;
     }
     const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
@@ -569,6 +603,7 @@ void ImGuiLayer::DrawDialog(Dialog& dialog, ModalView& view, bool top, std::size
     ImGui::Begin(caption.c_str(), &open, flags);
     // Focus moved by the dialog class (or by a click the last frame) is given to ImGui once.
     const bool focus_moved = top && dialog.focused() != view.focus_seen;
+    view.list_dropped = false;
     for (Control& control : dialog.controls()) {
         if (!control.visible) continue;
         ImGui::SetCursorPos(ImVec2(static_cast<float>(control.rect.left), control.rect.top + title));
@@ -580,9 +615,9 @@ void ImGuiLayer::DrawDialog(Dialog& dialog, ModalView& view, bool top, std::size
         view.focus_seen = dialog.focused();
         bool typing = ImGui::IsAnyItemActive();
         Dialog* d = &dialog;
-        if (!open || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)))
+        if (!open || (!view.list_dropped && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))))
             after_frame_.push_back([d] { d->Cancel(); });
-        else if (!typing && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
+        else if (!typing && !view.list_dropped && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
             after_frame_.push_back([d] { d->Accept(); });
     }
     ImGui::End();
@@ -685,14 +720,29 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
             break;
         }
         case ControlKind::ListBox: {
-            // Lines tile the list from its top edge, and the list is a whole number of them high,
-            // so that scrolled to either end it cuts no line in half.
-            const float pitch = ImGui::GetTextLineHeight() + kListLineGap;
-            const ImVec2 shown(size.x, std::max(1.0f, std::floor(size.y / pitch)) * pitch);
+            // Lines tile the list from its top edge.
+            const float pitch = ListPitch();
+            const ImVec2 shown(size.x, static_cast<float>(ListLinesShown(control)) * pitch);
+            // A list opens at its top, and a line just selected is brought into view, scrolled
+            // as little as it takes; the player's own scrolling stays until then.
+            const auto scrolled = view.list_scrolls.find(id);
+            const bool fresh = scrolled == view.list_scrolls.end();
+            if (fresh || view.reveals_seen[id] != control.reveal) {
+                float scroll = fresh ? 0.0f : scrolled->second;
+                if (control.selection >= 0) {
+                    const float line_top = static_cast<float>(control.selection) * pitch;
+                    scroll = std::clamp(scroll, line_top + pitch - shown.y, line_top);
+                }
+                SetNextWindowScrollY(scroll);
+                // Known before the first frame has measured the lines, so that the scroll holds.
+                ImGui::SetNextWindowContentSize(ImVec2(0.0f, static_cast<float>(control.items.size()) * pitch));
+                view.reveals_seen[id] = control.reveal;
+            }
             ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(ImGui::GetStyle().FramePadding.x, 0.0f));
             ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(ImGui::GetStyle().ItemSpacing.x, 0.0f));
             if (ImGui::BeginListBox(tag.c_str(), shown)) {
                 DrawItems(dialog, control, top, true);
+                view.list_scrolls[id] = ImGui::GetScrollY();
                 ImGui::EndListBox();
             }
             ImGui::PopStyleVar(2);
@@ -715,6 +765,12 @@ void ImGuiLayer::DrawControl(Dialog& dialog, ModalView& view, Control& control, 
                              Utf16ToUtf8(control.items[control.selection]), &clip);
             if (open) {
                 DrawItems(dialog, control, top, false);
+                // Escape and Return belong to the dropped-down list: they close it and leave the
+                // dialog open, with what was changed in it.
+                if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape)) ||
+                    ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)))
+                    ImGui::CloseCurrentPopup();
+                view.list_dropped = true;
                 ImGui::EndCombo();
             }
             break;
@@ -817,6 +873,11 @@ std::intptr_t ImGuiLayer::RunDialog(Dialog& dialog) {
         views_.resize(std::min(views_.size(), stack_.depth()));
         after_frame_.clear();
     });
+    // The dialog class's init may take long (it waits for a save file another program holds):
+    // the window is drawn before it, so that meanwhile the menu's popup that opened the dialog
+    // is gone and the picture under it whole again. A dialog over another modal needs no such
+    // frame (nothing of the menu shows), and one would act on the modal beneath.
+    if (!ModalOpen()) window_.Redraw();
     return stack_.RunDialog(dialog, [this](OpenModal& modal) { RunModal(modal); });
 }
 

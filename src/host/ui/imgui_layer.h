@@ -84,10 +84,14 @@ private:
 
         std::uint64_t serial = 0;  // the modal it belongs to
         bool was_top = false;
-        int focus_seen = 0;  // the dialog's focus as of the last frame
+        int focus_seen = 0;         // the dialog's focus as of the last frame
+        bool list_dropped = false;  // a combo box's list is dropped down in this frame
         std::map<int, std::string> edit_buffers;
         std::map<int, std::uint64_t> edit_versions;
         std::map<int, std::pair<SDL_Texture*, std::uint64_t>> pictures;
+        // Each list's scroll as last drawn, and the selection it last brought into view.
+        std::map<int, float> list_scrolls;
+        std::map<int, std::uint64_t> reveals_seen;
     };
 
     // Keys the modals and the menu answer: a box's letters, a dialog's access keys and the

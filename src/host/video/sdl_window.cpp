@@ -260,11 +260,15 @@ void SdlWindow::ShowPending() {
 
 bool SdlWindow::SetFullScreen(bool on) {
     if (on == full_screen_) return true;
+    // Back from the full screen the window stands where it stood before: not every desktop
+    // gives the place back, and the window is taller with its menu bar than when it was placed,
+    // so centring it again would move it.
+    if (on) SDL_GetWindowPosition(window_, &windowed_at_.x, &windowed_at_.y);
     if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
     full_screen_ = on;
     if (!on) {
         FitWindowToPicture();
-        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        SDL_SetWindowPosition(window_, windowed_at_.x, windowed_at_.y);
     }
     needs_redraw_ = true;
     return true;

@@ -108,6 +108,7 @@ private:
     Overlay* overlay_ = nullptr;
     std::deque<WindowMessage> queue_;
     bool full_screen_ = false;
+    SDL_Point windowed_at_{};  // where the window stood before the full screen
     bool menu_bar_shown_ = true;
     bool focused_ = true;
     bool needs_redraw_ = true;  // the whole window must be drawn again

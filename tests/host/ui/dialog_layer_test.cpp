@@ -3,8 +3,9 @@
 // and a picture control shows its pixels, repainted when the dialog changes them. Keys pushed as
 // SDL delivers them answer boxes by their letters, press the buttons their letters mark, step a
 // focused slider, reach an edit box at once (after a conversion cancelled, and all within one
-// frame), and open, pick from and close the menu bar's popups; a list's selected line
-// stands out from the line under the pointer, and a slider's value stays clear of its bar.
+// frame), and open, pick from and close the menu bar's popups; a list's selected line stands out
+// from the line under the pointer, a slider's value stays clear of its bar, and a list shows its
+// selected line.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -497,6 +498,50 @@ TEST_F(DialogLayerTest, AnEditBoxShowsOnlyWhatItKeepsAndAListAtItsEndCutsNoLine)
                   }}});
     EXPECT_EQ(dialog.Text(kEdit), u"あいう");
     EXPECT_TRUE(cut.empty()) << "line " << cut.front();
+}
+
+// A list shows its selected line from its first frame on, though it has never been drawn (the
+// lines not yet measured); a key that selects a line out of sight scrolls to it, and so does the
+// dialog class selecting the line again after the wheel has scrolled it away.
+TEST_F(DialogLayerTest, AListShowsItsSelectedLineFromItsFirstFrameAndWhereAKeyMovesIt) {
+    struct LongList : KeyDialog {
+        void OnInit() override {
+            KeyDialog::OnInit();
+            SetItems(kList, std::vector<std::u16string>(99, u"行"));
+            SetSelection(kList, 80);
+            Focus(kList);
+        }
+    } dialog;
+    const auto shown = [&](int line) {
+        const SDL_Rect list = RectOf(kList), r = layer.ListItemRects().at({kList, line});
+        return r.y >= list.y && r.y + r.h <= list.y + list.h;
+    };
+    std::vector<bool> seen;
+    Run(dialog, {{[&] { return layer.ModalButtonRects().count(kList) != 0; },
+                  [&] {
+                      seen.push_back(shown(80));
+                      Letter(SDL_SCANCODE_HOME)();
+                  }},
+                 {[] { return true; }, [] {}},
+                 {[] { return true; },
+                  [&] {
+                      seen.push_back(dialog.Selection(kList) == 0 && shown(0));
+                      const SDL_Rect list = RectOf(kList);
+                      PushMouse(SDL_MOUSEMOTION, list.x + 20, list.y + 20);
+                      SDL_Event wheel{};
+                      wheel.type = SDL_MOUSEWHEEL;
+                      wheel.wheel.y = -1;
+                      for (int i = 0; i < 40; ++i) Push(wheel);
+                  }},
+                 {[] { return true; }, [] {}},
+                 {[] { return true; },
+                  [&] {
+                      seen.push_back(shown(0));
+                      dialog.SetSelection(kList, 0);
+                  }},
+                 {[] { return true; }, [] {}},
+                 {[] { return true; }, [&] { seen.push_back(shown(0)); }}});
+    EXPECT_EQ(seen, (std::vector<bool>{true, true, false, true}));
 }
 
 // Each box shows the icon its style names (our own drawing: the question's "?" on a blue disc),

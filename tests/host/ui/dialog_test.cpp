@@ -73,6 +73,38 @@ TEST(Dialog, ControlsNotifyTheDialogClassAsThePlatformWould) {
     EXPECT_EQ(d.commands.size(), expected.size());
 }
 
+// A focused list box's keys on 99 lines of which 12 are shown: a page is 11 lines, so that the
+// line at the edge stays in sight; each key selects as a click does (a change is told, the list
+// takes the focus) and asks for the selected line to be shown, even at an end where it stays.
+TEST(Dialog, ListKeysMoveTheSelectionAndAskForItToBeShown) {
+    using host::ListStep;
+    const struct {
+        int from;
+        ListStep step;
+        int to;
+    } cases[] = {
+        {5, ListStep::LineDown, 6},   {5, ListStep::LineUp, 4},    {0, ListStep::LineUp, 0},
+        {98, ListStep::LineDown, 98}, {5, ListStep::PageDown, 16}, {95, ListStep::PageDown, 98},
+        {20, ListStep::PageUp, 9},    {5, ListStep::PageUp, 0},    {40, ListStep::First, 0},
+        {40, ListStep::Last, 98},     {-1, ListStep::LineDown, 0}, {-1, ListStep::PageUp, 0},
+        {-1, ListStep::Last, 98},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        SampleDialog d;
+        d.SetItems(kList, std::vector<std::u16string>(99, u"行"));
+        d.SetSelection(kList, c.from);
+        const std::uint64_t reveal = d.Find(kList)->reveal;
+        d.StepList(kList, c.step, 12);
+        EXPECT_EQ(d.Selection(kList), c.to);
+        EXPECT_EQ(d.focused(), kList);
+        EXPECT_GT(d.Find(kList)->reveal, reveal);
+        const bool told =
+            !d.commands.empty() && d.commands.back() == std::make_pair(int(kList), int(host::kNotifySelChange));
+        EXPECT_EQ(told, c.from != c.to);
+    }
+}
+
 // An edit box with a narrow limit takes what the player types or pastes only as far as it keeps
 // it: what was there stays, and only the end of what was put in is refused.
 TEST(Dialog, AnEditBoxRefusesWhatGoesBeyondItsLimitsAndKeepsWhatWasThere) {
