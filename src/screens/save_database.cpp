@@ -11,6 +11,7 @@
 #include "lib/error.h"
 #include "lib/scope_guard.h"
 #include "lib/text.h"
+#include "screens/save_file.h"
 
 namespace {
 
@@ -200,7 +201,10 @@ std::u16string DescribeSaveFailure(int code, std::u16string_view message) {
         case SQLITE_NOTADB:
         case SQLITE_ERROR: cause = u"ファイルが壊れています"; break;
         case SQLITE_READONLY: cause = u"ファイルに書き込めません"; break;
-        case SQLITE_CANTOPEN: cause = u"ファイルを開けません"; break;
+        // A file that is gone (or a link to nothing) is named so: the player looks for it.
+        case SQLITE_CANTOPEN:
+            cause = IdentityOf(SaveDatabasePath()) ? u"ファイルを開けません" : u"ファイルがありません";
+            break;
         // A slot's own damage, or a failure of no file: the message says it all.
         default: return std::u16string(message);
     }

@@ -664,6 +664,9 @@ TEST_F(DamagedSave, AFileOrFolderThePlayerCannotWriteIsMetAtTheStart) {
         ASSERT_EQ(boxes.size(), 1u) << run.Kinds() << boxes.back().fields.at(1);
         EXPECT_NE(boxes[0].fields.at(1).find("ファイルを残すことも作り直すこともできません"), std::string::npos)
             << boxes[0].fields.at(1);
+        if (before.empty()) {
+            EXPECT_NE(boxes[0].fields.at(1).find("ファイルがありません: "), std::string::npos) << boxes[0].fields.at(1);
+        }
         EXPECT_TRUE(aside.empty());
         EXPECT_FALSE(fs::exists(settings / "save.dat.new"));
         if (!before.empty()) {
