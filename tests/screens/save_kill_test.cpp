@@ -140,6 +140,33 @@ void Send(int fd, const Message& message) {
     if (::write(fd, &message, sizeof message) != static_cast<ssize_t>(sizeof message)) ::_exit(4);
 }
 
+// Runs `work` in a child (after `set_up`) that is stopped before its disk step `step`, counted
+// from 1, and killed there: `stopped` is the message it stopped with, or nothing when the work
+// ended first, with its exit status in `status`.
+void RunToDiskStep(int step, const std::function<void()>& set_up, const std::function<void()>& work,
+                   std::optional<Message>& stopped, int& status) {
+    ChildProcess child([&](int fd) {
+        set_up();
+        FaultVfs vfs;
+        int steps = 0;
+        vfs.before = [&](FaultOp op, int) {
+            if (++steps != step) return;
+            Send(fd, {Message::kStopped, static_cast<std::int32_t>(op), steps});
+            for (;;) ::pause();
+        };
+        work();
+        Send(fd, {Message::kDone});
+    });
+    const std::optional<Message> message = child.Read(std::chrono::milliseconds(20'000));
+    ASSERT_TRUE(message) << "the child neither stopped nor ended";
+    if (message->kind == Message::kDone) {
+        status = child.Wait();
+    } else {
+        stopped = message;
+        child.Kill();
+    }
+}
+
 // The seen bytes 0 to 3 carry the fingerprint of the last save into the global records.
 void SetCommonFingerprint(std::int32_t seq) {
     for (int i = 0; i < 4; ++i) SeenFlags[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(seq) >> (8 * i));
@@ -477,31 +504,18 @@ TEST_F(SaveKillTest, AFirstStartKilledAtEveryStepLeavesNothingOrEverything) {
         std::filesystem::remove(journal_);
         std::optional<Message> stopped;
         int status = 0;
-        {
-            ChildProcess child([&](int fd) {
+        ASSERT_NO_FATAL_FAILURE(RunToDiskStep(
+            step,
+            [&] {
                 SettingsFolders.settings_folder = folder;
                 ResetSaveState();
                 SeenFlags[0] = kChildMark;
-                FaultVfs vfs;
-                int steps = 0;
-                vfs.before = [&](FaultOp op, int) {
-                    if (++steps != step) return;
-                    Send(fd, {Message::kStopped, static_cast<std::int32_t>(op), steps});
-                    for (;;) ::pause();
-                };
+            },
+            [] {
                 ScriptStateGroup_App group;
                 LoadGlobalData(group);
-                Send(fd, {Message::kDone});
-            });
-            const std::optional<Message> message = child.Read(std::chrono::milliseconds(20'000));
-            ASSERT_TRUE(message) << "the child neither stopped nor ended";
-            if (message->kind == Message::kDone) {
-                status = child.Wait();
-            } else {
-                stopped = message;
-                child.Kill();
-            }
-        }
+            },
+            stopped, status));
         if (!stopped) {
             ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
             break;
@@ -592,29 +606,13 @@ TEST_F(SaveKillTest, AKeepAsideKilledAtEveryStepLeavesTheOldFileOrTheWholeNewOne
         std::ofstream(file_, std::ios::binary) << original;
         std::optional<Message> stopped;
         int status = 0;
-        {
-            ChildProcess child([&](int fd) {
+        ASSERT_NO_FATAL_FAILURE(RunToDiskStep(
+            step,
+            [&] {
                 SettingsFolders.settings_folder = folder;
                 ResetSaveState();
-                FaultVfs vfs;
-                int steps = 0;
-                vfs.before = [&](FaultOp op, int) {
-                    if (++steps != step) return;
-                    Send(fd, {Message::kStopped, static_cast<std::int32_t>(op), steps});
-                    for (;;) ::pause();
-                };
-                StartSession(kIdYes);
-                Send(fd, {Message::kDone});
-            });
-            const std::optional<Message> message = child.Read(std::chrono::milliseconds(20'000));
-            ASSERT_TRUE(message) << "the child neither stopped nor ended";
-            if (message->kind == Message::kDone) {
-                status = child.Wait();
-            } else {
-                stopped = message;
-                child.Kill();
-            }
-        }
+            },
+            [&] { StartSession(kIdYes); }, stopped, status));
         SCOPED_TRACE(stopped ? testsupport::FaultOpName(static_cast<FaultOp>(stopped->number)) : "not stopped");
 
         // As the kill left it: the damaged file untouched, or the new file in its place.
