@@ -110,6 +110,16 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     return *this;
 }
 
+std::u16string FolderOf(std::u16string_view path) {
+    const std::size_t slash = path.rfind(u'/');
+    return slash == std::u16string_view::npos ? std::u16string(u".") : std::u16string(path.substr(0, slash + 1));
+}
+
+void SyncFolderOf(std::u16string_view path) {
+    const FileHandle folder(::open(Utf16ToUtf8(FolderOf(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) ::fsync(folder.get());
+}
+
 FileHandle::~FileHandle() {
     if (valid()) ::close(descriptor_);
 }

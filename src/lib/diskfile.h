@@ -61,6 +61,12 @@ FileHandle OpenRegularFile(const std::string& native_path);
 // a regular file", "is larger than N bytes" (N = max_size, for EFBIG), "cannot be read (...)".
 std::u16string DescribeReadError(int error, std::uint64_t max_size = SIZE_MAX);
 
+// The folder of `path` with its final '/', "." for a bare name.
+std::u16string FolderOf(std::u16string_view path);
+// Makes what was renamed, linked or created in the folder of `path` reach the disk with the
+// folder; nothing when the folder cannot be opened.
+void SyncFolderOf(std::u16string_view path);
+
 // Creates the file (or empties an existing one) for writing; invalid when that fails.
 FileHandle CreateFileForWrite(std::u16string_view path);
 

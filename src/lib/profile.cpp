@@ -113,11 +113,6 @@ std::u16string DecodeText(std::span<const std::uint8_t> bytes) {
     return IsValidUtf8(bytes) ? Utf8ToUtf16(view) : Cp932ToUtf16(view);
 }
 
-std::u16string FolderOf(std::u16string_view path) {
-    const std::size_t slash = path.rfind(u'/');
-    return slash == std::u16string_view::npos ? std::u16string(u".") : std::u16string(path.substr(0, slash + 1));
-}
-
 // Removes the temporary file unless the rename took it.
 class TemporaryFile {
 public:
@@ -238,7 +233,6 @@ bool ProfileFile::Save(std::u16string_view path) const {
     if (::rename(temporary.path().c_str(), target.c_str()) != 0) return false;
     temporary.Keep();
     // The rename itself reaches the disk with the folder.
-    FileHandle folder(::open(Utf16ToUtf8(FolderOf(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) ::fsync(folder.get());
+    SyncFolderOf(path);
     return true;
 }

@@ -213,8 +213,8 @@ std::u16string DescribeSaveFailure(int code, std::u16string_view message) {
 
 std::u16string SaveDatabasePath() { return SettingsFolders.settings_folder + u"save.dat"; }
 
-DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout, DatabaseAccess access) {
-    return DatabaseScope(SaveDatabaseSession, SaveDatabasePath(), busy_timeout, access);
+DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout) {
+    return DatabaseScope(SaveDatabaseSession, SaveDatabasePath(), busy_timeout);
 }
 
 DatabaseScope InspectSaveDatabase(const std::u16string& path, std::chrono::milliseconds busy_timeout) {

@@ -31,8 +31,7 @@ std::u16string SaveDatabasePath();
 std::u16string DescribeSaveFailure(int code, std::u16string_view message);
 // A scope of the save database, to be held until its work is done:
 //   const DatabaseScope scope = OpenSaveDatabase();
-DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout,
-                               DatabaseAccess access = DatabaseAccess::kWrite);
+DatabaseScope OpenSaveDatabase(std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout);
 // A scope of the save database at `path` opened for reading only (DatabaseAccess::kInspect).
 DatabaseScope InspectSaveDatabase(const std::u16string& path,
                                   std::chrono::milliseconds busy_timeout = kDatabaseBusyTimeout);

@@ -32,21 +32,16 @@ constexpr off_t kSharedMemoryOpenByte = 128;
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-std::string Folder(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
-}
-
-// A write lock on `length` bytes from `start` of an open file description of our own: it meets
-// the locks of every other program (and of SQLite in this process, which holds none while a file
-// is moved). False when another holds any of those bytes.
-bool LockRange(int fd, off_t start, off_t length, short type = F_WRLCK) {
+// A lock of `type` on `length` bytes from `start` of an open file description of our own: it
+// meets the locks of every other program (and of SQLite in this process, which holds none while a
+// file is moved). False when another holds any of those bytes.
+bool LockRange(const FileHandle& file, off_t start, off_t length, short type = F_WRLCK) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = start;
     lock.l_len = length;
-    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+    return ::fcntl(file.get(), F_OFD_SETLK, &lock) == 0;
 }
 
 // Gives `from` the second name `to`, never replacing a file of that name: a hard link, or a
@@ -56,17 +51,8 @@ std::string LinkOrCopy(const std::string& from, const std::string& to) {
     if (errno == EEXIST || Exists(to)) return std::strerror(EEXIST);
     std::error_code error;
     if (!std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, error)) return error.message();
-    const int fd = ::open(to.c_str(), O_RDONLY);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    return synced ? "" : std::strerror(errno);
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    const FileHandle copy(::open(to.c_str(), O_RDONLY | O_CLOEXEC));
+    return copy.valid() && ::fsync(copy.get()) == 0 ? "" : std::strerror(errno);
 }
 
 }  // namespace
@@ -83,26 +69,21 @@ bool CanKeepAside(const std::u16string& path) {
     const std::string native = Utf16ToUtf8(path);
     struct stat status {};
     if (::stat(native.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-    return ::access(Folder(native).c_str(), W_OK | X_OK) == 0;
+    return ::access(Utf16ToUtf8(FolderOf(path)).c_str(), W_OK | X_OK) == 0;
 }
 
 SaveFileLock::SaveFileLock(const std::u16string& path) {
     const std::string native = Utf16ToUtf8(path);
-    database_ = ::open(native.c_str(), O_RDWR | O_CLOEXEC);
+    // Closing the descriptors (with the lock) releases the locks of their descriptions.
+    database_ = FileHandle(::open(native.c_str(), O_RDWR | O_CLOEXEC));
     // A file this process may only read is locked for reading (a write lock needs write access),
     // which still meets every program that writes it.
-    const bool read_only = database_ < 0;
-    if (read_only) database_ = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-    if (database_ < 0) return;
+    const bool read_only = !database_.valid();
+    if (read_only) database_ = FileHandle(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!database_.valid()) return;
     held_ = LockRange(database_, kDatabaseLockStart, kDatabaseLockBytes, read_only ? F_RDLCK : F_WRLCK);
-    shared_memory_ = ::open((native + "-shm").c_str(), O_RDWR | O_CLOEXEC);
-    if (held_ && shared_memory_ >= 0) held_ = LockRange(shared_memory_, kSharedMemoryOpenByte, 1);
-}
-
-SaveFileLock::~SaveFileLock() {
-    // Closing the last descriptor of a description releases its locks.
-    if (shared_memory_ >= 0) ::close(shared_memory_);
-    if (database_ >= 0) ::close(database_);
+    sharedMemory_ = FileHandle(::open((native + "-shm").c_str(), O_RDWR | O_CLOEXEC));
+    if (held_ && sharedMemory_.valid()) held_ = LockRange(sharedMemory_, kSharedMemoryOpenByte, 1);
 }
 
 std::u16string NewFileName(const std::u16string& path) { return path + std::u16string(kNewFileSuffix); }
@@ -148,6 +129,6 @@ std::u16string SwapInNewFile(const std::u16string& path, const std::u16string& f
     // Either name is the old file as it was, so a failure here leaves nothing to undo.
     if (std::rename(Utf16ToUtf8(fresh).c_str(), from.c_str()) != 0)
         return Utf8ToUtf16(Utf16ToUtf8(fresh) + " -> " + from + ": " + std::strerror(errno));
-    SyncFolder(Folder(from));
+    SyncFolderOf(path);
     return {};
 }

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "lib/diskfile.h"
+
 // What tells one file from another at a path: a file replaced, emptied or written by someone
 // else differs in one of these from what the game noted after its own write.
 struct FileIdentity {
@@ -36,7 +38,6 @@ bool CanKeepAside(const std::u16string& path);
 class SaveFileLock {
 public:
     explicit SaveFileLock(const std::u16string& path);
-    ~SaveFileLock();
     SaveFileLock(const SaveFileLock&) = delete;
     SaveFileLock& operator=(const SaveFileLock&) = delete;
 
@@ -44,8 +45,8 @@ public:
     bool held() const { return held_; }
 
 private:
-    int database_ = -1;
-    int shared_memory_ = -1;
+    FileHandle database_;
+    FileHandle sharedMemory_;
     bool held_ = false;
 };
 

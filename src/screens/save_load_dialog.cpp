@@ -173,8 +173,7 @@ bool SaveLoadDialog::Attempt(std::u16string_view caption, Change&& change) {
                 return false;
             }
             ShowMessage(caption,
-                        FormatString(u"%sできませんでした。\n%s", caption,
-                                     DescribeSaveFailure(SaveDatabaseSession.LastError(), error.message)),
+                        FormatString(u"%sできませんでした。\n%s", caption, DescribeSaveFailure(code, error.message)),
                         kMbOk | kMbIconStop);
             return false;
         }

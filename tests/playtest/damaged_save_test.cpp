@@ -50,7 +50,9 @@ void ZeroPage(const fs::path& file, long index) {
 
 // A big-endian word of the file, as SQLite stores its page numbers.
 std::uint32_t Word(const fs::path& file, std::size_t at) {
-    const std::string bytes = FileBytes(file).substr(at, 4);
+    const std::string whole = FileBytes(file);
+    if (at + 4 > whole.size()) return 0;
+    const std::string bytes = whole.substr(at, 4);
     return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0])) << 24 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[1])) << 16 |
            static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2])) << 8 | static_cast<unsigned char>(bytes[3]);
